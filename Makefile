@@ -1,0 +1,49 @@
+# The two commands of the README: `make demo` and `make test`. Both install what is missing.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+CLI        := $(BUILD)/src/cli/kyvern-cli
+DEMO_HOME  := $(BUILD)/demo-home
+
+.PHONY: all deps configure build demo test sanitize fuzz bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	@cmake --build $(BUILD)
+
+demo: build
+	@scripts/demo $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j2
+
+sanitize: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKYVERN_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD)
+	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest -L 'unit|integration' --output-on-failure -j2
+
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++ -DKYVERN_FUZZ=ON -DKYVERN_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD)
+	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench: build
+	@for b in $(BUILD)/bench/kyvern_*_bench; do echo "== $$b"; $$b; done
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "analysis/xyz.h"
+
+namespace kyvern::analysis {
+
+// Sensor and lens of the supported cameras.
+inline constexpr double kPixelPitch1024 = 0.00018307086614193;     // 4.65 um
+inline constexpr double kPixelPitchOther = 0.00029133858267748003;  // 7.4 um
+inline constexpr double kFocalLength = 0.3346456692913386;          // 8.5 mm
+inline constexpr double kDegreesToRadians = 0.017453292519943278;
+
+// The pitch is chosen by the frame width alone.
+double PixelPitch(int width);
+
+// Position of a ball centre in the camera frame (inches; x right, y up, z towards the
+// camera) from its image centre and diameter in pixels, by similar triangles.
+Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
+           int width, int height);
+
+// The calibration of one camera as the settings file holds it.
+struct CameraPose {
+    std::string name;
+    Xyz position;  // inches
+    Xyz rotation;  // radians; x is the turn about the vertical axis
+};
+
+// Calibration of the camera with this serial number from section "Camera" of the settings
+// file at settingsPath: "name,x,y,z,a,b,c," with the angles in degrees.
+std::string ReadCameraName(long serialNumber, const std::string& settingsPath);
+Xyz ReadCameraPosition(long serialNumber, const std::string& settingsPath);
+Xyz ReadCameraRotation(long serialNumber, const std::string& settingsPath);
+CameraPose ReadCameraPose(long serialNumber, const std::string& settingsPath);
+
+// The same, from the program folder's settings file.
+std::string ReadCameraName(long serialNumber);
+Xyz ReadCameraPosition(long serialNumber);
+Xyz ReadCameraRotation(long serialNumber);
+
+// Setup/Handed equals "Left-handed" without regard to case.
+bool IsLeftHanded(const std::string& settingsPath);
+bool IsLeftHanded();
+
+}  // namespace kyvern::analysis

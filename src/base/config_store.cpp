@@ -1,0 +1,279 @@
+#include "base/config_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace kyvern::base {
+
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// One line of the file, split into the parts the rules look at.
+struct Line {
+    std::string_view raw;  // without its line end
+    bool isSection = false;
+    std::string_view name;  // section name or key, trimmed
+    std::string_view value;
+    bool isPair = false;
+};
+
+Line Parse(std::string_view raw) {
+    Line line;
+    line.raw = raw;
+    std::string_view t = Trim(raw);
+    if (t.empty() || t.front() == ';' || t.front() == '#') return line;
+    if (t.front() == '[') {
+        std::size_t close = t.find(']');
+        if (close != std::string_view::npos) {
+            line.isSection = true;
+            line.name = Trim(t.substr(1, close - 1));
+        }
+        return line;
+    }
+    std::size_t eq = t.find('=');
+    if (eq == std::string_view::npos) return line;
+    line.isPair = true;
+    line.name = Trim(t.substr(0, eq));
+    std::string_view v = Trim(t.substr(eq + 1));
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        v = v.substr(1, v.size() - 2);
+    }
+    line.value = v;
+    return line;
+}
+
+// Splits text into lines; each entry keeps its own line end so that a rewrite is byte-exact.
+std::vector<std::string_view> SplitKeepingEnds(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t nl = text.find('\n', start);
+        std::size_t end = (nl == std::string_view::npos) ? text.size() : nl + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+std::string_view StripEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    return line;
+}
+
+bool ReadWholeFile(int fd, std::string& out) {
+    out.clear();
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool ReadFileText(const std::string& path, std::string& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ReadWholeFile(fd, out);
+    ::close(fd);
+    return ok;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string Cut(std::string_view text, std::size_t bufferLength) {
+    if (bufferLength == 0) return {};
+    if (text.size() > bufferLength - 1) text = text.substr(0, bufferLength - 1);
+    return std::string(text);
+}
+
+// Opens and locks the file at path, creating it; retries when another writer replaced the
+// file between our open and our lock, so the lock we hold is on the file the path names.
+int OpenLocked(const std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return -1;
+        while (::flock(fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd);
+                return -1;
+            }
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            return fd;
+        }
+        ::close(fd);
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool ConfigStore::FindValue(std::string_view text, std::string_view section, std::string_view key,
+                            std::string& value) {
+    std::string_view wantSection = Trim(section);
+    std::string_view wantKey = Trim(key);
+    bool inSection = false;
+    for (std::string_view raw : SplitKeepingEnds(text)) {
+        Line line = Parse(StripEnd(raw));
+        if (line.isSection) {
+            inSection = EqualsNoCase(line.name, wantSection);
+        } else if (inSection && line.isPair && EqualsNoCase(line.name, wantKey)) {
+            value.assign(line.value);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ConfigStore::SetValue(std::string_view text, std::string_view section,
+                                  std::string_view key, std::string_view value) {
+    std::string_view wantSection = Trim(section);
+    std::string_view wantKey = Trim(key);
+    std::vector<std::string_view> lines = SplitKeepingEnds(text);
+    // Keep the file's own line ends when it has them.
+    const char* eol = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    std::string pair = std::string(wantKey) + "=" + std::string(value);
+
+    bool inSection = false;
+    std::size_t sectionLastPair = lines.size();  // index after which to insert in our section
+    bool sectionFound = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        Line line = Parse(StripEnd(lines[i]));
+        if (line.isSection) {
+            if (inSection) break;  // end of the first matching section
+            inSection = EqualsNoCase(line.name, wantSection);
+            if (inSection) {
+                sectionFound = true;
+                sectionLastPair = i;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (line.isPair && EqualsNoCase(line.name, wantKey)) {
+            std::string out;
+            for (std::size_t j = 0; j < lines.size(); ++j) {
+                if (j == i) {
+                    std::string_view ending = lines[j].substr(StripEnd(lines[j]).size());
+                    out += pair;
+                    out += ending;
+                } else {
+                    out += lines[j];
+                }
+            }
+            return out;
+        }
+        if (!Trim(line.raw).empty()) sectionLastPair = i;
+    }
+
+    std::string out;
+    if (sectionFound) {
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            out += lines[j];
+            if (j == sectionLastPair) {
+                if (StripEnd(lines[j]).size() == lines[j].size()) out += eol;
+                out += pair;
+                out += eol;
+            }
+        }
+        return out;
+    }
+    out.assign(text);
+    if (!out.empty() && out.back() != '\n') out += eol;
+    out += "[";
+    out += wantSection;
+    out += "]";
+    out += eol;
+    out += pair;
+    out += eol;
+    return out;
+}
+
+std::string ConfigStore::ReadSetting(const std::string& path, std::string_view section,
+                                     std::string_view key, std::string_view defaultValue,
+                                     std::size_t bufferLength) {
+    std::string text;
+    std::string value;
+    if (ReadFileText(path, text) && FindValue(text, section, key, value)) {
+        return Cut(value, bufferLength);
+    }
+    return Cut(defaultValue, bufferLength);
+}
+
+bool ConfigStore::WriteSetting(const std::string& path, std::string_view section,
+                               std::string_view key, std::string_view value) {
+    namespace fs = std::filesystem;
+    if (path.empty() || Trim(section).empty() || Trim(key).empty()) return false;
+    // A line break inside a name or value would forge other lines of the file.
+    for (std::string_view part : {section, key, value}) {
+        if (part.find_first_of("\r\n") != std::string_view::npos) return false;
+    }
+    std::error_code ec;
+    fs::path target(path);
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+
+    int fd = OpenLocked(path);
+    if (fd < 0) return false;
+    std::string text;
+    bool ok = ReadWholeFile(fd, text);
+    if (ok) {
+        std::string updated = SetValue(text, section, key, value);
+        std::string tempPath = path + ".XXXXXX";
+        std::vector<char> name(tempPath.begin(), tempPath.end());
+        name.push_back('\0');
+        int tmp = ::mkostemp(name.data(), O_CLOEXEC);
+        ok = tmp >= 0;
+        if (ok) {
+            struct stat st {};
+            if (::fstat(fd, &st) == 0) ::fchmod(tmp, st.st_mode & 07777);
+            ok = WriteAll(tmp, updated) && ::fsync(tmp) == 0;
+            ok = (::close(tmp) == 0) && ok;
+            if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
+            if (!ok) ::unlink(name.data());
+        }
+    }
+    ::close(fd);  // releases the lock after the new file is in place
+    return ok;
+}
+
+}  // namespace kyvern::base

@@ -1,0 +1,63 @@
+#include "base/string_table.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+
+namespace kyvern::base {
+
+namespace {
+
+struct Entry {
+    MessageId id;
+    const char* english;
+    const char* japanese;
+};
+
+constexpr std::array kEntries{
+    Entry{MessageId::kCouldNotOpenImageFile, "Couldn't open image file",
+          "画像ファイルを開けませんでした"},
+    Entry{MessageId::kImageLoadFailed, "Image load failed", "画像の読み込みに失敗しました"},
+    Entry{MessageId::kImageResolutionTooBig,
+          "The resolution of the image is too big (1024x768 max)",
+          "画像の解像度が大きすぎます (最大 1024x768)"},
+    Entry{MessageId::kImageMustBe8Bit, "Image must be 8-bit color",
+          "画像は 8 ビットカラーでなければなりません"},
+    Entry{MessageId::kCouldNotCreateImageFile, "Couldn't create the image file",
+          "画像ファイルを作成できませんでした"},
+    Entry{MessageId::kInvalidClubLoft, "Invalid ClubLoft in Kyvern.ini",
+          "Kyvern.ini の ClubLoft が無効です"},
+    Entry{MessageId::kInvalidClubMass, "Invalid ClubMass in Kyvern.ini",
+          "Kyvern.ini の ClubMass が無効です"},
+    Entry{MessageId::kAnalysisTerminated, "Analysis terminated: %s", "解析を中止しました: %s"},
+    Entry{MessageId::kAnalysisComplete, "Analysis complete: %.3f", "解析完了: %.3f"},
+    Entry{MessageId::kAnalysisWarning, "Warning: %s", "警告: %s"},
+};
+
+static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),
+              "every message needs an entry");
+
+constexpr bool InOrder() {
+    for (std::size_t i = 0; i < kEntries.size(); ++i) {
+        if (static_cast<std::size_t>(kEntries[i].id) != i) return false;
+    }
+    return true;
+}
+static_assert(InOrder(), "entries are listed in identifier order");
+
+std::atomic<Language> gLanguage{Language::kEnglish};
+
+}  // namespace
+
+std::string_view Text(MessageId id, Language language) {
+    auto index = static_cast<std::size_t>(id);
+    if (index >= kEntries.size()) return {};
+    return language == Language::kJapanese ? kEntries[index].japanese : kEntries[index].english;
+}
+
+std::string_view Text(MessageId id) { return Text(id, CurrentLanguage()); }
+
+void SetLanguage(Language language) { gLanguage.store(language); }
+Language CurrentLanguage() { return gLanguage.load(); }
+
+}  // namespace kyvern::base

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string_view>
+
+namespace kyvern::base {
+
+enum class Language { kEnglish, kJapanese };
+
+// Message identifiers of the string tables. Each layer adds its own texts here, in both
+// languages, so that a translation is never missing.
+enum class MessageId {
+    kCouldNotOpenImageFile,
+    kImageLoadFailed,
+    kImageResolutionTooBig,
+    kImageMustBe8Bit,
+    kCouldNotCreateImageFile,
+    kInvalidClubLoft,
+    kInvalidClubMass,
+    kAnalysisTerminated,  // format with one %s
+    kAnalysisComplete,    // format with one %.3f
+    kAnalysisWarning,     // format with one %s
+    kCount
+};
+
+// The text of a message in the language in force.
+std::string_view Text(MessageId id);
+std::string_view Text(MessageId id, Language language);
+
+// The language in force for the whole program; English until start-up selects another.
+void SetLanguage(Language language);
+Language CurrentLanguage();
+
+}  // namespace kyvern::base

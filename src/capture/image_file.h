@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "analysis/captured_image.h"
+#include "base/user_prompts.h"
+
+namespace kyvern::capture {
+
+inline constexpr int kSlotCount = 4;
+inline constexpr std::size_t kHeaderTextCapacity = 1000;
+inline constexpr std::size_t kHeaderScanLimit = 500;
+inline constexpr std::uint32_t kPixelDataOffset = 1078;
+
+// The saved-image format: a bitmap of one to four stacked 8-bit gray frames, each with its
+// capture header written as ASCII text over the first bytes of its own pixel block.
+class ImageFile {
+public:
+    // prompts shows the failure messages; settingsPath is the settings file whose club the
+    // file records and updates (the program folder's when empty).
+    explicit ImageFile(base::UserPrompts& prompts, std::string settingsPath = {});
+    ImageFile(const ImageFile&) = delete;
+    ImageFile& operator=(const ImageFile&) = delete;
+
+    void Clear();
+    void SetImage(int slot, const analysis::CapturedImage& image);
+    bool GetImage(int slot, analysis::CapturedImage& image) const;
+    const analysis::CapturedImage& Slot(int slot) const { return *slots_[slot]; }
+    const std::string& GetPath() const { return path_; }
+    bool Load(const std::string& path);
+    bool Save(const std::string& path);
+
+    // Working state of the last header read.
+    const std::string& HeaderText() const { return headerText_; }
+    const std::string& DateText() const { return dateText_; }
+    double ClubLoft() const { return clubLoft_; }
+    double ClubMass() const { return clubMass_; }
+
+    static constexpr const char* kFilter = "image files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+
+    // The capture header text of a frame, as Save writes it; false when it does not fit.
+    static bool FormatHeader(const analysis::CapturedImage& frame, const char* date,
+                             double clubMass, double clubLoft, char (&text)[kHeaderTextCapacity]);
+
+private:
+    void ParseHeader(const std::uint8_t* block, std::size_t blockSize,
+                     analysis::CapturedImage& slot);
+
+    base::UserPrompts& prompts_;
+    std::string settingsPath_;
+    std::string headerText_;
+    std::string path_;
+    std::string dateText_;
+    double clubLoft_ = -1.0;
+    double clubMass_ = -1.0;
+    std::unique_ptr<std::uint8_t[]> staging_;
+    std::array<std::unique_ptr<analysis::CapturedImage>, kSlotCount> slots_;
+    std::array<std::uint8_t, 1024> colourTable_{};
+    std::array<std::uint8_t, 14> fileHeader_{};
+    std::array<std::uint8_t, 40> infoHeader_{};
+};
+
+}  // namespace kyvern::capture

@@ -1,0 +1,76 @@
+#include "cli_runner.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace kyvern::testing {
+
+namespace {
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+}  // namespace
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kyvern-test-XXXXXX").string();
+    char* made = ::mkdtemp(pattern.data());
+    path_ = made ? made : "";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
+    TempDir io;
+    std::string outPath = io.File("out");
+    std::string errPath = io.File("err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
+
+    std::vector<std::string> argStore{KYVERN_CLI_PATH};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStore{"KYVERN_HOME=" + home, "LC_ALL=C"};
+    for (char** e = environ; *e; ++e) {
+        std::string entry(*e);
+        if (entry.rfind("KYVERN_HOME=", 0) != 0 && entry.rfind("LC_ALL=", 0) != 0) {
+            envStore.push_back(entry);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    CliResult result;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argStore[0].c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = Slurp(outPath);
+    result.err = Slurp(errPath);
+    return result;
+}
+
+}  // namespace kyvern::testing
