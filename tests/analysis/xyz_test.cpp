@@ -11,5 +11,9 @@ TEST(Xyz, NormalizeFloorsTinyComponents) {
     v.Normalize();
     EXPECT_DOUBLE_EQ(v.x, 0.6);
     EXPECT_DOUBLE_EQ(v.y, 0.8);
-    EXPECT_EQ(Xyz(1, 0.00001, 0).Normalize(), Xyz(1, 0, 0));
+    Xyz nearlyX(1, 0.00001, 0);
+    nearlyX.Normalize();
+    EXPECT_NEAR(nearlyX.x, 1.0, 1e-9);
+    EXPECT_EQ(nearlyX.y, 0.0);  // floored exactly
+    EXPECT_EQ(nearlyX.z, 0.0);
 }
