@@ -110,27 +110,19 @@ std::string Cut(std::string_view text, std::size_t bufferLength) {
     return std::string(text);
 }
 
-// Opens and locks the file at path, creating it; retries when another writer replaced the
-// file between our open and our lock, so the lock we hold is on the file the path names.
-int OpenLocked(const std::string& path) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return -1;
-        while (::flock(fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd);
-                return -1;
-            }
+// Writers serialise on the folder that holds the file. A lock on the file itself would not
+// do: every write replaces the file, so a writer waiting on the old file would keep losing the
+// race to the next writer of the new one.
+int LockFolder(const std::filesystem::path& folder) {
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd);
+            return -1;
         }
-        struct stat held {};
-        struct stat named {};
-        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-            return fd;
-        }
-        ::close(fd);
     }
-    return -1;
+    return fd;
 }
 
 }  // namespace
@@ -252,10 +244,19 @@ bool ConfigStore::WriteSetting(const std::string& path, std::string_view section
     fs::path target(path);
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
 
-    int fd = OpenLocked(path);
-    if (fd < 0) return false;
+    int lock = LockFolder(target.parent_path());
+    if (lock < 0) return false;
     std::string text;
-    bool ok = ReadWholeFile(fd, text);
+    bool ok = true;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    st.st_mode = 0644;
+    if (fd >= 0) {
+        ok = ::fstat(fd, &st) == 0 && ReadWholeFile(fd, text);
+        ::close(fd);
+    } else if (errno != ENOENT) {
+        ok = false;
+    }
     if (ok) {
         std::string updated = SetValue(text, section, key, value);
         std::string tempPath = path + ".XXXXXX";
@@ -264,15 +265,14 @@ bool ConfigStore::WriteSetting(const std::string& path, std::string_view section
         int tmp = ::mkostemp(name.data(), O_CLOEXEC);
         ok = tmp >= 0;
         if (ok) {
-            struct stat st {};
-            if (::fstat(fd, &st) == 0) ::fchmod(tmp, st.st_mode & 07777);
+            ::fchmod(tmp, st.st_mode & 07777);
             ok = WriteAll(tmp, updated) && ::fsync(tmp) == 0;
             ok = (::close(tmp) == 0) && ok;
             if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
             if (!ok) ::unlink(name.data());
         }
     }
-    ::close(fd);  // releases the lock after the new file is in place
+    ::close(lock);  // released only once the new file is in place
     return ok;
 }
 

@@ -23,17 +23,6 @@ std::string Slurp(const std::string& path) {
 }
 }  // namespace
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kyvern-test-XXXXXX").string();
-    char* made = ::mkdtemp(pattern.data());
-    path_ = made ? made : "";
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
-
 CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
     TempDir io;
     std::string outPath = io.File("out");

@@ -1,0 +1,395 @@
+#include "capture/image_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "base/config_store.h"
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+
+using kyvern::analysis::CapturedImage;
+using kyvern::base::ConfigStore;
+using kyvern::capture::ImageFile;
+using kyvern::testing::RecordingPrompts;
+using kyvern::testing::TempDir;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::uint32_t U32(const Bytes& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
+}
+void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = std::uint8_t(v);
+    b[at + 1] = std::uint8_t(v >> 8);
+}
+
+// A bitmap as another program might write it: headers, a gray table and the given blocks.
+Bytes MakeBitmap(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                 std::uint32_t offBits = 1078, std::size_t pixelBytes = 0) {
+    Bytes b(offBits > 54 ? offBits : 54, 0);
+    Put16(b, 0, 0x4D42);
+    Put32(b, 2, std::uint32_t(b.size() + pixelBytes));
+    Put32(b, 10, offBits);
+    Put32(b, 14, 40);
+    Put32(b, 18, std::uint32_t(width));
+    Put32(b, 22, std::uint32_t(height));
+    Put16(b, 26, 1);
+    Put16(b, 28, bitCount);
+    b.resize(b.size() + pixelBytes, 0x80);
+    return b;
+}
+
+// A frame block (bottom row first) whose header text is `header`.
+void WriteHeaderInBlock(Bytes& file, std::size_t blockStart, const std::string& header) {
+    std::memcpy(file.data() + blockStart, header.c_str(), header.size() + 1);
+}
+
+void FillFrame(CapturedImage& frame, int width, int height, int seed) {
+    frame.Reset();
+    frame.width = width;
+    frame.height = height;
+    frame.bytesPerPixel = 1;
+    frame.valid = true;
+    for (int r = 0; r < height; ++r) {
+        for (int c = 0; c < width; ++c) frame.At(r, c) = std::uint8_t((r * 7 + c * 3 + seed) & 0xff);
+    }
+}
+
+class ImageFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string ini = dir.File("Kyvern.ini");
+    RecordingPrompts prompts;
+    ImageFile file{prompts, ini};
+
+    bool LoadBytes(const Bytes& bytes) {
+        WriteBytes(dir.File("in.bmp"), bytes);
+        prompts.messages.clear();
+        return file.Load(dir.File("in.bmp"));
+    }
+    int ValidSlots() const {
+        int n = 0;
+        for (int s = 0; s < 4; ++s) n += file.Slot(s).valid ? 1 : 0;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
+    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "ClubMass", "205.5"));
+    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "ClubLoft", "9.5"));
+    auto frame = std::make_unique<CapturedImage>();
+    for (int s = 0; s < 4; ++s) {
+        FillFrame(*frame, 640, 480, s);
+        frame->serialNumber = 5000 + s;
+        frame->cameraPosition.Set(1.5 * s, -2.25, 30.125);
+        frame->cameraRotation.Set(s * 0.1, -0.05, 0.0);
+        frame->t1 = 0.001 * (s + 1);
+        frame->t2 = frame->t1 + 0.0008;
+        file.SetImage(s, *frame);
+    }
+    std::string path = dir.File("four.bmp");
+    ASSERT_TRUE(file.Save(path));
+    EXPECT_EQ(file.GetPath(), path);
+    EXPECT_TRUE(prompts.messages.empty());
+
+    Bytes bytes = ReadBytes(path);
+    ASSERT_EQ(bytes.size(), 1078u + 4u * 640u * 480u);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(U32(bytes, 2), bytes.size());
+    EXPECT_EQ(U32(bytes, 10), 1078u);
+    EXPECT_EQ(U32(bytes, 14), 40u);
+    EXPECT_EQ(U32(bytes, 18), 640u);
+    EXPECT_EQ(U32(bytes, 22), 1920u);
+    EXPECT_EQ(bytes[28], 8);
+    EXPECT_EQ(U32(bytes, 38), 100u);
+    EXPECT_EQ(U32(bytes, 42), 100u);
+    for (int i = 0; i < 256; ++i) {
+        EXPECT_EQ(U32(bytes, 54 + 4 * i), std::uint32_t(i | i << 8 | i << 16)) << i;
+    }
+    // The header opens each block: the bottom row of each frame.
+    std::string header(reinterpret_cast<const char*>(bytes.data() + 1078 + 640 * 480));
+    EXPECT_EQ(header.rfind("Date: ", 0), 0u);
+    EXPECT_NE(header.find("   SerialNumber: 5001   CamPosition: 1.500000,-2.250000,30.125000   "
+                          "CamRotation: 5.729578,-2.864789,0.000000   ClubMass: 205.5   "
+                          "ClubLoft: 9.5   Strobe: 0.000800   T1: 0.002000   T2: 0.002800   "),
+              std::string::npos)
+        << header;
+
+    RecordingPrompts loadPrompts;
+    ImageFile loaded(loadPrompts, ini);
+    ASSERT_TRUE(loaded.Load(path));
+    EXPECT_TRUE(loadPrompts.messages.empty());
+    for (int s = 0; s < 4; ++s) {
+        const CapturedImage& got = loaded.Slot(s);
+        ASSERT_TRUE(got.valid);
+        EXPECT_EQ(got.width, 640);
+        EXPECT_EQ(got.height, 480);
+        EXPECT_EQ(got.bytesPerPixel, 1);
+        EXPECT_EQ(got.serialNumber, 5000 + s);
+        EXPECT_DOUBLE_EQ(got.cameraPosition.x, 1.5 * s);
+        EXPECT_DOUBLE_EQ(got.cameraPosition.z, 30.125);
+        EXPECT_NEAR(got.cameraRotation.x, s * 0.1, 1e-7);
+        EXPECT_NEAR(got.cameraRotation.y, -0.05, 1e-7);
+        EXPECT_DOUBLE_EQ(got.t1, 0.001 * (s + 1));
+        EXPECT_NEAR(got.t2, 0.001 * (s + 1) + 0.0008, 1e-12);
+        // Only the header bytes of the bottom row differ from what was saved.
+        FillFrame(*frame, 640, 480, s);
+        int headerLength = int(std::strlen(reinterpret_cast<const char*>(
+            bytes.data() + 1078 + std::size_t(s) * 640 * 480)));
+        int differing = 0;
+        for (int r = 0; r < 480; ++r) {
+            for (int c = 0; c < 640; ++c) {
+                if (got.At(r, c) == frame->At(r, c)) continue;
+                ++differing;
+                EXPECT_EQ(r, 479);
+                EXPECT_LT(c, headerLength + 5);
+            }
+        }
+        EXPECT_GT(differing, headerLength - 10);
+    }
+    EXPECT_DOUBLE_EQ(loaded.ClubMass(), 205.5);
+    EXPECT_DOUBLE_EQ(loaded.ClubLoft(), 9.5);
+    EXPECT_EQ(loaded.DateText().size(), 19u);
+    EXPECT_EQ(loaded.GetPath(), path);
+
+    // GetImage copies a valid slot and refuses an invalid one.
+    auto copy = std::make_unique<CapturedImage>();
+    EXPECT_TRUE(loaded.GetImage(2, *copy));
+    EXPECT_EQ(copy->serialNumber, 5002);
+    loaded.Clear();
+    EXPECT_FALSE(loaded.GetImage(2, *copy));
+    EXPECT_EQ(loaded.GetPath(), "");
+}
+
+TEST_F(ImageFileTest, HeaderTextByteForByte) {
+    auto frame = std::make_unique<CapturedImage>();
+    frame->serialNumber = 7123456;
+    frame->cameraPosition.Set(-12.5, 3, 40);
+    frame->cameraRotation.Set(3.14159265358979 / 2, 0, -3.14159265358979 / 4);
+    frame->t1 = 0.001;
+    frame->t2 = 0.0018;
+    char text[1000];
+    ASSERT_TRUE(ImageFile::FormatHeader(*frame, "Sun Dec  6 20:14:29 2026\n", 200.0, 10.0, text));
+    EXPECT_STREQ(text,
+                 "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 7123456   CamPosition: "
+                 "-12.500000,3.000000,40.000000   CamRotation: 90.000000,0.000000,-45.000000   "
+                 "ClubMass: 200.0   ClubLoft: 10.0   Strobe: 0.000800   T1: 0.001000   "
+                 "T2: 0.001800   ");
+    // A header that cannot fit its buffer is refused instead of overrunning it.
+    frame->cameraPosition.Set(1e300, 1e300, 1e300);
+    EXPECT_FALSE(ImageFile::FormatHeader(*frame, "", 200.0, 10.0, text));
+}
+
+TEST_F(ImageFileTest, FrameHeightRuleSplitsStackedFrames) {
+    struct Case {
+        int totalHeight, frames, frameHeight;
+    } cases[] = {{960, 2, 480}, {1536, 2, 768}, {600, 1, 600}, {480, 1, 480}, {1920, 4, 480}};
+    for (const Case& c : cases) {
+        Bytes bytes = MakeBitmap(640, c.totalHeight, 8, 1078, std::size_t(640) * c.totalHeight);
+        ASSERT_TRUE(LoadBytes(bytes)) << c.totalHeight;
+        EXPECT_EQ(ValidSlots(), c.frames) << c.totalHeight;
+        EXPECT_EQ(file.Slot(0).height, c.frameHeight) << c.totalHeight;
+    }
+    // A single frame higher than 768 rows is too big.
+    ASSERT_FALSE(LoadBytes(MakeBitmap(640, 800, 8, 1078, 640 * 800)));
+    EXPECT_EQ(prompts.messages,
+              std::vector<std::string>{"The resolution of the image is too big (1024x768 max)"});
+}
+
+TEST_F(ImageFileTest, HeaderFieldsDefaultsAndClubWriteBack) {
+    Bytes bytes = MakeBitmap(640, 480, 8, 1078, 640 * 480);
+    const std::size_t block = 1078;
+
+    WriteHeaderInBlock(bytes, block, "Date: x   STROBE: 0.000800   SERIALNUMBER: 31 ");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_DOUBLE_EQ(file.Slot(0).t1, 0.001);
+    EXPECT_DOUBLE_EQ(file.Slot(0).t2, 0.0018);
+    EXPECT_EQ(file.Slot(0).serialNumber, 31);  // keys are found whatever their case
+    EXPECT_EQ(file.HeaderText(), "date: x   strobe: 0.000800   serialnumber: 31 ");
+
+    WriteHeaderInBlock(bytes, block, "nothing here");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_DOUBLE_EQ(file.Slot(0).t1, 0.001);
+    EXPECT_DOUBLE_EQ(file.Slot(0).t2, -0.999);
+    EXPECT_EQ(file.Slot(0).serialNumber, 0);
+    EXPECT_EQ(file.ClubMass(), -1.0);
+    EXPECT_EQ(file.ClubLoft(), -1.0);
+    EXPECT_EQ(file.DateText(), "");
+    EXPECT_EQ(file.Slot(0).cameraPosition, kyvern::analysis::Xyz());
+
+    WriteHeaderInBlock(bytes, block, "CamRotation: 90,0,0   ClubMass: 100.0   ClubLoft: 2.0 ");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_DOUBLE_EQ(file.Slot(0).cameraRotation.x, 90 * 0.017453292519943278);
+    EXPECT_NEAR(file.Slot(0).cameraRotation.x, M_PI / 2, 1e-12);
+    // Both bounds are exclusive: the settings are untouched.
+    EXPECT_FALSE(std::filesystem::exists(ini));
+
+    WriteHeaderInBlock(bytes, block, "ClubMass: 250.0   ClubLoft: 12.25   T1: 0.5   T2: 0.5008 ");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_EQ(ConfigStore::ReadSetting(ini, "Setup", "ClubMass", "", 20), "250.0");
+    EXPECT_EQ(ConfigStore::ReadSetting(ini, "Setup", "ClubLoft", "", 20), "12.2");
+    EXPECT_DOUBLE_EQ(file.Slot(0).t1, 0.5);
+    EXPECT_DOUBLE_EQ(file.Slot(0).t2, 0.5008);
+
+    // A value that runs to the end of the text is read to the end.
+    WriteHeaderInBlock(bytes, block, "serialnumber: 77   strobe: 0.0005");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_DOUBLE_EQ(file.Slot(0).t2, 0.0015);
+    EXPECT_EQ(file.Slot(0).serialNumber, 77);
+
+    // The date is the 19 characters after "date: ", trimmed; lower case like the text.
+    WriteHeaderInBlock(bytes, block, "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 1 ");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_EQ(file.DateText(), "sun dec  6 20:14:29");
+    WriteHeaderInBlock(bytes, block, "Date: Sun");
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_EQ(file.DateText(), "sun");
+
+    // A header with no zero byte in its first 500 bytes is taken to 500 characters.
+    std::memset(bytes.data() + block, 'a', 640 * 480);
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_EQ(file.HeaderText(), std::string(500, 'a'));
+}
+
+TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
+    const std::string loadFailed = "Image load failed";
+    ASSERT_FALSE(file.Load(dir.File("missing.bmp")));
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Couldn't open image file"});
+
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::string message;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"24-bit", MakeBitmap(640, 480, 24, 1078, 640 * 480 * 3),
+                     "Image must be 8-bit color"});
+    cases.push_back({"too wide", MakeBitmap(1280, 480, 8, 1078, 1280 * 480),
+                     "The resolution of the image is too big (1024x768 max)"});
+    cases.push_back({"empty", {}, loadFailed});
+    Bytes shortHeader = MakeBitmap(640, 480, 8);
+    shortHeader.resize(30);
+    cases.push_back({"short info header", shortHeader, loadFailed});
+    Bytes shortTable = MakeBitmap(640, 480, 8);
+    shortTable.resize(600);
+    cases.push_back({"short colour table", shortTable, loadFailed});
+    cases.push_back({"no pixels", MakeBitmap(640, 480, 8), loadFailed});
+    cases.push_back({"short first frame", MakeBitmap(640, 480, 8, 1078, 640 * 479), loadFailed});
+    cases.push_back({"table beyond 1024 bytes", MakeBitmap(640, 480, 8, 2000, 640 * 480),
+                     loadFailed});
+    cases.push_back({"pixels inside the headers", MakeBitmap(640, 480, 8, 20, 640 * 480),
+                     loadFailed});
+    cases.push_back({"negative width", MakeBitmap(-640, 480, 8, 1078, 640 * 480), loadFailed});
+    cases.push_back({"zero width", MakeBitmap(0, 480, 8, 1078, 640 * 480), loadFailed});
+    cases.push_back({"top-down rows", MakeBitmap(640, -480, 8, 1078, 640 * 480), loadFailed});
+    cases.push_back({"huge height", MakeBitmap(640, 0x7fffffff, 8, 1078, 640 * 480),
+                     "The resolution of the image is too big (1024x768 max)"});
+    Bytes notBitmap = MakeBitmap(640, 480, 8, 1078, 640 * 480);
+    notBitmap[0] = 'P';
+    cases.push_back({"not a bitmap", notBitmap, loadFailed});
+    Bytes garbage(5000);
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = std::uint8_t(i * 131 + 17);
+    cases.push_back({"garbage", garbage, loadFailed});
+
+    for (const Case& c : cases) {
+        EXPECT_FALSE(LoadBytes(c.bytes)) << c.what;
+        EXPECT_EQ(prompts.messages, std::vector<std::string>{c.message}) << c.what;
+        EXPECT_EQ(ValidSlots(), 0) << c.what;
+    }
+}
+
+TEST_F(ImageFileTest, TruncatedAfterWholeFramesKeepsTheWholeOnes) {
+    auto frame = std::make_unique<CapturedImage>();
+    for (int s = 0; s < 3; ++s) {
+        FillFrame(*frame, 640, 480, s);
+        frame->serialNumber = 10 + s;
+        file.SetImage(s, *frame);
+    }
+    ASSERT_TRUE(file.Save(dir.File("three.bmp")));
+    Bytes bytes = ReadBytes(dir.File("three.bmp"));
+    // The file says three frames; the third is cut short.
+    bytes.resize(1078 + 2 * 640 * 480 + 1000);
+    ASSERT_TRUE(LoadBytes(bytes));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(ValidSlots(), 2);
+    EXPECT_EQ(file.Slot(1).serialNumber, 11);
+
+    // Loading a one-frame file after a four-frame one leaves no frame of the old file.
+    for (int s = 0; s < 4; ++s) file.SetImage(s, *frame);
+    ASSERT_TRUE(LoadBytes(MakeBitmap(640, 480, 8, 1078, 640 * 480)));
+    EXPECT_EQ(ValidSlots(), 1);
+}
+
+TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
+    // Nothing to save: false, no file, no message.
+    EXPECT_FALSE(file.Save(dir.File("none.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none.bmp")));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // A width that is not a multiple of 4 is stored with padded rows, as a bitmap must be.
+    auto frame = std::make_unique<CapturedImage>();
+    FillFrame(*frame, 642, 480, 9);
+    file.SetImage(1, *frame);
+    ASSERT_TRUE(file.Save(dir.File("odd.bmp")));
+    EXPECT_EQ(ReadBytes(dir.File("odd.bmp")).size(), 1078u + 644u * 480u);
+    RecordingPrompts p2;
+    ImageFile back(p2, ini);
+    ASSERT_TRUE(back.Load(dir.File("odd.bmp")));
+    EXPECT_EQ(back.Slot(0).width, 642);
+    EXPECT_EQ(back.Slot(0).At(0, 641), frame->At(0, 641));
+    EXPECT_EQ(back.Slot(0).At(200, 300), frame->At(200, 300));
+
+    // Frames of different sizes cannot share one file.
+    FillFrame(*frame, 640, 480, 1);
+    file.SetImage(2, *frame);
+    EXPECT_FALSE(file.Save(dir.File("mixed.bmp")));
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Couldn't create the image file"});
+    EXPECT_FALSE(std::filesystem::exists(dir.File("mixed.bmp")));
+
+    // A folder that does not exist cannot take the file.
+    prompts.messages.clear();
+    file.Clear();
+    file.SetImage(0, *frame);
+    EXPECT_FALSE(file.Save(dir.File("no/such/folder.bmp")));
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Couldn't create the image file"});
+
+    // The overlay picture: 24 bits, every byte of the table 204; it does not load as a frame.
+    prompts.messages.clear();
+    file.Clear();
+    frame->bytesPerPixel = 3;
+    frame->width = 320;
+    frame->height = 240;
+    file.SetImage(0, *frame);
+    ASSERT_TRUE(file.Save(dir.File("overlay.bmp")));
+    Bytes overlay = ReadBytes(dir.File("overlay.bmp"));
+    EXPECT_EQ(overlay.size(), 1078u + 320u * 240u * 3u);
+    EXPECT_EQ(overlay[28], 24);
+    EXPECT_EQ(overlay[54], 204);
+    EXPECT_EQ(overlay[1077], 204);
+    EXPECT_FALSE(file.Load(dir.File("overlay.bmp")));
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Image must be 8-bit color"});
+}
