@@ -66,7 +66,8 @@ std::vector<std::string_view> SplitKeepingEnds(std::string_view text) {
 }
 
 std::string_view StripEnd(std::string_view line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
     return line;
 }
 
@@ -136,8 +137,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 

@@ -11,16 +11,16 @@ std::string ProgramFolder();
 bool EnsureProgramFolder();
 
 // Full paths of the files the program keeps in its folder.
-std::string SettingsPath();         // "Kyvern.ini"
-std::string StatusPath();           // "statusKyvern.ini"
-std::string ShotLogPath();          // "logKyvern.txt"
-std::string TrajectoryPath();       // "flightKyvern.txt"
-std::string SideSpinTestPath();     // "SideSpinTest.txt"
-std::string LastFramePath();        // "picKyvern.bmp"
-std::string LastOverlayPath();      // "picKyvernOverlay.bmp"
-std::string HistoryFolder();        // "History/"
+std::string SettingsPath();                 // "Kyvern.ini"
+std::string StatusPath();                   // "statusKyvern.ini"
+std::string ShotLogPath();                  // "logKyvern.txt"
+std::string TrajectoryPath();               // "flightKyvern.txt"
+std::string SideSpinTestPath();             // "SideSpinTest.txt"
+std::string LastFramePath();                // "picKyvern.bmp"
+std::string LastOverlayPath();              // "picKyvernOverlay.bmp"
+std::string HistoryFolder();                // "History/"
 std::string HistoryFramePath(long number);  // "History/pic%ld.bmp"
-std::string DocsFolder();           // "Docs/"
+std::string DocsFolder();                   // "Docs/"
 
 // Settings of the program folder's settings file, read at the moment of use.
 std::string ReadSetting(const char* section, const char* key, const char* defaultValue,

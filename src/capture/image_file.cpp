@@ -38,7 +38,8 @@ std::int32_t I32(const std::uint8_t* p) { return static_cast<std::int32_t>(U32(p
 std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
 
 void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 void Put16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
@@ -103,13 +104,15 @@ ImageFile::ImageFile(base::UserPrompts& prompts, std::string settingsPath)
     : prompts_(prompts),
       settingsPath_(settingsPath.empty() ? base::SettingsPath() : std::move(settingsPath)),
       staging_(new std::uint8_t[analysis::kFrameCapacity]) {
-    for (auto& slot : slots_) slot = std::make_unique<CapturedImage>();
+    for (auto& slot : slots_)
+        slot = std::make_unique<CapturedImage>();
     Clear();
 }
 
 void ImageFile::Clear() {
     path_.clear();
-    for (auto& slot : slots_) slot->valid = false;
+    for (auto& slot : slots_)
+        slot->valid = false;
 }
 
 void ImageFile::SetImage(int slot, const CapturedImage& image) {
@@ -124,12 +127,12 @@ bool ImageFile::GetImage(int slot, CapturedImage& image) const {
     return true;
 }
 
-void ImageFile::ParseHeader(const std::uint8_t* block, std::size_t blockSize,
-                            CapturedImage& slot) {
+void ImageFile::ParseHeader(const std::uint8_t* block, std::size_t blockSize, CapturedImage& slot) {
     // The text ends at the first zero byte; a header without one is taken to the scan limit.
     std::size_t limit = std::min(blockSize, kHeaderScanLimit);
     std::size_t length = 0;
-    while (length < limit && block[length] != 0) ++length;
+    while (length < limit && block[length] != 0)
+        ++length;
     headerText_.assign(reinterpret_cast<const char*>(block), length);
     for (char& c : headerText_) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -166,14 +169,22 @@ void ImageFile::ParseHeader(const std::uint8_t* block, std::size_t blockSize,
     if (auto v = HeaderValue(text, "camrotation:")) {
         std::sscanf(v->c_str(), "%lf,%lf,%lf", &r[0], &r[1], &r[2]);
     }
-    slot.cameraRotation.Set(r[0] * analysis::kDegreesToRadians,
-                            r[1] * analysis::kDegreesToRadians,
+    slot.cameraRotation.Set(r[0] * analysis::kDegreesToRadians, r[1] * analysis::kDegreesToRadians,
                             r[2] * analysis::kDegreesToRadians);
+}
+
+void ImageFile::WriteClubSetting(const char* key, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    // Every frame of a file carries the same club: skip the rewrite when nothing changes.
+    if (base::ConfigStore::ReadSetting(settingsPath_, "Setup", key, "", 20) == text) return;
+    base::ConfigStore::WriteSetting(settingsPath_, "Setup", key, text);
 }
 
 bool ImageFile::Load(const std::string& path) {
     // Frames of an earlier file must not survive into this one.
-    for (auto& slot : slots_) slot->valid = false;
+    for (auto& slot : slots_)
+        slot->valid = false;
 
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -234,15 +245,8 @@ bool ImageFile::Load(const std::string& path) {
         path_ = path;
         ++framesRead;
         // Loading an image makes its club the current club.
-        char value[64];
-        if (clubMass_ > 100.0 && clubMass_ < 500.0) {
-            std::snprintf(value, sizeof value, "%.1f", clubMass_);
-            base::ConfigStore::WriteSetting(settingsPath_, "Setup", "ClubMass", value);
-        }
-        if (clubLoft_ > 2.0 && clubLoft_ < 100.0) {
-            std::snprintf(value, sizeof value, "%.1f", clubLoft_);
-            base::ConfigStore::WriteSetting(settingsPath_, "Setup", "ClubLoft", value);
-        }
+        if (clubMass_ > 100.0 && clubMass_ < 500.0) WriteClubSetting("ClubMass", clubMass_);
+        if (clubLoft_ > 2.0 && clubLoft_ < 100.0) WriteClubSetting("ClubLoft", clubLoft_);
     }
     ::close(fd);
     if (framesRead == 0) {
@@ -262,8 +266,8 @@ bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, doubl
         "Date: %s   SerialNumber: %ld   CamPosition: %.6f,%.6f,%6f   CamRotation: "
         "%.6f,%.6f,%6f   ClubMass: %.1f   ClubLoft: %.1f   Strobe: %.6f   T1: %.6f   T2: %.6f   ",
         date, static_cast<long>(frame.serialNumber), p.x, p.y, p.z, r.x * kRadiansToDegrees,
-        r.y * kRadiansToDegrees, r.z * kRadiansToDegrees, clubMass, clubLoft,
-        frame.t2 - frame.t1, frame.t1, frame.t2);
+        r.y * kRadiansToDegrees, r.z * kRadiansToDegrees, clubMass, clubLoft, frame.t2 - frame.t1,
+        frame.t1, frame.t2);
     // The text, its zero and four more zero bytes must fit the buffer.
     return n >= 0 && std::size_t(n) + 5 <= sizeof text;
 }
@@ -294,8 +298,8 @@ bool ImageFile::Save(const std::string& path) {
     }
     for (int s = first; s < kSlotCount; ++s) {
         const CapturedImage& slot = *slots_[s];
-        if (slot.valid && (slot.width != width || slot.height != height ||
-                           slot.bytesPerPixel != bpp)) {
+        if (slot.valid &&
+            (slot.width != width || slot.height != height || slot.bytesPerPixel != bpp)) {
             return refuse();
         }
     }

@@ -48,6 +48,7 @@ public:
 private:
     void ParseHeader(const std::uint8_t* block, std::size_t blockSize,
                      analysis::CapturedImage& slot);
+    void WriteClubSetting(const char* key, double value);
 
     base::UserPrompts& prompts_;
     std::string settingsPath_;

@@ -50,10 +50,8 @@ void PrintText(const capture::ImageFile& file, const std::string& path) {
         std::printf("  frame %d: %d x %d, serial number %ld\n", s, f.width, f.height,
                     static_cast<long>(f.serialNumber));
         std::printf("    position %.3f, %.3f, %.3f in; rotation %.3f, %.3f, %.3f deg\n", p.x, p.y,
-                    p.z, r.x * kRadiansToDegrees, r.y * kRadiansToDegrees,
-                    r.z * kRadiansToDegrees);
-        std::printf("    T1 %.6f s, T2 %.6f s, strobe interval %.6f s\n", f.t1, f.t2,
-                    f.t2 - f.t1);
+                    p.z, r.x * kRadiansToDegrees, r.y * kRadiansToDegrees, r.z * kRadiansToDegrees);
+        std::printf("    T1 %.6f s, T2 %.6f s, strobe interval %.6f s\n", f.t1, f.t2, f.t2 - f.t1);
     }
 }
 

@@ -41,7 +41,8 @@ Args Positionals(const Args& args, const std::vector<std::string_view>& valueFla
     Args out;
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool takesValue = false;
-        for (std::string_view f : valueFlags) takesValue = takesValue || args[i] == f;
+        for (std::string_view f : valueFlags)
+            takesValue = takesValue || args[i] == f;
         if (takesValue) {
             ++i;
             continue;

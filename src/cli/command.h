@@ -27,8 +27,7 @@ const std::vector<Command>& Commands();
 // Small helpers shared by the subcommands.
 bool HasFlag(const Args& args, std::string_view flag);
 // The value after "--name", or fallback when absent. ok turns false when the flag is last.
-std::string FlagValue(const Args& args, std::string_view name, std::string_view fallback,
-                      bool& ok);
+std::string FlagValue(const Args& args, std::string_view name, std::string_view fallback, bool& ok);
 // Arguments that are neither flags nor flag values; valueFlags lists flags that take a value.
 Args Positionals(const Args& args, const std::vector<std::string_view>& valueFlags);
 // A JSON string literal.

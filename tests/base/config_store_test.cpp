@@ -131,14 +131,15 @@ TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
         bool ok = true;
         for (int i = 0; i < kKeys; ++i) {
             ok = ConfigStore::WriteSetting(path, "Child", "K" + std::to_string(i),
-                                           std::to_string(i)) && ok;
+                                           std::to_string(i)) &&
+                 ok;
         }
         ::_exit(ok ? 0 : 1);
     }
     int torn = 0;
     for (int i = 0; i < kKeys; ++i) {
-        EXPECT_TRUE(ConfigStore::WriteSetting(path, "Parent", "K" + std::to_string(i),
-                                              std::to_string(i)));
+        EXPECT_TRUE(
+            ConfigStore::WriteSetting(path, "Parent", "K" + std::to_string(i), std::to_string(i)));
         // Whatever the other writer is doing, a reader sees a whole file.
         if (ConfigStore::ReadSetting(path, "Setup", "Seed", "", 20) != "1") ++torn;
     }

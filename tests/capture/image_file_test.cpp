@@ -37,7 +37,8 @@ std::uint32_t U32(const Bytes& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
 }
 void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = std::uint8_t(v >> (8 * i));
 }
 void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
     b[at] = std::uint8_t(v);
@@ -72,7 +73,8 @@ void FillFrame(CapturedImage& frame, int width, int height, int seed) {
     frame.bytesPerPixel = 1;
     frame.valid = true;
     for (int r = 0; r < height; ++r) {
-        for (int c = 0; c < width; ++c) frame.At(r, c) = std::uint8_t((r * 7 + c * 3 + seed) & 0xff);
+        for (int c = 0; c < width; ++c)
+            frame.At(r, c) = std::uint8_t((r * 7 + c * 3 + seed) & 0xff);
     }
 }
 
@@ -90,7 +92,8 @@ protected:
     }
     int ValidSlots() const {
         int n = 0;
-        for (int s = 0; s < 4; ++s) n += file.Slot(s).valid ? 1 : 0;
+        for (int s = 0; s < 4; ++s)
+            n += file.Slot(s).valid ? 1 : 0;
         return n;
     }
 };
@@ -158,8 +161,8 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         EXPECT_NEAR(got.t2, 0.001 * (s + 1) + 0.0008, 1e-12);
         // Only the header bytes of the bottom row differ from what was saved.
         FillFrame(*frame, 640, 480, s);
-        int headerLength = int(std::strlen(reinterpret_cast<const char*>(
-            bytes.data() + 1078 + std::size_t(s) * 640 * 480)));
+        int headerLength = int(std::strlen(
+            reinterpret_cast<const char*>(bytes.data() + 1078 + std::size_t(s) * 640 * 480)));
         int differing = 0;
         for (int r = 0; r < 480; ++r) {
             for (int c = 0; c < 640; ++c) {
@@ -286,8 +289,8 @@ TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
         std::string message;
     };
     std::vector<Case> cases;
-    cases.push_back({"24-bit", MakeBitmap(640, 480, 24, 1078, 640 * 480 * 3),
-                     "Image must be 8-bit color"});
+    cases.push_back(
+        {"24-bit", MakeBitmap(640, 480, 24, 1078, 640 * 480 * 3), "Image must be 8-bit color"});
     cases.push_back({"too wide", MakeBitmap(1280, 480, 8, 1078, 1280 * 480),
                      "The resolution of the image is too big (1024x768 max)"});
     cases.push_back({"empty", {}, loadFailed});
@@ -299,10 +302,10 @@ TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
     cases.push_back({"short colour table", shortTable, loadFailed});
     cases.push_back({"no pixels", MakeBitmap(640, 480, 8), loadFailed});
     cases.push_back({"short first frame", MakeBitmap(640, 480, 8, 1078, 640 * 479), loadFailed});
-    cases.push_back({"table beyond 1024 bytes", MakeBitmap(640, 480, 8, 2000, 640 * 480),
-                     loadFailed});
-    cases.push_back({"pixels inside the headers", MakeBitmap(640, 480, 8, 20, 640 * 480),
-                     loadFailed});
+    cases.push_back(
+        {"table beyond 1024 bytes", MakeBitmap(640, 480, 8, 2000, 640 * 480), loadFailed});
+    cases.push_back(
+        {"pixels inside the headers", MakeBitmap(640, 480, 8, 20, 640 * 480), loadFailed});
     cases.push_back({"negative width", MakeBitmap(-640, 480, 8, 1078, 640 * 480), loadFailed});
     cases.push_back({"zero width", MakeBitmap(0, 480, 8, 1078, 640 * 480), loadFailed});
     cases.push_back({"top-down rows", MakeBitmap(640, -480, 8, 1078, 640 * 480), loadFailed});
@@ -312,7 +315,8 @@ TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
     notBitmap[0] = 'P';
     cases.push_back({"not a bitmap", notBitmap, loadFailed});
     Bytes garbage(5000);
-    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = std::uint8_t(i * 131 + 17);
+    for (std::size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = std::uint8_t(i * 131 + 17);
     cases.push_back({"garbage", garbage, loadFailed});
 
     for (const Case& c : cases) {
@@ -339,7 +343,8 @@ TEST_F(ImageFileTest, TruncatedAfterWholeFramesKeepsTheWholeOnes) {
     EXPECT_EQ(file.Slot(1).serialNumber, 11);
 
     // Loading a one-frame file after a four-frame one leaves no frame of the old file.
-    for (int s = 0; s < 4; ++s) file.SetImage(s, *frame);
+    for (int s = 0; s < 4; ++s)
+        file.SetImage(s, *frame);
     ASSERT_TRUE(LoadBytes(MakeBitmap(640, 480, 8, 1078, 640 * 480)));
     EXPECT_EQ(ValidSlots(), 1);
 }

@@ -35,7 +35,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& home) 
     std::vector<std::string> argStore{KYVERN_CLI_PATH};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& a : argStore) argv.push_back(a.data());
+    for (std::string& a : argStore)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     std::vector<std::string> envStore{"KYVERN_HOME=" + home, "LC_ALL=C"};
@@ -46,7 +47,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& home) 
         }
     }
     std::vector<char*> envp;
-    for (std::string& e : envStore) envp.push_back(e.data());
+    for (std::string& e : envStore)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     CliResult result;

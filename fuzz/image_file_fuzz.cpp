@@ -1,0 +1,48 @@
+// Arbitrary bytes as a saved-image file: Load must refuse or read, never crash or overread.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "base/user_prompts.h"
+#include "capture/image_file.h"
+
+namespace {
+
+class SilentPrompts final : public kyvern::base::UserPrompts {
+public:
+    void Message(std::string_view) override {}
+    bool OkCancel(std::string_view) override { return false; }
+};
+
+std::string SettingsInTempFolder() {
+    char pattern[] = "/tmp/kyvern-fuzz-XXXXXX";
+    const char* dir = ::mkdtemp(pattern);
+    return std::string(dir ? dir : "/tmp") + "/Kyvern.ini";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static SilentPrompts prompts;
+    static const std::string settings = SettingsInTempFolder();
+    static kyvern::capture::ImageFile file(prompts, settings);
+    static const int fd = ::memfd_create("frame.bmp", 0);
+    if (fd < 0) std::abort();
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (file.Load(path)) {
+        // Whatever loaded must describe itself consistently.
+        for (int s = 0; s < kyvern::capture::kSlotCount; ++s) {
+            const auto& slot = file.Slot(s);
+            if (!slot.valid) continue;
+            if (slot.width <= 0 || slot.width > 1024 || slot.height <= 0 || slot.height > 768) {
+                std::abort();
+            }
+        }
+    }
+    return 0;
+}
