@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+
+namespace kyvern::flight {
+
+// What a flight computation yields: distances in yards, time in seconds, and the trajectory
+// points in feet (downrange x, offline z, height) with the back spin in rpm.
+struct FlightResult {
+    static constexpr int kMaxPoints = 200;
+
+    double carry = 0.0;
+    double carryOffline = 0.0;
+    double total = 0.0;
+    double totalOffline = 0.0;
+    double roll = 0.0;
+    double maxHeight = 0.0;
+    double flightTime = 0.0;
+
+    int pointCount = 0;
+    std::array<double, kMaxPoints> pointX{};
+    std::array<double, kMaxPoints> pointZ{};
+    std::array<double, kMaxPoints> pointHeight{};
+    std::array<double, kMaxPoints> pointSpin{};
+    // The origin and the roll points carry no spin value.
+    std::array<bool, kMaxPoints> pointHasSpin{};
+};
+
+}  // namespace kyvern::flight

@@ -1,0 +1,93 @@
+#include "shot/units.h"
+
+#include <array>
+#include <atomic>
+
+#include "base/config_store.h"
+#include "base/program_folder.h"
+
+namespace kyvern::shot {
+
+namespace {
+
+constexpr std::array<const char*, 3> kDistanceWords{"Yards", "Feet", "Meters"};
+constexpr std::array<const char*, 3> kDistanceLabels{"yd", "ft", "m"};
+constexpr std::array<double, 3> kDistanceFactors{1.0, 3.0, 0.9144};
+
+constexpr std::array<const char*, 4> kSpeedWords{"MPH", "FPS", "KPH", "MPS"};
+constexpr std::array<const char*, 4> kSpeedLabels{"MPH", "FPS", "km/h", "m/s"};
+constexpr std::array<double, 4> kSpeedFactors{3600.0 / 5280.0, 1.0, 0.3048 * 3.6, 0.3048};
+// Typed speeds: these factors, not the exact reciprocals.
+constexpr std::array<double, 4> kSpeedInputFactors{1.4666666666666666, 1.0, 0.9113333333333333,
+                                                   3.280839895};
+
+// The last index the settings gave; an unknown word keeps it.
+std::atomic<int> gDistanceIndex{0};
+std::atomic<int> gSpeedIndex{0};
+
+template <std::size_t N>
+std::size_t Slot(int index) {
+    return (index >= 0 && static_cast<std::size_t>(index) < N) ? static_cast<std::size_t>(index)
+                                                               : 0;
+}
+
+template <std::size_t N>
+int MatchWord(const std::array<const char*, N>& words, std::string_view word, int previous) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (base::EqualsNoCase(word, words[i])) return static_cast<int>(i);
+    }
+    return previous;
+}
+
+}  // namespace
+
+double ToDisplayDistance(double yards, int unitIndex) {
+    return yards * kDistanceFactors[Slot<3>(unitIndex)];
+}
+double FromDisplayDistance(double value, int unitIndex) {
+    return value / kDistanceFactors[Slot<3>(unitIndex)];
+}
+double ToDisplaySpeed(double feetPerSecond, int unitIndex) {
+    return feetPerSecond * kSpeedFactors[Slot<4>(unitIndex)];
+}
+double FromDisplaySpeed(double value, int unitIndex) {
+    return value * kSpeedInputFactors[Slot<4>(unitIndex)];
+}
+
+int DistanceUnitIndex(std::string_view word, int previous) {
+    return MatchWord(kDistanceWords, word, previous);
+}
+int SpeedUnitIndex(std::string_view word, int previous) {
+    return MatchWord(kSpeedWords, word, previous);
+}
+
+int ReadDistanceUnit() {
+    return ReadDistanceUnit(base::SettingsPath());
+}
+int ReadDistanceUnit(const std::string& settingsPath) {
+    std::string word =
+        base::ConfigStore::ReadSetting(settingsPath, "Setup", "DistanceDisplay", "Yards", 20);
+    int index = DistanceUnitIndex(word, gDistanceIndex.load());
+    gDistanceIndex.store(index);
+    return index;
+}
+
+int ReadSpeedUnit() {
+    return ReadSpeedUnit(base::SettingsPath());
+}
+int ReadSpeedUnit(const std::string& settingsPath) {
+    std::string word =
+        base::ConfigStore::ReadSetting(settingsPath, "Setup", "SpeedDisplay", "MPH", 20);
+    int index = SpeedUnitIndex(word, gSpeedIndex.load());
+    gSpeedIndex.store(index);
+    return index;
+}
+
+const char* DistanceLabel(int index) {
+    return kDistanceLabels[Slot<3>(index)];
+}
+const char* SpeedLabel(int index) {
+    return kSpeedLabels[Slot<4>(index)];
+}
+
+}  // namespace kyvern::shot

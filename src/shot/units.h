@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kyvern::shot {
+
+// Display unit indexes of Setup/DistanceDisplay and Setup/SpeedDisplay.
+enum DistanceUnit : int { kYards = 0, kFeet = 1, kMeters = 2 };
+enum SpeedUnit : int { kMph = 0, kFps = 1, kKph = 2, kMps = 3 };
+
+// Internal unit (yards, ft/s) to display unit and back. An index outside the table is taken
+// as index 0.
+double ToDisplayDistance(double yards, int unitIndex);
+double FromDisplayDistance(double value, int unitIndex);
+double ToDisplaySpeed(double feetPerSecond, int unitIndex);
+double FromDisplaySpeed(double value, int unitIndex);
+
+// The index a settings word selects, or previous when it matches none of the words.
+int DistanceUnitIndex(std::string_view word, int previous);
+int SpeedUnitIndex(std::string_view word, int previous);
+
+// Read the settings at the moment of use. A word that matches none leaves the index as the
+// last read gave it (0 before any read).
+int ReadDistanceUnit();
+int ReadDistanceUnit(const std::string& settingsPath);
+int ReadSpeedUnit();
+int ReadSpeedUnit(const std::string& settingsPath);
+
+const char* DistanceLabel(int index);  // "yd", "ft", "m"
+const char* SpeedLabel(int index);     // "MPH", "FPS", "km/h", "m/s"
+
+}  // namespace kyvern::shot
