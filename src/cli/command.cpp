@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kyvern::cli {
 
@@ -74,8 +75,12 @@ std::string JsonString(std::string_view text) {
 
 std::string JsonNumber(double value) {
     if (!std::isfinite(value)) return "null";
+    // The shortest text that reads back as the same double.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", value);
+    for (int precision = 15; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, value);
+        if (std::strtod(buf, nullptr) == value) break;
+    }
     return buf;
 }
 

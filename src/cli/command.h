@@ -32,7 +32,8 @@ std::string FlagValue(const Args& args, std::string_view name, std::string_view 
 Args Positionals(const Args& args, const std::vector<std::string_view>& valueFlags);
 // A JSON string literal.
 std::string JsonString(std::string_view text);
-// A double with full precision ("%.17g"); "null" for NaN or infinity.
+// A double with full precision (the shortest text that reads back exactly); "null" for NaN
+// or infinity.
 std::string JsonNumber(double value);
 
 }  // namespace kyvern::cli

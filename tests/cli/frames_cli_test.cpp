@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -16,7 +17,10 @@ namespace {
 
 std::string G17(double v) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
+    for (int precision = 15; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+        if (std::strtod(buf, nullptr) == v) break;
+    }
     return buf;
 }
 
