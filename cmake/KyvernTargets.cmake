@@ -18,3 +18,16 @@ function(kyvern_test_folder name label)
     add_dependencies(${name} kyvern-cli)
     gtest_discover_tests(${name} PROPERTIES LABELS ${label} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# kyvern_existing_libraries(OUT): every library target defined so far, top layer first, for the
+# programs that link the whole stack (the CLI, tests of the CLI, benchmarks, fuzz targets).
+function(kyvern_existing_libraries out)
+    set(libs)
+    foreach(lib kyvern_app kyvern_sim kyvern_links kyvern_data kyvern_shot kyvern_flight
+                kyvern_capture kyvern_analysis kyvern_base)
+        if(TARGET ${lib})
+            list(APPEND libs ${lib})
+        endif()
+    endforeach()
+    set(${out} ${libs} PARENT_SCOPE)
+endfunction()

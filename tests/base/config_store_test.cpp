@@ -14,35 +14,22 @@
 #include "support/temp_dir.h"
 
 using kyvern::base::ConfigStore;
+using kyvern::testing::ReadFileText;
 using kyvern::testing::TempDir;
-
-namespace {
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Spit(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-}  // namespace
+using kyvern::testing::WriteFileText;
 
 TEST(ConfigStore, ReadsWithTheProfileMatchingRules) {
     TempDir dir;
     std::string path = dir.File("Kyvern.ini");
-    Spit(path,
-         "; a comment\r\n"
-         "[setup]\r\n"
-         "  SPEEDDISPLAY =  KPH  \r\n"
-         "Ball=\"Cork Softball\"\r\n"
-         "Empty=\r\n"
-         "SpeedDisplay=FPS\r\n"
-         "[ Weather ]\n"
-         "Altitude=5000\n");
+    WriteFileText(path,
+                  "; a comment\r\n"
+                  "[setup]\r\n"
+                  "  SPEEDDISPLAY =  KPH  \r\n"
+                  "Ball=\"Cork Softball\"\r\n"
+                  "Empty=\r\n"
+                  "SpeedDisplay=FPS\r\n"
+                  "[ Weather ]\n"
+                  "Altitude=5000\n");
     EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "SpeedDisplay", "MPH", 20), "KPH");
     EXPECT_EQ(ConfigStore::ReadSetting(path, "SETUP", "ball", "Golf Ball", 80), "Cork Softball");
     EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Empty", "x", 20), "");
@@ -72,22 +59,22 @@ TEST(ConfigStore, WriteCreatesFileAndSectionAndKeepsEveryOtherLine) {
     TempDir dir;
     std::string path = dir.File("sub/Kyvern.ini");
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "ClubMass", "250.0"));
-    EXPECT_EQ(Slurp(path), "[Setup]\nClubMass=250.0\n");
+    EXPECT_EQ(ReadFileText(path), "[Setup]\nClubMass=250.0\n");
 
-    Spit(path,
-         "; kept comment\r\n"
-         "[Unknown]\r\n"
-         "Odd line without equals\r\n"
-         "[SETUP]\r\n"
-         "clubmass = 200.0\r\n"
-         "Handed=Left-handed\r\n"
-         "\r\n"
-         "[Camera]\r\n"
-         "Speed=Fast\r\n");
+    WriteFileText(path,
+                  "; kept comment\r\n"
+                  "[Unknown]\r\n"
+                  "Odd line without equals\r\n"
+                  "[SETUP]\r\n"
+                  "clubmass = 200.0\r\n"
+                  "Handed=Left-handed\r\n"
+                  "\r\n"
+                  "[Camera]\r\n"
+                  "Speed=Fast\r\n");
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "setup", "ClubMass", "230.0"));
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "ClubLoft", "9.5"));
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Weather", "WindDir", "90"));
-    EXPECT_EQ(Slurp(path),
+    EXPECT_EQ(ReadFileText(path),
               "; kept comment\r\n"
               "[Unknown]\r\n"
               "Odd line without equals\r\n"
@@ -103,9 +90,9 @@ TEST(ConfigStore, WriteCreatesFileAndSectionAndKeepsEveryOtherLine) {
     EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "ClubLoft", "10.0", 20), "9.5");
 
     // A file that ends without a line end gets one before the new lines.
-    Spit(path, "[Setup]\nBall=Baseball");
+    WriteFileText(path, "[Setup]\nBall=Baseball");
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "Handed", "Right-handed"));
-    EXPECT_EQ(Slurp(path), "[Setup]\nBall=Baseball\nHanded=Right-handed\n");
+    EXPECT_EQ(ReadFileText(path), "[Setup]\nBall=Baseball\nHanded=Right-handed\n");
 }
 
 TEST(ConfigStore, RefusesWritesThatWouldForgeLines) {

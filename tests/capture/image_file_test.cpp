@@ -24,13 +24,12 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    std::string text = kyvern::testing::ReadFileText(path);
+    return Bytes(text.begin(), text.end());
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    kyvern::testing::WriteFileText(path, std::string(bytes.begin(), bytes.end()));
 }
 
 std::uint32_t U32(const Bytes& b, std::size_t at) {

@@ -14,15 +14,6 @@ extern char** environ;
 
 namespace kyvern::testing {
 
-namespace {
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-}  // namespace
-
 CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
     TempDir io;
     std::string outPath = io.File("out");
@@ -59,8 +50,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& home) 
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    result.out = Slurp(outPath);
-    result.err = Slurp(errPath);
+    result.out = ReadFileText(outPath);
+    result.err = ReadFileText(errPath);
     return result;
 }
 

@@ -3,6 +3,8 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -28,6 +30,16 @@ public:
 private:
     std::string path_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 // Sets an environment variable for the life of the object (an empty value unsets it).
 class ScopedEnv {
