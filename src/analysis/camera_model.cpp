@@ -43,9 +43,7 @@ Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDia
 }
 
 std::string ReadCameraName(long serialNumber, const std::string& settingsPath) {
-    std::string value = ReadCalibration(serialNumber, settingsPath);
-    std::size_t comma = value.size() > 1 ? value.find(',', 1) : std::string::npos;
-    return comma == std::string::npos ? value : value.substr(0, comma);
+    return ReadCameraPose(serialNumber, settingsPath).name;
 }
 
 Xyz ReadCameraPosition(long serialNumber, const std::string& settingsPath) {
