@@ -32,6 +32,14 @@ constexpr std::array kEntries{
     Entry{MessageId::kAnalysisTerminated, "Analysis terminated: %s", "解析を中止しました: %s"},
     Entry{MessageId::kAnalysisComplete, "Analysis complete: %.3f", "解析完了: %.3f"},
     Entry{MessageId::kAnalysisWarning, "Warning: %s", "警告: %s"},
+    Entry{MessageId::kCouldNotOpenPort, "Couldn't open COM%d, code = %08X",
+          "COM%d を開けませんでした。コード = %08X"},
+    Entry{MessageId::kGetCommStateFailed, "GetCommState failed, code = %08X",
+          "GetCommState に失敗しました。コード = %08X"},
+    Entry{MessageId::kSetCommStateFailed, "SetCommState failed, code = %08X",
+          "SetCommState に失敗しました。コード = %08X"},
+    Entry{MessageId::kEscapeCommFailed, "EscapeCommFunction failed, code = %08X",
+          "EscapeCommFunction に失敗しました。コード = %08X"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/config_store.h"
+#include "links/runtime_folder.h"
+#include "support/temp_dir.h"
+
+namespace kyvern::testing {
+
+// A program folder and a runtime folder of their own for one test, so that parallel runs never
+// meet on a socket or a settings file.
+class LinkEnvironment {
+public:
+    LinkEnvironment()
+        : home_("KYVERN_HOME", homeDir_.Path()),
+          runtime_("KYVERN_RUNTIME_DIR", runtimeDir_.Path() + "/run") {}
+    std::string Home() const { return homeDir_.Path(); }
+    std::string Settings() const { return homeDir_.File("Kyvern.ini"); }
+    std::string Status() const { return homeDir_.File("statusKyvern.ini"); }
+    bool Set(const char* section, const char* key, const std::string& value) const {
+        return base::ConfigStore::WriteSetting(Settings(), section, key, value);
+    }
+
+private:
+    TempDir homeDir_;
+    TempDir runtimeDir_;
+    ScopedEnv home_;
+    ScopedEnv runtime_;
+};
+
+// A peer program's socket bound under a slot name, made with the plain socket calls.
+class PeerSocket {
+public:
+    explicit PeerSocket(const std::string& name) {
+        links::EnsureRuntimeFolder();
+        path_ = links::SlotPath(name);
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+        sockaddr_un address = Address(path_);
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~PeerSocket() {
+        if (fd_ >= 0) ::close(fd_);
+        if (bound_) ::unlink(path_.c_str());
+    }
+    PeerSocket(const PeerSocket&) = delete;
+    PeerSocket& operator=(const PeerSocket&) = delete;
+
+    bool Bound() const { return bound_; }
+    // Closes the socket but leaves its file behind, as a crashed owner does.
+    void Abandon() {
+        ::close(fd_);
+        fd_ = -1;
+        bound_ = false;
+    }
+    // The next datagram, waiting up to timeoutMs; empty with ok = false when none came.
+    std::vector<unsigned char> Receive(int timeoutMs, bool* ok = nullptr) {
+        pollfd waitFor{fd_, POLLIN, 0};
+        std::vector<unsigned char> data(65536);
+        bool got = ::poll(&waitFor, 1, timeoutMs) == 1;
+        ssize_t length = got ? ::recv(fd_, data.data(), data.size(), 0) : -1;
+        if (ok) *ok = length >= 0;
+        data.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
+        return data;
+    }
+    static bool SendTo(const std::string& name, const void* data, std::size_t size) {
+        int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+        sockaddr_un address = Address(links::SlotPath(name));
+        bool sent = ::sendto(fd, data, size, 0, reinterpret_cast<sockaddr*>(&address),
+                             sizeof address) == static_cast<ssize_t>(size);
+        ::close(fd);
+        return sent;
+    }
+
+private:
+    static sockaddr_un Address(const std::string& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        return address;
+    }
+    std::string path_;
+    int fd_ = -1;
+    bool bound_ = false;
+};
+
+// A pseudo-terminal whose far end plays a device; the near end is the port under test.
+class PseudoTerminal {
+public:
+    PseudoTerminal() {
+        char name[128] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) == 0) name_ = name;
+        // The master end is raw too, so that the bytes arrive as sent.
+        termios raw{};
+        ::tcgetattr(master_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(master_, TCSANOW, &raw);
+    }
+    ~PseudoTerminal() {
+        if (slave_ >= 0) ::close(slave_);
+        if (master_ >= 0) ::close(master_);
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    const std::string& DevicePath() const { return name_; }
+    int Slave() const { return slave_; }
+    bool Play(const std::string& bytes) {
+        return ::write(master_, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    }
+    // What the port under test has written so far (waits up to timeoutMs for the first byte).
+    std::string Heard(int timeoutMs = 1000) {
+        std::string out;
+        pollfd waitFor{master_, POLLIN, 0};
+        while (::poll(&waitFor, 1, out.empty() ? timeoutMs : 50) == 1) {
+            char chunk[256];
+            ssize_t got = ::read(master_, chunk, sizeof chunk);
+            if (got <= 0) break;
+            out.append(chunk, static_cast<std::size_t>(got));
+        }
+        return out;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string name_;
+};
+
+}  // namespace kyvern::testing

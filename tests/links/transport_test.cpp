@@ -1,0 +1,220 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "link_fixtures.h"
+#include "links/mailslot.h"
+#include "links/runtime_folder.h"
+#include "links/serial_port.h"
+#include "support/recording_prompts.h"
+
+namespace kyvern::links {
+namespace {
+
+using testing::LinkEnvironment;
+using testing::PeerSocket;
+using testing::PseudoTerminal;
+using testing::RecordingPrompts;
+using testing::ScopedEnv;
+using testing::TempDir;
+
+TEST(RuntimeFolder, ChosenByEnvironmentAndPrivate) {
+    TempDir dir;
+    {
+        ScopedEnv own("KYVERN_RUNTIME_DIR", dir.File("own"));
+        EXPECT_EQ(RuntimeFolder(), dir.File("own"));
+        EXPECT_EQ(SlotPath("ms3"), dir.File("own") + "/ms3");
+        ASSERT_TRUE(EnsureRuntimeFolder());
+        struct stat info {};
+        ASSERT_EQ(::stat(dir.File("own").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+        // Open to others: not trusted.
+        ::chmod(dir.File("own").c_str(), 0755);
+        EXPECT_FALSE(EnsureRuntimeFolder());
+    }
+    {
+        ScopedEnv own("KYVERN_RUNTIME_DIR", "");
+        ScopedEnv xdg("XDG_RUNTIME_DIR", dir.Path());
+        EXPECT_EQ(RuntimeFolder(), dir.File("kyvern"));
+    }
+    {
+        ScopedEnv own("KYVERN_RUNTIME_DIR", "");
+        ScopedEnv xdg("XDG_RUNTIME_DIR", "");
+        ScopedEnv tmp("TMPDIR", dir.Path());
+        EXPECT_EQ(RuntimeFolder(), dir.File("kyvern-" + std::to_string(::getuid())));
+    }
+}
+
+TEST(Mailslot, OwnerReadsWhatAPeerWrites) {
+    LinkEnvironment env;
+    Mailslot slot;
+    ASSERT_TRUE(slot.Create("ms3"));
+    std::size_t size = 0;
+    ASSERT_TRUE(slot.NextMessageSize(size));
+    EXPECT_EQ(size, Mailslot::kNoMessage);
+    char buffer[200];
+    EXPECT_EQ(slot.Read(buffer, sizeof buffer, 0), -1);
+
+    std::string first(136, 'a');
+    ASSERT_TRUE(PeerSocket::SendTo("ms3", first.data(), first.size()));
+    ASSERT_TRUE(PeerSocket::SendTo("ms3", "xyz", 3));
+    ASSERT_TRUE(slot.NextMessageSize(size));
+    EXPECT_EQ(size, 136u);
+    EXPECT_EQ(slot.Read(buffer, sizeof buffer, 500), 136);
+    EXPECT_EQ(std::string(buffer, 136), first);
+    ASSERT_TRUE(slot.NextMessageSize(size));
+    EXPECT_EQ(size, 3u);
+    // A message longer than the buffer is cut.
+    EXPECT_EQ(slot.Read(buffer, 2, 500), 2);
+    EXPECT_EQ(std::string(buffer, 2), "xy");
+
+    // Our writer reaches the owner too.
+    MailslotWriter writer;
+    ASSERT_TRUE(writer.Open("ms3"));
+    ASSERT_TRUE(writer.Write("hello", 5));
+    EXPECT_EQ(slot.Read(buffer, sizeof buffer, 500), 5);
+    slot.Close();
+    EXPECT_FALSE(std::filesystem::exists(SlotPath("ms3")));
+}
+
+TEST(Mailslot, OneOwnerPerNameAndStaleSocketsReplaced) {
+    LinkEnvironment env;
+    Mailslot first;
+    ASSERT_TRUE(first.Create("Kyvern"));
+    Mailslot second;
+    EXPECT_FALSE(second.Create("Kyvern"));
+    // Another process is refused as well.
+    pid_t child = ::fork();
+    if (child == 0) {
+        Mailslot other;
+        ::_exit(other.Create("Kyvern") ? 1 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(second.Create("bad/name"));
+    first.Close();
+    EXPECT_TRUE(second.Create("Kyvern"));
+    second.Close();
+
+    // A crashed owner leaves its socket file; the next owner takes the name over.
+    {
+        PeerSocket crashed("msROUTER");
+        ASSERT_TRUE(crashed.Bound());
+        crashed.Abandon();
+    }
+    ASSERT_TRUE(std::filesystem::exists(SlotPath("msROUTER")));
+    Mailslot router;
+    ASSERT_TRUE(router.Create("msROUTER"));
+    ASSERT_TRUE(PeerSocket::SendTo("msROUTER", "x", 1));
+    char byte = 0;
+    EXPECT_EQ(router.Read(&byte, 1, 500), 1);
+    EXPECT_EQ(byte, 'x');
+}
+
+TEST(Mailslot, BroadcastWithoutListenerIsLostQuietly) {
+    LinkEnvironment env;
+    MailslotWriter writer;
+    EXPECT_FALSE(writer.Write("x", 1));  // not open
+    ASSERT_TRUE(writer.Open("Kyvern"));
+    EXPECT_TRUE(writer.Write("lost", 4));  // nobody listens
+    {
+        PeerSocket gone("Kyvern");
+        gone.Abandon();  // a socket file without an owner
+    }
+    EXPECT_TRUE(writer.Write("lost", 4));
+    EXPECT_FALSE(writer.Open("a/b"));
+}
+
+TEST(SerialPort, PortNamesAndDevicePaths) {
+    LinkEnvironment env;
+    EXPECT_EQ(PortNumberOf("COM1", false), 1);
+    EXPECT_EQ(PortNumberOf("COM8", false), 8);
+    EXPECT_EQ(PortNumberOf("COM9", false), 0);
+    EXPECT_EQ(PortNumberOf("COM0", false), 0);
+    EXPECT_EQ(PortNumberOf("com3", false), 0);
+    EXPECT_EQ(PortNumberOf("com3", true), 3);
+    EXPECT_EQ(PortNumberOf("None", true), 0);
+    EXPECT_EQ(PortNumberOf("", true), 0);
+    EXPECT_EQ(SerialDevicePath(1), "/dev/ttyS0");
+    EXPECT_EQ(SerialDevicePath(8), "/dev/ttyS7");
+    env.Set("Ports", "COM2", "/dev/ttyUSB0");
+    EXPECT_EQ(SerialDevicePath(2), "/dev/ttyUSB0");
+}
+
+TEST(SerialPort, SetsUpAPseudoTerminalAndCarriesBytes) {
+    LinkEnvironment env;
+    PseudoTerminal device;
+    ASSERT_FALSE(device.DevicePath().empty());
+    env.Set("Ports", "COM4", device.DevicePath());
+    RecordingPrompts prompts;
+    SerialPort port;
+    ASSERT_TRUE(port.Open(4, 19200, prompts));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(device.Slave(), &settings), 0);
+    EXPECT_EQ(::cfgetispeed(&settings), speed_t(B19200));
+    EXPECT_EQ(::cfgetospeed(&settings), speed_t(B19200));
+    EXPECT_EQ(settings.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB), 0u);
+    EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(settings.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+    EXPECT_EQ(settings.c_cc[VMIN], 0);
+    EXPECT_EQ(settings.c_cc[VTIME], 0);
+
+    char buffer[16];
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0u);  // nothing yet, and no wait
+    ASSERT_TRUE(device.Play(std::string("a\rb\n\x17\0z", 7)));
+    std::size_t got = 0;
+    for (int tries = 0; tries < 1000 && got < 7; ++tries) {
+        got += port.Read(buffer + got, sizeof buffer - got);
+    }
+    ASSERT_EQ(got, 7u);
+    EXPECT_EQ(std::string(buffer, 7), std::string("a\rb\n\x17\0z", 7));
+    ASSERT_TRUE(port.Write("R\r", 2));
+    EXPECT_EQ(device.Heard(), "R\r");
+    // Not shared: a second opener is refused while the port is held.
+    SerialPort second;
+    EXPECT_FALSE(second.Open(4, 19200, prompts));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM4, code = 0000000B");
+    port.Close();
+    EXPECT_FALSE(port.Write("R", 1));
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0u);
+}
+
+TEST(SerialPort, SetUpFailuresShowTheirMessage) {
+    LinkEnvironment env;
+    RecordingPrompts prompts;
+    SerialPort port;
+    env.Set("Ports", "COM3", env.Home() + "/missing");
+    EXPECT_FALSE(port.Open(3, 9600, prompts));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM3, code = 00000002");
+    EXPECT_FALSE(port.IsOpen());
+
+    // An existing file that is not a terminal: its settings cannot be read.
+    testing::WriteFileText(env.Home() + "/plain", "x");
+    env.Set("Ports", "COM5", env.Home() + "/plain");
+    EXPECT_FALSE(port.Open(5, 9600, prompts));
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1], "GetCommState failed, code = 00000019");
+
+    // A baud rate the line cannot take is a settings failure.
+    PseudoTerminal device;
+    env.Set("Ports", "COM6", device.DevicePath());
+    EXPECT_FALSE(port.Open(6, 12345, prompts));
+    ASSERT_EQ(prompts.messages.size(), 3u);
+    EXPECT_EQ(prompts.messages[2], "SetCommState failed, code = 00000016");
+}
+
+}  // namespace
+}  // namespace kyvern::links
