@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "analysis/captured_image.h"
+
+namespace kyvern::links {
+
+inline constexpr int kCameraSlots = 4;
+inline constexpr int kStatusWarningKeys = 20;  // WarnCode0 ... WarnCode19
+
+// What the status file needs to know of one camera slot.
+struct CameraStatus {
+    bool present = false;  // a camera sits in the slot
+    long serialNumber = 0;
+    bool tookPart = false;                  // its frame was analysed for this shot and has a result
+    std::string errorText;                  // the text of its analysis error code
+    std::vector<std::string> warningTexts;  // texts of its warnings, in the order recorded
+};
+
+// The state of the program that the status writes read.
+struct StatusContext {
+    std::string title;       // the application title
+    std::string executable;  // full path of the running program
+    std::string clubDevice;  // display name of the configured club sensor
+    std::array<CameraStatus, kCameraSlots> cameras;
+};
+
+// Writes the state of the shot cycle and the results of the last shot into the status file
+// that other programs poll. One settings write per key, in a fixed order readers rely on;
+// every write replaces the file whole, so a reader never sees half of it. Failures are
+// ignored. The Command section belongs to other programs and is never touched.
+class StatusFile {
+public:
+    // An empty path means the program folder's status file, looked up at every write.
+    explicit StatusFile(std::string path = {});
+
+    StatusContext& Context() { return context_; }
+    const StatusContext& Context() const { return context_; }
+
+    void WriteExecutable();
+    void BeginImage();
+    void ClearResults();
+    void WriteBall(double speed, double verticalAngle, double sideAngle, double totalSpin,
+                   double backSpin, double sideSpin, double distance);
+    void WriteClub(double speed, double pathAngle, double faceAngle, double faceRotation,
+                   double tempo, double effectiveLoft, double dxFromToe, double angleOfAttack);
+    void WriteShaft();
+    void WriteGolfer();
+    void WriteWeather();
+    void WriteAnalysis(double launchEfficiency, double pti);
+    void WriteFlight(double carryDR, double carryOL, double totalDR, double totalOL, double roll,
+                     double maxHeight, double flightTime);
+    void WriteImageBallData(int n, const double pixel[3], const double location[3],
+                            const double rotation[3], double luminance);
+    void CompleteSuccess(bool isUpdate);
+    void CompleteTerminated();
+    void Unlock();
+
+    // "Kyvern: " and the serial numbers of the present cameras.
+    std::string DeviceText() const;
+    std::string Path() const;
+
+private:
+    void Write(const char* section, const char* key, const std::string& value);
+    void WriteNumber(const char* section, const char* key, const char* format, double value);
+
+    std::string path_;
+    StatusContext context_;
+};
+
+// The ball's distance from the cameras: the mean depth of both ball images over the frames
+// with a result whose camera is turned by at most 10 degrees; 0 when none qualifies. A null
+// entry is a slot without a result.
+double MeanBallDistance(const std::array<const analysis::CapturedImage*, kCameraSlots>& frames);
+
+// The full path of the running program, cut to 259 characters.
+std::string ExecutablePath();
+
+}  // namespace kyvern::links
