@@ -1,0 +1,109 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "link_fixtures.h"
+#include "links/serial_shot_output.h"
+#include "support/recording_prompts.h"
+
+namespace kyvern::links {
+namespace {
+
+using testing::LinkEnvironment;
+using testing::PseudoTerminal;
+using testing::RecordingPrompts;
+
+TEST(SerialShotOutput, LineFieldsSignsAndCheckCharacters) {
+    std::string line = SerialShotOutput::ShotLine(220.06, 12.345, 3000, -600, -1.5);
+    ASSERT_EQ(line.size(), 32u);
+    EXPECT_EQ(line[0], '\x02');
+    EXPECT_EQ(line.substr(1, 5), "220.1");
+    EXPECT_EQ(line.substr(6, 5), "12.35");
+    EXPECT_EQ(line.substr(11, 6), "-01.50");
+    EXPECT_EQ(line.substr(17, 6), "0050.0");
+    EXPECT_EQ(line.substr(23, 6), "-010.0");
+    EXPECT_EQ(line[31], '\r');
+
+    line = SerialShotOutput::ShotLine(150.1, 10, 3000, 0, 0);
+    EXPECT_EQ(line,
+              std::string("\x02") + "150.1" + "10.00" + "000.00" + "0050.0" + "0000.0" + "55\r");
+    int sum = 0;
+    for (int i = 0; i < 29; ++i)
+        sum += line[i];
+    EXPECT_EQ(sum % 256, 0x45);
+
+    // A negative zero prints no sign; magnitudes drop the sign of the unsigned fields.
+    line = SerialShotOutput::ShotLine(-150.1, -10, -3000, -0.0, -0.0);
+    EXPECT_EQ(line.substr(1, 28), "150.110.00000.000050.00000.0");
+    // Positive side values take the six-character form.
+    line = SerialShotOutput::ShotLine(150.1, 10, 3000, 600, 1.5);
+    EXPECT_EQ(line.substr(11, 6), "001.50");
+    EXPECT_EQ(line.substr(23, 6), "0010.0");
+}
+
+TEST(SerialShotOutput, WideFieldsArePushedPastTheCut) {
+    // 1000 ft/s is one character wider: everything after it moves right and the carriage
+    // return overwrites the last check character.
+    std::string line = SerialShotOutput::ShotLine(1000, 10, 3000, 0, 0);
+    ASSERT_EQ(line.size(), 32u);
+    std::string wide = std::string("\x02") + "1000.0" + "10.00" + "000.00" + "0050.0" + "0000.0";
+    int sum = 0;
+    for (char c : wide)
+        sum += c;
+    char digit = "0123456789ABCDEF"[sum % 256 & 0x0F];
+    EXPECT_EQ(line, wide + digit + '\r');
+    line = SerialShotOutput::ShotLine(100000, 100000, 3000, 0, 0);
+    EXPECT_EQ(line.substr(0, 12),
+              "\x02"
+              "100000.0100");
+    EXPECT_EQ(line[31], '\r');
+}
+
+TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
+    LinkEnvironment env;
+    RecordingPrompts prompts;
+    PseudoTerminal device;
+    env.Set("Ports", "COM2", device.DevicePath());
+    SerialShotOutput output(prompts);
+    EXPECT_STREQ(SerialShotOutput::Version(), "SerialOutput v1.0.1");
+
+    // Disabled by default: no port, nothing written.
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 0);
+    output.SendShot(150.1, 100, 10, 3000, 0, 0);
+    EXPECT_EQ(device.Heard(50), "");
+
+    env.Set("SerialOutput", "Enabled", "Yes");
+    env.Set("SerialOutput", "CommPort", "com2");
+    output.Configure();
+    EXPECT_TRUE(prompts.messages.empty());
+    ASSERT_EQ(output.PortNumber(), 2);
+    output.SendShot(150.1, 100, 10, 3000, 0, 0);
+    EXPECT_EQ(device.Heard(), std::string("\x02") + "150.110.00000.000050.00000.055\r");
+
+    // "No" leaves the open port as it was.
+    env.Set("SerialOutput", "Enabled", "No");
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 2);
+    output.SendShot(220.06, 0, 12.345, 3000, -600, -1.5);
+    EXPECT_EQ(device.Heard().substr(1, 28), "220.112.35-01.500050.0-010.0");
+
+    // Any other word re-applies the port; a port that is not there shows the open failure.
+    env.Set("SerialOutput", "Enabled", "no");
+    env.Set("SerialOutput", "CommPort", "COM7");
+    env.Set("Ports", "COM7", env.Home() + "/none");
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM7, code = 00000002");
+    output.SendShot(150.1, 100, 10, 3000, 0, 0);
+    EXPECT_EQ(device.Heard(50), "");
+
+    env.Set("SerialOutput", "CommPort", "None");
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 0);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kyvern::links
