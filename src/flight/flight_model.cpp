@@ -32,6 +32,16 @@ double SignedDistance(double downrange, double offline) {
     return downrange < 0.0 ? -distance : distance;
 }
 
+constexpr double kTinyComponent = 0.0001;
+
+analysis::Xyz UnitOf(const analysis::Xyz& v, double length) {
+    analysis::Xyz u(v.x / length, v.y / length, v.z / length);
+    if (std::fabs(u.x) < kTinyComponent) u.x = 0.0;
+    if (std::fabs(u.y) < kTinyComponent) u.y = 0.0;
+    if (std::fabs(u.z) < kTinyComponent) u.z = 0.0;
+    return u;
+}
+
 }  // namespace
 
 FlightModel::FlightModel() {
@@ -128,10 +138,10 @@ double FlightModel::LiftCoefficient(std::int32_t typeId, double re, double rpm, 
 }
 
 void FlightModel::Derivative(const State& y, State& dy) {
-    analysis::Xyz v(y[3] + wind_.x, y[4] + wind_.y, y[5] + wind_.z);
-    analysis::Xyz w(y[6], y[7], y[8]);
-    const double speed = v.Length();
-    const double spin = w.Length();
+    const analysis::Xyz v(y[3] + wind_.x, y[4] + wind_.y, y[5] + wind_.z);
+    const analysis::Xyz w(y[6], y[7], y[8]);
+    const double speed = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    const double spin = std::sqrt(w.x * w.x + w.y * w.y + w.z * w.z);
 
     dy[0] = y[3];
     dy[1] = y[4];
@@ -148,13 +158,15 @@ void FlightModel::Derivative(const State& y, State& dy) {
         dragForce_ = cd * pressureArea;
         liftForce_ = cl * pressureArea;
 
-        analysis::Xyz vHat = v;
-        vHat.Normalize();
-        analysis::Xyz wHat = w;
-        wHat.Normalize();
+        // Both lengths are at least 0.1, so the unit vectors are plain quotients; tiny
+        // components are floored to 0 as Xyz::Normalize does.
+        const analysis::Xyz vHat = UnitOf(v, speed);
+        const analysis::Xyz wHat = UnitOf(w, spin);
         // Lift along spin axis × velocity, not normalised again: it fades with the sine of
         // the angle between them.
-        const analysis::Xyz liftDir = wHat.Cross(vHat);
+        const analysis::Xyz liftDir(wHat.y * vHat.z - wHat.z * vHat.y,
+                                    wHat.z * vHat.x - wHat.x * vHat.z,
+                                    wHat.x * vHat.y - wHat.y * vHat.x);
         dy[3] = (-dragForce_ * vHat.x + liftForce_ * liftDir.x) / massSlug_;
         dy[4] = (-dragForce_ * vHat.y + liftForce_ * liftDir.y) / massSlug_ - kGravity;
         dy[5] = (-dragForce_ * vHat.z + liftForce_ * liftDir.z) / massSlug_;
