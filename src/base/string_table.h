@@ -19,6 +19,7 @@ enum class MessageId {
     kAnalysisTerminated,  // format with one %s
     kAnalysisComplete,    // format with one %.3f
     kAnalysisWarning,     // format with one %s
+    kCouldNotOpenTrajectoryFile,
     kCount
 };
 
