@@ -13,6 +13,7 @@ void BallRecord::CopyFrom(const BallRecord& other) {
     loc = other.loc;
     planeNormal = other.planeNormal;
     viewNormal = other.viewNormal;
+    displayNormal = other.displayNormal;
     lum = other.lum;
     markCount = std::clamp(other.markCount, 0, kMaxMarks);
     std::copy_n(other.marks.get(), markCount, marks.get());
@@ -24,6 +25,7 @@ void BallRecord::Reset() {
     loc.Zero();
     planeNormal.Zero();
     viewNormal.Zero();
+    displayNormal.Zero();
     lum = 0;
     markCount = 0;
     time = 0.0;

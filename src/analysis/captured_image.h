@@ -37,10 +37,11 @@ struct BallRecord {
     // Zeroes the triples, lum, the mark count and the time.
     void Reset();
 
-    Xyz pix;          // centre x, centre y, diameter, in pixels
-    Xyz loc;          // inches, camera frame
-    Xyz planeNormal;  // normal of the printed line's plane in the image
-    Xyz viewNormal;   // the same, turned into the camera frame
+    Xyz pix;            // centre x, centre y, diameter, in pixels
+    Xyz loc;            // inches, camera frame
+    Xyz planeNormal;    // normal of the printed line's plane in the image
+    Xyz viewNormal;     // the same, turned into the camera frame
+    Xyz displayNormal;  // the pair of view normals turned so that ball 0's is (0, 1, 0)
     std::int32_t lum = 0;
     std::unique_ptr<SpinMark[]> marks;  // kMaxMarks, allocated once
     std::int32_t markCount = 0;

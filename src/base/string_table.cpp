@@ -32,6 +32,8 @@ constexpr std::array kEntries{
     Entry{MessageId::kAnalysisTerminated, "Analysis terminated: %s", "解析を中止しました: %s"},
     Entry{MessageId::kAnalysisComplete, "Analysis complete: %.3f", "解析完了: %.3f"},
     Entry{MessageId::kAnalysisWarning, "Warning: %s", "警告: %s"},
+    Entry{MessageId::kCouldNotOpenTrajectoryFile, "Couldn't open the flightKyvern.txt file",
+          "flightKyvern.txt ファイルを開けませんでした"},
     Entry{MessageId::kCouldNotOpenPort, "Couldn't open COM%d, code = %08X",
           "COM%d を開けませんでした。コード = %08X"},
     Entry{MessageId::kGetCommStateFailed, "GetCommState failed, code = %08X",

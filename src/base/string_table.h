@@ -19,6 +19,7 @@ enum class MessageId {
     kAnalysisTerminated,  // format with one %s
     kAnalysisComplete,    // format with one %.3f
     kAnalysisWarning,     // format with one %s
+    kCouldNotOpenTrajectoryFile,
     kCouldNotOpenPort,     // format with %d (port number) and %08X (error code)
     kGetCommStateFailed,   // format with one %08X
     kSetCommStateFailed,   // format with one %08X

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "analysis/captured_image.h"
+
+namespace kyvern::analysis {
+
+inline constexpr int kSceneSlots = 4;
+inline constexpr double kGolfBallDiameter = 1.685;  // inches
+
+// The frames of one shot held by the caller, one per slot; nullptr is an empty slot. Lets the
+// shot be solved without copying 2.3 MB frames into the scene.
+using FrameSet = std::array<const CapturedImage*, kSceneSlots>;
+
+// What a solved shot yields. Speeds in ft/s (and mph), angles in degrees, spins in rpm.
+struct LaunchValues {
+    double ballSpeed = 0.0;
+    double ballSpeedMph = 0.0;
+    double launchAngle = 0.0;  // up positive
+    double sideAngle = 0.0;
+    double totalSpin = 0.0;  // signed as the back spin
+    double backSpin = 0.0;
+    double sideSpin = 0.0;
+    double rifleSpin = 0.0;  // about the camera's x axis
+};
+
+// The analysed frames of one shot (one or two cameras) and the launch conditions solved from
+// them. The four frame slots are allocated once with the scene.
+class LaunchScene {
+  public:
+    // settingsPath: the settings file that says the player's hand (the program folder's when
+    // empty); it is read at every solve.
+    explicit LaunchScene(double ballDiameterInches = kGolfBallDiameter,
+                         std::string settingsPath = {});
+    LaunchScene(const LaunchScene&) = delete;
+    LaunchScene& operator=(const LaunchScene&) = delete;
+
+    double BallDiameter() const { return ballDiameter_; }
+    void SetBallDiameter(double inches) { ballDiameter_ = inches; }
+
+    // Copies a frame into a slot (0 to 3) and fills its display normals.
+    void SetSlot(int slot, const CapturedImage& frame);
+    // Empties the four slots: not valid, not analysed.
+    void ClearSlots();
+    CapturedImage& Slot(int slot);
+    const CapturedImage& Slot(int slot) const;
+
+    // Launch conditions from the scene's own slots; true when computed without error.
+    bool SolveLaunch();
+    // The same from frames the caller holds; the scene's slots are not touched.
+    bool SolveLaunch(const FrameSet& frames);
+
+    bool SolveOneCamera();
+    bool SolveOneCamera(const FrameSet& frames);
+    bool SolveTwoCameras();
+    bool SolveTwoCameras(const FrameSet& frames);
+
+    // Spin from the two view normals of one analysed frame.
+    void ComputeSpin(int slot);
+    void ComputeSpin(const CapturedImage& frame);
+
+    // Display normals of both balls of a frame: ball 0's becomes (0, 1, 0) and ball 1's
+    // shows its turn relative to it.
+    void AlignNormals(int slot);
+    static void AlignNormals(CapturedImage& frame);
+
+    std::int32_t ErrorCode() const { return errorCode_; }
+    int WarningCount() const { return warningCount_; }
+    std::int32_t WarningCode(int index) const;
+
+    const LaunchValues& Values() const { return values_; }
+    double BallSpeed() const { return values_.ballSpeed; }
+    double BallSpeedMph() const { return values_.ballSpeedMph; }
+    double LaunchAngle() const { return values_.launchAngle; }
+    double SideAngle() const { return values_.sideAngle; }
+    double TotalSpin() const { return values_.totalSpin; }
+    double BackSpin() const { return values_.backSpin; }
+    double SideSpin() const { return values_.sideSpin; }
+    double RifleSpin() const { return values_.rifleSpin; }
+
+  private:
+    FrameSet OwnFrames() const;
+    void AddWarning(std::int32_t code);
+
+    std::array<std::unique_ptr<CapturedImage>, kSceneSlots> slots_;
+    double ballDiameter_;
+    std::string settingsPath_;
+    std::int32_t errorCode_ = 0;
+    int warningCount_ = 0;
+    std::array<std::int32_t, kMaxWarnings> warningCodes_{};
+    LaunchValues values_;
+};
+
+}  // namespace kyvern::analysis

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "analysis/xyz.h"
+#include "base/user_prompts.h"
+#include "flight/ball_type.h"
+#include "flight/flight_result.h"
+#include "flight/weather.h"
+
+namespace kyvern::flight {
+
+// Predicts a launched ball's flight: RK4 through gravity, drag, Magnus lift and spin decay to
+// the ground, then a bounce-and-roll estimate. Made per use; the ball and the weather are read
+// when it is made and kept for every Compute. All storage is fixed-size.
+class FlightModel {
+  public:
+    static constexpr int kMaxPoints = FlightResult::kMaxPoints;
+    // Flight points end here; 19 roll points and the resting point follow within kMaxPoints.
+    static constexpr int kFlightPointLimit = 175;
+    static constexpr int kRollPoints = 19;
+    static constexpr double kStep = 0.1;  // seconds
+
+    // Ball and weather of the program folder's settings.
+    FlightModel();
+    // Ball and weather of an explicit settings file.
+    explicit FlightModel(const std::string& settingsPath);
+    FlightModel(const BallType& ball, const Weather& weather);
+
+    // Speed in ft/s, angles in degrees, spins in rpm.
+    void Compute(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
+                 double sideAngle);
+
+    // Results in yards (distances) and seconds.
+    double Carry() const { return result_.carry; }
+    double CarryOffline() const { return result_.carryOffline; }
+    double Total() const { return result_.total; }
+    double TotalOffline() const { return result_.totalOffline; }
+    double Roll() const { return result_.roll; }
+    double MaxHeight() const { return result_.maxHeight; }
+    double FlightTime() const { return result_.flightTime; }
+    // The same distances in feet.
+    double CarryFeet() const { return result_.carry * 3.0; }
+    double CarryOfflineFeet() const { return result_.carryOffline * 3.0; }
+    double TotalFeet() const { return result_.total * 3.0; }
+    double TotalOfflineFeet() const { return result_.totalOffline * 3.0; }
+    double RollFeet() const { return result_.roll * 3.0; }
+    double MaxHeightFeet() const { return result_.maxHeight * 3.0; }
+
+    // Results and trajectory together (points in feet, spin in rpm).
+    const FlightResult& Result() const { return result_; }
+    int PointCount() const { return result_.pointCount; }
+
+    // The trajectory table: a header and one line per point between the origin and the
+    // resting point. Shows the open failure through prompts and returns false.
+    bool WriteTrajectory(const std::string& path, base::UserPrompts& prompts) const;
+
+    // The weather as read and clamped when the model was made.
+    double Altitude() const { return weather_.altitude; }
+    double Temperature() const { return weather_.temperature; }
+    double Humidity() const { return weather_.humidity; }
+    double Barometer() const { return weather_.barometer; }
+    double WindSpeed() const { return weather_.windSpeed; }
+    double WindDir() const { return weather_.windDir; }
+    const analysis::Xyz& Wind() const { return wind_; }
+    double Density() const { return air_.density; }
+    double Viscosity() const { return air_.viscosity; }
+    std::int32_t BallTypeId() const { return ballTypeId_; }
+    double DragForce() const { return dragForce_; }
+    double LiftForce() const { return liftForce_; }
+
+    // How many times Compute ran on this model.
+    long ComputeCount() const { return computeCount_; }
+    // Derivative evaluations of the last Compute in which a coefficient floor took effect.
+    long FloorCount() const { return floorCount_; }
+
+    static const char* Version() { return "FlightModel v2.3.1"; }
+
+    // The coefficient laws by ball type; Re in units of 1e5, spin in rpm, s the spin
+    // parameter. The golf laws are kept between their floor and their cap.
+    static double DragCoefficient(std::int32_t typeId, double re, double rpm, double s,
+                                  bool* floored = nullptr);
+    static double LiftCoefficient(std::int32_t typeId, double re, double rpm, double s,
+                                  bool* floored = nullptr);
+    static constexpr double kDragFloor = 0.05;
+    static constexpr double kLiftFloor = -0.4;
+
+  private:
+    using State = std::array<double, 9>;  // x, y, z, vx, vy, vz, wx, wy, wz
+
+    void Setup(const BallType& ball, const Weather& weather);
+    void Derivative(const State& y, State& dy);
+    void AppendPoint(double x, double z, double height, double spin, bool hasSpin);
+
+    std::int32_t ballTypeId_ = 0;
+    Weather weather_;
+    analysis::Xyz wind_;
+    AirProperties air_;
+    double diameterFt_ = 0.0;
+    double weightOz_ = 0.0;
+    double teeHeightIn_ = 0.0;
+    double massSlug_ = 0.0;
+    double areaFt2_ = 0.0;
+    double dragForce_ = 0.0;
+    double liftForce_ = 0.0;
+
+    double ballSpeed_ = 0.0;
+    double launchRad_ = 0.0;
+    double sideRad_ = 0.0;
+    double backSpin_ = 0.0;
+    double sideSpin_ = 0.0;
+
+    State state_{};
+    State landing_{};
+    FlightResult result_;
+    long computeCount_ = 0;
+    long floorCount_ = 0;
+};
+
+}  // namespace kyvern::flight

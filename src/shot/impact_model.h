@@ -1,0 +1,93 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "base/string_table.h"
+#include "base/user_prompts.h"
+#include "shot/shot_record.h"
+
+namespace kyvern::shot {
+
+// The club's delivery inferred from the ball: impulses of a rigid club head on a solid golf
+// ball of fixed size. Reads and checks Setup/ClubMass and Setup/ClubLoft at every evaluation.
+class ImpactModel {
+  public:
+    // Valid ranges of the club settings, inclusive.
+    static constexpr double kMinClubMass = 100.0;
+    static constexpr double kMaxClubMass = 700.0;
+    static constexpr double kMinClubLoft = 2.0;
+    static constexpr double kMaxClubLoft = 75.0;
+    static constexpr double kLoftTolerance = 2.5;
+
+    // Settings of the program folder.
+    explicit ImpactModel(base::UserPrompts& prompts);
+    // Settings of an explicit file.
+    ImpactModel(base::UserPrompts& prompts, std::string settingsPath);
+
+    // One full evaluation (ft/s, degrees, rpm). False, with the message shown and every value
+    // 0, when a club setting is bad.
+    bool Evaluate(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
+                  double sideSpin);
+
+    // Values of the last evaluation.
+    double ClubSpeed() const { return clubSpeed_; }
+    double EffectiveLoft() const { return effectiveLoft_; }
+    double AngleOfAttack() const { return angleOfAttack_; }
+    double FaceAngle() const { return faceAngle_; }
+    double PathAngle() const { return pathAngle_; }
+    bool LoftMismatch() const { return loftMismatch_; }
+
+    // One value each, each from a full evaluation of its own.
+    double ClubSpeedFor(const LaunchConditions& launch);
+    double EffectiveLoftFor(const LaunchConditions& launch);
+    double AngleOfAttackFor(const LaunchConditions& launch);
+    double FaceAngleFor(const LaunchConditions& launch);
+    double PathAngleFor(const LaunchConditions& launch);
+
+    // How many evaluations ran on this model.
+    long EvaluationCount() const { return evaluations_; }
+
+    // The club list of the settings dialogs: "None", then name, loft (degrees), mass (grams).
+    static const std::array<const char*, 12>& ClubPresets();
+
+  private:
+    bool Evaluate(const LaunchConditions& launch);
+    bool ReadClubSetting(const char* key, const char* defaultText, double low, double high,
+                         base::MessageId message, double& value);
+
+    base::UserPrompts& prompts_;
+    std::string settingsPath_;
+    double clubSpeed_ = 0.0;
+    double effectiveLoft_ = 0.0;
+    double angleOfAttack_ = 0.0;
+    double faceAngle_ = 0.0;
+    double pathAngle_ = 0.0;
+    bool loftMismatch_ = false;
+    long evaluations_ = 0;
+};
+
+// The sensor kinds of the club sensor layer, by their stored number.
+enum class SensorKind : int {
+    kNone = 0,
+    kCalculated = 1,
+    kLazer = 2,
+    kDistanceCaddy = 3,
+    kSwingMate = 4,
+    kGolfTek = 5,
+    kMaruman = 6,
+};
+
+// Club data after a live shot: the sensor's measured values (those with their flag set in
+// sensorReading) win; every club angle and then the club speed that the sensor did not give is
+// taken from the impact model; the loft notice is the model's. Returns true when the club speed
+// came from the model.
+bool FillClubData(const ClubData& sensorReading, const LaunchConditions& launch, ImpactModel& model,
+                  ClubData& club);
+
+// Club data computed again from the ball: by sensor kind, the values the model supplies are
+// overwritten and their flags left as they are; the loft notice is the model's.
+void RecomputeClubData(SensorKind kind, const LaunchConditions& launch, ImpactModel& model,
+                       ClubData& club);
+
+}  // namespace kyvern::shot

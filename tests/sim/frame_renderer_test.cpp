@@ -1,0 +1,471 @@
+#include "sim/frame_renderer.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "analysis/camera_model.h"
+#include "analysis/launch_scene.h"
+#include "base/user_prompts.h"
+#include "capture/image_file.h"
+
+namespace {
+
+using kyvern::analysis::CapturedImage;
+using kyvern::analysis::Xyz;
+using kyvern::sim::FrameRenderer;
+using kyvern::sim::ShotSetup;
+using kyvern::sim::ShotTruth;
+
+constexpr double kDeg = 3.14159265358979323846 / 180.0;
+
+// Flat lighting, no line and no noise: a pixel's level tells how much of it the ball covers.
+ShotSetup FlatSetup(int width, int height) {
+    ShotSetup s;
+    s.width = width;
+    s.height = height;
+    s.lighting.ambient = 1.0;
+    s.lighting.ballLevel = 200.0;
+    s.lighting.backgroundLevel = 16.0;
+    s.lineWidth = 0.0;
+    s.noise = 0.0;
+    return s;
+}
+
+struct Blob {
+    double x = 0.0;
+    double y = 0.0;
+    double diameter = 0.0;  // of the circle with the covered area
+};
+
+// Coverage-weighted centroid and area of the ball inside a box of a flat-lit frame.
+Blob Measure(const CapturedImage& f, const ShotSetup& s, int x0, int y0, int x1, int y1) {
+    const double background = s.lighting.backgroundLevel;
+    const double full = s.lighting.ballLevel + background / 2.0;
+    double area = 0.0, sx = 0.0, sy = 0.0;
+    for (int r = std::max(0, y0); r < std::min(f.height, y1); ++r) {
+        for (int c = std::max(0, x0); c < std::min(f.width, x1); ++c) {
+            const double cover = (f.At(r, c) - background) / (full - background);
+            area += cover;
+            sx += cover * c;
+            sy += cover * r;
+        }
+    }
+    return {sx / area, sy / area, 2.0 * std::sqrt(area / 3.14159265358979323846)};
+}
+
+Blob MeasureAround(const CapturedImage& f, const ShotSetup& s, const Xyz& pix) {
+    const int half = int(pix.z * 0.75);
+    return Measure(f, s, int(pix.x) - half, int(pix.y) - half, int(pix.x) + half,
+                   int(pix.y) + half);
+}
+
+// The exact image of a sphere through a pinhole: an ellipse stretched along the line from the
+// principal point, whose centre lies a little outside the image of the sphere's centre.
+struct Ellipse {
+    double x = 0.0;
+    double y = 0.0;
+    double a = 0.0;  // semi-axes, pixels
+    double b = 0.0;
+};
+
+Ellipse Silhouette(const ShotSetup& s, const Xyz& c) {
+    const double p = kyvern::analysis::PixelPitch(s.width);
+    const double f = kyvern::analysis::kFocalLength;
+    const double theta = std::acos(-c.z / c.Length());
+    const double alpha = std::asin(s.ballDiameter / 2 / c.Length());
+    const double phi = std::atan2(c.y, c.x);
+    const double far = f * std::tan(theta + alpha), near = f * std::tan(theta - alpha);
+    const double centre = (far + near) / 2;  // inches on the sensor
+    const double b2 =
+        std::pow(centre * std::sin(theta) + f * std::cos(theta), 2) / std::pow(std::cos(alpha), 2) -
+        centre * centre - f * f;
+    return {s.width / 2.0 + centre / p * std::cos(phi), s.height / 2.0 - centre / p * std::sin(phi),
+            (far - near) / 2 / p, std::sqrt(b2) / p};
+}
+
+TEST(FrameRenderer, BallImagesMatchThePinholeProjection) {
+    FrameRenderer renderer;
+    auto frame = std::make_unique<CapturedImage>();
+    for (int width : {1024, 640}) {
+        const int height = width == 1024 ? 768 : 480;
+        ShotSetup s = FlatSetup(width, height);
+        s.ball0 = Xyz(0, 0, -24);
+        s.ballSpeed = 100;
+        s.launchAngle = 0;
+        s.t2 = s.t1 + 0.004;  // 4.8 in: ball 1 well clear of ball 0
+        ASSERT_TRUE(renderer.Render(s, *frame));
+        const ShotTruth& t = renderer.Truth();
+        const double pitch = kyvern::analysis::PixelPitch(width);
+        const double f = kyvern::analysis::kFocalLength;
+        // Centred: the diameter is the ball over the scale at its distance.
+        EXPECT_DOUBLE_EQ(t.pix0.z, 1.685 / (pitch * 24 / f));
+        EXPECT_DOUBLE_EQ(t.pix0.x, width / 2.0);
+        EXPECT_DOUBLE_EQ(t.pix0.y, height / 2.0);
+        Blob b0 = MeasureAround(*frame, s, t.pix0);
+        EXPECT_NEAR(b0.x, width / 2.0, 0.02) << width;
+        EXPECT_NEAR(b0.y, height / 2.0, 0.02);
+        // The true silhouette of a sphere is wider by 1 / sqrt(1 - (R/d)^2).
+        const double r = 1.685 / 2;
+        EXPECT_NEAR(b0.diameter, t.pix0.z / std::sqrt(1 - r * r / (24.0 * 24.0)), 0.1);
+        // Locating the measured image gives the rendered centre back.
+        Xyz located = kyvern::analysis::Locate(b0.x, b0.y, b0.diameter, 1.685, width, height);
+        EXPECT_NEAR(located.x, 0.0, 0.005);
+        EXPECT_NEAR(located.y, 0.0, 0.005);
+        EXPECT_NEAR(located.z, -24.0, 0.03);
+
+        // Ball 1, off the axis: the exact perspective image.
+        const Ellipse e1 = Silhouette(s, t.ball1);
+        Blob b1 = MeasureAround(*frame, s, t.pix1);
+        EXPECT_NEAR(b1.x, e1.x, 0.03);
+        EXPECT_NEAR(b1.y, e1.y, 0.03);
+        EXPECT_NEAR(b1.diameter, 2 * std::sqrt(e1.a * e1.b), 0.1);
+        EXPECT_GT(e1.x, t.pix1.x);  // stretched outwards, away from the principal point
+        EXPECT_NEAR(e1.b * 2, t.pix1.z, 0.001 * t.pix1.z);
+    }
+
+    // Up, left and nearer: image row grows downwards, column rightwards.
+    ShotSetup s = FlatSetup(1024, 768);
+    s.ball0 = Xyz(-3, 2, -20);
+    s.t2 = s.t1 + 0.004;
+    ASSERT_TRUE(renderer.Render(s, *frame));
+    const ShotTruth& t = renderer.Truth();
+    EXPECT_LT(t.pix0.x, 512);
+    EXPECT_LT(t.pix0.y, 384);
+    const Ellipse e = Silhouette(s, t.ball0);
+    Blob b = MeasureAround(*frame, s, t.pix0);
+    EXPECT_NEAR(b.x, e.x, 0.03);
+    EXPECT_NEAR(b.y, e.y, 0.03);
+    EXPECT_NEAR(b.diameter, 2 * std::sqrt(e.a * e.b), 0.1);
+    EXPECT_NEAR(b.x, t.pix0.x, 2.0);
+    EXPECT_NEAR(b.diameter, t.pix0.z, 0.02 * t.pix0.z);
+}
+
+TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
+    ShotSetup s;
+    s.ballSpeed = 180;
+    s.launchAngle = 17;
+    s.sideAngle = -6;
+    s.backSpin = 4200;
+    s.sideSpin = -900;
+    s.rifleSpin = 250;
+    s.lineNormal = kyvern::sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin);
+    s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(s.ballSpeed);
+    s.ball0 = kyvern::sim::CentredStart(s, 24);
+    ShotTruth t;
+    ASSERT_TRUE(FrameRenderer::Solve(s, t));
+    const Xyz d = t.ball1.Minus(t.ball0);
+    EXPECT_NEAR(d.Length(), 180 * 12 * (s.t2 - s.t1), 1e-9);
+    EXPECT_NEAR(std::atan2(d.y, d.x) / kDeg, 17.0, 1e-9);
+    EXPECT_NEAR(std::atan2(d.z, d.x) / kDeg, -6.0, 1e-9);
+    EXPECT_GT(t.pix1.x, t.pix0.x);  // the flight runs to the right of the image
+    EXPECT_LT(t.pix1.y, t.pix0.y);  // and up
+
+    // The analysis reads the same truth back: speed, angles and every spin component.
+    auto frame = std::make_unique<CapturedImage>();
+    FrameRenderer renderer;
+    ASSERT_TRUE(renderer.Render(s, *frame));
+    frame->analyzed = true;
+    frame->result.balls[0].loc = t.ball0;
+    frame->result.balls[1].loc = t.ball1;
+    frame->result.balls[0].viewNormal = t.normal0;
+    frame->result.balls[1].viewNormal = t.normal1;
+    const std::string noSettings =
+        (std::filesystem::temp_directory_path() / "kyvern-no-such-folder/Kyvern.ini").string();
+    kyvern::analysis::LaunchScene scene(1.685, noSettings);
+    ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}));
+    EXPECT_NEAR(scene.BallSpeed(), 180.0, 1e-9);
+    EXPECT_NEAR(scene.LaunchAngle(), 17.0, 1e-9);
+    EXPECT_NEAR(scene.SideAngle(), -6.0, 1e-9);
+    EXPECT_NEAR(scene.BackSpin(), 4200.0, 1e-6);
+    EXPECT_NEAR(scene.SideSpin(), -900.0, 1e-6);
+    EXPECT_NEAR(scene.RifleSpin(), 250.0, 1e-6);
+    EXPECT_NEAR(t.turn, t.spinRate * 6 * (s.t2 - s.t1), 1e-12);
+    EXPECT_NEAR(std::acos(t.normal0.Dot(t.normal1)) / kDeg, t.turn, 1e-9);
+}
+
+// Casts the ray of a pixel's centre at one exposure; false when it misses the ball.
+bool HitPoint(const ShotSetup& s, const Xyz& centre, int column, int row, Xyz& unitOnBall) {
+    const double p = kyvern::analysis::PixelPitch(s.width);
+    const Xyz ray((column - s.width / 2.0) * p, -(row - s.height / 2.0) * p,
+                  -kyvern::analysis::kFocalLength);
+    const double r = s.ballDiameter / 2;
+    const double a = ray.Dot(ray), b = ray.Dot(centre), c = centre.Dot(centre) - r * r;
+    const double disc = b * b - a * c;
+    if (disc < 0) return false;
+    const Xyz point = ray.Scaled((b - std::sqrt(disc)) / a);
+    unitOnBall = point.Minus(centre).Divided(r);
+    return true;
+}
+
+TEST(FrameRenderer, LineLiesWhereItsNormalSays) {
+    ShotSetup s = FlatSetup(1024, 768);
+    s.lineWidth = 0.15;
+    s.lighting.lineReflectance = 0.2;
+    s.backSpin = 5200;
+    s.sideSpin = 1100;
+    s.rifleSpin = -400;
+    s.lineNormal = kyvern::sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin);
+    s.ballSpeed = 140;
+    s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(s.ballSpeed);
+    s.ball0 = kyvern::sim::CentredStart(s, 22);
+    FrameRenderer renderer;
+    auto frame = std::make_unique<CapturedImage>();
+    ASSERT_TRUE(renderer.Render(s, *frame));
+    const ShotTruth& t = renderer.Truth();
+    const double inchesPerPixel =
+        kyvern::analysis::PixelPitch(1024) * 22 / kyvern::analysis::kFocalLength;
+    const double bright = s.lighting.ballLevel + s.lighting.backgroundLevel / 2;
+    const double dark = s.lighting.ballLevel * 0.2 + s.lighting.backgroundLevel / 2;
+    const Xyz centres[2] = {t.ball0, t.ball1};
+    const Xyz normals[2] = {t.normal0, t.normal1};
+    for (int k = 0; k < 2; ++k) {
+        int inLine = 0, offLine = 0;
+        for (int row = 0; row < s.height; ++row) {
+            for (int column = 0; column < s.width; ++column) {
+                Xyz u;
+                if (!HitPoint(s, centres[k], column, row, u)) continue;
+                if (u.z < 0.5) continue;  // near the rim one pixel spans much of the sphere
+                const double fromLine = std::fabs(u.Dot(normals[k])) * s.ballDiameter / 2;
+                const double level = frame->At(row, column);
+                if (fromLine < s.lineWidth / 2 - 1.5 * inchesPerPixel) {
+                    EXPECT_NEAR(level, dark, 1.0) << k << " " << column << "," << row;
+                    ++inLine;
+                } else if (fromLine > s.lineWidth / 2 + 1.5 * inchesPerPixel) {
+                    EXPECT_NEAR(level, bright, 1.0) << k << " " << column << "," << row;
+                    ++offLine;
+                }
+            }
+        }
+        EXPECT_GT(inLine, 200);
+        EXPECT_GT(offLine, 5000);
+    }
+    // Back spin seen by the camera turns the line anticlockwise.
+    EXPECT_LT(t.normal1.y, 0.0);
+}
+
+TEST(FrameRenderer, SimpleLinesAndShading) {
+    // The line of normal (-1, 0, 0) runs down through the ball centre; that of (0, 1, 0) across.
+    ShotSetup s = FlatSetup(1024, 768);
+    s.ball0 = Xyz(0, 0, -24);
+    s.backSpin = 0;
+    s.lineWidth = 0.2;  // about 15 pixels at 24 in
+    s.t2 = s.t1 + 0.004;
+    FrameRenderer renderer;
+    auto frame = std::make_unique<CapturedImage>();
+    for (bool vertical : {true, false}) {
+        s.lineNormal = vertical ? Xyz(-1, 0, 0) : Xyz(0, 1, 0);
+        ASSERT_TRUE(renderer.Render(s, *frame));
+        for (int offset = -50; offset <= 50; ++offset) {
+            const int level =
+                vertical ? frame->At(384, 512 + offset) : frame->At(384 + offset, 512);
+            if (std::abs(offset) <= 6) {
+                EXPECT_LT(level, 60) << offset;
+            } else if (std::abs(offset) >= 9) {
+                EXPECT_GT(level, 200) << offset;
+            }
+        }
+    }
+    // Lit from beside the lens, the ball is brightest in the middle and darkens to its rim,
+    // standing out from the dark scene.
+    ShotSetup lit;
+    lit.ball0 = Xyz(0, 0, -24);
+    lit.noise = 0;
+    lit.lineWidth = 0;
+    lit.t2 = lit.t1 + 0.004;
+    ASSERT_TRUE(renderer.Render(lit, *frame));
+    const int middle = frame->At(384, 512);
+    const int nearRim = frame->At(384, 512 + 58);
+    EXPECT_GT(middle, 200);
+    EXPECT_LT(nearRim, middle - 50);
+    EXPECT_GT(nearRim, 2 * lit.lighting.backgroundLevel);
+    EXPECT_EQ(frame->At(10, 10), lit.lighting.backgroundLevel);
+}
+
+TEST(FrameRenderer, SeedMakesFramesReproducible) {
+    ShotSetup s;
+    s.seed = 42;
+    s.noise = 2.0;
+    FrameRenderer renderer;
+    auto a = std::make_unique<CapturedImage>();
+    auto b = std::make_unique<CapturedImage>();
+    ASSERT_TRUE(renderer.Render(s, *a));
+    ASSERT_TRUE(renderer.Render(s, *b));
+    const std::size_t bytes = 1024 * 768;
+    EXPECT_EQ(std::memcmp(a->Pixels(), b->Pixels(), bytes), 0);
+    s.seed = 43;
+    ASSERT_TRUE(renderer.Render(s, *b));
+    EXPECT_NE(std::memcmp(a->Pixels(), b->Pixels(), bytes), 0);
+
+    // The noise has the asked spread around the background level.
+    double sum = 0, sum2 = 0;
+    int n = 0;
+    for (int row = 0; row < 100; ++row) {
+        for (int column = 0; column < 1024; ++column) {
+            const double v = a->At(row, column);
+            sum += v;
+            sum2 += v * v;
+            ++n;
+        }
+    }
+    const double mean = sum / n;
+    EXPECT_NEAR(mean, s.lighting.backgroundLevel, 0.05);
+    EXPECT_NEAR(std::sqrt(sum2 / n - mean * mean), 2.0 * std::sqrt(1 + 1 / (12 * 4.0)), 0.05);
+}
+
+class QuietPrompts final : public kyvern::base::UserPrompts {
+  public:
+    void Message(std::string_view text) override { last = text; }
+    bool OkCancel(std::string_view) override { return false; }
+    std::string last;
+};
+
+TEST(FrameRenderer, FramesSaveAndLoadAsImageFiles) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kyvern-sim-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::string folder = pattern;
+    struct Cleanup {
+        std::string path;
+        ~Cleanup() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } cleanup{folder};
+
+    for (int width : {640, 1024}) {
+        ShotSetup s;
+        s.width = width;
+        s.height = width == 1024 ? 768 : 480;
+        s.serialNumber = 7001234;
+        s.cameraIndex = 0;
+        s.cameraPosition = Xyz(1.5, -2.25, 30);
+        s.cameraRotation = Xyz(3 * kDeg, 0, 0);
+        s.t1 = 0.001;
+        s.t2 = 0.002389;
+        FrameRenderer renderer;
+        auto frame = std::make_unique<CapturedImage>();
+        ASSERT_TRUE(renderer.Render(s, *frame));
+        EXPECT_TRUE(frame->valid);
+        EXPECT_FALSE(frame->analyzed);
+        EXPECT_EQ(frame->bytesPerPixel, 1);
+        EXPECT_EQ(frame->result.balls[0].time, 0.001);
+        EXPECT_EQ(frame->result.balls[1].time, 0.002389);
+
+        QuietPrompts prompts;
+        const std::string path = folder + "/shot.bmp";
+        const std::string settings = folder + "/Kyvern.ini";
+        {
+            kyvern::capture::ImageFile file(prompts, settings);
+            file.SetImage(0, *frame);
+            ASSERT_TRUE(file.Save(path)) << prompts.last;
+        }
+        kyvern::capture::ImageFile loaded(prompts, settings);
+        ASSERT_TRUE(loaded.Load(path)) << prompts.last;
+        auto back = std::make_unique<CapturedImage>();
+        ASSERT_TRUE(loaded.GetImage(0, *back));
+        EXPECT_EQ(back->width, s.width);
+        EXPECT_EQ(back->height, s.height);
+        EXPECT_EQ(back->serialNumber, 7001234);
+        EXPECT_NEAR(back->t1, 0.001, 1e-12);
+        EXPECT_NEAR(back->t2, 0.002389, 1e-12);
+        EXPECT_NEAR(back->cameraPosition.y, -2.25, 1e-6);
+        EXPECT_NEAR(back->cameraRotation.x, 3 * kDeg, 1e-8);
+        // Every pixel but the capture header's few bytes comes back as rendered.
+        int differing = 0;
+        for (int row = 0; row < s.height; ++row) {
+            for (int column = 0; column < s.width; ++column) {
+                differing += back->At(row, column) != frame->At(row, column);
+            }
+        }
+        EXPECT_LE(differing, int(kyvern::capture::kHeaderTextCapacity));
+        for (int row = 0; row < s.height - 2; ++row) {
+            ASSERT_EQ(std::memcmp(&back->At(row, 0), &frame->At(row, 0), s.width), 0) << row;
+        }
+    }
+}
+
+TEST(FrameRenderer, RefusesSetupsItCannotRender) {
+    FrameRenderer renderer;
+    auto frame = std::make_unique<CapturedImage>();
+    frame->Pixels()[0] = 99;
+    auto refused = [&](const ShotSetup& s) {
+        ShotTruth t;
+        return !FrameRenderer::Solve(s, t) && !renderer.Render(s, *frame);
+    };
+    ShotSetup s;
+    s.width = 800;
+    s.height = 600;
+    EXPECT_TRUE(refused(s));
+    s.width = 1024;
+    s.height = 480;
+    EXPECT_TRUE(refused(s));
+    s = ShotSetup();
+    s.t2 = s.t1;
+    EXPECT_TRUE(refused(s));
+    s.t2 = s.t1 - 0.001;
+    EXPECT_TRUE(refused(s));
+    s = ShotSetup();
+    s.ball0 = Xyz(0, 0, -1);  // the lens would sit inside the ball
+    EXPECT_TRUE(refused(s));
+    s = ShotSetup();
+    s.lineNormal = Xyz(0, 0, 0);
+    EXPECT_TRUE(refused(s));
+    s = ShotSetup();
+    s.ballSpeed = std::nan("");
+    EXPECT_TRUE(refused(s));
+    s = ShotSetup();
+    s.launchAngle = 90;
+    EXPECT_TRUE(refused(s));
+    EXPECT_FALSE(frame->valid);
+    EXPECT_EQ(frame->Pixels()[0], 99);
+}
+
+TEST(FrameRenderer, DefaultsKeepBothBallsInView) {
+    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(60), 0.004);
+    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(150), 0.002777);
+    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(300), 0.001388);
+    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(0), 0.004);
+    for (int width : {640, 1024}) {
+        for (double speed : {60.0, 120.0, 200.0, 300.0}) {
+            for (double launch : {0.0, 12.0, 35.0}) {
+                for (double side : {-8.0, 0.0, 8.0}) {
+                    ShotSetup s;
+                    s.width = width;
+                    s.height = width == 1024 ? 768 : 480;
+                    s.ballSpeed = speed;
+                    s.launchAngle = launch;
+                    s.sideAngle = side;
+                    s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(speed);
+                    s.ball0 = kyvern::sim::CentredStart(s, 24);
+                    ShotTruth t;
+                    ASSERT_TRUE(FrameRenderer::Solve(s, t));
+                    const Xyz middle = t.ball0.Plus(t.ball1).Scaled(0.5);
+                    EXPECT_NEAR(middle.x, 0, 1e-9);
+                    EXPECT_NEAR(middle.z, -24, 1e-9);
+                    for (const Xyz& p : {t.pix0, t.pix1}) {
+                        EXPECT_GT(p.x - p.z / 2, 10);
+                        EXPECT_LT(p.x + p.z / 2, s.width - 10);
+                        EXPECT_GT(p.y - p.z / 2, 10);
+                        EXPECT_LT(p.y + p.z / 2, s.height - 10);
+                    }
+                    // Apart by at least a quarter of a diameter.
+                    EXPECT_GT(t.ball1.Minus(t.ball0).Length(), 1.25 * 1.685);
+                }
+            }
+        }
+    }
+    for (const Xyz& spin : {Xyz(0, 800, 3000), Xyz(500, 0, 0), Xyz(300, -700, 2500)}) {
+        Xyz n = kyvern::sim::NormalAcrossSpin(spin.z, spin.y, spin.x);
+        EXPECT_NEAR(n.Length(), 1.0, 1e-12);
+        EXPECT_NEAR(n.Dot(spin), 0.0, 1e-9);
+    }
+    EXPECT_EQ(kyvern::sim::NormalAcrossSpin(3000, 900, 0), Xyz(-1, 0, 0));
+}
+
+}  // namespace
