@@ -1,0 +1,105 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "base/user_prompts.h"
+#include "links/serial_port.h"
+#include "shot/impact_model.h"
+#include "shot/shot_record.h"
+
+namespace kyvern::links {
+
+// The kinds of club sensor, by their stored number.
+enum ClubSensorType : int {
+    kSensorNone = 0,
+    kSensorCalculated = 1,
+    kSensorLazer = 2,
+    kSensorDistanceCaddy = 3,
+    kSensorSwingMate = 4,
+    kSensorGolfTek = 5,
+    kSensorMaruman = 6,
+};
+
+// The type a ClubSensor/Type word selects, without regard to case; anything unknown is 1.
+ClubSensorType SensorTypeOf(std::string_view word);
+const char* SensorDisplayName(int type);
+// The line speed of a sensor type; 0 for the types without a port.
+int SensorBaudRate(int type);
+
+// Bytes received from a sensor, oldest first.
+struct SensorBuffer {
+    static constexpr int kCapacity = 500;
+    std::array<std::uint8_t, kCapacity> bytes{};
+    int fill = 0;
+
+    // Appends what arrived; past 250 bytes only the newest 200 are kept.
+    void Append(const std::uint8_t* data, int count);
+};
+
+// The report parsers: each consumes the buffer as its device's protocol says and sets the
+// values it finds valid in reading (already cleared by the caller). A speed outside its range
+// is left invalid.
+void ParseLazer(SensorBuffer& buffer, shot::ClubData& reading);
+void ParseDistanceCaddy(SensorBuffer& buffer, shot::ClubData& reading);
+void ParseSwingMate(SensorBuffer& buffer, shot::ClubData& reading);
+void ParseGolfTek(SensorBuffer& buffer, shot::ClubData& reading, double& secondFaceReading);
+void ParseMaruman(SensorBuffer& buffer, shot::ClubData& reading);
+
+// The club-speed sensor on a serial port, and the club data of each shot: what the sensor
+// measured, and the impact model's values for everything it did not.
+class ClubSensor {
+public:
+    // Waits the given number of milliseconds: the time a sensor takes to send its report.
+    using Wait = std::function<void(int milliseconds)>;
+    static constexpr int kReportWait = 250;
+
+    explicit ClubSensor(base::UserPrompts& prompts, Wait wait = {});
+
+    void Configure(bool resetValues);
+    void Poll();
+    void ReadShot(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
+                  double sideSpin);
+    void Recompute(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
+                   double sideSpin);
+    void Reset();
+
+    // Each value, or 0 when it is not valid for this shot.
+    double ClubSpeed() const { return club_.clubSpeed.Value(); }
+    double ClubSpeedMph() const { return ClubSpeed() * 3600 / 5280; }
+    double PathAngle() const { return club_.pathAngle.Value(); }
+    double FaceAngle() const { return club_.faceAngle.Value(); }
+    double Tempo() const { return club_.tempo.Value(); }
+    double FaceRotation() const { return club_.faceRotation.Value(); }
+    double EffectiveLoft() const { return club_.effectiveLoft.Value(); }
+    double AngleOfAttack() const { return club_.angleOfAttack.Value(); }
+    double DxFromToe() const { return club_.dxFromToe.Value(); }
+    double SecondFaceReading() const { return secondFaceReading_; }
+    bool LoftMismatch() const { return club_.loftMismatch; }
+    bool SpeedCalculated() const { return speedCalculated_; }
+    const shot::ClubData& Club() const { return club_; }
+
+    int Type() const { return type_; }
+    int PortNumber() const { return portNumber_; }
+    const char* DeviceName() const { return SensorDisplayName(type_); }
+    static const char* Version() { return "ClubSensor v3.0.0"; }
+    const SensorBuffer& Buffer() const { return buffer_; }
+
+private:
+    void ReadDevice(shot::ClubData& reading);
+    void WaitAndPoll();
+
+    base::UserPrompts& prompts_;
+    Wait wait_;
+    shot::ImpactModel model_;
+    SerialPort port_;
+    int portNumber_ = 0;
+    int type_ = kSensorCalculated;
+    SensorBuffer buffer_;
+    shot::ClubData club_;
+    double secondFaceReading_ = 0.0;
+    bool speedCalculated_ = false;
+};
+
+}  // namespace kyvern::links
