@@ -1,6 +1,10 @@
 // Ball finding: the coarse disc search, the radial profiles and the two circle fits.
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 
@@ -297,8 +301,17 @@ bool ImageAnalyzer::CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, 
     if (q == 0) return false;  // |q| < 0.1
     const std::int64_t a = std::int64_t(x1 + x2) * (x2 - x1) + std::int64_t(y1 + y2) * (y2 - y1);
     const std::int64_t b = std::int64_t(x1 + x3) * (x3 - x1) + std::int64_t(y1 + y3) * (y3 - y1);
-    centreX = double(std::int64_t(y3 - y1) * a - std::int64_t(y2 - y1) * b) / double(q);
-    centreY = double(std::int64_t(x2 - x1) * b - std::int64_t(x3 - x1) * a) / double(q);
+    const double numeratorX = double(std::int64_t(y3 - y1) * a - std::int64_t(y2 - y1) * b);
+    const double numeratorY = double(std::int64_t(x2 - x1) * b - std::int64_t(x3 - x1) * a);
+#if defined(__SSE2__)
+    // Both quotients in one instruction; each is rounded exactly as a single division is.
+    const __m128d quotient = _mm_div_pd(_mm_set_pd(numeratorY, numeratorX), _mm_set1_pd(double(q)));
+    centreX = _mm_cvtsd_f64(quotient);
+    centreY = _mm_cvtsd_f64(_mm_unpackhi_pd(quotient, quotient));
+#else
+    centreX = numeratorX / double(q);
+    centreY = numeratorY / double(q);
+#endif
     const double dx = centreX - x1;
     const double dy = centreY - y1;
     diameter = 2.0 * std::sqrt(dx * dx + dy * dy);
