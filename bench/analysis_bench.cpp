@@ -1,0 +1,159 @@
+// Speed of the frame analysis on drawn 640 x 480 and 1024 x 768 frames: the whole pipeline
+// and each step alone.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "analysis/analysis_pipeline.h"
+#include "analysis/captured_image.h"
+#include "analysis/image_analyzer.h"
+
+namespace {
+
+using kyvern::analysis::AnalysisPipeline;
+using kyvern::analysis::CapturedImage;
+using kyvern::analysis::ImageAnalyzer;
+using kyvern::analysis::Xyz;
+
+// Two lit balls with a dark band each on a dark, slightly noisy scene.
+void DrawFrame(CapturedImage& image, int width, int height) {
+    image.width = width;
+    image.height = height;
+    image.bytesPerPixel = 1;
+    image.valid = true;
+    const double scale = width / 1024.0;
+    const double diameter = width == 1024 ? 130.0 : 120.0;
+    struct Ball {
+        double x, y;
+        Xyz n;
+    } balls[2] = {{300.3 * scale, 400.6 * scale, Xyz(0.3, 0.9, 0.3)},
+                  {700.8 * scale, 350.2 * scale, Xyz(0.5, 0.8, -0.2)}};
+    for (Ball& b : balls)
+        b.n.Normalize();
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            double value = 12;
+            for (const Ball& b : balls) {
+                const double r = diameter / 2;
+                const double dx = (x + 0.5 - b.x) / r;
+                const double dy = (y + 0.5 - b.y) / r;
+                const double rr = dx * dx + dy * dy;
+                if (rr >= 1.0) continue;
+                const double dz = std::sqrt(1.0 - rr);
+                value = 230 * (0.55 + 0.45 * dz);
+                if (std::fabs(dx * b.n.x + dy * b.n.y + dz * b.n.z) < 0.06) value = 40;
+            }
+            state = state * 1664525u + 1013904223u;
+            value += double(int(state >> 24) % 7) - 3.0;
+            image.Pixels()[std::size_t(y) * width + x] = std::uint8_t(value);
+        }
+    }
+}
+
+class NullMessages final : public kyvern::base::MessageList {
+  public:
+    void Add(std::string_view) override {}
+};
+
+CapturedImage& Frame(int width) {
+    static CapturedImage small;
+    static CapturedImage large;
+    static bool drawn = false;
+    if (!drawn) {
+        DrawFrame(small, 640, 480);
+        DrawFrame(large, 1024, 768);
+        drawn = true;
+    }
+    return width == 1024 ? large : small;
+}
+
+void BM_RunAnalysis(benchmark::State& state) {
+    CapturedImage& frame = Frame(int(state.range(0)));
+    AnalysisPipeline pipeline(1.68, "/nonexistent/Kyvern.ini");
+    NullMessages messages;
+    pipeline.RunAnalysis(frame, messages);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pipeline.RunAnalysis(frame, messages));
+    }
+}
+BENCHMARK(BM_RunAnalysis)->Arg(640)->Arg(1024)->Unit(benchmark::kMillisecond);
+
+// Each step, timed alone: the steps before it run untimed on the same frame.
+enum Step {
+    kPixelStats,
+    kFindDiscs,
+    kRefineDiscEdges,
+    kRefineBallEdges,
+    kFindMarks,
+    kGroupMarks,
+    kFindPlane,
+    kProcessScene
+};
+
+void RunStep(ImageAnalyzer& a, int step) {
+    switch (step) {
+        case kPixelStats:
+            a.PixelStats();
+            break;
+        case kFindDiscs:
+            a.FindDiscs();
+            break;
+        case kRefineDiscEdges:
+            a.RefineDiscEdges(0);
+            a.RefineDiscEdges(1);
+            break;
+        case kRefineBallEdges:
+            a.RefineBallEdges(0);
+            a.RefineBallEdges(1);
+            break;
+        case kFindMarks:
+            a.FindMarks(0);
+            a.FindMarks(1);
+            break;
+        case kGroupMarks:
+            a.GroupMarks(0);
+            a.GroupMarks(1);
+            break;
+        case kFindPlane:
+            a.FindPlane(0);
+            a.FindPlane(1);
+            break;
+        default:
+            a.ProcessScene();
+            break;
+    }
+}
+
+void BM_Step(benchmark::State& state) {
+    const CapturedImage& frame = Frame(int(state.range(0)));
+    const int step = int(state.range(1));
+    static ImageAnalyzer analyzer(1.68);
+    for (auto _ : state) {
+        state.PauseTiming();
+        analyzer.SetFrame(frame.Pixels(), frame.width, frame.height);
+        for (int s = 0; s < step; ++s)
+            RunStep(analyzer, s);
+        state.ResumeTiming();
+        RunStep(analyzer, step);
+    }
+}
+BENCHMARK(BM_Step)
+    ->ArgsProduct({{640, 1024},
+                   {kPixelStats, kFindDiscs, kRefineDiscEdges, kRefineBallEdges, kFindMarks,
+                    kGroupMarks, kFindPlane, kProcessScene}})
+    ->ArgNames({"width", "step"})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SetFrame(benchmark::State& state) {
+    const CapturedImage& frame = Frame(int(state.range(0)));
+    ImageAnalyzer a(1.68);
+    for (auto _ : state)
+        a.SetFrame(frame.Pixels(), frame.width, frame.height);
+}
+BENCHMARK(BM_SetFrame)->Arg(640)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include "analysis/analysis_pipeline.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+#include "analysis/analysis_codes.h"
+#include "base/config_store.h"
+#include "base/program_folder.h"
+#include "base/string_table.h"
+
+namespace kyvern::analysis {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kSettingBuffer = 20;
+
+double Milliseconds(Clock::time_point before, Clock::time_point after) {
+    return std::chrono::duration<double, std::milli>(after - before).count();
+}
+
+// Prints a string-table format with one argument.
+template <typename T>
+void AddFormatted(base::MessageList& messages, base::MessageId id, T value) {
+    char format[128];
+    const std::string_view text = base::Text(id);
+    const std::size_t n = text.size() < sizeof format - 1 ? text.size() : sizeof format - 1;
+    text.copy(format, n);
+    format[n] = '\0';
+    char line[256];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(line, sizeof line, format, value);
+#pragma GCC diagnostic pop
+    messages.Add(line);
+}
+
+void AddTiming(base::MessageList& messages, bool showTiming, const char* format, double ms) {
+    if (!showTiming) return;
+    char line[64];
+    std::snprintf(line, sizeof line, format, ms);
+    messages.Add(line);
+}
+
+void AddBallLines(base::MessageList& messages, const BallRecord& record, int ball) {
+    char line[160];
+    messages.Add("");
+    messages.Add(ball == 0 ? "Ball 0:" : "Ball 1:");
+    std::snprintf(line, sizeof line, "     pix=%.1f, %.1f   d=%.1f   lum=%ld", record.pix.x,
+                  record.pix.y, record.pix.z, long(record.lum));
+    messages.Add(line);
+    std::snprintf(line, sizeof line, "     loc=%.3f, %.3f, %.3f", record.loc.x, record.loc.y,
+                  record.loc.z);
+    messages.Add(line);
+    if (ball == 0) {
+        std::snprintf(line, sizeof line, "     rot=%.3f, %.3f, %.3f", record.viewNormal.x,
+                      record.viewNormal.y, record.viewNormal.z);
+    } else {
+        std::snprintf(line, sizeof line, "     rot=% .3f, %.3f, %.3f", record.viewNormal.x,
+                      record.viewNormal.y, record.viewNormal.z);
+    }
+    messages.Add(line);
+}
+
+}  // namespace
+
+void PrintBallData(base::MessageList& messages, const BallRecord& ball0, const BallRecord& ball1,
+                   double pixelsPerInch) {
+    if (ball0.loc.Length() > 0.5) AddBallLines(messages, ball0, 0);
+    if (ball1.loc.Length() > 0.5) AddBallLines(messages, ball1, 1);
+    const double dx = ball1.pix.x - ball0.pix.x;
+    const double dy = ball1.pix.y - ball0.pix.y;
+    const double pix = std::sqrt(dx * dx + dy * dy);
+    const double inches = pixelsPerInch > 1.0 ? pix / pixelsPerInch : 0.0;
+    char line[96];
+    messages.Add("");
+    messages.Add("Deltas:");
+    std::snprintf(line, sizeof line, "     PPI: %.3f pixels", pixelsPerInch);
+    messages.Add(line);
+    std::snprintf(line, sizeof line, "     Pix: %.3f pixels", pix);
+    messages.Add(line);
+    std::snprintf(line, sizeof line, "     Dx:  %.3f inches", inches);
+    messages.Add(line);
+}
+
+AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, std::string settingsPath)
+    : ballDiameterInches_(ballDiameterInches), settingsPath_(std::move(settingsPath)) {}
+
+bool AnalysisPipeline::SettingIsYes(const char* key) const {
+    const std::string value =
+        settingsPath_.empty()
+            ? base::ReadSetting("Setup", key, "No", kSettingBuffer)
+            : base::ConfigStore::ReadSetting(settingsPath_, "Setup", key, "No", kSettingBuffer);
+    return base::EqualsNoCase(value, "yes");
+}
+
+bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& messages) {
+    const bool showTiming = SettingIsYes("ShowTiming");
+    const Clock::time_point start = Clock::now();
+    if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
+    ImageAnalyzer& a = *analyzer_;
+
+    a.SetFrame(frame.Pixels(), frame.width, frame.height);
+    analysisDone_ = false;
+    messages.Add("Processing image");
+
+    auto fail = [&]() {
+        frame.result.errorCode = a.ErrorCode();
+        AddFormatted(messages, base::MessageId::kAnalysisTerminated, ErrorText(a.ErrorCode()));
+        return false;
+    };
+
+    Clock::time_point before = Clock::now();
+    if (!a.PixelStats()) return fail();
+    AddTiming(messages, showTiming, "   PixelStats: %.1lf", Milliseconds(before, Clock::now()));
+
+    if (process_) {
+        before = Clock::now();
+        a.PreprocessImage();
+        a.PixelStats();
+        AddTiming(messages, showTiming, "   PreprocessImage: %.1lf",
+                  Milliseconds(before, Clock::now()));
+    }
+
+    before = Clock::now();
+    if (!a.FindDiscs()) return fail();
+    AddTiming(messages, showTiming, "   FindDiscs: %.1lf", Milliseconds(before, Clock::now()));
+
+    before = Clock::now();
+    if (!a.RefineDiscEdges(0) || !a.RefineDiscEdges(1)) return fail();
+    AddTiming(messages, showTiming, "   RefineDiscEdges: %.1lf",
+              Milliseconds(before, Clock::now()));
+
+    before = Clock::now();
+    if (!a.RefineBallEdges(0) || !a.RefineBallEdges(1)) return fail();
+    AddTiming(messages, showTiming, "   RefineBallEdges: %.1lf",
+              Milliseconds(before, Clock::now()));
+
+    before = Clock::now();
+    a.FindMarks(0);
+    a.FindMarks(1);
+    AddTiming(messages, showTiming, "   FindMarks: %.1lf", Milliseconds(before, Clock::now()));
+
+    before = Clock::now();
+    a.GroupMarks(0);
+    a.GroupMarks(1);
+    AddTiming(messages, showTiming, "   GroupMarks: %.1lf", Milliseconds(before, Clock::now()));
+
+    before = Clock::now();
+    a.FindPlane(0);
+    a.FindPlane(1);
+    AddTiming(messages, showTiming, "   FindPlane: %.1lf", Milliseconds(before, Clock::now()));
+
+    before = Clock::now();
+    if (!a.ProcessScene()) return fail();
+    AddTiming(messages, showTiming, "   ProcessScene: %.1lf", Milliseconds(before, Clock::now()));
+
+    double depth = 0.0;
+    int located = 0;
+    for (int ball = 0; ball < 2; ++ball) {
+        if (a.Ball(ball).locationValid) {
+            depth += -a.Ball(ball).location.z;
+            ++located;
+        }
+    }
+    viewDistance_ = located > 0 ? depth / located : 0.0;
+    AddFormatted(messages, base::MessageId::kAnalysisComplete,
+                 std::chrono::duration<double>(Clock::now() - start).count());
+
+    AnalysisResult& result = frame.result;
+    a.GetHistogram(result.histogram, result.backgroundLevel, result.meanLevel);
+    a.GetBallData(0, result.balls[0]);
+    a.GetBallData(1, result.balls[1]);
+    result.errorCode = 0;
+    result.warningCount = 0;
+    result.errorCode = a.ErrorCode();
+    result.warningCount = a.WarningCount();
+    for (int i = 0; i < a.WarningCount(); ++i) {
+        result.warningCodes[i] = a.Warning(i);
+        result.warningTexts[i] = WarningText(a.Warning(i));
+    }
+
+    a.BeginWarnings();
+    for (const char* text = a.NextWarningText(); *text != '\0'; text = a.NextWarningText()) {
+        AddFormatted(messages, base::MessageId::kAnalysisWarning, text);
+    }
+
+    if (SettingIsYes("ShowBallData")) {
+        PrintBallData(messages, result.balls[0], result.balls[1], a.pixelsPerInch());
+    }
+
+    analysisDone_ = true;
+    return true;
+}
+
+}  // namespace kyvern::analysis

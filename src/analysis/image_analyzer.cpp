@@ -1,0 +1,216 @@
+#include "analysis/image_analyzer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "analysis/analysis_codes.h"
+
+namespace kyvern::analysis {
+
+void RadialProfile::Clear() {
+    angle = 0.0;
+    sampleCount = 0;
+    coarseEdge = 0;
+    refinedEdge = 0;
+    windowFirst = 0;
+    windowEnd = 0;
+    edgeQuality = 0;
+}
+
+BallImage::BallImage(int ballNumber)
+    : number(ballNumber),
+      profiles(new RadialProfile[kMaxProfiles]),
+      marks(new SpinMark[kMaxMarks]),
+      groups(new MarkGroup[kMaxGroups]) {}
+
+void BallImage::Reset() {
+    found = false;
+    centreX = 0.0;
+    centreY = 0.0;
+    pix.Zero();
+    diameterEstimate = 0.0;
+    diameter = 0.0;
+    edgesRefined = false;
+    edgeQuality = 0;
+    lum = 0;
+    profileCount = 0;
+    location.Zero();
+    locationValid = false;
+    planeNormal.Zero();
+    viewNormal.Zero();
+    planeFound = false;
+    markCount = 0;
+    groupCount = 0;
+}
+
+ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
+    : frame_(new std::uint8_t[kFramePixelCapacity]),
+      discCandidates_(new DiscCandidate[kMaxDiscCandidates]),
+      edgePoints_(new EdgePoint[kMaxEdgePoints]),
+      livePoints_(new EdgePoint[kMaxEdgePoints]),
+      farTable_(new std::uint8_t[kFarTableSide * kFarTableSide]),
+      circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
+      axisCandidates_(new Xyz[kMaxAxisCandidates]),
+      brightEvery2_(new std::int32_t[kFramePixelCapacity]),
+      brightIndexEvery2_(new std::int64_t[kFramePixelCapacity]),
+      graySums_(new std::int64_t[kFramePixelCapacity + 1]),
+      ballDiameterInches_(ballDiameterInches) {}
+
+ImageAnalyzer::~ImageAnalyzer() = default;
+
+bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) {
+    histogram_.fill(0);
+    errorCode_ = 0;
+    warningCount_ = 0;
+    warningCursor_ = 0;
+    frameLoaded_ = false;
+    graySumsReady_ = false;
+    if (width < 0 || height < 0 || std::int64_t(width) * height > kFramePixelCapacity ||
+        (pixels == nullptr && width > 0 && height > 0)) {
+        return false;
+    }
+    width_ = width;
+    height_ = height;
+    const int count = width * height;
+    std::uint64_t sum = 0;
+    std::uint32_t counts[256] = {};
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t value = pixels[i];
+        frame_[i] = value;
+        ++counts[value];
+    }
+    for (int level = 0; level < 256; ++level) {
+        histogram_[level] = counts[level];
+        sum += std::uint64_t(counts[level]) * level;
+    }
+    if (count > 0) meanLevel_ = std::uint8_t(sum / std::uint64_t(count));
+    ball0_.Reset();
+    ball1_.Reset();
+    edgePointCount_ = 0;
+    circleCandidateCount_ = 0;
+    discCandidateCount_ = 0;
+    axisCandidateCount_ = 0;
+    pixelsPerInch_ = 0.0;
+    frameLoaded_ = true;
+    return true;
+}
+
+bool ImageAnalyzer::PixelStats() {
+    if (!frameLoaded_) return false;
+
+    // Bright core of both balls. A walk that visits no level leaves the level at 255, so
+    // nothing of an earlier frame carries over.
+    backgroundLevel_ = 255;
+    std::int64_t count = 0;
+    for (int level = 255; level > 2 * meanLevel_; --level) {
+        backgroundLevel_ = std::uint8_t(level);
+        count += histogram_[level];
+        if (double(count) > kBallCoreArea) break;
+    }
+
+    whiteLevel_ = 255;
+    count = 0;
+    for (int level = 255; level > backgroundLevel_; --level) {
+        whiteLevel_ = std::uint8_t(level);
+        count += histogram_[level];
+        if (double(count) > kWhiteCoreArea) break;
+    }
+
+    // Valley between the dark scene and the lit balls: twice the mean of the sparse bins.
+    std::int64_t sparseSum = 0;
+    std::int64_t sparseBins = 0;
+    for (int level = 200; level > 10 && histogram_[level] <= 1000; --level) {
+        sparseSum += histogram_[level];
+        ++sparseBins;
+    }
+    const std::int64_t valley = sparseBins > 0 ? 2 * (sparseSum / sparseBins) : 0;
+
+    for (int level = meanLevel_; level <= 127; ++level) {
+        if (std::int64_t(histogram_[level]) < valley) {
+            backgroundLevel_ = std::uint8_t(level + 5);
+            break;
+        }
+    }
+
+    // The histogram is the frame's, so the mean of the dark pixels comes from it.
+    std::int64_t darkSum = 0;
+    std::int64_t darkCount = 0;
+    for (int level = 0; level < backgroundLevel_; ++level) {
+        darkSum += std::int64_t(histogram_[level]) * level;
+        darkCount += histogram_[level];
+    }
+    const int darkMean = darkCount > 0 ? int(darkSum / darkCount) : 0;
+    blackLevel_ = std::uint8_t((backgroundLevel_ + darkMean) / 2);
+    return true;
+}
+
+bool ImageAnalyzer::PreprocessImage() {
+    if (!frameLoaded_) return false;
+    const int count = width_ * height_;
+    if (whiteLevel_ > blackLevel_) {
+        const double s = 180.0 / (whiteLevel_ - blackLevel_);
+        std::uint8_t map[256];
+        for (int p = 0; p < 256; ++p) {
+            const int v = int((p - blackLevel_) * s);
+            map[p] = std::uint8_t(std::clamp(v, 0, 255));
+        }
+        for (int i = 0; i < count; ++i)
+            frame_[i] = map[frame_[i]];
+    }
+    RebuildHistogram();
+    graySumsReady_ = false;
+    return true;
+}
+
+void ImageAnalyzer::RebuildHistogram() {
+    histogram_.fill(0);
+    const int count = width_ * height_;
+    std::uint64_t sum = 0;
+    for (int i = 0; i < count; ++i)
+        ++histogram_[frame_[i]];
+    for (int level = 0; level < 256; ++level)
+        sum += std::uint64_t(histogram_[level]) * level;
+    if (count > 0) meanLevel_ = std::uint8_t(sum / std::uint64_t(count));
+}
+
+bool ImageAnalyzer::GetHistogram(std::array<std::uint32_t, 256>& histogram,
+                                 std::uint8_t& backgroundLevel, std::uint8_t& meanLevel) const {
+    if (!frameLoaded_) return false;
+    histogram = histogram_;
+    backgroundLevel = backgroundLevel_;
+    meanLevel = meanLevel_;
+    return true;
+}
+
+void ImageAnalyzer::AddWarning(std::int32_t code) {
+    if (warningCount_ < kMaxWarnings) warnings_[warningCount_++] = code;
+}
+
+const char* ImageAnalyzer::NextWarningText() {
+    if (warningCursor_ <= 0) return "";
+    --warningCursor_;
+    return WarningText(warnings_[warningCursor_]);
+}
+
+bool ImageAnalyzer::GetBallData(int ball, BallRecord& record) const {
+    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
+    const BallImage& b = Ball(ball);
+    if (!b.found) return false;
+    record.pix = b.pix;
+    record.loc = b.location;
+    record.planeNormal = b.planeNormal;
+    record.viewNormal = b.viewNormal;
+    record.lum = b.lum;
+    record.markCount = std::clamp(b.markCount, 0, kMaxMarks);
+    std::copy_n(b.marks.get(), record.markCount, record.marks.get());
+    return true;
+}
+
+int ImageAnalyzer::LiveEdgePointCount() const {
+    int live = 0;
+    for (int i = 0; i < edgePointCount_; ++i)
+        live += edgePoints_[i].Live() ? 1 : 0;
+    return live;
+}
+
+}  // namespace kyvern::analysis

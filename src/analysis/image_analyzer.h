@@ -1,0 +1,233 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "analysis/captured_image.h"
+#include "analysis/xyz.h"
+
+namespace kyvern::analysis {
+
+inline constexpr int kFramePixelCapacity = kMaxFrameWidth * kMaxFrameHeight;  // 786,432
+inline constexpr int kMaxDiscCandidates = 50;
+inline constexpr int kMaxProfiles = 360;
+inline constexpr int kMaxProfileSamples = 1000;
+inline constexpr int kMaxEdgePoints = 50000;
+inline constexpr int kMaxCircleCandidates = 200000;
+inline constexpr int kMaxGroups = 200;
+inline constexpr int kMaxAxisCandidates = 500000;
+
+// Area of both ball images (4800 pi) and of the white core (1200 pi), in pixels.
+inline constexpr double kBallCoreArea = 15079.644737230992;
+inline constexpr double kWhiteCoreArea = 3769.911184307748;
+
+// One sample of a ray from the coarse ball centre.
+struct ProfileSample {
+    double radius = 0.0;  // pixels from the centre along the ray
+    std::int32_t index = 0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::uint8_t value = 0;
+    std::uint8_t bright = 0;  // 10 when the value is above the background level, else 0
+};
+
+struct RadialProfile {
+    double angle = 0.0;  // radians
+    std::array<ProfileSample, kMaxProfileSamples> samples;
+    std::int32_t sampleCount = 0;
+    std::int32_t coarseEdge = 0;   // 0: none
+    std::int32_t refinedEdge = 0;  // 0: none
+    std::int32_t windowFirst = 0;
+    std::int32_t windowEnd = 0;
+    std::int32_t edgeQuality = 0;
+
+    void Clear();
+};
+
+// A connected set of spin marks.
+struct MarkGroup {
+    std::int32_t number = 0;
+    std::int32_t count = 0;
+};
+
+// One of the two ball images of a frame, with everything the analysis learnt of it.
+struct BallImage {
+    explicit BallImage(int ballNumber);
+    BallImage(const BallImage&) = delete;
+    BallImage& operator=(const BallImage&) = delete;
+    void Reset();
+
+    int number;
+    bool found = false;
+    double centreX = 0.0;
+    double centreY = 0.0;
+    Xyz pix;  // final centre x, centre y and diameter
+    double diameterEstimate = 0.0;
+    double diameter = 0.0;
+    bool edgesRefined = false;
+    std::int32_t edgeQuality = 0;
+    std::int32_t lum = 0;
+    std::unique_ptr<RadialProfile[]> profiles;  // kMaxProfiles
+    std::int32_t profileCount = 0;
+    Xyz location;  // inches, camera frame
+    bool locationValid = false;
+    Xyz planeNormal;
+    Xyz viewNormal;
+    bool planeFound = false;
+    std::unique_ptr<SpinMark[]> marks;  // kMaxMarks
+    std::int32_t markCount = 0;
+    std::unique_ptr<MarkGroup[]> groups;  // kMaxGroups
+    std::int32_t groupCount = 0;
+};
+
+struct EdgePoint {
+    std::int32_t x = -1;
+    std::int32_t y = -1;
+    bool Live() const { return !(x == -1 && y == -1); }
+};
+
+struct CircleCandidate {
+    double centreX = 0.0;
+    double centreY = 0.0;
+    double diameter = 0.0;
+};
+
+struct DiscCandidate {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t size = 0;
+    std::int32_t score = 0;
+};
+
+// The working state of the analysis of one frame. Every buffer is allocated here, once; no
+// step allocates. The steps run in the order the pipeline gives and each refuses to run
+// without a loaded frame.
+class ImageAnalyzer {
+  public:
+    // ballDiameterInches: diameter of the configured ball type.
+    explicit ImageAnalyzer(double ballDiameterInches);
+    ImageAnalyzer(const ImageAnalyzer&) = delete;
+    ImageAnalyzer& operator=(const ImageAnalyzer&) = delete;
+    ~ImageAnalyzer();
+
+    // Starts the analysis of one frame. A frame larger than the working buffer (or with a
+    // negative size) is refused and leaves no frame loaded.
+    bool SetFrame(const std::uint8_t* pixels, int width, int height);
+    bool PixelStats();
+    bool PreprocessImage();
+    bool GetHistogram(std::array<std::uint32_t, 256>& histogram, std::uint8_t& backgroundLevel,
+                      std::uint8_t& meanLevel) const;
+
+    // Ball finding.
+    int DiscScore(int& x, int& y, int size) const;
+    bool FindDiscs();
+    bool RefineDiscEdges(int ball);
+    bool RefineBallEdges(int ball);
+    void AddEdgePoint(int x, int y);
+    void ClearEdgePoints() { edgePointCount_ = 0; }
+    bool FitCircle(double priorX, double priorY, double priorDiameter, double& centreX,
+                   double& centreY, double& diameter);
+    // False when the three points are collinear.
+    static bool CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, int y3, double& centreX,
+                                    double& centreY, double& diameter);
+    // Index of the first 20-sample window with fewer than four bright samples; 0 for none.
+    static int CoarseEdge(const RadialProfile& profile);
+    // Searches the refined edge from the coarse edge and stores index, window and quality.
+    static bool RefinedEdge(RadialProfile& profile, int backgroundLevel);
+
+    // Spin marks and plane.
+    bool FindMarks(int ball);
+    bool GroupMarks(int ball);
+    bool FindPlane(int ball);
+
+    // Scene.
+    bool ProcessScene();
+    bool GetBallData(int ball, BallRecord& record) const;
+
+    // Error code and warnings.
+    std::int32_t ErrorCode() const { return errorCode_; }
+    void SetErrorCode(std::int32_t code) { errorCode_ = code; }
+    void AddWarning(std::int32_t code);
+    std::int32_t WarningCount() const { return warningCount_; }
+    std::int32_t Warning(int i) const { return warnings_[i]; }
+    void BeginWarnings() { warningCursor_ = warningCount_; }
+    // Text of the warning before the cursor (newest first), or an empty text at the start.
+    const char* NextWarningText();
+
+    // Fast paths give the same results as the plain loops; tests switch them off to compare.
+    void UseFastSteps(bool on) { fastSteps_ = on; }
+
+    bool FrameLoaded() const { return frameLoaded_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    const std::uint8_t* Frame() const { return frame_.get(); }
+    const std::array<std::uint32_t, 256>& Histogram() const { return histogram_; }
+    std::uint8_t MeanLevel() const { return meanLevel_; }
+    std::uint8_t BackgroundLevel() const { return backgroundLevel_; }
+    std::uint8_t BlackLevel() const { return blackLevel_; }
+    std::uint8_t WhiteLevel() const { return whiteLevel_; }
+    void SetBackgroundLevel(std::uint8_t level) { backgroundLevel_ = level; }
+    double pixelsPerInch() const { return pixelsPerInch_; }
+    double BallDiameterInches() const { return ballDiameterInches_; }
+    BallImage& Ball(int ball) { return ball == 0 ? ball0_ : ball1_; }
+    const BallImage& Ball(int ball) const { return ball == 0 ? ball0_ : ball1_; }
+    int DiscCandidateCount() const { return discCandidateCount_; }
+    const DiscCandidate& Candidate(int i) const { return discCandidates_[i]; }
+    int EdgePointCount() const { return edgePointCount_; }  // slots in use, deleted ones too
+    const EdgePoint& EdgePointAt(int i) const { return edgePoints_[i]; }
+    int LiveEdgePointCount() const;
+    int CircleCandidateCount() const { return circleCandidateCount_; }
+    int AxisCandidateCount() const { return axisCandidateCount_; }
+
+  private:
+    void RebuildHistogram();
+    void SampleProfiles(BallImage& ball);
+    int DiscScoreFast(int& x, int& y, int size) const;
+    void BuildDiscSums();
+    void BuildRowSums();
+    int WindowMeanPlain(int row, int column) const;
+    int WindowMeanFast(int row, int column) const;
+    void DiscardFarEdgePoints(double centreX, double centreY, double radius);
+
+    std::unique_ptr<std::uint8_t[]> frame_;
+    std::array<std::uint32_t, 256> histogram_{};
+    std::uint8_t meanLevel_ = 0;
+    std::uint8_t backgroundLevel_ = 0;
+    std::uint8_t blackLevel_ = 0;
+    std::uint8_t whiteLevel_ = 0;
+    std::int32_t width_ = 0;
+    std::int32_t height_ = 0;
+    bool frameLoaded_ = false;
+    bool fastSteps_ = true;
+
+    std::unique_ptr<DiscCandidate[]> discCandidates_;
+    int discCandidateCount_ = 0;
+    std::unique_ptr<EdgePoint[]> edgePoints_;
+    int edgePointCount_ = 0;
+    std::unique_ptr<EdgePoint[]> livePoints_;  // scratch of the circle fit
+    static constexpr int kFarTableSide = 1024;
+    std::unique_ptr<std::uint8_t[]> farTable_;  // pairs of live points more than 20 apart
+    std::unique_ptr<CircleCandidate[]> circleCandidates_;
+    int circleCandidateCount_ = 0;
+    std::unique_ptr<Xyz[]> axisCandidates_;
+    int axisCandidateCount_ = 0;
+
+    // Running sums over the linear pixel index: bright counts and bright index sums along
+    // every second index (disc search), and gray sums (local mean of the mark search).
+    std::unique_ptr<std::int32_t[]> brightEvery2_;
+    std::unique_ptr<std::int64_t[]> brightIndexEvery2_;
+    std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
+    bool graySumsReady_ = false;
+
+    double pixelsPerInch_ = 0.0;
+    double ballDiameterInches_;
+    std::int32_t errorCode_ = 0;
+    std::array<std::int32_t, kMaxWarnings> warnings_{};
+    std::int32_t warningCount_ = 0;
+    std::int32_t warningCursor_ = 0;
+    BallImage ball0_{0};
+    BallImage ball1_{1};
+};
+
+}  // namespace kyvern::analysis

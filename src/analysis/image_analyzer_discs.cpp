@@ -1,0 +1,507 @@
+// Ball finding: the coarse disc search, the radial profiles and the two circle fits.
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "analysis/analysis_codes.h"
+#include "analysis/image_analyzer.h"
+
+namespace kyvern::analysis {
+
+namespace {
+
+constexpr double kRayStep = 0.06981317007977311;  // 4 degrees
+constexpr double kFullTurn = 6.28318530717958;
+
+// Floor and ceiling of a / b for b > 0.
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    if ((a % b != 0) && (a < 0)) --q;
+    return q;
+}
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
+    return -FloorDiv(-a, b);
+}
+
+// Largest d with d * d <= value, for value >= 0.
+std::int64_t IntegerRoot(std::int64_t value) {
+    std::int64_t d = std::int64_t(std::sqrt(double(value)));
+    while (d * d > value)
+        --d;
+    while ((d + 1) * (d + 1) <= value)
+        ++d;
+    return d;
+}
+
+void ExchangeSortByScore(DiscCandidate* candidates, int first, int count) {
+    for (int i = first; i < count; ++i) {
+        for (int j = i + 1; j < count; ++j) {
+            if (candidates[i].score < candidates[j].score) {
+                const DiscCandidate t = candidates[i];
+                candidates[i] = candidates[j];
+                candidates[j] = t;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int ImageAnalyzer::DiscScore(int& x, int& y, int size) const {
+    if (backgroundLevel_ < 5) return -1;
+    const int h = size / 2;
+    const std::int64_t total = std::int64_t(width_) * height_;
+    std::int64_t inside = 0;
+    std::int64_t bright = 0;
+    std::int64_t sumX = 0;
+    std::int64_t sumY = 0;
+    for (int yy = y - h; yy < y + h; yy += 2) {
+        for (int xx = x - h; xx < x + h; xx += 2) {
+            const std::int64_t index = std::int64_t(yy) * width_ + xx;
+            if (index < 0 || index >= total) continue;
+            const double dx = xx - x;
+            const double dy = yy - y;
+            if (int(std::sqrt(dx * dx + dy * dy)) > h) continue;
+            ++inside;
+            if (frame_[index] > backgroundLevel_) {
+                ++bright;
+                sumX += xx;
+                sumY += yy;
+            }
+        }
+    }
+    if (inside == 0) return -1;
+    const int score = int(bright * 100 / inside);
+    if (bright > 0) {
+        x = int(sumX / bright);
+        y = int(sumY / bright);
+    }
+    return score;
+}
+
+void ImageAnalyzer::BuildDiscSums() {
+    const int total = width_ * height_;
+    for (int i = 0; i < total; ++i) {
+        const int b = frame_[i] > backgroundLevel_ ? 1 : 0;
+        brightEvery2_[i] = b + (i >= 2 ? brightEvery2_[i - 2] : 0);
+        brightIndexEvery2_[i] = (b ? i : 0) + (i >= 2 ? brightIndexEvery2_[i - 2] : 0);
+    }
+}
+
+// The same counts as DiscScore, row by row: the inside positions of a template row form a
+// run of every second linear index, so the bright ones are read off running sums.
+int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
+    if (backgroundLevel_ < 5) return -1;
+    const std::int64_t h = size / 2;
+    const std::int64_t total = std::int64_t(width_) * height_;
+    const std::int64_t limit = (h + 1) * (h + 1);  // int(sqrt(d2)) <= h  <=>  d2 < (h+1)^2
+    std::int64_t inside = 0;
+    std::int64_t bright = 0;
+    std::int64_t sumX = 0;
+    std::int64_t sumY = 0;
+    for (std::int64_t yy = y - h; yy < y + h; yy += 2) {
+        const std::int64_t dy = yy - y;
+        const std::int64_t rest = limit - 1 - dy * dy;
+        if (rest < 0) continue;
+        const std::int64_t reach = IntegerRoot(rest);
+        // Positions xx = x - h + 2k with xx < x + h and |xx - x| <= reach.
+        const std::int64_t lowDx = std::max(-h, -reach);
+        const std::int64_t highDx = std::min(h - 1, reach);
+        if (lowDx > highDx) continue;
+        std::int64_t kLow = CeilDiv(lowDx + h, 2);
+        std::int64_t kHigh = FloorDiv(highDx + h, 2);
+        const std::int64_t base = yy * width_ + x - h;  // linear index of k = 0
+        kLow = std::max(kLow, CeilDiv(-base, 2));
+        kHigh = std::min(kHigh, FloorDiv(total - 1 - base, 2));
+        if (kLow > kHigh) continue;
+        const std::int64_t n = kHigh - kLow + 1;
+        const std::int64_t first = base + 2 * kLow;
+        const std::int64_t last = base + 2 * kHigh;
+        inside += n;
+        const std::int64_t b = brightEvery2_[last] - (first >= 2 ? brightEvery2_[first - 2] : 0);
+        if (b == 0) continue;
+        const std::int64_t indexSum =
+            brightIndexEvery2_[last] - (first >= 2 ? brightIndexEvery2_[first - 2] : 0);
+        bright += b;
+        sumX += indexSum - yy * width_ * b;
+        sumY += yy * b;
+    }
+    if (inside == 0) return -1;
+    const int score = int(bright * 100 / inside);
+    if (bright > 0) {
+        x = int(sumX / bright);
+        y = int(sumY / bright);
+    }
+    return score;
+}
+
+bool ImageAnalyzer::FindDiscs() {
+    if (!frameLoaded_) return false;
+    const int w = width_;
+    const int h = height_;
+    const int d0 = int(w / 3.2);
+    const int margin = int(w / 10.666666666666666);
+    const int sizeStep = w / 32;
+    const int positionStep = int(w / 21.333333333333332);
+
+    discCandidateCount_ = 0;
+    // A frame too narrow for a step of at least one pixel holds no ball.
+    if (sizeStep > 0 && positionStep > 0) {
+        if (fastSteps_ && backgroundLevel_ >= 5) BuildDiscSums();
+        for (int size = d0; size > margin; size -= sizeStep) {
+            for (int x = margin; x < w - margin; x += positionStep) {
+                for (int y = h - margin; y > margin; y -= positionStep) {
+                    int cx = x;
+                    int cy = y;
+                    const int score =
+                        fastSteps_ ? DiscScoreFast(cx, cy, size) : DiscScore(cx, cy, size);
+                    if (score > 50 && discCandidateCount_ < kMaxDiscCandidates) {
+                        discCandidates_[discCandidateCount_++] = {cx, cy, size, score};
+                    }
+                }
+            }
+        }
+    }
+
+    DiscCandidate* c = discCandidates_.get();
+    const int n = discCandidateCount_;
+    ExchangeSortByScore(c, 0, n);
+    for (int k = 1; k < n; ++k) {
+        const double dx = c[k].x - c[0].x;
+        const double dy = c[k].y - c[0].y;
+        if (std::sqrt(dx * dx + dy * dy) < 0.8 * c[0].size) c[k].score = 0;
+    }
+    ExchangeSortByScore(c, 1, n);
+
+    if (n == 0) {
+        errorCode_ = kNoBallsFound;
+        return false;
+    }
+    if (!(n >= 2 && c[0].score > 0 && c[1].score > 0)) {
+        errorCode_ = kOnlyOneBallFound;
+        return false;
+    }
+
+    int left = 0;
+    int right = 1;
+    if (c[0].x > c[1].x) {
+        left = 1;
+        right = 0;
+    }
+    const DiscCandidate* chosen[2] = {&c[left], &c[right]};
+    for (int i = 0; i < 2; ++i) {
+        BallImage& ball = Ball(i);
+        ball.diameterEstimate = int(0.75 * chosen[i]->size);
+        ball.found = true;
+        ball.centreX = chosen[i]->x;
+        ball.centreY = chosen[i]->y;
+        ball.edgesRefined = false;
+    }
+    SampleProfiles(ball0_);
+    SampleProfiles(ball1_);
+    return true;
+}
+
+void ImageAnalyzer::SampleProfiles(BallImage& ball) {
+    ball.profileCount = 0;
+    const std::int64_t low = width_;
+    const std::int64_t high = std::int64_t(height_ - 1) * width_;
+    const int cx = int(ball.centreX);
+    const int cy = int(ball.centreY);
+    for (double a = 0.0; a < kFullTurn; a += kRayStep) {
+        if (ball.profileCount >= kMaxProfiles) break;
+        RadialProfile& profile = ball.profiles[ball.profileCount++];
+        profile.Clear();
+        profile.angle = a;
+        const double c = std::cos(a);
+        const double s = std::sin(a);
+        for (double r = 0.35 * ball.diameterEstimate; r < 1.5 * ball.diameterEstimate; r += 1.0) {
+            if (profile.sampleCount >= kMaxProfileSamples) break;
+            const int x = cx + int(c * r);
+            const int y = cy + int(s * r);
+            const std::int64_t index = std::int64_t(y) * width_ + x;
+            if (index < low || index >= high) continue;
+            ProfileSample& sample = profile.samples[profile.sampleCount++];
+            sample.value = frame_[index];
+            sample.x = x;
+            sample.y = y;
+            sample.index = std::int32_t(index);
+            sample.radius = r;
+            sample.bright = sample.value > backgroundLevel_ ? 10 : 0;
+        }
+    }
+}
+
+int ImageAnalyzer::CoarseEdge(const RadialProfile& profile) {
+    for (int i = 0; i < profile.sampleCount - 20; ++i) {
+        int sum = 0;
+        for (int j = i; j < i + 20; ++j)
+            sum += profile.samples[j].bright;
+        if (sum / 20 < 2) return i;
+    }
+    return 0;
+}
+
+// A profile whose coarse edge lies within five samples of the start of its ray (or that has
+// none) has no samples before the edge to compare with: it gives no refined edge. So does a
+// search that would read past the last sample.
+bool ImageAnalyzer::RefinedEdge(RadialProfile& profile, int backgroundLevel) {
+    profile.windowFirst = profile.coarseEdge;
+    profile.windowEnd = profile.coarseEdge + 35;
+    profile.refinedEdge = 0;
+    profile.edgeQuality = 0;
+    if (profile.windowFirst < 5) return false;
+    const ProfileSample* s = profile.samples.data();
+    for (int k = profile.windowFirst; k < profile.windowEnd; ++k) {
+        if (k + 4 >= profile.sampleCount) return false;
+        const int a =
+            (s[k - 5].value + s[k - 4].value + s[k - 3].value + s[k - 2].value + s[k - 1].value) /
+            5;
+        const int b =
+            (s[k].value + s[k + 1].value + s[k + 2].value + s[k + 3].value + s[k + 4].value) / 5;
+        if (s[k].value < backgroundLevel && a - 10 < b) {
+            profile.refinedEdge = k - 5;
+            profile.edgeQuality = std::max(0, (a - b - 5) * 50);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ImageAnalyzer::AddEdgePoint(int x, int y) {
+    if (!frameLoaded_) return;
+    if (y < 3 || y > height_ - 3) return;
+    int freeSlot = -1;
+    for (int i = 0; i < edgePointCount_; ++i) {
+        EdgePoint& p = edgePoints_[i];
+        if (!p.Live()) {
+            if (freeSlot < 0) freeSlot = i;
+            continue;
+        }
+        if (p.x >= x - 2 && p.x < x + 2 && p.y >= y - 2 && p.y < y + 2) {
+            p = EdgePoint{};
+            return;
+        }
+    }
+    if (freeSlot >= 0) {
+        edgePoints_[freeSlot] = {x, y};
+    } else if (edgePointCount_ < kMaxEdgePoints) {
+        edgePoints_[edgePointCount_++] = {x, y};
+    }
+}
+
+bool ImageAnalyzer::CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, int y3,
+                                        double& centreX, double& centreY, double& diameter) {
+    // Every product is an integer well inside 2^53, so integer arithmetic gives exactly the
+    // values the same expressions give in doubles; only the divisions round.
+    const std::int64_t q =
+        2 * (std::int64_t(y3 - y2) * (x2 - x1) - std::int64_t(x3 - x2) * (y2 - y1));
+    if (q == 0) return false;  // |q| < 0.1
+    const std::int64_t a = std::int64_t(x1 + x2) * (x2 - x1) + std::int64_t(y1 + y2) * (y2 - y1);
+    const std::int64_t b = std::int64_t(x1 + x3) * (x3 - x1) + std::int64_t(y1 + y3) * (y3 - y1);
+    const double numeratorX = double(std::int64_t(y3 - y1) * a - std::int64_t(y2 - y1) * b);
+    const double numeratorY = double(std::int64_t(x2 - x1) * b - std::int64_t(x3 - x1) * a);
+#if defined(__SSE2__)
+    // Both quotients in one instruction; each is rounded exactly as a single division is.
+    const __m128d quotient = _mm_div_pd(_mm_set_pd(numeratorY, numeratorX), _mm_set1_pd(double(q)));
+    centreX = _mm_cvtsd_f64(quotient);
+    centreY = _mm_cvtsd_f64(_mm_unpackhi_pd(quotient, quotient));
+#else
+    centreX = numeratorX / double(q);
+    centreY = numeratorY / double(q);
+#endif
+    const double dx = centreX - x1;
+    const double dy = centreY - y1;
+    diameter = 2.0 * std::sqrt(dx * dx + dy * dy);
+    return true;
+}
+
+bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double priorDiameter,
+                              double& centreX, double& centreY, double& diameter) {
+    // The live points, in slot order.
+    EdgePoint* live = livePoints_.get();
+    int n = 0;
+    for (int i = 0; i < edgePointCount_; ++i) {
+        if (edgePoints_[i].Live()) live[n++] = edgePoints_[i];
+    }
+    if (n < 10) return false;
+    circleCandidateCount_ = 0;
+    auto point = [live](int k) -> const EdgePoint& { return live[k]; };
+    const double w = width_;
+    const double h = height_;
+    auto farApart = [](const EdgePoint& p, const EdgePoint& q) {
+        const std::int64_t dx = p.x - q.x;
+        const std::int64_t dy = p.y - q.y;
+        return dx * dx + dy * dy > 400;  // more than 20.0 pixels
+    };
+    // Which pairs lie far enough apart, worked out once for all triples.
+    const bool table = n <= kFarTableSide;
+    std::uint8_t* far = farTable_.get();
+    if (table) {
+        for (int i = 0; i < n; ++i) {
+            for (int j = i + 1; j < n; ++j)
+                far[i * kFarTableSide + j] = farApart(live[i], live[j]);
+        }
+    }
+    auto apart = [&](int i, int j) {
+        return table ? far[i * kFarTableSide + j] != 0 : farApart(live[i], live[j]);
+    };
+    for (int i = 0; i < n && circleCandidateCount_ < kMaxCircleCandidates; ++i) {
+        const EdgePoint& p1 = point(i);
+        for (int j = i + 1; j < n && circleCandidateCount_ < kMaxCircleCandidates; ++j) {
+            if (!apart(i, j)) continue;
+            const EdgePoint& p2 = point(j);
+            for (int k = j + 1; k < n; ++k) {
+                if (!apart(i, k) || !apart(j, k)) continue;
+                const EdgePoint& p3 = point(k);
+                double cx = 0.0;
+                double cy = 0.0;
+                double d = 0.0;
+                if (!CircleThroughPoints(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y, cx, cy, d)) continue;
+                if (d < 60.0 || d > 200.0) continue;
+                if (cx < 0.0 || cx > w || cy < 0.0 || cy > h) continue;
+                if (!(0.5 * d <= priorDiameter && priorDiameter <= 1.5 * d)) continue;
+                circleCandidates_[circleCandidateCount_++] = {cx, cy, d};
+                if (circleCandidateCount_ >= kMaxCircleCandidates) break;
+            }
+        }
+    }
+    const int count = circleCandidateCount_;
+    if (count < 50) return false;
+    double sumX = 0.0;
+    double sumY = 0.0;
+    double sumD = 0.0;
+    for (int i = 0; i < count; ++i) {
+        sumX += circleCandidates_[i].centreX;
+        sumY += circleCandidates_[i].centreY;
+        sumD += circleCandidates_[i].diameter;
+    }
+    const double meanX = sumX / count;
+    const double meanY = sumY / count;
+    const double meanD = sumD / count;
+    int agree = 0;
+    sumX = sumY = sumD = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const CircleCandidate& c = circleCandidates_[i];
+        if (std::fabs(c.diameter - meanD) <= 2.0 && std::fabs(c.centreX - meanX) <= 5.0 &&
+            std::fabs(c.centreY - meanY) <= 5.0) {
+            ++agree;
+            sumX += c.centreX;
+            sumY += c.centreY;
+            sumD += c.diameter;
+        }
+    }
+    if (agree < 5) return false;
+    centreX = sumX / agree;
+    centreY = sumY / agree;
+    diameter = sumD / agree;
+    return true;
+}
+
+void ImageAnalyzer::DiscardFarEdgePoints(double centreX, double centreY, double radius) {
+    for (int i = 0; i < edgePointCount_; ++i) {
+        EdgePoint& p = edgePoints_[i];
+        if (!p.Live()) continue;
+        const double dx = p.x - centreX;
+        const double dy = p.y - centreY;
+        if (std::fabs(std::sqrt(dx * dx + dy * dy) - radius) > 10.0) p = EdgePoint{};
+    }
+}
+
+bool ImageAnalyzer::RefineDiscEdges(int ball) {
+    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
+    BallImage& b = Ball(ball);
+    if (!b.found) return false;
+    edgePointCount_ = 0;
+    for (int i = 0; i < b.profileCount; ++i) {
+        RadialProfile& profile = b.profiles[i];
+        profile.coarseEdge = CoarseEdge(profile);
+        if (profile.coarseEdge != 0) {
+            const ProfileSample& s = profile.samples[profile.coarseEdge];
+            AddEdgePoint(s.x, s.y);
+        }
+    }
+    double cx = 0.0;
+    double cy = 0.0;
+    double d = 0.0;
+    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameterEstimate), cx, cy, d)) {
+        errorCode_ = kDiscEdgeFitFirst;
+        return false;
+    }
+    b.centreX = cx;
+    b.centreY = cy;
+    b.diameterEstimate = d;
+    DiscardFarEdgePoints(cx, cy, b.diameterEstimate / 2);
+    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameterEstimate), cx, cy, d)) {
+        errorCode_ = kDiscEdgeFitSecond;
+        return false;
+    }
+    b.centreX = cx;
+    b.centreY = cy;
+    b.diameterEstimate = d - 10.0;
+    return true;
+}
+
+bool ImageAnalyzer::RefineBallEdges(int ball) {
+    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
+    BallImage& b = Ball(ball);
+    if (!b.found) return false;
+    edgePointCount_ = 0;
+    std::int64_t qualitySum = 0;
+    for (int i = 0; i < b.profileCount; ++i) {
+        RefinedEdge(b.profiles[i], backgroundLevel_);
+        qualitySum += b.profiles[i].edgeQuality;
+    }
+    b.edgeQuality = b.profileCount > 0 ? std::int32_t(qualitySum / b.profileCount) : 0;
+    for (int i = 0; i < b.profileCount; ++i) {
+        const RadialProfile& profile = b.profiles[i];
+        if (profile.refinedEdge != 0) {
+            const ProfileSample& s = profile.samples[profile.refinedEdge];
+            AddEdgePoint(s.x, s.y);
+        }
+    }
+    double cx = 0.0;
+    double cy = 0.0;
+    double d = 0.0;
+    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameterEstimate), cx, cy, d)) {
+        errorCode_ = kBallEdgeFitFirst;
+        return false;
+    }
+    b.centreX = cx;
+    b.centreY = cy;
+    b.diameter = d;
+    DiscardFarEdgePoints(cx, cy, b.diameter / 2);
+    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameter), cx, cy, d)) {
+        errorCode_ = kBallEdgeFitSecond;
+        return false;
+    }
+    b.centreX = cx;
+    b.centreY = cy;
+    b.diameter = d;
+    b.edgesRefined = true;
+    b.edgeQuality = std::int32_t(b.edgeQuality * 150.0 / b.diameter);
+
+    const int half = int(b.diameter / 2);
+    const std::int64_t last = std::int64_t(width_) * height_ - 1;
+    std::int64_t sum = 0;
+    std::int64_t count = 0;
+    const double reach = 0.45 * b.diameter;
+    for (int yy = int(b.centreY) - half; yy <= b.centreY + half; ++yy) {
+        for (int xx = int(b.centreX) - half; xx <= b.centreX + half; ++xx) {
+            const double dx = xx - b.centreX;
+            const double dy = yy - b.centreY;
+            if (std::sqrt(dx * dx + dy * dy) > reach) continue;
+            const std::int64_t index = std::int64_t(yy) * width_ + xx;
+            if (index < 0 || index > last) continue;
+            sum += frame_[index];
+            ++count;
+        }
+    }
+    b.lum = count > 0 ? std::int32_t(sum / count) : 0;
+    b.pix.Set(b.centreX, b.centreY, b.diameter);
+    return true;
+}
+
+}  // namespace kyvern::analysis

@@ -1,0 +1,272 @@
+// Spin marks: the dark pixels of the printed line, their groups and the line's plane.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/analysis_codes.h"
+#include "analysis/image_analyzer.h"
+
+namespace kyvern::analysis {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979;
+
+double Clamped(double v) {
+    return std::clamp(v, -1.0, 1.0);
+}
+
+int TruncatedDistance(double dx, double dy) {
+    return int(std::sqrt(dx * dx + dy * dy));
+}
+
+double Component(const Xyz& v, int axis) {
+    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
+}
+
+int Bin(double component) {
+    const double v = component * 50 + 50;
+    if (!(v >= 0.0) || v >= 101.0) return -1;  // not a number: never counted
+    return int(v);
+}
+
+}  // namespace
+
+void ImageAnalyzer::BuildRowSums() {
+    const int total = width_ * height_;
+    graySums_[0] = 0;
+    for (int i = 0; i < total; ++i)
+        graySums_[i + 1] = graySums_[i] + frame_[i];
+    graySumsReady_ = true;
+}
+
+int ImageAnalyzer::WindowMeanPlain(int row, int column) const {
+    const std::int64_t total = std::int64_t(width_) * height_;
+    std::int64_t sum = 0;
+    std::int64_t count = 0;
+    for (int rr = row - 15; rr <= row + 14; ++rr) {
+        for (int cc = column - 15; cc <= column + 14; ++cc) {
+            const std::int64_t index = std::int64_t(rr) * width_ + cc;
+            if (index < 0 || index >= total) continue;
+            sum += frame_[index];
+            ++count;
+        }
+    }
+    return count > 0 ? int(sum / count) : 0;
+}
+
+// A window row is a run of consecutive linear indexes, so its sum is a difference of
+// running sums; the count is that of the indexes inside the frame, as in the plain loop.
+int ImageAnalyzer::WindowMeanFast(int row, int column) const {
+    const std::int64_t total = std::int64_t(width_) * height_;
+    std::int64_t sum = 0;
+    std::int64_t count = 0;
+    for (int rr = row - 15; rr <= row + 14; ++rr) {
+        const std::int64_t start = std::int64_t(rr) * width_ + column;
+        const std::int64_t lo = std::max<std::int64_t>(start - 15, 0);
+        const std::int64_t hi = std::min<std::int64_t>(start + 14, total - 1);
+        if (lo > hi) continue;
+        sum += graySums_[hi + 1] - graySums_[lo];
+        count += hi - lo + 1;
+    }
+    return count > 0 ? int(sum / count) : 0;
+}
+
+bool ImageAnalyzer::FindMarks(int ball) {
+    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
+    BallImage& b = Ball(ball);
+    if (!b.found) return false;
+    const double d = b.diameter;
+    const double r = d / 2;
+    const double cx = b.centreX;
+    const double cy = b.centreY;
+    const int firstRow = int(cy - d);
+    const int firstColumn = int(cx - d);
+
+    bool anyInside = false;
+    for (int row = firstRow; row < cy + d && !anyInside; ++row) {
+        for (int column = firstColumn; column < cx + d; ++column) {
+            if (TruncatedDistance(column - cx, row - cy) <= r) {
+                anyInside = true;
+                break;
+            }
+        }
+    }
+    if (!anyInside) return false;
+
+    if (fastSteps_ && !graySumsReady_) BuildRowSums();
+    const std::int64_t total = std::int64_t(width_) * height_;
+    const std::uint8_t* f = frame_.get();
+    b.markCount = 0;
+    for (int row = firstRow; row < cy + d; ++row) {
+        for (int column = firstColumn; column < cx + d; ++column) {
+            const std::int64_t index = std::int64_t(row) * width_ + column;
+            if (index - width_ - 1 < 0 || index + width_ + 1 >= total) continue;
+            if (TruncatedDistance(column - cx, row - cy) > r - 10) continue;
+            const int threshold =
+                (fastSteps_ ? WindowMeanFast(row, column) : WindowMeanPlain(row, column)) - 10;
+            if (f[index] > threshold) continue;
+            const std::int64_t around[8] = {
+                index - width_ - 1, index - width_,     index - width_ + 1, index - 1,
+                index + 1,          index + width_ - 1, index + width_,     index + width_ + 1};
+            int darker = 0;
+            for (std::int64_t n : around)
+                darker += f[n] < threshold ? 1 : 0;
+            if (darker <= 5) continue;
+            if (b.markCount >= kMaxMarks) continue;
+            SpinMark& mark = b.marks[b.markCount++];
+            const double dx = column - cx;
+            const double dy = row - cy;
+            mark.point.Set(dx, dy, std::sqrt(r * r - dx * dx - dy * dy));
+            mark.polar = std::acos(Clamped(dy / r));
+            mark.azimuth = std::asin(Clamped(dx / r));
+            mark.pixelX = column;
+            mark.pixelY = row;
+            mark.group = -1;
+            mark.visited = false;
+        }
+    }
+    return true;
+}
+
+bool ImageAnalyzer::GroupMarks(int ball) {
+    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
+    BallImage& b = Ball(ball);
+    if (!b.found) return false;
+    SpinMark* marks = b.marks.get();
+    const int n = b.markCount;
+    b.groupCount = 0;
+    int nextNumber = 0;
+    for (;;) {
+        int seed = -1;
+        for (int i = 0; i < n; ++i) {
+            if (marks[i].group == -1) {
+                seed = i;
+                break;
+            }
+        }
+        if (seed < 0 || b.groupCount >= kMaxGroups) break;
+        const int g = nextNumber++;
+        b.groups[b.groupCount++] = {g, 0};
+        marks[seed].group = g;
+        // Grow the group until every member has been visited; only 8-connected neighbours
+        // (distance below 2) join. Members before scanFrom are all visited.
+        int scanFrom = seed;
+        for (;;) {
+            int current = -1;
+            for (int i = scanFrom; i < n; ++i) {
+                if (marks[i].group == g && !marks[i].visited) {
+                    current = i;
+                    break;
+                }
+            }
+            if (current < 0) break;
+            scanFrom = current;
+            marks[current].visited = true;
+            const int px = marks[current].pixelX;
+            const int py = marks[current].pixelY;
+            for (int i = 0; i < n; ++i) {
+                SpinMark& m = marks[i];
+                if (m.group != -1 || m.visited) continue;
+                const double dx = m.pixelX - px;
+                const double dy = m.pixelY - py;
+                if (std::sqrt(dx * dx + dy * dy) < 2.0) {
+                    m.group = g;
+                    if (i < scanFrom) scanFrom = i;
+                }
+            }
+        }
+    }
+    for (int k = 0; k < b.groupCount; ++k) {
+        int count = 0;
+        for (int i = 0; i < n; ++i)
+            count += marks[i].group == b.groups[k].number ? 1 : 0;
+        b.groups[k].count = count;
+    }
+    const double r = b.diameter / 2;
+    const int onePercent = int(kPi * r * r) / 100;
+    int kept = 0;
+    for (int k = 0; k < b.groupCount; ++k) {
+        if (b.groups[k].count > onePercent) b.groups[kept++] = b.groups[k];
+    }
+    b.groupCount = kept;
+    return true;
+}
+
+bool ImageAnalyzer::FindPlane(int ball) {
+    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
+    BallImage& b = Ball(ball);
+    if (!b.found) return false;
+    b.planeFound = false;
+    axisCandidateCount_ = 0;
+    Xyz* axes = axisCandidates_.get();
+    const SpinMark* marks = b.marks.get();
+    const int n = b.markCount;
+    // The cross product and its normalisation are spelt out here with the very operations of
+    // Xyz::Cross and Xyz::Normalize, so that the pair loop inlines without changing a bit.
+    for (int i = 0; i < n && axisCandidateCount_ < kMaxAxisCandidates; ++i) {
+        const Xyz& a = marks[i].point;
+        const double ax = a.x;
+        const double ay = -a.y;  // y up
+        const double az = a.z;
+        for (int j = i + 1; j < n; ++j) {
+            const Xyz& c = marks[j].point;
+            const double dx = a.x - c.x;
+            const double dy = a.y - c.y;
+            const double dz = a.z - c.z;
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            // sqrt(d2) > 20.0; the root is taken only where rounding could decide.
+            if (d2 <= 400.0) continue;
+            if (d2 < 400.000001 && !(std::sqrt(d2) > 20.0)) continue;
+            const double bx = c.x;
+            const double by = -c.y;
+            const double bz = c.z;
+            double nx = by * az - bz * ay;
+            double ny = bz * ax - bx * az;
+            double nz = bx * ay - by * ax;
+            double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+            if (length < 0.0001) length = 1.0;
+            nx /= length;
+            ny /= length;
+            nz /= length;
+            if (std::fabs(nx) < 0.0001) nx = 0.0;
+            if (std::fabs(ny) < 0.0001) ny = 0.0;
+            if (std::fabs(nz) < 0.0001) nz = 0.0;
+            axes[axisCandidateCount_++] = Xyz(nx, ny, nz);
+            if (axisCandidateCount_ >= kMaxAxisCandidates) break;
+        }
+    }
+    if (axisCandidateCount_ == 0) {
+        AddWarning(kNoValidMarks);
+        return false;
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        int counts[100] = {};
+        for (int i = 0; i < axisCandidateCount_; ++i) {
+            const int bin = Bin(Component(axes[i], axis));
+            if (bin >= 0 && bin <= 99) ++counts[bin];
+        }
+        int mode = 0;
+        for (int bin = 1; bin < 100; ++bin) {
+            if (counts[bin] > counts[mode]) mode = bin;
+        }
+        int kept = 0;
+        for (int i = 0; i < axisCandidateCount_; ++i) {
+            if (Bin(Component(axes[i], axis)) == mode) axes[kept++] = axes[i];
+        }
+        axisCandidateCount_ = kept;
+    }
+    if (axisCandidateCount_ < 75) {
+        AddWarning(kMarksTooSmall);
+        return false;
+    }
+    Xyz sum;
+    for (int i = 0; i < axisCandidateCount_; ++i)
+        sum.Add(axes[i]);
+    sum.Divide(axisCandidateCount_);
+    sum.Normalize();
+    b.planeNormal = sum;
+    b.planeFound = true;
+    return true;
+}
+
+}  // namespace kyvern::analysis

@@ -1,0 +1,190 @@
+// Proves that a run of the analysis allocates nothing once the analyzer exists: every
+// allocation of this executable is counted while a flag is up.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "analysis/analysis_pipeline.h"
+#include "analysis/image_analyzer.h"
+#include "analysis/test_frames.h"
+#include "base/config_store.h"
+
+namespace {
+
+std::atomic<long> allocations{0};
+std::atomic<bool> counting{false};
+
+void* Allocate(std::size_t size) {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+
+void* AllocateAligned(std::size_t size, std::align_val_t align) {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+    const std::size_t a = static_cast<std::size_t>(align);
+    void* p = std::aligned_alloc(a, (size + a - 1) / a * a);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t align) {
+    return AllocateAligned(size, align);
+}
+void* operator new[](std::size_t size, std::align_val_t align) {
+    return AllocateAligned(size, align);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using kyvern::analysis::AnalysisPipeline;
+using kyvern::analysis::CapturedImage;
+using kyvern::analysis::ImageAnalyzer;
+namespace kt = kyvern::testing;
+
+// Counts the allocations made while the function runs.
+template <typename F>
+long Count(F&& f) {
+    allocations = 0;
+    counting = true;
+    f();
+    counting = false;
+    return allocations.load();
+}
+
+// A message list with fixed room: it allocates nothing itself.
+class FixedMessages final : public kyvern::base::MessageList {
+  public:
+    void Add(std::string_view line) override {
+        if (count_ < 64) {
+            const std::size_t n = line.size() < 127 ? line.size() : 127;
+            line.copy(lines_[count_], n);
+            lines_[count_][n] = '\0';
+            ++count_;
+        }
+    }
+    int Count() const { return count_; }
+    const char* Line(int i) const { return lines_[i]; }
+    void Clear() { count_ = 0; }
+
+  private:
+    char lines_[64][128] = {};
+    int count_ = 0;
+};
+
+class Settings {
+  public:
+    explicit Settings(const std::string& text) {
+        char pattern[] = "/tmp/kyvern-alloc-XXXXXX";
+        folder_ = ::mkdtemp(pattern);
+        std::ofstream(Path()) << text;
+    }
+    ~Settings() { std::filesystem::remove_all(folder_); }
+    std::string Path() const { return folder_ + "/Kyvern.ini"; }
+
+  private:
+    std::string folder_;
+};
+
+TEST(AnalysisAllocation, StepsAllocateNothing) {
+    CapturedImage image;
+    kt::Draw(kt::TwoBalls(), image);
+    ImageAnalyzer a(1.68);
+    kyvern::analysis::BallRecord record;
+    bool ok = false;
+    const long n = Count([&] {
+        for (int repeat = 0; repeat < 2; ++repeat) {
+            ok = a.SetFrame(image.Pixels(), image.width, image.height) && a.PixelStats() &&
+                 a.PreprocessImage() && a.PixelStats() && a.FindDiscs() && a.RefineDiscEdges(0) &&
+                 a.RefineDiscEdges(1) && a.RefineBallEdges(0) && a.RefineBallEdges(1);
+            for (int ball = 0; ball < 2; ++ball) {
+                a.FindMarks(ball);
+                a.GroupMarks(ball);
+                a.FindPlane(ball);
+            }
+            ok = ok && a.ProcessScene() && a.GetBallData(0, record);
+        }
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(n, 0);
+}
+
+TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
+    Settings settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n");
+    const std::string path = settings.Path();
+    AnalysisPipeline pipeline(1.68, path);
+    pipeline.SetProcess(true);
+    CapturedImage good;
+    kt::Draw(kt::TwoBalls(), good);
+    CapturedImage oneBall;
+    kt::DrawnFrame f = kt::TwoBalls(640, 480, 110);
+    f.balls.pop_back();
+    kt::Draw(f, oneBall);
+    FixedMessages messages;
+    ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer
+
+    // The settings reads go to the file and allocate on their own; measure them alone.
+    const long oneRead = Count(
+        [&] { kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowTiming", "No", 20); });
+    const long twoReads = Count([&] {
+        kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowTiming", "No", 20);
+        kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowBallData", "No", 20);
+    });
+    ASSERT_GT(oneRead, 0);
+
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        messages.Clear();
+        bool ok = false;
+        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), twoReads);
+        EXPECT_TRUE(ok);
+        EXPECT_GT(messages.Count(), 20);  // timings, warning and ball data were printed
+        messages.Clear();
+        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), oneRead);
+        EXPECT_FALSE(ok);
+        EXPECT_STREQ(messages.Line(messages.Count() - 1),
+                     "Analysis terminated: only one ball found");
+    }
+}
+
+}  // namespace
