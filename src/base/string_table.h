@@ -24,6 +24,40 @@ enum class MessageId {
     kGetCommStateFailed,   // format with one %08X
     kSetCommStateFailed,   // format with one %08X
     kEscapeCommFailed,     // format with one %08X
+    // Shot table column headers, columns 0 to 27.
+    kColumnItem,
+    kColumnShot,
+    kColumnPlot,
+    kColumnGroupScore,
+    kColumnShotScore,
+    kColumnBallSpeed,
+    kColumnLaunchAngle,
+    kColumnTotalSpin,
+    kColumnBackSpin,
+    kColumnSideSpin,
+    kColumnSideAngle,
+    kColumnClubSpeed,
+    kColumnCarry,
+    kColumnOffline,
+    kColumnFlightTime,
+    kColumnTotal,
+    kColumnMaxHeight,
+    kColumnSession,
+    kColumnUser,
+    kColumnUnits,
+    kColumnWhen,
+    kColumnAngleOfAttack,
+    kColumnPathAngle,
+    kColumnFaceAngle,
+    kColumnEffectiveLoft,
+    kColumnClubMass,
+    kColumnClubLoft,
+    kColumnGroupCount,
+    kDeleteRecordsQuestion,
+    kDeleteSessionQuestion,
+    kCouldNotCreateDataFile,
+    kCannotOpenFile,
+    kCouldNotOpenShotLog,
     kCount
 };
 

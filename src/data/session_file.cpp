@@ -1,0 +1,425 @@
+#include "data/session_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+#include "base/config_store.h"
+#include "base/string_table.h"
+#include "data/text_format.h"
+#include "shot/text_formats.h"
+
+namespace kyvern::data {
+
+namespace {
+
+constexpr std::size_t kShortestLine = 50;
+
+bool IsBlankLine(std::string_view line) { return base::Trim(line).empty(); }
+
+// "ShotNum" (or another word) after the line's second character.
+bool HasWordAfterSecond(std::string_view line, std::string_view word) {
+    return line.size() > 2 && line.find(word, 2) != std::string_view::npos;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// Text up to the first blank and after it, each trimmed.
+std::string_view BeforeBlank(std::string_view text) {
+    const std::size_t blank = text.find(' ');
+    return base::Trim(blank == std::string_view::npos ? text : text.substr(0, blank));
+}
+std::string_view AfterBlank(std::string_view text) {
+    const std::size_t blank = text.find(' ');
+    return blank == std::string_view::npos ? std::string_view{}
+                                           : base::Trim(text.substr(blank + 1));
+}
+
+// --- Reading a data line ---
+
+// The field up to the next comma; false (and the rest as the field) when there is no comma.
+bool TakeField(std::string_view& rest, std::string_view& field) {
+    const std::size_t comma = rest.find(',');
+    if (comma == std::string_view::npos) {
+        field = rest;
+        rest = {};
+        return false;
+    }
+    field = rest.substr(0, comma);
+    rest.remove_prefix(comma + 1);
+    return true;
+}
+
+// A quoted name runs to the closing quote that a comma follows, so a name may hold commas.
+bool TakeName(std::string_view& rest, std::string_view& field) {
+    std::size_t i = 0;
+    while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+        ++i;
+    if (i < rest.size() && rest[i] == '"') {
+        for (std::size_t q = rest.find('"', i + 1); q != std::string_view::npos;
+             q = rest.find('"', q + 1)) {
+            std::size_t k = q + 1;
+            while (k < rest.size() && (rest[k] == ' ' || rest[k] == '\t'))
+                ++k;
+            if (k < rest.size() && rest[k] == ',') {
+                field = rest.substr(0, k);
+                rest.remove_prefix(k + 1);
+                return true;
+            }
+        }
+    }
+    return TakeField(rest, field);
+}
+
+std::string NameOf(std::string_view field) {
+    std::string_view t = base::Trim(field);
+    if (!t.empty() && t.front() == '"') t.remove_prefix(1);
+    if (!t.empty() && t.back() == '"') t.remove_suffix(1);
+    return std::string(base::Trim(t));
+}
+
+struct ParsedLine {
+    ShotEntry shot;
+    double displayBallSpeed = 0.0;  // as the file has it
+    double displayClubSpeed = 0.0;
+    std::string distanceWord;
+    std::string speedWord;
+};
+
+bool ParseLine(std::string_view line, bool earlier, ParsedLine& out) {
+    std::string_view rest = line;
+    std::string_view f;
+    ShotEntry& s = out.shot;
+    if (!TakeName(rest, f)) return false;
+    s.user = NameOf(f);
+    if (!TakeName(rest, f)) return false;
+    s.session = NameOf(f);
+    if (!TakeName(rest, f)) return false;
+    s.item = NameOf(f);
+    if (!TakeField(rest, f)) return false;  // the shot number: the table renumbers
+
+    std::array<double, 12> numbers{};
+    for (double& n : numbers) {
+        if (!TakeField(rest, f)) return false;
+        n = ReadDouble(f);
+    }
+    out.displayBallSpeed = numbers[0];
+    s.launchAngle = numbers[1];
+    s.totalSpin = numbers[2];
+    s.backSpin = numbers[3];
+    s.sideSpin = numbers[4];
+    s.sideAngle = numbers[5];
+    out.displayClubSpeed = numbers[6];
+    // Downrange, offline, total, flight time and height are the table's own to compute.
+
+    if (!TakeField(rest, f)) return false;
+    out.distanceWord = base::Trim(f);
+    if (!TakeField(rest, f)) return false;
+    out.speedWord = base::Trim(f);
+    if (!TakeField(rest, f)) return false;
+    const std::string_view date = base::Trim(f);
+
+    if (earlier) {
+        // The time is the nine characters after the date's comma; nothing follows it.
+        const std::string_view time =
+            base::Trim(rest.substr(0, std::min<std::size_t>(9, rest.size())));
+        s.timeText = std::string(date) + " " + std::string(time);
+        return true;
+    }
+
+    if (!TakeField(rest, f)) return false;  // no comma before the score
+    s.timeText = std::string(date) + " " + std::string(base::Trim(f));
+    if (!TakeField(rest, f)) return false;  // no comma after the score
+    s.score = ReadDouble(f);
+    // Group score (not used), then the club values; missing trailing fields read as 0.
+    std::array<double*, 7> tail{nullptr,          &s.attackAngle, &s.pathAngle, &s.faceAngle,
+                                &s.effectiveLoft, &s.clubMass,    &s.clubLoft};
+    for (double* target : tail) {
+        if (rest.empty()) break;
+        TakeField(rest, f);
+        if (target) *target = ReadDouble(f);
+    }
+    return true;
+}
+
+void ApplyUnits(ShotTable& table, const ParsedLine& p, bool earlier) {
+    const std::string_view d = p.distanceWord;
+    for (int i = 0; i < 3; ++i) {
+        if (base::EqualsNoCase(d, ShotTable::DistanceWord(i))) table.SetDistanceUnit(i);
+    }
+    const std::string_view s = p.speedWord;
+    if (base::EqualsNoCase(s, "MPH")) {
+        table.SetSpeedUnit(0);
+    } else if (base::EqualsNoCase(s, "FPS")) {
+        table.SetSpeedUnit(1);
+    } else if (earlier ? base::EqualsNoCase(s, "KMH")
+                       : (base::EqualsNoCase(s, "KPH") || base::EqualsNoCase(s, "km/h"))) {
+        table.SetSpeedUnit(2);
+    } else if (base::EqualsNoCase(s, "m/s")) {
+        table.SetSpeedUnit(3);
+    }
+}
+
+double ToFeetPerSecond(double speed, int unit) {
+    switch (unit) {
+        case 0:
+            return speed * 5280.0 / 3600.0;
+        case 2:
+            return speed / 1.09728;
+        case 3:
+            return speed / 0.3048;
+        default:
+            return speed;
+    }
+}
+
+bool AllFinite(const ShotEntry& s) {
+    const double values[] = {s.ballSpeed, s.launchAngle, s.totalSpin,     s.backSpin,
+                             s.sideSpin,  s.sideAngle,   s.clubSpeed,     s.attackAngle,
+                             s.pathAngle, s.faceAngle,   s.effectiveLoft, s.score,
+                             s.clubMass,  s.clubLoft};
+    for (double v : values) {
+        if (!std::isfinite(v)) return false;
+    }
+    return true;
+}
+
+// Splits at "\n", dropping one "\r" before it.
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// --- Writing ---
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes beside the target and renames over it once everything is flushed to disk.
+bool ReplaceFile(const std::string& path, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target(path);
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    mode_t mode = 0644;
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) {
+        if (!S_ISREG(old.st_mode)) return false;
+        mode = old.st_mode & 07777;
+    }
+    std::string name = target.string() + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fchmod(fd, mode) == 0;
+    ok = ok && WriteAll(fd, bytes);
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(name.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(name.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    text.clear();
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::string FormatShotLine(const ShotTable& table, int row) {
+    return FormatShotLine(table, row, table.ItemOf(row));
+}
+
+std::string FormatShotLine(const ShotTable& table, int row, std::string_view item) {
+    if (row == 0) return std::string(kSessionHeaderLine);
+    auto cell = [&](int column) -> std::string_view { return table.Cell(row, column); };
+    const std::string_view units = cell(kUnitsColumn);
+    const std::string_view when = base::Trim(cell(kWhenColumn));
+    const std::string fields[] = {
+        Quoted(cell(kUserColumn)),
+        Quoted(cell(kSessionColumn)),
+        Quoted(item),
+        std::string(cell(kShotColumn)),
+        std::string(cell(kBallSpeedColumn)),
+        std::string(cell(kLaunchAngleColumn)),
+        std::string(cell(kTotalSpinColumn)),
+        std::string(cell(kBackSpinColumn)),
+        std::string(cell(kSideSpinColumn)),
+        std::string(cell(kSideAngleColumn)),
+        std::string(cell(kClubSpeedColumn)),
+        std::string(cell(kCarryColumn)),
+        std::string(cell(kOfflineColumn)),
+        std::string(cell(kTotalColumn)),
+        std::string(cell(kFlightTimeColumn)),
+        std::string(cell(kMaxHeightColumn)),
+        std::string(BeforeBlank(units)),
+        std::string(AfterBlank(units)),
+        std::string(BeforeBlank(when)),
+        std::string(AfterBlank(when)),
+        std::string(cell(kShotScoreColumn)),
+        std::string(cell(kGroupScoreColumn)),
+        std::string(cell(kAttackColumn)),
+        std::string(cell(kPathAngleColumn)),
+        std::string(cell(kFaceAngleColumn)),
+        std::string(cell(kEffectiveLoftColumn)),
+        std::string(cell(kClubMassColumn)),
+        std::string(cell(kClubLoftColumn)),
+    };
+    std::string line;
+    for (const std::string& field : fields) {
+        line += field;
+        line += ", ";
+    }
+    // A line break inside a name would split the shot over two lines.
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    line += '\n';
+    return line;
+}
+
+std::string FormatSession(const ShotTable& table, std::string_view user, std::string_view session) {
+    std::string text = "Kyvern Shot Data\nCreated: ";
+    text += shot::FormatTimeStamp(table.Now());
+    text += "\t\n\n";
+    text += "User: " + std::string(user) + "\n";
+    text += "Session: " + std::string(session) + "\n\n";
+    text += kSessionHeaderLine;
+    std::string item;
+    for (int r = 1; r < table.RowCount(); ++r) {
+        if (table.IsGroupRow(r)) {
+            item = table.Cell(r, kItemColumn);
+        } else {
+            text += FormatShotLine(table, r, item);
+        }
+    }
+    return text;
+}
+
+bool SaveSession(ShotTable& table, const std::string& path, std::string_view user,
+                 std::string_view session) {
+    if (path.empty() || !ReplaceFile(path, WithCrLf(FormatSession(table, user, session)))) {
+        table.Prompts().Message(base::Text(base::MessageId::kCouldNotCreateDataFile));
+        return false;
+    }
+    table.ClearUnsaved();
+    return true;
+}
+
+bool SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
+                   std::string_view session) {
+    base::ConfigStore::WriteSetting(table.SettingsFile(), "MRU", "MostRecentSession", path);
+    return SaveSession(table, path, user, session);
+}
+
+LoadReport LoadSessionText(ShotTable& table, std::string_view text) {
+    LoadReport report;
+    report.opened = true;
+    const std::vector<std::string_view> lines = Lines(text);
+    std::size_t i = 0;
+    while (i < lines.size() &&
+           !(lines[i].size() >= kShortestLine && HasWordAfterSecond(lines[i], "ShotNum"))) {
+        ++i;
+    }
+    if (i == lines.size()) return report;
+    report.headerFound = true;
+    const bool earlier = !HasWordAfterSecond(lines[i], "Angle of Attack");
+    report.earlierLayout = earlier;
+
+    table.BeginBulkAdd();
+    for (++i; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (IsBlankLine(line)) continue;
+        if (HasWordAfterSecond(line, "ShotNum")) continue;  // another file's header
+        ParsedLine p;
+        if (line.size() < kShortestLine || !ParseLine(line, earlier, p)) {
+            ++report.skipped;
+            continue;
+        }
+        ApplyUnits(table, p, earlier);
+        p.shot.ballSpeed = ToFeetPerSecond(p.displayBallSpeed, table.SpeedUnit());
+        p.shot.clubSpeed = ToFeetPerSecond(p.displayClubSpeed, table.SpeedUnit());
+        // A ball speed of 0 or 1 marks no shot, whatever the unit.
+        if (!(p.shot.ballSpeed > 1.0) || !(p.displayBallSpeed > 1.0) || !AllFinite(p.shot)) {
+            ++report.skipped;
+            continue;
+        }
+        table.AddShot(p.shot, false, true);
+        ++report.loaded;
+    }
+    table.EndBulkAdd();
+    return report;
+}
+
+bool LoadSession(ShotTable& table, const std::string& path, LoadReport& report) {
+    report = LoadReport{};
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        table.Prompts().Message(base::Text(base::MessageId::kCannotOpenFile));
+        return false;
+    }
+    report = LoadSessionText(table, text);
+    return true;
+}
+
+bool LoadSession(ShotTable& table, const std::string& path) {
+    LoadReport report;
+    return LoadSession(table, path, report);
+}
+
+}  // namespace kyvern::data

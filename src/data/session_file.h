@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "data/shot_table.h"
+
+namespace kyvern::data {
+
+// The column header line of session files (the shot log has none).
+inline constexpr std::string_view kSessionHeaderLine =
+    "User, Session, Item, ShotNum, Ball Speed MPH, Vertical, Total Spin, Back Spin, Side Spin, "
+    "Side Angle, Club Speed, Downrange, Offline, Total, Flight Time, Max Altitude, Dx Units, "
+    "Speed Units, Date, Time, Score, Group Score, Angle of Attack, Path Angle, Face Angle, "
+    "Effective Loft, Club Mass, Club Loft\n";
+
+// What a load found.
+struct LoadReport {
+    bool opened = false;         // the file could be read
+    bool headerFound = false;    // a column header line was found
+    bool earlierLayout = false;  // the header had no club columns
+    int loaded = 0;              // shots added to the table
+    int skipped = 0;             // data lines that could not be read (blank lines not counted)
+};
+
+// The data line of one shot row: 28 fields, each followed by ", ", names quoted, then "\n".
+// Row 0 gives the header line. The first form takes the item from the row's group.
+std::string FormatShotLine(const ShotTable& table, int row);
+std::string FormatShotLine(const ShotTable& table, int row, std::string_view item);
+
+// The whole session text with "\n" line ends: title, creation time, player and session names,
+// header line and one line per shot row in table order.
+std::string FormatSession(const ShotTable& table, std::string_view user, std::string_view session);
+
+// Writes the session file with "\r\n" line ends. The file is replaced only once every byte is
+// on disk; on any failure the old file stays as it was, the user is told "Couldn't create the
+// data file" and false comes back. Clears the table's unsaved flag on success.
+bool SaveSession(ShotTable& table, const std::string& path, std::string_view user,
+                 std::string_view session);
+// "Save Session" after its dialog: remembers the path as MRU/MostRecentSession, then saves.
+bool SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
+                   std::string_view session);
+
+// "Load Session" after its dialog: adds the file's shots to the table (it is not cleared).
+// The file is only read. False, after "Can't open file", when it cannot be read.
+bool LoadSession(ShotTable& table, const std::string& path, LoadReport& report);
+bool LoadSession(ShotTable& table, const std::string& path);
+// The same rules on a text already in memory ("\r\n" or "\n" line ends).
+LoadReport LoadSessionText(ShotTable& table, std::string_view text);
+
+}  // namespace kyvern::data

@@ -1,0 +1,457 @@
+#include "data/shot_table.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#include "base/config_store.h"
+#include "base/program_folder.h"
+#include "base/string_table.h"
+#include "data/session_file.h"
+#include "data/shot_log.h"
+#include "data/text_format.h"
+#include "shot/performance_analysis.h"
+#include "shot/text_formats.h"
+#include "shot/units.h"
+
+namespace kyvern::data {
+
+namespace {
+
+constexpr std::array<const char*, kColumnCount> kWidthKeys{
+    "ItemWidth",      "ShotWidth",        "PlotWidth",      "GroupScoreWidth", "ScoreWidth",
+    "BallSpeedWidth", "LaunchAngleWidth", "TotalSpinWidth", "BackSpinWidth",   "SideSpinWidth",
+    "SideAngleWidth", "ClubSpeedWidth",   "drCarryWidth",   "olCarryWidth",    "FlightTimeWidth",
+    "TotalWidth",     "MaxAltWidth",      "SessionWidth",   "UserWidth",       "UnitsWidth",
+    "TimeWidth",      "AttackWidth",      "PathAngleWidth", "FaceAngleWidth",  "EffLoftWidth",
+    "ClubMassWidth",  "ClubLoftWidth",    nullptr};
+
+constexpr std::array<const char*, 6> kPlotColours{"None",  "Blue",   "Red",
+                                                  "Green", "Yellow", "Black"};
+constexpr std::array<const char*, 3> kDistanceWords{"Yards", "Feet", "Meters"};
+
+// Columns that get a mean and deviation in the group row.
+constexpr std::array<int, 18> kStatisticColumns{1,  4,  5,  6,  7,  8,  9,  10, 11,
+                                                12, 13, 14, 15, 16, 21, 22, 23, 24};
+
+base::MessageId HeaderId(int column) {
+    return static_cast<base::MessageId>(static_cast<int>(base::MessageId::kColumnItem) + column);
+}
+
+std::string Value(double v) { return Printf("%.1f", v); }
+std::string Spin(double rpm) { return Printf("%.f", rpm); }
+std::string Score(double score) {
+    return score < 10.0 ? Printf("%.2f", score) : Printf("%.1f", score);
+}
+
+const std::string kEmpty;
+
+}  // namespace
+
+ShotTable::ShotTable(base::UserPrompts& prompts, std::string settingsPath)
+    : prompts_(prompts), settingsPath_(std::move(settingsPath)) {
+    widths_.fill(kDefaultColumnWidth);
+    auto header = std::make_unique<Row>();
+    for (int c = 0; c < kColumnCount; ++c)
+        header->cells[c] = std::string(base::Text(HeaderId(c)));
+    rows_.push_back(std::move(header));
+}
+
+ShotTable::~ShotTable() = default;
+
+std::string ShotTable::SettingsFile() const {
+    return settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
+}
+
+const std::string& ShotTable::Cell(int row, int column) const {
+    if (!ValidRow(row) || column < 0 || column >= kColumnCount) return kEmpty;
+    return rows_[row]->cells[column];
+}
+
+void ShotTable::SetCell(int row, int column, std::string_view text) {
+    if (!ValidRow(row) || column < 0 || column >= kColumnCount) return;
+    rows_[row]->cells[column] = text;
+    Notify([&](ShotTableListener& l) { l.CellsChanged(row, row); });
+}
+
+bool ShotTable::IsGroupRow(int row) const { return ValidRow(row) && rows_[row]->group; }
+
+std::optional<Rgb> ShotTable::Background(int row) const {
+    return ValidRow(row) ? rows_[row]->background : std::nullopt;
+}
+
+bool ShotTable::IsColumnHidden(int column) const { return column == kGroupCountColumn; }
+
+int ShotTable::ColumnWidth(int column) const {
+    return column >= 0 && column < kColumnCount ? widths_[column] : 0;
+}
+
+void ShotTable::SetColumnWidth(int column, int twips) {
+    if (column < 0 || column >= kColumnCount) return;
+    widths_[column] = twips;
+    Notify([&](ShotTableListener& l) { l.ColumnWidthChanged(column); });
+}
+
+const char* ShotTable::WidthKey(int column) {
+    return column >= 0 && column < kColumnCount ? kWidthKeys[column] : nullptr;
+}
+
+std::string ShotTable::PlotColourList() {
+    return Printf("%s (0)|%s (1)|%s (2)|%s (3)|%s (4)|%s (5)", kPlotColours[0], kPlotColours[1],
+                  kPlotColours[2], kPlotColours[3], kPlotColours[4], kPlotColours[5]);
+}
+
+void ShotTable::Select(int row, bool selected) {
+    if (!ValidRow(row) || row == 0 || rows_[row]->selected == selected) return;
+    rows_[row]->selected = selected;
+    Notify([](ShotTableListener& l) { l.SelectionChanged(); });
+}
+
+void ShotTable::SelectRange(int firstRow, int lastRow) {
+    bool changed = false;
+    for (int r = std::max(firstRow, 1); r <= lastRow && r < RowCount(); ++r) {
+        changed = changed || !rows_[r]->selected;
+        rows_[r]->selected = true;
+    }
+    if (changed) Notify([](ShotTableListener& l) { l.SelectionChanged(); });
+}
+
+void ShotTable::ClearSelection() {
+    bool changed = false;
+    for (auto& row : rows_) {
+        changed = changed || row->selected;
+        row->selected = false;
+    }
+    if (changed) Notify([](ShotTableListener& l) { l.SelectionChanged(); });
+}
+
+bool ShotTable::IsSelected(int row) const { return ValidRow(row) && rows_[row]->selected; }
+
+void ShotTable::SetActiveRow(int row) {
+    activeRow_ = row;
+    Notify([&](ShotTableListener& l) { l.ActiveRowChanged(row); });
+}
+
+void ShotTable::SetDeleteLastShotEnabled(bool enabled) {
+    deleteLastShotEnabled_ = enabled;
+    Notify([&](ShotTableListener& l) { l.DeleteLastShotEnabledChanged(enabled); });
+}
+
+void ShotTable::SetDistanceUnit(int index) { distanceUnit_ = index >= 0 && index <= 2 ? index : 0; }
+
+void ShotTable::SetSpeedUnit(int index) { speedUnit_ = index >= 0 && index <= 3 ? index : 0; }
+
+void ShotTable::ReadDisplayUnits() {
+    const std::string path = SettingsFile();
+    SetDistanceUnit(shot::ReadDistanceUnit(path));
+    SetSpeedUnit(shot::ReadSpeedUnit(path));
+}
+
+const char* ShotTable::DistanceWord(int index) {
+    return kDistanceWords[index >= 0 && index <= 2 ? static_cast<std::size_t>(index) : 0];
+}
+
+std::string ShotTable::UnitsLabel() const {
+    return std::string(DistanceWord(distanceUnit_)) + " " + shot::SpeedLabel(speedUnit_);
+}
+
+void ShotTable::InsertRow(int at, std::unique_ptr<Row> row) {
+    Notify([&](ShotTableListener& l) { l.RowsAboutToBeInserted(at, at); });
+    rows_.insert(rows_.begin() + at, std::move(row));
+    // The current and active rows follow their shot.
+    if (currentRow_ >= at) ++currentRow_;
+    if (activeRow_ >= at) ++activeRow_;
+    Notify([&](ShotTableListener& l) { l.RowsInserted(at, at); });
+}
+
+void ShotTable::RemoveRow(int row) {
+    Notify([&](ShotTableListener& l) { l.RowsAboutToBeRemoved(row, row); });
+    rows_.erase(rows_.begin() + row);
+    if (currentRow_ == row) {
+        currentRow_ = -1;
+    } else if (currentRow_ > row) {
+        --currentRow_;
+    }
+    if (activeRow_ == row) {
+        activeRow_ = -1;
+    } else if (activeRow_ > row) {
+        --activeRow_;
+    }
+    Notify([&](ShotTableListener& l) { l.RowsRemoved(row, row); });
+}
+
+void ShotTable::RemoveRowsFrom(int first) {
+    const int last = RowCount() - 1;
+    if (first > last) return;
+    Notify([&](ShotTableListener& l) { l.RowsAboutToBeRemoved(first, last); });
+    rows_.erase(rows_.begin() + first, rows_.end());
+    if (currentRow_ >= first) currentRow_ = -1;
+    if (activeRow_ >= first) activeRow_ = -1;
+    Notify([&](ShotTableListener& l) { l.RowsRemoved(first, last); });
+}
+
+void ShotTable::SetupTable() {
+    Notify([](ShotTableListener& l) { l.AboutToReset(); });
+    rows_.erase(rows_.begin() + 1, rows_.end());
+    for (int c = 0; c < kColumnCount; ++c)
+        rows_[0]->cells[c] = std::string(base::Text(HeaderId(c)));
+    currentRow_ = -1;
+    activeRow_ = -1;
+    unsaved_ = false;
+    Notify([](ShotTableListener& l) { l.Reset(); });
+    LoadColumnWidths();
+}
+
+void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
+    unsaved_ = true;
+    // A re-measure overwrites the row of the last shot.
+    const bool overwrite =
+        !newRow && ValidRow(currentRow_) && currentRow_ >= 1 && !rows_[currentRow_]->group;
+    const int row = overwrite ? currentRow_ : FindOrInsertShotRow(shot.item);
+
+    std::array<std::string, kColumnCount>& cells = rows_[row]->cells;
+    cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
+
+    // The distances are always this table's own prediction, with the ball and weather in force.
+    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(SettingsFile());
+    model.Compute(shot.ballSpeed, shot.launchAngle, shot.backSpin, shot.sideSpin, shot.sideAngle);
+
+    const int d = distanceUnit_;
+    const int s = speedUnit_;
+    cells[kItemColumn].clear();
+    cells[kShotScoreColumn] = Score(shot.score);
+    cells[kBallSpeedColumn] = Value(shot::ToDisplaySpeed(shot.ballSpeed, s));
+    cells[kLaunchAngleColumn] = Value(shot.launchAngle);
+    cells[kTotalSpinColumn] = Spin(shot.totalSpin);
+    cells[kBackSpinColumn] = Spin(shot.backSpin);
+    cells[kSideSpinColumn] = Spin(shot.sideSpin);
+    cells[kSideAngleColumn] = Value(shot.sideAngle);
+    cells[kClubSpeedColumn] = Value(shot::ToDisplaySpeed(shot.clubSpeed, s));
+    cells[kCarryColumn] = Value(shot::ToDisplayDistance(model.Carry(), d));
+    cells[kOfflineColumn] = Value(shot::ToDisplayDistance(model.CarryOffline(), d));
+    cells[kFlightTimeColumn] = Value(model.FlightTime());
+    cells[kTotalColumn] = Value(shot::ToDisplayDistance(model.Total(), d));
+    cells[kMaxHeightColumn] = Value(shot::ToDisplayDistance(model.MaxHeight(), d));
+    cells[kAttackColumn] = Value(shot.attackAngle);
+    cells[kPathAngleColumn] = Value(shot.pathAngle);
+    cells[kFaceAngleColumn] = Value(shot.faceAngle);
+    cells[kEffectiveLoftColumn] = Value(shot.effectiveLoft);
+    cells[kClubMassColumn] = Value(shot.clubMass);
+    cells[kClubLoftColumn] = Value(shot.clubLoft);
+    cells[kUnitsColumn] = UnitsLabel();
+    cells[kUserColumn] = shot.user;
+    cells[kSessionColumn] = shot.session;
+    Notify([&](ShotTableListener& l) { l.CellsChanged(row, row); });
+
+    currentRow_ = row;
+    if (bulkDepth_ == 0) UpdateGroups();
+    SetActiveRow(currentRow_);
+    SetDeleteLastShotEnabled(true);
+
+    if (useNow) AppendShotLog(FormatShotLine(*this, currentRow_, shot.item), prompts_);
+}
+
+int ShotTable::FindOrInsertShotRow(std::string_view item) {
+    // Only group rows name an item: the header row and the empty first cells of shot rows
+    // must not be taken for a group called "Item" or "".
+    int group = -1;
+    for (int r = 1; r < RowCount(); ++r) {
+        if (rows_[r]->group && base::EqualsNoCase(rows_[r]->cells[kItemColumn], item)) {
+            group = r;
+            break;
+        }
+    }
+    if (group < 0) {
+        const int at = RowCount();
+        auto groupRow = std::make_unique<Row>();
+        groupRow->group = true;
+        groupRow->cells[kItemColumn] = item;
+        groupRow->cells[kPlotColumn] = kPlotColours[0];
+        groupRow->cells[kGroupCountColumn] = "1";
+        InsertRow(at, std::move(groupRow));
+        auto shotRow = std::make_unique<Row>();
+        shotRow->cells[kShotColumn] = "1";
+        InsertRow(at + 1, std::move(shotRow));
+        return at + 1;
+    }
+
+    long count = ReadLong(rows_[group]->cells[kGroupCountColumn]);
+    if (count < LONG_MAX) ++count;
+    const std::string number = Printf("%ld", count);
+    rows_[group]->cells[kGroupCountColumn] = number;
+    Notify([&](ShotTableListener& l) { l.CellsChanged(group, group); });
+    int at = group + 1;
+    while (at < RowCount() && !rows_[at]->group)
+        ++at;
+    auto shotRow = std::make_unique<Row>();
+    shotRow->cells[kShotColumn] = number;
+    InsertRow(at, std::move(shotRow));
+    return at;
+}
+
+void ShotTable::RemoveEmptyGroups() {
+    bool removed = true;
+    while (removed && RowCount() >= 2) {
+        removed = false;
+        for (int r = 1; r < RowCount(); ++r) {
+            if (rows_[r]->group && (r == RowCount() - 1 || rows_[r + 1]->group)) {
+                RemoveRow(r);
+                removed = true;
+                break;
+            }
+        }
+    }
+    if (RowCount() == 2 && rows_[1]->group) RemoveRow(1);
+}
+
+void ShotTable::ComputeGroup(int groupRow, int firstShot, int endShot) {
+    Row& group = *rows_[groupRow];
+    const int count = endShot - firstShot;
+    std::vector<double> values(static_cast<std::size_t>(count));
+    for (int column : kStatisticColumns) {
+        for (int i = 0; i < count; ++i)
+            values[static_cast<std::size_t>(i)] = ReadDouble(rows_[firstShot + i]->cells[column]);
+        double mean = 0.0;
+        double deviation = 0.0;
+        shot::MeanAndDeviation(values.data(), count, mean, deviation);
+        const bool spin =
+            column == kTotalSpinColumn || column == kBackSpinColumn || column == kSideSpinColumn;
+        group.cells[column] = Printf(spin ? "%.0f (%.0f)" : "%.1f (%.1f)", mean, deviation);
+    }
+    if (count > 0) group.cells[kUnitsColumn] = rows_[firstShot]->cells[kUnitsColumn];
+
+    // The score is read back from the row as it shows, so it follows the distance unit.
+    long shots = ReadLong(group.cells[kGroupCountColumn]);
+    shots = std::clamp<long>(shots, INT_MIN, INT_MAX);
+    double meanCarry = 0.0, sdCarry = 0.0, meanOffline = 0.0, sdOffline = 0.0;
+    std::sscanf(group.cells[kCarryColumn].c_str(), "%lf (%lf)", &meanCarry, &sdCarry);
+    std::sscanf(group.cells[kOfflineColumn].c_str(), "%lf (%lf)", &meanOffline, &sdOffline);
+    group.cells[kGroupScoreColumn] = shot::PerformanceAnalysis::GroupScore(
+        static_cast<int>(shots), meanCarry, sdCarry, sdOffline);
+    group.background = kGroupRowColour;
+}
+
+void ShotTable::UpdateGroups() {
+    RemoveEmptyGroups();
+    if (RowCount() < 2) return;
+    for (int r = 1; r < RowCount(); ++r) {
+        if (!rows_[r]->group) continue;
+        int end = r + 1;
+        while (end < RowCount() && !rows_[end]->group)
+            ++end;
+        ComputeGroup(r, r + 1, end);
+        r = end - 1;
+    }
+    const int last = RowCount() - 1;
+    Notify([&](ShotTableListener& l) { l.CellsChanged(1, last); });
+}
+
+void ShotTable::DeleteSelected() {
+    if (RowCount() < 2) return;
+    if (!prompts_.OkCancel(base::Text(base::MessageId::kDeleteRecordsQuestion))) return;
+    for (int r = 1; r < RowCount(); ++r) {
+        if (rows_[r]->selected && !rows_[r]->group) {
+            rows_[r]->cells[kItemColumn] = kDeleteMark;
+            Notify([&](ShotTableListener& l) { l.CellsChanged(r, r); });
+        }
+    }
+    // Group rows are never removed here, even a group whose item is called "DELETE".
+    const int times = RowCount();
+    for (int i = 0; i < times; ++i) {
+        int found = -1;
+        for (int r = 1; r < RowCount() && found < 0; ++r) {
+            if (!rows_[r]->group && rows_[r]->cells[kItemColumn] == kDeleteMark) found = r;
+        }
+        if (found < 0) break;
+        RemoveRow(found);
+    }
+    UpdateGroups();
+    currentRow_ = -1;
+    DeleteLastShot();
+}
+
+void ShotTable::DeleteLastShot() {
+    SetDeleteLastShotEnabled(false);
+    const int row = currentRow_;
+    if (row >= 1 && ValidRow(row) && !rows_[row]->group) {
+        RemoveRow(row);
+        currentRow_ = -1;
+        UpdateGroups();
+    }
+}
+
+void ShotTable::NewSession() {
+    if (RowCount() < 2) return;
+    if (unsaved_ && !prompts_.OkCancel(base::Text(base::MessageId::kDeleteSessionQuestion))) {
+        return;
+    }
+    RemoveRowsFrom(1);
+    Notify([](ShotTableListener& l) { l.SessionCleared(); });
+    unsaved_ = false;
+    currentRow_ = -1;
+    DeleteLastShot();
+}
+
+void ShotTable::LoadColumnWidths() {
+    const std::string path = SettingsFile();
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (!kWidthKeys[c]) continue;
+        const std::string text =
+            base::ConfigStore::ReadSetting(path, "GridSetup", kWidthKeys[c], "", 80);
+        if (text.empty()) continue;
+        const long width = ReadLong(text);
+        if (width > 0 && width <= INT_MAX) SetColumnWidth(c, static_cast<int>(width));
+    }
+}
+
+void ShotTable::SaveColumnWidths() const {
+    const std::string path = SettingsFile();
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (!kWidthKeys[c]) continue;
+        base::ConfigStore::WriteSetting(path, "GridSetup", kWidthKeys[c], Printf("%d", widths_[c]));
+    }
+}
+
+std::string ShotTable::ItemOf(int row) const {
+    for (int r = std::min(row, RowCount() - 1); r >= 1; --r) {
+        if (rows_[r]->group) return rows_[r]->cells[kItemColumn];
+    }
+    return {};
+}
+
+void ShotTable::BeginBulkAdd() {
+    if (bulkDepth_ == 0) {
+        Notify([](ShotTableListener& l) { l.AboutToReset(); });
+        bulkModel_ = std::make_unique<flight::FlightModel>(SettingsFile());
+    }
+    ++bulkDepth_;
+}
+
+void ShotTable::EndBulkAdd() {
+    if (bulkDepth_ == 0) return;
+    if (bulkDepth_ == 1) {
+        bulkModel_.reset();
+        UpdateGroups();  // still quiet: the views reset below
+    }
+    if (--bulkDepth_ > 0) return;
+    Notify([](ShotTableListener& l) { l.Reset(); });
+    Notify([&](ShotTableListener& l) {
+        l.ActiveRowChanged(activeRow_);
+        l.DeleteLastShotEnabledChanged(deleteLastShotEnabled_);
+    });
+}
+
+void ShotTable::AddListener(ShotTableListener* listener) {
+    if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
+}
+
+void ShotTable::RemoveListener(ShotTableListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void ShotTable::SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+
+std::time_t ShotTable::Now() const { return clock_ ? clock_() : std::time(nullptr); }
+
+}  // namespace kyvern::data

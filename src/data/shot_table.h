@@ -1,0 +1,236 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/user_prompts.h"
+#include "flight/flight_model.h"
+
+namespace kyvern::data {
+
+inline constexpr int kColumnCount = 28;
+
+// Fixed column numbers of the shot table.
+enum Column : int {
+    kItemColumn = 0,
+    kShotColumn = 1,
+    kPlotColumn = 2,
+    kGroupScoreColumn = 3,
+    kShotScoreColumn = 4,
+    kBallSpeedColumn = 5,
+    kLaunchAngleColumn = 6,
+    kTotalSpinColumn = 7,
+    kBackSpinColumn = 8,
+    kSideSpinColumn = 9,
+    kSideAngleColumn = 10,
+    kClubSpeedColumn = 11,
+    kCarryColumn = 12,
+    kOfflineColumn = 13,
+    kFlightTimeColumn = 14,
+    kTotalColumn = 15,
+    kMaxHeightColumn = 16,
+    kSessionColumn = 17,
+    kUserColumn = 18,
+    kUnitsColumn = 19,
+    kWhenColumn = 20,
+    kAttackColumn = 21,
+    kPathAngleColumn = 22,
+    kFaceAngleColumn = 23,
+    kEffectiveLoftColumn = 24,
+    kClubMassColumn = 25,
+    kClubLoftColumn = 26,
+    kGroupCountColumn = 27,
+};
+
+// The text that marks a shot row about to be removed by "Delete Record".
+inline constexpr std::string_view kDeleteMark = "DELETE";
+// Width of a column whose settings key is empty, in twips.
+inline constexpr int kDefaultColumnWidth = 1200;
+
+struct Rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    bool operator==(const Rgb&) const = default;
+};
+// Every cell of a group row is painted with this.
+inline constexpr Rgb kGroupRowColour{255, 255, 128};
+
+// What a view of the table is told. Row numbers count the header row as row 0. Between
+// AboutToReset and Reset the view must not read the table.
+class ShotTableListener {
+public:
+    virtual ~ShotTableListener() = default;
+    virtual void RowsAboutToBeInserted(int /*first*/, int /*last*/) {}
+    virtual void RowsInserted(int /*first*/, int /*last*/) {}
+    virtual void RowsAboutToBeRemoved(int /*first*/, int /*last*/) {}
+    virtual void RowsRemoved(int /*first*/, int /*last*/) {}
+    // Texts or attributes of these rows changed.
+    virtual void CellsChanged(int /*firstRow*/, int /*lastRow*/) {}
+    virtual void AboutToReset() {}
+    virtual void Reset() {}
+    virtual void SelectionChanged() {}
+    virtual void ActiveRowChanged(int /*row*/) {}
+    virtual void DeleteLastShotEnabledChanged(bool /*enabled*/) {}
+    virtual void ColumnWidthChanged(int /*column*/) {}
+    // "New Session" emptied the table; the drawing views start afresh.
+    virtual void SessionCleared() {}
+};
+
+// One shot as the shot computation or the session loader hands it to the table: speeds in
+// ft/s, angles in degrees, spins in rpm, mass in grams, texts unchanged.
+struct ShotEntry {
+    double ballSpeed = 0.0;
+    double launchAngle = 0.0;
+    double totalSpin = 0.0;
+    double backSpin = 0.0;
+    double sideSpin = 0.0;
+    double sideAngle = 0.0;
+    double clubSpeed = 0.0;
+    std::string user;
+    std::string session;
+    std::string item;
+    std::string timeText;  // "%d/%b/%Y %H:%M:%S"; used when the time is not taken now
+    double attackAngle = 0.0;
+    double pathAngle = 0.0;
+    double faceAngle = 0.0;
+    double effectiveLoft = 0.0;
+    double score = 0.0;
+    double clubMass = 0.0;
+    double clubLoft = 0.0;
+};
+
+// The table of shots: 28 columns, a header row, group rows (one per item) each followed by its
+// shot rows. The cell texts are the data; everything that reads shots back parses them. Free of
+// any window toolkit: a view shows it through ShotTableListener.
+class ShotTable {
+public:
+    // Settings from the program folder (settingsPath empty) or from the given file. The shot
+    // log is always the program folder's.
+    explicit ShotTable(base::UserPrompts& prompts, std::string settingsPath = {});
+    ~ShotTable();
+    ShotTable(const ShotTable&) = delete;
+    ShotTable& operator=(const ShotTable&) = delete;
+
+    // --- The grid ---
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+    static int ColumnCount() { return kColumnCount; }
+    // An empty text outside the table.
+    const std::string& Cell(int row, int column) const;
+    // A view's edit of one cell (the plot colour). Outside the table nothing happens.
+    void SetCell(int row, int column, std::string_view text);
+    bool IsGroupRow(int row) const;
+    // The background of every cell of the row; none for rows left unpainted.
+    std::optional<Rgb> Background(int row) const;
+    bool IsColumnHidden(int column) const;
+    int ColumnWidth(int column) const;
+    void SetColumnWidth(int column, int twips);
+    // The GridSetup key of a column; nullptr for the hidden count column.
+    static const char* WidthKey(int column);
+    // The drop-down list of the plot column.
+    static std::string PlotColourList();
+
+    // --- Selection, current and active row, flags ---
+    void Select(int row, bool selected);
+    void SelectRange(int firstRow, int lastRow);
+    void ClearSelection();
+    bool IsSelected(int row) const;
+    // The row of the last shot recorded or re-measured; -1 when there is none.
+    int CurrentRow() const { return currentRow_; }
+    // The grid's active row (the one a view scrolls to); -1 when none.
+    int ActiveRow() const { return activeRow_; }
+    bool Unsaved() const { return unsaved_; }
+    void ClearUnsaved() { unsaved_ = false; }
+    bool DeleteLastShotEnabled() const { return deleteLastShotEnabled_; }
+
+    // --- Display units ---
+    int DistanceUnit() const { return distanceUnit_; }
+    int SpeedUnit() const { return speedUnit_; }
+    void SetDistanceUnit(int index);
+    void SetSpeedUnit(int index);
+    // Setup/DistanceDisplay and Setup/SpeedDisplay, read when the settings are (re)loaded.
+    void ReadDisplayUnits();
+    // The units label: distance word and speed label with one blank ("Yards MPH").
+    std::string UnitsLabel() const;
+    static const char* DistanceWord(int index);  // "Yards", "Feet", "Meters"
+
+    // --- Operations ---
+    void SetupTable();
+    void AddShot(const ShotEntry& shot, bool useNow, bool newRow);
+    int FindOrInsertShotRow(std::string_view item);
+    void UpdateGroups();
+    void DeleteSelected();  // "Delete Record"
+    void DeleteLastShot();  // "Delete Last Shot"
+    void NewSession();      // "New Session"
+    void LoadColumnWidths();
+    void SaveColumnWidths() const;
+
+    // The item name of the group a row belongs to (a group row's own name).
+    std::string ItemOf(int row) const;
+
+    // Many AddShot calls in a row (loading a session): the settings of the flight prediction
+    // are read once, the groups are recomputed once at the end, and the views get one reset
+    // instead of a notice per row. The table ends as the single calls would leave it.
+    void BeginBulkAdd();
+    void EndBulkAdd();
+
+    void AddListener(ShotTableListener* listener);
+    void RemoveListener(ShotTableListener* listener);
+
+    // The clock of the "When" column and of the saved session's creation time.
+    void SetClock(std::function<std::time_t()> clock);
+    std::time_t Now() const;
+
+    base::UserPrompts& Prompts() const { return prompts_; }
+    // The settings file in force (the program folder's unless one was given).
+    std::string SettingsFile() const;
+
+private:
+    struct Row {
+        std::array<std::string, kColumnCount> cells;
+        bool group = false;
+        bool selected = false;
+        std::optional<Rgb> background;
+    };
+
+    bool ValidRow(int row) const { return row >= 0 && row < RowCount(); }
+    void InsertRow(int at, std::unique_ptr<Row> row);
+    void RemoveRow(int row);
+    void RemoveRowsFrom(int first);
+    void SetCurrentRow(int row) { currentRow_ = row; }
+    void SetActiveRow(int row);
+    void SetDeleteLastShotEnabled(bool enabled);
+    void RemoveEmptyGroups();
+    void ComputeGroup(int groupRow, int firstShot, int endShot);
+
+    template <typename F>
+    void Notify(F&& f) {
+        if (bulkDepth_ > 0) return;
+        for (ShotTableListener* l : listeners_)
+            f(*l);
+    }
+
+    base::UserPrompts& prompts_;
+    std::string settingsPath_;
+    std::vector<std::unique_ptr<Row>> rows_;
+    std::array<int, kColumnCount> widths_{};
+    int currentRow_ = -1;
+    int activeRow_ = -1;
+    bool unsaved_ = false;
+    bool deleteLastShotEnabled_ = false;
+    int distanceUnit_ = 0;
+    int speedUnit_ = 0;
+    int bulkDepth_ = 0;
+    std::unique_ptr<flight::FlightModel> bulkModel_;
+    std::vector<ShotTableListener*> listeners_;
+    std::function<std::time_t()> clock_;
+};
+
+}  // namespace kyvern::data

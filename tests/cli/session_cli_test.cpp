@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/config_store.h"
+#include "base/user_prompts.h"
+#include "cli_runner.h"
+#include "data/session_file.h"
+#include "data/shot_table.h"
+#include "support/recording_prompts.h"
+
+using kyvern::data::ShotEntry;
+using kyvern::data::ShotTable;
+using kyvern::testing::ReadFileText;
+using kyvern::testing::RecordingPrompts;
+using kyvern::testing::RunCli;
+using kyvern::testing::ScopedEnv;
+using kyvern::testing::TempDir;
+using kyvern::testing::WriteFileText;
+
+namespace {
+
+ShotEntry Shot(const std::string& item, double ballSpeed) {
+    ShotEntry s;
+    s.ballSpeed = ballSpeed;
+    s.launchAngle = 12.0;
+    s.totalSpin = 2830.0;
+    s.backSpin = 2800.0;
+    s.sideSpin = -400.0;
+    s.sideAngle = 1.5;
+    s.clubSpeed = 150.0;
+    s.user = "Ann";
+    s.session = "Morning";
+    s.item = item;
+    s.timeText = "05/Mar/2024 14:22:05";
+    s.score = 1.25;
+    s.clubMass = 200.0;
+    s.clubLoft = 10.5;
+    return s;
+}
+
+// Two session files in the folder: two drives; a drive, a wedge and one damaged line.
+void WriteSessions(const TempDir& home) {
+    RecordingPrompts prompts;
+    ShotTable one(prompts);
+    one.SetupTable();
+    one.AddShot(Shot("Driver", 220.0), false, true);
+    one.AddShot(Shot("Driver", 210.0), false, true);
+    ASSERT_TRUE(kyvern::data::SaveSession(one, home.File("one.txt"), "Ann", "Morning"));
+    ShotTable two(prompts);
+    two.SetupTable();
+    two.AddShot(Shot("driver", 230.0), false, true);
+    two.AddShot(Shot("Wedge", 120.0), false, true);
+    ASSERT_TRUE(kyvern::data::SaveSession(two, home.File("two.txt"), "Ann", "Morning"));
+    WriteFileText(home.File("two.txt"),
+                  ReadFileText(home.File("two.txt")) + "\"Ann\", \"Morning\", broken line\r\n");
+}
+
+std::string Json(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// The JSON the command should print for this table.
+std::string ExpectedJson(const ShotTable& t, int skipped) {
+    std::string out = "{\"rows\": [";
+    for (int r = 1; r < t.RowCount(); ++r) {
+        if (r > 1) out += ", ";
+        out +=
+            std::string("{\"group\": ") + (t.IsGroupRow(r) ? "true" : "false") + ", \"cells\": [";
+        for (int c = 0; c < 28; ++c)
+            out += (c ? ", " : "") + Json(t.Cell(r, c));
+        out += "]}";
+    }
+    return out + "], \"skipped\": " + std::to_string(skipped) + "}\n";
+}
+
+}  // namespace
+
+TEST(SessionCli, ShowPrintsOneTableOfAllFiles) {
+    TempDir home;
+    ScopedEnv env("KYVERN_HOME", home.Path());
+    WriteSessions(home);
+
+    RecordingPrompts prompts;
+    ShotTable expected(prompts);
+    expected.SetupTable();
+    expected.ReadDisplayUnits();
+    ASSERT_TRUE(kyvern::data::LoadSession(expected, home.File("one.txt")));
+    ASSERT_TRUE(kyvern::data::LoadSession(expected, home.File("two.txt")));
+    ASSERT_EQ(expected.RowCount(), 7);  // Driver with three shots, Wedge with one
+
+    auto r = RunCli({"session", "show", home.File("one.txt"), home.File("two.txt"), "--json"},
+                    home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, ExpectedJson(expected, 1));
+    EXPECT_NE(r.out.find("{\"group\": true, \"cells\": [\"Driver\", \"2.0 (1.0)\", \"None\", "
+                         "\"97.1\", \"1.2 (0.0)\", \"150.0 (6.8)\""),
+              std::string::npos)
+        << r.out;
+
+    r = RunCli({"session", "show", home.File("one.txt"), home.File("two.txt")}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Item    Shot       Plot  Group Score  Shot Score", 0), 0u);
+    EXPECT_EQ(r.out.find("Group Count"), std::string::npos);  // the hidden column
+    EXPECT_NE(r.out.find("\nDriver  2.0 (1.0)  None  "), std::string::npos);
+    EXPECT_NE(r.out.find("\nWedge   1.0 (0.0)  None  ---"), std::string::npos);
+    EXPECT_NE(r.out.find("\n        3                             1.25        156.8"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\nSkipped lines: 1\n"), std::string::npos);
+}
+
+TEST(SessionCli, UnitsComeFromTheSettingsUnlessTheFileNamesItsOwn) {
+    TempDir home;
+    kyvern::base::ConfigStore::WriteSetting(home.File("Kyvern.ini"), "Setup", "SpeedDisplay",
+                                            "KPH");
+    kyvern::base::ConfigStore::WriteSetting(home.File("Kyvern.ini"), "Setup", "DistanceDisplay",
+                                            "Meters");
+    const std::string header =
+        "User, Session, Item, ShotNum, Ball Speed MPH, Vertical, Total Spin, Back Spin, Side "
+        "Spin, Side Angle, Club Speed, Downrange, Offline, Total, Flight Time, Max Altitude, Dx "
+        "Units, Speed Units, Date, Time\r\n";
+    WriteFileText(home.File("old.txt"),
+                  header +
+                      "\"Bob\", \"Old\", \"Driver\", 1, 241.4, 12.0, 2830, 2800, -400, 1.5, "
+                      "164.6, 0, 0, 0, 0, 0, Furlongs, Knots, 05/Mar/2024, 14:22:05\r\n");
+    auto r = RunCli({"session", "show", "--json", home.File("old.txt")}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"241.4\", \"12.0\", \"2830\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"Meters km/h\", \"05/Mar/2024 14:22:05\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"skipped\": 0}"), std::string::npos);
+}
+
+TEST(SessionCli, MergeWritesOneSession) {
+    TempDir home;
+    ScopedEnv env("KYVERN_HOME", home.Path());
+    WriteSessions(home);
+    const std::string out = home.File("merged.txt");
+    auto r = RunCli({"session", "merge", "--out", out, home.File("one.txt"), home.File("two.txt")},
+                    home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Merged 4 shots from 2 files into " + out + " (skipped lines: 1)\n");
+    const std::string text = ReadFileText(out);
+    EXPECT_NE(text.find("\r\nUser: Ann\r\nSession: Morning\r\n\r\n"), std::string::npos);
+
+    auto shown = RunCli({"session", "show", "--json", out}, home.Path());
+    auto both = RunCli({"session", "show", "--json", home.File("one.txt"), home.File("two.txt")},
+                       home.Path());
+    ASSERT_EQ(shown.exitCode, 0);
+    EXPECT_EQ(shown.out.substr(0, shown.out.rfind("\"skipped\"")),
+              both.out.substr(0, both.out.rfind("\"skipped\"")));
+
+    r = RunCli({"session", "merge", "--out", out, "--user", "Cid", "--session", "Late",
+                home.File("one.txt")},
+               home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(ReadFileText(out).find("\r\nUser: Cid\r\nSession: Late\r\n"), std::string::npos);
+}
+
+TEST(SessionCli, FailuresAndUsage) {
+    TempDir home;
+    ScopedEnv env("KYVERN_HOME", home.Path());
+    WriteSessions(home);
+    const std::string out = home.File("merged.txt");
+    WriteFileText(out, "kept");
+    auto r =
+        RunCli({"session", "merge", "--out", out, home.File("one.txt"), home.File("missing.txt")},
+               home.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Can't open file"), std::string::npos);
+    EXPECT_EQ(ReadFileText(out), "kept");
+
+    r = RunCli({"session", "merge", "--out", home.File("no/such/dir.txt"), home.File("one.txt")},
+               home.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Couldn't create the data file"), std::string::npos);
+
+    r = RunCli({"session", "show", home.File("missing.txt"), home.File("one.txt")}, home.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("\nDriver"), std::string::npos);  // the rest is still shown
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"session"},
+             {"session", "show"},
+             {"session", "list", home.File("one.txt")},
+             {"session", "merge", home.File("one.txt")},
+             {"session", "merge", "--out"},
+             {"session", "show", "--out", out, home.File("one.txt")},
+             {"session", "show", "--bogus", home.File("one.txt")}}) {
+        r = RunCli(args, home.Path());
+        EXPECT_EQ(r.exitCode, 2) << args.size();
+        EXPECT_NE(r.err.find("usage: kyvern-cli session"), std::string::npos);
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "base/config_store.h"
+#include "data/shot_table.h"
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+
+namespace kyvern::testing {
+
+// A fresh program folder for one test (KYVERN_HOME points at it), its settings file and a
+// recorder for the questions and messages.
+class DataHome {
+public:
+    DataHome() : env_("KYVERN_HOME", dir_.Path()) {}
+    const std::string& Path() const { return dir_.Path(); }
+    std::string File(const std::string& name) const { return dir_.File(name); }
+    std::string Settings() const { return dir_.File("Kyvern.ini"); }
+    std::string Log() const { return dir_.File("logKyvern.txt"); }
+    void Set(const char* section, const char* key, const std::string& value) const {
+        base::ConfigStore::WriteSetting(Settings(), section, key, value);
+    }
+    std::string Get(const char* section, const char* key) const {
+        return base::ConfigStore::ReadSetting(Settings(), section, key, "<missing>", 260);
+    }
+
+private:
+    TempDir dir_;
+    ScopedEnv env_;
+};
+
+// A plain drive: ball 220 ft/s, 12 degrees, 2800 rpm back spin.
+inline data::ShotEntry Drive(const std::string& item, double ballSpeed = 220.0) {
+    data::ShotEntry s;
+    s.ballSpeed = ballSpeed;
+    s.launchAngle = 12.0;
+    s.totalSpin = 2830.0;
+    s.backSpin = 2800.0;
+    s.sideSpin = -400.0;
+    s.sideAngle = 1.5;
+    s.clubSpeed = 150.0;
+    s.user = "Ann";
+    s.session = "Morning";
+    s.item = item;
+    s.timeText = "05/Mar/2024 14:22:05";
+    s.attackAngle = -1.2;
+    s.pathAngle = 2.3;
+    s.faceAngle = 0.4;
+    s.effectiveLoft = 13.5;
+    s.score = 87.26;
+    s.clubMass = 200.0;
+    s.clubLoft = 10.5;
+    return s;
+}
+
+// Noon of 5 March 2024, local time.
+inline std::time_t FixedNow() {
+    std::tm t{};
+    t.tm_year = 124;
+    t.tm_mon = 2;
+    t.tm_mday = 5;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+}  // namespace kyvern::testing

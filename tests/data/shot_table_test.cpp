@@ -1,0 +1,564 @@
+#include "data/shot_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/string_table.h"
+#include "data/session_file.h"
+#include "data/shot_log.h"
+#include "data_home.h"
+#include "flight/flight_model.h"
+#include "shot/performance_analysis.h"
+
+using kyvern::data::kColumnCount;
+using kyvern::data::kGroupRowColour;
+using kyvern::data::ShotEntry;
+using kyvern::data::ShotTable;
+using kyvern::data::ShotTableListener;
+using kyvern::testing::DataHome;
+using kyvern::testing::Drive;
+using kyvern::testing::ReadFileText;
+using kyvern::testing::RecordingPrompts;
+namespace d = kyvern::data;
+
+namespace {
+
+// Items in column 0 for group rows, shot numbers for shot rows.
+std::vector<std::string> Layout(const ShotTable& t) {
+    std::vector<std::string> out;
+    for (int r = 1; r < t.RowCount(); ++r) {
+        out.push_back(t.IsGroupRow(r) ? "[" + t.Cell(r, 0) + " " + t.Cell(r, 27) + "]"
+                                      : t.Cell(r, 1));
+    }
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST(ShotTable, HeadersColumnsAndPlotList) {
+    DataHome home;
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    ASSERT_EQ(table.RowCount(), 1);
+    EXPECT_EQ(ShotTable::ColumnCount(), 28);
+    const char* headers[] = {"Item",           "Shot",
+                             "Plot",           "Group Score",
+                             "Shot Score",     "Ball Speed",
+                             "Launch Angle",   "Total Spin",
+                             "Back Spin",      "Side Spin",
+                             "Side Angle",     "Club Speed",
+                             "Carry",          "Offline",
+                             "Flight Time",    "Total",
+                             "Max Height",     "Session",
+                             "User",           "Units",
+                             "When",           "Angle of Attack",
+                             "Path Angle",     "Face Angle",
+                             "Effective Loft", "Club Mass",
+                             "Club Loft",      "Group Count"};
+    for (int c = 0; c < kColumnCount; ++c) {
+        EXPECT_EQ(table.Cell(0, c), headers[c]) << c;
+        EXPECT_EQ(table.IsColumnHidden(c), c == 27) << c;
+    }
+    EXPECT_EQ(ShotTable::PlotColourList(),
+              "None (0)|Blue (1)|Red (2)|Green (3)|Yellow (4)|Black (5)");
+    EXPECT_EQ(table.CurrentRow(), -1);
+    EXPECT_FALSE(table.Unsaved());
+    EXPECT_EQ(table.Cell(5, 0), "");  // outside the table
+    EXPECT_EQ(table.Cell(0, 28), "");
+
+    // Japanese headers when that language is in force as the table is set up.
+    kyvern::base::SetLanguage(kyvern::base::Language::kJapanese);
+    table.SetupTable();
+    EXPECT_EQ(table.Cell(0, 0), "アイテム");
+    kyvern::base::SetLanguage(kyvern::base::Language::kEnglish);
+    table.SetupTable();
+    EXPECT_EQ(table.Cell(0, 0), "Item");
+}
+
+TEST(ShotTable, AlternatingItemsGroupAndNumberPerItem) {
+    DataHome home;
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    table.ReadDisplayUnits();
+    const char* items[] = {"Driver", "7 Iron", "Driver", "7 Iron", "Driver"};
+    const int expectedRows[] = {2, 4, 3, 6, 4};
+    for (int i = 0; i < 5; ++i) {
+        table.AddShot(Drive(items[i]), false, true);
+        EXPECT_EQ(table.CurrentRow(), expectedRows[i]) << i;
+        EXPECT_EQ(table.ActiveRow(), expectedRows[i]) << i;
+    }
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 3]", "1", "2", "3", "[7 Iron 2]", "1", "2"}));
+    EXPECT_TRUE(table.Unsaved());
+    EXPECT_TRUE(table.DeleteLastShotEnabled());
+
+    // Case does not split a group; the new shot still goes to the end of "Driver".
+    table.AddShot(Drive("driver"), false, true);
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 4]", "1", "2", "3", "4", "[7 Iron 2]", "1", "2"}));
+    EXPECT_EQ(table.CurrentRow(), 5);
+    // A new item opens a group at the end; the first group still takes its own shots.
+    table.AddShot(Drive("Wedge"), false, true);
+    table.AddShot(Drive("7 IRON"), false, true);
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 4]", "1", "2", "3", "4", "[7 Iron 3]", "1", "2", "3",
+                                      "[Wedge 1]", "1"}));
+    EXPECT_EQ(table.CurrentRow(), 9);
+    EXPECT_EQ(table.ItemOf(9), "7 Iron");
+    EXPECT_EQ(table.ItemOf(11), "Wedge");
+
+    // A re-measure overwrites the last shot's row and keeps its number.
+    ShotEntry again = Drive("Driver", 180.0);
+    table.AddShot(again, false, false);
+    EXPECT_EQ(table.RowCount(), 12);
+    EXPECT_EQ(table.CurrentRow(), 9);
+    EXPECT_EQ(table.Cell(9, d::kShotColumn), "3");
+    EXPECT_EQ(table.Cell(9, d::kBallSpeedColumn), "122.7");  // 180 ft/s in MPH
+}
+
+TEST(ShotTable, ItemsThatLookLikeOtherCellsGetGroupsOfTheirOwn) {
+    DataHome home;
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    // "Item" is the header text and "" the first cell of every shot row: neither is a group.
+    table.AddShot(Drive("Driver"), false, true);
+    table.AddShot(Drive("Item"), false, true);
+    table.AddShot(Drive(""), false, true);
+    table.AddShot(Drive("item"), false, true);
+    table.AddShot(Drive(""), false, true);
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 1]", "1", "[Item 2]", "1", "2", "[ 2]", "1", "2"}));
+    EXPECT_EQ(table.Cell(0, 27), "Group Count");
+}
+
+TEST(ShotTable, ShotCellsInDisplayUnits) {
+    DataHome home;
+    home.Set("Setup", "SpeedDisplay", "KPH");
+    home.Set("Setup", "DistanceDisplay", "Meters");
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    table.ReadDisplayUnits();
+    EXPECT_EQ(table.UnitsLabel(), "Meters km/h");
+    table.AddShot(Drive("Driver"), false, true);
+    const int r = 2;
+    EXPECT_EQ(table.Cell(r, d::kItemColumn), "");
+    EXPECT_EQ(table.Cell(r, d::kShotColumn), "1");
+    EXPECT_EQ(table.Cell(r, d::kPlotColumn), "");
+    EXPECT_EQ(table.Cell(r, d::kGroupScoreColumn), "");
+    EXPECT_EQ(table.Cell(r, d::kShotScoreColumn), "87.3");
+    EXPECT_EQ(table.Cell(r, d::kBallSpeedColumn), "241.4");  // 220 ft/s
+    EXPECT_EQ(table.Cell(r, d::kLaunchAngleColumn), "12.0");
+    EXPECT_EQ(table.Cell(r, d::kTotalSpinColumn), "2830");
+    EXPECT_EQ(table.Cell(r, d::kBackSpinColumn), "2800");
+    EXPECT_EQ(table.Cell(r, d::kSideSpinColumn), "-400");
+    EXPECT_EQ(table.Cell(r, d::kSideAngleColumn), "1.5");
+    EXPECT_EQ(table.Cell(r, d::kClubSpeedColumn), "164.6");  // 150 ft/s
+    EXPECT_EQ(table.Cell(r, d::kSessionColumn), "Morning");
+    EXPECT_EQ(table.Cell(r, d::kUserColumn), "Ann");
+    EXPECT_EQ(table.Cell(r, d::kUnitsColumn), "Meters km/h");
+    EXPECT_EQ(table.Cell(r, d::kWhenColumn), "05/Mar/2024 14:22:05");
+    EXPECT_EQ(table.Cell(r, d::kAttackColumn), "-1.2");
+    EXPECT_EQ(table.Cell(r, d::kPathAngleColumn), "2.3");
+    EXPECT_EQ(table.Cell(r, d::kFaceAngleColumn), "0.4");
+    EXPECT_EQ(table.Cell(r, d::kEffectiveLoftColumn), "13.5");
+    EXPECT_EQ(table.Cell(r, d::kClubMassColumn), "200.0");
+    EXPECT_EQ(table.Cell(r, d::kClubLoftColumn), "10.5");
+    EXPECT_EQ(table.Cell(r, d::kGroupCountColumn), "");
+
+    // The distances are the flight model's, converted to meters.
+    kyvern::flight::FlightModel model;
+    model.Compute(220.0, 12.0, 2800.0, -400.0, 1.5);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", model.Carry() * 0.9144);
+    EXPECT_EQ(table.Cell(r, d::kCarryColumn), text);
+    std::snprintf(text, sizeof text, "%.1f", model.CarryOffline() * 0.9144);
+    EXPECT_EQ(table.Cell(r, d::kOfflineColumn), text);
+    std::snprintf(text, sizeof text, "%.1f", model.Total() * 0.9144);
+    EXPECT_EQ(table.Cell(r, d::kTotalColumn), text);
+    std::snprintf(text, sizeof text, "%.1f", model.MaxHeight() * 0.9144);
+    EXPECT_EQ(table.Cell(r, d::kMaxHeightColumn), text);
+    std::snprintf(text, sizeof text, "%.1f", model.FlightTime());
+    EXPECT_EQ(table.Cell(r, d::kFlightTimeColumn), text);
+
+    // Scores: two decimals below 10, one from 10 up.
+    ShotEntry s = Drive("Driver");
+    s.score = 1.4567;
+    table.AddShot(s, false, true);
+    EXPECT_EQ(table.Cell(3, d::kShotScoreColumn), "1.46");
+    s.score = 10.0;
+    table.AddShot(s, false, true);
+    EXPECT_EQ(table.Cell(4, d::kShotScoreColumn), "10.0");
+
+    // Feet and FPS.
+    table.SetDistanceUnit(1);
+    table.SetSpeedUnit(1);
+    table.AddShot(Drive("Driver"), false, true);
+    EXPECT_EQ(table.Cell(5, d::kBallSpeedColumn), "220.0");
+    EXPECT_EQ(table.Cell(5, d::kUnitsColumn), "Feet FPS");
+    std::snprintf(text, sizeof text, "%.1f", model.Carry() * 3.0);
+    EXPECT_EQ(table.Cell(5, d::kCarryColumn), text);
+    table.SetSpeedUnit(3);
+    table.AddShot(Drive("Driver"), false, true);
+    EXPECT_EQ(table.Cell(6, d::kBallSpeedColumn), "67.1");
+    EXPECT_EQ(table.Cell(6, d::kUnitsColumn), "Feet m/s");
+}
+
+TEST(ShotTable, GroupStatisticsAndScores) {
+    DataHome home;
+    home.Set("Setup", "SpeedDisplay", "FPS");
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    table.ReadDisplayUnits();
+    ShotEntry s = Drive("Driver", 200.0);
+    s.backSpin = 2500.0;
+    table.AddShot(s, false, true);
+    // One shot: deviation 0.
+    EXPECT_EQ(table.Cell(1, d::kBallSpeedColumn), "200.0 (0.0)");
+    EXPECT_EQ(table.Cell(1, d::kBackSpinColumn), "2500 (0)");
+    EXPECT_EQ(table.Cell(1, d::kShotColumn), "1.0 (0.0)");
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn), "---");
+
+    s.ballSpeed = 210.0;
+    s.backSpin = 3000.0;
+    s.attackAngle = -2.2;
+    table.AddShot(s, false, true);
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn), "---");  // two shots
+    s.ballSpeed = 220.0;
+    s.backSpin = 3500.0;
+    s.attackAngle = -3.2;
+    table.AddShot(s, false, true);
+    table.AddShot(Drive("Putter", 20.0), false, true);
+
+    EXPECT_EQ(table.Cell(1, d::kShotColumn), "2.0 (1.0)");
+    EXPECT_EQ(table.Cell(1, d::kBallSpeedColumn), "210.0 (10.0)");
+    EXPECT_EQ(table.Cell(1, d::kBackSpinColumn), "3000 (500)");
+    EXPECT_EQ(table.Cell(1, d::kTotalSpinColumn), "2830 (0)");
+    EXPECT_EQ(table.Cell(1, d::kSideSpinColumn), "-400 (0)");
+    EXPECT_EQ(table.Cell(1, d::kAttackColumn), "-2.2 (1.0)");
+    EXPECT_EQ(table.Cell(1, d::kShotScoreColumn), "87.3 (0.0)");
+    EXPECT_EQ(table.Cell(1, d::kClubSpeedColumn), "150.0 (0.0)");
+    // Not summarised: plot, names, time, club mass and loft.
+    EXPECT_EQ(table.Cell(1, d::kPlotColumn), "None");
+    for (int c : {17, 18, 20, 25, 26})
+        EXPECT_EQ(table.Cell(1, c), "") << c;
+    EXPECT_EQ(table.Cell(1, d::kUnitsColumn), "Yards FPS");
+    EXPECT_EQ(table.Cell(1, d::kGroupCountColumn), "3");
+
+    // The score is the group row's own carry and offline cells, read back.
+    double meanCarry = 0, sdCarry = 0, meanOffline = 0, sdOffline = 0;
+    std::sscanf(table.Cell(1, d::kCarryColumn).c_str(), "%lf (%lf)", &meanCarry, &sdCarry);
+    std::sscanf(table.Cell(1, d::kOfflineColumn).c_str(), "%lf (%lf)", &meanOffline, &sdOffline);
+    EXPECT_GT(meanCarry, 100.0);
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn),
+              kyvern::shot::PerformanceAnalysis::GroupScore(3, meanCarry, sdCarry, sdOffline));
+    EXPECT_NE(table.Cell(1, d::kGroupScoreColumn), "---");
+
+    // Group rows, and only they, are painted light yellow in every cell.
+    for (int r = 1; r < table.RowCount(); ++r) {
+        EXPECT_EQ(table.Background(r).has_value(), table.IsGroupRow(r)) << r;
+        if (table.IsGroupRow(r)) {
+            EXPECT_TRUE(*table.Background(r) == kGroupRowColour);
+        }
+    }
+    EXPECT_TRUE((kGroupRowColour == kyvern::data::Rgb{255, 255, 128}));
+
+    // Pinned carries and offlines: mean 150, deviations 9 and 8 score 84.6; mean 200 with
+    // deviations 3 and 1 sits at both floors and scores 99.8.
+    const double carries[] = {141.0, 150.0, 159.0};
+    const double offlines[] = {-8.0, 0.0, 8.0};
+    for (int i = 0; i < 3; ++i) {
+        table.SetCell(2 + i, d::kCarryColumn, std::to_string(carries[i]));
+        table.SetCell(2 + i, d::kOfflineColumn, std::to_string(offlines[i]));
+    }
+    table.UpdateGroups();
+    EXPECT_EQ(table.Cell(1, d::kCarryColumn), "150.0 (9.0)");
+    EXPECT_EQ(table.Cell(1, d::kOfflineColumn), "0.0 (8.0)");
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn), "84.6");
+    const double carries2[] = {197.0, 200.0, 203.0};
+    const double offlines2[] = {-1.0, 0.0, 1.0};
+    for (int i = 0; i < 3; ++i) {
+        table.SetCell(2 + i, d::kCarryColumn, std::to_string(carries2[i]));
+        table.SetCell(2 + i, d::kOfflineColumn, std::to_string(offlines2[i]));
+    }
+    table.UpdateGroups();
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn), "99.8");
+    // A group that never carried shows 0 rather than a division by zero.
+    EXPECT_EQ(table.Cell(5, d::kGroupCountColumn), "1");
+    for (int i = 0; i < 3; ++i)
+        table.SetCell(2 + i, d::kCarryColumn, "0.0");
+    table.UpdateGroups();
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn), "0.0");
+}
+
+TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
+    DataHome home;
+    RecordingPrompts cancel(false);
+    RecordingPrompts ok(true);
+    ShotTable table(ok);
+    table.SetupTable();
+    // Nothing to delete: no question.
+    table.DeleteSelected();
+    EXPECT_TRUE(ok.questions.empty());
+
+    for (const char* item : {"Driver", "7 Iron", "Driver", "7 Iron", "Driver", "Wedge"})
+        table.AddShot(Drive(item), false, true);
+    EXPECT_EQ(Layout(table),
+              (Strings{"[Driver 3]", "1", "2", "3", "[7 Iron 2]", "1", "2", "[Wedge 1]", "1"}));
+
+    // Delete Last Shot removes the current row; the count and the numbers stay.
+    EXPECT_EQ(table.CurrentRow(), 9);
+    table.DeleteLastShot();
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 3]", "1", "2", "3", "[7 Iron 2]", "1", "2"}));
+    EXPECT_EQ(table.CurrentRow(), -1);
+    EXPECT_FALSE(table.DeleteLastShotEnabled());
+    table.DeleteLastShot();  // nothing more
+    EXPECT_EQ(table.RowCount(), 8);
+
+    // Delete the middle Driver shot: the others keep their numbers and the count stays 3.
+    table.AddShot(Drive("Driver"), false, true);  // Driver 4 at row 5
+    EXPECT_EQ(table.CurrentRow(), 5);
+    table.Select(3, true);
+    table.Select(1, true);  // group rows are never marked
+    {
+        // A cancelled question changes nothing.
+        ShotTable other(cancel);
+        other.SetupTable();
+        other.AddShot(Drive("Driver"), false, true);
+        other.Select(2, true);
+        other.DeleteSelected();
+        EXPECT_EQ(cancel.questions,
+                  (Strings{"Are you sure you want to delete the selected records?"}));
+        EXPECT_EQ(other.RowCount(), 3);
+        EXPECT_EQ(other.Cell(2, 0), "");
+    }
+    table.DeleteSelected();
+    EXPECT_EQ(ok.questions.back(), "Are you sure you want to delete the selected records?");
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 4]", "1", "3", "4", "[7 Iron 2]", "1", "2"}));
+    EXPECT_EQ(table.CurrentRow(), -1);
+    // Delete Last Shot after Delete Record does nothing: the current row was cleared.
+    table.DeleteLastShot();
+    EXPECT_EQ(table.RowCount(), 8);
+
+    // Every shot of a group: the group row goes too.
+    table.ClearSelection();
+    table.SelectRange(6, 7);
+    table.DeleteSelected();
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 4]", "1", "3", "4"}));
+    // The last remaining shots: only the header row is left.
+    table.SelectRange(2, 4);
+    table.DeleteSelected();
+    EXPECT_EQ(table.RowCount(), 1);
+    EXPECT_EQ(table.Cell(0, 0), "Item");
+
+    // The last remaining shot through Delete Last Shot.
+    table.AddShot(Drive("Driver"), false, true);
+    EXPECT_EQ(table.RowCount(), 3);
+    table.DeleteLastShot();
+    EXPECT_EQ(table.RowCount(), 1);
+}
+
+TEST(ShotTable, AGroupCalledDeleteIsNotRemovedWithItsMarkedShots) {
+    DataHome home;
+    RecordingPrompts ok(true);
+    ShotTable table(ok);
+    table.SetupTable();
+    table.AddShot(Drive("Driver"), false, true);
+    table.AddShot(Drive("DELETE"), false, true);
+    table.AddShot(Drive("DELETE"), false, true);
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 1]", "1", "[DELETE 2]", "1", "2"}));
+    table.Select(5, true);
+    table.DeleteSelected();
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 1]", "1", "[DELETE 2]", "1"}));
+    EXPECT_EQ(table.Cell(2, d::kUserColumn), "Ann");
+}
+
+TEST(ShotTable, NewSessionAsksOnlyWhenUnsaved) {
+    DataHome home;
+    RecordingPrompts cancel(false);
+    ShotTable table(cancel);
+    table.SetupTable();
+    table.NewSession();  // empty: nothing asked
+    EXPECT_TRUE(cancel.questions.empty());
+    table.AddShot(Drive("Driver"), false, true);
+    table.NewSession();
+    EXPECT_EQ(cancel.questions, (Strings{"Are you sure you want to delete the current session?"}));
+    EXPECT_EQ(table.RowCount(), 3);
+    EXPECT_TRUE(table.Unsaved());
+
+    table.ClearUnsaved();  // as a save does
+    table.NewSession();
+    EXPECT_EQ(cancel.questions.size(), 1u);
+    EXPECT_EQ(table.RowCount(), 1);
+    EXPECT_EQ(table.CurrentRow(), -1);
+    EXPECT_FALSE(table.DeleteLastShotEnabled());
+    EXPECT_FALSE(table.Unsaved());
+
+    RecordingPrompts ok(true);
+    ShotTable other(ok);
+    other.SetupTable();
+    other.AddShot(Drive("Driver"), false, true);
+    other.AddShot(Drive("Wedge"), false, true);
+    other.NewSession();
+    EXPECT_EQ(ok.questions.size(), 1u);
+    EXPECT_EQ(other.RowCount(), 1);
+    EXPECT_FALSE(other.Unsaved());
+}
+
+TEST(ShotTable, ColumnWidthsFromAndToTheSettings) {
+    DataHome home;
+    home.Set("GridSetup", "ItemWidth", "2000");
+    home.Set("GridSetup", "ShotWidth", "abc");
+    home.Set("GridSetup", "PlotWidth", "-5");
+    home.Set("GridSetup", "BallSpeedWidth", " 1500xyz");
+    home.Set("GridSetup", "drCarryWidth", "0");
+    home.Set("GridSetup", "ClubLoftWidth", "777");
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    EXPECT_EQ(table.ColumnWidth(d::kItemColumn), 2000);
+    EXPECT_EQ(table.ColumnWidth(d::kShotColumn), d::kDefaultColumnWidth);
+    EXPECT_EQ(table.ColumnWidth(d::kPlotColumn), d::kDefaultColumnWidth);
+    EXPECT_EQ(table.ColumnWidth(d::kBallSpeedColumn), 1500);
+    EXPECT_EQ(table.ColumnWidth(d::kCarryColumn), d::kDefaultColumnWidth);
+    EXPECT_EQ(table.ColumnWidth(d::kClubLoftColumn), 777);
+
+    const char* keys[] = {"ItemWidth",     "ShotWidth",      "PlotWidth",        "GroupScoreWidth",
+                          "ScoreWidth",    "BallSpeedWidth", "LaunchAngleWidth", "TotalSpinWidth",
+                          "BackSpinWidth", "SideSpinWidth",  "SideAngleWidth",   "ClubSpeedWidth",
+                          "drCarryWidth",  "olCarryWidth",   "FlightTimeWidth",  "TotalWidth",
+                          "MaxAltWidth",   "SessionWidth",   "UserWidth",        "UnitsWidth",
+                          "TimeWidth",     "AttackWidth",    "PathAngleWidth",   "FaceAngleWidth",
+                          "EffLoftWidth",  "ClubMassWidth",  "ClubLoftWidth"};
+    for (int c = 0; c < 27; ++c)
+        EXPECT_STREQ(ShotTable::WidthKey(c), keys[c]) << c;
+    EXPECT_EQ(ShotTable::WidthKey(27), nullptr);
+
+    for (int c = 0; c < kColumnCount; ++c)
+        table.SetColumnWidth(c, 100 + c);
+    table.SaveColumnWidths();
+    for (int c = 0; c < 27; ++c)
+        EXPECT_EQ(home.Get("GridSetup", keys[c]), std::to_string(100 + c)) << c;
+    EXPECT_EQ(ReadFileText(home.Settings()).find("127"), std::string::npos);  // no key for 27
+
+    ShotTable again(prompts);
+    again.SetupTable();
+    for (int c = 0; c < 27; ++c)
+        EXPECT_EQ(again.ColumnWidth(c), 100 + c) << c;
+}
+
+TEST(ShotTable, EveryRecordedShotGoesToTheLog) {
+    DataHome home;
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    table.ReadDisplayUnits();
+    table.SetClock([] { return kyvern::testing::FixedNow(); });
+    table.AddShot(Drive("Driver"), true, true);
+    EXPECT_EQ(table.Cell(2, d::kWhenColumn), "05/Mar/2024 12:00:00");
+    table.AddShot(Drive("Driver"), false, true);  // loaded shots are not logged
+    // A re-measure logs with the item of the call.
+    ShotEntry s = Drive("7 Iron");
+    table.AddShot(s, true, false);
+    const std::string log = ReadFileText(home.Log());
+    const std::string first = FormatShotLine(table, 2);
+    ASSERT_EQ(first.back(), '\n');
+    std::string expected = first.substr(0, first.size() - 1) + "\r\n";
+    std::string second = FormatShotLine(table, 3, "7 Iron");
+    expected += second.substr(0, second.size() - 1) + "\r\n";
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(log.rfind("\"Ann\", \"Morning\", \"Driver\", 1, 150.0, 12.0, 2830, 2800, -400, 1.5, "
+                        "102.3, ",
+                        0),
+              0u);
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // The failure note of the shot cycle has no line break.
+    EXPECT_TRUE(kyvern::data::AppendImageFailed("Driver", prompts));
+    EXPECT_EQ(ReadFileText(home.Log()), expected + "Driver image failed");
+}
+
+TEST(ShotTable, ALogThatCannotBeOpenedIsReportedAndTheRowStays) {
+    DataHome home;
+    // A folder where the log should be.
+    std::filesystem::create_directory(home.Log());
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    table.AddShot(Drive("Driver"), true, true);
+    EXPECT_EQ(prompts.messages, (Strings{"Couldn't open the logKyvern.txt file"}));
+    EXPECT_EQ(table.RowCount(), 3);
+    EXPECT_FALSE(kyvern::data::AppendImageFailed("Driver", prompts));
+    EXPECT_EQ(prompts.messages.size(), 2u);
+}
+
+namespace {
+
+class RecordingListener final : public ShotTableListener {
+public:
+    void RowsAboutToBeInserted(int f, int l) override { Add("+?", f, l); }
+    void RowsInserted(int f, int l) override { Add("+", f, l); }
+    void RowsAboutToBeRemoved(int f, int l) override { Add("-?", f, l); }
+    void RowsRemoved(int f, int l) override { Add("-", f, l); }
+    void CellsChanged(int f, int l) override { Add("c", f, l); }
+    void AboutToReset() override { events.push_back("reset?"); }
+    void Reset() override { events.push_back("reset"); }
+    void SelectionChanged() override { events.push_back("sel"); }
+    void ActiveRowChanged(int row) override { events.push_back("active " + std::to_string(row)); }
+    void DeleteLastShotEnabledChanged(bool on) override {
+        events.push_back(on ? "dls on" : "dls off");
+    }
+    void ColumnWidthChanged(int c) override { events.push_back("w " + std::to_string(c)); }
+    void SessionCleared() override { events.push_back("cleared"); }
+    std::vector<std::string> events;
+
+private:
+    void Add(const char* what, int f, int l) {
+        events.push_back(std::string(what) + " " + std::to_string(f) + "-" + std::to_string(l));
+    }
+};
+
+}  // namespace
+
+TEST(ShotTable, ViewsAreToldOfEveryChange) {
+    DataHome home;
+    RecordingPrompts prompts;
+    ShotTable table(prompts);
+    table.SetupTable();
+    RecordingListener view;
+    table.AddListener(&view);
+    table.AddListener(&view);  // once only
+    table.AddShot(Drive("Driver"), false, true);
+    EXPECT_EQ(view.events, (Strings{"+? 1-1", "+ 1-1", "+? 2-2", "+ 2-2", "c 2-2", "c 1-2",
+                                    "active 2", "dls on"}));
+    view.events.clear();
+    table.Select(2, true);
+    table.Select(2, true);  // no change, no notice
+    table.SetColumnWidth(3, 900);
+    table.DeleteLastShot();
+    EXPECT_EQ(view.events,
+              (Strings{"sel", "w 3", "dls off", "-? 2-2", "- 2-2", "-? 1-1", "- 1-1"}));
+
+    // A bulk add is one reset.
+    view.events.clear();
+    table.BeginBulkAdd();
+    for (int i = 0; i < 5; ++i)
+        table.AddShot(Drive(i % 2 ? "Wedge" : "Driver"), false, true);
+    table.EndBulkAdd();
+    EXPECT_EQ(view.events, (Strings{"reset?", "reset", "active 4", "dls on"}));
+    EXPECT_EQ(Layout(table), (Strings{"[Driver 3]", "1", "2", "3", "[Wedge 2]", "1", "2"}));
+    EXPECT_EQ(table.Cell(1, d::kGroupScoreColumn).empty(), false);  // groups computed at the end
+    EXPECT_EQ(table.CurrentRow(), 4);
+
+    view.events.clear();
+    table.ClearUnsaved();
+    table.NewSession();
+    EXPECT_EQ(view.events, (Strings{"-? 1-7", "- 1-7", "cleared", "dls off"}));
+    table.RemoveListener(&view);
+    table.AddShot(Drive("Driver"), false, true);
+    EXPECT_EQ(view.events.size(), 4u);
+}
