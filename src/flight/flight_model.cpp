@@ -210,7 +210,13 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     sideRad_ = sideAngle * kDegreesToRadians;
     backSpin_ = backSpin;
     sideSpin_ = sideSpin;
-    if (!(ballSpeed >= 5.0)) return;
+    if (!(ballSpeed >= 5.0)) {
+        // No flight: a reused model must not show the previous shot's time, height and path.
+        result_.flightTime = 0.0;
+        result_.maxHeight = 0.0;
+        result_.pointCount = 0;
+        return;
+    }
 
     areaFt2_ = 0.7853981633974475 * diameterFt_ * diameterFt_;
     massSlug_ = weightOz_ / 16.0 / kGravity;
