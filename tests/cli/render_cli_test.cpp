@@ -26,11 +26,6 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 TEST(RenderCli, WritesAFrameAndPrintsItsTruth) {
@@ -97,7 +92,7 @@ TEST(RenderCli, SeedDecidesTheNoise) {
             RunCli(With(Shot(home.File(name)), {"--speed", "200", "--seed", seed}), home.Path());
         EXPECT_EQ(r.exitCode, 0) << r.err;
         // Past the colour table and the capture header (which carries the saving time).
-        std::string bytes = Slurp(home.File(name));
+        std::string bytes = kyvern::testing::ReadFileText(home.File(name));
         return bytes.size() > 1078 + 1000 ? bytes.substr(1078 + 1000) : std::string();
     };
     const std::string a = render("a.bmp", "7");
@@ -131,7 +126,7 @@ TEST(RenderCli, RefusesBadArguments) {
         EXPECT_EQ(r.exitCode, 2) << args.back();
         EXPECT_TRUE(Contains(r.err, "usage: kyvern-cli render")) << r.err;
     }
-    EXPECT_TRUE(Slurp(file).empty());
+    EXPECT_TRUE(kyvern::testing::ReadFileText(file).empty());
 
     // The longest interval the shot cycle keeps is accepted.
     auto r = RunCli(With(Shot(file), {"--speed", "150", "--interval", "0.004"}), home.Path());

@@ -1,0 +1,145 @@
+// kyvern-cli analyze [--json] FILE.bmp...: analyses every frame of saved-image files and solves
+// each file's shot from one or two cameras, as the shot cycle does.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "analysis/analysis_codes.h"
+#include "analysis/analysis_pipeline.h"
+#include "analysis/launch_scene.h"
+#include "base/message_list.h"
+#include "base/user_prompts.h"
+#include "capture/image_file.h"
+#include "cli/command.h"
+#include "flight/ball_type.h"
+#include "shot/units.h"
+
+namespace kyvern::cli {
+namespace {
+
+using analysis::CapturedImage;
+
+std::string Triple(const analysis::Xyz& v) {
+    return "[" + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) + "]";
+}
+
+std::string Codes(const std::int32_t* codes, int count) {
+    std::string out = "[";
+    for (int i = 0; i < count; ++i)
+        out += (i ? ", " : "") + std::to_string(codes[i]);
+    return out + "]";
+}
+
+std::string FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
+    const analysis::AnalysisResult& r = frame.result;
+    const int warnings = std::clamp(r.warningCount, 0, analysis::kMaxWarnings);
+    std::string out = "{\"slot\": " + std::to_string(slot) +
+                      ", \"error\": " + std::to_string(r.errorCode) +
+                      ", \"errorText\": " + JsonString(analysis::ErrorText(r.errorCode)) +
+                      ", \"warnings\": " + Codes(r.warningCodes.data(), warnings) +
+                      ", \"pixelsPerInch\": " + JsonNumber(pixelsPerInch) + ", \"balls\": [";
+    for (int b = 0; b < 2; ++b) {
+        const analysis::BallRecord& ball = r.balls[b];
+        out += std::string(b ? ", " : "") + "{\"pix\": " + Triple(ball.pix) +
+               ", \"loc\": " + Triple(ball.loc) + ", \"planeNormal\": " + Triple(ball.planeNormal) +
+               ", \"viewNormal\": " + Triple(ball.viewNormal) +
+               ", \"lum\": " + std::to_string(ball.lum) +
+               ", \"marks\": " + std::to_string(ball.markCount) + "}";
+    }
+    return out + "]}";
+}
+
+std::string LaunchJson(bool ok, const analysis::LaunchScene& scene) {
+    std::int32_t codes[analysis::kMaxWarnings];
+    const int count = std::min(scene.WarningCount(), analysis::kMaxWarnings);
+    for (int i = 0; i < count; ++i)
+        codes[i] = scene.WarningCode(i);
+    const analysis::LaunchValues& v = scene.Values();
+    return std::string("{\"ok\": ") + (ok ? "true" : "false") +
+           ", \"error\": " + std::to_string(scene.ErrorCode()) +
+           ", \"warnings\": " + Codes(codes, count) +
+           ", \"ballSpeed\": " + JsonNumber(v.ballSpeed) +
+           ", \"ballSpeedMph\": " + JsonNumber(v.ballSpeedMph) +
+           ", \"launchAngle\": " + JsonNumber(v.launchAngle) +
+           ", \"sideAngle\": " + JsonNumber(v.sideAngle) +
+           ", \"totalSpin\": " + JsonNumber(v.totalSpin) +
+           ", \"backSpin\": " + JsonNumber(v.backSpin) +
+           ", \"sideSpin\": " + JsonNumber(v.sideSpin) + "}";
+}
+
+void PrintLaunch(bool ok, const analysis::LaunchScene& scene) {
+    if (!ok) {
+        std::printf("No launch conditions: %s\n", analysis::ErrorText(scene.ErrorCode()));
+        return;
+    }
+    const int speedUnit = shot::ReadSpeedUnit();
+    const analysis::LaunchValues& v = scene.Values();
+    std::printf("Ball speed    %.1f %s\n", shot::ToDisplaySpeed(v.ballSpeed, speedUnit),
+                shot::SpeedLabel(speedUnit));
+    std::printf("Launch angle  %.1f deg\n", v.launchAngle);
+    std::printf("Side angle    %.1f deg\n", v.sideAngle);
+    std::printf("Total spin    %.0f rpm\n", v.totalSpin);
+    std::printf("Back spin     %.0f rpm\n", v.backSpin);
+    std::printf("Side spin     %.0f rpm\n", v.sideSpin);
+    for (int i = 0; i < scene.WarningCount(); ++i) {
+        std::printf("Warning: %s\n", analysis::WarningText(scene.WarningCode(i)));
+    }
+}
+
+int RunAnalyze(const Args& args) {
+    Args files = Positionals(args, {});
+    for (const std::string& a : args) {
+        if (a.rfind("--", 0) == 0 && a != "--json") files.clear();  // an unknown flag
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "usage: kyvern-cli analyze [--json] FILE.bmp...\n");
+        return 2;
+    }
+    const bool json = HasFlag(args, "--json");
+    const flight::BallType ball;
+    analysis::AnalysisPipeline pipeline(ball.Diameter());
+    analysis::LaunchScene scene(ball.Diameter());
+    base::StderrPrompts prompts;
+    base::StdoutMessageList printed;
+    base::TextMessageList silent;
+    auto file = std::make_unique<capture::ImageFile>(prompts);
+    auto frames = std::make_unique<std::array<CapturedImage, capture::kSlotCount>>();
+    int failures = 0;
+
+    for (const std::string& path : files) {
+        analysis::FrameSet set{};
+        std::string frameJson;
+        bool loaded = file->Load(path);
+        for (int s = 0; loaded && s < capture::kSlotCount; ++s) {
+            CapturedImage& frame = (*frames)[s];
+            if (!file->GetImage(s, frame)) continue;
+            base::MessageList& messages = json ? static_cast<base::MessageList&>(silent) : printed;
+            frame.analyzed = pipeline.RunAnalysis(frame, messages);
+            if (frame.analyzed) analysis::LaunchScene::AlignNormals(frame);
+            double ppi = pipeline.Analyzer() ? pipeline.Analyzer()->pixelsPerInch() : 0.0;
+            if (!frameJson.empty()) frameJson += ", ";
+            frameJson += FrameJson(s, frame, ppi);
+            set[s] = &frame;
+        }
+        // A file that did not load has no shot: solving an empty set clears the scene.
+        const bool ok = scene.SolveLaunch(loaded ? set : analysis::FrameSet{}) && loaded;
+        if (!ok) ++failures;
+        if (json) {
+            std::printf("{\"file\": %s, \"frames\": [%s], \"launch\": %s}\n",
+                        JsonString(path).c_str(), frameJson.c_str(), LaunchJson(ok, scene).c_str());
+        } else if (loaded) {
+            std::printf("%s\n", path.c_str());
+            PrintLaunch(ok, scene);
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+const Registration kAnalyze({"analyze",
+                             "analyze [--json] FILE.bmp...   launch conditions of saved frames",
+                             RunAnalyze});
+
+}  // namespace
+}  // namespace kyvern::cli
