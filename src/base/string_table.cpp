@@ -34,6 +34,10 @@ constexpr std::array kEntries{
     Entry{MessageId::kAnalysisWarning, "Warning: %s", "警告: %s"},
     Entry{MessageId::kCouldNotOpenTrajectoryFile, "Couldn't open the flightKyvern.txt file",
           "flightKyvern.txt ファイルを開けませんでした"},
+    Entry{MessageId::kNoCamerasDetected, "No Kyverns were detected\n\nCheck IEEE1394 interface",
+          "Kyvern が検出されませんでした\n\nIEEE1394 インターフェイスを確認してください"},
+    Entry{MessageId::kNoTriggerMode, "Warning: this Kyvern does not have a trigger mode",
+          "警告: この Kyvern にはトリガーモードがありません"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

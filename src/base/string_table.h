@@ -20,6 +20,8 @@ enum class MessageId {
     kAnalysisComplete,    // format with one %.3f
     kAnalysisWarning,     // format with one %s
     kCouldNotOpenTrajectoryFile,
+    kNoCamerasDetected,
+    kNoTriggerMode,
     kCount
 };
 
