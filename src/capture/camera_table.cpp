@@ -84,6 +84,8 @@ void CameraTable::EnumerateAndStart() {
     std::array<CameraInfo, kCameraSlots> infos;
     int count = kCameraSlots;
     if (!driver_.EnumerateCameras(infos, count)) {
+        // A bus that cannot be enumerated reports no camera.
+        cameraCount_ = 0;
         prompts_.Message(base::Text(base::MessageId::kNoCamerasDetected));
         return;
     }

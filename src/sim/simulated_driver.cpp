@@ -118,7 +118,8 @@ bool SimulatedCameraDriver::EnumerateCameras(
         }
     }
     count = present;
-    return true;
+    // An empty bus fails like a bus without cameras, so the table says that none was found.
+    return present > 0;
 }
 
 bool SimulatedCameraDriver::Initialize(int slot, int busIndex) {

@@ -262,6 +262,8 @@ TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
         std::this_thread::yield();
     }
     EXPECT_EQ(rig.table.CameraCount(), 0);
+    ASSERT_EQ(rig.prompts.messages.size(), 1u);
+    EXPECT_EQ(rig.prompts.messages[0], "No Kyverns were detected\n\nCheck IEEE1394 interface");
     EXPECT_FALSE(rig.table.IsConnected(0));
     EXPECT_EQ(rig.table.DeviceText(), "Kyvern: ");
 }
