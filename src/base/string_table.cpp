@@ -75,6 +75,10 @@ constexpr std::array kEntries{
     Entry{MessageId::kCouldNotCreateDataFile, "Couldn't create the data file", "データファイルを作成できませんでした"},
     Entry{MessageId::kCannotOpenFile, "Can't open file", "ファイルを開けません"},
     Entry{MessageId::kCouldNotOpenShotLog, "Couldn't open the logKyvern.txt file", "logKyvern.txt ファイルを開けませんでした"},
+    Entry{MessageId::kNoCamerasDetected, "No Kyverns were detected\n\nCheck IEEE1394 interface",
+          "Kyvern が検出されませんでした\n\nIEEE1394 インターフェイスを確認してください"},
+    Entry{MessageId::kNoTriggerMode, "Warning: this Kyvern does not have a trigger mode",
+          "警告: この Kyvern にはトリガーモードがありません"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

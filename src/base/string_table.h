@@ -58,6 +58,8 @@ enum class MessageId {
     kCouldNotCreateDataFile,
     kCannotOpenFile,
     kCouldNotOpenShotLog,
+    kNoCamerasDetected,
+    kNoTriggerMode,
     kCount
 };
 

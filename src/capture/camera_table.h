@@ -1,0 +1,150 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "base/user_prompts.h"
+#include "capture/camera_driver.h"
+
+namespace kyvern::capture {
+
+inline constexpr std::size_t kCameraFrameBytes = 3145728;  // 1024 x 1024 pixels of 3 bytes
+inline constexpr std::uint32_t kNoSerial = 0xFFFFFFFFu;
+inline constexpr int kMinBrightness = 0;
+inline constexpr int kMaxBrightness = 10;
+inline constexpr long kGainBase = 225;
+inline constexpr long kGainStep = 10;
+
+// Registers the table writes as they stand; their meaning is the camera's.
+inline constexpr std::uint32_t kRegisterShutterSetup = 0x81C;
+inline constexpr std::uint32_t kShutterSetupValue = 0x8200010F;
+inline constexpr std::uint32_t kRegisterStrobeA = 0x1120;
+inline constexpr std::uint32_t kRegisterStrobeB = 0x1110;
+
+// One speed mode of the strobe and the camera.
+struct SpeedMode {
+    const char* name;  // the Camera/Speed setting
+    int number;
+    double strobeInterval;    // seconds between the two flashes
+    float shutter;            // absolute value of property 12, milliseconds
+    std::uint32_t registerA;  // written to 0x1120
+    std::uint32_t registerB;  // written to 0x1110
+};
+
+// The four modes in the order Fast, Medium, Slow, SuperSlow.
+const std::array<SpeedMode, 4>& SpeedModes();
+// The mode of this number, of this setting (case ignored), or of this pair of register values.
+const SpeedMode* SpeedModeOfNumber(int number);
+const SpeedMode* SpeedModeOfName(std::string_view name);
+const SpeedMode* SpeedModeOfRegisters(std::uint32_t registerA, std::uint32_t registerB);
+
+// The cameras of the bus in four fixed slots: start in external-trigger mode, speed mode and
+// brightness, one grab thread per camera parking converted gray frames, fetch with the
+// handedness mirroring, and a fresh start whenever a camera arrives or leaves.
+//
+// Threads: the window thread calls everything; each started camera has a grab thread; the
+// driver delivers bus messages on its own thread. A frame is handed over under the slot's
+// lock, so a frame being fetched is never overwritten half-way.
+class CameraTable {
+public:
+    // prompts shows the messages; settingsPath is the settings file read for the speed,
+    // brightness and hand (the program folder's when empty).
+    CameraTable(CameraDriver& driver, base::UserPrompts& prompts, std::string settingsPath = {});
+    ~CameraTable();
+    CameraTable(const CameraTable&) = delete;
+    CameraTable& operator=(const CameraTable&) = delete;
+
+    void InitCameras();
+    void EnumerateAndStart();
+    bool StartCamera(int slot);
+    bool ApplySpeedAndBrightness();
+    bool SetSpeedMode(int mode, int slot);
+    bool SetGain(long value, int slot);
+    void OnBusMessage(int userValue, int message);
+    bool StopCamera(int slot);
+    void StopAll();
+    void Shutdown();
+
+    // Queries by serial number; slot numbers are 0 to 3, none is -1.
+    int SlotOfSerial(std::uint32_t serial) const;
+    std::uint32_t SerialOfSlot(int slot) const;
+    bool HasNewFrame(std::uint32_t serial) const;
+    bool IsConnected(std::uint32_t serial) const;
+    int FrameWidth(std::uint32_t serial) const;
+    int FrameHeight(std::uint32_t serial) const;
+    double StrobeInterval() const;
+    static const char* Version() { return "Kyvern v3.0.1"; }
+    std::string DeviceText() const;
+
+    // Copies the waiting frame of this camera into destination (width x height bytes), turned
+    // by 180 degrees for a right-handed player and mirrored top to bottom for a left-handed one.
+    bool FetchFrame(std::uint8_t* destination, std::uint32_t serial);
+    // The copy FetchFrame makes: a w x h frame from source into destination.
+    static void MirrorFrame(const std::uint8_t* source, std::uint8_t* destination, int w, int h,
+                            bool leftHanded);
+
+    // State of the table, for displays and tests.
+    int CameraCount() const;
+    long GainValue() const;
+    bool IsPresent(int slot) const;
+    CameraInfo InfoOfSlot(int slot) const;
+    int FrameCount(int slot) const;
+
+    // The pause of the grab loop between two grabs (50 ms).
+    void SetGrabPause(std::chrono::microseconds pause) { grabPause_.store(pause.count()); }
+
+private:
+    struct Slot {
+        int index = 0;
+        std::atomic<bool> connected{false};
+        std::atomic<bool> present{false};
+        CameraInfo info;
+        std::thread grabThread;
+        // Wakes the grab loop's pause when the camera stops.
+        std::mutex pauseMutex;
+        std::condition_variable pauseWake;
+
+        // The hand-over, under frameMutex: the grab thread converts into work, then swaps it
+        // with parked and raises newFrame; a fetch reads parked under the same lock.
+        mutable std::mutex frameMutex;
+        std::unique_ptr<std::uint8_t[]> work;
+        std::unique_ptr<std::uint8_t[]> parked;
+        bool newFrame = false;
+        int frameCount = 0;
+        int width = 0;
+        int height = 0;
+    };
+
+    std::string ReadCameraSetting(const char* key, const char* defaultValue) const;
+    bool LeftHanded() const;
+    void GrabLoop(Slot& slot);
+    void GrabOne(Slot& slot);
+    const Slot* SlotBySerial(std::uint32_t serial) const;
+    static bool ValidSlot(int slot) { return slot >= 0 && slot < kCameraSlots; }
+
+    CameraDriver& driver_;
+    base::UserPrompts& prompts_;
+    std::string settingsPath_;
+    // Serialises the window thread and the bus-message thread; never taken by a grab thread.
+    mutable std::recursive_mutex tableMutex_;
+    std::array<Slot, kCameraSlots> slots_;
+    int cameraCount_ = 0;
+    double strobeInterval_ = 0.0;
+    long gainValue_ = 0;
+    bool contextsCreated_ = false;
+    bool callbackRegistered_ = false;
+    bool shutDown_ = false;
+    std::atomic<std::int64_t> grabPause_{50000};  // microseconds
+};
+
+}  // namespace kyvern::capture

@@ -1,0 +1,117 @@
+// kyvern-cli cameras [--json] [--driver NAME] [--simulate]: the cameras that the configured
+// camera back-end finds, started as the program starts them.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/config_store.h"
+#include "base/program_folder.h"
+#include "base/string_table.h"
+#include "base/user_prompts.h"
+#include "capture/camera_backends.h"
+#include "capture/camera_table.h"
+#include "cli/command.h"
+#include "sim/simulated_driver.h"
+
+namespace kyvern::cli {
+namespace {
+
+constexpr const char* kUsage = "usage: kyvern-cli cameras [--json] [--driver NAME] [--simulate]\n";
+
+struct Row {
+    std::uint32_t serial;
+    int slot;
+    int width;
+    int height;
+};
+
+int RunCameras(const Args& args) {
+    bool complete = true;
+    std::string driverName = FlagValue(args, "--driver", "", complete);
+    if (!complete || !Positionals(args, {"--driver"}).empty()) {
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
+    if (HasFlag(args, "--simulate")) driverName = "Simulated";
+    if (driverName.empty()) driverName = base::ReadSetting("Camera", "Driver", "Auto", 20);
+
+    std::unique_ptr<capture::CameraDriver> driver;
+    if (base::EqualsNoCase(driverName, "Simulated")) {
+        driver = std::make_unique<sim::SimulatedCameraDriver>(
+            sim::ReadSimulatorOptions(base::SettingsPath()));
+    } else if (base::EqualsNoCase(driverName, "Auto") ||
+               base::EqualsNoCase(driverName, "GenICam") ||
+               base::EqualsNoCase(driverName, "IIDC")) {
+        driver = capture::MakeHardwareDriver(driverName);
+    } else {
+        std::fprintf(stderr, "kyvern-cli cameras: unknown camera driver \"%s\"\n",
+                     driverName.c_str());
+        return 2;
+    }
+
+    base::StderrPrompts prompts;
+    std::string speed = "-";
+    long gain = 0;
+    std::string name = "none";
+    std::vector<Row> rows;
+    if (driver) {
+        name = driver->Name();
+        capture::CameraTable table(*driver, prompts);
+        table.InitCameras();
+        const std::string setting = base::ReadSetting("Camera", "Speed", "Medium", 20);
+        if (const capture::SpeedMode* mode = capture::SpeedModeOfName(setting)) speed = mode->name;
+        gain = table.GainValue();
+        for (int slot = 0; slot < capture::kCameraSlots; ++slot) {
+            if (!table.IsPresent(slot)) continue;
+            int mode = 0;
+            int rate = 0;
+            driver->GetCurrentVideoMode(slot, mode, rate);
+            Row row{table.SerialOfSlot(slot), slot, 0, 0};
+            if (mode == capture::kVideoMode640x480) {
+                row.width = 640;
+                row.height = 480;
+            } else if (mode == capture::kVideoMode1024x768) {
+                row.width = 1024;
+                row.height = 768;
+            }
+            rows.push_back(row);
+        }
+        table.Shutdown();
+    } else {
+        // No back-end of this kind is built: as a bus without cameras.
+        prompts.Message(base::Text(base::MessageId::kNoCamerasDetected));
+    }
+
+    if (HasFlag(args, "--json")) {
+        std::string out = "[";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Row& r = rows[i];
+            if (i > 0) out += ", ";
+            char size[32];
+            std::snprintf(size, sizeof size, "%dx%d", r.width, r.height);
+            out += "{\"serial\": " + std::to_string(r.serial) +
+                   ", \"slot\": " + std::to_string(r.slot) + ", \"size\": " + JsonString(size) +
+                   ", \"width\": " + std::to_string(r.width) +
+                   ", \"height\": " + std::to_string(r.height) +
+                   ", \"speedMode\": " + JsonString(speed) + ", \"gain\": " + std::to_string(gain) +
+                   ", \"driver\": " + JsonString(name) + "}";
+        }
+        out += "]";
+        std::printf("%s\n", out.c_str());
+    } else {
+        std::printf("%s cameras: %zu\n", name.c_str(), rows.size());
+        for (const Row& r : rows) {
+            std::printf("  slot %d: serial %ld, %d x %d, speed %s, gain %ld\n", r.slot,
+                        static_cast<long>(r.serial), r.width, r.height, speed.c_str(), gain);
+        }
+    }
+    return 0;
+}
+
+const Registration kCameras({"cameras",
+                             "cameras [--json] [--driver NAME] [--simulate]   the cameras found",
+                             RunCameras});
+
+}  // namespace
+}  // namespace kyvern::cli

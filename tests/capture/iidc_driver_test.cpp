@@ -1,0 +1,80 @@
+#ifdef KYVERN_HAVE_IIDC
+
+#include "capture/iidc/iidc_driver.h"
+
+#include <dc1394/dc1394.h>
+#include <gtest/gtest.h>
+
+#include "capture/camera_table.h"
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+
+using namespace kyvern::capture;
+
+TEST(IidcDriver, MapsTheTableTermsOntoIidc) {
+    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_640x480_MONO8), 5);
+    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_1024x768_MONO8), 8);
+    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_640x480_YUV422), 0);
+    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_1024x768_MONO16), 0);
+    EXPECT_EQ(iidc::Dc1394ModeOf(5), DC1394_VIDEO_MODE_640x480_MONO8);
+    EXPECT_EQ(iidc::Dc1394ModeOf(8), DC1394_VIDEO_MODE_1024x768_MONO8);
+    EXPECT_EQ(iidc::Dc1394ModeOf(3), 0);
+
+    // Sources count from 0; one out of range falls back to the first.
+    EXPECT_EQ(iidc::SourceIndexOf(DC1394_TRIGGER_SOURCE_0), 0);
+    EXPECT_EQ(iidc::SourceIndexOf(DC1394_TRIGGER_SOURCE_3), 3);
+    EXPECT_EQ(iidc::Dc1394SourceOf(2), DC1394_TRIGGER_SOURCE_2);
+    EXPECT_EQ(iidc::Dc1394SourceOf(99), DC1394_TRIGGER_SOURCE_0);
+    EXPECT_EQ(iidc::Dc1394SourceOf(-1), DC1394_TRIGGER_SOURCE_0);
+    for (int s = 0; s < 4; ++s)
+        EXPECT_EQ(iidc::SourceIndexOf(iidc::Dc1394SourceOf(s)), s);
+
+    // Polarity 0, as the table sets it, is active low.
+    EXPECT_EQ(iidc::Dc1394PolarityOf(0), DC1394_TRIGGER_ACTIVE_LOW);
+    EXPECT_EQ(iidc::Dc1394PolarityOf(1), DC1394_TRIGGER_ACTIVE_HIGH);
+    EXPECT_EQ(iidc::PolarityOf(DC1394_TRIGGER_ACTIVE_LOW), 0);
+    EXPECT_EQ(iidc::PolarityOf(DC1394_TRIGGER_ACTIVE_HIGH), 1);
+
+    EXPECT_EQ(iidc::SerialOf(0x00B09D0100A1B2C3ull), 0x0100A1B2C3ull & 0xFFFFFFFFull);
+    EXPECT_EQ(iidc::SerialOf(0x00B09D0100A1B2C3ull), 0x00A1B2C3u);
+
+    // The speed modes' shutter in seconds.
+    EXPECT_FLOAT_EQ(iidc::ShutterSecondsOf(1.4f), 0.0014f);
+    EXPECT_FLOAT_EQ(iidc::ShutterSecondsOf(4.4f), 0.0044f);
+
+    // Gains 225 to 325 within a feature's bounds.
+    EXPECT_EQ(iidc::ClampFeature(235, 0, 1023), 235u);
+    EXPECT_EQ(iidc::ClampFeature(325, 0, 300), 300u);
+    EXPECT_EQ(iidc::ClampFeature(225, 250, 700), 250u);
+    EXPECT_EQ(iidc::ClampFeature(-5, 0, 10), 0u);
+}
+
+// Without IEEE 1394 cameras the driver finds none: the table says so and runs on.
+TEST(IidcDriver, AnEmptyBusIsReportedAndTheTableRunsOn) {
+    kyvern::testing::TempDir home;
+    kyvern::testing::RecordingPrompts prompts;
+    IidcDriver driver(std::chrono::milliseconds(50));
+    {
+        CameraTable table(driver, prompts, home.File("Kyvern.ini"));
+        table.InitCameras();
+        EXPECT_EQ(table.CameraCount(), 0);
+        EXPECT_FALSE(table.IsPresent(0));
+        EXPECT_EQ(table.DeviceText(), "Kyvern: ");
+        if (driver.Available()) {
+            ASSERT_EQ(prompts.messages.size(), 1u);
+            EXPECT_EQ(prompts.messages[0], "No Kyverns were detected\n\nCheck IEEE1394 interface");
+        }
+        // Every slot operation of an absent camera fails without touching the library.
+        long a = 0, b = 0;
+        bool autoMode = false;
+        GrabbedImage image;
+        EXPECT_FALSE(driver.Initialize(0, 0));
+        EXPECT_FALSE(driver.GetCameraProperty(0, kPropertyGain, a, b, autoMode));
+        EXPECT_FALSE(driver.SetCameraRegister(0, kRegisterStrobeA, 0x80010000));
+        EXPECT_FALSE(driver.GrabImage(0, image));
+        EXPECT_FALSE(driver.Start(0, kVideoMode1024x768, 0));
+        table.Shutdown();
+    }
+}
+
+#endif  // KYVERN_HAVE_IIDC

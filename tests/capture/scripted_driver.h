@@ -1,0 +1,251 @@
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/camera_driver.h"
+
+namespace kyvern::testing {
+
+// A camera library double: records the calls of the window thread in order, fails the calls
+// named in failing, and hands out the frames queued for each slot (or, in endless mode, a
+// fresh uniform frame on every grab).
+class ScriptedDriver final : public capture::CameraDriver {
+public:
+    struct Frame {
+        int videoMode = capture::kVideoMode640x480;
+        int rows = 480;
+        int columns = 640;
+        std::vector<std::uint8_t> pixels;
+    };
+
+    std::string Name() const override { return "Scripted"; }
+
+    bool CreateContext(int slot) override { return Record("CreateContext", slot); }
+    bool DestroyContext(int slot) override { return Record("DestroyContext", slot); }
+
+    bool ModifyCallback(int slot, capture::BusCallback callback, int userValue, bool add) override {
+        if (!Record("ModifyCallback", slot, userValue, add)) return false;
+        std::lock_guard lock(mutex_);
+        callback_ = add ? std::move(callback) : capture::BusCallback{};
+        return true;
+    }
+
+    bool EnumerateCameras(std::array<capture::CameraInfo, capture::kCameraSlots>& infos,
+                          int& count) override {
+        if (!Record("EnumerateCameras", count)) return false;
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (const auto& c : cameras) {
+            if (n == count) break;
+            infos[n++] = c;
+        }
+        count = n;
+        return true;
+    }
+
+    bool Initialize(int slot, int busIndex) override {
+        return Record("Initialize", slot, busIndex);
+    }
+    bool GetCurrentVideoMode(int slot, int& mode, int& rate) override {
+        mode = videoMode;
+        rate = 4;
+        return Record("GetCurrentVideoMode", slot);
+    }
+    bool Start(int slot, int mode, int rate) override {
+        if (!Record("Start", slot, mode, rate)) return false;
+        std::lock_guard lock(mutex_);
+        stopped_[slot] = false;
+        return true;
+    }
+    bool Stop(int slot) override {
+        Record("Stop", slot);
+        {
+            std::lock_guard lock(mutex_);
+            stopped_[slot] = true;
+        }
+        wake_.notify_all();
+        return true;
+    }
+    bool QueryTrigger(int slot, bool& present) override {
+        present = triggerPresent;
+        return Record("QueryTrigger", slot);
+    }
+    bool GetTrigger(int slot, int& polarity, int& source, int& raw, int& mode) override {
+        polarity = 1;
+        source = 7;
+        raw = 0x55;
+        mode = 3;
+        return Record("GetTrigger", slot);
+    }
+    bool SetTrigger(int slot, bool on, int polarity, int source, int mode, int parameter) override {
+        return Record("SetTrigger", slot, on, polarity, source, mode, parameter);
+    }
+    bool GetCameraProperty(int slot, int property, long& a, long& b, bool& autoMode) override {
+        a = 300;
+        b = 42;
+        autoMode = true;
+        return Record("GetCameraProperty", slot, property);
+    }
+    bool SetCameraProperty(int slot, int property, long a, long b, bool autoMode) override {
+        return Record("SetCameraProperty", slot, property, a, b, autoMode);
+    }
+    bool SetCameraAbsProperty(int slot, int property, float value) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "SetCameraAbsProperty(%d,%d,%.1f)", slot, property,
+                      double(value));
+        return RecordText("SetCameraAbsProperty", text);
+    }
+    bool SetCameraRegister(int slot, std::uint32_t address, std::uint32_t value) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "SetCameraRegister(%d,0x%X,0x%08X)", slot,
+                      unsigned(address), unsigned(value));
+        return RecordText("SetCameraRegister", text);
+    }
+
+    bool GrabImage(int slot, capture::GrabbedImage& image) override {
+        std::unique_lock lock(mutex_);
+        ++grabCalls_[slot];
+        grabbed_.notify_all();
+        wake_.wait(lock, [&] {
+            return stopped_[slot] || !queue_[slot].empty() || produced_[slot] < endless_[slot];
+        });
+        if (stopped_[slot]) return false;
+        if (queue_[slot].empty()) {
+            // Endless mode: every byte of the frame carries its number.
+            const auto value = std::uint8_t(++produced_[slot]);
+            current_[slot].videoMode = capture::kVideoMode640x480;
+            current_[slot].rows = 480;
+            current_[slot].columns = 640;
+            current_[slot].pixels.assign(640 * 480, value);
+        } else {
+            current_[slot] = std::move(queue_[slot].front());
+            queue_[slot].pop_front();
+        }
+        image.videoMode = current_[slot].videoMode;
+        image.rows = current_[slot].rows;
+        image.columns = current_[slot].columns;
+        image.rowBytes = current_[slot].columns;
+        image.data = current_[slot].pixels.data();
+        return true;
+    }
+    bool GetColorProcessingMethod(int, int& method) override {
+        method = colorMethod;
+        return true;
+    }
+    bool GetColorTileFormat(int, int& tile) override {
+        tile = 0;
+        return true;
+    }
+    bool ConvertImage(int, const capture::GrabbedImage& image, std::uint8_t* destination,
+                      std::size_t capacity) override {
+        return capture::ConvertMono8(image, destination, capacity);
+    }
+    bool InplaceWhiteBalance(int slot, std::uint8_t*, int rows, int columns) override {
+        std::lock_guard lock(mutex_);
+        whiteBalanced_.push_back(std::to_string(slot) + ":" + std::to_string(rows) + "x" +
+                                 std::to_string(columns));
+        return true;
+    }
+
+    // Test controls.
+    void Queue(int slot, Frame frame) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_[slot].push_back(std::move(frame));
+        }
+        wake_.notify_all();
+    }
+    void Endless(int slot, int frames) {
+        {
+            std::lock_guard lock(mutex_);
+            endless_[slot] = frames;
+        }
+        wake_.notify_all();
+    }
+    int Produced(int slot) {
+        std::lock_guard lock(mutex_);
+        return produced_[slot];
+    }
+    // Waits until the table has asked slot for its count-th frame, which means every frame
+    // before it has been parked.
+    void WaitForGrabCalls(int slot, int count) {
+        std::unique_lock lock(mutex_);
+        grabbed_.wait(lock, [&] { return grabCalls_[slot] >= count; });
+    }
+    int GrabCalls(int slot) {
+        std::lock_guard lock(mutex_);
+        return grabCalls_[slot];
+    }
+    // Delivers a bus message on a thread of its own, as a library does, and waits for it.
+    void Deliver(int message) {
+        capture::BusCallback callback;
+        {
+            std::lock_guard lock(mutex_);
+            callback = callback_;
+        }
+        if (!callback) return;
+        std::thread([&] { callback(0, message); }).join();
+    }
+    bool HasCallback() {
+        std::lock_guard lock(mutex_);
+        return bool(callback_);
+    }
+    std::vector<std::string> Calls() {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    void ClearCalls() {
+        std::lock_guard lock(mutex_);
+        calls_.clear();
+    }
+    std::vector<std::string> WhiteBalanced() {
+        std::lock_guard lock(mutex_);
+        return whiteBalanced_;
+    }
+
+    // Scripted answers; set them before the table runs.
+    std::vector<capture::CameraInfo> cameras;
+    std::set<std::string> failing;
+    bool triggerPresent = true;
+    int videoMode = capture::kVideoMode640x480;
+    int colorMethod = 0;
+
+private:
+    template <typename... Args>
+    bool Record(const char* name, Args... args) {
+        std::string text = std::string(name) + "(";
+        bool first = true;
+        ((text += (first ? "" : ",") + std::to_string(args), first = false), ...);
+        text += ")";
+        return RecordText(name, text);
+    }
+    bool RecordText(const char* name, const std::string& text) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(text);
+        return failing.count(name) == 0 && failing.count(text) == 0;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable grabbed_;
+    std::vector<std::string> calls_;
+    std::vector<std::string> whiteBalanced_;
+    capture::BusCallback callback_;
+    std::array<bool, capture::kCameraSlots> stopped_{};
+    std::array<std::deque<Frame>, capture::kCameraSlots> queue_;
+    std::array<Frame, capture::kCameraSlots> current_;
+    std::array<int, capture::kCameraSlots> endless_{};
+    std::array<int, capture::kCameraSlots> produced_{};
+    std::array<int, capture::kCameraSlots> grabCalls_{};
+};
+
+}  // namespace kyvern::testing
