@@ -237,11 +237,19 @@ std::string ConfigStore::ReadSetting(const std::string& path, std::string_view s
 
 bool ConfigStore::WriteSetting(const std::string& path, std::string_view section,
                                std::string_view key, std::string_view value) {
+    return WriteSettings(path, {Write{std::string(section), std::string(key), std::string(value)}});
+}
+
+bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write>& writes) {
     namespace fs = std::filesystem;
-    if (path.empty() || Trim(section).empty() || Trim(key).empty()) return false;
-    // A line break inside a name or value would forge other lines of the file.
-    for (std::string_view part : {section, key, value}) {
-        if (part.find_first_of("\r\n") != std::string_view::npos) return false;
+    if (path.empty()) return false;
+    for (const Write& w : writes) {
+        if (Trim(w.section).empty() || Trim(w.key).empty()) return false;
+        // A line break inside a name or value would forge other lines of the file.
+        for (std::string_view part :
+             {std::string_view(w.section), std::string_view(w.key), std::string_view(w.value)}) {
+            if (part.find_first_of("\r\n") != std::string_view::npos) return false;
+        }
     }
     std::error_code ec;
     fs::path target(path);
@@ -261,7 +269,9 @@ bool ConfigStore::WriteSetting(const std::string& path, std::string_view section
         ok = false;
     }
     if (ok) {
-        std::string updated = SetValue(text, section, key, value);
+        std::string updated = std::move(text);
+        for (const Write& w : writes)
+            updated = SetValue(updated, w.section, w.key, w.value);
         std::string tempPath = path + ".XXXXXX";
         std::vector<char> name(tempPath.begin(), tempPath.end());
         name.push_back('\0');

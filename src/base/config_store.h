@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kyvern::base {
 
@@ -24,6 +25,14 @@ public:
     // lock, so a reader never sees half a file and concurrent writers lose no key.
     static bool WriteSetting(const std::string& path, std::string_view section,
                              std::string_view key, std::string_view value);
+
+    // Several keys in one replacement of the file: a reader sees all of them or none.
+    struct Write {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    static bool WriteSettings(const std::string& path, const std::vector<Write>& writes);
 
     // The in-memory rule behind ReadSetting, for callers that already hold the text.
     static bool FindValue(std::string_view text, std::string_view section, std::string_view key,

@@ -49,8 +49,15 @@ StatusFile::StatusFile(std::string path) : path_(std::move(path)) {
 
 std::string StatusFile::Path() const { return path_.empty() ? base::StatusPath() : path_; }
 
+StatusFile::Batch::~Batch() {
+    if (--file_.batchDepth_ > 0 || file_.pending_.empty()) return;
+    base::ConfigStore::WriteSettings(file_.Path(), file_.pending_);
+    file_.pending_.clear();
+}
+
 void StatusFile::Write(const char* section, const char* key, const std::string& value) {
-    base::ConfigStore::WriteSetting(Path(), section, key, value);
+    Batch batch(*this);
+    pending_.push_back({section, key, value});
 }
 
 void StatusFile::WriteNumber(const char* section, const char* key, const char* format,
@@ -60,9 +67,13 @@ void StatusFile::WriteNumber(const char* section, const char* key, const char* f
     Write(section, key, text);
 }
 
-void StatusFile::WriteExecutable() { Write(kStatus, "Executable", context_.executable); }
+void StatusFile::WriteExecutable() {
+    Batch batch(*this);
+    Write(kStatus, "Executable", context_.executable);
+}
 
 void StatusFile::BeginImage() {
+    Batch batch(*this);
     Write(kStatus, "Status", "New Image");
     Write(kStatus, "Analysis", "Processing");
     Write(kStatus, "Version", context_.title);
@@ -70,6 +81,7 @@ void StatusFile::BeginImage() {
 }
 
 void StatusFile::ClearResults() {
+    Batch batch(*this);
     WriteBall(0, 0, 0, 0, 0, 0, 0);
     WriteClub(0, 0, 0, 0, 0, 0, 0, 0);
     WriteShaft();
@@ -106,6 +118,7 @@ std::string StatusFile::DeviceText() const {
 
 void StatusFile::WriteBall(double speed, double verticalAngle, double sideAngle, double totalSpin,
                            double backSpin, double sideSpin, double distance) {
+    Batch batch(*this);
     Write(kBall, "Version", kCameraVersion);
     Write(kBall, "Device", DeviceText());
     WriteNumber(kBall, "Distance", "%.1f", distance);
@@ -120,6 +133,7 @@ void StatusFile::WriteBall(double speed, double verticalAngle, double sideAngle,
 void StatusFile::WriteClub(double speed, double pathAngle, double faceAngle, double faceRotation,
                            double tempo, double effectiveLoft, double dxFromToe,
                            double angleOfAttack) {
+    Batch batch(*this);
     Write(kClub, "Version", kClubSensorVersion);
     Write(kClub, "Device", context_.clubDevice);
     WriteNumber(kClub, "SpeedFPS", "%.1f", speed);
@@ -134,16 +148,19 @@ void StatusFile::WriteClub(double speed, double pathAngle, double faceAngle, dou
 }
 
 void StatusFile::WriteShaft() {
+    Batch batch(*this);
     Write("Shaft", "Version", "Shaft v0.0.0");
     Write("Shaft", "Device", "None");
 }
 
 void StatusFile::WriteGolfer() {
+    Batch batch(*this);
     Write("Golfer", "Version", "Golfer v0.0.0");
     Write("Golfer", "Device", "None");
 }
 
 void StatusFile::WriteWeather() {
+    Batch batch(*this);
     flight::Weather weather = flight::ReadWeather();
     WriteNumber("Weather", "Temperature", "%.1f", weather.temperature);
     WriteNumber("Weather", "Altitude", "%.1f", weather.altitude);
@@ -154,6 +171,7 @@ void StatusFile::WriteWeather() {
 }
 
 void StatusFile::WriteAnalysis(double launchEfficiency, double pti) {
+    Batch batch(*this);
     Write("Analysis", "Version", kAnalysisVersion);
     WriteNumber("Analysis", "LaunchEfficiency", "%.1f", launchEfficiency);
     WriteNumber("Analysis", "PTI", "%.2f", pti);
@@ -161,6 +179,7 @@ void StatusFile::WriteAnalysis(double launchEfficiency, double pti) {
 
 void StatusFile::WriteFlight(double carryDR, double carryOL, double totalDR, double totalOL,
                              double roll, double maxHeight, double flightTime) {
+    Batch batch(*this);
     Write("Flight", "Version", kFlightModelVersion);
     WriteNumber("Flight", "CarryDRft", "%.1f", carryDR);
     WriteNumber("Flight", "CarryOLft", "%.1f", carryOL);
@@ -173,6 +192,7 @@ void StatusFile::WriteFlight(double carryDR, double carryOL, double totalDR, dou
 
 void StatusFile::WriteImageBallData(int n, const double pixel[3], const double location[3],
                                     const double rotation[3], double luminance) {
+    Batch batch(*this);
     char key[32];
     std::snprintf(key, sizeof key, "Pixel%d", n);
     Write("ImageBallData", key, Triple("%.1f, %.1f, %.1f", pixel));
@@ -185,6 +205,7 @@ void StatusFile::WriteImageBallData(int n, const double pixel[3], const double l
 }
 
 void StatusFile::CompleteSuccess(bool isUpdate) {
+    Batch batch(*this);
     Write(kStatus, "ErrorCode", "");
     Write(kStatus, "Status", "Completed");
     Write(kStatus, "Analysis", isUpdate ? "Update" : "Success");
@@ -210,6 +231,7 @@ void StatusFile::CompleteSuccess(bool isUpdate) {
 }
 
 void StatusFile::CompleteTerminated() {
+    Batch batch(*this);
     ClearResults();
     Write(kStatus, "Status", "Completed");
     Write(kStatus, "Analysis", "Terminated");
@@ -225,6 +247,7 @@ void StatusFile::CompleteTerminated() {
 }
 
 void StatusFile::Unlock() {
+    Batch batch(*this);
     Write(kStatus, "DateTime", shot::FormatTimeStamp(std::time(nullptr)));
     Write(kStatus, "Lock", "Unlocked");
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/config_store.h"
+
 #include "analysis/captured_image.h"
 
 namespace kyvern::links {
@@ -64,11 +66,26 @@ public:
     std::string Path() const;
 
 private:
+    // Collects the writes of one operation so that the file is replaced once with all of them:
+    // a reader never sees an operation half done, and clearing the results costs one write.
+    class Batch {
+    public:
+        explicit Batch(StatusFile& file) : file_(file) { ++file_.batchDepth_; }
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        StatusFile& file_;
+    };
+
     void Write(const char* section, const char* key, const std::string& value);
     void WriteNumber(const char* section, const char* key, const char* format, double value);
 
     std::string path_;
     StatusContext context_;
+    std::vector<base::ConfigStore::Write> pending_;
+    int batchDepth_ = 0;
 };
 
 // The ball's distance from the cameras: the mean depth of both ball images over the frames

@@ -173,3 +173,20 @@ TEST(ProgramFolder, FollowsTheEnvironmentAndNamesItsFiles) {
         EXPECT_EQ(kyvern::base::ProgramFolder(), "/srv/data/Kyvern");
     }
 }
+
+TEST(ConfigStore, BatchedWritesLandTogetherOrNotAtAll) {
+    TempDir dir;
+    std::string path = dir.File("status.ini");
+    ASSERT_TRUE(ConfigStore::WriteSettings(path, {{"Ball", "Speed", "0.0"},
+                                                  {"Ball", "Spin", "0"},
+                                                  {"Status", "Lock", "Locked"},
+                                                  {"ball", "speed", "150.5"}}));
+    // The last writer of a key also sets its spelling.
+    EXPECT_EQ(ReadFileText(path), "[Ball]\nspeed=150.5\nSpin=0\n[Status]\nLock=Locked\n");
+    // One bad entry refuses the whole batch.
+    EXPECT_FALSE(
+        ConfigStore::WriteSettings(path, {{"Status", "Lock", "Unlocked"}, {"Ball", "", "1"}}));
+    EXPECT_FALSE(ConfigStore::WriteSettings(
+        path, {{"Status", "Lock", "Unlocked"}, {"Ball", "Spin", "1\n[X]"}}));
+    EXPECT_EQ(ConfigStore::ReadSetting(path, "Status", "Lock", "", 20), "Locked");
+}
