@@ -49,6 +49,8 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       edgePoints_(new EdgePoint[kMaxEdgePoints]),
       livePoints_(new EdgePoint[kMaxEdgePoints]),
       farTable_(new std::uint8_t[kFarTableSide * kFarTableSide]),
+      liveX_(new double[kFarTableSide]),
+      liveY_(new double[kFarTableSide]),
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
       brightEvery2_(new std::int32_t[kFramePixelCapacity]),

@@ -208,6 +208,8 @@ class ImageAnalyzer {
     std::unique_ptr<EdgePoint[]> livePoints_;  // scratch of the circle fit
     static constexpr int kFarTableSide = 1024;
     std::unique_ptr<std::uint8_t[]> farTable_;  // pairs of live points more than 20 apart
+    std::unique_ptr<double[]> liveX_;           // live points as doubles, kFarTableSide
+    std::unique_ptr<double[]> liveY_;
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
