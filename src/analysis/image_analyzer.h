@@ -213,6 +213,9 @@ class ImageAnalyzer {
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
+    std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks
+    std::unique_ptr<double[]> markY_;
+    std::unique_ptr<double[]> markZ_;
     int axisCandidateCount_ = 0;
 
     // Running sums over the linear pixel index: bright counts and bright index sums along
