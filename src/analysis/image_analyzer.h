@@ -208,9 +208,14 @@ class ImageAnalyzer {
     std::unique_ptr<EdgePoint[]> livePoints_;  // scratch of the circle fit
     static constexpr int kFarTableSide = 1024;
     std::unique_ptr<std::uint8_t[]> farTable_;  // pairs of live points more than 20 apart
+    std::unique_ptr<double[]> liveX_;           // live points as doubles, kFarTableSide
+    std::unique_ptr<double[]> liveY_;
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
+    std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks
+    std::unique_ptr<double[]> markY_;
+    std::unique_ptr<double[]> markZ_;
     int axisCandidateCount_ = 0;
 
     // Running sums over the linear pixel index: bright counts and bright index sums along

@@ -1,8 +1,14 @@
 // Ball finding: the coarse disc search, the radial profiles and the two circle fits.
 #include <cmath>
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define KYVERN_CIRCLE_AVX2 1
 #endif
 
 #include "analysis/analysis_codes.h"
@@ -46,6 +52,98 @@ void ExchangeSortByScore(DiscCandidate* candidates, int first, int count) {
         }
     }
 }
+
+#if defined(KYVERN_CIRCLE_AVX2)
+// The fixed points of one (i, j) pair of the circle fit and the bounds a circle must meet.
+struct TripleRow {
+    double x1, y1, x2, y2;
+    double a;  // (x1 + x2)(x2 - x1) + (y1 + y2)(y2 - y1)
+    double width, height, prior;
+};
+
+// The third points k, k + 4, ... in blocks of four: the same operations as the scalar circle
+// through three points, lane by lane. Every value before the divisions is an integer well
+// inside 2^53 (frames up to 4096 pixels), so it is exact; divisions and roots round as the
+// scalar ones do. Passing circles are appended in k order. Returns the new count.
+__attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const double* xs,
+                                                     const double* ys, const std::uint8_t* farI,
+                                                     const std::uint8_t* farJ, int k, int end,
+                                                     CircleCandidate* out, int count,
+                                                     int capacity) {
+    const __m256d x1 = _mm256_set1_pd(r.x1);
+    const __m256d y1 = _mm256_set1_pd(r.y1);
+    const __m256d x2 = _mm256_set1_pd(r.x2);
+    const __m256d y2 = _mm256_set1_pd(r.y2);
+    const __m256d a = _mm256_set1_pd(r.a);
+    const __m256d x21 = _mm256_sub_pd(x2, x1);
+    const __m256d y21 = _mm256_sub_pd(y2, y1);
+    const __m256d two = _mm256_set1_pd(2.0);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d low = _mm256_set1_pd(60.0);
+    const __m256d high = _mm256_set1_pd(200.0);
+    const __m256d width = _mm256_set1_pd(r.width);
+    const __m256d height = _mm256_set1_pd(r.height);
+    const __m256d prior = _mm256_set1_pd(r.prior);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d oneAndHalf = _mm256_set1_pd(1.5);
+    for (; k + 4 <= end; k += 4) {
+        std::uint32_t fi = 0;
+        std::uint32_t fj = 0;
+        std::memcpy(&fi, farI + k, 4);
+        std::memcpy(&fj, farJ + k, 4);
+        const std::uint32_t both = fi & fj;
+        if (both == 0) continue;
+        const __m256d x3 = _mm256_loadu_pd(xs + k);
+        const __m256d y3 = _mm256_loadu_pd(ys + k);
+        const __m256d q =
+            _mm256_mul_pd(two, _mm256_sub_pd(_mm256_mul_pd(_mm256_sub_pd(y3, y2), x21),
+                                             _mm256_mul_pd(_mm256_sub_pd(x3, x2), y21)));
+        const __m256d x31 = _mm256_sub_pd(x3, x1);
+        const __m256d y31 = _mm256_sub_pd(y3, y1);
+        const __m256d b = _mm256_add_pd(_mm256_mul_pd(_mm256_add_pd(x1, x3), x31),
+                                        _mm256_mul_pd(_mm256_add_pd(y1, y3), y31));
+        const __m256d nx = _mm256_sub_pd(_mm256_mul_pd(y31, a), _mm256_mul_pd(y21, b));
+        const __m256d ny = _mm256_sub_pd(_mm256_mul_pd(x21, b), _mm256_mul_pd(x31, a));
+        const __m256d cx = _mm256_div_pd(nx, q);
+        const __m256d cy = _mm256_div_pd(ny, q);
+        const __m256d dx = _mm256_sub_pd(cx, x1);
+        const __m256d dy = _mm256_sub_pd(cy, y1);
+        const __m256d d = _mm256_mul_pd(
+            two, _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy))));
+        __m256d ok = _mm256_cmp_pd(q, zero, _CMP_NEQ_OQ);
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(d, low, _CMP_GE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(d, high, _CMP_LE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(cx, zero, _CMP_GE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(cx, width, _CMP_LE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(cy, zero, _CMP_GE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(cy, height, _CMP_LE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(_mm256_mul_pd(half, d), prior, _CMP_LE_OQ));
+        ok = _mm256_and_pd(ok, _mm256_cmp_pd(prior, _mm256_mul_pd(oneAndHalf, d), _CMP_LE_OQ));
+        int mask = _mm256_movemask_pd(ok);
+        for (int lane = 0; lane < 4; ++lane) {
+            if (((both >> (8 * lane)) & 0xff) == 0) mask &= ~(1 << lane);
+        }
+        if (mask == 0) continue;
+        alignas(32) double vx[4];
+        alignas(32) double vy[4];
+        alignas(32) double vd[4];
+        _mm256_store_pd(vx, cx);
+        _mm256_store_pd(vy, cy);
+        _mm256_store_pd(vd, d);
+        for (int lane = 0; lane < 4; ++lane) {
+            if ((mask >> lane & 1) == 0) continue;
+            out[count++] = {vx[lane], vy[lane], vd[lane]};
+            if (count >= capacity) return count;
+        }
+    }
+    return count;
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 }  // namespace
 
@@ -348,12 +446,44 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     auto apart = [&](int i, int j) {
         return table ? far[i * kFarTableSide + j] != 0 : farApart(live[i], live[j]);
     };
+#if defined(KYVERN_CIRCLE_AVX2)
+    const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 && HasAvx2();
+#else
+    const bool blocks = false;
+#endif
+    if (blocks) {
+        for (int k = 0; k < n; ++k) {
+            liveX_[k] = live[k].x;
+            liveY_[k] = live[k].y;
+        }
+    }
     for (int i = 0; i < n && circleCandidateCount_ < kMaxCircleCandidates; ++i) {
         const EdgePoint& p1 = point(i);
         for (int j = i + 1; j < n && circleCandidateCount_ < kMaxCircleCandidates; ++j) {
             if (!apart(i, j)) continue;
             const EdgePoint& p2 = point(j);
-            for (int k = j + 1; k < n; ++k) {
+            int k = j + 1;
+#if defined(KYVERN_CIRCLE_AVX2)
+            if (blocks) {
+                const int end = k + (n - k) / 4 * 4;
+                const TripleRow row{double(p1.x),
+                                    double(p1.y),
+                                    double(p2.x),
+                                    double(p2.y),
+                                    double(std::int64_t(p1.x + p2.x) * (p2.x - p1.x) +
+                                           std::int64_t(p1.y + p2.y) * (p2.y - p1.y)),
+                                    w,
+                                    h,
+                                    priorDiameter};
+                circleCandidateCount_ =
+                    CircleBlocksAvx2(row, liveX_.get(), liveY_.get(), far + i * kFarTableSide,
+                                     far + j * kFarTableSide, k, end, circleCandidates_.get(),
+                                     circleCandidateCount_, kMaxCircleCandidates);
+                if (circleCandidateCount_ >= kMaxCircleCandidates) break;
+                k = end;
+            }
+#endif
+            for (; k < n; ++k) {
                 if (!apart(i, k) || !apart(j, k)) continue;
                 const EdgePoint& p3 = point(k);
                 double cx = 0.0;

@@ -2,6 +2,11 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define KYVERN_PLANE_AVX2 1
+#endif
+
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 
@@ -28,6 +33,68 @@ int Bin(double component) {
     if (!(v >= 0.0) || v >= 101.0) return -1;  // not a number: never counted
     return int(v);
 }
+
+#if defined(KYVERN_PLANE_AVX2)
+// Marks j, j + 4, ... against mark a in blocks of four, with the operations of the scalar
+// pair loop lane by lane (no fused operations, so every lane rounds as the scalar code).
+// Normals of passing pairs are appended in j order. Returns the new count.
+__attribute__((target("avx2"))) int PlaneBlocksAvx2(double ax, double ay, double az,
+                                                    const double* xs, const double* ys,
+                                                    const double* zs, int j, int end, Xyz* out,
+                                                    int count, int capacity) {
+    const __m256d pax = _mm256_set1_pd(ax);
+    const __m256d pay = _mm256_set1_pd(ay);
+    const __m256d paz = _mm256_set1_pd(az);
+    const __m256d upAy = _mm256_set1_pd(-ay);
+    const __m256d twenty = _mm256_set1_pd(20.0);
+    const __m256d tiny = _mm256_set1_pd(0.0001);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
+    const __m256d negate = _mm256_set1_pd(-0.0);
+    for (; j + 4 <= end; j += 4) {
+        const __m256d cx = _mm256_loadu_pd(xs + j);
+        const __m256d cy = _mm256_loadu_pd(ys + j);
+        const __m256d cz = _mm256_loadu_pd(zs + j);
+        const __m256d dx = _mm256_sub_pd(pax, cx);
+        const __m256d dy = _mm256_sub_pd(pay, cy);
+        const __m256d dz = _mm256_sub_pd(paz, cz);
+        const __m256d d2 = _mm256_add_pd(
+            _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
+        const int far = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), twenty, _CMP_GT_OQ));
+        if (far == 0) continue;
+        const __m256d by = _mm256_xor_pd(cy, negate);
+        __m256d nx = _mm256_sub_pd(_mm256_mul_pd(by, paz), _mm256_mul_pd(cz, upAy));
+        __m256d ny = _mm256_sub_pd(_mm256_mul_pd(cz, pax), _mm256_mul_pd(cx, paz));
+        __m256d nz = _mm256_sub_pd(_mm256_mul_pd(cx, upAy), _mm256_mul_pd(by, pax));
+        __m256d length = _mm256_sqrt_pd(_mm256_add_pd(
+            _mm256_add_pd(_mm256_mul_pd(nx, nx), _mm256_mul_pd(ny, ny)), _mm256_mul_pd(nz, nz)));
+        length = _mm256_blendv_pd(length, one, _mm256_cmp_pd(length, tiny, _CMP_LT_OQ));
+        nx = _mm256_div_pd(nx, length);
+        ny = _mm256_div_pd(ny, length);
+        nz = _mm256_div_pd(nz, length);
+        nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
+        ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
+        nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
+        alignas(32) double vx[4];
+        alignas(32) double vy[4];
+        alignas(32) double vz[4];
+        _mm256_store_pd(vx, nx);
+        _mm256_store_pd(vy, ny);
+        _mm256_store_pd(vz, nz);
+        for (int lane = 0; lane < 4; ++lane) {
+            if ((far >> lane & 1) == 0) continue;
+            out[count++] = Xyz(vx[lane], vy[lane], vz[lane]);
+            if (count >= capacity) return count;
+        }
+    }
+    return count;
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 }  // namespace
 
@@ -203,12 +270,33 @@ bool ImageAnalyzer::FindPlane(int ball) {
     const int n = b.markCount;
     // The cross product and its normalisation are spelt out here with the very operations of
     // Xyz::Cross and Xyz::Normalize, so that the pair loop inlines without changing a bit.
+#if defined(KYVERN_PLANE_AVX2)
+    const bool blocks = fastSteps_ && HasAvx2();
+    if (blocks) {
+        for (int i = 0; i < n; ++i) {
+            markX_[i] = marks[i].point.x;
+            markY_[i] = marks[i].point.y;
+            markZ_[i] = marks[i].point.z;
+        }
+    }
+#endif
     for (int i = 0; i < n && axisCandidateCount_ < kMaxAxisCandidates; ++i) {
         const Xyz& a = marks[i].point;
         const double ax = a.x;
         const double ay = -a.y;  // y up
         const double az = a.z;
-        for (int j = i + 1; j < n; ++j) {
+        int j = i + 1;
+#if defined(KYVERN_PLANE_AVX2)
+        if (blocks) {
+            const int end = j + (n - j) / 4 * 4;
+            axisCandidateCount_ =
+                PlaneBlocksAvx2(a.x, a.y, a.z, markX_.get(), markY_.get(), markZ_.get(), j, end,
+                                axes, axisCandidateCount_, kMaxAxisCandidates);
+            if (axisCandidateCount_ >= kMaxAxisCandidates) break;
+            j = end;
+        }
+#endif
+        for (; j < n; ++j) {
             const Xyz& c = marks[j].point;
             const double dx = a.x - c.x;
             const double dy = a.y - c.y;
