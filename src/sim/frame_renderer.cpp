@@ -14,13 +14,9 @@ constexpr double kRadians = kPi / 180.0;
 constexpr double kTravelBetweenFlashes = 5.0;  // inches
 constexpr double kMaxStrobeInterval = 0.004;   // seconds
 
-bool Finite(const Xyz& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+bool Finite(const Xyz& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-Xyz Unit(const Xyz& v) {
-    return v.Divided(v.Length());
-}
+Xyz Unit(const Xyz& v) { return v.Divided(v.Length()); }
 
 // v turned right-handedly about the unit axis u by angle radians.
 Xyz Rotate(const Xyz& v, const Xyz& u, double angle) {
@@ -38,7 +34,7 @@ Xyz Project(const Xyz& centre, double diameter, int width, int height) {
 
 // Small, fast and the same on every platform, so that a seed always gives the same frame.
 class NoiseSource {
-  public:
+public:
     explicit NoiseSource(std::uint64_t seed) : state_(seed) {}
 
     double Gaussian() {
@@ -57,7 +53,7 @@ class NoiseSource {
         return r * std::cos(2.0 * kPi * u2);
     }
 
-  private:
+private:
     std::uint64_t Next() {  // splitmix64
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;

@@ -64,7 +64,7 @@ struct ShotTruth {
 // Renders synthetic strobed frames by casting a ray through every pixel of a pinhole camera
 // and shading the two exposures of the ball.
 class FrameRenderer {
-  public:
+public:
     // The truth of a setup without rendering; false when the setup cannot be rendered
     // (another frame size, a ball not wholly in front of the camera, no positive flash
     // interval, a zero line normal, a value that is not finite).
@@ -77,7 +77,7 @@ class FrameRenderer {
     // The truth of the last successful Render.
     const ShotTruth& Truth() const { return truth_; }
 
-  private:
+private:
     ShotTruth truth_;
 };
 

@@ -84,9 +84,12 @@ GeneratedShot ShotGenerator::MeanShot(int club) {
     return shot;
 }
 
-Xyz ShotGenerator::ViewPosition(double turn) {
-    const Xyz middle(0.0, 0.0, -kSimulatedDistance);
-    return middle.Plus(TurnAboutX(Xyz(0.0, 0.0, kSimulatedDistance), -turn));
+double SimulatedDistance(int width) { return width == 640 ? 15.0 : 16.5; }
+
+Xyz ShotGenerator::ViewPosition(double turn, int width) {
+    const double distance = SimulatedDistance(width);
+    const Xyz middle(0.0, 0.0, -distance);
+    return middle.Plus(TurnAboutX(Xyz(0.0, 0.0, distance), -turn));
 }
 
 ShotSetup ShotGenerator::SetupFor(const GeneratedShot& shot, double interval, int width,
@@ -100,7 +103,7 @@ ShotSetup ShotGenerator::SetupFor(const GeneratedShot& shot, double interval, in
     s.t1 = kFlash1;
     s.t2 = kFlash1 + interval;
     // The flight in the tee frame, centred in front of the straight camera.
-    const Xyz start = CentredStart(s, kSimulatedDistance);
+    const Xyz start = CentredStart(s, SimulatedDistance(width));
     const Xyz spin(0.0, shot.sideSpin, shot.backSpin);
     const Xyz normal = NormalAcrossSpin(shot.backSpin, shot.sideSpin, 0.0);
     // Into the camera's frame: undo its position, then its turn. A camera turned by φ sees the

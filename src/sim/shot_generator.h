@@ -42,7 +42,10 @@ struct ViewPose {
 };
 
 // Shots seen by the simulated camera.
-inline constexpr double kSimulatedDistance = 16.5;  // inches from the lens to mid-flight
+// Inches from the lens to mid-flight. A 640-wide frame needs the ball near enough to image it
+// over 120 pixels wide (so that its depth is trusted); a 1024-wide frame needs it far enough
+// to stay under the 200 pixels that the edge search takes.
+double SimulatedDistance(int width);
 
 // Draws plausible shots club by club, each fitting a strobed frame of a given interval.
 class ShotGenerator {
@@ -63,14 +66,14 @@ public:
     static bool Fits(const GeneratedShot& shot, double interval, int width);
 
     // The renderer's setup of a shot for one camera: frame size, flashes at 0.001 s and
-    // 0.001 s + interval, the flight centred kSimulatedDistance in front of the straight
+    // 0.001 s + interval, the flight centred SimulatedDistance(width) in front of the straight
     // camera, and everything turned into this camera's frame.
     static ShotSetup SetupFor(const GeneratedShot& shot, double interval, int width,
                               const ViewPose& pose);
 
     // The position of a camera turned by turn radians about the target line that looks at
-    // the middle of the flight from kSimulatedDistance.
-    static analysis::Xyz ViewPosition(double turn);
+    // the middle of the flight from SimulatedDistance(width).
+    static analysis::Xyz ViewPosition(double turn, int width = 1024);
 
 private:
     double Uniform();

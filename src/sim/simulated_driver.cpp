@@ -1,5 +1,7 @@
 #include "sim/simulated_driver.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -74,9 +76,9 @@ void SimulatedCameraDriver::JoinBusThreads() {
         t.join();
 }
 
-std::string SimulatedCameraDriver::DefaultCalibration(int busIndex) {
+std::string SimulatedCameraDriver::DefaultCalibration(int busIndex, int width) {
     const double turn = kDefaultTurns[busIndex] * analysis::kDegreesToRadians;
-    const analysis::Xyz p = ShotGenerator::ViewPosition(turn);
+    const analysis::Xyz p = ShotGenerator::ViewPosition(turn, width);
     char text[kCalibrationLength];
     std::snprintf(text, sizeof text, "Sim %d,%.3f,%.3f,%.3f,%.1f,0.0,0.0,", busIndex + 1, p.x + 0.0,
                   p.y + 0.0, p.z + 0.0, kDefaultTurns[busIndex]);
@@ -114,7 +116,8 @@ bool SimulatedCameraDriver::EnumerateCameras(
                                        "Simulated camera"};
         std::snprintf(key, sizeof key, "%ld", long(infos[i].serialNumber));
         if (base::ConfigStore::ReadSetting(path, "Camera", key, "", kCalibrationLength).empty()) {
-            base::ConfigStore::WriteSetting(path, "Camera", key, DefaultCalibration(i));
+            base::ConfigStore::WriteSetting(path, "Camera", key,
+                                            DefaultCalibration(i, options_.width));
         }
     }
     count = present;
@@ -259,6 +262,23 @@ void SimulatedCameraDriver::RequestShot() {
                       : capture::SpeedModeOfName("Medium")->strobeInterval);
 }
 
+// The cameras hang upside down, and a left-handed player's flight runs the other way across
+// the sensor; the fetch turns (right hand) or flips (left hand) the sensor's frame back. The
+// renderer draws the upright view of a right-handed flight, so the sensor sees it turned by
+// 180 degrees, or, for a left-handed player, flipped top to bottom.
+void SimulatedCameraDriver::ToSensorOrientation(analysis::CapturedImage& frame, bool leftHanded) {
+    const std::size_t w = std::size_t(frame.width);
+    const std::size_t h = std::size_t(frame.height);
+    std::uint8_t* p = frame.Pixels();
+    if (leftHanded) {
+        for (std::size_t y = 0; y < h / 2; ++y) {
+            std::swap_ranges(p + y * w, p + (y + 1) * w, p + (h - 1 - y) * w);
+        }
+    } else {
+        std::reverse(p, p + w * h);
+    }
+}
+
 bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     if (!ValidSlot(slot)) return false;
     std::unique_lock lock(mutex_);
@@ -294,6 +314,7 @@ bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     setup.serialNumber = std::int32_t(serial);
     setup.cameraIndex = busIndex;
     if (!c.renderer.Render(setup, *c.frame)) return false;
+    ToSensorOrientation(*c.frame, analysis::IsLeftHanded(path));
 
     lock.lock();
     c.setup = setup;

@@ -78,8 +78,11 @@ public:
     // The strobe interval the slot's registers select (Medium's until they are written).
     double IntervalOf(int slot) const;
 
+    // The frame as the hanging camera's sensor sees the upright view the renderer drew.
+    static void ToSensorOrientation(analysis::CapturedImage& frame, bool leftHanded);
+
     // The calibration entry written for a virtual camera at this bus index that has none.
-    static std::string DefaultCalibration(int busIndex);
+    static std::string DefaultCalibration(int busIndex, int width = 1024);
 
 private:
     struct Camera {

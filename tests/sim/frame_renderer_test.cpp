@@ -320,7 +320,7 @@ TEST(FrameRenderer, SeedMakesFramesReproducible) {
 }
 
 class QuietPrompts final : public kyvern::base::UserPrompts {
-  public:
+public:
     void Message(std::string_view text) override { last = text; }
     bool OkCancel(std::string_view) override { return false; }
     std::string last;
