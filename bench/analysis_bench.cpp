@@ -55,7 +55,7 @@ void DrawFrame(CapturedImage& image, int width, int height) {
 }
 
 class NullMessages final : public kyvern::base::MessageList {
-  public:
+public:
     void Add(std::string_view) override {}
 };
 

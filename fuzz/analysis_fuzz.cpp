@@ -17,10 +17,10 @@
 namespace {
 
 class NullMessages final : public kyvern::base::MessageList {
-  public:
+public:
     void Add(std::string_view line) override { total_ += line.size(); }
 
-  private:
+private:
     std::size_t total_ = 0;
 };
 

@@ -13,7 +13,7 @@ namespace kyvern::analysis {
 // warnings and ball data to a message list, and stores the result in the frame. Owns the
 // analyzer, created on the first run and kept; settings are read on every run.
 class AnalysisPipeline {
-  public:
+public:
     // ballDiameterInches: the configured ball type's diameter. settingsPath: the settings
     // file to read ShowTiming and ShowBallData from; empty for the program folder's.
     explicit AnalysisPipeline(double ballDiameterInches, std::string settingsPath = {});
@@ -31,7 +31,7 @@ class AnalysisPipeline {
     // Null before the first run.
     ImageAnalyzer* Analyzer() { return analyzer_.get(); }
 
-  private:
+private:
     bool SettingIsYes(const char* key) const;
 
     double ballDiameterInches_;

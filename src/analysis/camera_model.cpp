@@ -31,9 +31,7 @@ void ParseNumbers(const std::string& value, Xyz& position, Xyz& rotation) {
 
 }  // namespace
 
-double PixelPitch(int width) {
-    return width == 1024 ? kPixelPitch1024 : kPixelPitchOther;
-}
+double PixelPitch(int width) { return width == 1024 ? kPixelPitch1024 : kPixelPitchOther; }
 
 Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
            int width, int height) {
@@ -81,8 +79,6 @@ bool IsLeftHanded(const std::string& settingsPath) {
         "Left-handed");
 }
 
-bool IsLeftHanded() {
-    return IsLeftHanded(base::SettingsPath());
-}
+bool IsLeftHanded() { return IsLeftHanded(base::SettingsPath()); }
 
 }  // namespace kyvern::analysis

@@ -31,9 +31,7 @@ void BallRecord::Reset() {
     time = 0.0;
 }
 
-CapturedImage::CapturedImage() : pixels_(new std::uint8_t[kFrameCapacity]) {
-    Reset();
-}
+CapturedImage::CapturedImage() : pixels_(new std::uint8_t[kFrameCapacity]) { Reset(); }
 
 void CapturedImage::Reset() {
     cameraPosition.Zero();

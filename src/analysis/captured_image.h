@@ -63,7 +63,7 @@ struct AnalysisResult {
 // One strobed frame: 8-bit gray pixels with the capture facts the analysis needs. The pixel
 // buffer has a fixed capacity and is allocated with the image, never per frame.
 class CapturedImage {
-  public:
+public:
     CapturedImage();
     CapturedImage(const CapturedImage&) = delete;
     CapturedImage& operator=(const CapturedImage&) = delete;
@@ -97,7 +97,7 @@ class CapturedImage {
     Xyz cameraRotation;  // radians
     AnalysisResult result;
 
-  private:
+private:
     std::unique_ptr<std::uint8_t[]> pixels_;
 };
 

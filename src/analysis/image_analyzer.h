@@ -104,7 +104,7 @@ struct DiscCandidate {
 // step allocates. The steps run in the order the pipeline gives and each refuses to run
 // without a loaded frame.
 class ImageAnalyzer {
-  public:
+public:
     // ballDiameterInches: diameter of the configured ball type.
     explicit ImageAnalyzer(double ballDiameterInches);
     ImageAnalyzer(const ImageAnalyzer&) = delete;
@@ -180,7 +180,7 @@ class ImageAnalyzer {
     int CircleCandidateCount() const { return circleCandidateCount_; }
     int AxisCandidateCount() const { return axisCandidateCount_; }
 
-  private:
+private:
     void RebuildHistogram();
     void SampleProfiles(BallImage& ball);
     int DiscScoreFast(int& x, int& y, int size) const;

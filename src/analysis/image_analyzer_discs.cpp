@@ -27,9 +27,7 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     if ((a % b != 0) && (a < 0)) --q;
     return q;
 }
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
-    return -FloorDiv(-a, b);
-}
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
 
 // Largest d with d * d <= value, for value >= 0.
 std::int64_t IntegerRoot(std::int64_t value) {

@@ -16,17 +16,11 @@ namespace {
 
 constexpr double kPi = 3.14159265358979;
 
-double Clamped(double v) {
-    return std::clamp(v, -1.0, 1.0);
-}
+double Clamped(double v) { return std::clamp(v, -1.0, 1.0); }
 
-int TruncatedDistance(double dx, double dy) {
-    return int(std::sqrt(dx * dx + dy * dy));
-}
+int TruncatedDistance(double dx, double dy) { return int(std::sqrt(dx * dx + dy * dy)); }
 
-double Component(const Xyz& v, int axis) {
-    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
-}
+double Component(const Xyz& v, int axis) { return axis == 0 ? v.x : (axis == 1 ? v.y : v.z); }
 
 int Bin(double component) {
     const double v = component * 50 + 50;

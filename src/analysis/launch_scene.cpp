@@ -28,9 +28,7 @@ constexpr std::int32_t kErrorInvalidLaunchAngle = 8;
 constexpr std::int32_t kWarningMarks = 12;
 
 // A frame the solvers may use: captured and successfully analysed.
-bool Usable(const CapturedImage* frame) {
-    return frame && frame->valid && frame->analyzed;
-}
+bool Usable(const CapturedImage* frame) { return frame && frame->valid && frame->analyzed; }
 
 bool FacesFlightLine(const CapturedImage* frame) {
     return frame->cameraRotation.x < kStraightCameraLimit;
@@ -53,12 +51,8 @@ int NextUsableSlot(const FrameSet& frames, int from) {
 }
 
 // The interval between the two flashes; only a positive one can give a speed or a spin.
-double FlashInterval(const CapturedImage& frame) {
-    return frame.t2 - frame.t1;
-}
-bool UsableInterval(double dt) {
-    return dt > 0.0;
-}
+double FlashInterval(const CapturedImage& frame) { return frame.t2 - frame.t1; }
+bool UsableInterval(double dt) { return dt > 0.0; }
 
 // Cosine of the angle between two directions, kept inside acos's domain so that rounding
 // never turns two equal directions into NaN.
@@ -139,21 +133,11 @@ FrameSet LaunchScene::OwnFrames() const {
     return frames;
 }
 
-bool LaunchScene::SolveLaunch() {
-    return SolveLaunch(OwnFrames());
-}
-bool LaunchScene::SolveOneCamera() {
-    return SolveOneCamera(OwnFrames());
-}
-bool LaunchScene::SolveTwoCameras() {
-    return SolveTwoCameras(OwnFrames());
-}
-void LaunchScene::ComputeSpin(int slot) {
-    ComputeSpin(Slot(slot));
-}
-void LaunchScene::AlignNormals(int slot) {
-    AlignNormals(Slot(slot));
-}
+bool LaunchScene::SolveLaunch() { return SolveLaunch(OwnFrames()); }
+bool LaunchScene::SolveOneCamera() { return SolveOneCamera(OwnFrames()); }
+bool LaunchScene::SolveTwoCameras() { return SolveTwoCameras(OwnFrames()); }
+void LaunchScene::ComputeSpin(int slot) { ComputeSpin(Slot(slot)); }
+void LaunchScene::AlignNormals(int slot) { AlignNormals(Slot(slot)); }
 
 bool LaunchScene::SolveLaunch(const FrameSet& frames) {
     errorCode_ = 0;

@@ -31,7 +31,7 @@ struct LaunchValues {
 // The analysed frames of one shot (one or two cameras) and the launch conditions solved from
 // them. The four frame slots are allocated once with the scene.
 class LaunchScene {
-  public:
+public:
     // settingsPath: the settings file that says the player's hand (the program folder's when
     // empty); it is read at every solve.
     explicit LaunchScene(double ballDiameterInches = kGolfBallDiameter,
@@ -82,7 +82,7 @@ class LaunchScene {
     double SideSpin() const { return values_.sideSpin; }
     double RifleSpin() const { return values_.rifleSpin; }
 
-  private:
+private:
     FrameSet OwnFrames() const;
     void AddWarning(std::int32_t code);
 

@@ -15,13 +15,9 @@ Xyz& Xyz::Set(double a, double b, double c) {
     return *this;
 }
 
-Xyz& Xyz::Zero() {
-    return Set(0.0, 0.0, 0.0);
-}
+Xyz& Xyz::Zero() { return Set(0.0, 0.0, 0.0); }
 
-double Xyz::Length() const {
-    return std::sqrt(x * x + y * y + z * z);
-}
+double Xyz::Length() const { return std::sqrt(x * x + y * y + z * z); }
 
 Xyz& Xyz::Normalize() {
     double length = Length();
@@ -35,43 +31,21 @@ Xyz& Xyz::Normalize() {
     return *this;
 }
 
-Xyz& Xyz::Negate() {
-    return Set(-x, -y, -z);
-}
-Xyz& Xyz::Add(double a, double b, double c) {
-    return Set(x + a, y + b, z + c);
-}
-Xyz& Xyz::Subtract(double a, double b, double c) {
-    return Set(x - a, y - b, z - c);
-}
-Xyz& Xyz::Scale(double s) {
-    return Set(x * s, y * s, z * s);
-}
-Xyz& Xyz::Divide(double s) {
-    return Set(x / s, y / s, z / s);
-}
+Xyz& Xyz::Negate() { return Set(-x, -y, -z); }
+Xyz& Xyz::Add(double a, double b, double c) { return Set(x + a, y + b, z + c); }
+Xyz& Xyz::Subtract(double a, double b, double c) { return Set(x - a, y - b, z - c); }
+Xyz& Xyz::Scale(double s) { return Set(x * s, y * s, z * s); }
+Xyz& Xyz::Divide(double s) { return Set(x / s, y / s, z / s); }
 
-Xyz Xyz::Negated() const {
-    return {-x, -y, -z};
-}
-double Xyz::Dot(double a, double b, double c) const {
-    return a * x + b * y + c * z;
-}
-Xyz Xyz::Scaled(double s) const {
-    return {s * x, s * y, s * z};
-}
-Xyz Xyz::Plus(double a, double b, double c) const {
-    return {x + a, y + b, z + c};
-}
-Xyz Xyz::Minus(double a, double b, double c) const {
-    return {x - a, y - b, z - c};
-}
+Xyz Xyz::Negated() const { return {-x, -y, -z}; }
+double Xyz::Dot(double a, double b, double c) const { return a * x + b * y + c * z; }
+Xyz Xyz::Scaled(double s) const { return {s * x, s * y, s * z}; }
+Xyz Xyz::Plus(double a, double b, double c) const { return {x + a, y + b, z + c}; }
+Xyz Xyz::Minus(double a, double b, double c) const { return {x - a, y - b, z - c}; }
 Xyz Xyz::Cross(double a, double b, double c) const {
     return {y * c - z * b, z * a - x * c, x * b - y * a};
 }
-Xyz Xyz::Divided(double s) const {
-    return {x / s, y / s, z / s};
-}
+Xyz Xyz::Divided(double s) const { return {x / s, y / s, z / s}; }
 
 double IntegerPower(double value, int n) {
     // Work with the magnitude as unsigned so that the most negative int is safe.

@@ -20,10 +20,10 @@ enum class MessageId {
     kAnalysisComplete,    // format with one %.3f
     kAnalysisWarning,     // format with one %s
     kCouldNotOpenTrajectoryFile,
-    kCouldNotOpenPort,     // format with %d (port number) and %08X (error code)
-    kGetCommStateFailed,   // format with one %08X
-    kSetCommStateFailed,   // format with one %08X
-    kEscapeCommFailed,     // format with one %08X
+    kCouldNotOpenPort,    // format with %d (port number) and %08X (error code)
+    kGetCommStateFailed,  // format with one %08X
+    kSetCommStateFailed,  // format with one %08X
+    kEscapeCommFailed,    // format with one %08X
     // Shot table column headers, columns 0 to 27.
     kColumnItem,
     kColumnShot,

@@ -38,7 +38,7 @@ double SpeedFactor(const std::string& unit) {
 // Reads the value of a flag as a finite number; fallback when the flag is absent and
 // required is false.
 class NumberFlags {
-  public:
+public:
     explicit NumberFlags(const Args& args) : args_(args) {}
 
     double Get(const char* name, double fallback, bool required = false) {
@@ -71,7 +71,7 @@ class NumberFlags {
 
     bool Ok() const { return ok_; }
 
-  private:
+private:
     const Args& args_;
     bool ok_ = true;
 };

@@ -38,13 +38,9 @@ constexpr std::array<const char*, 4> kGolfNames{"Normal Trajectory Golf Ball",
 
 }  // namespace
 
-BallType::BallType() {
-    Load(base::SettingsPath());
-}
+BallType::BallType() { Load(base::SettingsPath()); }
 
-BallType::BallType(const std::string& settingsPath) {
-    Load(settingsPath);
-}
+BallType::BallType(const std::string& settingsPath) { Load(settingsPath); }
 
 std::int32_t BallType::TypeIdForName(const std::string& name) {
     for (std::size_t i = 0; i < kTypes.size(); ++i) {

@@ -9,7 +9,7 @@ namespace kyvern::flight {
 // The configured ball: which of the eight types it is and its size, weight and launch height.
 // Read from the settings each time one is made; nothing is kept between uses.
 class BallType {
-  public:
+public:
     static constexpr int kMaxNames = 10;
 
     // Reads Setup/Ball and Setup/HeightAboveGround from the program folder's settings.
@@ -34,7 +34,7 @@ class BallType {
     // The type a configured name selects: compared without regard to case; 0 when none matches.
     static std::int32_t TypeIdForName(const std::string& name);
 
-  private:
+private:
     void Load(const std::string& settingsPath);
 
     std::array<std::string, kMaxNames> names_{};

@@ -44,17 +44,13 @@ analysis::Xyz UnitOf(const analysis::Xyz& v, double length) {
 
 }  // namespace
 
-FlightModel::FlightModel() {
-    Setup(BallType(), ReadWeather());
-}
+FlightModel::FlightModel() { Setup(BallType(), ReadWeather()); }
 
 FlightModel::FlightModel(const std::string& settingsPath) {
     Setup(BallType(settingsPath), ReadWeather(settingsPath));
 }
 
-FlightModel::FlightModel(const BallType& ball, const Weather& weather) {
-    Setup(ball, weather);
-}
+FlightModel::FlightModel(const BallType& ball, const Weather& weather) { Setup(ball, weather); }
 
 void FlightModel::Setup(const BallType& ball, const Weather& weather) {
     ballTypeId_ = ball.TypeId();

@@ -16,7 +16,7 @@ namespace kyvern::flight {
 // the ground, then a bounce-and-roll estimate. Made per use; the ball and the weather are read
 // when it is made and kept for every Compute. All storage is fixed-size.
 class FlightModel {
-  public:
+public:
     static constexpr int kMaxPoints = FlightResult::kMaxPoints;
     // Flight points end here; 19 roll points and the resting point follow within kMaxPoints.
     static constexpr int kFlightPointLimit = 175;
@@ -87,7 +87,7 @@ class FlightModel {
     static constexpr double kDragFloor = 0.05;
     static constexpr double kLiftFloor = -0.4;
 
-  private:
+private:
     using State = std::array<double, 9>;  // x, y, z, vx, vy, vz, wx, wy, wz
 
     void Setup(const BallType& ball, const Weather& weather);

@@ -32,9 +32,7 @@ double Clamp(double value, double low, double high) {
 
 }  // namespace
 
-Weather ReadWeather() {
-    return ReadWeather(base::SettingsPath());
-}
+Weather ReadWeather() { return ReadWeather(base::SettingsPath()); }
 
 Weather ReadWeather(const std::string& settingsPath) {
     Weather w;

@@ -38,9 +38,7 @@ ImpactModel::ImpactModel(base::UserPrompts& prompts) : prompts_(prompts) {}
 ImpactModel::ImpactModel(base::UserPrompts& prompts, std::string settingsPath)
     : prompts_(prompts), settingsPath_(std::move(settingsPath)) {}
 
-const std::array<const char*, 12>& ImpactModel::ClubPresets() {
-    return kClubPresets;
-}
+const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
 bool ImpactModel::ReadClubSetting(const char* key, const char* defaultText, double low, double high,
                                   base::MessageId message, double& value) {

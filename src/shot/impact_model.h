@@ -12,7 +12,7 @@ namespace kyvern::shot {
 // The club's delivery inferred from the ball: impulses of a rigid club head on a solid golf
 // ball of fixed size. Reads and checks Setup/ClubMass and Setup/ClubLoft at every evaluation.
 class ImpactModel {
-  public:
+public:
     // Valid ranges of the club settings, inclusive.
     static constexpr double kMinClubMass = 100.0;
     static constexpr double kMaxClubMass = 700.0;
@@ -51,7 +51,7 @@ class ImpactModel {
     // The club list of the settings dialogs: "None", then name, loft (degrees), mass (grams).
     static const std::array<const char*, 12>& ClubPresets();
 
-  private:
+private:
     bool Evaluate(const LaunchConditions& launch);
     bool ReadClubSetting(const char* key, const char* defaultText, double low, double high,
                          base::MessageId message, double& value);

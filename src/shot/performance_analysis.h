@@ -9,7 +9,7 @@ namespace kyvern::shot {
 // The two grades of a shot (power transfer index and launch efficiency), the selection of the
 // shot score, and the group score of the shot table.
 class PerformanceAnalysis {
-  public:
+public:
     // Flight models and Setup/PerformanceIndex from the program folder's settings.
     PerformanceAnalysis() = default;
     // The same from an explicit settings file.
@@ -44,7 +44,7 @@ class PerformanceAnalysis {
     // The score itself (per cent); 0 for a group without a positive mean carry.
     static double GroupScoreValue(double meanCarry, double sdCarry, double sdOffline);
 
-  private:
+private:
     flight::FlightModel MakeModel() const;
     std::string ReadIndexSetting() const;
 

@@ -25,7 +25,7 @@ struct LaunchConditions {
 
 // One club value and whether it was filled; an unfilled value reads as 0.
 class ClubValue {
-  public:
+public:
     double Value() const { return present_ ? value_ : 0.0; }
     bool Present() const { return present_; }
     void Set(double value) {
@@ -39,7 +39,7 @@ class ClubValue {
         present_ = false;
     }
 
-  private:
+private:
     double value_ = 0.0;
     bool present_ = false;
 };

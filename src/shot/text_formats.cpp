@@ -16,21 +16,13 @@ std::string Format(const char* format, Args... args) {
 
 }  // namespace
 
-std::string FormatValue(double value) {
-    return Format("%.1f", value);
-}
+std::string FormatValue(double value) { return Format("%.1f", value); }
 
-std::string FormatNoFigure(char unitLetter) {
-    return Format("--.-%c", unitLetter);
-}
+std::string FormatNoFigure(char unitLetter) { return Format("--.-%c", unitLetter); }
 
-std::string FormatTableSpin(double rpm) {
-    return Format("%.f", rpm);
-}
+std::string FormatTableSpin(double rpm) { return Format("%.f", rpm); }
 
-std::string FormatViewSpin(double rpm) {
-    return Format("%.0f", rpm);
-}
+std::string FormatViewSpin(double rpm) { return Format("%.0f", rpm); }
 
 std::string FormatShotScore(double score) {
     return score < 10.0 ? Format("%.2f", score) : Format("%.1f", score);

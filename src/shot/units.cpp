@@ -61,9 +61,7 @@ int SpeedUnitIndex(std::string_view word, int previous) {
     return MatchWord(kSpeedWords, word, previous);
 }
 
-int ReadDistanceUnit() {
-    return ReadDistanceUnit(base::SettingsPath());
-}
+int ReadDistanceUnit() { return ReadDistanceUnit(base::SettingsPath()); }
 int ReadDistanceUnit(const std::string& settingsPath) {
     std::string word =
         base::ConfigStore::ReadSetting(settingsPath, "Setup", "DistanceDisplay", "Yards", 20);
@@ -72,9 +70,7 @@ int ReadDistanceUnit(const std::string& settingsPath) {
     return index;
 }
 
-int ReadSpeedUnit() {
-    return ReadSpeedUnit(base::SettingsPath());
-}
+int ReadSpeedUnit() { return ReadSpeedUnit(base::SettingsPath()); }
 int ReadSpeedUnit(const std::string& settingsPath) {
     std::string word =
         base::ConfigStore::ReadSetting(settingsPath, "Setup", "SpeedDisplay", "MPH", 20);
@@ -83,11 +79,7 @@ int ReadSpeedUnit(const std::string& settingsPath) {
     return index;
 }
 
-const char* DistanceLabel(int index) {
-    return kDistanceLabels[Slot<3>(index)];
-}
-const char* SpeedLabel(int index) {
-    return kSpeedLabels[Slot<4>(index)];
-}
+const char* DistanceLabel(int index) { return kDistanceLabels[Slot<3>(index)]; }
+const char* SpeedLabel(int index) { return kSpeedLabels[Slot<4>(index)]; }
 
 }  // namespace kyvern::shot

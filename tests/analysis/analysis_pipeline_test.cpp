@@ -26,7 +26,7 @@ namespace kt = kyvern::testing;
 
 // A settings file in a temporary folder, removed with the folder.
 class Settings {
-  public:
+public:
     explicit Settings(const std::string& text) {
         char pattern[] = "/tmp/kyvern-analysis-XXXXXX";
         folder_ = ::mkdtemp(pattern);
@@ -35,7 +35,7 @@ class Settings {
     ~Settings() { std::filesystem::remove_all(folder_); }
     std::string Path() const { return folder_ + "/Kyvern.ini"; }
 
-  private:
+private:
     std::string folder_;
 };
 

@@ -22,7 +22,7 @@ constexpr double kToDeg = 57.29577951308238;
 
 // A settings folder of its own, removed with the test.
 class Settings {
-  public:
+public:
     Settings() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "kyvern-scene-XXXXXX").string();
@@ -38,7 +38,7 @@ class Settings {
         ASSERT_TRUE(kyvern::base::ConfigStore::WriteSetting(Path(), "Setup", "Handed", hand));
     }
 
-  private:
+private:
     std::string folder_;
 };
 
@@ -64,9 +64,7 @@ void SetNormals(CapturedImage& f, Xyz n, Xyz m) {
     f.result.balls[1].viewNormal = m;
 }
 
-FrameSet One(const CapturedImage& f) {
-    return {&f, nullptr, nullptr, nullptr};
-}
+FrameSet One(const CapturedImage& f) { return {&f, nullptr, nullptr, nullptr}; }
 
 // Rotation of v about the unit axis u by angle (radians), right-handed.
 Xyz Rotate(Xyz v, Xyz u, double angle) {

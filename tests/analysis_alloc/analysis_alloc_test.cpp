@@ -39,42 +39,22 @@ void* AllocateAligned(std::size_t size, std::align_val_t align) {
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
 void* operator new(std::size_t size, std::align_val_t align) {
     return AllocateAligned(size, align);
 }
 void* operator new[](std::size_t size, std::align_val_t align) {
     return AllocateAligned(size, align);
 }
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -95,7 +75,7 @@ long Count(F&& f) {
 
 // A message list with fixed room: it allocates nothing itself.
 class FixedMessages final : public kyvern::base::MessageList {
-  public:
+public:
     void Add(std::string_view line) override {
         if (count_ < 64) {
             const std::size_t n = line.size() < 127 ? line.size() : 127;
@@ -108,13 +88,13 @@ class FixedMessages final : public kyvern::base::MessageList {
     const char* Line(int i) const { return lines_[i]; }
     void Clear() { count_ = 0; }
 
-  private:
+private:
     char lines_[64][128] = {};
     int count_ = 0;
 };
 
 class Settings {
-  public:
+public:
     explicit Settings(const std::string& text) {
         char pattern[] = "/tmp/kyvern-alloc-XXXXXX";
         folder_ = ::mkdtemp(pattern);
@@ -123,7 +103,7 @@ class Settings {
     ~Settings() { std::filesystem::remove_all(folder_); }
     std::string Path() const { return folder_ + "/Kyvern.ini"; }
 
-  private:
+private:
     std::string folder_;
 };
 

@@ -10,7 +10,7 @@ namespace kyvern::testing {
 
 // Keeps every message it is asked to show; questions get a fixed answer.
 class RecordingPrompts final : public base::UserPrompts {
-  public:
+public:
     void Message(std::string_view text) override { messages.emplace_back(text); }
     bool OkCancel(std::string_view text) override {
         messages.emplace_back(text);

@@ -13,7 +13,7 @@ namespace kyvern::testing {
 // A fresh program folder for one test: KYVERN_HOME points at it while the object lives, and
 // the folder goes with everything in it when the object goes.
 class TempHome {
-  public:
+public:
     TempHome() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "kyvern-flight-XXXXXX").string();
@@ -44,7 +44,7 @@ class TempHome {
         return base::ConfigStore::WriteSetting(Settings(), section, key, value);
     }
 
-  private:
+private:
     std::string path_;
     std::string old_;
     bool hadOld_ = false;
