@@ -56,7 +56,12 @@ void ManualCorrections::CorrectRecordView(const CapturedImage& frame, double bal
     const double d1 = frame.result.balls[1].pix.z;
     // A frame without two measured balls has no scale: the normal is left as it is.
     if (!(d0 + d1 > 0.0) || !(ballDiameterInches > 0.0) || halfW <= 0 || halfH <= 0) return;
-    const double field = frame.width / ((d0 + d1) / ballDiameterInches);  // degrees
+    // The frame's field in degrees as the analysis takes it, W / pixelsPerInch x 2, with the
+    // scale of the two balls' mean diameter. Half that scale (the sum of the diameters per
+    // inch) would turn a corrected ball by a quarter of the angle the camera sees it at, out
+    // of step with the other ball's normal, which the analysis turned in full.
+    const double pixelsPerInch = (d0 + d1) / 2.0 / ballDiameterInches;
+    const double field = frame.width / pixelsPerInch * 2.0;
 
     const double a = (0.75 * field * kDegreesToRadians) / halfH * (halfH - record.pix.y);
     Xyz& v = record.viewNormal;

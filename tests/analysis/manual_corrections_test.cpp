@@ -100,10 +100,10 @@ TEST_F(Corrections, ScreenToFrameScalesTheImageView) {
     EXPECT_EQ(p.x, 333);
 }
 
-TEST_F(Corrections, CorrectRecordViewTurnsTheNormalWithTheFramesOwnScale) {
+TEST_F(Corrections, CorrectRecordViewTurnsTheNormalWithTheAnalysisScale) {
     CapturedImage& f = Frame();
-    // F = 640 / ((100 + 100) / 1.685) degrees.
-    const double field = 640.0 / (200.0 / 1.685);
+    // F = 640 / pixelsPerInch x 2 degrees, with the mean diameter's scale 100 / 1.685.
+    const double field = 640.0 / (100.0 / 1.685) * 2.0;
 
     BallRecord r;
     r.pix = Xyz(320, 240, 100);  // the middle of the frame: nothing to turn or correct
