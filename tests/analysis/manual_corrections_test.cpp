@@ -1,0 +1,356 @@
+#include "analysis/manual_corrections.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "analysis/camera_model.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using kyvern::analysis::BallRecord;
+using kyvern::analysis::CapturedImage;
+using kyvern::analysis::ClickPoint;
+using kyvern::analysis::LaunchScene;
+using kyvern::analysis::Locate;
+using kyvern::analysis::ManualCorrections;
+using kyvern::analysis::Xyz;
+
+constexpr double kDeg = 0.017453292519943278;
+
+void ExpectXyz(const Xyz& actual, const Xyz& expected, double tolerance) {
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+class Corrections : public ::testing::Test {
+protected:
+    kyvern::testing::TempDir home;
+    LaunchScene scene{1.685, home.File("Kyvern.ini")};
+    ManualCorrections corrections;
+
+    // An analysed 640 x 480 frame in slot 0 with ball 0 at (200, 240) and ball 1 at
+    // (440, 200), both 100 pixels wide, 0.001 s apart.
+    CapturedImage& Frame() {
+        CapturedImage& f = scene.Slot(0);
+        f.Reset();
+        f.valid = true;
+        f.analyzed = true;
+        f.width = 640;
+        f.height = 480;
+        f.bytesPerPixel = 1;
+        f.t1 = 0.001;
+        f.t2 = 0.002;
+        for (int i = 0; i < 2; ++i) {
+            BallRecord& b = f.result.balls[i];
+            b.pix = i == 0 ? Xyz(200, 240, 100) : Xyz(440, 200, 100);
+            b.loc = Locate(b.pix.x, b.pix.y, b.pix.z, 1.685, 640, 480);
+            b.planeNormal = Xyz(1, 0, 0);
+            b.viewNormal = Xyz(1, 0, 0);
+        }
+        f.result.balls[1].viewNormal = Xyz(std::cos(10 * kDeg), std::sin(10 * kDeg), 0);
+        LaunchScene::AlignNormals(f);
+        return f;
+    }
+};
+
+TEST_F(Corrections, ScreenToFrameScalesTheImageView) {
+    CapturedImage& f = Frame();
+    f.width = 1024;
+    f.height = 768;
+    ClickPoint p{333, 396};
+    EXPECT_TRUE(ManualCorrections::ScreenToFrame(f, p));
+    EXPECT_EQ(p.x, 512);
+    EXPECT_EQ(p.y, 490);
+
+    // The top-left corner is inside; rows above the frame's first row come out negative,
+    // truncated towards zero.
+    p = {13, 81};
+    EXPECT_TRUE(ManualCorrections::ScreenToFrame(f, p));
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, -24);
+    p = {652, 540};
+    EXPECT_TRUE(ManualCorrections::ScreenToFrame(f, p));
+    EXPECT_EQ(p.x, 1022);
+    EXPECT_EQ(p.y, 725);
+
+    // Any other width: x as it is, y stretched from 470 to 480 rows.
+    f.width = 640;
+    f.height = 480;
+    p = {333, 396};
+    EXPECT_TRUE(ManualCorrections::ScreenToFrame(f, p));
+    EXPECT_EQ(p.x, 320);
+    EXPECT_EQ(p.y, 306);
+
+    // Outside the view (right and bottom exclusive), or on an invalid frame: untouched.
+    for (ClickPoint outside :
+         {ClickPoint{12, 300}, ClickPoint{653, 300}, ClickPoint{300, 80}, ClickPoint{300, 541}}) {
+        ClickPoint q = outside;
+        EXPECT_FALSE(ManualCorrections::ScreenToFrame(f, q));
+        EXPECT_EQ(q.x, outside.x);
+        EXPECT_EQ(q.y, outside.y);
+    }
+    f.valid = false;
+    p = {333, 396};
+    EXPECT_FALSE(ManualCorrections::ScreenToFrame(f, p));
+    EXPECT_EQ(p.x, 333);
+}
+
+TEST_F(Corrections, CorrectRecordViewTurnsTheNormalWithTheAnalysisScale) {
+    CapturedImage& f = Frame();
+    // F = 640 / pixelsPerInch x 2 degrees, with the mean diameter's scale 100 / 1.685.
+    const double field = 640.0 / (100.0 / 1.685) * 2.0;
+
+    BallRecord r;
+    r.pix = Xyz(320, 240, 100);  // the middle of the frame: nothing to turn or correct
+    r.viewNormal = Xyz(0.6, 0.8, 0);
+    ManualCorrections::CorrectRecordView(f, 1.685, r);
+    ExpectXyz(r.viewNormal, Xyz(0.6, 0.8, 0), 1e-12);
+    EXPECT_DOUBLE_EQ(r.pix.z, 100.0);
+
+    r.pix = Xyz(320, 0, 100);  // top edge: turned about x by 0.75 F
+    r.viewNormal = Xyz(0, 1, 0);
+    ManualCorrections::CorrectRecordView(f, 1.685, r);
+    const double a = 0.75 * field * kDeg;
+    ExpectXyz(r.viewNormal, Xyz(0, std::cos(a), std::sin(a)), 1e-12);
+    EXPECT_DOUBLE_EQ(r.pix.z, (240 * 6.7e-05 + 1.0) * 100);
+
+    r.pix = Xyz(0, 240, 100);  // left edge: turned about y by F
+    r.viewNormal = Xyz(1, 0, 0);
+    ManualCorrections::CorrectRecordView(f, 1.685, r);
+    const double b = field * kDeg;
+    ExpectXyz(r.viewNormal, Xyz(std::cos(b), 0, -std::sin(b)), 1e-12);
+    EXPECT_DOUBLE_EQ(r.pix.z, (320 * 6.7e-05 + 1.0) * 100);
+
+    // A frame whose balls have no diameter has no scale: the normal stays, nothing is NaN.
+    f.result.balls[0].pix.z = 0;
+    f.result.balls[1].pix.z = 0;
+    r.viewNormal = Xyz(1, 0, 0);
+    ManualCorrections::CorrectRecordView(f, 1.685, r);
+    ExpectXyz(r.viewNormal, Xyz(1, 0, 0), 0.0);
+}
+
+TEST_F(Corrections, TwoLinePointsReplaceTheNormalAndSolveAgain) {
+    CapturedImage& f = Frame();
+    ASSERT_TRUE(scene.SolveLaunch());
+    const double spinBefore = scene.TotalSpin();
+
+    // Two points of a line through ball 0 tilted by 30 degrees from the vertical.
+    const double t = 30 * kDeg;
+    const int x1 = int(std::lround(200 + 40 * std::sin(t)));
+    const int y1 = int(std::lround(240 - 40 * std::cos(t)));
+    const int x2 = int(std::lround(200 - 40 * std::sin(t)));
+    const int y2 = int(std::lround(240 + 40 * std::cos(t)));
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, x1, y1));
+    EXPECT_TRUE(corrections.Clicks(0, 0).current.valid);
+    EXPECT_FALSE(corrections.Clicks(0, 0).previous.valid);
+
+    // The expected normal: both points lifted onto the sphere, y turned up, b x a.
+    auto lift = [](int x, int y) {
+        const double dx = x - 200.0;
+        const double dy = y - 240.0;
+        Xyz p(dx, -dy, std::sqrt(2500.0 - dx * dx - dy * dy));
+        return p.Normalize();
+    };
+    Xyz n = lift(x2, y2).Cross(lift(x1, y1));
+    n.Normalize();
+    BallRecord expected;
+    expected.pix = f.result.balls[0].pix;
+    expected.viewNormal = n;
+    ManualCorrections::CorrectRecordView(f, 1.685, expected);
+
+    EXPECT_TRUE(corrections.MarkLinePoint(scene, 0, x2, y2));
+    const BallRecord& ball0 = f.result.balls[0];
+    ExpectXyz(ball0.planeNormal, n, 1e-12);
+    ExpectXyz(ball0.viewNormal, expected.viewNormal, 1e-12);
+    EXPECT_DOUBLE_EQ(ball0.pix.z, expected.pix.z);
+    EXPECT_FALSE(corrections.Clicks(0, 0).previous.valid);
+    EXPECT_FALSE(corrections.Clicks(0, 0).current.valid);
+    EXPECT_DOUBLE_EQ(ball0.displayNormal.y, 1.0);  // aligned again
+
+    // The spin follows the new normal of ball 0: the same as solving with it set directly.
+    const double spinAfter = scene.TotalSpin();
+    EXPECT_GT(std::fabs(spinAfter - spinBefore), 100.0);
+    LaunchScene direct{1.685, home.File("Kyvern.ini")};
+    direct.SetSlot(0, f);
+    ASSERT_TRUE(direct.SolveLaunch());
+    EXPECT_DOUBLE_EQ(direct.TotalSpin(), spinAfter);
+    EXPECT_DOUBLE_EQ(direct.BackSpin(), scene.BackSpin());
+    EXPECT_DOUBLE_EQ(direct.SideSpin(), scene.SideSpin());
+
+    // A second correction of the same ball turns the normal again but does not grow the
+    // ball: its diameter already carries the lens correction.
+    const double diameter = ball0.pix.z;
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, x1, y1));
+    EXPECT_TRUE(corrections.MarkLinePoint(scene, 0, x2, y2));
+    EXPECT_DOUBLE_EQ(ball0.pix.z, diameter);
+}
+
+TEST_F(Corrections, LinePointsWaitForASecondPointOnTheSameBall) {
+    CapturedImage& f = Frame();
+    const Xyz normal0 = f.result.balls[0].viewNormal;
+    const Xyz normal1 = f.result.balls[1].viewNormal;
+
+    // Ball 0, then ball 1: ball 1's previous slot is empty, nothing is corrected.
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 200, 220));
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 440, 180));
+    EXPECT_TRUE(corrections.Clicks(0, 0).current.valid);
+    EXPECT_FALSE(corrections.Clicks(0, 1).previous.valid);
+    EXPECT_TRUE(corrections.Clicks(0, 1).current.valid);
+    ExpectXyz(f.result.balls[0].viewNormal, normal0, 0.0);
+    ExpectXyz(f.result.balls[1].viewNormal, normal1, 0.0);
+
+    // Away from both balls, just outside ball 0's circle, a bad slot: ignored, clicks kept.
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 320, 400));
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 250, 240));
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, -1, 200, 240));
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 4, 200, 240));
+    EXPECT_TRUE(corrections.Clicks(0, 0).current.valid);
+    EXPECT_THROW(corrections.Clicks(4, 0), std::out_of_range);
+    EXPECT_THROW(corrections.Clicks(0, 2), std::out_of_range);
+
+    // Line clicks are kept per slot: slot 1's ball 0 has none.
+    EXPECT_FALSE(corrections.Clicks(1, 0).current.valid);
+
+    // The second point on ball 1 completes ball 1's correction.
+    EXPECT_TRUE(corrections.MarkLinePoint(scene, 0, 440, 220));
+    EXPECT_FALSE(corrections.Clicks(0, 1).current.valid);
+    EXPECT_TRUE(corrections.Clicks(0, 0).current.valid);
+    // A vertical line: its plane's normal is along x.
+    EXPECT_NEAR(std::fabs(f.result.balls[1].planeNormal.x), 1.0, 1e-12);
+
+    // A new analysis of the frame does not clear the clicks; Clear does.
+    Frame();
+    EXPECT_TRUE(corrections.Clicks(0, 0).current.valid);
+    corrections.Clear();
+    EXPECT_FALSE(corrections.Clicks(0, 0).current.valid);
+}
+
+TEST_F(Corrections, DegenerateLinePointsLeaveTheBallAlone) {
+    CapturedImage& f = Frame();
+    const Xyz normal0 = f.result.balls[0].viewNormal;
+    const double diameter = f.result.balls[0].pix.z;
+
+    // The same point twice defines no plane: false, the normal stays, both clicks are gone.
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 210, 230));
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 210, 230));
+    ExpectXyz(f.result.balls[0].viewNormal, normal0, 0.0);
+    EXPECT_DOUBLE_EQ(f.result.balls[0].pix.z, diameter);
+    EXPECT_FALSE(corrections.Clicks(0, 0).previous.valid);
+    EXPECT_FALSE(corrections.Clicks(0, 0).current.valid);
+
+    // A point just inside the rim lifts to just above the sphere's equator.
+    f.result.balls[0].pix = Xyz(199.99, 240.0, 98.0);
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 151, 240));
+    ASSERT_TRUE(corrections.Clicks(0, 0).current.valid);
+    const Xyz& p = corrections.Clicks(0, 0).current.point;
+    EXPECT_NEAR(p.z, std::sqrt(49.0 * 49.0 - 48.99 * 48.99) / 49.0, 1e-9);
+    EXPECT_NEAR(p.Length(), 1.0, 1e-12);
+    EXPECT_TRUE(corrections.MarkLinePoint(scene, 0, 200, 240));
+    EXPECT_TRUE(std::isfinite(f.result.balls[0].viewNormal.x));
+    EXPECT_NEAR(std::fabs(f.result.balls[0].planeNormal.y), 1.0, 1e-3);
+
+    // A frame slot that holds nothing: its records are zero, no ball to choose.
+    EXPECT_FALSE(corrections.MarkLinePoint(scene, 2, 0, 0));
+}
+
+TEST_F(Corrections, ThreeEdgePointsReplaceTheCircle) {
+    CapturedImage& f = Frame();
+    // A circle of radius 50 around (205, 238): ball 0 recorded 5 pixels off and 10 % small.
+    f.result.balls[0].pix = Xyz(200, 240, 90);
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 255, 238));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 155, 238));
+    EXPECT_EQ(corrections.EdgeClickCount(), 2);
+    EXPECT_EQ(corrections.EdgeClick(1).x, 155);
+    EXPECT_THROW(corrections.EdgeClick(2), std::out_of_range);
+    EXPECT_TRUE(corrections.MarkEdgePoint(scene, 0, 205, 288));
+    EXPECT_EQ(corrections.EdgeClickCount(), 0);
+    const BallRecord& ball0 = f.result.balls[0];
+    ExpectXyz(ball0.pix, Xyz(205, 238, 100), 1e-12);
+    EXPECT_DOUBLE_EQ(f.result.balls[1].pix.z, 100.0);  // both balls take the diameter
+    ExpectXyz(ball0.loc, Locate(205, 238, 100, 1.685, 640, 480), 1e-12);
+    EXPECT_GT(scene.BallSpeed(), 0.0);
+
+    // The edge clicks are shared: two on ball 0 and a third on ball 1 correct ball 1.
+    // The circle of radius 45 around (255, 238) through (210, 238), (228, 274), (300, 238).
+    f.result.balls[1].pix = Xyz(300, 238, 100);
+    CapturedImage shown;
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 210, 238));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 228, 274));
+    corrections.MarkEdgePoint(scene, 0, 300, 238, &shown);
+    EXPECT_EQ(corrections.EdgeClickCount(), 0);
+    ExpectXyz(f.result.balls[1].pix, Xyz(255, 238, 90), 1e-12);
+    ExpectXyz(f.result.balls[0].pix, Xyz(205, 238, 90), 1e-12);
+    ExpectXyz(shown.result.balls[1].pix, f.result.balls[1].pix, 0.0);
+    ExpectXyz(shown.result.balls[1].loc, Locate(255, 238, 90, 1.685, 640, 480), 1e-12);
+}
+
+TEST_F(Corrections, EdgeCirclesOutsideTheToolsBoundsAreDiscarded) {
+    CapturedImage& f = Frame();
+    // Radius 80 (ball 0 recorded 160 wide, so the points are within reach): rejected, and
+    // the three points are gone.
+    f.result.balls[0].pix = Xyz(200, 240, 160);
+    const Xyz before = f.result.balls[0].pix;
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 280, 240));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 120, 240));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 200, 320));
+    EXPECT_EQ(corrections.EdgeClickCount(), 0);
+    ExpectXyz(f.result.balls[0].pix, before, 0.0);
+
+    // Three points on a line: no circle.
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 150, 240));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 200, 240));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 250, 240));
+    EXPECT_EQ(corrections.EdgeClickCount(), 0);
+
+    // The bounds are inclusive: radius 75 and 25, centre x 600, centre y 440, centre at R.
+    struct Case {
+        double cx, cy, r;
+        bool accepted;
+    };
+    for (const Case c :
+         {Case{200, 240, 75, true}, Case{200, 240, 25, true}, Case{200, 240, 76, false},
+          Case{200, 240, 24, false}, Case{600, 240, 50, true}, Case{601, 240, 50, false},
+          Case{300, 440, 50, true}, Case{300, 441, 50, false}, Case{50, 240, 50, true},
+          Case{49, 240, 50, false}, Case{300, 50, 50, true}, Case{300, 49, 50, false}}) {
+        SCOPED_TRACE(::testing::Message() << c.cx << ", " << c.cy << " r " << c.r);
+        Frame();
+        // Recorded 3 pixels to the right of the clicked circle; the solve after an accepted
+        // circle may fail on these made-up balls, so the circle itself tells.
+        f.result.balls[0].pix = Xyz(c.cx + 3, c.cy, 2 * c.r);
+        f.result.balls[1].pix.z = 120;
+        const int r = int(c.r);
+        const int x = int(c.cx);
+        const int y = int(c.cy);
+        EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, x + r, y));
+        EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, x - r, y));
+        const bool solved = corrections.MarkEdgePoint(scene, 0, x, y + r);
+        if (!c.accepted) {
+            EXPECT_FALSE(solved);
+        }
+        EXPECT_EQ(f.result.balls[0].pix.x == c.cx, c.accepted);
+        EXPECT_EQ(f.result.balls[1].pix.z == 2 * c.r, c.accepted);
+        EXPECT_EQ(corrections.EdgeClickCount(), 0);
+    }
+}
+
+TEST_F(Corrections, EdgeClicksReachAQuarterRadiusBeyondTheRecordedCircle) {
+    CapturedImage& f = Frame();
+    f.result.balls[0].pix = Xyz(200, 240, 80);  // radius 40: reach 50
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 251, 240));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 250, 240));  // not less than the reach
+    EXPECT_EQ(corrections.EdgeClickCount(), 0);
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 249, 240));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 200, 240));  // the centre counts too
+    EXPECT_EQ(corrections.EdgeClickCount(), 2);
+    // Nowhere near either ball, or a bad slot: ignored.
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, 320, 420));
+    EXPECT_FALSE(corrections.MarkEdgePoint(scene, 5, 200, 240));
+    EXPECT_EQ(corrections.EdgeClickCount(), 2);
+}
+
+}  // namespace
