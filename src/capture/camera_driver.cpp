@@ -18,4 +18,21 @@ bool ConvertMono8(const GrabbedImage& image, std::uint8_t* destination, std::siz
     return true;
 }
 
+bool CameraDriver::GetColorProcessingMethod(int, int& method) {
+    method = 0;
+    return true;
+}
+
+bool CameraDriver::GetColorTileFormat(int, int& tile) {
+    tile = 0;
+    return true;
+}
+
+bool CameraDriver::ConvertImage(int, const GrabbedImage& image, std::uint8_t* destination,
+                                std::size_t capacity) {
+    return ConvertMono8(image, destination, capacity);
+}
+
+bool CameraDriver::InplaceWhiteBalance(int, std::uint8_t*, int, int) { return true; }
+
 }  // namespace kyvern::capture

@@ -86,13 +86,15 @@ public:
 
     // Blocks until the camera delivers a frame, it is stopped, or an error occurs.
     virtual bool GrabImage(int slot, GrabbedImage& image) = 0;
-    virtual bool GetColorProcessingMethod(int slot, int& method) = 0;
-    virtual bool GetColorTileFormat(int slot, int& tile) = 0;
+    // The colour handling below defaults to what a monochrome camera needs: no colour
+    // processing, no tile format, a Mono8 conversion and no white balance.
+    virtual bool GetColorProcessingMethod(int slot, int& method);
+    virtual bool GetColorTileFormat(int slot, int& tile);
     // Converts the image to 3 bytes per pixel, row after row, into destination, which holds
     // capacity bytes; false when it does not fit.
     virtual bool ConvertImage(int slot, const GrabbedImage& image, std::uint8_t* destination,
-                              std::size_t capacity) = 0;
-    virtual bool InplaceWhiteBalance(int slot, std::uint8_t* pixels, int rows, int columns) = 0;
+                              std::size_t capacity);
+    virtual bool InplaceWhiteBalance(int slot, std::uint8_t* pixels, int rows, int columns);
 };
 
 // The conversion of an 8-bit mono image that every driver here delivers: each gray byte

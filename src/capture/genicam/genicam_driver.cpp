@@ -448,78 +448,13 @@ bool GenicamDriver::GrabImage(int index, GrabbedImage& image) {
     return true;
 }
 
-bool GenicamDriver::GetColorProcessingMethod(int, int& method) {
-    method = 0;
-    return true;
-}
-
-bool GenicamDriver::GetColorTileFormat(int, int& tile) {
-    tile = 0;
-    return true;
-}
-
-bool GenicamDriver::ConvertImage(int, const GrabbedImage& image, std::uint8_t* destination,
-                                 std::size_t capacity) {
-    return ConvertMono8(image, destination, capacity);
-}
-
-bool GenicamDriver::InplaceWhiteBalance(int, std::uint8_t*, int, int) { return true; }
-
 bool GenicamDriver::ModifyCallback(int, BusCallback callback, int userValue, bool add) {
-    if (!add) {
-        {
-            std::lock_guard lock(pollMutex_);
-            polling_ = false;
-        }
-        pollWake_.notify_all();
-        if (poller_.joinable()) poller_.join();
-        std::lock_guard lock(callbackMutex_);
-        callback_ = {};
-        return true;
-    }
-    {
-        std::lock_guard lock(callbackMutex_);
-        callback_ = std::move(callback);
-        userValue_ = userValue;
-    }
-    std::lock_guard lock(pollMutex_);
-    if (!polling_) {
-        if (poller_.joinable()) poller_.join();
-        polling_ = true;
-        poller_ = std::thread([this] { PollLoop(); });
+    if (add) {
+        poller_.Start(std::move(callback), userValue);
+    } else {
+        poller_.Stop();
     }
     return true;
-}
-
-void GenicamDriver::PollLoop() {
-    std::vector<std::string> seen = DeviceIds();
-    std::unique_lock lock(pollMutex_);
-    while (polling_) {
-        pollWake_.wait_for(lock, options_.pollPeriod, [this] { return !polling_; });
-        if (!polling_) break;
-        lock.unlock();
-        std::vector<std::string> now = DeviceIds();
-        if (now != seen) {
-            BusCallback callback;
-            int userValue = 0;
-            {
-                std::lock_guard callbackLock(callbackMutex_);
-                callback = callback_;
-                userValue = userValue_;
-            }
-            std::vector<std::string> sortedNow = now, sortedSeen = seen;
-            std::sort(sortedNow.begin(), sortedNow.end());
-            std::sort(sortedSeen.begin(), sortedSeen.end());
-            const bool removed = !std::includes(sortedNow.begin(), sortedNow.end(),
-                                                sortedSeen.begin(), sortedSeen.end());
-            const bool arrived = !std::includes(sortedSeen.begin(), sortedSeen.end(),
-                                                sortedNow.begin(), sortedNow.end());
-            seen = now;
-            if (callback && removed) callback(userValue, kBusMessageRemoval);
-            if (callback && arrived) callback(userValue, kBusMessageArrival);
-        }
-        lock.lock();
-    }
 }
 
 }  // namespace kyvern::capture

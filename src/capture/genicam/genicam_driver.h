@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/bus_poller.h"
 #include "capture/camera_driver.h"
 
 // Aravis types, declared here so that users of the driver need no GLib headers.
@@ -54,11 +55,6 @@ public:
     bool SetCameraAbsProperty(int slot, int property, float value) override;
     bool SetCameraRegister(int slot, std::uint32_t address, std::uint32_t value) override;
     bool GrabImage(int slot, GrabbedImage& image) override;
-    bool GetColorProcessingMethod(int slot, int& method) override;
-    bool GetColorTileFormat(int slot, int& tile) override;
-    bool ConvertImage(int slot, const GrabbedImage& image, std::uint8_t* destination,
-                      std::size_t capacity) override;
-    bool InplaceWhiteBalance(int slot, std::uint8_t* pixels, int rows, int columns) override;
 
     // The Aravis camera of a slot while it is initialised (tests reach the fake camera so).
     ArvCamera* CameraOf(int slot);
@@ -84,19 +80,12 @@ private:
     void ReleaseStream(Slot& slot);  // with slot.mutex held, no grab running
     void Release(Slot& slot);
     std::vector<std::string> DeviceIds();
-    void PollLoop();
 
     GenicamOptions options_;
     std::array<Slot, kCameraSlots> slots_;
     std::mutex listMutex_;  // the device list of Aravis is global
     std::vector<std::string> enumerated_;
-    std::mutex callbackMutex_;
-    BusCallback callback_;
-    int userValue_ = 0;
-    std::thread poller_;
-    std::mutex pollMutex_;
-    std::condition_variable pollWake_;
-    bool polling_ = false;
+    BusPoller poller_{[this] { return DeviceIds(); }, options_.pollPeriod};
 };
 
 }  // namespace kyvern::capture

@@ -57,7 +57,7 @@ bool Good(dc1394error_t e) { return e == DC1394_SUCCESS; }
 }  // namespace
 
 IidcDriver::IidcDriver(std::chrono::milliseconds pollPeriod)
-    : bus_(dc1394_new()), pollPeriod_(pollPeriod) {}
+    : bus_(dc1394_new()), poller_([this] { return GuidTexts(); }, pollPeriod) {}
 
 IidcDriver::~IidcDriver() {
     ModifyCallback(0, {}, 0, false);
@@ -90,6 +90,13 @@ bool IidcDriver::DestroyContext(int slot) {
     std::lock_guard lock(slots_[slot].mutex);
     Release(slots_[slot]);
     return true;
+}
+
+std::vector<std::string> IidcDriver::GuidTexts() {
+    std::vector<std::string> texts;
+    for (std::uint64_t guid : Guids())
+        texts.push_back(std::to_string(guid));
+    return texts;
 }
 
 std::vector<std::uint64_t> IidcDriver::Guids() {
@@ -344,76 +351,14 @@ bool IidcDriver::GrabImage(int index, GrabbedImage& image) {
     }
 }
 
-bool IidcDriver::GetColorProcessingMethod(int, int& method) {
-    method = 0;
-    return true;
-}
-
-bool IidcDriver::GetColorTileFormat(int, int& tile) {
-    tile = 0;
-    return true;
-}
-
-bool IidcDriver::ConvertImage(int, const GrabbedImage& image, std::uint8_t* destination,
-                              std::size_t capacity) {
-    return ConvertMono8(image, destination, capacity);
-}
-
-bool IidcDriver::InplaceWhiteBalance(int, std::uint8_t*, int, int) { return true; }
-
 bool IidcDriver::ModifyCallback(int, BusCallback callback, int userValue, bool add) {
     if (!add) {
-        {
-            std::lock_guard lock(pollMutex_);
-            polling_ = false;
-        }
-        pollWake_.notify_all();
-        if (poller_.joinable()) poller_.join();
-        std::lock_guard lock(callbackMutex_);
-        callback_ = {};
+        poller_.Stop();
         return true;
     }
     if (!bus_) return false;
-    {
-        std::lock_guard lock(callbackMutex_);
-        callback_ = std::move(callback);
-        userValue_ = userValue;
-    }
-    std::lock_guard lock(pollMutex_);
-    if (!polling_) {
-        if (poller_.joinable()) poller_.join();
-        polling_ = true;
-        poller_ = std::thread([this] { PollLoop(); });
-    }
+    poller_.Start(std::move(callback), userValue);
     return true;
-}
-
-void IidcDriver::PollLoop() {
-    std::vector<std::uint64_t> seen = Guids();
-    std::sort(seen.begin(), seen.end());
-    std::unique_lock lock(pollMutex_);
-    while (polling_) {
-        pollWake_.wait_for(lock, pollPeriod_, [this] { return !polling_; });
-        if (!polling_) break;
-        lock.unlock();
-        std::vector<std::uint64_t> now = Guids();
-        std::sort(now.begin(), now.end());
-        if (now != seen) {
-            const bool removed = !std::includes(now.begin(), now.end(), seen.begin(), seen.end());
-            const bool arrived = !std::includes(seen.begin(), seen.end(), now.begin(), now.end());
-            seen = now;
-            BusCallback callback;
-            int userValue = 0;
-            {
-                std::lock_guard callbackLock(callbackMutex_);
-                callback = callback_;
-                userValue = userValue_;
-            }
-            if (callback && removed) callback(userValue, kBusMessageRemoval);
-            if (callback && arrived) callback(userValue, kBusMessageArrival);
-        }
-        lock.lock();
-    }
 }
 
 }  // namespace kyvern::capture

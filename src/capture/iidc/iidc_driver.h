@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/bus_poller.h"
 #include "capture/camera_driver.h"
 
 // libdc1394 types, declared here so that users of the driver need not include its headers.
@@ -69,11 +70,6 @@ public:
     bool SetCameraAbsProperty(int slot, int property, float value) override;
     bool SetCameraRegister(int slot, std::uint32_t address, std::uint32_t value) override;
     bool GrabImage(int slot, GrabbedImage& image) override;
-    bool GetColorProcessingMethod(int slot, int& method) override;
-    bool GetColorTileFormat(int slot, int& tile) override;
-    bool ConvertImage(int slot, const GrabbedImage& image, std::uint8_t* destination,
-                      std::size_t capacity) override;
-    bool InplaceWhiteBalance(int slot, std::uint8_t* pixels, int rows, int columns) override;
 
     // Whether the library could be opened at all (a machine without a 1394 stack cannot).
     bool Available() const { return bus_ != nullptr; }
@@ -89,20 +85,13 @@ private:
 
     void Release(Slot& slot);
     std::vector<std::uint64_t> Guids();
-    void PollLoop();
+    std::vector<std::string> GuidTexts();
 
     dc1394_t* bus_ = nullptr;
-    std::chrono::milliseconds pollPeriod_;
     std::array<Slot, kCameraSlots> slots_;
     std::mutex listMutex_;
     std::vector<std::pair<std::uint64_t, int>> enumerated_;  // GUID and unit
-    std::mutex callbackMutex_;
-    BusCallback callback_;
-    int userValue_ = 0;
-    std::thread poller_;
-    std::mutex pollMutex_;
-    std::condition_variable pollWake_;
-    bool polling_ = false;
+    BusPoller poller_;
 };
 
 }  // namespace kyvern::capture
