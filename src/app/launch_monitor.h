@@ -169,6 +169,11 @@ public:
     // t2 - t1 outside 0 < interval <= 0.004 s becomes t1 = 0.001 and t2 = strobe + 0.001.
     static void TakeSlot(const capture::ImageFile& file, int slot, analysis::CapturedImage& frame,
                          double strobeInterval);
+    // The back spin (rpm) that the router and the serial line get when Setup/PredictWithSpin
+    // is not "yes": predicted from ball speed (mph) and launch angle (degrees).
+    static double PredictedBackSpin(double ballSpeedMph, double launchAngle) {
+        return 3.8 * ballSpeedMph + 635.0 + 285.0 * launchAngle;
+    }
     // The history file SaveHistory writes to for this size, by the ring rule.
     static long ChooseHistoryNumber(long size);
     // Setup/ImageHistorySize with its bounds.

@@ -149,7 +149,7 @@ void LaunchMonitor::ComputeShot(bool newShot) {
     double backSpin = launch.backSpin;
     if (!base::EqualsNoCase(base::Trim(base::ReadSetting("Setup", "PredictWithSpin", "Yes", 20)),
                             "yes")) {
-        backSpin = 3.8 * launch.ballSpeedMph + 635.0 + 285.0 * launch.launchAngle;
+        backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
     flight::FlightModel routed;
     routed.Compute(launch.ballSpeed, launch.launchAngle, backSpin, launch.sideSpin,

@@ -259,7 +259,7 @@ void LaunchMonitor::CameraTick() {
 
     shotInProgress_ = true;
     status_.BeginImage();
-    metadata_->StartShot();
+    if (!options_.secondInstance) metadata_->StartShot();
     notifications_.SendNewImage();
     if (!options_.secondInstance && router_) router_->SendTeeOff();
     view_->ShowCaptureLabel(ClockText("Capture at %H:%M:%S"));

@@ -62,7 +62,7 @@ public:
 // A monitor on hand-stepped timers in a program folder and runtime folder of its own, with
 // the simulated camera when asked for; no prescribed wait is waited.
 struct MonitorRig {
-    explicit MonitorRig(int cameras = 1) {
+    explicit MonitorRig(int cameras = 1, bool secondInstance = false) {
         env.Set("Setup", "ImageHistorySize", "3");
         if (cameras > 0) {
             sim::SimulatorOptions options;
@@ -76,6 +76,7 @@ struct MonitorRig {
         }
         app::MonitorOptions options;
         options.wait = [](int) {};
+        options.secondInstance = secondInstance;
         options.routerTiming = QuickRouter();
         monitor =
             std::make_unique<app::LaunchMonitor>(timers, prompts, messages, table.get(), options);

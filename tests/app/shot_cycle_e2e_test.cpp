@@ -1,6 +1,7 @@
 // The headless shot cycle end to end on the simulated camera, with real peers listening.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -32,9 +33,9 @@ std::uint32_t At32(const Bytes& b, std::size_t offset) {
 }
 
 // The next router packet of this type, skipping the login and heartbeats.
-Bytes NextOfType(PeerSocket& router, std::uint32_t type) {
+Bytes NextOfType(PeerSocket& router, std::uint32_t type, int timeoutMs = 5000) {
     for (int i = 0; i < 20; ++i) {
-        Bytes packet = router.Receive(5000);
+        Bytes packet = router.Receive(timeoutMs);
         if (packet.size() != links::kRouterPacketSize) return {};
         if (At32(packet, links::kTypeOffset) == type) return packet;
     }
@@ -202,4 +203,67 @@ TEST(ShotCycle, AFailedFrameTakesTheFailurePath) {
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
     EXPECT_FALSE(rig.monitor->ShotInProgress());
     EXPECT_TRUE(rig.prompts.messages.empty());
+}
+
+TEST(ShotComputation, PredictedSpinGoesToTheRouterAndTheSerialLineOnly) {
+    EXPECT_DOUBLE_EQ(app::LaunchMonitor::PredictedBackSpin(150.0, 12.0), 4625.0);
+
+    MonitorRig rig;
+    PeerSocket router(links::kRouterSlotName);
+    PseudoTerminal device;
+    rig.env.Set("Ports", "COM4", device.DevicePath());
+    rig.env.Set("SerialOutput", "Enabled", "Yes");
+    rig.env.Set("SerialOutput", "CommPort", "COM4");
+    rig.env.Set("Setup", "PredictWithSpin", "No");
+    rig.monitor->Start();
+    ASSERT_TRUE(rig.Shoot());
+    rig.timers.Fire(app::kCameraTimer);
+    ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
+    const auto& l = rig.monitor->CurrentShot().launch;
+    const double predicted = app::LaunchMonitor::PredictedBackSpin(l.ballSpeedMph, l.launchAngle);
+    ASSERT_GT(std::abs(predicted - l.backSpin), 1.0);
+
+    kyvern::flight::FlightModel flight;
+    flight.Compute(l.ballSpeed, l.launchAngle, predicted, l.sideSpin, l.sideAngle);
+    const links::RouterPacket expected =
+        links::ShotResultPacket(l.ballSpeed, l.launchAngle, l.sideAngle, predicted, l.sideSpin,
+                                flight.Carry(), flight.CarryOffline(), flight.FlightTime());
+    Bytes result = NextOfType(router, links::MSG_SHOT_RESULT);
+    ASSERT_EQ(result.size(), links::kRouterPacketSize);
+    for (std::size_t i = links::kTeeFirstOffset; i < links::kRouterPacketSize; ++i)
+        EXPECT_EQ(result[i], expected.bytes[i]) << "byte " << i;
+    EXPECT_EQ(device.Heard(), links::SerialShotOutput::ShotLine(
+                                  l.ballSpeed, l.launchAngle, predicted, l.sideSpin, l.sideAngle));
+    // The status file and the table keep the measured spin.
+    char spin[32];
+    std::snprintf(spin, sizeof spin, "%.0f", l.backSpin);
+    EXPECT_EQ(Status(rig, "Ball", "BackSpin"), spin);
+    std::snprintf(spin, sizeof spin, "%.f", l.backSpin);
+    EXPECT_EQ(rig.monitor->Table().Cell(2, kyvern::data::kBackSpinColumn), spin);
+}
+
+TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {
+    MonitorRig rig(1, true);
+    PeerSocket listener(links::kNotificationSlotName);
+    PeerSocket router(links::kRouterSlotName);
+    PseudoTerminal device;
+    rig.env.Set("Ports", "COM5", device.DevicePath());
+    rig.env.Set("SerialOutput", "Enabled", "Yes");
+    rig.env.Set("SerialOutput", "CommPort", "COM5");
+    rig.monitor->Start();
+    EXPECT_EQ(AsText(listener.Receive(2000)), Utf16(app::kApplicationTitle));
+    ASSERT_TRUE(rig.Shoot());
+    rig.timers.Fire(app::kCameraTimer);
+    ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
+    EXPECT_EQ(Status(rig, "Status", "Analysis"), "Success");
+    EXPECT_EQ(rig.monitor->Table().RowCount(), 3);
+    EXPECT_EQ(AsText(listener.Receive(2000)), Utf16("Kyvern: New Image"));
+    bool more = true;
+    listener.Receive(100, &more);
+    EXPECT_FALSE(more);  // no "Analysis Done"
+    EXPECT_TRUE(NextOfType(router, links::MSG_TEE_OFF, 200).empty());
+    EXPECT_EQ(device.Heard(100), "");
+    EXPECT_FALSE(std::filesystem::exists(kyvern::base::LastFramePath()));
+    EXPECT_FALSE(std::filesystem::exists(kyvern::base::HistoryFramePath(0)));
+    EXPECT_TRUE(std::filesystem::exists(kyvern::base::LastOverlayPath()));
 }

@@ -187,7 +187,7 @@ TEST(ShotCycle, SingleCamTakesOnlyTheSelectedCameraAndFocusModeRecordsNothing) {
     EXPECT_EQ(rig.monitor->SelectedCamera(), -1);
 }
 
-TEST(ShotComputation, BadClubSettingStopsTheShotAndPredictedSpinGoesToTheRouter) {
+TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow) {
     MonitorRig rig;
     rig.monitor->Start();
     rig.env.Set("Setup", "ClubLoft", "80");
