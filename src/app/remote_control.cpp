@@ -177,7 +177,8 @@ void LaunchMonitor::CheckCommands() {
 }
 
 bool LaunchMonitor::MarkLinePoint(long x, long y) {
-    // The line-point correction of the analysis plugs in here; until it does, a point is
+    // ManualCorrections::MarkLinePoint on slot 0 (with frames_[0] as the shown copy) plugs in
+    // here once the corrections are part of the analysis library; until then a point is
     // counted and nothing is solved again.
     (void)x;
     (void)y;
