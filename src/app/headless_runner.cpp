@@ -1,0 +1,198 @@
+#include "app/headless_runner.h"
+
+#include <csignal>
+#include <ctime>
+#include <memory>
+
+#include "base/config_store.h"
+#include "base/program_folder.h"
+#include "capture/camera_backends.h"
+#include "capture/camera_table.h"
+#include "shot/text_formats.h"
+#include "shot/units.h"
+#include "sim/simulated_driver.h"
+
+namespace kyvern::app {
+namespace {
+
+std::atomic<bool>* gStop = nullptr;
+
+extern "C" void OnStopSignal(int) {
+    if (gStop) gStop->store(true);
+}
+
+class SignalScope {
+public:
+    SignalScope(std::atomic<bool>& stop, bool install) : install_(install) {
+        if (!install_) return;
+        gStop = &stop;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~SignalScope() {
+        if (!install_) return;
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+        gStop = nullptr;
+    }
+    SignalScope(const SignalScope&) = delete;
+    SignalScope& operator=(const SignalScope&) = delete;
+
+private:
+    bool install_;
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+class TestLinePrinter final : public MonitorView {
+public:
+    explicit TestLinePrinter(std::FILE* out) : out_(out) {}
+    void TestLineWritten(const std::string& line) override {
+        std::fprintf(out_, "%s\n", line.c_str());
+        std::fflush(out_);
+    }
+
+private:
+    std::FILE* out_;
+};
+
+// Prints each shot as it is recorded.
+class PrintingView final : public MonitorView {
+public:
+    explicit PrintingView(std::FILE* out) : out_(out) {}
+    void ShotRecorded(const shot::ShotRecord& shot, bool newShot) override {
+        if (!newShot || !out_) return;
+        std::fprintf(out_, "%s\n", ShotLine(shot).c_str());
+        std::fflush(out_);
+    }
+    void ShotFailed(std::int32_t) override {
+        if (!out_) return;
+        char time[16];
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::strftime(time, sizeof time, "%H:%M:%S", &local);
+        std::fprintf(out_, "%s  no shot: the frame could not be analysed\n", time);
+        std::fflush(out_);
+    }
+
+private:
+    std::FILE* out_;
+};
+
+}  // namespace
+
+std::string ShotLine(const shot::ShotRecord& s) {
+    const int speedUnit = shot::ReadSpeedUnit();
+    const int distanceUnit = shot::ReadDistanceUnit();
+    const char* speed = shot::SpeedLabel(speedUnit);
+    const char* distance = shot::DistanceLabel(distanceUnit);
+    char time[16];
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(time, sizeof time, "%H:%M:%S", &local);
+    char line[512];
+    std::snprintf(
+        line, sizeof line,
+        "%s  %s  ball %.1f %s  launch %.1f  side %.1f  back %.0f  side spin %.0f rpm  club %.1f "
+        "%s  carry %.1f %s  total %.1f %s  offline %s  score %s",
+        time, s.item.c_str(), shot::ToDisplaySpeed(s.launch.ballSpeed, speedUnit), speed,
+        s.launch.launchAngle, s.launch.sideAngle, s.launch.backSpin, s.launch.sideSpin,
+        shot::ToDisplaySpeed(s.club.clubSpeed.Value(), speedUnit), speed,
+        shot::ToDisplayDistance(s.flight.carry, distanceUnit), distance,
+        shot::ToDisplayDistance(s.flight.total, distanceUnit), distance,
+        shot::FormatOffline(shot::ToDisplayDistance(s.flight.totalOffline, distanceUnit)).c_str(),
+        shot::FormatShotScore(s.shotScore).c_str());
+    return line;
+}
+
+int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool installSignals,
+                const std::function<void(LaunchMonitor&)>& done) {
+    base::EnsureProgramFolder();
+    const std::string settings = base::SettingsPath();
+    base::StderrPrompts prompts;
+    base::TextMessageList messages;
+
+    std::unique_ptr<capture::CameraDriver> driver;
+    sim::SimulatedCameraDriver* simulated = nullptr;
+    const std::string driverName(base::Trim(base::ReadSetting("Camera", "Driver", "Auto", 80)));
+    if (options.simulate || base::EqualsNoCase(driverName, "Simulated")) {
+        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
+        if (options.shootOnIdle) simOptions.shotPeriod = 0.0;
+        auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);
+        simulated = made.get();
+        driver = std::move(made);
+    } else {
+        driver = capture::MakeHardwareDriver(driverName);
+    }
+    std::unique_ptr<capture::CameraTable> cameras;
+    if (driver) {
+        cameras = std::make_unique<capture::CameraTable>(*driver, prompts, settings);
+        cameras->InitCameras();
+    } else {
+        std::fprintf(stderr, "No camera back-end \"%s\" in this build; watching files only\n",
+                     driverName.c_str());
+    }
+
+    int status = 0;
+    {
+        SignalScope signals(stop, installSignals);
+        LoopTimerHost timers;
+        PrintingView view(options.out);
+        LaunchMonitor monitor(timers, prompts, messages, cameras.get());
+        monitor.SetView(&view);
+        monitor.Start();
+        long requested = -1;
+        timers.Run([&] {
+            if (stop.load() || monitor.CloseRequested()) return false;
+            if (options.shots > 0 && monitor.ShotsRecorded() >= options.shots) return false;
+            // One strobe per finished pass, while the cycle waits for a frame.
+            const long passes = monitor.PassCount();
+            if (options.shootOnIdle && simulated && !monitor.ShotInProgress() &&
+                passes != requested) {
+                requested = passes;
+                simulated->RequestShot();
+            }
+            return true;
+        });
+        monitor.Stop();
+        if (done) done(monitor);
+    }
+    if (cameras) cameras->Shutdown();
+    return status;
+}
+
+int RunRegression(const std::string& folder, bool continuous, std::atomic<bool>& stop,
+                  bool installSignals, std::FILE* out) {
+    base::EnsureProgramFolder();
+    base::StderrPrompts prompts;
+    base::TextMessageList messages;
+    SignalScope signals(stop, installSignals);
+    LoopTimerHost timers;
+    TestLinePrinter view(out);
+    MonitorOptions monitorOptions;
+    monitorOptions.openRouter = true;
+    LaunchMonitor monitor(timers, prompts, messages, nullptr, monitorOptions);
+    monitor.SetView(&view);
+    monitor.Start();
+    std::string prefix = folder;
+    if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+    monitor.StartTest(prefix, continuous);
+    auto keepGoing = [&] {
+        return !stop.load() && !monitor.CloseRequested() && monitor.TestRunning();
+    };
+    if (continuous) {
+        timers.Run(keepGoing);  // without end: paced by RegressionTest/TimeBetween
+    } else {
+        while (keepGoing() && timers.DispatchNext()) {
+        }
+    }
+    monitor.Stop();
+    return 0;
+}
+
+}  // namespace kyvern::app

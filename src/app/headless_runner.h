@@ -1,0 +1,37 @@
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "app/launch_monitor.h"
+
+namespace kyvern::app {
+
+struct HeadlessOptions {
+    bool simulate = false;  // the simulated camera whatever Camera/Driver says
+    long shots = 0;         // stop after this many recorded shots; 0 runs until stopped
+    // Fire the simulated strobe at once whenever the cycle is idle, instead of waiting for
+    // the simulator's shot period: the quickest way through a few shots.
+    bool shootOnIdle = false;
+    std::FILE* out = stdout;  // one line per shot
+};
+
+// The text line of a recorded shot in the display units in force: time, item, ball speed,
+// launch, side, spins, club speed, carry, total, offline, score.
+std::string ShotLine(const shot::ShotRecord& shot);
+
+// Runs the shot cycle without a window until stop turns true, a command closes the program,
+// or the shots are recorded. SIGINT and SIGTERM set stop when installSignals is true. Ends
+// with the timers stopped, the status file unlocked and the cameras stopped. Returns the
+// process exit status; the shot table of the run is handed to done before the monitor goes.
+int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool installSignals,
+                const std::function<void(LaunchMonitor&)>& done = {});
+
+// The automated test over the saved images of a folder, printing each result line as it is
+// appended to the result file. A single run goes through the images without the pauses
+// between them; a continuous one keeps the pace of RegressionTest/TimeBetween until stop.
+int RunRegression(const std::string& folder, bool continuous, std::atomic<bool>& stop,
+                  bool installSignals, std::FILE* out = stdout);
+
+}  // namespace kyvern::app

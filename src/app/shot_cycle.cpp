@@ -1,0 +1,480 @@
+// The shot cycle: frames from the cameras (or from a file) into the frame slots, the history,
+// the analysis of each frame, the scene solution, and then the shot or the failure report.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "analysis/analysis_codes.h"
+#include "analysis/camera_model.h"
+#include "app/launch_monitor.h"
+#include "base/config_store.h"
+#include "base/program_folder.h"
+#include "data/shot_log.h"
+#include "flight/ball_type.h"
+
+namespace kyvern::app {
+namespace {
+
+std::string Setting(const char* section, const char* key, const char* defaultValue,
+                    std::size_t length) {
+    return base::ReadSetting(section, key, defaultValue, length);
+}
+
+std::string ClockText(const char* format) {
+    char text[64];
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+double MonotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+CameraMode CameraModeOf(std::string_view word) {
+    if (base::EqualsNoCase(word, "CamFocus")) return CameraMode::kCamFocus;
+    if (base::EqualsNoCase(word, "MultiCam")) return CameraMode::kMultiCam;
+    if (base::EqualsNoCase(word, "MultiFrame")) return CameraMode::kMultiFrame;
+    return CameraMode::kSingleCam;
+}
+
+LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
+                             base::MessageList& messages, capture::CameraTable* cameras,
+                             MonitorOptions options)
+    : timers_(timers),
+      prompts_(prompts),
+      messages_(messages),
+      cameras_(cameras),
+      options_(std::move(options)) {
+    for (auto& frame : frames_)
+        frame = std::make_unique<analysis::CapturedImage>();
+    const flight::BallType ball;
+    scene_ = std::make_unique<analysis::LaunchScene>(ball.Diameter());
+    pipeline_ = std::make_unique<analysis::AnalysisPipeline>(ball.Diameter());
+    table_ = std::make_unique<data::ShotTable>(prompts_);
+    links::ClubSensor::Wait sensorWait;
+    if (options_.wait) sensorWait = options_.wait;
+    sensor_ = std::make_unique<links::ClubSensor>(prompts_, sensorWait);
+    metadata_ = std::make_unique<links::VideoMetadataLink>(options_.metadataFactory);
+    serialOutput_ = std::make_unique<links::SerialShotOutput>(prompts_);
+    names_ = std::make_unique<data::NameLists>();
+    workFile_ = std::make_unique<capture::ImageFile>(prompts_);
+    timers_.SetTick([this](int id) { OnTimer(id); });
+}
+
+LaunchMonitor::~LaunchMonitor() {
+    Stop();
+    timers_.SetTick({});
+}
+
+void LaunchMonitor::Start() {
+    if (started_) return;
+    started_ = true;
+    base::EnsureProgramFolder();
+    table_->SetupTable();
+    names_->LoadNameLists();
+    sensor_->Configure(true);
+    serialOutput_->Configure();
+    metadata_->ReadUnits();
+    metadata_->Init();
+    notifications_.Open();
+    if (options_.openRouter) {
+        router_ = std::make_unique<links::RouterClient>(kApplicationTitle, options_.routerTiming);
+        router_->Open();
+    }
+    notifications_.Send(kApplicationTitle);
+    status_.Context().title = kApplicationTitle;
+    status_.Context().executable = links::ExecutablePath();
+    status_.Context().clubDevice = sensor_->DeviceName();
+    status_.WriteExecutable();
+    timers_.StartTimer(kSensorTimer, 500);
+    timers_.StartTimer(kConnectionTimer, 5000);
+    if (base::EqualsNoCase(base::Trim(Setting("RegressionTest", "Test", "No", 20)), "Yes")) {
+        StartTest();
+    }
+    StartCycleTimers(true);
+}
+
+void LaunchMonitor::Stop() {
+    if (!started_) return;
+    started_ = false;
+    for (int id : {kCameraTimer, kCaptureFileTimer, kViewTimer, kSensorTimer, kTestTimer,
+                   kConnectionTimer, kCommandTimer, kIndicatorTimer, kNoticeTimer}) {
+        timers_.StopTimer(id);
+    }
+    // A pass cut short leaves the status file locked; readers must not wait on it for ever.
+    if (shotInProgress_) status_.Unlock();
+    shotInProgress_ = false;
+    router_.reset();
+    notifications_.Close();
+}
+
+void LaunchMonitor::OnTimer(int id) {
+    switch (id) {
+        case kCameraTimer:
+            CameraTick();
+            break;
+        case kCaptureFileTimer:
+            CheckCaptureFile();
+            break;
+        case kSensorTimer:
+            sensor_->Poll();
+            break;
+        case kTestTimer:
+            RunTestStep();
+            break;
+        case kConnectionTimer:
+            if (cameras_) {
+                ReadModeAndSelection();
+                long serial =
+                    selectedCamera_ == 0 && cameras_->SerialOfSlot(0) != capture::kNoSerial
+                        ? long(cameras_->SerialOfSlot(0))
+                        : selectedCamera_;
+                notifications_.SendConnected(serial >= 0 && cameras_->IsConnected(serial));
+            }
+            break;
+        case kCommandTimer:
+            CheckCommands();
+            break;
+        case kNoticeTimer:
+            timers_.StopTimer(kNoticeTimer);
+            view_->ShowClubNotice(false);
+            break;
+        default:
+            break;  // the views' own timers
+    }
+}
+
+void LaunchMonitor::StartCycleTimers(bool on) {
+    if (!on) {
+        for (int id : {kCameraTimer, kCaptureFileTimer, kCommandTimer, kIndicatorTimer})
+            timers_.StopTimer(id);
+        return;
+    }
+    timers_.StartTimer(kCameraTimer, 100);
+    timers_.StartTimer(kCommandTimer, 2000);
+    timers_.StartTimer(kIndicatorTimer, 500);
+    capturePath_ = Setting("Remote", "CaptureFile", "", 260);
+    if (!capturePath_.empty()) {
+        timers_.StartTimer(kCaptureFileTimer, 250);
+    } else {
+        timers_.StopTimer(kCaptureFileTimer);
+    }
+    lastStamp_ = Setting("Remote", "CaptureFileModified", "", 260);
+}
+
+double LaunchMonitor::StrobeInterval() const {
+    if (cameras_ && cameras_->StrobeInterval() > 0.0) return cameras_->StrobeInterval();
+    const capture::SpeedMode* mode =
+        capture::SpeedModeOfName(base::Trim(Setting("Camera", "Speed", "Medium", 80)));
+    if (!mode) mode = capture::SpeedModeOfName("Medium");
+    return mode ? mode->strobeInterval : 0.0;
+}
+
+void LaunchMonitor::Wait(int milliseconds) {
+    if (options_.wait) {
+        options_.wait(milliseconds);
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+}
+
+void LaunchMonitor::ReadModeAndSelection() {
+    mode_ = CameraModeOf(base::Trim(Setting("Camera", "Mode", "SingleCam", 80)));
+    if (mode_ != CameraMode::kSingleCam && mode_ != CameraMode::kCamFocus) {
+        selectedCamera_ = -1;
+        return;
+    }
+    long selected = 0;
+    std::sscanf(Setting("Camera", "Selected", "0", 80).c_str(), "%ld", &selected);
+    if (selected != 0 &&
+        (!cameras_ || cameras_->SlotOfSerial(static_cast<std::uint32_t>(selected)) < 0)) {
+        selected = 0;
+        base::WriteSetting("Camera", "Selected", "0");
+    }
+    selectedCamera_ = selected;
+}
+
+bool LaunchMonitor::FrameWaiting() const {
+    if (!cameras_) return false;
+    switch (mode_) {
+        case CameraMode::kSingleCam:
+        case CameraMode::kCamFocus: {
+            // Serial 0 selects the camera at bus index 0.
+            const std::uint32_t serial = selectedCamera_ == 0
+                                             ? cameras_->SerialOfSlot(0)
+                                             : static_cast<std::uint32_t>(selectedCamera_);
+            return serial != capture::kNoSerial && cameras_->HasNewFrame(serial);
+        }
+        case CameraMode::kMultiCam:
+            for (int i = 0; i < capture::kCameraSlots; ++i) {
+                const std::uint32_t serial = cameras_->SerialOfSlot(i);
+                if (serial != capture::kNoSerial && cameras_->HasNewFrame(serial)) return true;
+            }
+            return false;
+        case CameraMode::kMultiFrame:
+            return true;
+    }
+    return false;
+}
+
+void LaunchMonitor::UpdateNames() { names_->UpdateNameLists(user_, session_, item_); }
+
+void LaunchMonitor::SetNames(std::string user, std::string session, std::string item) {
+    user_ = std::move(user);
+    session_ = std::move(session);
+    item_ = std::move(item);
+}
+
+void LaunchMonitor::CameraTick() {
+    if (!cameras_) return;
+    ReadModeAndSelection();
+    if (!FrameWaiting()) return;
+    StartCycleTimers(false);
+
+    if (mode_ == CameraMode::kCamFocus) {
+        analysis::CapturedImage& frame = *frames_[0];
+        frame.Reset();
+        const std::uint32_t serial = selectedCamera_ == 0
+                                         ? cameras_->SerialOfSlot(0)
+                                         : static_cast<std::uint32_t>(selectedCamera_);
+        if (cameras_->FetchFrame(frame.Pixels(), serial)) {
+            frame.width = cameras_->FrameWidth(serial);
+            frame.height = cameras_->FrameHeight(serial);
+            frame.bytesPerPixel = 1;
+            view_->ShowFocusFrame(frame, "Focus Mode - see Advanced Settings");
+        }
+        StartCycleTimers(true);
+        return;
+    }
+
+    shotInProgress_ = true;
+    status_.BeginImage();
+    if (!options_.secondInstance) metadata_->StartShot();
+    notifications_.SendNewImage();
+    if (!options_.secondInstance && router_) router_->SendTeeOff();
+    view_->ShowCaptureLabel(ClockText("Capture at %H:%M:%S"));
+    UpdateNames();
+    scene_->ClearSlots();
+
+    capture::ImageFile& imageFile = *workFile_;
+    imageFile.Clear();
+    Wait(100);
+    FillCameraSlots(imageFile);
+    ProcessFrames(imageFile, true);
+}
+
+void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
+    const double interval = StrobeInterval();
+    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+        analysis::CapturedImage& slot = *frames_[i];
+        slot.Reset();
+        const std::uint32_t serial = cameras_->SerialOfSlot(i);
+        if (serial == capture::kNoSerial) continue;
+        bool used = true;
+        if (mode_ == CameraMode::kSingleCam) {
+            used = long(serial) == selectedCamera_ || (selectedCamera_ == 0 && i == 0);
+        }
+        if (!used || !cameras_->HasNewFrame(serial)) continue;
+        const int width = cameras_->FrameWidth(serial);
+        const int height = cameras_->FrameHeight(serial);
+        if (width <= 0 || height <= 0 || width > analysis::kMaxFrameWidth ||
+            height > analysis::kMaxFrameHeight) {
+            continue;
+        }
+        if (!cameras_->FetchFrame(slot.Pixels(), serial)) continue;
+        slot.captureTime = std::time(nullptr);
+        slot.captureStamp = MonotonicSeconds();
+        slot.width = width;
+        slot.height = height;
+        slot.bytesPerPixel = 1;
+        slot.cameraIndex = cameras_->SlotOfSerial(serial);
+        slot.serialNumber = static_cast<std::int32_t>(serial);
+        slot.cameraPosition = analysis::ReadCameraPosition(long(serial));
+        slot.cameraRotation = analysis::ReadCameraRotation(long(serial));
+        slot.valid = true;
+        slot.t1 = 0.001;
+        slot.t2 = interval + 0.001;
+        imageFile.SetImage(i, slot);
+    }
+}
+
+void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
+    ++passCount_;
+    SaveHistory(imageFile);
+    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+        if (frames_[i]->valid) AnalyzeFrame(i);
+    }
+    const flight::BallType ball;
+    scene_->SetBallDiameter(ball.Diameter());
+    lastSolveOk_ = scene_->SolveLaunch();
+    if (!lastSolveOk_) {
+        FailPass();
+        return;
+    }
+    shot_.launch.Set(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
+                     scene_->TotalSpin(), scene_->BackSpin(), scene_->SideSpin());
+    sensor_->ReadShot(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
+                      scene_->BackSpin(), scene_->SideSpin());
+    hasShot_ = true;
+    linePoints_ = 0;
+    UpdateClubAndIndex();
+    ComputeShot(newShot);
+    StartCycleTimers(true);
+}
+
+void LaunchMonitor::FillStatusCameras(bool failed) {
+    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+        links::CameraStatus& camera = status_.Context().cameras[i];
+        const analysis::CapturedImage& frame = scene_->Slot(i);
+        const std::uint32_t serial = cameras_ ? cameras_->SerialOfSlot(i) : capture::kNoSerial;
+        camera.present = serial != capture::kNoSerial || frame.valid;
+        camera.serialNumber = frame.valid ? frame.serialNumber : long(serial);
+        camera.tookPart = frame.valid && (failed || frame.analyzed);
+        camera.errorText = analysis::ErrorText(frame.result.errorCode);
+        camera.warningTexts.clear();
+        const int count = std::clamp(frame.result.warningCount, 0, analysis::kMaxWarnings);
+        for (int w = 0; w < count; ++w)
+            camera.warningTexts.emplace_back(analysis::WarningText(frame.result.warningCodes[w]));
+    }
+}
+
+void LaunchMonitor::FailPass() {
+    ++passesFailed_;
+    data::AppendImageFailed(item_, prompts_);
+    notifications_.SendAnalysisTerminated();
+    if (!options_.secondInstance && router_) router_->SendFailedAnalysis();
+    FillStatusCameras(true);
+    status_.CompleteTerminated();
+    shotInProgress_ = false;
+    view_->ShotFailed(scene_->ErrorCode());
+    StartCycleTimers(true);
+}
+
+void LaunchMonitor::AnalyzeFrame(int slot) {
+    analysis::CapturedImage& frame = *frames_[slot];
+    scene_->SetSlot(slot, frame);
+    displayedFrame_ = slot;
+    view_->ShowFrame(slot);
+    frame.analyzed = false;
+    if (pipeline_->RunAnalysis(frame, messages_)) {
+        frame.analyzed = true;
+        scene_->SetSlot(slot, frame);
+        view_->ShowFrame(slot);
+    }
+}
+
+long LaunchMonitor::HistorySize() {
+    long size = kDefaultHistorySize;
+    std::sscanf(Setting("Setup", "ImageHistorySize", "50", 80).c_str(), "%ld", &size);
+    if (size < 0 || size > kMaxHistorySize) size = kDefaultHistorySize;
+    return size;
+}
+
+long LaunchMonitor::ChooseHistoryNumber(long size) {
+    namespace fs = std::filesystem;
+    long chosen = 0;
+    // The search starts from the present moment as the oldest time seen.
+    struct timespec oldest {};
+    clock_gettime(CLOCK_REALTIME, &oldest);
+    for (long n = 0; n < size; ++n) {
+        struct stat info {};
+        if (::stat(base::HistoryFramePath(n).c_str(), &info) != 0) return n;
+        const struct timespec& t = info.st_mtim;
+        if (t.tv_sec < oldest.tv_sec || (t.tv_sec == oldest.tv_sec && t.tv_nsec < oldest.tv_nsec)) {
+            oldest = t;
+            chosen = n;
+        }
+    }
+    return chosen;
+}
+
+void LaunchMonitor::SaveHistory(capture::ImageFile& imageFile) {
+    if (options_.secondInstance) return;
+    imageFile.Save(base::LastFramePath());
+    std::error_code ec;
+    std::filesystem::create_directories(base::HistoryFolder(), ec);
+    const long number = ChooseHistoryNumber(HistorySize());
+    imageFile.Save(base::HistoryFramePath(number));
+}
+
+void LaunchMonitor::SaveOverlayImage() {
+    const OverlaySwitches switches = ReadOverlaySwitches(base::SettingsPath());
+    capture::ImageFile& overlay = *workFile_;
+    overlay.Clear();
+    bool any = false;
+    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+        analysis::CapturedImage& frame = *frames_[i];
+        if (!frame.valid) continue;
+        if (DrawOverlays(frame, switches)) {
+            overlay.SetImage(i, frame);
+            any = true;
+        }
+    }
+    if (any) overlay.Save(base::LastOverlayPath());
+    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+        analysis::CapturedImage& frame = *frames_[i];
+        if (!frame.valid) continue;
+        // The scene's copy keeps the gray pixels.
+        const analysis::CapturedImage& gray = scene_->Slot(i);
+        std::copy_n(gray.Pixels(), gray.ByteCount(), frame.Pixels());
+        frame.bytesPerPixel = 1;
+    }
+}
+
+void LaunchMonitor::TakeSlot(const capture::ImageFile& file, int slot,
+                             analysis::CapturedImage& frame, double strobeInterval) {
+    frame.Reset();
+    file.GetImage(slot, frame);
+    // A flash interval that is not positive is no interval the analysis can use.
+    const double interval = frame.t2 - frame.t1;
+    if (!(interval > 0.0 && interval <= kMaxFlashInterval)) {
+        frame.t1 = 0.001;
+        frame.t2 = strobeInterval + 0.001;
+    }
+}
+
+std::string LaunchMonitor::ShowPath(const std::string& path) const {
+    if (path.size() <= 30) return path;
+    return "..." + path.substr(path.size() - 30);
+}
+
+bool LaunchMonitor::OpenImage(const std::string& path) {
+    capture::ImageFile& file = *workFile_;
+    file.Clear();
+    if (!file.Load(path)) return false;
+    view_->ShowFileLabel(ShowPath(path));
+    StartCycleTimers(false);
+    shotInProgress_ = true;
+    status_.BeginImage();
+    if (!options_.secondInstance && router_) router_->SendTeeOff();
+    UpdateNames();
+    scene_->ClearSlots();
+    const double interval = StrobeInterval();
+    for (int i = 0; i < analysis::kSceneSlots; ++i)
+        TakeSlot(file, i, *frames_[i], interval);
+    ProcessFrames(file, true);
+    return true;
+}
+
+bool LaunchMonitor::SaveImage(const std::string& path) {
+    capture::ImageFile& file = *workFile_;
+    file.Clear();
+    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+        if (frames_[i]->valid) file.SetImage(i, *frames_[i]);
+    }
+    if (!file.Save(path)) return false;
+    view_->ShowFileLabel(ShowPath(path));
+    return true;
+}
+
+}  // namespace kyvern::app

@@ -1,0 +1,184 @@
+// Remote control through the files another program writes, the automated test and the
+// program launcher.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app_fixtures.h"
+#include "base/config_store.h"
+#include "base/program_folder.h"
+#include "capture/image_file.h"
+#include "sim/frame_renderer.h"
+
+using kyvern::base::ConfigStore;
+using kyvern::testing::MonitorRig;
+namespace app = kyvern::app;
+
+namespace {
+
+void SetCommand(const MonitorRig& rig, const char* key, const std::string& value) {
+    ConfigStore::WriteSetting(rig.env.Status(), "Command", key, value);
+}
+std::string Command(const MonitorRig& rig, const char* key) {
+    return ConfigStore::ReadSetting(rig.env.Status(), "Command", key, "?", 40);
+}
+
+void SetTime(const std::string& path, long seconds) {
+    struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Saves the frame the simulated camera took last into a saved-image file.
+bool SaveShot(MonitorRig& rig, const std::string& path) {
+    if (!rig.Shoot()) return false;
+    rig.timers.Fire(app::kCameraTimer);
+    return std::filesystem::copy_file(kyvern::base::LastFramePath(), path,
+                                      std::filesystem::copy_options::overwrite_existing);
+}
+
+}  // namespace
+
+TEST(RemoteControl, ADroppedImageIsAnalysedOncePerNewStamp) {
+    MonitorRig rig;
+    rig.monitor->Start();
+    const std::string drop = rig.env.Home() + "/drop.bmp";
+    const std::string sample = rig.env.Home() + "/sample.bmp";
+    ASSERT_TRUE(SaveShot(rig, sample));
+    ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
+
+    rig.env.Set("Remote", "CaptureFile", drop);
+    rig.monitor->StartCycleTimers(true);
+    ASSERT_TRUE(rig.timers.IsRunning(app::kCaptureFileTimer));
+    rig.timers.Fire(app::kCaptureFileTimer);  // nothing there yet
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
+
+    std::filesystem::copy_file(sample, drop);
+    SetTime(drop, 1700000000);
+    rig.timers.Fire(app::kCaptureFileTimer);
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
+    const std::string stamp =
+        ConfigStore::ReadSetting(rig.env.Settings(), "Remote", "CaptureFileModified", "", 260);
+    EXPECT_FALSE(stamp.empty());
+    EXPECT_EQ(rig.monitor->LastStamp(), stamp);
+    EXPECT_TRUE(rig.timers.IsRunning(app::kCaptureFileTimer));
+
+    // The same stamp again, a copy with the same time included: not analysed again.
+    rig.timers.Fire(app::kCaptureFileTimer);
+    std::filesystem::copy_file(sample, drop, std::filesystem::copy_options::overwrite_existing);
+    SetTime(drop, 1700000000);
+    rig.timers.Fire(app::kCaptureFileTimer);
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
+
+    // Suspended: nothing, even with a new stamp; then the new stamp is taken.
+    SetTime(drop, 1700000100);
+    rig.monitor->SetSuspended(true);
+    rig.timers.Fire(app::kCaptureFileTimer);
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
+    rig.monitor->SetSuspended(false);
+    rig.timers.Fire(app::kCaptureFileTimer);
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 3);
+
+    // A file that does not load: its message once, and not tried again for the same stamp.
+    kyvern::testing::WriteFileText(drop, "not a picture");
+    SetTime(drop, 1700000200);
+    rig.timers.Fire(app::kCaptureFileTimer);
+    rig.timers.Fire(app::kCaptureFileTimer);
+    EXPECT_EQ(rig.prompts.messages.size(), 1u);
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 3);
+}
+
+TEST(RemoteControl, CommandsActAndResetTheirKeys) {
+    MonitorRig rig(0);
+    rig.monitor->Start();
+    EXPECT_EQ(rig.timers.Period(app::kCommandTimer), 2000);
+
+    SetCommand(rig, "UpdateSettings", "YES");
+    SetCommand(rig, "TwoClick", "0, 10, 20, 30");
+    rig.timers.Advance(2000);
+    EXPECT_EQ(rig.view.reloads, 1);
+    EXPECT_EQ(Command(rig, "UpdateSettings"), "No");
+    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+    EXPECT_EQ(rig.view.closes, 0);
+
+    // A value that cannot be parsed is reset and ignored.
+    SetCommand(rig, "TwoClick", "12, 40");
+    rig.timers.Advance(2000);
+    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+    SetCommand(rig, "TwoClick", "  12, 40, 50, 60 ");
+    rig.timers.Advance(2000);
+    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+
+    SetCommand(rig, "Shutdown", "yEs");
+    rig.timers.Advance(2000);
+    EXPECT_EQ(rig.view.closes, 1);
+    EXPECT_TRUE(rig.monitor->CloseRequested());
+    EXPECT_EQ(Command(rig, "Shutdown"), "No");
+}
+
+TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {
+    MonitorRig rig;
+    rig.monitor->Start();
+    const std::string folder = rig.env.Home() + "/Images/";
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(SaveShot(rig, folder + "a.bmp"));
+    ASSERT_TRUE(SaveShot(rig, folder + "b.BMP"));
+    kyvern::testing::WriteFileText(folder + "notes.txt", "x");
+    rig.env.Set("RegressionTest", "TimeBetween", "50");
+    const long before = rig.monitor->ShotsRecorded();
+
+    rig.monitor->StartTest();
+    EXPECT_EQ(rig.timers.Period(app::kTestTimer), 2000);
+    rig.timers.Fire(app::kTestTimer);
+    ASSERT_EQ(rig.view.titles.size(), 1u);
+    EXPECT_EQ(rig.view.titles[0], "Automated Test");
+    EXPECT_EQ(rig.timers.Period(app::kTestTimer), 100);  // 50 behaves as 100
+    rig.timers.Fire(app::kTestTimer);
+    EXPECT_FALSE(rig.monitor->TestRunning());
+    EXPECT_FALSE(rig.timers.IsRunning(app::kTestTimer));
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), before + 2);
+
+    const std::string lines = kyvern::testing::ReadFileText(kyvern::base::SideSpinTestPath());
+    ASSERT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    EXPECT_EQ(lines.rfind("a.bmp, ", 0), 0u);
+    EXPECT_NE(lines.find("\nb.BMP, "), std::string::npos);
+    // Eleven fields: name, two whole launch values, six normals and two one-decimal values.
+    const std::string first = lines.substr(0, lines.find('\n'));
+    EXPECT_EQ(std::count(first.begin(), first.end(), ','), 10);
+
+    // Continuous: after the last image the first again.
+    rig.env.Set("RegressionTest", "Continuous", "Yes");
+    rig.env.Set("RegressionTest", "TimeBetween", "20000");
+    rig.monitor->StartTest();
+    rig.timers.Fire(app::kTestTimer);
+    rig.timers.Fire(app::kTestTimer);
+    EXPECT_TRUE(rig.monitor->TestRunning());
+    EXPECT_EQ(rig.timers.Period(app::kTestTimer), 15000);
+    rig.timers.Fire(app::kTestTimer);
+    const std::string more = kyvern::testing::ReadFileText(kyvern::base::SideSpinTestPath());
+    EXPECT_EQ(std::count(more.begin(), more.end(), '\n'), 5);
+    EXPECT_NE(more.find("\na.bmp, ", lines.size()), std::string::npos);
+}
+
+TEST(ProgramLauncher, StartsTheProgramWithItsArgumentsInItsFolderWithoutAShell) {
+    MonitorRig rig(0);
+    EXPECT_EQ(rig.monitor->LaunchProgram(), -1);  // nothing configured
+    const std::string out = rig.env.Home() + "/out.txt";
+    rig.env.Set("ProgramLauncher", "ExecutablePath", "/bin/sh");
+    rig.env.Set("ProgramLauncher", "Arguments", "-c \"pwd > out.txt; echo $0 >> out.txt\" 'x;y'");
+    rig.env.Set("ProgramLauncher", "DefaultDir", rig.env.Home());
+    const long pid = rig.monitor->LaunchProgram();
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid_t(pid), &status, 0), pid_t(pid));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // The arguments went over as words: the quoted one whole, the next one untouched.
+    EXPECT_EQ(kyvern::testing::ReadFileText(out),
+              std::filesystem::canonical(rig.env.Home()).string() + "\n'x;y'\n");
+
+    rig.env.Set("ProgramLauncher", "ExecutablePath", rig.env.Home() + "/missing");
+    EXPECT_EQ(rig.monitor->LaunchProgram(), -1);
+}
