@@ -11,6 +11,7 @@
 #include "analysis/analysis_pipeline.h"
 #include "analysis/captured_image.h"
 #include "analysis/launch_scene.h"
+#include "analysis/manual_corrections.h"
 #include "app/overlay_drawing.h"
 #include "app/timer_host.h"
 #include "base/message_list.h"
@@ -231,7 +232,7 @@ private:
     long shotsRecorded_ = 0;
     long passesFailed_ = 0;
     long passCount_ = 0;
-    int linePoints_ = 0;
+    analysis::ManualCorrections corrections_;
     bool lastSolveOk_ = false;
     std::vector<long> launched_;  // programs started and not yet reaped
 

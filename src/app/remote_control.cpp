@@ -177,13 +177,10 @@ void LaunchMonitor::CheckCommands() {
 }
 
 bool LaunchMonitor::MarkLinePoint(long x, long y) {
-    // ManualCorrections::MarkLinePoint on slot 0 (with frames_[0] as the shown copy) plugs in
-    // here once the corrections are part of the analysis library; until then a point is
-    // counted and nothing is solved again.
-    (void)x;
-    (void)y;
-    ++linePoints_;
-    return false;
+    // The scene's copy of frame 0 is corrected (it is what the solve reads) and so is the
+    // frame the views show; the second point of a ball solves the launch again.
+    return corrections_.MarkLinePoint(*scene_, 0, static_cast<int>(x), static_cast<int>(y),
+                                      frames_[0].get());
 }
 
 void LaunchMonitor::StartTest() {

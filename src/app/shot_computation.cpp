@@ -92,26 +92,30 @@ void LaunchMonitor::ComputeShot(bool newShot) {
         if (frame.valid && frame.analyzed) analysed[i] = &frame;
     }
     status_.Context().clubDevice = sensor_->DeviceName();
-    status_.ClearResults();
-    status_.WriteBall(launch.ballSpeed, launch.launchAngle, launch.sideAngle, launch.totalSpin,
-                      launch.backSpin, launch.sideSpin, links::MeanBallDistance(analysed));
-    status_.WriteClub(clubSpeed, pathAngle, faceAngle, sensor_->FaceRotation(), sensor_->Tempo(),
-                      effectiveLoft, sensor_->DxFromToe(), angleOfAttack);
-    status_.WriteFlight(measured.CarryFeet(), measured.CarryOfflineFeet(), measured.TotalFeet(),
-                        measured.TotalOfflineFeet(), measured.RollFeet(), measured.MaxHeightFeet(),
-                        measured.FlightTime());
-    status_.WriteShaft();
-    status_.WriteGolfer();
-    status_.WriteWeather();
-    status_.WriteAnalysis(shot_.launchEfficiency, shot_.powerTransferIndex);
-    status_.CompleteSuccess(!newShot);
-    if (analysed[0]) {
-        for (int n = 0; n < 2; ++n) {
-            const analysis::BallRecord& ball = analysed[0]->result.balls[n];
-            const double pixel[3] = {ball.pix.x, ball.pix.y, ball.pix.z};
-            const double location[3] = {ball.loc.x, ball.loc.y, ball.loc.z};
-            const double rotation[3] = {ball.viewNormal.x, ball.viewNormal.y, ball.viewNormal.z};
-            status_.WriteImageBallData(n, pixel, location, rotation, ball.lum);
+    {
+        const links::StatusFile::Batch statusBatch(status_);
+        status_.ClearResults();
+        status_.WriteBall(launch.ballSpeed, launch.launchAngle, launch.sideAngle, launch.totalSpin,
+                          launch.backSpin, launch.sideSpin, links::MeanBallDistance(analysed));
+        status_.WriteClub(clubSpeed, pathAngle, faceAngle, sensor_->FaceRotation(),
+                          sensor_->Tempo(), effectiveLoft, sensor_->DxFromToe(), angleOfAttack);
+        status_.WriteFlight(measured.CarryFeet(), measured.CarryOfflineFeet(), measured.TotalFeet(),
+                            measured.TotalOfflineFeet(), measured.RollFeet(),
+                            measured.MaxHeightFeet(), measured.FlightTime());
+        status_.WriteShaft();
+        status_.WriteGolfer();
+        status_.WriteWeather();
+        status_.WriteAnalysis(shot_.launchEfficiency, shot_.powerTransferIndex);
+        status_.CompleteSuccess(!newShot);
+        if (analysed[0]) {
+            for (int n = 0; n < 2; ++n) {
+                const analysis::BallRecord& ball = analysed[0]->result.balls[n];
+                const double pixel[3] = {ball.pix.x, ball.pix.y, ball.pix.z};
+                const double location[3] = {ball.loc.x, ball.loc.y, ball.loc.z};
+                const double rotation[3] = {ball.viewNormal.x, ball.viewNormal.y,
+                                            ball.viewNormal.z};
+                status_.WriteImageBallData(n, pixel, location, rotation, ball.lum);
+            }
         }
     }
 

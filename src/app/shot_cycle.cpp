@@ -326,7 +326,7 @@ void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
     sensor_->ReadShot(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                       scene_->BackSpin(), scene_->SideSpin());
     hasShot_ = true;
-    linePoints_ = 0;
+    corrections_.Clear();
     UpdateClubAndIndex();
     ComputeShot(newShot);
     StartCycleTimers(true);

@@ -65,9 +65,9 @@ public:
     std::string DeviceText() const;
     std::string Path() const;
 
-private:
-    // Collects the writes of one operation so that the file is replaced once with all of them:
-    // a reader never sees an operation half done, and clearing the results costs one write.
+    // Collects the writes of one operation, or of several while a caller holds one, so that
+    // the file is replaced once with all of them: a reader never sees results half written,
+    // and a shot's dozen operations cost one write.
     class Batch {
     public:
         explicit Batch(StatusFile& file) : file_(file) { ++file_.batchDepth_; }
@@ -79,6 +79,7 @@ private:
         StatusFile& file_;
     };
 
+private:
     void Write(const char* section, const char* key, const std::string& value);
     void WriteNumber(const char* section, const char* key, const char* format, double value);
 

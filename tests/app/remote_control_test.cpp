@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "analysis/camera_model.h"
 #include "app_fixtures.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
@@ -117,6 +120,64 @@ TEST(RemoteControl, CommandsActAndResetTheirKeys) {
     EXPECT_EQ(rig.view.closes, 1);
     EXPECT_TRUE(rig.monitor->CloseRequested());
     EXPECT_EQ(Command(rig, "Shutdown"), "No");
+}
+
+// Where a point on a ball's printed circle shows in the frame: the circle through the normal,
+// on the side facing the camera, a quarter turn either side of its middle.
+std::string LineClicks(const kyvern::sim::ShotTruth& truth, const kyvern::analysis::Xyz& normal,
+                       int width, int height) {
+    using kyvern::analysis::Xyz;
+    Xyz u = normal.Cross(Xyz(0, 0, 1));
+    u.Normalize();
+    Xyz w = normal.Cross(u);
+    w.Normalize();
+    if (w.Dot(truth.ball0.Negated()) < 0.0) w.Negate();
+    auto at = [&](double angle, long& x, long& y) {
+        const Xyz p = truth.ball0.Plus(
+            u.Scaled(std::cos(angle)).Plus(w.Scaled(std::sin(angle))).Scaled(1.685 / 2));
+        const double scale =
+            kyvern::analysis::kFocalLength / kyvern::analysis::PixelPitch(width) / -p.z;
+        x = std::lround(width / 2.0 + p.x * scale);
+        y = std::lround(height / 2.0 - p.y * scale);
+    };
+    long x1, y1, x2, y2;
+    at(0.785, x1, y1);
+    at(2.356, x2, y2);
+    char text[80];
+    std::snprintf(text, sizeof text, "%ld, %ld, %ld, %ld", x1, y1, x2, y2);
+    return text;
+}
+
+TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
+    MonitorRig rig;
+    rig.monitor->Start();
+    ASSERT_TRUE(rig.Shoot());
+    rig.timers.Fire(app::kCameraTimer);
+    ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
+    const double measured = rig.monitor->Scene().BackSpin();
+    const int rows = rig.monitor->Table().RowCount();
+
+    // Clicks on a line turned 40 degrees from the true one: a very different spin.
+    const kyvern::sim::ShotTruth truth = rig.driver->TruthOf(0);
+    const kyvern::analysis::Xyz n = truth.normal0;
+    const double c = std::cos(0.698), s = std::sin(0.698);
+    const kyvern::analysis::Xyz turned(c * n.x - s * n.y, s * n.x + c * n.y, n.z);
+    SetCommand(rig, "TwoClick", LineClicks(truth, turned, 1024, 768));
+    rig.timers.Advance(2000);
+    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+    const double corrected = rig.monitor->Scene().BackSpin();
+    EXPECT_GT(std::fabs(corrected - measured), 500.0) << measured << " -> " << corrected;
+    // The current shot is rewritten, not added; the status file carries the new spin.
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
+    EXPECT_EQ(rig.monitor->Table().RowCount(), rows);
+    char spin[32];
+    std::snprintf(spin, sizeof spin, "%.0f", corrected);
+    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.Status(), "Ball", "BackSpin", "", 20), spin);
+
+    // Clicked back on the true line, the spin returns to what the analysis measured.
+    SetCommand(rig, "TwoClick", LineClicks(truth, n, 1024, 768));
+    rig.timers.Advance(2000);
+    EXPECT_NEAR(rig.monitor->Scene().BackSpin(), measured, 0.05 * measured + 100);
 }
 
 TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {
