@@ -53,13 +53,17 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       liveY_(new double[kFarTableSide]),
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
+      markGrid_(new std::int32_t[kFramePixelCapacity]),
+      markQueue_(new std::int32_t[kMaxMarks]),
       markX_(new double[kMaxMarks]),
       markY_(new double[kMaxMarks]),
       markZ_(new double[kMaxMarks]),
       brightEvery2_(new std::int32_t[kFramePixelCapacity]),
       brightIndexEvery2_(new std::int64_t[kFramePixelCapacity]),
       graySums_(new std::int64_t[kFramePixelCapacity + 1]),
-      ballDiameterInches_(ballDiameterInches) {}
+      ballDiameterInches_(ballDiameterInches) {
+    std::fill_n(markGrid_.get(), kFramePixelCapacity, -1);
+}
 
 ImageAnalyzer::~ImageAnalyzer() = default;
 

@@ -182,6 +182,7 @@ public:
 
 private:
     void RebuildHistogram();
+    bool GroupMarksByGrid(BallImage& ball);
     void SampleProfiles(BallImage& ball);
     int DiscScoreFast(int& x, int& y, int size) const;
     void BuildDiscSums();
@@ -213,7 +214,9 @@ private:
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
-    std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks
+    std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
+    std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
+    std::unique_ptr<double[]> markX_;            // mark points of one ball by component, kMaxMarks
     std::unique_ptr<double[]> markY_;
     std::unique_ptr<double[]> markZ_;
     int axisCandidateCount_ = 0;

@@ -189,6 +189,76 @@ bool ImageAnalyzer::FindMarks(int ball) {
     return true;
 }
 
+// The same groups as the plain loops below, found through a frame-sized index of the marks'
+// pixels instead of a scan of every mark for every member: a group is the 8-connected set of
+// ungrouped marks around its seed, and seeds come in mark order. False, with nothing grouped,
+// when two marks share a pixel or one lies outside the frame (the plain loops then run).
+bool ImageAnalyzer::GroupMarksByGrid(BallImage& b) {
+    SpinMark* marks = b.marks.get();
+    const int n = b.markCount;
+    const int w = width_;
+    const int h = height_;
+    std::int32_t* grid = markGrid_.get();
+    std::int32_t* queue = markQueue_.get();
+    int placed = 0;
+    bool ok = true;
+    for (; placed < n; ++placed) {
+        const SpinMark& m = marks[placed];
+        if (m.pixelX < 0 || m.pixelX >= w || m.pixelY < 0 || m.pixelY >= h) {
+            ok = false;
+            break;
+        }
+        std::int32_t& cell = grid[std::size_t(m.pixelY) * std::size_t(w) + std::size_t(m.pixelX)];
+        if (cell != -1) {
+            ok = false;
+            break;
+        }
+        cell = placed;
+    }
+    if (ok) {
+        int nextNumber = 0;
+        int seedFrom = 0;
+        for (;;) {
+            int seed = -1;
+            for (int i = seedFrom; i < n; ++i) {
+                if (marks[i].group == -1) {
+                    seed = i;
+                    break;
+                }
+            }
+            if (seed < 0 || b.groupCount >= kMaxGroups) break;
+            seedFrom = seed + 1;
+            const int g = nextNumber++;
+            b.groups[b.groupCount++] = {g, 0};
+            marks[seed].group = g;
+            int head = 0;
+            int tail = 0;
+            if (!marks[seed].visited) queue[tail++] = seed;  // a visited seed grows nothing
+            while (head < tail) {
+                const int current = queue[head++];
+                marks[current].visited = true;
+                const int px = marks[current].pixelX;
+                const int py = marks[current].pixelY;
+                for (int y = std::max(py - 1, 0); y <= std::min(py + 1, h - 1); ++y) {
+                    for (int x = std::max(px - 1, 0); x <= std::min(px + 1, w - 1); ++x) {
+                        const std::int32_t j =
+                            grid[std::size_t(y) * std::size_t(w) + std::size_t(x)];
+                        if (j < 0) continue;
+                        SpinMark& m = marks[j];
+                        if (m.group != -1 || m.visited) continue;
+                        m.group = g;
+                        queue[tail++] = j;
+                    }
+                }
+            }
+        }
+    }
+    for (int i = 0; i < placed; ++i) {
+        grid[std::size_t(marks[i].pixelY) * std::size_t(w) + std::size_t(marks[i].pixelX)] = -1;
+    }
+    return ok;
+}
+
 bool ImageAnalyzer::GroupMarks(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
@@ -196,8 +266,8 @@ bool ImageAnalyzer::GroupMarks(int ball) {
     SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     b.groupCount = 0;
-    int nextNumber = 0;
-    for (;;) {
+    const bool grouped = fastSteps_ && GroupMarksByGrid(b);
+    for (int nextNumber = 0; !grouped;) {
         int seed = -1;
         for (int i = 0; i < n; ++i) {
             if (marks[i].group == -1) {

@@ -50,6 +50,12 @@ void ExpectSame(const ImageAnalyzer& fast, const ImageAnalyzer& plain, int frame
             EXPECT_EQ(f.marks[i].pixelX, p.marks[i].pixelX);
             EXPECT_EQ(f.marks[i].pixelY, p.marks[i].pixelY);
             EXPECT_EQ(f.marks[i].group, p.marks[i].group);
+            EXPECT_EQ(f.marks[i].visited, p.marks[i].visited);
+        }
+        ASSERT_EQ(f.groupCount, p.groupCount);
+        for (int k = 0; k < f.groupCount; ++k) {
+            EXPECT_EQ(f.groups[k].number, p.groups[k].number);
+            EXPECT_EQ(f.groups[k].count, p.groups[k].count);
         }
         EXPECT_EQ(f.planeNormal, p.planeNormal);
         EXPECT_EQ(f.viewNormal, p.viewNormal);

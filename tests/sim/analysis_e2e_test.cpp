@@ -10,6 +10,7 @@
 
 #include "analysis/analysis_codes.h"
 #include "analysis/analysis_pipeline.h"
+#include "analysis/image_analyzer.h"
 #include "analysis/launch_scene.h"
 #include "base/config_store.h"
 #include "base/message_list.h"
@@ -176,4 +177,57 @@ TEST_F(RenderedShot, ErrorPathsOfTheAnalysisAndTheGolfLimits) {
     EXPECT_NE(std::find(m.frameWarnings.begin(), m.frameWarnings.end(),
                         std::int32_t(analysis::kLowContrast)),
               m.frameWarnings.end());
+}
+
+// Rendered balls carry thousands of line pixels: the fast grouping and plane search must give
+// exactly what the plain loops give on them.
+TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
+    analysis::ImageAnalyzer fast(1.685);
+    analysis::ImageAnalyzer plain(1.685);
+    plain.UseFastSteps(false);
+    auto run = [&](analysis::ImageAnalyzer& a) {
+        ASSERT_TRUE(a.SetFrame(frame->Pixels(), frame->width, frame->height));
+        ASSERT_TRUE(a.PixelStats());
+        ASSERT_TRUE(a.FindDiscs());
+        for (int ball = 0; ball < 2; ++ball)
+            ASSERT_TRUE(a.RefineDiscEdges(ball));
+        for (int ball = 0; ball < 2; ++ball)
+            ASSERT_TRUE(a.RefineBallEdges(ball));
+        for (int ball = 0; ball < 2; ++ball) {
+            a.FindMarks(ball);
+            a.GroupMarks(ball);
+            a.FindPlane(ball);
+        }
+        ASSERT_TRUE(a.ProcessScene());
+    };
+    Lcg lcg{77};
+    for (int i = 0; i < 6; ++i) {
+        const int width = i % 2 ? 640 : 1024;
+        ASSERT_TRUE(renderer.Render(
+            Setup(width, lcg.Next(80, 280), lcg.Next(0, 30), lcg.Next(-6, 6), lcg.Next(1500, 8000),
+                  lcg.Next(-1000, 1000), width == 1024 ? 17.0 : 15.0),
+            *frame));
+        run(fast);
+        run(plain);
+        for (int ball = 0; ball < 2; ++ball) {
+            const analysis::BallImage& f = fast.Ball(ball);
+            const analysis::BallImage& p = plain.Ball(ball);
+            ASSERT_EQ(f.markCount, p.markCount);
+            EXPECT_GT(f.markCount, 500);
+            int differing = 0;
+            for (int k = 0; k < f.markCount; ++k) {
+                differing += f.marks[k].group != p.marks[k].group ||
+                             f.marks[k].visited != p.marks[k].visited;
+            }
+            EXPECT_EQ(differing, 0);
+            ASSERT_EQ(f.groupCount, p.groupCount);
+            for (int k = 0; k < f.groupCount; ++k) {
+                EXPECT_EQ(f.groups[k].number, p.groups[k].number);
+                EXPECT_EQ(f.groups[k].count, p.groups[k].count);
+            }
+            EXPECT_EQ(f.planeNormal, p.planeNormal);
+            EXPECT_EQ(f.viewNormal, p.viewNormal);
+            EXPECT_EQ(f.location, p.location);
+        }
+    }
 }
