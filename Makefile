@@ -4,7 +4,6 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CLI        := $(BUILD)/src/cli/kyvern-cli
-DEMO_HOME  := $(BUILD)/demo-home
 
 .PHONY: all deps configure build demo test sanitize fuzz bench format clean
 
@@ -18,8 +17,9 @@ $(BUILD)/build.ninja: | deps
 
 configure: deps $(BUILD)/build.ninja
 
+# The build speaks only when it fails, so that the demo's output is the demo.
 build: configure
-	@cmake --build $(BUILD)
+	@cmake --build $(BUILD) > $(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
 
 demo: build
 	@scripts/demo $(BUILD)
