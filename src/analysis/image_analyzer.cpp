@@ -53,6 +53,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       liveY_(new double[kFarTableSide]),
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
+      candidateBins_(new std::int8_t[kMaxAxisCandidates]),
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
       markX_(new double[kMaxMarks]),

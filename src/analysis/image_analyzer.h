@@ -214,9 +214,10 @@ private:
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
-    std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
-    std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
-    std::unique_ptr<double[]> markX_;            // mark points of one ball by component, kMaxMarks
+    std::unique_ptr<std::int8_t[]> candidateBins_;  // first-axis bin of each candidate
+    std::unique_ptr<std::int32_t[]> markGrid_;      // frame-sized mark index, -1 between uses
+    std::unique_ptr<std::int32_t[]> markQueue_;     // kMaxMarks
+    std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks
     std::unique_ptr<double[]> markY_;
     std::unique_ptr<double[]> markZ_;
     int axisCandidateCount_ = 0;

@@ -1,5 +1,6 @@
 // Spin marks: the dark pixels of the printed line, their groups and the line's plane.
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 
 #if defined(__x86_64__)
@@ -344,6 +345,19 @@ bool ImageAnalyzer::FindPlane(int ball) {
         }
     }
 #endif
+    // The first axis's bins are taken while each row of candidates is still in the cache, so
+    // that its mode filter need not read every candidate again.
+    std::int8_t* bins = candidateBins_.get();
+    int firstCounts[100] = {};  // of the axis being filtered, in the fast passes
+    int binned = 0;
+    auto binNewCandidates = [&] {
+        if (!fastSteps_) return;
+        for (; binned < axisCandidateCount_; ++binned) {
+            const int bin = Bin(axes[binned].x);
+            bins[binned] = static_cast<std::int8_t>(bin);
+            if (bin >= 0 && bin <= 99) ++firstCounts[bin];
+        }
+    };
     for (int i = 0; i < n && axisCandidateCount_ < kMaxAxisCandidates; ++i) {
         const Xyz& a = marks[i].point;
         const double ax = a.x;
@@ -386,12 +400,36 @@ bool ImageAnalyzer::FindPlane(int ball) {
             axes[axisCandidateCount_++] = Xyz(nx, ny, nz);
             if (axisCandidateCount_ >= kMaxAxisCandidates) break;
         }
+        binNewCandidates();
     }
+    binNewCandidates();
     if (axisCandidateCount_ == 0) {
         AddWarning(kNoValidMarks);
         return false;
     }
-    for (int axis = 0; axis < 3; ++axis) {
+    // Fast: each filter pass also bins the candidates it keeps on the next axis, so every
+    // candidate is read once per axis instead of twice.
+    for (int axis = 0; fastSteps_ && axis < 3; ++axis) {
+        int mode = 0;
+        for (int bin = 1; bin < 100; ++bin) {
+            if (firstCounts[bin] > firstCounts[mode]) mode = bin;
+        }
+        int nextCounts[100] = {};
+        int kept = 0;
+        for (int i = 0; i < axisCandidateCount_; ++i) {
+            if (bins[i] != mode) continue;
+            axes[kept] = axes[i];
+            if (axis < 2) {
+                const int bin = Bin(Component(axes[kept], axis + 1));
+                bins[kept] = static_cast<std::int8_t>(bin);  // kept <= i: already read
+                if (bin >= 0 && bin <= 99) ++nextCounts[bin];
+            }
+            ++kept;
+        }
+        axisCandidateCount_ = kept;
+        std::copy(std::begin(nextCounts), std::end(nextCounts), std::begin(firstCounts));
+    }
+    for (int axis = 0; !fastSteps_ && axis < 3; ++axis) {
         int counts[100] = {};
         for (int i = 0; i < axisCandidateCount_; ++i) {
             const int bin = Bin(Component(axes[i], axis));
