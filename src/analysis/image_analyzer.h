@@ -183,6 +183,8 @@ public:
 private:
     void RebuildHistogram();
     bool GroupMarksByGrid(BallImage& ball);
+    bool FitEdgesTwice(BallImage& ball, double priorDiameter, double& diameter,
+                       std::int32_t firstError, std::int32_t secondError);
     void SampleProfiles(BallImage& ball);
     int DiscScoreFast(int& x, int& y, int size) const;
     void BuildDiscSums();

@@ -538,6 +538,31 @@ void ImageAnalyzer::DiscardFarEdgePoints(double centreX, double centreY, double 
     }
 }
 
+// Fits a circle to the edge points, drops the points far from it and fits again; the ball's
+// centre and the given diameter follow each fit, so a failed second fit leaves the first.
+bool ImageAnalyzer::FitEdgesTwice(BallImage& b, double priorDiameter, double& diameter,
+                                  std::int32_t firstError, std::int32_t secondError) {
+    double cx = 0.0;
+    double cy = 0.0;
+    double d = 0.0;
+    if (!FitCircle(int(b.centreX), int(b.centreY), int(priorDiameter), cx, cy, d)) {
+        errorCode_ = firstError;
+        return false;
+    }
+    b.centreX = cx;
+    b.centreY = cy;
+    diameter = d;
+    DiscardFarEdgePoints(cx, cy, diameter / 2);
+    if (!FitCircle(int(b.centreX), int(b.centreY), int(diameter), cx, cy, d)) {
+        errorCode_ = secondError;
+        return false;
+    }
+    b.centreX = cx;
+    b.centreY = cy;
+    diameter = d;
+    return true;
+}
+
 bool ImageAnalyzer::RefineDiscEdges(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
@@ -551,24 +576,11 @@ bool ImageAnalyzer::RefineDiscEdges(int ball) {
             AddEdgePoint(s.x, s.y);
         }
     }
-    double cx = 0.0;
-    double cy = 0.0;
-    double d = 0.0;
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameterEstimate), cx, cy, d)) {
-        errorCode_ = kDiscEdgeFitFirst;
+    if (!FitEdgesTwice(b, b.diameterEstimate, b.diameterEstimate, kDiscEdgeFitFirst,
+                       kDiscEdgeFitSecond)) {
         return false;
     }
-    b.centreX = cx;
-    b.centreY = cy;
-    b.diameterEstimate = d;
-    DiscardFarEdgePoints(cx, cy, b.diameterEstimate / 2);
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameterEstimate), cx, cy, d)) {
-        errorCode_ = kDiscEdgeFitSecond;
-        return false;
-    }
-    b.centreX = cx;
-    b.centreY = cy;
-    b.diameterEstimate = d - 10.0;
+    b.diameterEstimate -= 10.0;
     return true;
 }
 
@@ -590,24 +602,9 @@ bool ImageAnalyzer::RefineBallEdges(int ball) {
             AddEdgePoint(s.x, s.y);
         }
     }
-    double cx = 0.0;
-    double cy = 0.0;
-    double d = 0.0;
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameterEstimate), cx, cy, d)) {
-        errorCode_ = kBallEdgeFitFirst;
+    if (!FitEdgesTwice(b, b.diameterEstimate, b.diameter, kBallEdgeFitFirst, kBallEdgeFitSecond)) {
         return false;
     }
-    b.centreX = cx;
-    b.centreY = cy;
-    b.diameter = d;
-    DiscardFarEdgePoints(cx, cy, b.diameter / 2);
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(b.diameter), cx, cy, d)) {
-        errorCode_ = kBallEdgeFitSecond;
-        return false;
-    }
-    b.centreX = cx;
-    b.centreY = cy;
-    b.diameter = d;
     b.edgesRefined = true;
     b.edgeQuality = std::int32_t(b.edgeQuality * 150.0 / b.diameter);
 
