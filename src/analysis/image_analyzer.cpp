@@ -53,7 +53,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       liveY_(new double[kFarTableSide]),
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
-      candidateBins_(new std::int8_t[kMaxAxisCandidates]),
+      pairRecords_(new std::uint64_t[kMaxAxisCandidates + 3]),
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
       markX_(new double[kMaxMarks]),
@@ -62,6 +62,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       brightEvery2_(new std::int32_t[kFramePixelCapacity]),
       brightIndexEvery2_(new std::int64_t[kFramePixelCapacity]),
       graySums_(new std::int64_t[kFramePixelCapacity + 1]),
+      windowTable_(new std::int32_t[kWindowTableSize]),
       ballDiameterInches_(ballDiameterInches) {
     std::fill_n(markGrid_.get(), kFramePixelCapacity, -1);
 }

@@ -191,6 +191,9 @@ private:
     void BuildRowSums();
     int WindowMeanPlain(int row, int column) const;
     int WindowMeanFast(int row, int column) const;
+    void BuildWindowSums(int firstRow, int lastRow, int firstColumn, int lastColumn);
+    int WindowMeanTable(int row, int column);
+    void RecordPairs(const BallImage& ball);
     void DiscardFarEdgePoints(double centreX, double centreY, double radius);
 
     std::unique_ptr<std::uint8_t[]> frame_;
@@ -216,7 +219,7 @@ private:
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
-    std::unique_ptr<std::int8_t[]> candidateBins_;  // first-axis bin of each candidate
+    std::unique_ptr<std::uint64_t[]> pairRecords_;  // plane candidates as marks and bins
     std::unique_ptr<std::int32_t[]> markGrid_;      // frame-sized mark index, -1 between uses
     std::unique_ptr<std::int32_t[]> markQueue_;     // kMaxMarks
     std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks
@@ -230,6 +233,16 @@ private:
     std::unique_ptr<std::int64_t[]> brightIndexEvery2_;
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
     bool graySumsReady_ = false;
+    // Summed-area table around one ball for the mark search: entry (r, c) is the sum of the
+    // pixels above and left of (firstRow + r, firstColumn + c).
+    static constexpr int kWindowTableSize = (kMaxFrameWidth + 2) * (kMaxFrameHeight + 2);
+    struct WindowSums {
+        int firstRow = 0;
+        int firstColumn = 0;
+        int stride = 0;
+    };
+    WindowSums windowSums_;
+    std::unique_ptr<std::int32_t[]> windowTable_;
 
     double pixelsPerInch_ = 0.0;
     double ballDiameterInches_;

@@ -6,13 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__)
-#include <immintrin.h>
-#define KYVERN_CIRCLE_AVX2 1
-#endif
-
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
+#include "analysis/simd.h"
 
 namespace kyvern::analysis {
 
@@ -51,7 +47,7 @@ void ExchangeSortByScore(DiscCandidate* candidates, int first, int count) {
     }
 }
 
-#if defined(KYVERN_CIRCLE_AVX2)
+#if defined(KYVERN_AVX2)
 // The fixed points of one (i, j) pair of the circle fit and the bounds a circle must meet.
 struct TripleRow {
     double x1, y1, x2, y2;
@@ -135,11 +131,6 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const d
         }
     }
     return count;
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
 }
 #endif
 
@@ -444,7 +435,7 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     auto apart = [&](int i, int j) {
         return table ? far[i * kFarTableSide + j] != 0 : farApart(live[i], live[j]);
     };
-#if defined(KYVERN_CIRCLE_AVX2)
+#if defined(KYVERN_AVX2)
     const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 && HasAvx2();
 #else
     const bool blocks = false;
@@ -461,7 +452,7 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
             if (!apart(i, j)) continue;
             const EdgePoint& p2 = point(j);
             int k = j + 1;
-#if defined(KYVERN_CIRCLE_AVX2)
+#if defined(KYVERN_AVX2)
             if (blocks) {
                 const int end = k + (n - k) / 4 * 4;
                 const TripleRow row{double(p1.x),

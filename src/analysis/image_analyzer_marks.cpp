@@ -1,15 +1,10 @@
 // Spin marks: the dark pixels of the printed line, their groups and the line's plane.
 #include <algorithm>
-#include <iterator>
 #include <cmath>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#define KYVERN_PLANE_AVX2 1
-#endif
 
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
+#include "analysis/simd.h"
 
 namespace kyvern::analysis {
 
@@ -29,23 +24,110 @@ int Bin(double component) {
     return int(v);
 }
 
-#if defined(KYVERN_PLANE_AVX2)
-// Marks j, j + 4, ... against mark a in blocks of four, with the operations of the scalar
-// pair loop lane by lane (no fused operations, so every lane rounds as the scalar code).
-// Normals of passing pairs are appended in j order. Returns the new count.
-__attribute__((target("avx2"))) int PlaneBlocksAvx2(double ax, double ay, double az,
-                                                    const double* xs, const double* ys,
-                                                    const double* zs, int j, int end, Xyz* out,
-                                                    int count, int capacity) {
-    const __m256d pax = _mm256_set1_pd(ax);
-    const __m256d pay = _mm256_set1_pd(ay);
-    const __m256d paz = _mm256_set1_pd(az);
-    const __m256d upAy = _mm256_set1_pd(-ay);
+// The normal of the plane through the ball's centre and marks a and c, y up, with the very
+// operations of Xyz::Cross and Xyz::Normalize followed by the zeroing of tiny components.
+inline Xyz PairNormal(const Xyz& a, const Xyz& c) {
+    const double ax = a.x;
+    const double ay = -a.y;
+    const double az = a.z;
+    const double bx = c.x;
+    const double by = -c.y;
+    const double bz = c.z;
+    double nx = by * az - bz * ay;
+    double ny = bz * ax - bx * az;
+    double nz = bx * ay - by * ax;
+    double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (length < 0.0001) length = 1.0;
+    nx /= length;
+    ny /= length;
+    nz /= length;
+    if (std::fabs(nx) < 0.0001) nx = 0.0;
+    if (std::fabs(ny) < 0.0001) ny = 0.0;
+    if (std::fabs(nz) < 0.0001) nz = 0.0;
+    return Xyz(nx, ny, nz);
+}
+
+// Whether the marks are more than 20 apart; the root is taken only where rounding could decide.
+inline bool FarApart(const Xyz& a, const Xyz& c) {
+    const double dx = a.x - c.x;
+    const double dy = a.y - c.y;
+    const double dz = a.z - c.z;
+    const double d2 = dx * dx + dy * dy + dz * dz;
+    if (d2 <= 400.0) return false;
+    return d2 >= 400.000001 || std::sqrt(d2) > 20.0;
+}
+
+// The lowest of the most frequent bins.
+int ModeOf(const int* counts) {
+    int mode = 0;
+    for (int bin = 1; bin < 100; ++bin) {
+        if (counts[bin] > counts[mode]) mode = bin;
+    }
+    return mode;
+}
+
+// A plane candidate kept for the mode filter: its marks (first << 16 | second) and its bins on
+// the three axes (-1 .. 100 as bytes, from bit 32 on).
+constexpr int kXBin = 32;
+constexpr int kYBin = 40;
+constexpr int kZBin = 48;
+
+std::uint64_t PairRecord(int i, int j, const Xyz& normal) {
+    return std::uint64_t(std::uint32_t(i) << 16 | std::uint32_t(j)) |
+           std::uint64_t(std::uint8_t(Bin(normal.x))) << kXBin |
+           std::uint64_t(std::uint8_t(Bin(normal.y))) << kYBin |
+           std::uint64_t(std::uint8_t(Bin(normal.z))) << kZBin;
+}
+
+// The bin's byte as an index of a 256-entry count table (-1 is 255, never a mode).
+int RecordBin(std::uint64_t record, int shift) { return int(record >> shift & 0xff); }
+
+#if defined(KYVERN_AVX2)
+// Bin() of four components, as bytes in the low bits of 64-bit lanes.
+__attribute__((target("avx2"))) inline __m256i BinsAvx2(__m256d component) {
+    const __m256d v =
+        _mm256_add_pd(_mm256_mul_pd(component, _mm256_set1_pd(50.0)), _mm256_set1_pd(50.0));
+    const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_GE_OQ),
+                                         _mm256_cmp_pd(v, _mm256_set1_pd(101.0), _CMP_LT_OQ));
+    const __m256d safe = _mm256_and_pd(v, inside);  // 0 where outside: no undefined conversion
+    const __m256i bins = _mm256_cvtepi32_epi64(_mm256_cvttpd_epi32(safe));
+    return _mm256_and_si256(
+        _mm256_blendv_epi8(_mm256_set1_epi64x(0xff), bins, _mm256_castpd_si256(inside)),
+        _mm256_set1_epi64x(0xff));
+}
+
+// Moves the 64-bit lanes whose bit is set in a four-bit mask to the front, in order.
+__attribute__((target("avx2"))) inline __m256i PackLanesAvx2(__m256i lanes, int mask) {
+    static const std::int32_t kOrder[16][8] = {
+        {0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}, {2, 3, 0, 1, 4, 5, 6, 7},
+        {0, 1, 2, 3, 4, 5, 6, 7}, {4, 5, 0, 1, 2, 3, 6, 7}, {0, 1, 4, 5, 2, 3, 6, 7},
+        {2, 3, 4, 5, 0, 1, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}, {6, 7, 0, 1, 2, 3, 4, 5},
+        {0, 1, 6, 7, 2, 3, 4, 5}, {2, 3, 6, 7, 0, 1, 4, 5}, {0, 1, 2, 3, 6, 7, 4, 5},
+        {4, 5, 6, 7, 0, 1, 2, 3}, {0, 1, 4, 5, 6, 7, 2, 3}, {2, 3, 4, 5, 6, 7, 0, 1},
+        {0, 1, 2, 3, 4, 5, 6, 7}};
+    return _mm256_permutevar8x32_epi32(
+        lanes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kOrder[mask])));
+}
+
+// Marks j, j + 4, ... before end against mark i in blocks of four, with the operations of
+// PairNormal and Bin lane by lane (no fused operations, so every lane rounds as the scalar
+// code). The records of the pairs far enough apart are appended to out, in j order, until
+// count reaches capacity (out has room for three more). Returns the first mark not looked at.
+__attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, const double* ys,
+                                                    const double* zs, int j, int end,
+                                                    std::uint64_t* out, int& count, int capacity) {
+    const __m256d pax = _mm256_set1_pd(xs[i]);
+    const __m256d pay = _mm256_set1_pd(ys[i]);
+    const __m256d paz = _mm256_set1_pd(zs[i]);
+    const __m256d upAy = _mm256_set1_pd(-ys[i]);
+    const __m256d near = _mm256_set1_pd(400.0);
+    const __m256d rounding = _mm256_set1_pd(400.000001);
     const __m256d twenty = _mm256_set1_pd(20.0);
     const __m256d tiny = _mm256_set1_pd(0.0001);
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
     const __m256d negate = _mm256_set1_pd(-0.0);
+    const __m256i laneOffsets = _mm256_setr_epi64x(0, 1, 2, 3);
     for (; j + 4 <= end; j += 4) {
         const __m256d cx = _mm256_loadu_pd(xs + j);
         const __m256d cy = _mm256_loadu_pd(ys + j);
@@ -55,8 +137,12 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(double ax, double ay, double
         const __m256d dz = _mm256_sub_pd(paz, cz);
         const __m256d d2 = _mm256_add_pd(
             _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
-        const int far = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), twenty, _CMP_GT_OQ));
+        int far = _mm256_movemask_pd(_mm256_cmp_pd(d2, near, _CMP_GT_OQ));
         if (far == 0) continue;
+        if (_mm256_movemask_pd(_mm256_cmp_pd(d2, rounding, _CMP_LT_OQ)) & far) {
+            far = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), twenty, _CMP_GT_OQ));
+            if (far == 0) continue;
+        }
         const __m256d by = _mm256_xor_pd(cy, negate);
         __m256d nx = _mm256_sub_pd(_mm256_mul_pd(by, paz), _mm256_mul_pd(cz, upAy));
         __m256d ny = _mm256_sub_pd(_mm256_mul_pd(cz, pax), _mm256_mul_pd(cx, paz));
@@ -70,24 +156,27 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(double ax, double ay, double
         nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
         ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
         nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
-        alignas(32) double vx[4];
-        alignas(32) double vy[4];
-        alignas(32) double vz[4];
-        _mm256_store_pd(vx, nx);
-        _mm256_store_pd(vy, ny);
-        _mm256_store_pd(vz, nz);
-        for (int lane = 0; lane < 4; ++lane) {
-            if ((far >> lane & 1) == 0) continue;
-            out[count++] = Xyz(vx[lane], vy[lane], vz[lane]);
-            if (count >= capacity) return count;
+        const __m256i pairs = _mm256_add_epi64(
+            _mm256_set1_epi64x(std::int64_t(std::uint32_t(i) << 16 | std::uint32_t(j))),
+            laneOffsets);
+        const __m256i records =
+            _mm256_or_si256(_mm256_or_si256(pairs, _mm256_slli_epi64(BinsAvx2(nx), kXBin)),
+                            _mm256_or_si256(_mm256_slli_epi64(BinsAvx2(ny), kYBin),
+                                            _mm256_slli_epi64(BinsAvx2(nz), kZBin)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count), PackLanesAvx2(records, far));
+        const int added = __builtin_popcount(unsigned(far));
+        if (count + added >= capacity) {
+            // Only the pairs up to the one that fills the table count; the loop ends after it.
+            int lane = 0;
+            for (int needed = capacity - count;; ++lane) {
+                if ((far >> lane & 1) != 0 && --needed == 0) break;
+            }
+            count = capacity;
+            return j + lane + 1;
         }
+        count += added;
     }
-    return count;
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return j;
 }
 #endif
 
@@ -133,6 +222,41 @@ int ImageAnalyzer::WindowMeanFast(int row, int column) const {
     return count > 0 ? int(sum / count) : 0;
 }
 
+// Summed-area table of the frame over rows and columns first..last (inclusive), which must be
+// inside the frame and fit the table.
+void ImageAnalyzer::BuildWindowSums(int firstRow, int lastRow, int firstColumn, int lastColumn) {
+    windowSums_ = {firstRow, firstColumn, lastColumn - firstColumn + 2};
+    const int stride = windowSums_.stride;
+    std::int32_t* sums = windowTable_.get();
+    std::fill_n(sums, stride, 0);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        std::int32_t* line = sums + std::size_t(row - firstRow + 1) * stride;
+        const std::int32_t* above = line - stride;
+        const std::uint8_t* pixels = frame_.get() + std::size_t(row) * width_;
+        std::int32_t running = 0;
+        line[0] = 0;
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            running += pixels[column];
+            line[column - firstColumn + 1] = above[column - firstColumn + 1] + running;
+        }
+    }
+}
+
+// The plain loop's mean where its 30 x 30 window lies inside the frame (900 pixels, no
+// wrapped reads), from the summed-area table; elsewhere from the running sums.
+int ImageAnalyzer::WindowMeanTable(int row, int column) {
+    if (row - 15 < 0 || row + 14 >= height_ || column - 15 < 0 || column + 14 >= width_) {
+        if (!graySumsReady_) BuildRowSums();
+        return WindowMeanFast(row, column);
+    }
+    const int stride = windowSums_.stride;
+    const std::int32_t* top = windowTable_.get() +
+                              std::size_t(row - 15 - windowSums_.firstRow) * stride +
+                              (column - 15 - windowSums_.firstColumn);
+    const std::int32_t* bottom = top + std::size_t(30) * stride;
+    return (bottom[30] - bottom[0] - top[30] + top[0]) / 900;
+}
+
 bool ImageAnalyzer::FindMarks(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
@@ -155,7 +279,22 @@ bool ImageAnalyzer::FindMarks(int ball) {
     }
     if (!anyInside) return false;
 
-    if (fastSteps_ && !graySumsReady_) BuildRowSums();
+    // The table covers every full window of the search; it is built only when it fits.
+    bool table = false;
+    if (fastSteps_) {
+        const int top = std::max(firstRow - 15, 0);
+        const int left = std::max(firstColumn - 15, 0);
+        const int bottom =
+            std::min<std::int64_t>(std::int64_t(std::ceil(cy + d)) + 14, height_ - 1);
+        const int right = std::min<std::int64_t>(std::int64_t(std::ceil(cx + d)) + 14, width_ - 1);
+        table = bottom >= top && right >= left &&
+                std::int64_t(bottom - top + 2) * (right - left + 2) <= kWindowTableSize;
+        if (table) {
+            BuildWindowSums(top, bottom, left, right);
+        } else if (!graySumsReady_) {
+            BuildRowSums();
+        }
+    }
     const std::int64_t total = std::int64_t(width_) * height_;
     const std::uint8_t* f = frame_.get();
     b.markCount = 0;
@@ -164,8 +303,10 @@ bool ImageAnalyzer::FindMarks(int ball) {
             const std::int64_t index = std::int64_t(row) * width_ + column;
             if (index - width_ - 1 < 0 || index + width_ + 1 >= total) continue;
             if (TruncatedDistance(column - cx, row - cy) > r - 10) continue;
-            const int threshold =
-                (fastSteps_ ? WindowMeanFast(row, column) : WindowMeanPlain(row, column)) - 10;
+            const int mean = table        ? WindowMeanTable(row, column)
+                             : fastSteps_ ? WindowMeanFast(row, column)
+                                          : WindowMeanPlain(row, column);
+            const int threshold = mean - 10;
             if (f[index] > threshold) continue;
             const std::int64_t around[8] = {
                 index - width_ - 1, index - width_,     index - width_ + 1, index - 1,
@@ -324,6 +465,46 @@ bool ImageAnalyzer::GroupMarks(int ball) {
     return true;
 }
 
+// Every candidate is binned on all three axes as it is made, and only its pair of marks and
+// its bins are kept. The mode filter then works on the bins, and only the normals that pass
+// all three axes are made again, in the order they were made first (the same operations give
+// the same bits). Leaves the records in pairRecords_, axisCandidateCount_ of them.
+void ImageAnalyzer::RecordPairs(const BallImage& b) {
+    const SpinMark* marks = b.marks.get();
+    const int n = b.markCount;
+    std::uint64_t* records = pairRecords_.get();
+    int count = 0;
+#if defined(KYVERN_AVX2)
+    const bool blocks = HasAvx2();
+    if (blocks) {
+        for (int k = 0; k < n; ++k) {
+            markX_[k] = marks[k].point.x;
+            markY_[k] = marks[k].point.y;
+            markZ_[k] = marks[k].point.z;
+        }
+    }
+#endif
+    for (int i = 0; i < n && count < kMaxAxisCandidates; ++i) {
+        const Xyz& a = marks[i].point;
+        int j = i + 1;
+#if defined(KYVERN_AVX2)
+        if (blocks) {
+            const int end = j + (n - j) / 4 * 4;
+            j = PlaneBlocksAvx2(i, markX_.get(), markY_.get(), markZ_.get(), j, end, records, count,
+                                kMaxAxisCandidates);
+            if (count >= kMaxAxisCandidates) break;
+        }
+#endif
+        for (; j < n; ++j) {
+            const Xyz& c = marks[j].point;
+            if (!FarApart(a, c)) continue;
+            records[count++] = PairRecord(i, j, PairNormal(a, c));
+            if (count >= kMaxAxisCandidates) break;
+        }
+    }
+    axisCandidateCount_ = count;
+}
+
 bool ImageAnalyzer::FindPlane(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
@@ -333,112 +514,66 @@ bool ImageAnalyzer::FindPlane(int ball) {
     Xyz* axes = axisCandidates_.get();
     const SpinMark* marks = b.marks.get();
     const int n = b.markCount;
-    // The cross product and its normalisation are spelt out here with the very operations of
-    // Xyz::Cross and Xyz::Normalize, so that the pair loop inlines without changing a bit.
-#if defined(KYVERN_PLANE_AVX2)
-    const bool blocks = fastSteps_ && HasAvx2();
-    if (blocks) {
-        for (int i = 0; i < n; ++i) {
-            markX_[i] = marks[i].point.x;
-            markY_[i] = marks[i].point.y;
-            markZ_[i] = marks[i].point.z;
+    int firstAxis = 0;  // of the plain mode filter
+    if (fastSteps_ && n <= 0x10000) {
+        RecordPairs(b);
+        if (axisCandidateCount_ == 0) {
+            AddWarning(kNoValidMarks);
+            return false;
         }
-    }
-#endif
-    // The first axis's bins are taken while each row of candidates is still in the cache, so
-    // that its mode filter need not read every candidate again.
-    std::int8_t* bins = candidateBins_.get();
-    int firstCounts[100] = {};  // of the axis being filtered, in the fast passes
-    int binned = 0;
-    auto binNewCandidates = [&] {
-        if (!fastSteps_) return;
-        for (; binned < axisCandidateCount_; ++binned) {
-            const int bin = Bin(axes[binned].x);
-            bins[binned] = static_cast<std::int8_t>(bin);
-            if (bin >= 0 && bin <= 99) ++firstCounts[bin];
-        }
-    };
-    for (int i = 0; i < n && axisCandidateCount_ < kMaxAxisCandidates; ++i) {
-        const Xyz& a = marks[i].point;
-        const double ax = a.x;
-        const double ay = -a.y;  // y up
-        const double az = a.z;
-        int j = i + 1;
-#if defined(KYVERN_PLANE_AVX2)
-        if (blocks) {
-            const int end = j + (n - j) / 4 * 4;
-            axisCandidateCount_ =
-                PlaneBlocksAvx2(a.x, a.y, a.z, markX_.get(), markY_.get(), markZ_.get(), j, end,
-                                axes, axisCandidateCount_, kMaxAxisCandidates);
-            if (axisCandidateCount_ >= kMaxAxisCandidates) break;
-            j = end;
-        }
-#endif
-        for (; j < n; ++j) {
-            const Xyz& c = marks[j].point;
-            const double dx = a.x - c.x;
-            const double dy = a.y - c.y;
-            const double dz = a.z - c.z;
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            // sqrt(d2) > 20.0; the root is taken only where rounding could decide.
-            if (d2 <= 400.0) continue;
-            if (d2 < 400.000001 && !(std::sqrt(d2) > 20.0)) continue;
-            const double bx = c.x;
-            const double by = -c.y;
-            const double bz = c.z;
-            double nx = by * az - bz * ay;
-            double ny = bz * ax - bx * az;
-            double nz = bx * ay - by * ax;
-            double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-            if (length < 0.0001) length = 1.0;
-            nx /= length;
-            ny /= length;
-            nz /= length;
-            if (std::fabs(nx) < 0.0001) nx = 0.0;
-            if (std::fabs(ny) < 0.0001) ny = 0.0;
-            if (std::fabs(nz) < 0.0001) nz = 0.0;
-            axes[axisCandidateCount_++] = Xyz(nx, ny, nz);
-            if (axisCandidateCount_ >= kMaxAxisCandidates) break;
-        }
-        binNewCandidates();
-    }
-    binNewCandidates();
-    if (axisCandidateCount_ == 0) {
-        AddWarning(kNoValidMarks);
-        return false;
-    }
-    // Fast: each filter pass also bins the candidates it keeps on the next axis, so every
-    // candidate is read once per axis instead of twice.
-    for (int axis = 0; fastSteps_ && axis < 3; ++axis) {
-        int mode = 0;
-        for (int bin = 1; bin < 100; ++bin) {
-            if (firstCounts[bin] > firstCounts[mode]) mode = bin;
-        }
-        int nextCounts[100] = {};
-        int kept = 0;
-        for (int i = 0; i < axisCandidateCount_; ++i) {
-            if (bins[i] != mode) continue;
-            axes[kept] = axes[i];
-            if (axis < 2) {
-                const int bin = Bin(Component(axes[kept], axis + 1));
-                bins[kept] = static_cast<std::int8_t>(bin);  // kept <= i: already read
-                if (bin >= 0 && bin <= 99) ++nextCounts[bin];
+        // Each pass keeps, in order, the records of the previous axis's mode and counts the
+        // next axis's bins among them; a record out of the mode still counts, into the unused
+        // last entry, so that the passes do not branch on the bins. Four tables take turns:
+        // most candidates share a bin, and one table would make every count wait for the last.
+        std::uint64_t* records = pairRecords_.get();
+        int counts[4][257] = {};
+        int total = axisCandidateCount_;
+        for (int k = 0; k < total; ++k)
+            ++counts[k & 3][RecordBin(records[k], kXBin)];
+        const int shifts[3] = {kXBin, kYBin, kZBin};
+        for (int axis = 0; axis < 3; ++axis) {
+            for (int bin = 0; bin < 100; ++bin)
+                counts[0][bin] += counts[1][bin] + counts[2][bin] + counts[3][bin];
+            const int mode = ModeOf(counts[0]);
+            std::fill(&counts[0][0], &counts[0][0] + 4 * 257, 0);
+            int kept = 0;
+            for (int k = 0; k < total; ++k) {
+                const std::uint64_t r = records[k];
+                const bool keep = RecordBin(r, shifts[axis]) == mode;
+                records[kept] = r;
+                if (axis < 2) ++counts[k & 3][keep ? RecordBin(r, shifts[axis + 1]) : 256];
+                kept += keep ? 1 : 0;
             }
-            ++kept;
+            total = kept;
         }
-        axisCandidateCount_ = kept;
-        std::copy(std::begin(nextCounts), std::end(nextCounts), std::begin(firstCounts));
+        for (int k = 0; k < total; ++k) {
+            const std::uint64_t r = records[k];
+            axes[k] = PairNormal(marks[r >> 16 & 0xffff].point, marks[r & 0xffff].point);
+        }
+        axisCandidateCount_ = total;
+        firstAxis = 3;
+    } else {
+        for (int i = 0; i < n && axisCandidateCount_ < kMaxAxisCandidates; ++i) {
+            const Xyz& a = marks[i].point;
+            for (int j = i + 1; j < n; ++j) {
+                const Xyz& c = marks[j].point;
+                if (!FarApart(a, c)) continue;
+                axes[axisCandidateCount_++] = PairNormal(a, c);
+                if (axisCandidateCount_ >= kMaxAxisCandidates) break;
+            }
+        }
+        if (axisCandidateCount_ == 0) {
+            AddWarning(kNoValidMarks);
+            return false;
+        }
     }
-    for (int axis = 0; !fastSteps_ && axis < 3; ++axis) {
+    for (int axis = firstAxis; axis < 3; ++axis) {
         int counts[100] = {};
         for (int i = 0; i < axisCandidateCount_; ++i) {
             const int bin = Bin(Component(axes[i], axis));
             if (bin >= 0 && bin <= 99) ++counts[bin];
         }
-        int mode = 0;
-        for (int bin = 1; bin < 100; ++bin) {
-            if (counts[bin] > counts[mode]) mode = bin;
-        }
+        const int mode = ModeOf(counts);
         int kept = 0;
         for (int i = 0; i < axisCandidateCount_; ++i) {
             if (Bin(Component(axes[i], axis)) == mode) axes[kept++] = axes[i];
