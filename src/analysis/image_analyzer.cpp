@@ -54,6 +54,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
       pairRecords_(new std::uint64_t[kMaxAxisCandidates + 3]),
+      planeCells_(new std::int32_t[4 * 101 * 101]),
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
       markX_(new double[kMaxMarks]),

@@ -220,6 +220,7 @@ private:
     int circleCandidateCount_ = 0;
     std::unique_ptr<Xyz[]> axisCandidates_;
     std::unique_ptr<std::uint64_t[]> pairRecords_;  // plane candidates as marks and bins
+    std::unique_ptr<std::int32_t[]> planeCells_;    // their counts by first and second bin
     std::unique_ptr<std::int32_t[]> markGrid_;      // frame-sized mark index, -1 between uses
     std::unique_ptr<std::int32_t[]> markQueue_;     // kMaxMarks
     std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks

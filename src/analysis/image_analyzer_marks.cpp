@@ -82,6 +82,16 @@ std::uint64_t PairRecord(int i, int j, const Xyz& normal) {
 // The bin's byte as an index of a 256-entry count table (-1 is 255, never a mode).
 int RecordBin(std::uint64_t record, int shift) { return int(record >> shift & 0xff); }
 
+// Candidates are counted by their first two bins as they are made: bins 0 .. 99 are their own
+// rows and columns, bin 100 and no bin (-1) share the last, which is never a mode.
+constexpr int kPlaneSide = 101;
+constexpr int kPlaneCells = kPlaneSide * kPlaneSide;
+
+int PlaneCell(std::uint64_t record) {
+    return std::min(RecordBin(record, kXBin), 100) * kPlaneSide +
+           std::min(RecordBin(record, kYBin), 100);
+}
+
 #if defined(KYVERN_AVX2)
 // Bin() of four components, as bytes in the low bits of 64-bit lanes.
 __attribute__((target("avx2"))) inline __m256i BinsAvx2(__m256d component) {
@@ -112,10 +122,12 @@ __attribute__((target("avx2"))) inline __m256i PackLanesAvx2(__m256i lanes, int 
 // Marks j, j + 4, ... before end against mark i in blocks of four, with the operations of
 // PairNormal and Bin lane by lane (no fused operations, so every lane rounds as the scalar
 // code). The records of the pairs far enough apart are appended to out, in j order, until
-// count reaches capacity (out has room for three more). Returns the first mark not looked at.
+// count reaches capacity (out has room for three more), and counted in cells, one table of
+// kPlaneCells per lane. Returns the first mark not looked at.
 __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, const double* ys,
                                                     const double* zs, int j, int end,
-                                                    std::uint64_t* out, int& count, int capacity) {
+                                                    std::uint64_t* out, int& outCount, int capacity,
+                                                    std::int32_t* cells) {
     const __m256d pax = _mm256_set1_pd(xs[i]);
     const __m256d pay = _mm256_set1_pd(ys[i]);
     const __m256d paz = _mm256_set1_pd(zs[i]);
@@ -128,6 +140,7 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
     const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
     const __m256d negate = _mm256_set1_pd(-0.0);
     const __m256i laneOffsets = _mm256_setr_epi64x(0, 1, 2, 3);
+    int count = outCount;  // a local: out and cells could alias the caller's count
     for (; j + 4 <= end; j += 4) {
         const __m256d cx = _mm256_loadu_pd(xs + j);
         const __m256d cy = _mm256_loadu_pd(ys + j);
@@ -165,17 +178,35 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
                                             _mm256_slli_epi64(BinsAvx2(nz), kZBin)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count), PackLanesAvx2(records, far));
         const int added = __builtin_popcount(unsigned(far));
+        // Only the pairs up to the one that fills the table count; the search ends after it.
+        int last = 4;
         if (count + added >= capacity) {
-            // Only the pairs up to the one that fills the table count; the loop ends after it.
-            int lane = 0;
-            for (int needed = capacity - count;; ++lane) {
-                if ((far >> lane & 1) != 0 && --needed == 0) break;
+            last = 0;
+            for (int needed = capacity - count;; ++last) {
+                if ((far >> last & 1) != 0 && --needed == 0) break;
             }
-            count = capacity;
-            return j + lane + 1;
+            far &= (2 << last) - 1;
+        }
+        const __m256i byte = _mm256_set1_epi64x(0xff);
+        const __m256i side = _mm256_set1_epi64x(100);
+        const __m256i xCodes =
+            _mm256_min_epi32(_mm256_and_si256(_mm256_srli_epi64(records, kXBin), byte), side);
+        const __m256i yCodes =
+            _mm256_min_epi32(_mm256_and_si256(_mm256_srli_epi64(records, kYBin), byte), side);
+        const __m256i cell =
+            _mm256_add_epi64(_mm256_mul_epu32(xCodes, _mm256_set1_epi64x(kPlaneSide)), yCodes);
+        alignas(32) std::int64_t laneCells[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(laneCells), cell);
+        for (int lane = 0; lane < 4; ++lane) {
+            if ((far >> lane & 1) != 0) ++cells[lane * kPlaneCells + laneCells[lane]];
+        }
+        if (last < 4) {
+            outCount = capacity;
+            return j + last + 1;
         }
         count += added;
     }
+    outCount = count;
     return j;
 }
 #endif
@@ -473,6 +504,8 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
     const SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     std::uint64_t* records = pairRecords_.get();
+    std::int32_t* cells = planeCells_.get();
+    std::fill_n(cells, 4 * kPlaneCells, 0);
     int count = 0;
 #if defined(KYVERN_AVX2)
     const bool blocks = HasAvx2();
@@ -491,14 +524,15 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
         if (blocks) {
             const int end = j + (n - j) / 4 * 4;
             j = PlaneBlocksAvx2(i, markX_.get(), markY_.get(), markZ_.get(), j, end, records, count,
-                                kMaxAxisCandidates);
+                                kMaxAxisCandidates, cells);
             if (count >= kMaxAxisCandidates) break;
         }
 #endif
         for (; j < n; ++j) {
             const Xyz& c = marks[j].point;
             if (!FarApart(a, c)) continue;
-            records[count++] = PairRecord(i, j, PairNormal(a, c));
+            records[count] = PairRecord(i, j, PairNormal(a, c));
+            ++cells[PlaneCell(records[count++])];
             if (count >= kMaxAxisCandidates) break;
         }
     }
@@ -521,31 +555,46 @@ bool ImageAnalyzer::FindPlane(int ball) {
             AddWarning(kNoValidMarks);
             return false;
         }
-        // Each pass keeps, in order, the records of the previous axis's mode and counts the
-        // next axis's bins among them; a record out of the mode still counts, into the unused
-        // last entry, so that the passes do not branch on the bins. Four tables take turns:
-        // most candidates share a bin, and one table would make every count wait for the last.
+        // The first two modes come from the cells counted while the candidates were made;
+        // one pass keeps the records of both and counts their third bins, four tables taking
+        // turns (most candidates share a bin, and one table would make each count wait for
+        // the last); a last pass keeps those of the third mode.
         std::uint64_t* records = pairRecords_.get();
-        int counts[4][257] = {};
-        int total = axisCandidateCount_;
-        for (int k = 0; k < total; ++k)
-            ++counts[k & 3][RecordBin(records[k], kXBin)];
-        const int shifts[3] = {kXBin, kYBin, kZBin};
-        for (int axis = 0; axis < 3; ++axis) {
-            for (int bin = 0; bin < 100; ++bin)
-                counts[0][bin] += counts[1][bin] + counts[2][bin] + counts[3][bin];
-            const int mode = ModeOf(counts[0]);
-            std::fill(&counts[0][0], &counts[0][0] + 4 * 257, 0);
-            int kept = 0;
-            for (int k = 0; k < total; ++k) {
-                const std::uint64_t r = records[k];
-                const bool keep = RecordBin(r, shifts[axis]) == mode;
-                records[kept] = r;
-                if (axis < 2) ++counts[k & 3][keep ? RecordBin(r, shifts[axis + 1]) : 256];
-                kept += keep ? 1 : 0;
-            }
-            total = kept;
+        std::int32_t* cells = planeCells_.get();
+        for (int cell = 0; cell < kPlaneCells; ++cell)
+            cells[cell] += cells[kPlaneCells + cell] + cells[2 * kPlaneCells + cell] +
+                           cells[3 * kPlaneCells + cell];
+        int counts[4][256] = {};
+        for (int x = 0; x < 100; ++x) {
+            for (int y = 0; y < kPlaneSide; ++y)
+                counts[0][x] += cells[x * kPlaneSide + y];
         }
+        const int xMode = ModeOf(counts[0]);
+        const int yMode = ModeOf(cells + xMode * kPlaneSide);
+        const std::uint64_t both = std::uint64_t(std::uint8_t(xMode)) << kXBin |
+                                   std::uint64_t(std::uint8_t(yMode)) << kYBin;
+        const std::uint64_t bothMask = std::uint64_t(0xffff) << kXBin;
+        std::fill(&counts[0][0], &counts[0][0] + 4 * 256, 0);
+        int total = axisCandidateCount_;
+        int kept = 0;
+        for (int k = 0; k < total; ++k) {
+            const std::uint64_t r = records[k];
+            const int keep = (r & bothMask) == both ? 1 : 0;
+            records[kept] = r;
+            counts[k & 3][RecordBin(r, kZBin)] += keep;
+            kept += keep;
+        }
+        total = kept;
+        for (int bin = 0; bin < 100; ++bin)
+            counts[0][bin] += counts[1][bin] + counts[2][bin] + counts[3][bin];
+        const int zMode = ModeOf(counts[0]);
+        kept = 0;
+        for (int k = 0; k < total; ++k) {
+            const std::uint64_t r = records[k];
+            records[kept] = r;
+            kept += RecordBin(r, kZBin) == zMode ? 1 : 0;
+        }
+        total = kept;
         for (int k = 0; k < total; ++k) {
             const std::uint64_t r = records[k];
             axes[k] = PairNormal(marks[r >> 16 & 0xffff].point, marks[r & 0xffff].point);
