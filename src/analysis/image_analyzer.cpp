@@ -61,7 +61,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       markY_(new double[kMaxMarks]),
       markZ_(new double[kMaxMarks]),
       brightEvery2_(new std::int32_t[kFramePixelCapacity]),
-      brightIndexEvery2_(new std::int64_t[kFramePixelCapacity]),
+      brightIndexEvery2_(new std::uint32_t[kFramePixelCapacity]),
       graySums_(new std::int64_t[kFramePixelCapacity + 1]),
       windowTable_(new std::int32_t[kWindowTableSize]),
       ballDiameterInches_(ballDiameterInches) {

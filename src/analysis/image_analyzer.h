@@ -188,6 +188,7 @@ private:
     void SampleProfiles(BallImage& ball);
     int DiscScoreFast(int& x, int& y, int size) const;
     void BuildDiscSums();
+    void PrepareDiscRows(int size);
     void BuildRowSums();
     int WindowMeanPlain(int row, int column) const;
     int WindowMeanFast(int row, int column) const;
@@ -230,8 +231,11 @@ private:
 
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).
+    static constexpr int kMaxDiscRows = 4096;
+    std::array<std::int32_t, kMaxDiscRows> discRows_{};  // see PrepareDiscRows
+    int discRowsSize_ = -1;
     std::unique_ptr<std::int32_t[]> brightEvery2_;
-    std::unique_ptr<std::int64_t[]> brightIndexEvery2_;
+    std::unique_ptr<std::uint32_t[]> brightIndexEvery2_;
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
     bool graySumsReady_ = false;
     // Summed-area table around one ball for the mark search: entry (r, c) is the sum of the

@@ -168,12 +168,51 @@ int ImageAnalyzer::DiscScore(int& x, int& y, int size) const {
     return score;
 }
 
+// The half-width of every second row of the disc template of one size, taken once for all
+// the positions it is tried at (-1 for a row with no inside position).
+void ImageAnalyzer::PrepareDiscRows(int size) {
+    discRowsSize_ = -1;
+    const std::int64_t h = size / 2;
+    if (h > kMaxDiscRows) return;
+    const std::int64_t limit = (h + 1) * (h + 1);
+    int t = 0;
+    for (std::int64_t dy = -h; dy < h; dy += 2, ++t) {
+        const std::int64_t rest = limit - 1 - dy * dy;
+        discRows_[t] = rest < 0 ? -1 : std::int32_t(IntegerRoot(rest));
+    }
+    discRowsSize_ = size;
+}
+
+// Running sums along each parity of the linear index, kept in locals (the frame's bytes may
+// alias the tables). Index sums wrap modulo 2^32: a template row's sum is a difference that
+// the caller only takes where the true value is below 2^32.
 void ImageAnalyzer::BuildDiscSums() {
     const int total = width_ * height_;
-    for (int i = 0; i < total; ++i) {
-        const int b = frame_[i] > backgroundLevel_ ? 1 : 0;
-        brightEvery2_[i] = b + (i >= 2 ? brightEvery2_[i - 2] : 0);
-        brightIndexEvery2_[i] = (b ? i : 0) + (i >= 2 ? brightIndexEvery2_[i - 2] : 0);
+    const std::uint8_t* f = frame_.get();
+    const std::uint8_t level = backgroundLevel_;
+    std::int32_t* counts = brightEvery2_.get();
+    std::uint32_t* sums = brightIndexEvery2_.get();
+    std::int32_t countEven = 0;
+    std::int32_t countOdd = 0;
+    std::uint32_t sumEven = 0;
+    std::uint32_t sumOdd = 0;
+    int i = 0;
+    for (; i + 1 < total; i += 2) {
+        const bool even = f[i] > level;
+        const bool odd = f[i + 1] > level;
+        countEven += even ? 1 : 0;
+        countOdd += odd ? 1 : 0;
+        sumEven += even ? std::uint32_t(i) : 0u;
+        sumOdd += odd ? std::uint32_t(i + 1) : 0u;
+        counts[i] = countEven;
+        counts[i + 1] = countOdd;
+        sums[i] = sumEven;
+        sums[i + 1] = sumOdd;
+    }
+    if (i < total) {
+        const bool even = f[i] > level;
+        counts[i] = countEven + (even ? 1 : 0);
+        sums[i] = sumEven + (even ? std::uint32_t(i) : 0u);
     }
 }
 
@@ -188,11 +227,17 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
     std::int64_t bright = 0;
     std::int64_t sumX = 0;
     std::int64_t sumY = 0;
-    for (std::int64_t yy = y - h; yy < y + h; yy += 2) {
-        const std::int64_t dy = yy - y;
-        const std::int64_t rest = limit - 1 - dy * dy;
-        if (rest < 0) continue;
-        const std::int64_t reach = IntegerRoot(rest);
+    const bool rows = discRowsSize_ == size;
+    for (std::int64_t yy = y - h, t = 0; yy < y + h; yy += 2, ++t) {
+        std::int64_t reach = 0;
+        if (rows) {
+            reach = discRows_[t];
+        } else {
+            const std::int64_t dy = yy - y;
+            const std::int64_t rest = limit - 1 - dy * dy;
+            reach = rest < 0 ? -1 : IntegerRoot(rest);
+        }
+        if (reach < 0) continue;
         // Positions xx = x - h + 2k with xx < x + h and |xx - x| <= reach.
         const std::int64_t lowDx = std::max(-h, -reach);
         const std::int64_t highDx = std::min(h - 1, reach);
@@ -209,8 +254,8 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
         inside += n;
         const std::int64_t b = brightEvery2_[last] - (first >= 2 ? brightEvery2_[first - 2] : 0);
         if (b == 0) continue;
-        const std::int64_t indexSum =
-            brightIndexEvery2_[last] - (first >= 2 ? brightIndexEvery2_[first - 2] : 0);
+        const std::int64_t indexSum = std::uint32_t(
+            brightIndexEvery2_[last] - (first >= 2 ? brightIndexEvery2_[first - 2] : 0u));
         bright += b;
         sumX += indexSum - yy * width_ * b;
         sumY += yy * b;
@@ -236,14 +281,16 @@ bool ImageAnalyzer::FindDiscs() {
     discCandidateCount_ = 0;
     // A frame too narrow for a step of at least one pixel holds no ball.
     if (sizeStep > 0 && positionStep > 0) {
-        if (fastSteps_ && backgroundLevel_ >= 5) BuildDiscSums();
+        // The running index sums wrap at 2^32; no template row of these sizes gets there.
+        const bool fast = fastSteps_ && std::int64_t(d0 / 2 + 1) * w * h < (std::int64_t(1) << 32);
+        if (fast && backgroundLevel_ >= 5) BuildDiscSums();
         for (int size = d0; size > margin; size -= sizeStep) {
+            if (fast) PrepareDiscRows(size);
             for (int x = margin; x < w - margin; x += positionStep) {
                 for (int y = h - margin; y > margin; y -= positionStep) {
                     int cx = x;
                     int cy = y;
-                    const int score =
-                        fastSteps_ ? DiscScoreFast(cx, cy, size) : DiscScore(cx, cy, size);
+                    const int score = fast ? DiscScoreFast(cx, cy, size) : DiscScore(cx, cy, size);
                     if (score > 50 && discCandidateCount_ < kMaxDiscCandidates) {
                         discCandidates_[discCandidateCount_++] = {cx, cy, size, score};
                     }
