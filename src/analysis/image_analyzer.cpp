@@ -1,4 +1,5 @@
 #include "analysis/image_analyzer.h"
+#include "analysis/simd.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,7 +54,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       liveY_(new double[kFarTableSide]),
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
-      pairRecords_(new std::uint64_t[kMaxAxisCandidates + 3]),
+      pairRecords_(new std::uint64_t[kMaxAxisCandidates + 7]),
       planeCells_(new std::int32_t[4 * 101 * 101]),
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
@@ -69,6 +70,12 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
 }
 
 ImageAnalyzer::~ImageAnalyzer() = default;
+
+void ImageAnalyzer::LimitLanes([[maybe_unused]] int lanes) {
+#if defined(KYVERN_AVX2)
+    LaneLimit() = lanes;
+#endif
+}
 
 bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) {
     histogram_.fill(0);

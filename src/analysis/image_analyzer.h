@@ -157,6 +157,9 @@ public:
 
     // Fast paths give the same results as the plain loops; tests switch them off to compare.
     void UseFastSteps(bool on) { fastSteps_ = on; }
+    // The widest vector lanes the fast paths may use in this process (8, 4 or 1); tests lower
+    // it to compare the narrower paths too.
+    static void LimitLanes(int lanes);
 
     bool FrameLoaded() const { return frameLoaded_; }
     int Width() const { return width_; }

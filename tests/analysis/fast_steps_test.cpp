@@ -39,6 +39,8 @@ void ExpectSame(const ImageAnalyzer& fast, const ImageAnalyzer& plain, int frame
         EXPECT_EQ(fast.Candidate(i).score, plain.Candidate(i).score);
     }
     EXPECT_EQ(fast.ErrorCode(), plain.ErrorCode());
+    EXPECT_EQ(fast.CircleCandidateCount(), plain.CircleCandidateCount());
+    EXPECT_EQ(fast.AxisCandidateCount(), plain.AxisCandidateCount());
     ASSERT_EQ(fast.WarningCount(), plain.WarningCount());
     for (int ball = 0; ball < 2; ++ball) {
         const BallImage& f = fast.Ball(ball);
@@ -81,9 +83,13 @@ TEST(FastSteps, SameResultsAsThePlainLoops) {
         if (k % 5 == 4) f.balls[0].centreX = 40;  // over the left border: wrapped reads
         if (k % 7 == 6) f.balls[1].centreY = f.height - 30.0;
         kt::Draw(f, image);
-        RunSteps(fast, image);
         RunSteps(plain, image);
-        ExpectSame(fast, plain, k);
+        for (const int lanes : {8, 4, 1}) {  // every lane width this machine has
+            ImageAnalyzer::LimitLanes(lanes);
+            RunSteps(fast, image);
+            ImageAnalyzer::LimitLanes(8);
+            ExpectSame(fast, plain, k * 10 + lanes);
+        }
         successes += fast.Ball(0).locationValid ? 1 : 0;
     }
     EXPECT_GE(successes, 12);

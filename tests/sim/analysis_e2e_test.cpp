@@ -207,27 +207,36 @@ TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
             Setup(width, lcg.Next(80, 280), lcg.Next(0, 30), lcg.Next(-6, 6), lcg.Next(1500, 8000),
                   lcg.Next(-1000, 1000), width == 1024 ? 17.0 : 15.0),
             *frame));
-        run(fast);
         run(plain);
-        for (int ball = 0; ball < 2; ++ball) {
-            const analysis::BallImage& f = fast.Ball(ball);
-            const analysis::BallImage& p = plain.Ball(ball);
-            ASSERT_EQ(f.markCount, p.markCount);
-            EXPECT_GT(f.markCount, 500);
-            int differing = 0;
-            for (int k = 0; k < f.markCount; ++k) {
-                differing += f.marks[k].group != p.marks[k].group ||
-                             f.marks[k].visited != p.marks[k].visited;
+        // Every lane width this machine has: eight, four and one.
+        for (const int lanes : {8, 4, 1}) {
+            SCOPED_TRACE(lanes);
+            analysis::ImageAnalyzer::LimitLanes(lanes);
+            run(fast);
+            analysis::ImageAnalyzer::LimitLanes(8);
+            EXPECT_EQ(fast.AxisCandidateCount(), plain.AxisCandidateCount());
+            EXPECT_EQ(fast.CircleCandidateCount(), plain.CircleCandidateCount());
+            for (int ball = 0; ball < 2; ++ball) {
+                const analysis::BallImage& f = fast.Ball(ball);
+                const analysis::BallImage& p = plain.Ball(ball);
+                ASSERT_EQ(f.markCount, p.markCount);
+                EXPECT_GT(f.markCount, 500);
+                int differing = 0;
+                for (int k = 0; k < f.markCount; ++k) {
+                    differing += f.marks[k].group != p.marks[k].group ||
+                                 f.marks[k].visited != p.marks[k].visited;
+                }
+                EXPECT_EQ(differing, 0);
+                ASSERT_EQ(f.groupCount, p.groupCount);
+                for (int k = 0; k < f.groupCount; ++k) {
+                    EXPECT_EQ(f.groups[k].number, p.groups[k].number);
+                    EXPECT_EQ(f.groups[k].count, p.groups[k].count);
+                }
+                EXPECT_EQ(f.pix, p.pix);
+                EXPECT_EQ(f.planeNormal, p.planeNormal);
+                EXPECT_EQ(f.viewNormal, p.viewNormal);
+                EXPECT_EQ(f.location, p.location);
             }
-            EXPECT_EQ(differing, 0);
-            ASSERT_EQ(f.groupCount, p.groupCount);
-            for (int k = 0; k < f.groupCount; ++k) {
-                EXPECT_EQ(f.groups[k].number, p.groups[k].number);
-                EXPECT_EQ(f.groups[k].count, p.groups[k].count);
-            }
-            EXPECT_EQ(f.planeNormal, p.planeNormal);
-            EXPECT_EQ(f.viewNormal, p.viewNormal);
-            EXPECT_EQ(f.location, p.location);
         }
     }
 }
