@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "flight/recording_prompts.h"
-#include "flight/temp_home.h"
+#include "support/recording_prompts.h"
+#include "support/temp_home.h"
 
 using namespace kyvern::shot;
 using kyvern::testing::RecordingPrompts;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "flight/temp_home.h"
+#include "support/temp_home.h"
 
 using kyvern::flight::FlightModel;
 using kyvern::shot::PerformanceAnalysis;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "flight/temp_home.h"
+#include "support/temp_home.h"
 #include "shot/text_formats.h"
 
 using namespace kyvern::shot;
