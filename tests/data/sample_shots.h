@@ -3,33 +3,11 @@
 #include <ctime>
 #include <string>
 
-#include "base/config_store.h"
 #include "data/shot_table.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
 namespace kyvern::testing {
-
-// A fresh program folder for one test (KYVERN_HOME points at it), its settings file and a
-// recorder for the questions and messages.
-class DataHome {
-public:
-    DataHome() : env_("KYVERN_HOME", dir_.Path()) {}
-    const std::string& Path() const { return dir_.Path(); }
-    std::string File(const std::string& name) const { return dir_.File(name); }
-    std::string Settings() const { return dir_.File("Kyvern.ini"); }
-    std::string Log() const { return dir_.File("logKyvern.txt"); }
-    void Set(const char* section, const char* key, const std::string& value) const {
-        base::ConfigStore::WriteSetting(Settings(), section, key, value);
-    }
-    std::string Get(const char* section, const char* key) const {
-        return base::ConfigStore::ReadSetting(Settings(), section, key, "<missing>", 260);
-    }
-
-private:
-    TempDir dir_;
-    ScopedEnv env_;
-};
 
 // A plain drive: ball 220 ft/s, 12 degrees, 2800 rpm back spin.
 inline data::ShotEntry Drive(const std::string& item, double ballSpeed = 220.0) {
