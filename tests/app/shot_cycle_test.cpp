@@ -85,11 +85,11 @@ TEST(ShotCycle, CycleTimersFollowTheCaptureFileSetting) {
     rig.monitor->StartCycleTimers(true);
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
     EXPECT_FALSE(rig.timers.IsRunning(app::kCaptureFileTimer));
-    rig.env.Set("Remote", "CaptureFile", rig.env.Home() + "/drop.bmp");
+    rig.env.Set("Remote", "CaptureFile", rig.env.Path() + "/drop.bmp");
     rig.env.Set("Remote", "CaptureFileModified", "01/02/26 10:00:00");
     rig.monitor->StartCycleTimers(true);
     EXPECT_EQ(rig.timers.Period(app::kCaptureFileTimer), 250);
-    EXPECT_EQ(rig.monitor->CapturePath(), rig.env.Home() + "/drop.bmp");
+    EXPECT_EQ(rig.monitor->CapturePath(), rig.env.Path() + "/drop.bmp");
     EXPECT_EQ(rig.monitor->LastStamp(), "01/02/26 10:00:00");
     rig.monitor->StartCycleTimers(false);
     for (int id :
@@ -98,7 +98,7 @@ TEST(ShotCycle, CycleTimersFollowTheCaptureFileSetting) {
 }
 
 TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
-    kyvern::testing::LinkEnvironment env;
+    kyvern::testing::TempHome env;
     std::filesystem::create_directories(kyvern::base::HistoryFolder());
     EXPECT_EQ(app::LaunchMonitor::ChooseHistoryNumber(3), 0);
     Touch(kyvern::base::HistoryFramePath(0), 3000);
@@ -124,7 +124,7 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
 }
 
 TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
-    kyvern::testing::LinkEnvironment env;
+    kyvern::testing::TempHome env;
     kyvern::testing::RecordingPrompts prompts;
     kyvern::capture::ImageFile file(prompts, env.Settings());
     auto frame = std::make_unique<kyvern::analysis::CapturedImage>();
@@ -196,7 +196,8 @@ TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 0);
     ASSERT_FALSE(rig.prompts.messages.empty());
     EXPECT_EQ(rig.prompts.messages.back(), "Invalid ClubLoft in Kyvern.ini");
-    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.Status(), "Status", "Lock", "", 20), "Locked");
+    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Status", "Lock", "", 20),
+              "Locked");
     EXPECT_EQ(rig.monitor->Table().RowCount(), 1);
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
 
@@ -209,7 +210,9 @@ TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow
     EXPECT_EQ(rig.monitor->Table().RowCount(), 3);
     rig.monitor->ComputeShot(false);
     EXPECT_EQ(rig.monitor->Table().RowCount(), 3);
-    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.Status(), "Status", "Analysis", "", 20), "Update");
+    EXPECT_EQ(
+        ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Status", "Analysis", "", 20),
+        "Update");
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
     EXPECT_FALSE(rig.view.newShots.back());
 }

@@ -9,9 +9,9 @@
 namespace kyvern::links {
 namespace {
 
-using testing::LinkEnvironment;
 using testing::PseudoTerminal;
 using testing::RecordingPrompts;
+using testing::TempHome;
 
 TEST(SerialShotOutput, LineFieldsSignsAndCheckCharacters) {
     std::string line = SerialShotOutput::ShotLine(220.06, 12.345, 3000, -600, -1.5);
@@ -60,7 +60,7 @@ TEST(SerialShotOutput, WideFieldsArePushedPastTheCut) {
 }
 
 TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
-    LinkEnvironment env;
+    TempHome env;
     RecordingPrompts prompts;
     PseudoTerminal device;
     env.Set("Ports", "COM2", device.DevicePath());
@@ -91,7 +91,7 @@ TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
     // Any other word re-applies the port; a port that is not there shows the open failure.
     env.Set("SerialOutput", "Enabled", "no");
     env.Set("SerialOutput", "CommPort", "COM7");
-    env.Set("Ports", "COM7", env.Home() + "/none");
+    env.Set("Ports", "COM7", env.Path() + "/none");
     output.Configure();
     EXPECT_EQ(output.PortNumber(), 0);
     ASSERT_EQ(prompts.messages.size(), 1u);

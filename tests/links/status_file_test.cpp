@@ -15,12 +15,12 @@ namespace kyvern::links {
 namespace {
 
 using base::ConfigStore;
-using testing::LinkEnvironment;
 using testing::PeerSocket;
 using testing::ReadFileText;
+using testing::TempHome;
 
-std::string Get(const LinkEnvironment& env, const char* section, const std::string& key) {
-    return ConfigStore::ReadSetting(env.Status(), section, key, "<absent>", 300);
+std::string Get(const TempHome& env, const char* section, const std::string& key) {
+    return ConfigStore::ReadSetting(env.File("statusKyvern.ini"), section, key, "<absent>", 300);
 }
 
 StatusFile MakeStatus() {
@@ -33,10 +33,10 @@ StatusFile MakeStatus() {
 }
 
 TEST(StatusFile, FreshClearWritesEverySectionInOrder) {
-    LinkEnvironment env;
+    TempHome env;
     env.Set("Setup", "ClubMass", "205.5");
     StatusFile status = MakeStatus();
-    EXPECT_EQ(status.Path(), env.Status());
+    EXPECT_EQ(status.Path(), env.File("statusKyvern.ini"));
     status.ClearResults();
     std::string expected =
         "[Ball]\nVersion=Kyvern v3.0.1\nDevice=Kyvern: 7110123\nDistance=0.0\nSpeedFPS=0.0\n"
@@ -59,17 +59,17 @@ TEST(StatusFile, FreshClearWritesEverySectionInOrder) {
             expected += "WarnCode" + std::to_string(k) + "=\n";
     }
     // Blank lines between sections are the settings writer's own layout; compare without them.
-    std::string text = ReadFileText(env.Status());
+    std::string text = ReadFileText(env.File("statusKyvern.ini"));
     text = std::regex_replace(text, std::regex("\n\n+"), "\n");
     EXPECT_EQ(text, expected);
 }
 
 TEST(StatusFile, SuccessfulShotSequence) {
-    LinkEnvironment env;
+    TempHome env;
     env.Set("Weather", "Temperature", "150");  // limited to 130
     env.Set("Weather", "Barometer", "30.1");
     env.Set("Weather", "WindDir", "370.9");
-    testing::WriteFileText(env.Status(), "[Command]\nCapture=1\n");
+    testing::WriteFileText(env.File("statusKyvern.ini"), "[Command]\nCapture=1\n");
     StatusFile status = MakeStatus();
     status.Context().executable = "/opt/kyvern/bin/kyvern";
     status.WriteExecutable();
@@ -149,7 +149,7 @@ TEST(StatusFile, SuccessfulShotSequence) {
 }
 
 TEST(StatusFile, WarningKeysStopAtTwenty) {
-    LinkEnvironment env;
+    TempHome env;
     StatusFile status = MakeStatus();
     for (int slot = 0; slot < 2; ++slot) {
         status.Context().cameras[slot].present = true;
@@ -167,7 +167,7 @@ TEST(StatusFile, WarningKeysStopAtTwenty) {
 }
 
 TEST(StatusFile, FailedAnalysisAndDeviceText) {
-    LinkEnvironment env;
+    TempHome env;
     StatusFile status = MakeStatus();
     status.Context().cameras[0] = {};
     status.Context().cameras[1] = {true, 42, true, "Ball not found", {"ignored"}};
@@ -208,7 +208,7 @@ TEST(StatusFile, MeanBallDistanceOverLevelCameras) {
 // A reader polling the file while a writer clears and fills it sees whole files only, and a
 // second program writing its own keys at the same time loses none of them.
 TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
-    LinkEnvironment env;
+    TempHome env;
     StatusFile status = MakeStatus();
     status.ClearResults();
     status.WriteBall(1, 1, 1, 1, 1, 1, 1);
@@ -234,7 +234,7 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
     int keys = 0;
     int status_code = -1;
     while (::waitpid(child, &status_code, WNOHANG) == 0) {
-        std::string text = ReadFileText(env.Status());
+        std::string text = ReadFileText(env.File("statusKyvern.ini"));
         ++snapshots;
         ASSERT_FALSE(text.empty());
         ASSERT_EQ(text.back(), '\n');
@@ -246,8 +246,8 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
         ASSERT_TRUE(speed == "0.0" || speed == "1.0" || speed == "2.0") << speed;
         ASSERT_TRUE(ConfigStore::FindValue(text, "Cam3Status", "WarnCode19", speed));
         if (keys < 40) {
-            ConfigStore::WriteSetting(env.Status(), "Command", "Key" + std::to_string(keys),
-                                      std::to_string(keys));
+            ConfigStore::WriteSetting(env.File("statusKyvern.ini"), "Command",
+                                      "Key" + std::to_string(keys), std::to_string(keys));
             ++keys;
         }
     }
@@ -261,7 +261,7 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
 }
 
 TEST(NotificationSlot, ListenerReceivesUtf16WithoutTerminator) {
-    LinkEnvironment env;
+    TempHome env;
     NotificationSlot slot;
     ASSERT_TRUE(slot.Open());
     EXPECT_TRUE(slot.SendAnalysisDone());  // nobody listens yet: lost, not a failure
