@@ -12,6 +12,7 @@
 
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
 
@@ -53,7 +54,7 @@ void WriteTwoFrameFile(const std::string& path, const std::string& header0,
 }  // namespace
 
 TEST(FramesCli, ListsEveryCaptureHeaderFieldAsTextAndJson) {
-    TempDir home;
+    TempHome home;
     std::string file = home.File("shot.bmp");
     WriteTwoFrameFile(file,
                       "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 42   CamPosition: "
@@ -93,7 +94,7 @@ TEST(FramesCli, ListsEveryCaptureHeaderFieldAsTextAndJson) {
 }
 
 TEST(FramesCli, BadFilesPrintTheSystemMessageAndExit1) {
-    TempDir home;
+    TempHome home;
     auto missing = RunCli({"frames", home.File("none.bmp")}, home.Path());
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "Couldn't open image file\n");

@@ -8,9 +8,10 @@
 using kyvern::base::ConfigStore;
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 TEST(SettingsCli, ShowsTheBallAndWeatherInForce) {
-    TempDir home;
+    TempHome home;
     auto defaults = RunCli({"settings", "--json"}, home.Path());
     ASSERT_EQ(defaults.exitCode, 0) << defaults.err;
     EXPECT_NE(defaults.out.find("\"handed\": \"Right-handed\", \"speedLabel\": \"MPH\", "
