@@ -11,25 +11,14 @@
 #include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "links/router_client.h"
 #include "links/runtime_folder.h"
+#include "support/eventually.h"
 #include "support/temp_home.h"
 
 namespace kyvern::testing {
-
-// Waits, without sleeping, until the condition holds; false after the deadline.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
 
 // Router timing with no prescribed waits.
 inline links::RouterTiming QuickRouter(int heartbeatAfter = 1000000) {
