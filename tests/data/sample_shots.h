@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <ctime>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "data/shot_table.h"
 #include "support/recording_prompts.h"
@@ -31,6 +34,26 @@ inline data::ShotEntry Drive(const std::string& item, double ballSpeed = 220.0) 
     s.clubMass = 200.0;
     s.clubLoft = 10.5;
     return s;
+}
+
+// The cells of a row joined with '|', the columns in mask shown as '*'.
+inline std::string Row(const data::ShotTable& t, int r, std::initializer_list<int> mask = {}) {
+    std::string out;
+    for (int c = 0; c < data::kColumnCount; ++c) {
+        if (c) out += '|';
+        out += std::find(mask.begin(), mask.end(), c) == mask.end() ? t.Cell(r, c) : "*";
+    }
+    return out;
+}
+
+// Group rows as "[item count]", shot rows as their number.
+inline std::vector<std::string> Layout(const data::ShotTable& t) {
+    std::vector<std::string> out;
+    for (int r = 1; r < t.RowCount(); ++r) {
+        out.push_back(t.IsGroupRow(r) ? "[" + t.Cell(r, 0) + " " + t.Cell(r, 27) + "]"
+                                      : t.Cell(r, 1));
+    }
+    return out;
 }
 
 // Noon of 5 March 2024, local time.

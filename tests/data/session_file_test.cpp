@@ -20,8 +20,10 @@ using kyvern::data::ShotEntry;
 using kyvern::data::ShotTable;
 using kyvern::testing::Drive;
 using kyvern::testing::FixedNow;
+using kyvern::testing::Layout;
 using kyvern::testing::ReadFileText;
 using kyvern::testing::RecordingPrompts;
+using kyvern::testing::Row;
 using kyvern::testing::TempHome;
 using kyvern::testing::WriteFileText;
 namespace d = kyvern::data;
@@ -49,16 +51,6 @@ struct Table {
     RecordingPrompts prompts;
     ShotTable table;
 };
-
-// Group rows in brackets with their count, shot rows as their number.
-Strings Layout(const ShotTable& t) {
-    Strings out;
-    for (int r = 1; r < t.RowCount(); ++r) {
-        out.push_back(t.IsGroupRow(r) ? "[" + t.Cell(r, 0) + " " + t.Cell(r, 27) + "]"
-                                      : t.Cell(r, 1));
-    }
-    return out;
-}
 
 // Every shot row sits under a group row and no group is empty.
 bool WellFormed(const ShotTable& t) {
@@ -331,17 +323,14 @@ TEST(SessionFile, EarlierLayout) {
     EXPECT_EQ(report.loaded, 2);
     EXPECT_EQ(report.skipped, 1);  // the wedge has no comma after its date
     EXPECT_EQ(Layout(t.table), (Strings{"[Driver 2]", "1", "2"}));
-    EXPECT_EQ(t.table.Cell(2, d::kWhenColumn), "05/Mar/2024 14:22:05");
-    EXPECT_EQ(t.table.Cell(3, d::kWhenColumn), "05/Mar/2024 9:01:02");
-    EXPECT_EQ(t.table.Cell(2, d::kBallSpeedColumn), "150.0");
-    EXPECT_EQ(t.table.Cell(2, d::kClubSpeedColumn), "102.3");
-    EXPECT_EQ(t.table.Cell(3, d::kUnitsColumn), "Meters km/h");
-    EXPECT_EQ(t.table.Cell(3, d::kBallSpeedColumn), "241.4");
-    for (int r : {2, 3}) {
-        EXPECT_EQ(t.table.Cell(r, d::kShotScoreColumn), "0.00");
-        for (int c = d::kAttackColumn; c <= d::kClubLoftColumn; ++c)
-            EXPECT_EQ(t.table.Cell(r, c), "0.0") << c;
-    }
+    // The club values and the score that layout lacks read as 0; the time stops at the
+    // first blank after it.
+    EXPECT_EQ(Row(t.table, 2, {12, 13, 14, 15, 16}),
+              "|1|||0.00|150.0|12.0|2830|2800|-400|1.5|102.3|*|*|*|*|*|Old|Bob|Yards MPH|"
+              "05/Mar/2024 14:22:05|0.0|0.0|0.0|0.0|0.0|0.0|");
+    EXPECT_EQ(Row(t.table, 3, {12, 13, 14, 15, 16}),
+              "|2|||0.00|241.4|12.0|2830|2800|-400|1.5|164.6|*|*|*|*|*|Old|Bob|Meters km/h|"
+              "05/Mar/2024 9:01:02|0.0|0.0|0.0|0.0|0.0|0.0|");
     // Saved again, it has the current layout.
     const std::string again = home.File("new.txt");
     ASSERT_TRUE(SaveSession(t.table, again, "Bob", "Old"));

@@ -17,22 +17,14 @@ using kyvern::data::ShotEntry;
 using kyvern::data::ShotTable;
 using kyvern::data::ShotTableListener;
 using kyvern::testing::Drive;
+using kyvern::testing::Layout;
 using kyvern::testing::ReadFileText;
 using kyvern::testing::RecordingPrompts;
+using kyvern::testing::Row;
 using kyvern::testing::TempHome;
 namespace d = kyvern::data;
 
 namespace {
-
-// Items in column 0 for group rows, shot numbers for shot rows.
-std::vector<std::string> Layout(const ShotTable& t) {
-    std::vector<std::string> out;
-    for (int r = 1; r < t.RowCount(); ++r) {
-        out.push_back(t.IsGroupRow(r) ? "[" + t.Cell(r, 0) + " " + t.Cell(r, 27) + "]"
-                                      : t.Cell(r, 1));
-    }
-    return out;
-}
 
 using Strings = std::vector<std::string>;
 
@@ -45,24 +37,13 @@ TEST(ShotTable, HeadersColumnsAndPlotList) {
     table.SetupTable();
     ASSERT_EQ(table.RowCount(), 1);
     EXPECT_EQ(ShotTable::ColumnCount(), 28);
-    const char* headers[] = {"Item",           "Shot",
-                             "Plot",           "Group Score",
-                             "Shot Score",     "Ball Speed",
-                             "Launch Angle",   "Total Spin",
-                             "Back Spin",      "Side Spin",
-                             "Side Angle",     "Club Speed",
-                             "Carry",          "Offline",
-                             "Flight Time",    "Total",
-                             "Max Height",     "Session",
-                             "User",           "Units",
-                             "When",           "Angle of Attack",
-                             "Path Angle",     "Face Angle",
-                             "Effective Loft", "Club Mass",
-                             "Club Loft",      "Group Count"};
-    for (int c = 0; c < kColumnCount; ++c) {
-        EXPECT_EQ(table.Cell(0, c), headers[c]) << c;
+    EXPECT_EQ(Row(table, 0),
+              "Item|Shot|Plot|Group Score|Shot Score|Ball Speed|Launch Angle|Total Spin|Back Spin|"
+              "Side Spin|Side Angle|Club Speed|Carry|Offline|Flight Time|Total|Max Height|Session|"
+              "User|Units|When|Angle of Attack|Path Angle|Face Angle|Effective Loft|Club Mass|"
+              "Club Loft|Group Count");
+    for (int c = 0; c < kColumnCount; ++c)
         EXPECT_EQ(table.IsColumnHidden(c), c == 27) << c;
-    }
     EXPECT_EQ(ShotTable::PlotColourList(),
               "None (0)|Blue (1)|Red (2)|Green (3)|Yellow (4)|Black (5)");
     EXPECT_EQ(table.CurrentRow(), -1);
@@ -143,45 +124,17 @@ TEST(ShotTable, ShotCellsInDisplayUnits) {
     table.ReadDisplayUnits();
     EXPECT_EQ(table.UnitsLabel(), "Meters km/h");
     table.AddShot(Drive("Driver"), false, true);
-    const int r = 2;
-    EXPECT_EQ(table.Cell(r, d::kItemColumn), "");
-    EXPECT_EQ(table.Cell(r, d::kShotColumn), "1");
-    EXPECT_EQ(table.Cell(r, d::kPlotColumn), "");
-    EXPECT_EQ(table.Cell(r, d::kGroupScoreColumn), "");
-    EXPECT_EQ(table.Cell(r, d::kShotScoreColumn), "87.3");
-    EXPECT_EQ(table.Cell(r, d::kBallSpeedColumn), "241.4");  // 220 ft/s
-    EXPECT_EQ(table.Cell(r, d::kLaunchAngleColumn), "12.0");
-    EXPECT_EQ(table.Cell(r, d::kTotalSpinColumn), "2830");
-    EXPECT_EQ(table.Cell(r, d::kBackSpinColumn), "2800");
-    EXPECT_EQ(table.Cell(r, d::kSideSpinColumn), "-400");
-    EXPECT_EQ(table.Cell(r, d::kSideAngleColumn), "1.5");
-    EXPECT_EQ(table.Cell(r, d::kClubSpeedColumn), "164.6");  // 150 ft/s
-    EXPECT_EQ(table.Cell(r, d::kSessionColumn), "Morning");
-    EXPECT_EQ(table.Cell(r, d::kUserColumn), "Ann");
-    EXPECT_EQ(table.Cell(r, d::kUnitsColumn), "Meters km/h");
-    EXPECT_EQ(table.Cell(r, d::kWhenColumn), "05/Mar/2024 14:22:05");
-    EXPECT_EQ(table.Cell(r, d::kAttackColumn), "-1.2");
-    EXPECT_EQ(table.Cell(r, d::kPathAngleColumn), "2.3");
-    EXPECT_EQ(table.Cell(r, d::kFaceAngleColumn), "0.4");
-    EXPECT_EQ(table.Cell(r, d::kEffectiveLoftColumn), "13.5");
-    EXPECT_EQ(table.Cell(r, d::kClubMassColumn), "200.0");
-    EXPECT_EQ(table.Cell(r, d::kClubLoftColumn), "10.5");
-    EXPECT_EQ(table.Cell(r, d::kGroupCountColumn), "");
-
-    // The distances are the flight model's, converted to meters.
+    // 220 ft/s and 150 ft/s in km/h; the distances are the flight model's, in meters.
     kyvern::flight::FlightModel model;
     model.Compute(220.0, 12.0, 2800.0, -400.0, 1.5);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f", model.Carry() * 0.9144);
-    EXPECT_EQ(table.Cell(r, d::kCarryColumn), text);
-    std::snprintf(text, sizeof text, "%.1f", model.CarryOffline() * 0.9144);
-    EXPECT_EQ(table.Cell(r, d::kOfflineColumn), text);
-    std::snprintf(text, sizeof text, "%.1f", model.Total() * 0.9144);
-    EXPECT_EQ(table.Cell(r, d::kTotalColumn), text);
-    std::snprintf(text, sizeof text, "%.1f", model.MaxHeight() * 0.9144);
-    EXPECT_EQ(table.Cell(r, d::kMaxHeightColumn), text);
-    std::snprintf(text, sizeof text, "%.1f", model.FlightTime());
-    EXPECT_EQ(table.Cell(r, d::kFlightTimeColumn), text);
+    char distances[128];
+    std::snprintf(distances, sizeof distances, "%.1f|%.1f|%.1f|%.1f|%.1f", model.Carry() * 0.9144,
+                  model.CarryOffline() * 0.9144, model.FlightTime(), model.Total() * 0.9144,
+                  model.MaxHeight() * 0.9144);
+    EXPECT_EQ(Row(table, 2), std::string("|1|||87.3|241.4|12.0|2830|2800|-400|1.5|164.6|") +
+                                 distances +
+                                 "|Morning|Ann|Meters km/h|05/Mar/2024 14:22:05|-1.2|2.3|0.4|13.5|"
+                                 "200.0|10.5|");
 
     // Scores: two decimals below 10, one from 10 up.
     ShotEntry s = Drive("Driver");
@@ -198,8 +151,9 @@ TEST(ShotTable, ShotCellsInDisplayUnits) {
     table.AddShot(Drive("Driver"), false, true);
     EXPECT_EQ(table.Cell(5, d::kBallSpeedColumn), "220.0");
     EXPECT_EQ(table.Cell(5, d::kUnitsColumn), "Feet FPS");
-    std::snprintf(text, sizeof text, "%.1f", model.Carry() * 3.0);
-    EXPECT_EQ(table.Cell(5, d::kCarryColumn), text);
+    char feet[32];
+    std::snprintf(feet, sizeof feet, "%.1f", model.Carry() * 3.0);
+    EXPECT_EQ(table.Cell(5, d::kCarryColumn), feet);
     table.SetSpeedUnit(3);
     table.AddShot(Drive("Driver"), false, true);
     EXPECT_EQ(table.Cell(6, d::kBallSpeedColumn), "67.1");
@@ -233,20 +187,12 @@ TEST(ShotTable, GroupStatisticsAndScores) {
     table.AddShot(s, false, true);
     table.AddShot(Drive("Putter", 20.0), false, true);
 
-    EXPECT_EQ(table.Cell(1, d::kShotColumn), "2.0 (1.0)");
-    EXPECT_EQ(table.Cell(1, d::kBallSpeedColumn), "210.0 (10.0)");
-    EXPECT_EQ(table.Cell(1, d::kBackSpinColumn), "3000 (500)");
-    EXPECT_EQ(table.Cell(1, d::kTotalSpinColumn), "2830 (0)");
-    EXPECT_EQ(table.Cell(1, d::kSideSpinColumn), "-400 (0)");
-    EXPECT_EQ(table.Cell(1, d::kAttackColumn), "-2.2 (1.0)");
-    EXPECT_EQ(table.Cell(1, d::kShotScoreColumn), "87.3 (0.0)");
-    EXPECT_EQ(table.Cell(1, d::kClubSpeedColumn), "150.0 (0.0)");
-    // Not summarised: plot, names, time, club mass and loft.
-    EXPECT_EQ(table.Cell(1, d::kPlotColumn), "None");
-    for (int c : {17, 18, 20, 25, 26})
-        EXPECT_EQ(table.Cell(1, c), "") << c;
-    EXPECT_EQ(table.Cell(1, d::kUnitsColumn), "Yards FPS");
-    EXPECT_EQ(table.Cell(1, d::kGroupCountColumn), "3");
+    // Mean (deviation) of each summarised cell; plot, names, time, club mass and loft are not
+    // summarised. The distances and the score follow below.
+    EXPECT_EQ(Row(table, 1, {3, 12, 13, 14, 15, 16}),
+              "Driver|2.0 (1.0)|None|*|87.3 (0.0)|210.0 (10.0)|12.0 (0.0)|2830 (0)|3000 (500)|"
+              "-400 (0)|1.5 (0.0)|150.0 (0.0)|*|*|*|*|*|||Yards FPS||-2.2 (1.0)|2.3 (0.0)|"
+              "0.4 (0.0)|13.5 (0.0)|||3");
 
     // Group rows, and only they, are painted light yellow in every cell.
     for (int r = 1; r < table.RowCount(); ++r) {
