@@ -14,7 +14,6 @@
 #include "capture/image_file.h"
 
 using kyvern::base::ConfigStore;
-using kyvern::testing::ManualTimerHost;
 using kyvern::testing::MonitorRig;
 using kyvern::testing::TempDir;
 namespace app = kyvern::app;
@@ -41,24 +40,6 @@ std::unique_ptr<kyvern::analysis::CapturedImage> GrayFrame(double t1, double t2)
 }
 
 }  // namespace
-
-TEST(TimerHost, HandSteppedTimersTickInTimeOrder) {
-    ManualTimerHost timers;
-    std::vector<int> ticks;
-    timers.SetTick([&](int id) {
-        ticks.push_back(id);
-        if (id == 400) timers.StopTimer(400);  // a tick may stop its own timer
-    });
-    timers.StartTimer(100, 100);
-    timers.StartTimer(700, 250);
-    timers.StartTimer(400, 150);
-    timers.Advance(500);
-    // Equal times tick in identifier order.
-    EXPECT_EQ(ticks, (std::vector<int>{100, 400, 100, 700, 100, 100, 100, 700}));
-    EXPECT_FALSE(timers.IsRunning(400));
-    EXPECT_FALSE(timers.Fire(400));
-    EXPECT_EQ(timers.Period(700), 250);
-}
 
 TEST(TimerHost, TheLoopDispatchesUntilToldToStop) {
     app::LoopTimerHost timers;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -47,15 +48,14 @@ std::string GolfTekFrame(std::uint8_t speed, std::uint8_t face = 0x03, std::uint
 }
 
 TEST(ClubSensorTable, TypesNamesAndRates) {
-    EXPECT_EQ(SensorTypeOf("None"), kSensorCalculated);
-    EXPECT_EQ(SensorTypeOf("Calculated"), kSensorCalculated);
-    EXPECT_EQ(SensorTypeOf("anything"), kSensorCalculated);
-    EXPECT_EQ(SensorTypeOf("lazer"), kSensorLazer);
-    EXPECT_EQ(SensorTypeOf("DXCADDY"), kSensorDistanceCaddy);
-    EXPECT_EQ(SensorTypeOf("SwingMate"), kSensorSwingMate);
-    EXPECT_EQ(SensorTypeOf("GolfTek"), kSensorGolfTek);
-    EXPECT_EQ(SensorTypeOf("golftek pro v"), kSensorGolfTek);
-    EXPECT_EQ(SensorTypeOf("Maruman"), kSensorMaruman);
+    const std::pair<const char*, int> words[] = {
+        {"None", kSensorCalculated},       {"Calculated", kSensorCalculated},
+        {"anything", kSensorCalculated},   {"lazer", kSensorLazer},
+        {"DXCADDY", kSensorDistanceCaddy}, {"SwingMate", kSensorSwingMate},
+        {"GolfTek", kSensorGolfTek},       {"golftek pro v", kSensorGolfTek},
+        {"Maruman", kSensorMaruman}};
+    for (const auto& [word, type] : words)
+        EXPECT_EQ(SensorTypeOf(word), type) << word;
     const char* names[] = {"None",      "Kyvern (Calculated)", "Lazer",  "Distance Caddy",
                            "SwingMate", "SensorGolfTek",       "Maruman"};
     const int rates[] = {0, 0, 19200, 300, 9600, 9600, 19200};

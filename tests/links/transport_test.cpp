@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -135,14 +136,12 @@ TEST(Mailslot, BroadcastWithoutListenerIsLostQuietly) {
 
 TEST(SerialPort, PortNamesAndDevicePaths) {
     TempHome env;
-    EXPECT_EQ(PortNumberOf("COM1", false), 1);
-    EXPECT_EQ(PortNumberOf("COM8", false), 8);
-    EXPECT_EQ(PortNumberOf("COM9", false), 0);
-    EXPECT_EQ(PortNumberOf("COM0", false), 0);
-    EXPECT_EQ(PortNumberOf("com3", false), 0);
-    EXPECT_EQ(PortNumberOf("com3", true), 3);
-    EXPECT_EQ(PortNumberOf("None", true), 0);
-    EXPECT_EQ(PortNumberOf("", true), 0);
+    // Name, lower case allowed, port number.
+    const std::tuple<const char*, bool, int> names[] = {
+        {"COM1", false, 1}, {"COM8", false, 8}, {"COM9", false, 0}, {"COM0", false, 0},
+        {"com3", false, 0}, {"com3", true, 3},  {"None", true, 0},  {"", true, 0}};
+    for (const auto& [name, lower, number] : names)
+        EXPECT_EQ(PortNumberOf(name, lower), number) << name << lower;
     EXPECT_EQ(SerialDevicePath(1), "/dev/ttyS0");
     EXPECT_EQ(SerialDevicePath(8), "/dev/ttyS7");
     env.Set("Ports", "COM2", "/dev/ttyUSB0");
