@@ -16,26 +16,6 @@
 
 namespace kyvern::testing {
 
-// Waits, without sleeping, until the condition holds; false after the deadline.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-inline links::RouterTiming QuickRouter() {
-    links::RouterTiming timing;
-    timing.pass = std::chrono::milliseconds(1);
-    timing.connectWait = std::chrono::milliseconds(0);
-    timing.sendPoll = std::chrono::milliseconds(1);
-    timing.heartbeatAfter = 1000000;
-    return timing;
-}
-
 // What the cycle showed, for the assertions.
 class RecordingView final : public app::MonitorView {
 public:
@@ -92,7 +72,7 @@ struct MonitorRig {
         return Eventually([&] { return table->HasNewFrame(sim::kFirstSimulatedSerial); });
     }
 
-    LinkEnvironment env;
+    TempHome env;
     RecordingPrompts prompts;
     base::TextMessageList messages;
     ManualTimerHost timers;

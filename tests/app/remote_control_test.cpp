@@ -24,10 +24,10 @@ namespace app = kyvern::app;
 namespace {
 
 void SetCommand(const MonitorRig& rig, const char* key, const std::string& value) {
-    ConfigStore::WriteSetting(rig.env.Status(), "Command", key, value);
+    ConfigStore::WriteSetting(rig.env.File("statusKyvern.ini"), "Command", key, value);
 }
 std::string Command(const MonitorRig& rig, const char* key) {
-    return ConfigStore::ReadSetting(rig.env.Status(), "Command", key, "?", 40);
+    return ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Command", key, "?", 40);
 }
 
 void SetTime(const std::string& path, long seconds) {
@@ -48,8 +48,8 @@ bool SaveShot(MonitorRig& rig, const std::string& path) {
 TEST(RemoteControl, ADroppedImageIsAnalysedOncePerNewStamp) {
     MonitorRig rig;
     rig.monitor->Start();
-    const std::string drop = rig.env.Home() + "/drop.bmp";
-    const std::string sample = rig.env.Home() + "/sample.bmp";
+    const std::string drop = rig.env.Path() + "/drop.bmp";
+    const std::string sample = rig.env.Path() + "/sample.bmp";
     ASSERT_TRUE(SaveShot(rig, sample));
     ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
 
@@ -172,7 +172,9 @@ TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
     EXPECT_EQ(rig.monitor->Table().RowCount(), rows);
     char spin[32];
     std::snprintf(spin, sizeof spin, "%.0f", corrected);
-    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.Status(), "Ball", "BackSpin", "", 20), spin);
+    EXPECT_EQ(
+        ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Ball", "BackSpin", "", 20),
+        spin);
 
     // Clicked back on the true line, the spin returns to what the analysis measured.
     SetCommand(rig, "TwoClick", LineClicks(truth, n, 1024, 768));
@@ -183,7 +185,7 @@ TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
 TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {
     MonitorRig rig;
     rig.monitor->Start();
-    const std::string folder = rig.env.Home() + "/Images/";
+    const std::string folder = rig.env.Path() + "/Images/";
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(SaveShot(rig, folder + "a.bmp"));
     ASSERT_TRUE(SaveShot(rig, folder + "b.BMP"));
@@ -227,10 +229,10 @@ TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {
 TEST(ProgramLauncher, StartsTheProgramWithItsArgumentsInItsFolderWithoutAShell) {
     MonitorRig rig(0);
     EXPECT_EQ(rig.monitor->LaunchProgram(), -1);  // nothing configured
-    const std::string out = rig.env.Home() + "/out.txt";
+    const std::string out = rig.env.Path() + "/out.txt";
     rig.env.Set("ProgramLauncher", "ExecutablePath", "/bin/sh");
     rig.env.Set("ProgramLauncher", "Arguments", "-c \"pwd > out.txt; echo $0 >> out.txt\" 'x;y'");
-    rig.env.Set("ProgramLauncher", "DefaultDir", rig.env.Home());
+    rig.env.Set("ProgramLauncher", "DefaultDir", rig.env.Path());
     const long pid = rig.monitor->LaunchProgram();
     ASSERT_GT(pid, 0);
     int status = 0;
@@ -238,8 +240,8 @@ TEST(ProgramLauncher, StartsTheProgramWithItsArgumentsInItsFolderWithoutAShell) 
     EXPECT_EQ(WEXITSTATUS(status), 0);
     // The arguments went over as words: the quoted one whole, the next one untouched.
     EXPECT_EQ(kyvern::testing::ReadFileText(out),
-              std::filesystem::canonical(rig.env.Home()).string() + "\n'x;y'\n");
+              std::filesystem::canonical(rig.env.Path()).string() + "\n'x;y'\n");
 
-    rig.env.Set("ProgramLauncher", "ExecutablePath", rig.env.Home() + "/missing");
+    rig.env.Set("ProgramLauncher", "ExecutablePath", rig.env.Path() + "/missing");
     EXPECT_EQ(rig.monitor->LaunchProgram(), -1);
 }

@@ -43,7 +43,7 @@ Bytes NextOfType(PeerSocket& router, std::uint32_t type, int timeoutMs = 5000) {
 }
 
 std::string Status(const MonitorRig& rig, const char* section, const char* key) {
-    return ConfigStore::ReadSetting(rig.env.Status(), section, key, "?", 260);
+    return ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), section, key, "?", 260);
 }
 
 }  // namespace
@@ -179,7 +179,7 @@ TEST(ShotCycle, AFailedFrameTakesTheFailurePath) {
     frame->t2 = 0.00245;
     std::fill_n(frame->Pixels(), 640 * 480, std::uint8_t(40));
     file.SetImage(0, *frame);
-    const std::string path = rig.env.Home() + "/empty.bmp";
+    const std::string path = rig.env.Path() + "/empty.bmp";
     ASSERT_TRUE(file.Save(path));
 
     ASSERT_TRUE(rig.monitor->OpenImage(path));

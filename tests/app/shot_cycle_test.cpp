@@ -14,7 +14,6 @@
 #include "capture/image_file.h"
 
 using kyvern::base::ConfigStore;
-using kyvern::testing::ManualTimerHost;
 using kyvern::testing::MonitorRig;
 using kyvern::testing::TempDir;
 namespace app = kyvern::app;
@@ -42,24 +41,6 @@ std::unique_ptr<kyvern::analysis::CapturedImage> GrayFrame(double t1, double t2)
 
 }  // namespace
 
-TEST(TimerHost, HandSteppedTimersTickInTimeOrder) {
-    ManualTimerHost timers;
-    std::vector<int> ticks;
-    timers.SetTick([&](int id) {
-        ticks.push_back(id);
-        if (id == 400) timers.StopTimer(400);  // a tick may stop its own timer
-    });
-    timers.StartTimer(100, 100);
-    timers.StartTimer(700, 250);
-    timers.StartTimer(400, 150);
-    timers.Advance(500);
-    // Equal times tick in identifier order.
-    EXPECT_EQ(ticks, (std::vector<int>{100, 400, 100, 700, 100, 100, 100, 700}));
-    EXPECT_FALSE(timers.IsRunning(400));
-    EXPECT_FALSE(timers.Fire(400));
-    EXPECT_EQ(timers.Period(700), 250);
-}
-
 TEST(TimerHost, TheLoopDispatchesUntilToldToStop) {
     app::LoopTimerHost timers;
     int cameraTicks = 0;
@@ -85,11 +66,11 @@ TEST(ShotCycle, CycleTimersFollowTheCaptureFileSetting) {
     rig.monitor->StartCycleTimers(true);
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
     EXPECT_FALSE(rig.timers.IsRunning(app::kCaptureFileTimer));
-    rig.env.Set("Remote", "CaptureFile", rig.env.Home() + "/drop.bmp");
+    rig.env.Set("Remote", "CaptureFile", rig.env.Path() + "/drop.bmp");
     rig.env.Set("Remote", "CaptureFileModified", "01/02/26 10:00:00");
     rig.monitor->StartCycleTimers(true);
     EXPECT_EQ(rig.timers.Period(app::kCaptureFileTimer), 250);
-    EXPECT_EQ(rig.monitor->CapturePath(), rig.env.Home() + "/drop.bmp");
+    EXPECT_EQ(rig.monitor->CapturePath(), rig.env.Path() + "/drop.bmp");
     EXPECT_EQ(rig.monitor->LastStamp(), "01/02/26 10:00:00");
     rig.monitor->StartCycleTimers(false);
     for (int id :
@@ -98,7 +79,7 @@ TEST(ShotCycle, CycleTimersFollowTheCaptureFileSetting) {
 }
 
 TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
-    kyvern::testing::LinkEnvironment env;
+    kyvern::testing::TempHome env;
     std::filesystem::create_directories(kyvern::base::HistoryFolder());
     EXPECT_EQ(app::LaunchMonitor::ChooseHistoryNumber(3), 0);
     Touch(kyvern::base::HistoryFramePath(0), 3000);
@@ -124,7 +105,7 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
 }
 
 TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
-    kyvern::testing::LinkEnvironment env;
+    kyvern::testing::TempHome env;
     kyvern::testing::RecordingPrompts prompts;
     kyvern::capture::ImageFile file(prompts, env.Settings());
     auto frame = std::make_unique<kyvern::analysis::CapturedImage>();
@@ -196,7 +177,8 @@ TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 0);
     ASSERT_FALSE(rig.prompts.messages.empty());
     EXPECT_EQ(rig.prompts.messages.back(), "Invalid ClubLoft in Kyvern.ini");
-    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.Status(), "Status", "Lock", "", 20), "Locked");
+    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Status", "Lock", "", 20),
+              "Locked");
     EXPECT_EQ(rig.monitor->Table().RowCount(), 1);
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
 
@@ -209,7 +191,9 @@ TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow
     EXPECT_EQ(rig.monitor->Table().RowCount(), 3);
     rig.monitor->ComputeShot(false);
     EXPECT_EQ(rig.monitor->Table().RowCount(), 3);
-    EXPECT_EQ(ConfigStore::ReadSetting(rig.env.Status(), "Status", "Analysis", "", 20), "Update");
+    EXPECT_EQ(
+        ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Status", "Analysis", "", 20),
+        "Update");
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
     EXPECT_FALSE(rig.view.newShots.back());
 }

@@ -44,17 +44,6 @@ TEST(ConfigStore, ReadsWithTheProfileMatchingRules) {
               "Golf Ball");
 }
 
-TEST(ConfigStore, BallNameIsCutTo79ByTheEightyCharacterReader) {
-    TempDir dir;
-    std::string path = dir.File("Kyvern.ini");
-    std::string longName(100, 'b');
-    ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "Ball", longName));
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Ball", "Golf Ball", 80),
-              std::string(79, 'b'));
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Ball", "Golf Ball", 20),
-              std::string(19, 'b'));
-}
-
 TEST(ConfigStore, WriteCreatesFileAndSectionAndKeepsEveryOtherLine) {
     TempDir dir;
     std::string path = dir.File("sub/Kyvern.ini");

@@ -7,18 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "base/config_store.h"
 #include "scripted_driver.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
-using kyvern::base::ConfigStore;
 using kyvern::capture::CameraInfo;
 using kyvern::capture::CameraTable;
 using kyvern::capture::kNoSerial;
 using kyvern::testing::RecordingPrompts;
 using kyvern::testing::ScriptedDriver;
-using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
 
@@ -33,7 +31,7 @@ struct Rig {
         table.SetGrabPause(std::chrono::microseconds(0));
     }
     void Set(const char* section, const char* key, const char* value) {
-        ConfigStore::WriteSetting(settings, section, key, value);
+        home.Set(section, key, value);
     }
     // The recorded calls from the first one whose text starts with from.
     std::vector<std::string> CallsFrom(const std::string& from) {
@@ -43,8 +41,8 @@ struct Rig {
         return {it, calls.end()};
     }
 
-    TempDir home;
-    std::string settings = home.File("Kyvern.ini");
+    TempHome home;
+    std::string settings = home.Settings();
     ScriptedDriver driver;
     RecordingPrompts prompts;
     CameraTable table{driver, prompts, settings};
@@ -342,11 +340,9 @@ TEST(CameraTable, FetchMirrorsForEachHand) {
     const std::uint8_t pq[2] = {'p', 'q'};
     std::uint8_t out[2] = {};
     CameraTable::MirrorFrame(pq, out, 2, 1, true);
-    EXPECT_EQ(out[0], 'p');
-    EXPECT_EQ(out[1], 'q');
+    EXPECT_EQ(std::string(out, out + 2), "pq");
     CameraTable::MirrorFrame(pq, out, 2, 1, false);
-    EXPECT_EQ(out[0], 'q');
-    EXPECT_EQ(out[1], 'p');
+    EXPECT_EQ(std::string(out, out + 2), "qp");
     // A 2 x 2 frame a b / c d: left-handed c d / a b; right-handed d c / b a.
     const std::uint8_t abcd[4] = {'a', 'b', 'c', 'd'};
     std::uint8_t four[4] = {};
@@ -358,6 +354,9 @@ TEST(CameraTable, FetchMirrorsForEachHand) {
     // Through the grab thread: a 640 x 480 frame is parked and fetched once per hand.
     Rig rig({77});
     rig.table.InitCameras();
+    // The grab thread is waiting for its first frame before the count is taken, so that the
+    // count plus one means "parked".
+    rig.driver.WaitForGrabCalls(0, 1);
     const auto ramp = Ramp(640, 480);
     auto destination = std::make_unique<std::uint8_t[]>(640 * 480);
     for (bool left : {false, true}) {

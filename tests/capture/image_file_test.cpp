@@ -10,60 +10,23 @@
 #include <vector>
 
 #include "base/config_store.h"
+#include "support/bitmap_bytes.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::ImageFile;
+using kyvern::testing::Bytes;
+using kyvern::testing::MakeBitmap;
+using kyvern::testing::ReadBytes;
 using kyvern::testing::RecordingPrompts;
 using kyvern::testing::TempDir;
+using kyvern::testing::U32;
+using kyvern::testing::WriteBytes;
+using kyvern::testing::WriteHeaderInBlock;
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadBytes(const std::string& path) {
-    std::string text = kyvern::testing::ReadFileText(path);
-    return Bytes(text.begin(), text.end());
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-    kyvern::testing::WriteFileText(path, std::string(bytes.begin(), bytes.end()));
-}
-
-std::uint32_t U32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = std::uint8_t(v >> (8 * i));
-}
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b[at] = std::uint8_t(v);
-    b[at + 1] = std::uint8_t(v >> 8);
-}
-
-// A bitmap as another program might write it: headers, a gray table and the given blocks.
-Bytes MakeBitmap(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
-                 std::uint32_t offBits = 1078, std::size_t pixelBytes = 0) {
-    Bytes b(offBits > 54 ? offBits : 54, 0);
-    Put16(b, 0, 0x4D42);
-    Put32(b, 2, std::uint32_t(b.size() + pixelBytes));
-    Put32(b, 10, offBits);
-    Put32(b, 14, 40);
-    Put32(b, 18, std::uint32_t(width));
-    Put32(b, 22, std::uint32_t(height));
-    Put16(b, 26, 1);
-    Put16(b, 28, bitCount);
-    b.resize(b.size() + pixelBytes, 0x80);
-    return b;
-}
-
-// A frame block (bottom row first) whose header text is `header`.
-void WriteHeaderInBlock(Bytes& file, std::size_t blockStart, const std::string& header) {
-    std::memcpy(file.data() + blockStart, header.c_str(), header.size() + 1);
-}
 
 void FillFrame(CapturedImage& frame, int width, int height, int seed) {
     frame.Reset();

@@ -8,14 +8,12 @@
 #include "cli_runner.h"
 
 using kyvern::base::ConfigStore;
+using kyvern::testing::Contains;
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // The number after "key": in a JSON text, from the given position on.
 double NumberAfter(const std::string& json, const std::string& key, std::size_t from = 0) {
@@ -24,7 +22,7 @@ double NumberAfter(const std::string& json, const std::string& key, std::size_t 
     return std::strtod(json.c_str() + at + key.size() + 4, nullptr);
 }
 
-void Render(const TempDir& home, const std::string& file, const std::string& side) {
+void Render(const TempHome& home, const std::string& file, const std::string& side) {
     auto r =
         RunCli({"render", "--out", file, "--speed", "150", "--speed-unit", "mph", "--launch", "14",
                 "--side", side, "--back", "3200", "--side-spin", "0", "--distance", "17"},
@@ -35,7 +33,7 @@ void Render(const TempDir& home, const std::string& file, const std::string& sid
 }  // namespace
 
 TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
-    TempDir home;
+    TempHome home;
     Render(home, home.File("a.bmp"), "3");
     auto r = RunCli({"analyze", "--json", home.File("a.bmp")}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -62,15 +60,14 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     EXPECT_GT(NumberAfter(j, "pixelsPerInch"), 100.0);
 
     // Left-handed: the side angle turns over.
-    ASSERT_TRUE(
-        ConfigStore::WriteSetting(home.File("Kyvern.ini"), "Setup", "Handed", "Left-handed"));
+    ASSERT_TRUE(home.Set("Setup", "Handed", "Left-handed"));
     auto left = RunCli({"analyze", "--json", home.File("a.bmp")}, home.Path());
     ASSERT_EQ(left.exitCode, 0) << left.err;
     launch = left.out.find("\"launch\": ");
     EXPECT_NEAR(NumberAfter(left.out, "sideAngle", launch), -3, 0.8);
 
     // Text: the message-list lines, then the launch conditions in display units.
-    ASSERT_TRUE(ConfigStore::WriteSetting(home.File("Kyvern.ini"), "Setup", "ShowTiming", "YES"));
+    ASSERT_TRUE(home.Set("Setup", "ShowTiming", "YES"));
     auto text = RunCli({"analyze", home.File("a.bmp")}, home.Path());
     ASSERT_EQ(text.exitCode, 0) << text.err;
     EXPECT_EQ(text.out.rfind("Processing image\n   PixelStats: ", 0), 0u) << text.out;
@@ -81,7 +78,7 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
 }
 
 TEST(AnalyzeCli, FailuresSayWhyAndExit1) {
-    TempDir home;
+    TempHome home;
     Render(home, home.File("good.bmp"), "0");
     auto r =
         RunCli({"analyze", "--json", home.File("missing.bmp"), home.File("good.bmp")}, home.Path());

@@ -6,23 +6,20 @@
 #include "cli_runner.h"
 
 using kyvern::base::ConfigStore;
+using kyvern::testing::Contains;
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 constexpr const char* kNoCameras = "No Kyverns were detected\n\nCheck IEEE1394 interface";
 
 }  // namespace
 
 TEST(CamerasCli, ListsTheSimulatedCameras) {
-    TempDir home;
-    const std::string ini = home.File("Kyvern.ini");
-    ConfigStore::WriteSetting(ini, "Simulator", "Cameras", "2");
+    TempHome home;
+    home.Set("Simulator", "Cameras", "2");
     auto r = RunCli({"cameras", "--simulate", "--json"}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -33,15 +30,14 @@ TEST(CamerasCli, ListsTheSimulatedCameras) {
               "\"driver\": \"Simulated\"}]\n");
     EXPECT_TRUE(r.err.empty()) << r.err;
     // Their calibration entries were written for the shot cycle to read.
-    EXPECT_EQ(ConfigStore::ReadSetting(ini, "Camera", "9100001", "", 50),
-              "Sim 1,0.000,0.000,0.000,0.0,0.0,0.0,");
+    EXPECT_EQ(home.Get("Camera", "9100001"), "Sim 1,0.000,0.000,0.000,0.0,0.0,0.0,");
 
     // Chosen by the settings, in the 640 x 480 mode, the slowest speed and the brightest gain.
-    ConfigStore::WriteSetting(ini, "Camera", "Driver", "simulated");
-    ConfigStore::WriteSetting(ini, "Camera", "Speed", "superslow");
-    ConfigStore::WriteSetting(ini, "Camera", "Brightness", "15");
-    ConfigStore::WriteSetting(ini, "Simulator", "Resolution", "640x480");
-    ConfigStore::WriteSetting(ini, "Simulator", "Cameras", "1");
+    home.Set("Camera", "Driver", "simulated");
+    home.Set("Camera", "Speed", "superslow");
+    home.Set("Camera", "Brightness", "15");
+    home.Set("Simulator", "Resolution", "640x480");
+    home.Set("Simulator", "Cameras", "1");
     r = RunCli({"cameras"}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -50,9 +46,8 @@ TEST(CamerasCli, ListsTheSimulatedCameras) {
 }
 
 TEST(CamerasCli, NoCameraIsSaidAndTheRunGoesOn) {
-    TempDir home;
-    const std::string ini = home.File("Kyvern.ini");
-    ConfigStore::WriteSetting(ini, "Simulator", "Cameras", "0");
+    TempHome home;
+    home.Set("Simulator", "Cameras", "0");
     auto r = RunCli({"cameras", "--driver", "Simulated", "--json"}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "[]\n");

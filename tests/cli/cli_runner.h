@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
 namespace kyvern::testing {
 
@@ -16,5 +16,9 @@ struct CliResult {
 // Runs kyvern-cli with these arguments and the given program folder (KYVERN_HOME), without a
 // shell, and collects both output streams.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& home);
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 }  // namespace kyvern::testing

@@ -8,6 +8,7 @@
 
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
 
@@ -22,7 +23,7 @@ std::size_t Count(const std::string& text, const std::string& what) {
 }  // namespace
 
 TEST(FlightCli, JsonHoldsExactlyTheDocumentedKeys) {
-    TempDir home;
+    TempHome home;
     auto r = RunCli({"flight", "--speed", "150", "--speed-unit", "mph", "--launch", "12", "--back",
                      "2800", "--side-spin", "-400", "--club-speed", "102", "--json"},
                     home.Path());
@@ -60,10 +61,9 @@ TEST(FlightCli, JsonHoldsExactlyTheDocumentedKeys) {
 }
 
 TEST(FlightCli, TextUsesTheDisplayUnitsOfTheSettings) {
-    TempDir home;
-    std::string settings = home.File("Kyvern.ini");
-    kyvern::base::ConfigStore::WriteSetting(settings, "Setup", "DistanceDisplay", "Meters");
-    kyvern::base::ConfigStore::WriteSetting(settings, "Setup", "SpeedDisplay", "KPH");
+    TempHome home;
+    home.Set("Setup", "DistanceDisplay", "Meters");
+    home.Set("Setup", "SpeedDisplay", "KPH");
     auto r = RunCli(
         {"flight", "--speed", "220", "--launch", "12", "--back", "2800", "--club-speed", "150"},
         home.Path());
@@ -74,7 +74,7 @@ TEST(FlightCli, TextUsesTheDisplayUnitsOfTheSettings) {
     EXPECT_NE(r.out.find("PTI              1.47\n"), std::string::npos);
     EXPECT_NE(r.out.find("LE               "), std::string::npos);
 
-    kyvern::base::ConfigStore::WriteSetting(settings, "Setup", "ClubMass", "99");
+    home.Set("Setup", "ClubMass", "99");
     r = RunCli({"flight", "--speed", "220", "--launch", "12", "--back", "2800"}, home.Path());
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.err.find("Invalid ClubMass in Kyvern.ini"), std::string::npos);
@@ -82,7 +82,7 @@ TEST(FlightCli, TextUsesTheDisplayUnitsOfTheSettings) {
 }
 
 TEST(FlightCli, WritesTheTrajectoryFile) {
-    TempDir home;
+    TempHome home;
     std::string path = home.File("flightKyvern.txt");
     auto r = RunCli(
         {"flight", "--speed", "220", "--launch", "12", "--back", "2800", "--trajectory", path},
@@ -105,7 +105,7 @@ TEST(FlightCli, WritesTheTrajectoryFile) {
 }
 
 TEST(FlightCli, BadArgumentsPrintTheUsage) {
-    TempDir home;
+    TempHome home;
     const std::vector<std::vector<std::string>> bad = {
         {"flight"},
         {"flight", "--speed", "220", "--launch", "12"},

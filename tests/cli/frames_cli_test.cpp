@@ -9,9 +9,15 @@
 
 #include "base/config_store.h"
 #include "cli_runner.h"
+#include "support/bitmap_bytes.h"
 
+using kyvern::testing::Bytes;
+using kyvern::testing::MakeBitmap;
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
+using kyvern::testing::WriteBytes;
+using kyvern::testing::WriteHeaderInBlock;
 
 namespace {
 
@@ -24,36 +30,19 @@ std::string G17(double v) {
     return buf;
 }
 
-// A two-frame 640 x 960 file with the given header texts, written byte by byte.
+// A two-frame 640 x 960 file with the given header texts.
 void WriteTwoFrameFile(const std::string& path, const std::string& header0,
                        const std::string& header1) {
-    std::vector<unsigned char> b(1078 + 2 * 640 * 480, 0x40);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(6, 0);
-    put32(10, 1078);
-    put32(14, 40);
-    put32(18, 640);
-    put32(22, 960);
-    b[26] = 1;
-    b[27] = 0;
-    b[28] = 8;
-    b[29] = 0;
-    std::memcpy(&b[1078], header0.c_str(), header0.size() + 1);
-    std::memcpy(&b[1078 + 640 * 480], header1.c_str(), header1.size() + 1);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    Bytes b = MakeBitmap(640, 960, 8, 1078, 2 * 640 * 480);
+    WriteHeaderInBlock(b, 1078, header0);
+    WriteHeaderInBlock(b, 1078 + 640 * 480, header1);
+    WriteBytes(path, b);
 }
 
 }  // namespace
 
 TEST(FramesCli, ListsEveryCaptureHeaderFieldAsTextAndJson) {
-    TempDir home;
+    TempHome home;
     std::string file = home.File("shot.bmp");
     WriteTwoFrameFile(file,
                       "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 42   CamPosition: "
@@ -93,7 +82,7 @@ TEST(FramesCli, ListsEveryCaptureHeaderFieldAsTextAndJson) {
 }
 
 TEST(FramesCli, BadFilesPrintTheSystemMessageAndExit1) {
-    TempDir home;
+    TempHome home;
     auto missing = RunCli({"frames", home.File("none.bmp")}, home.Path());
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "Couldn't open image file\n");

@@ -7,8 +7,10 @@
 
 #include "cli_runner.h"
 
+using kyvern::testing::Contains;
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
 
@@ -22,14 +24,10 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
     return args;
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 }  // namespace
 
 TEST(RenderCli, WritesAFrameAndPrintsItsTruth) {
-    TempDir home;
+    TempHome home;
     const std::string file = home.File("shot.bmp");
     auto r = RunCli(With(Shot(file), {"--speed", "150", "--json"}), home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -67,7 +65,7 @@ TEST(RenderCli, WritesAFrameAndPrintsItsTruth) {
 }
 
 TEST(RenderCli, SpeedUnits) {
-    TempDir home;
+    TempHome home;
     const struct {
         const char* unit;
         const char* speed;
@@ -86,7 +84,7 @@ TEST(RenderCli, SpeedUnits) {
 }
 
 TEST(RenderCli, SeedDecidesTheNoise) {
-    TempDir home;
+    TempHome home;
     auto render = [&](const std::string& name, const char* seed) {
         auto r =
             RunCli(With(Shot(home.File(name)), {"--speed", "200", "--seed", seed}), home.Path());
@@ -104,7 +102,7 @@ TEST(RenderCli, SeedDecidesTheNoise) {
 }
 
 TEST(RenderCli, RefusesBadArguments) {
-    TempDir home;
+    TempHome home;
     const std::string file = home.File("bad.bmp");
     const std::vector<std::vector<std::string>> bad = {
         {"render", "--speed", "150", "--launch", "10", "--side", "0", "--back", "3000",

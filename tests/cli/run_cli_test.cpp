@@ -18,6 +18,7 @@ using kyvern::base::ConfigStore;
 using kyvern::testing::RunCli;
 using kyvern::testing::ScopedEnv;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 extern char** environ;
 
@@ -27,42 +28,31 @@ int CountLines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// A program folder and a runtime folder of the test's own.
-struct CliHome {
-    TempDir home;
-    TempDir runtime;
-    ScopedEnv runtimeEnv{"KYVERN_RUNTIME_DIR", runtime.Path() + "/run"};
-    std::string Settings() const { return home.File("Kyvern.ini"); }
-    void Set(const char* section, const char* key, const std::string& value) const {
-        ConfigStore::WriteSetting(Settings(), section, key, value);
-    }
-};
-
 }  // namespace
 
 TEST(RunCli, SimulatedShotsOneLineEachThenStops) {
-    CliHome h;
+    TempHome h;
     h.Set("Simulator", "ShotPeriod", "0.05");
     h.Set("Setup", "SpeedDisplay", "MPH");
-    auto r = RunCli({"run", "--simulate", "--shots", "2"}, h.home.Path());
+    auto r = RunCli({"run", "--simulate", "--shots", "2"}, h.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(CountLines(r.out), 2) << r.out;
     EXPECT_NE(r.out.find(" MPH "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(" carry "), std::string::npos);
-    const std::string status = h.home.File("statusKyvern.ini");
+    const std::string status = h.File("statusKyvern.ini");
     EXPECT_EQ(ConfigStore::ReadSetting(status, "Status", "Lock", "", 20), "Unlocked");
     EXPECT_EQ(ConfigStore::ReadSetting(status, "Status", "Analysis", "", 20), "Success");
-    EXPECT_TRUE(std::filesystem::exists(h.home.File("History/pic1.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(h.File("History/pic1.bmp")));
 
-    EXPECT_EQ(RunCli({"run", "--shots"}, h.home.Path()).exitCode, 2);
-    EXPECT_EQ(RunCli({"run", "--shots", "x"}, h.home.Path()).exitCode, 2);
-    EXPECT_EQ(RunCli({"run", "--fast"}, h.home.Path()).exitCode, 2);
+    EXPECT_EQ(RunCli({"run", "--shots"}, h.Path()).exitCode, 2);
+    EXPECT_EQ(RunCli({"run", "--shots", "x"}, h.Path()).exitCode, 2);
+    EXPECT_EQ(RunCli({"run", "--fast"}, h.Path()).exitCode, 2);
 }
 
 TEST(RunCli, TermSignalEndsTheRunCleanly) {
-    CliHome h;
+    TempHome h;
     h.Set("Simulator", "ShotPeriod", "0");
-    const std::string home = "KYVERN_HOME=" + h.home.Path();
+    const std::string home = "KYVERN_HOME=" + h.Path();
     std::vector<char*> env;
     std::vector<std::string> keep;
     for (char** e = environ; *e; ++e)
@@ -83,7 +73,7 @@ TEST(RunCli, TermSignalEndsTheRunCleanly) {
     posix_spawn_file_actions_destroy(&actions);
 
     // Running once its path is in the status file and its command timer is about.
-    const std::string status = h.home.File("statusKyvern.ini");
+    const std::string status = h.File("statusKyvern.ini");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (ConfigStore::ReadSetting(status, "Status", "Executable", "", 300).empty() &&
            std::chrono::steady_clock::now() < deadline)
@@ -99,8 +89,8 @@ TEST(RunCli, TermSignalEndsTheRunCleanly) {
 TEST(RunCli, DemoPrintsTheTableAndTheSavedSession) {
     TempDir tmp;
     ScopedEnv tmpdir("TMPDIR", tmp.Path());
-    CliHome h;
-    auto r = RunCli({"demo"}, h.home.Path());
+    TempHome h;
+    auto r = RunCli({"demo"}, h.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string marker = "Session saved to ";
     const std::size_t at = r.out.find(marker);
@@ -116,21 +106,21 @@ TEST(RunCli, DemoPrintsTheTableAndTheSavedSession) {
 }
 
 TEST(RunCli, RegressPrintsOneResultLinePerImage) {
-    CliHome h;
-    const std::string images = h.home.File("images");
+    TempHome h;
+    const std::string images = h.File("images");
     std::filesystem::create_directories(images);
     for (const char* name : {"one.bmp", "two.bmp"}) {
         auto render = RunCli({"render", "--out", images + "/" + name, "--speed", "150", "--launch",
                               "12", "--side", "-2", "--back", "3500", "--side-spin", "-600"},
-                             h.home.Path());
+                             h.Path());
         ASSERT_EQ(render.exitCode, 0) << render.err;
     }
-    auto r = RunCli({"regress", images}, h.home.Path());
+    auto r = RunCli({"regress", images}, h.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(CountLines(r.out), 2) << r.out;
     EXPECT_EQ(r.out.rfind("one.bmp, ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\ntwo.bmp, "), std::string::npos);
-    EXPECT_EQ(kyvern::testing::ReadFileText(h.home.File("SideSpinTest.txt")), r.out);
-    EXPECT_EQ(RunCli({"regress"}, h.home.Path()).exitCode, 2);
-    EXPECT_EQ(RunCli({"regress", h.home.File("none")}, h.home.Path()).exitCode, 1);
+    EXPECT_EQ(kyvern::testing::ReadFileText(h.File("SideSpinTest.txt")), r.out);
+    EXPECT_EQ(RunCli({"regress"}, h.Path()).exitCode, 2);
+    EXPECT_EQ(RunCli({"regress", h.File("none")}, h.Path()).exitCode, 1);
 }

@@ -15,8 +15,8 @@ using kyvern::data::ShotTable;
 using kyvern::testing::ReadFileText;
 using kyvern::testing::RecordingPrompts;
 using kyvern::testing::RunCli;
-using kyvern::testing::ScopedEnv;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 using kyvern::testing::WriteFileText;
 
 namespace {
@@ -41,7 +41,7 @@ ShotEntry Shot(const std::string& item, double ballSpeed) {
 }
 
 // Two session files in the folder: two drives; a drive, a wedge and one damaged line.
-void WriteSessions(const TempDir& home) {
+void WriteSessions(const TempHome& home) {
     RecordingPrompts prompts;
     ShotTable one(prompts);
     one.SetupTable();
@@ -83,8 +83,7 @@ std::string ExpectedJson(const ShotTable& t, int skipped) {
 }  // namespace
 
 TEST(SessionCli, ShowPrintsOneTableOfAllFiles) {
-    TempDir home;
-    ScopedEnv env("KYVERN_HOME", home.Path());
+    TempHome home;
     WriteSessions(home);
 
     RecordingPrompts prompts;
@@ -117,11 +116,9 @@ TEST(SessionCli, ShowPrintsOneTableOfAllFiles) {
 }
 
 TEST(SessionCli, UnitsComeFromTheSettingsUnlessTheFileNamesItsOwn) {
-    TempDir home;
-    kyvern::base::ConfigStore::WriteSetting(home.File("Kyvern.ini"), "Setup", "SpeedDisplay",
-                                            "KPH");
-    kyvern::base::ConfigStore::WriteSetting(home.File("Kyvern.ini"), "Setup", "DistanceDisplay",
-                                            "Meters");
+    TempHome home;
+    home.Set("Setup", "SpeedDisplay", "KPH");
+    home.Set("Setup", "DistanceDisplay", "Meters");
     const std::string header =
         "User, Session, Item, ShotNum, Ball Speed MPH, Vertical, Total Spin, Back Spin, Side "
         "Spin, Side Angle, Club Speed, Downrange, Offline, Total, Flight Time, Max Altitude, Dx "
@@ -138,8 +135,7 @@ TEST(SessionCli, UnitsComeFromTheSettingsUnlessTheFileNamesItsOwn) {
 }
 
 TEST(SessionCli, MergeWritesOneSession) {
-    TempDir home;
-    ScopedEnv env("KYVERN_HOME", home.Path());
+    TempHome home;
     WriteSessions(home);
     const std::string out = home.File("merged.txt");
     auto r = RunCli({"session", "merge", "--out", out, home.File("one.txt"), home.File("two.txt")},
@@ -164,8 +160,7 @@ TEST(SessionCli, MergeWritesOneSession) {
 }
 
 TEST(SessionCli, FailuresAndUsage) {
-    TempDir home;
-    ScopedEnv env("KYVERN_HOME", home.Path());
+    TempHome home;
     WriteSessions(home);
     const std::string out = home.File("merged.txt");
     WriteFileText(out, "kept");

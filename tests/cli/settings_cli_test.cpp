@@ -8,9 +8,10 @@
 using kyvern::base::ConfigStore;
 using kyvern::testing::RunCli;
 using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 TEST(SettingsCli, ShowsTheBallAndWeatherInForce) {
-    TempDir home;
+    TempHome home;
     auto defaults = RunCli({"settings", "--json"}, home.Path());
     ASSERT_EQ(defaults.exitCode, 0) << defaults.err;
     EXPECT_NE(defaults.out.find("\"handed\": \"Right-handed\", \"speedLabel\": \"MPH\", "
@@ -24,12 +25,11 @@ TEST(SettingsCli, ShowsTheBallAndWeatherInForce) {
               std::string::npos)
         << defaults.out;
 
-    std::string ini = home.File("Kyvern.ini");
-    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "Ball", "cork SOFTBALL"));
-    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "Handed", "left-handed"));
-    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "SpeedDisplay", "kph"));
-    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Weather", "Altitude", "5000"));
-    ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Weather", "WindDir", "450"));
+    ASSERT_TRUE(home.Set("Setup", "Ball", "cork SOFTBALL"));
+    ASSERT_TRUE(home.Set("Setup", "Handed", "left-handed"));
+    ASSERT_TRUE(home.Set("Setup", "SpeedDisplay", "kph"));
+    ASSERT_TRUE(home.Set("Weather", "Altitude", "5000"));
+    ASSERT_TRUE(home.Set("Weather", "WindDir", "450"));
     auto text = RunCli({"settings"}, home.Path());
     ASSERT_EQ(text.exitCode, 0) << text.err;
     EXPECT_NE(text.out.find("player          Left-handed; speeds in km/h, distances in yd"),

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "data_home.h"
+#include "sample_shots.h"
 
 using kyvern::data::NameLists;
-using kyvern::testing::DataHome;
+using kyvern::testing::TempHome;
 using Strings = std::vector<std::string>;
 
 TEST(NameLists, LoadKeepsOrderAndSkipsGaps) {
-    DataHome home;
+    TempHome home;
     home.Set("MRU", "User0", "Ann");
     home.Set("MRU", "User2", "Cid");  // User1 missing: Cid closes the gap
     home.Set("MRU", "User9", "Zoe");
@@ -30,7 +30,7 @@ TEST(NameLists, LoadKeepsOrderAndSkipsGaps) {
 }
 
 TEST(NameLists, UpdateTrimsComparesWithoutCaseAndKeepsTen) {
-    DataHome home;
+    TempHome home;
     NameLists lists;
     lists.LoadNameLists();
     lists.UpdateNameLists("  Ann ", "", "Driver");

@@ -8,36 +8,27 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "base/config_store.h"
+#include "links/router_client.h"
 #include "links/runtime_folder.h"
-#include "support/temp_dir.h"
+#include "support/eventually.h"
+#include "support/temp_home.h"
 
 namespace kyvern::testing {
 
-// A program folder and a runtime folder of their own for one test, so that parallel runs never
-// meet on a socket or a settings file.
-class LinkEnvironment {
-public:
-    LinkEnvironment()
-        : home_("KYVERN_HOME", homeDir_.Path()),
-          runtime_("KYVERN_RUNTIME_DIR", runtimeDir_.Path() + "/run") {}
-    std::string Home() const { return homeDir_.Path(); }
-    std::string Settings() const { return homeDir_.File("Kyvern.ini"); }
-    std::string Status() const { return homeDir_.File("statusKyvern.ini"); }
-    bool Set(const char* section, const char* key, const std::string& value) const {
-        return base::ConfigStore::WriteSetting(Settings(), section, key, value);
-    }
-
-private:
-    TempDir homeDir_;
-    TempDir runtimeDir_;
-    ScopedEnv home_;
-    ScopedEnv runtime_;
-};
+// Router timing with no prescribed waits.
+inline links::RouterTiming QuickRouter(int heartbeatAfter = 1000000) {
+    links::RouterTiming timing;
+    timing.pass = std::chrono::milliseconds(1);
+    timing.connectWait = std::chrono::milliseconds(0);
+    timing.sendPoll = std::chrono::milliseconds(1);
+    timing.heartbeatAfter = heartbeatAfter;
+    return timing;
+}
 
 // A peer program's socket bound under a slot name, made with the plain socket calls.
 class PeerSocket {

@@ -15,12 +15,23 @@ namespace kyvern::links {
 namespace {
 
 using base::ConfigStore;
-using testing::LinkEnvironment;
 using testing::PeerSocket;
 using testing::ReadFileText;
+using testing::TempHome;
 
-std::string Get(const LinkEnvironment& env, const char* section, const std::string& key) {
-    return ConfigStore::ReadSetting(env.Status(), section, key, "<absent>", 300);
+std::string Get(const TempHome& env, const char* section, const std::string& key) {
+    return ConfigStore::ReadSetting(env.File("statusKyvern.ini"), section, key, "<absent>", 300);
+}
+
+// The lines of one section of the status file, without its heading and blank lines.
+std::string Section(const TempHome& env, const std::string& name) {
+    const std::string text = ReadFileText(env.File("statusKyvern.ini"));
+    std::size_t at = text.find("[" + name + "]\n");
+    if (at == std::string::npos) return "<absent>";
+    at += name.size() + 3;
+    const std::size_t end = text.find("\n[", at);
+    const std::string body = text.substr(at, end == std::string::npos ? end : end + 1 - at);
+    return std::regex_replace(body, std::regex("\n\n+"), "\n");
 }
 
 StatusFile MakeStatus() {
@@ -33,10 +44,10 @@ StatusFile MakeStatus() {
 }
 
 TEST(StatusFile, FreshClearWritesEverySectionInOrder) {
-    LinkEnvironment env;
+    TempHome env;
     env.Set("Setup", "ClubMass", "205.5");
     StatusFile status = MakeStatus();
-    EXPECT_EQ(status.Path(), env.Status());
+    EXPECT_EQ(status.Path(), env.File("statusKyvern.ini"));
     status.ClearResults();
     std::string expected =
         "[Ball]\nVersion=Kyvern v3.0.1\nDevice=Kyvern: 7110123\nDistance=0.0\nSpeedFPS=0.0\n"
@@ -59,17 +70,17 @@ TEST(StatusFile, FreshClearWritesEverySectionInOrder) {
             expected += "WarnCode" + std::to_string(k) + "=\n";
     }
     // Blank lines between sections are the settings writer's own layout; compare without them.
-    std::string text = ReadFileText(env.Status());
+    std::string text = ReadFileText(env.File("statusKyvern.ini"));
     text = std::regex_replace(text, std::regex("\n\n+"), "\n");
     EXPECT_EQ(text, expected);
 }
 
 TEST(StatusFile, SuccessfulShotSequence) {
-    LinkEnvironment env;
+    TempHome env;
     env.Set("Weather", "Temperature", "150");  // limited to 130
     env.Set("Weather", "Barometer", "30.1");
     env.Set("Weather", "WindDir", "370.9");
-    testing::WriteFileText(env.Status(), "[Command]\nCapture=1\n");
+    testing::WriteFileText(env.File("statusKyvern.ini"), "[Command]\nCapture=1\n");
     StatusFile status = MakeStatus();
     status.Context().executable = "/opt/kyvern/bin/kyvern";
     status.WriteExecutable();
@@ -100,26 +111,28 @@ TEST(StatusFile, SuccessfulShotSequence) {
     const double rotation[3] = {0.1, 0.2, 0.3};
     status.WriteImageBallData(0, pixel, location, rotation, 180);
 
-    EXPECT_EQ(Get(env, "Ball", "Device"), "Kyvern: 7110123, 7110456");
-    EXPECT_EQ(Get(env, "Ball", "SpeedFPS"), "220.1");
-    EXPECT_EQ(Get(env, "Ball", "VerticalAngle"), "2.6");
-    EXPECT_EQ(Get(env, "Ball", "SideAngle"), "3");
-    EXPECT_EQ(Get(env, "Ball", "TotalSpin"), "3100");
-    EXPECT_EQ(Get(env, "Ball", "BackSpin"), "3000");  // "%.0f" rounds half to even
-    EXPECT_EQ(Get(env, "Ball", "SideSpin"), "-600");
-    EXPECT_EQ(Get(env, "Ball", "Distance"), "45.2");
-    EXPECT_EQ(Get(env, "Club", "SpeedFPS"), "150.0");
-    EXPECT_EQ(Get(env, "Club", "PathAngle"), "-1.2");
-    EXPECT_EQ(Get(env, "Club", "Tempo"), "1.23");
-    EXPECT_EQ(Get(env, "Club", "DxFromToe"), "1.1");
-    EXPECT_EQ(Get(env, "Club", "ClubMass"), "230.0");  // the default, copied
-    EXPECT_EQ(Get(env, "Flight", "FlightTime"), "6.2");
-    EXPECT_EQ(Get(env, "Flight", "CarryOLft"), "-12.0");
-    EXPECT_EQ(Get(env, "Weather", "Temperature"), "130.0");
-    EXPECT_EQ(Get(env, "Weather", "Barometer"), "30.10");
-    EXPECT_EQ(Get(env, "Weather", "Humidity"), "50.0");
-    EXPECT_EQ(Get(env, "Weather", "WindDirection"), "10.0");
-    EXPECT_EQ(Get(env, "Analysis", "PTI"), "1.46");
+    // "%.0f" rounds half to even; the club mass is the default, copied; the weather is the
+    // one in force, limited.
+    EXPECT_EQ(Section(env, "Ball"),
+              "Version=Kyvern v3.0.1\nDevice=Kyvern: 7110123, 7110456\nDistance=45.2\n"
+              "SpeedFPS=220.1\nVerticalAngle=2.6\nSideAngle=3\nTotalSpin=3100\nBackSpin=3000\n"
+              "SideSpin=-600\n");
+    EXPECT_EQ(Section(env, "Club"),
+              "Version=ClubSensor v3.0.0\nDevice=Kyvern (Calculated)\nSpeedFPS=150.0\n"
+              "PathAngle=-1.2\nFaceAngle=2.0\nFaceRotation=3.3\nTempo=1.23\nEffectiveLoft=11.0\n"
+              "DxFromToe=1.1\nAngleOfAttack=-2.0\nClubMass=230.0\n");
+    EXPECT_EQ(Section(env, "Flight"),
+              "Version=FlightModel v2.3.1\nCarryDRft=750.0\nCarryOLft=-12.0\nTotalDRft=800.0\n"
+              "TotalOLft=-13.0\nRollft=50.0\nMaxAltft=90.0\nFlightTime=6.2\n");
+    EXPECT_EQ(Section(env, "Analysis"),
+              "Version=Analysis v2.3.1\nLaunchEfficiency=87.2\nPTI=1.46\n");
+    EXPECT_EQ(Section(env, "Weather"),
+              "Temperature=130.0\nAltitude=0.0\nBarometer=30.10\nHumidity=50.0\n"
+              "WindDirection=10.0\nWindSpeed=0.0\n");
+    EXPECT_EQ(Section(env, "ImageBallData").substr(0, 95),
+              "Pixel0=512.2, 384.5, 40.0\nLoc0=1.000, -2.500, 45.123\nRot0=0.100, 0.200, 0.300\n"
+              "Luminance0=180.0\n");
+    EXPECT_EQ(Section(env, "Command"), "Capture=1\n");  // another program's section stays
     EXPECT_EQ(Get(env, "Status", "ErrorCode"), "");
     EXPECT_EQ(Get(env, "Status", "Status"), "Completed");
     EXPECT_EQ(Get(env, "Status", "Analysis"), "Success");
@@ -128,20 +141,13 @@ TEST(StatusFile, SuccessfulShotSequence) {
                                  std::regex(R"(\d{1,2}/[A-Z][a-z]{2}/\d{4} \d\d:\d\d:\d\d)")))
         << Get(env, "Status", "DateTime");
     // Warnings newest first, one running number across the cameras, stopping at an empty text.
-    EXPECT_EQ(Get(env, "Cam0Status", "Valid"), "True");
-    EXPECT_EQ(Get(env, "Cam0Status", "SerialNumber"), "7110123");
-    EXPECT_EQ(Get(env, "Cam0Status", "WarnCode0"), "second");
-    EXPECT_EQ(Get(env, "Cam0Status", "WarnCode1"), "first");
-    EXPECT_EQ(Get(env, "Cam0Status", "WarnCode2"), "");
-    EXPECT_EQ(Get(env, "Cam1Status", "WarnCode0"), "");
-    EXPECT_EQ(Get(env, "Cam1Status", "WarnCode2"), "fourth");
-    EXPECT_EQ(Get(env, "Cam1Status", "WarnCode3"), "");
+    EXPECT_EQ(Section(env, "Cam0Status").substr(0, 87),
+              "Valid=True\nSerialNumber=7110123\nErrorCode=\nWarnCode0=second\nWarnCode1=first\n"
+              "WarnCode2=\n");
+    EXPECT_EQ(Section(env, "Cam1Status").substr(0, 93),
+              "Valid=True\nSerialNumber=7110456\nErrorCode=\nWarnCode0=\nWarnCode1=\n"
+              "WarnCode2=fourth\nWarnCode3=\n");
     EXPECT_EQ(Get(env, "Cam2Status", "Valid"), "False");
-    EXPECT_EQ(Get(env, "ImageBallData", "Pixel0"), "512.2, 384.5, 40.0");
-    EXPECT_EQ(Get(env, "ImageBallData", "Loc0"), "1.000, -2.500, 45.123");
-    EXPECT_EQ(Get(env, "ImageBallData", "Rot0"), "0.100, 0.200, 0.300");
-    EXPECT_EQ(Get(env, "ImageBallData", "Luminance0"), "180.0");
-    EXPECT_EQ(Get(env, "Command", "Capture"), "1");  // another program's section stays
 
     status.BeginImage();
     status.CompleteSuccess(true);
@@ -149,7 +155,7 @@ TEST(StatusFile, SuccessfulShotSequence) {
 }
 
 TEST(StatusFile, WarningKeysStopAtTwenty) {
-    LinkEnvironment env;
+    TempHome env;
     StatusFile status = MakeStatus();
     for (int slot = 0; slot < 2; ++slot) {
         status.Context().cameras[slot].present = true;
@@ -167,7 +173,7 @@ TEST(StatusFile, WarningKeysStopAtTwenty) {
 }
 
 TEST(StatusFile, FailedAnalysisAndDeviceText) {
-    LinkEnvironment env;
+    TempHome env;
     StatusFile status = MakeStatus();
     status.Context().cameras[0] = {};
     status.Context().cameras[1] = {true, 42, true, "Ball not found", {"ignored"}};
@@ -208,7 +214,7 @@ TEST(StatusFile, MeanBallDistanceOverLevelCameras) {
 // A reader polling the file while a writer clears and fills it sees whole files only, and a
 // second program writing its own keys at the same time loses none of them.
 TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
-    LinkEnvironment env;
+    TempHome env;
     StatusFile status = MakeStatus();
     status.ClearResults();
     status.WriteBall(1, 1, 1, 1, 1, 1, 1);
@@ -234,7 +240,7 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
     int keys = 0;
     int status_code = -1;
     while (::waitpid(child, &status_code, WNOHANG) == 0) {
-        std::string text = ReadFileText(env.Status());
+        std::string text = ReadFileText(env.File("statusKyvern.ini"));
         ++snapshots;
         ASSERT_FALSE(text.empty());
         ASSERT_EQ(text.back(), '\n');
@@ -246,8 +252,8 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
         ASSERT_TRUE(speed == "0.0" || speed == "1.0" || speed == "2.0") << speed;
         ASSERT_TRUE(ConfigStore::FindValue(text, "Cam3Status", "WarnCode19", speed));
         if (keys < 40) {
-            ConfigStore::WriteSetting(env.Status(), "Command", "Key" + std::to_string(keys),
-                                      std::to_string(keys));
+            ConfigStore::WriteSetting(env.File("statusKyvern.ini"), "Command",
+                                      "Key" + std::to_string(keys), std::to_string(keys));
             ++keys;
         }
     }
@@ -261,7 +267,7 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
 }
 
 TEST(NotificationSlot, ListenerReceivesUtf16WithoutTerminator) {
-    LinkEnvironment env;
+    TempHome env;
     NotificationSlot slot;
     ASSERT_TRUE(slot.Open());
     EXPECT_TRUE(slot.SendAnalysisDone());  // nobody listens yet: lost, not a failure

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,12 @@
 namespace kyvern::links {
 namespace {
 
-using testing::LinkEnvironment;
 using testing::PeerSocket;
 using testing::PseudoTerminal;
 using testing::RecordingPrompts;
 using testing::ScopedEnv;
 using testing::TempDir;
+using testing::TempHome;
 
 TEST(RuntimeFolder, ChosenByEnvironmentAndPrivate) {
     TempDir dir;
@@ -53,7 +54,7 @@ TEST(RuntimeFolder, ChosenByEnvironmentAndPrivate) {
 }
 
 TEST(Mailslot, OwnerReadsWhatAPeerWrites) {
-    LinkEnvironment env;
+    TempHome env;
     Mailslot slot;
     ASSERT_TRUE(slot.Create("ms3"));
     std::size_t size = 0;
@@ -85,7 +86,7 @@ TEST(Mailslot, OwnerReadsWhatAPeerWrites) {
 }
 
 TEST(Mailslot, OneOwnerPerNameAndStaleSocketsReplaced) {
-    LinkEnvironment env;
+    TempHome env;
     Mailslot first;
     ASSERT_TRUE(first.Create("Kyvern"));
     Mailslot second;
@@ -120,7 +121,7 @@ TEST(Mailslot, OneOwnerPerNameAndStaleSocketsReplaced) {
 }
 
 TEST(Mailslot, BroadcastWithoutListenerIsLostQuietly) {
-    LinkEnvironment env;
+    TempHome env;
     MailslotWriter writer;
     EXPECT_FALSE(writer.Write("x", 1));  // not open
     ASSERT_TRUE(writer.Open("Kyvern"));
@@ -134,15 +135,13 @@ TEST(Mailslot, BroadcastWithoutListenerIsLostQuietly) {
 }
 
 TEST(SerialPort, PortNamesAndDevicePaths) {
-    LinkEnvironment env;
-    EXPECT_EQ(PortNumberOf("COM1", false), 1);
-    EXPECT_EQ(PortNumberOf("COM8", false), 8);
-    EXPECT_EQ(PortNumberOf("COM9", false), 0);
-    EXPECT_EQ(PortNumberOf("COM0", false), 0);
-    EXPECT_EQ(PortNumberOf("com3", false), 0);
-    EXPECT_EQ(PortNumberOf("com3", true), 3);
-    EXPECT_EQ(PortNumberOf("None", true), 0);
-    EXPECT_EQ(PortNumberOf("", true), 0);
+    TempHome env;
+    // Name, lower case allowed, port number.
+    const std::tuple<const char*, bool, int> names[] = {
+        {"COM1", false, 1}, {"COM8", false, 8}, {"COM9", false, 0}, {"COM0", false, 0},
+        {"com3", false, 0}, {"com3", true, 3},  {"None", true, 0},  {"", true, 0}};
+    for (const auto& [name, lower, number] : names)
+        EXPECT_EQ(PortNumberOf(name, lower), number) << name << lower;
     EXPECT_EQ(SerialDevicePath(1), "/dev/ttyS0");
     EXPECT_EQ(SerialDevicePath(8), "/dev/ttyS7");
     env.Set("Ports", "COM2", "/dev/ttyUSB0");
@@ -150,7 +149,7 @@ TEST(SerialPort, PortNamesAndDevicePaths) {
 }
 
 TEST(SerialPort, SetsUpAPseudoTerminalAndCarriesBytes) {
-    LinkEnvironment env;
+    TempHome env;
     PseudoTerminal device;
     ASSERT_FALSE(device.DevicePath().empty());
     env.Set("Ports", "COM4", device.DevicePath());
@@ -192,18 +191,18 @@ TEST(SerialPort, SetsUpAPseudoTerminalAndCarriesBytes) {
 }
 
 TEST(SerialPort, SetUpFailuresShowTheirMessage) {
-    LinkEnvironment env;
+    TempHome env;
     RecordingPrompts prompts;
     SerialPort port;
-    env.Set("Ports", "COM3", env.Home() + "/missing");
+    env.Set("Ports", "COM3", env.Path() + "/missing");
     EXPECT_FALSE(port.Open(3, 9600, prompts));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "Couldn't open COM3, code = 00000002");
     EXPECT_FALSE(port.IsOpen());
 
     // An existing file that is not a terminal: its settings cannot be read.
-    testing::WriteFileText(env.Home() + "/plain", "x");
-    env.Set("Ports", "COM5", env.Home() + "/plain");
+    testing::WriteFileText(env.Path() + "/plain", "x");
+    env.Set("Ports", "COM5", env.Path() + "/plain");
     EXPECT_FALSE(port.Open(5, 9600, prompts));
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[1], "GetCommState failed, code = 00000019");

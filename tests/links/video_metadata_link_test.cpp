@@ -11,7 +11,7 @@
 namespace kyvern::links {
 namespace {
 
-using testing::LinkEnvironment;
+using testing::TempHome;
 
 // Automation objects that write every call into one shared log, in the order made.
 class RecordingObject final : public DispatchObject {
@@ -96,7 +96,7 @@ std::string Real(double value) {
 }
 
 TEST(VideoMetadataLink, InertWithoutAutomationObjects) {
-    LinkEnvironment env;
+    TempHome env;
     VideoMetadataLink link;
     EXPECT_FALSE(link.Init());
     EXPECT_FALSE(link.Enabled());
@@ -119,7 +119,7 @@ TEST(VideoMetadataLink, InertWithoutAutomationObjects) {
 }
 
 TEST(VideoMetadataLink, InitCreatesAndRegistersSixteenStreams) {
-    LinkEnvironment env;
+    TempHome env;
     RecordingFactory factory;
     VideoMetadataLink link(&factory);
     ASSERT_TRUE(link.Init());
@@ -148,7 +148,7 @@ TEST(VideoMetadataLink, InitCreatesAndRegistersSixteenStreams) {
 }
 
 TEST(VideoMetadataLink, ShotCallsInOrderWithUnits) {
-    LinkEnvironment env;
+    TempHome env;
     env.Set("Setup", "SpeedDisplay", "KPH");
     env.Set("Setup", "DistanceDisplay", "meters");
     RecordingFactory factory;
@@ -194,7 +194,7 @@ TEST(VideoMetadataLink, ShotCallsInOrderWithUnits) {
 }
 
 TEST(VideoMetadataLink, UnitConversions) {
-    LinkEnvironment env;
+    TempHome env;
     VideoMetadataLink link;
     EXPECT_EQ(link.SpeedUnit(), 0);
     EXPECT_EQ(link.DistanceUnit(), 0);

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "flight/flight_model.h"
-#include "flight/recording_prompts.h"
-#include "flight/temp_home.h"
 #include "shot/impact_model.h"
 #include "shot/performance_analysis.h"
+#include "support/recording_prompts.h"
+#include "support/temp_home.h"
 
 using kyvern::flight::BallType;
 using kyvern::flight::FlightModel;

@@ -82,7 +82,6 @@ TEST(ShotRecord, LaunchHoldingRulesAndClubFlags) {
     club.tempo.Set(1.2);
     club.clubLoft.Set(10.0);
     club.loftMismatch = true;
-    EXPECT_EQ(club.clubSpeed.Value(), 150.0);
     club.Clear();
     EXPECT_FALSE(club.clubSpeed.Present());
     EXPECT_EQ(club.tempo.Value(), 0.0);
@@ -90,7 +89,6 @@ TEST(ShotRecord, LaunchHoldingRulesAndClubFlags) {
     EXPECT_EQ(club.clubLoft.Value(), 10.0);
 
     ShotRecord record;
-    EXPECT_EQ(record.flight.pointCount, 0);
     EXPECT_STREQ(kPlotColourNames[record.plotColour], "None");
     EXPECT_STREQ(kPlotColourNames[5], "Yellow");
 }

@@ -2,50 +2,45 @@
 
 #include <gtest/gtest.h>
 
-#include "flight/temp_home.h"
 #include "shot/text_formats.h"
+#include "support/temp_home.h"
 
 using namespace kyvern::shot;
 using kyvern::testing::TempHome;
 
-TEST(Units, DistanceConversionsBothWays) {
-    EXPECT_DOUBLE_EQ(ToDisplayDistance(100.0, kYards), 100.0);
-    EXPECT_DOUBLE_EQ(ToDisplayDistance(100.0, kFeet), 300.0);
-    EXPECT_DOUBLE_EQ(ToDisplayDistance(100.0, kMeters), 91.44);
+TEST(Units, ConversionsLabelsAndWords) {
+    const struct {
+        int unit;
+        double display;  // 100 yards shown in the unit
+        const char* label;
+    } distances[] = {{kYards, 100.0, "yd"}, {kFeet, 300.0, "ft"}, {kMeters, 91.44, "m"}};
+    for (const auto& d : distances) {
+        EXPECT_DOUBLE_EQ(ToDisplayDistance(100.0, d.unit), d.display) << d.label;
+        EXPECT_DOUBLE_EQ(FromDisplayDistance(d.display, d.unit), 100.0) << d.label;
+        EXPECT_STREQ(DistanceLabel(d.unit), d.label);
+    }
     EXPECT_EQ(FormatValue(ToDisplayDistance(100.0, kMeters)), "91.4");
-    EXPECT_EQ(FormatValue(ToDisplayDistance(100.0, kFeet)), "300.0");
-    EXPECT_DOUBLE_EQ(FromDisplayDistance(300.0, kFeet), 100.0);
-    EXPECT_DOUBLE_EQ(FromDisplayDistance(91.44, kMeters), 100.0);
-    EXPECT_DOUBLE_EQ(FromDisplayDistance(42.0, kYards), 42.0);
     EXPECT_DOUBLE_EQ(ToDisplayDistance(10.0, 7), 10.0);  // outside the table: as yards
-}
 
-TEST(Units, SpeedConversionsUseTheExactFactors) {
-    EXPECT_DOUBLE_EQ(ToDisplaySpeed(220.0, kMph), 220.0 * 3600.0 / 5280.0);
-    EXPECT_DOUBLE_EQ(ToDisplaySpeed(220.0, kFps), 220.0);
-    EXPECT_DOUBLE_EQ(ToDisplaySpeed(220.0, kKph), 220.0 * 1.09728);
-    EXPECT_EQ(FormatValue(ToDisplaySpeed(220.0, kKph)), "241.4");
-    EXPECT_DOUBLE_EQ(ToDisplaySpeed(100.0, kMps), 30.48);
-    // Typed input: the stated factors, KPH not the exact reciprocal.
-    EXPECT_EQ(FromDisplaySpeed(1.0, kMph), 1.4666666666666666);
-    EXPECT_EQ(FromDisplaySpeed(1.0, kFps), 1.0);
-    EXPECT_EQ(FromDisplaySpeed(1.0, kKph), 0.9113333333333333);
+    // Shown with the exact factors; typed input with the stated ones, KPH not the exact
+    // reciprocal.
+    const struct {
+        int unit;
+        double display;  // 220 ft/s shown in the unit
+        double typed;    // ft/s for 1 typed unit
+        const char* label;
+    } speeds[] = {{kMph, 150.0, 1.4666666666666666, "MPH"},
+                  {kFps, 220.0, 1.0, "FPS"},
+                  {kKph, 220.0 * 1.09728, 0.9113333333333333, "km/h"},
+                  {kMps, 67.056, 3.280839895, "m/s"}};
+    for (const auto& s : speeds) {
+        EXPECT_DOUBLE_EQ(ToDisplaySpeed(220.0, s.unit), s.display) << s.label;
+        EXPECT_EQ(FromDisplaySpeed(1.0, s.unit), s.typed) << s.label;
+        EXPECT_STREQ(SpeedLabel(s.unit), s.label);
+    }
     EXPECT_NE(FromDisplaySpeed(1.0, kKph), 1.0 / 1.09728);
-    EXPECT_EQ(FromDisplaySpeed(1.0, kMps), 3.280839895);
-    EXPECT_DOUBLE_EQ(FromDisplaySpeed(150.0, kMph), 220.0);
-}
+    EXPECT_EQ(FormatValue(ToDisplaySpeed(220.0, kKph)), "241.4");
 
-TEST(Units, LabelsFollowTheTable) {
-    EXPECT_STREQ(DistanceLabel(kYards), "yd");
-    EXPECT_STREQ(DistanceLabel(kFeet), "ft");
-    EXPECT_STREQ(DistanceLabel(kMeters), "m");
-    EXPECT_STREQ(SpeedLabel(kMph), "MPH");
-    EXPECT_STREQ(SpeedLabel(kFps), "FPS");
-    EXPECT_STREQ(SpeedLabel(kKph), "km/h");
-    EXPECT_STREQ(SpeedLabel(kMps), "m/s");
-}
-
-TEST(Units, WordsMatchWithoutCaseAndUnknownKeepsThePrevious) {
     EXPECT_EQ(DistanceUnitIndex("meters", 0), kMeters);
     EXPECT_EQ(DistanceUnitIndex("FEET", 0), kFeet);
     EXPECT_EQ(DistanceUnitIndex("furlongs", 2), 2);

@@ -13,8 +13,9 @@
 #include "capture/camera_table.h"
 #include "capture/genicam/genicam_driver.h"
 #include "sim/shot_generator.h"
+#include "support/eventually.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
@@ -51,12 +52,7 @@ void FillWithFrame(ArvBuffer* buffer, void* data, guint32 exposureUs, guint32 ga
 }
 
 bool AwaitFrame(const CameraTable& table, std::uint32_t serial) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!table.HasNewFrame(serial)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
+    return kyvern::testing::Eventually([&] { return table.HasNewFrame(serial); });
 }
 
 }  // namespace
@@ -66,8 +62,8 @@ bool AwaitFrame(const CameraTable& table, std::uint32_t serial) {
 // gain of the brightness, and its buffers, filled with a rendered shot, arrive whole in the
 // table, turned for the player's hand.
 TEST(GenicamFakeCamera, DeliversRenderedFramesThroughAravis) {
-    kyvern::testing::TempDir home;
-    const std::string settings = home.File("Kyvern.ini");
+    kyvern::testing::TempHome home;
+    const std::string settings = home.Settings();
     ConfigStore::WriteSetting(settings, "Camera", "Speed", "Fast");
     ConfigStore::WriteSetting(settings, "Camera", "Brightness", "4");
     kyvern::testing::RecordingPrompts prompts;

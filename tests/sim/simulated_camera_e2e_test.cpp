@@ -15,8 +15,9 @@
 #include "base/message_list.h"
 #include "capture/camera_table.h"
 #include "sim/simulated_driver.h"
+#include "support/eventually.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
 using namespace kyvern;
 using analysis::CapturedImage;
@@ -36,20 +37,15 @@ struct Rig {
         o.seed = 11;
         return o;
     }
-    kyvern::testing::TempDir home;
-    std::string settings = home.File("Kyvern.ini");
+    kyvern::testing::TempHome home;
+    std::string settings = home.Settings();
     sim::SimulatedCameraDriver driver;
     kyvern::testing::RecordingPrompts prompts;
     capture::CameraTable table{driver, prompts, settings};
 };
 
 bool AwaitFrame(const capture::CameraTable& table, std::uint32_t serial) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!table.HasNewFrame(serial)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
+    return kyvern::testing::Eventually([&] { return table.HasNewFrame(serial); });
 }
 
 // Takes a camera's frame into a slot with its capture facts, as the shot cycle does.

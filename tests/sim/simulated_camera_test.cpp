@@ -13,8 +13,9 @@
 #include "capture/camera_table.h"
 #include "sim/shot_generator.h"
 #include "sim/simulated_driver.h"
+#include "support/eventually.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
@@ -26,7 +27,7 @@ using kyvern::sim::ShotTruth;
 using kyvern::sim::SimulatedCameraDriver;
 using kyvern::sim::SimulatorOptions;
 using kyvern::testing::RecordingPrompts;
-using kyvern::testing::TempDir;
+using kyvern::testing::TempHome;
 
 namespace {
 
@@ -35,12 +36,7 @@ constexpr const char* kSpeeds[] = {"Fast", "Medium", "SuperSlow", "slow"};
 
 // Waits, without sleeping, until the camera has a frame; false after a few seconds.
 bool AwaitFrame(const CameraTable& table, std::uint32_t serial) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!table.HasNewFrame(serial)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
+    return kyvern::testing::Eventually([&] { return table.HasNewFrame(serial); });
 }
 
 bool InFrame(const kyvern::analysis::Xyz& pix, int width, int height) {
@@ -53,8 +49,8 @@ struct SimRig {
         table.SetGrabPause(std::chrono::microseconds(0));
     }
     ~SimRig() { table.Shutdown(); }
-    TempDir home;
-    std::string settings = home.File("Kyvern.ini");
+    TempHome home;
+    std::string settings = home.Settings();
     SimulatedCameraDriver driver;
     RecordingPrompts prompts;
     CameraTable table{driver, prompts, settings};
@@ -246,16 +242,9 @@ TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
     // Plugging two more cameras restarts the table with three; unplugging back to none
     // leaves it empty.
     rig.driver.SetCameraCount(3);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (rig.table.CameraCount() != 3 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    EXPECT_EQ(rig.table.CameraCount(), 3);
+    EXPECT_TRUE(kyvern::testing::Eventually([&] { return rig.table.CameraCount() == 3; }));
     rig.driver.SetCameraCount(0);
-    while (rig.table.CameraCount() != 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    EXPECT_EQ(rig.table.CameraCount(), 0);
+    EXPECT_TRUE(kyvern::testing::Eventually([&] { return rig.table.CameraCount() == 0; }));
     ASSERT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_EQ(rig.prompts.messages[0], "No Kyverns were detected\n\nCheck IEEE1394 interface");
     EXPECT_FALSE(rig.table.IsConnected(0));
@@ -263,8 +252,8 @@ TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
 }
 
 TEST(SimulatedCamera, OptionsFromTheSettings) {
-    TempDir home;
-    const std::string path = home.File("Kyvern.ini");
+    TempHome home;
+    const std::string path = home.Settings();
     SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(path);
     EXPECT_EQ(o.cameras, 1);
     EXPECT_EQ(o.width, 1024);

@@ -1,35 +1,16 @@
 #pragma once
 
+#include <algorithm>
 #include <ctime>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
-#include "base/config_store.h"
 #include "data/shot_table.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 
 namespace kyvern::testing {
-
-// A fresh program folder for one test (KYVERN_HOME points at it), its settings file and a
-// recorder for the questions and messages.
-class DataHome {
-public:
-    DataHome() : env_("KYVERN_HOME", dir_.Path()) {}
-    const std::string& Path() const { return dir_.Path(); }
-    std::string File(const std::string& name) const { return dir_.File(name); }
-    std::string Settings() const { return dir_.File("Kyvern.ini"); }
-    std::string Log() const { return dir_.File("logKyvern.txt"); }
-    void Set(const char* section, const char* key, const std::string& value) const {
-        base::ConfigStore::WriteSetting(Settings(), section, key, value);
-    }
-    std::string Get(const char* section, const char* key) const {
-        return base::ConfigStore::ReadSetting(Settings(), section, key, "<missing>", 260);
-    }
-
-private:
-    TempDir dir_;
-    ScopedEnv env_;
-};
 
 // A plain drive: ball 220 ft/s, 12 degrees, 2800 rpm back spin.
 inline data::ShotEntry Drive(const std::string& item, double ballSpeed = 220.0) {
@@ -53,6 +34,26 @@ inline data::ShotEntry Drive(const std::string& item, double ballSpeed = 220.0) 
     s.clubMass = 200.0;
     s.clubLoft = 10.5;
     return s;
+}
+
+// The cells of a row joined with '|', the columns in mask shown as '*'.
+inline std::string Row(const data::ShotTable& t, int r, std::initializer_list<int> mask = {}) {
+    std::string out;
+    for (int c = 0; c < data::kColumnCount; ++c) {
+        if (c) out += '|';
+        out += std::find(mask.begin(), mask.end(), c) == mask.end() ? t.Cell(r, c) : "*";
+    }
+    return out;
+}
+
+// Group rows as "[item count]", shot rows as their number.
+inline std::vector<std::string> Layout(const data::ShotTable& t) {
+    std::vector<std::string> out;
+    for (int r = 1; r < t.RowCount(); ++r) {
+        out.push_back(t.IsGroupRow(r) ? "[" + t.Cell(r, 0) + " " + t.Cell(r, 27) + "]"
+                                      : t.Cell(r, 1));
+    }
+    return out;
 }
 
 // Noon of 5 March 2024, local time.
