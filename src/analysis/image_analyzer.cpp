@@ -53,6 +53,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       liveX_(new double[kFarTableSide]),
       liveY_(new double[kFarTableSide]),
       circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
+      agreeingCircles_(new std::int32_t[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
       pairRecords_(new std::uint64_t[kMaxAxisCandidates + 7]),
       planeCells_(new std::int32_t[4 * 101 * 101]),

@@ -222,6 +222,7 @@ private:
     std::unique_ptr<double[]> liveY_;
     std::unique_ptr<CircleCandidate[]> circleCandidates_;
     int circleCandidateCount_ = 0;
+    std::unique_ptr<std::int32_t[]> agreeingCircles_;  // kMaxCircleCandidates
     std::unique_ptr<Xyz[]> axisCandidates_;
     std::unique_ptr<std::uint64_t[]> pairRecords_;  // plane candidates as marks and bins
     std::unique_ptr<std::int32_t[]> planeCells_;    // their counts by first and second bin

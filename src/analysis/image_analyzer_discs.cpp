@@ -547,17 +547,24 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     const double meanX = sumX / count;
     const double meanY = sumY / count;
     const double meanD = sumD / count;
+    // The agreeing candidates are listed first, without a branch on the data, and summed in
+    // their order after: the sums then wait only on the candidates they take.
+    std::int32_t* agreeing = agreeingCircles_.get();
     int agree = 0;
-    sumX = sumY = sumD = 0.0;
     for (int i = 0; i < count; ++i) {
         const CircleCandidate& c = circleCandidates_[i];
-        if (std::fabs(c.diameter - meanD) <= 2.0 && std::fabs(c.centreX - meanX) <= 5.0 &&
-            std::fabs(c.centreY - meanY) <= 5.0) {
-            ++agree;
-            sumX += c.centreX;
-            sumY += c.centreY;
-            sumD += c.diameter;
-        }
+        agreeing[agree] = i;
+        const bool agrees = (std::fabs(c.diameter - meanD) <= 2.0) &
+                            (std::fabs(c.centreX - meanX) <= 5.0) &
+                            (std::fabs(c.centreY - meanY) <= 5.0);
+        agree += agrees ? 1 : 0;
+    }
+    sumX = sumY = sumD = 0.0;
+    for (int k = 0; k < agree; ++k) {
+        const CircleCandidate& c = circleCandidates_[agreeing[k]];
+        sumX += c.centreX;
+        sumY += c.centreY;
+        sumD += c.diameter;
     }
     if (agree < 5) return false;
     centreX = sumX / agree;
