@@ -93,6 +93,26 @@ int PlaneCell(std::uint64_t record) {
 }
 
 #if defined(KYVERN_AVX2)
+// Counts the cells of the block's pairs (far: a bit per lane), the lanes taking the four
+// tables in turn. Only the pairs up to the one that fills the candidate table count, and the
+// search ends after it: returns that pair's lane, or kLanes when the block fits.
+template <int kLanes, typename Cell>
+inline int CountLanes(int far, int count, int capacity, const Cell* laneCells,
+                      std::int32_t* cells) {
+    int last = kLanes;
+    if (count + __builtin_popcount(unsigned(far)) >= capacity) {
+        last = 0;
+        for (int needed = capacity - count;; ++last) {
+            if ((far >> last & 1) != 0 && --needed == 0) break;
+        }
+        far &= (2 << last) - 1;
+    }
+    for (int lane = 0; lane < kLanes; ++lane) {
+        if ((far >> lane & 1) != 0) ++cells[(lane & 3) * kPlaneCells + laneCells[lane]];
+    }
+    return last;
+}
+
 // Bin() of four components, as bytes in the low bits of 64-bit lanes.
 __attribute__((target("avx2"))) inline __m256i BinsAvx2(__m256d component) {
     const __m256d v =
@@ -178,15 +198,6 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
                                             _mm256_slli_epi64(BinsAvx2(nz), kZBin)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count), PackLanesAvx2(records, far));
         const int added = __builtin_popcount(unsigned(far));
-        // Only the pairs up to the one that fills the table count; the search ends after it.
-        int last = 4;
-        if (count + added >= capacity) {
-            last = 0;
-            for (int needed = capacity - count;; ++last) {
-                if ((far >> last & 1) != 0 && --needed == 0) break;
-            }
-            far &= (2 << last) - 1;
-        }
         const __m256i byte = _mm256_set1_epi64x(0xff);
         const __m256i side = _mm256_set1_epi64x(100);
         const __m256i xCodes =
@@ -197,9 +208,7 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
             _mm256_add_epi64(_mm256_mul_epu32(xCodes, _mm256_set1_epi64x(kPlaneSide)), yCodes);
         alignas(32) std::int64_t laneCells[4];
         _mm256_store_si256(reinterpret_cast<__m256i*>(laneCells), cell);
-        for (int lane = 0; lane < 4; ++lane) {
-            if ((far >> lane & 1) != 0) ++cells[lane * kPlaneCells + laneCells[lane]];
-        }
+        const int last = CountLanes<4>(far, count, capacity, laneCells, cells);
         if (last < 4) {
             outCount = capacity;
             return j + last + 1;
@@ -288,23 +297,12 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) int PlaneBlocksAvx512(
                             _mm512_slli_epi64(_mm512_cvtepu32_epi64(zBins), kZBin)));
         _mm512_storeu_si512(out + count, _mm512_maskz_compress_epi64(far, records));
         const int added = __builtin_popcount(unsigned(far));
-        // Only the pairs up to the one that fills the table count; the search ends after it.
-        int last = 8;
-        if (count + added >= capacity) {
-            last = 0;
-            for (int needed = capacity - count;; ++last) {
-                if ((far >> last & 1) != 0 && --needed == 0) break;
-            }
-            far &= __mmask8((2 << last) - 1);
-        }
         const __m256i cell =
             _mm256_add_epi32(_mm256_mullo_epi32(_mm256_min_epu32(xBins, lastBin), side),
                              _mm256_min_epu32(yBins, lastBin));
         alignas(32) std::int32_t laneCells[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(laneCells), cell);
-        for (int lane = 0; lane < 8; ++lane) {
-            if ((far >> lane & 1) != 0) ++cells[(lane & 3) * kPlaneCells + laneCells[lane]];
-        }
+        const int last = CountLanes<8>(far, count, capacity, laneCells, cells);
         if (last < 8) {
             outCount = capacity;
             return j + last + 1;

@@ -6,6 +6,7 @@
 #include "base/config_store.h"
 #include "base/user_prompts.h"
 #include "cli_runner.h"
+#include "data/sample_shots.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
 #include "support/recording_prompts.h"
@@ -21,22 +22,11 @@ using kyvern::testing::WriteFileText;
 
 namespace {
 
+// The sample drive, with a score of its own and no club delivery.
 ShotEntry Shot(const std::string& item, double ballSpeed) {
-    ShotEntry s;
-    s.ballSpeed = ballSpeed;
-    s.launchAngle = 12.0;
-    s.totalSpin = 2830.0;
-    s.backSpin = 2800.0;
-    s.sideSpin = -400.0;
-    s.sideAngle = 1.5;
-    s.clubSpeed = 150.0;
-    s.user = "Ann";
-    s.session = "Morning";
-    s.item = item;
-    s.timeText = "05/Mar/2024 14:22:05";
+    ShotEntry s = kyvern::testing::Drive(item, ballSpeed);
     s.score = 1.25;
-    s.clubMass = 200.0;
-    s.clubLoft = 10.5;
+    s.attackAngle = s.pathAngle = s.faceAngle = s.effectiveLoft = 0.0;
     return s;
 }
 
