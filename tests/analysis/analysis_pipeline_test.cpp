@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +9,7 @@
 #include "analysis/analysis_pipeline.h"
 #include "analysis/test_frames.h"
 #include "base/string_table.h"
+#include "support/temp_home.h"
 
 namespace {
 
@@ -24,19 +22,14 @@ using kyvern::analysis::WarningText;
 using kyvern::base::TextMessageList;
 namespace kt = kyvern::testing;
 
-// A settings file in a temporary folder, removed with the folder.
+// A settings file of its own with the given text, removed with the test.
 class Settings {
 public:
-    explicit Settings(const std::string& text) {
-        char pattern[] = "/tmp/kyvern-analysis-XXXXXX";
-        folder_ = ::mkdtemp(pattern);
-        std::ofstream(Path()) << text;
-    }
-    ~Settings() { std::filesystem::remove_all(folder_); }
-    std::string Path() const { return folder_ + "/Kyvern.ini"; }
+    explicit Settings(const std::string& text) { kyvern::testing::WriteFileText(Path(), text); }
+    std::string Path() const { return home_.Settings(); }
 
 private:
-    std::string folder_;
+    kyvern::testing::TempHome home_;
 };
 
 std::string Format(const char* format, double a, double b, double c) {

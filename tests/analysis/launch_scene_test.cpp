@@ -1,14 +1,13 @@
 #include "analysis/launch_scene.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "base/config_store.h"
+#include "support/temp_home.h"
 
 namespace {
 
@@ -16,31 +15,10 @@ using kyvern::analysis::CapturedImage;
 using kyvern::analysis::FrameSet;
 using kyvern::analysis::LaunchScene;
 using kyvern::analysis::Xyz;
+using kyvern::testing::TempHome;
 
 constexpr double kDeg = 0.017453292519943278;
 constexpr double kToDeg = 57.29577951308238;
-
-// A settings folder of its own, removed with the test.
-class Settings {
-public:
-    Settings() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kyvern-scene-XXXXXX").string();
-        char* made = ::mkdtemp(pattern.data());
-        folder_ = made ? made : "";
-    }
-    ~Settings() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    std::string Path() const { return folder_ + "/Kyvern.ini"; }
-    void SetHand(const char* hand) const {
-        ASSERT_TRUE(kyvern::base::ConfigStore::WriteSetting(Path(), "Setup", "Handed", hand));
-    }
-
-private:
-    std::string folder_;
-};
 
 // An analysed frame of a straight camera with the two balls at loc0 and loc1.
 std::unique_ptr<CapturedImage> Frame(Xyz loc0, Xyz loc1, double t1 = 0.001, double t2 = 0.003) {
@@ -184,8 +162,8 @@ TEST(LaunchScene, EqualNormalsGiveZeroSpinNeverNaN) {
 }
 
 TEST(LaunchScene, OneCameraGeometryAndSpeed) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     // 5 in along x, 1 in up, 0.5 in towards the camera, in 0.002 s.
     auto f = Frame({-2, 0, -16}, {3, 1, -15.5}, 0.001, 0.003);
     SetNormals(*f, {-1, 0, 0}, {0, 1, 0});
@@ -204,8 +182,8 @@ TEST(LaunchScene, OneCameraGeometryAndSpeed) {
 constexpr double kT1 = 1.0 / 1024, kT2 = 3.0 / 1024;
 
 TEST(LaunchScene, GolfSpeedLimitsAreInclusive) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     auto slow = Frame({0, 0, 0}, {0.703125, 0, 0}, kT1, kT2);  // 30 ft/s
     ASSERT_TRUE(scene.SolveLaunch(One(*slow)));
     EXPECT_EQ(scene.BallSpeed(), 30.0);
@@ -230,8 +208,8 @@ TEST(LaunchScene, GolfSpeedLimitsAreInclusive) {
 }
 
 TEST(LaunchScene, GolfLaunchLimitsAreInclusive) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     // Find the height that the solver's own formula reads as exactly 80 degrees.
     const double x = 1.0;
     double y = std::tan(80.0 * kDeg) * x;
@@ -272,8 +250,8 @@ TEST(LaunchScene, GolfLaunchLimitsAreInclusive) {
 }
 
 TEST(LaunchScene, SideAngleNeverZeroAndClamped) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     auto almostStraight = Frame({0, 0, -16}, {5, 0, -16 + 5 * std::tan(-0.004 * kDeg)});
     ASSERT_TRUE(scene.SolveLaunch(One(*almostStraight)));
     EXPECT_EQ(scene.SideAngle(), 0.01);
@@ -293,12 +271,12 @@ TEST(LaunchScene, SideAngleNeverZeroAndClamped) {
 }
 
 TEST(LaunchScene, LeftHandedFlipsSideAngleAndSideSpin) {
-    Settings settings;
+    TempHome settings;
     auto f = Frame({0, 0, -16}, {5, 1, -16 + 5 * std::tan(4 * kDeg)}, 0.001, 0.003);
     Xyz spin(0, 700, 3000);
     SetNormals(*f, {-1, 0, 0},
                Rotate({-1, 0, 0}, spin.Divided(spin.Length()), spin.Length() * 0.002 * 6 * kDeg));
-    LaunchScene scene(1.685, settings.Path());
+    LaunchScene scene(1.685, settings.Settings());
     ASSERT_TRUE(scene.SolveLaunch(One(*f)));
     const double side = scene.SideAngle(), sideSpin = scene.SideSpin();
     const double back = scene.BackSpin(), launch = scene.LaunchAngle();
@@ -306,19 +284,19 @@ TEST(LaunchScene, LeftHandedFlipsSideAngleAndSideSpin) {
     EXPECT_NEAR(sideSpin, 700.0, 1e-6);
 
     for (const char* hand : {"Left-handed", "LEFT-HANDED", "left-Handed"}) {
-        settings.SetHand(hand);
+        ASSERT_TRUE(settings.Set("Setup", "Handed", hand));
         ASSERT_TRUE(scene.SolveLaunch(One(*f)));
         EXPECT_EQ(scene.SideAngle(), -side) << hand;
         EXPECT_EQ(scene.SideSpin(), -sideSpin);
         EXPECT_EQ(scene.BackSpin(), back);
         EXPECT_EQ(scene.LaunchAngle(), launch);
     }
-    settings.SetHand("Left");
+    ASSERT_TRUE(settings.Set("Setup", "Handed", "Left"));
     ASSERT_TRUE(scene.SolveLaunch(One(*f)));
     EXPECT_EQ(scene.SideAngle(), side);
 
     // The flip comes before the clamp and after the never-zero rule.
-    settings.SetHand("Left-handed");
+    ASSERT_TRUE(settings.Set("Setup", "Handed", "Left-handed"));
     auto wide = Frame({0, 0, -16}, {5, 0, -16 + 5 * std::tan(15 * kDeg)});
     ASSERT_TRUE(scene.SolveLaunch(One(*wide)));
     EXPECT_EQ(scene.SideAngle(), -12.0);
@@ -328,8 +306,8 @@ TEST(LaunchScene, LeftHandedFlipsSideAngleAndSideSpin) {
 }
 
 TEST(LaunchScene, FrameCountAndStraightCamera) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     FrameSet none{};
     EXPECT_FALSE(scene.SolveLaunch(none));
     EXPECT_EQ(scene.ErrorCode(), 0);
@@ -356,8 +334,8 @@ TEST(LaunchScene, FrameCountAndStraightCamera) {
 }
 
 TEST(LaunchScene, SolversPickOnlyAnalysedFrames) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     auto good = Frame({0, 0, -16}, {5, 1, -16});
     auto failed = Frame({0, 0, -16}, {0, 5, -16});  // would read as straight up
     failed->analyzed = false;
@@ -384,8 +362,8 @@ std::unique_ptr<CapturedImage> Heading(double alpha, double phiDegrees) {
 }
 
 TEST(LaunchScene, TwoCamerasIntersectTheirPlanes) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     auto straight = Heading(20.0, 0.0);
     SetNormals(*straight, {-1, 0, 0}, {0, 1, 0});
     straight->t2 = 0.011;
@@ -406,8 +384,8 @@ TEST(LaunchScene, TwoCamerasIntersectTheirPlanes) {
 }
 
 TEST(LaunchScene, TwoCamerasSkipAFailedFrame) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     auto side = Heading(5.0, 90.0);
     auto failed = Heading(60.0, 0.0);
     failed->analyzed = false;
@@ -418,8 +396,8 @@ TEST(LaunchScene, TwoCamerasSkipAFailedFrame) {
 }
 
 TEST(LaunchScene, NoUsableFlashIntervalIsRefused) {
-    Settings settings;
-    LaunchScene scene(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene scene(1.685, settings.Settings());
     auto good = Frame({0, 0, -16}, {5, 1, -16}, 0.001, 0.003);
     SetNormals(*good, {-1, 0, 0}, {0, 1, 0});
     for (double t2 : {0.001, 0.0005, -0.999}) {
@@ -496,9 +474,9 @@ TEST(LaunchScene, AlignNormalsTurnsBallZeroUp) {
 }
 
 TEST(LaunchScene, OwnSlotsAndCallerFramesSolveAlike) {
-    Settings settings;
-    LaunchScene copied(1.685, settings.Path());
-    LaunchScene held(1.685, settings.Path());
+    TempHome settings;
+    LaunchScene copied(1.685, settings.Settings());
+    LaunchScene held(1.685, settings.Settings());
     auto side = Heading(7.0, 90.0);
     auto straight = Heading(14.0, 0.0);
     SetNormals(*straight, {-1, 0, 0}, Rotate({-1, 0, 0}, {0, 0, 1}, 25 * kDeg));

@@ -6,8 +6,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <string>
 #include <string_view>
@@ -16,6 +14,7 @@
 #include "analysis/image_analyzer.h"
 #include "analysis/test_frames.h"
 #include "base/config_store.h"
+#include "support/temp_home.h"
 
 namespace {
 
@@ -93,18 +92,14 @@ private:
     int count_ = 0;
 };
 
+// A settings file of its own with the given text, removed with the test.
 class Settings {
 public:
-    explicit Settings(const std::string& text) {
-        char pattern[] = "/tmp/kyvern-alloc-XXXXXX";
-        folder_ = ::mkdtemp(pattern);
-        std::ofstream(Path()) << text;
-    }
-    ~Settings() { std::filesystem::remove_all(folder_); }
-    std::string Path() const { return folder_ + "/Kyvern.ini"; }
+    explicit Settings(const std::string& text) { kyvern::testing::WriteFileText(Path(), text); }
+    std::string Path() const { return home_.Settings(); }
 
 private:
-    std::string folder_;
+    kyvern::testing::TempHome home_;
 };
 
 TEST(AnalysisAllocation, StepsAllocateNothing) {
