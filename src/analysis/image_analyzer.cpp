@@ -56,7 +56,7 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       agreeingCircles_(new std::int32_t[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
       pairRecords_(new std::uint64_t[kMaxAxisCandidates + 7]),
-      planeCells_(new std::int32_t[4 * 101 * 101]),
+      planeCells_(new std::int32_t[kPlaneCellTables]),
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
       markX_(new double[kMaxMarks]),

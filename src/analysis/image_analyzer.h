@@ -224,20 +224,21 @@ private:
     int circleCandidateCount_ = 0;
     std::unique_ptr<std::int32_t[]> agreeingCircles_;  // kMaxCircleCandidates
     std::unique_ptr<Xyz[]> axisCandidates_;
-    std::unique_ptr<std::uint64_t[]> pairRecords_;  // plane candidates as marks and bins
-    std::unique_ptr<std::int32_t[]> planeCells_;    // their counts by first and second bin
-    std::unique_ptr<std::int32_t[]> markGrid_;      // frame-sized mark index, -1 between uses
-    std::unique_ptr<std::int32_t[]> markQueue_;     // kMaxMarks
-    std::unique_ptr<double[]> markX_;  // mark points of one ball by component, kMaxMarks
+    std::unique_ptr<std::uint64_t[]> pairRecords_;          // plane candidates as marks and bins
+    static constexpr int kPlaneCellTables = 4 * 101 * 101;  // four tables of 101 x 101 bins
+    std::unique_ptr<std::int32_t[]> planeCells_;            // their counts by first and second bin
+    std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
+    std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
+    std::unique_ptr<double[]> markX_;            // mark points of one ball by component, kMaxMarks
     std::unique_ptr<double[]> markY_;
     std::unique_ptr<double[]> markZ_;
     int axisCandidateCount_ = 0;
 
-    // Running sums over the linear pixel index: bright counts and bright index sums along
-    // every second index (disc search), and gray sums (local mean of the mark search).
     static constexpr int kMaxDiscRows = 4096;
     std::array<std::int32_t, kMaxDiscRows> discRows_{};  // see PrepareDiscRows
     int discRowsSize_ = -1;
+    // Running sums over the linear pixel index: bright counts and bright index sums along
+    // every second index (disc search), and gray sums (local mean of the mark search).
     std::unique_ptr<std::int32_t[]> brightEvery2_;
     std::unique_ptr<std::uint32_t[]> brightIndexEvery2_;
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i

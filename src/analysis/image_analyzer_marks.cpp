@@ -612,7 +612,8 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
     const int n = b.markCount;
     std::uint64_t* records = pairRecords_.get();
     std::int32_t* cells = planeCells_.get();
-    std::fill_n(cells, 4 * kPlaneCells, 0);
+    static_assert(kPlaneCellTables == 4 * kPlaneCells);
+    std::fill_n(cells, kPlaneCellTables, 0);
     int count = 0;
 #if defined(KYVERN_AVX2)
     const bool blocks = HasAvx2();
