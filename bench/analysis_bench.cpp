@@ -12,6 +12,7 @@
 #include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
 #include "sim/frame_renderer.h"
+#include "sim/shot_generator.h"
 
 namespace {
 
@@ -91,16 +92,13 @@ CapturedImage& RenderedFrame(int width) {
     static CapturedImage large;
     CapturedImage& frame = width == 1024 ? large : small;
     if (frame.width == 0) {
-        kyvern::sim::ShotSetup setup;
-        setup.width = width;
-        setup.height = width == 1024 ? 768 : 480;
-        setup.ballSpeed = 200.0;
-        setup.launchAngle = 12.0;
-        setup.backSpin = 3000.0;
-        setup.sideSpin = 300.0;
-        setup.t2 = setup.t1 + kyvern::sim::StrobeIntervalFor(setup.ballSpeed);
-        setup.lineNormal = kyvern::sim::NormalAcrossSpin(setup.backSpin, setup.sideSpin, 0.0);
-        setup.ball0 = kyvern::sim::CentredStart(setup, width == 1024 ? 16.5 : 15.0);
+        kyvern::sim::GeneratedShot shot;
+        shot.ballSpeed = 200.0;
+        shot.launchAngle = 12.0;
+        shot.backSpin = 3000.0;
+        shot.sideSpin = 300.0;
+        const kyvern::sim::ShotSetup setup = kyvern::sim::ShotGenerator::SetupFor(
+            shot, kyvern::sim::StrobeIntervalFor(shot.ballSpeed), width, {});
         kyvern::sim::FrameRenderer renderer;
         if (!renderer.Render(setup, frame)) frame.width = 0;
     }

@@ -107,6 +107,7 @@ public:
     void StartCycleTimers(bool on);
     void CameraTick();
     void ProcessFrames(capture::ImageFile& imageFile, bool newShot);
+    void AnalyzeLoadedFile(capture::ImageFile& file);
     void AnalyzeFrame(int slot);
     void SaveHistory(capture::ImageFile& imageFile);
     void SaveOverlayImage();

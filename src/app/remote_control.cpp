@@ -235,12 +235,7 @@ void LaunchMonitor::RunTestStep() {
     }
     shotInProgress_ = true;
     view_->ShowFileLabel(ShowPath(path));
-    UpdateNames();
-    scene_->ClearSlots();
-    const double interval = StrobeInterval();
-    for (int i = 0; i < analysis::kSceneSlots; ++i)
-        TakeSlot(file, i, *frames_[i], interval);
-    ProcessFrames(file, true);
+    AnalyzeLoadedFile(file);
     if (!lastSolveOk_) {
         EndTest();
         return;

@@ -457,13 +457,18 @@ bool LaunchMonitor::OpenImage(const std::string& path) {
     shotInProgress_ = true;
     status_.BeginImage();
     if (!options_.secondInstance && router_) router_->SendTeeOff();
+    AnalyzeLoadedFile(file);
+    return true;
+}
+
+// A loaded saved-image file as a new shot: its frames into the scene's slots, then analysed.
+void LaunchMonitor::AnalyzeLoadedFile(capture::ImageFile& file) {
     UpdateNames();
     scene_->ClearSlots();
     const double interval = StrobeInterval();
     for (int i = 0; i < analysis::kSceneSlots; ++i)
         TakeSlot(file, i, *frames_[i], interval);
     ProcessFrames(file, true);
-    return true;
 }
 
 bool LaunchMonitor::SaveImage(const std::string& path) {

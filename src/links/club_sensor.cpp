@@ -315,29 +315,37 @@ void ClubSensor::ReadDevice(shot::ClubData& reading) {
     }
 }
 
-void ClubSensor::ReadShot(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
-                          double sideSpin) {
-    Reset();
-    shot::ClubData reading;
-    ReadDevice(reading);
+namespace {
+
+// The measured launch as it stands, without the holding rules of LaunchConditions::Set.
+shot::LaunchConditions Launch(double ballSpeed, double launchAngle, double sideAngle,
+                              double backSpin, double sideSpin) {
     shot::LaunchConditions launch;
     launch.ballSpeed = ballSpeed;
     launch.launchAngle = launchAngle;
     launch.sideAngle = sideAngle;
     launch.backSpin = backSpin;
     launch.sideSpin = sideSpin;
+    return launch;
+}
+
+}  // namespace
+
+void ClubSensor::ReadShot(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
+                          double sideSpin) {
+    Reset();
+    shot::ClubData reading;
+    ReadDevice(reading);
+    const shot::LaunchConditions launch =
+        Launch(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin);
     bool modelSpeed = shot::FillClubData(reading, launch, model_, club_);
     speedCalculated_ = modelSpeed && type_ >= kSensorLazer && type_ <= kSensorMaruman;
 }
 
 void ClubSensor::Recompute(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                            double sideSpin) {
-    shot::LaunchConditions launch;
-    launch.ballSpeed = ballSpeed;
-    launch.launchAngle = launchAngle;
-    launch.sideAngle = sideAngle;
-    launch.backSpin = backSpin;
-    launch.sideSpin = sideSpin;
+    const shot::LaunchConditions launch =
+        Launch(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin);
     shot::RecomputeClubData(static_cast<shot::SensorKind>(type_), launch, model_, club_);
 }
 

@@ -9,7 +9,7 @@
 #include "analysis/analysis_pipeline.h"
 #include "analysis/test_frames.h"
 #include "base/string_table.h"
-#include "support/temp_home.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -22,15 +22,7 @@ using kyvern::analysis::WarningText;
 using kyvern::base::TextMessageList;
 namespace kt = kyvern::testing;
 
-// A settings file of its own with the given text, removed with the test.
-class Settings {
-public:
-    explicit Settings(const std::string& text) { kyvern::testing::WriteFileText(Path(), text); }
-    std::string Path() const { return home_.Settings(); }
-
-private:
-    kyvern::testing::TempHome home_;
-};
+using Settings = kyvern::testing::SettingsFile;
 
 std::string Format(const char* format, double a, double b, double c) {
     char line[128];

@@ -14,7 +14,7 @@
 #include "analysis/image_analyzer.h"
 #include "analysis/test_frames.h"
 #include "base/config_store.h"
-#include "support/temp_home.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -92,15 +92,7 @@ private:
     int count_ = 0;
 };
 
-// A settings file of its own with the given text, removed with the test.
-class Settings {
-public:
-    explicit Settings(const std::string& text) { kyvern::testing::WriteFileText(Path(), text); }
-    std::string Path() const { return home_.Settings(); }
-
-private:
-    kyvern::testing::TempHome home_;
-};
+using Settings = kyvern::testing::SettingsFile;
 
 TEST(AnalysisAllocation, StepsAllocateNothing) {
     CapturedImage image;

@@ -16,7 +16,7 @@
 #include "base/config_store.h"
 #include "base/message_list.h"
 #include "sim/frame_renderer.h"
-#include "support/temp_dir.h"
+#include "sim/rendered_shot.h"
 
 using namespace kyvern;
 using analysis::CapturedImage;
@@ -31,33 +31,8 @@ struct Measured {
     std::vector<std::int32_t> frameWarnings;
 };
 
-class RenderedShot : public ::testing::Test {
+class RenderedShot : public kyvern::testing::RenderedShotTest {
 protected:
-    kyvern::testing::TempDir home;
-    std::string ini = home.File("Kyvern.ini");
-    std::unique_ptr<CapturedImage> frame = std::make_unique<CapturedImage>();
-    sim::FrameRenderer renderer;
-    analysis::AnalysisPipeline pipeline{1.685, ini};
-    analysis::LaunchScene scene{1.685, ini};
-    base::TextMessageList messages;
-
-    static sim::ShotSetup Setup(int width, double speed, double launch, double side, double back,
-                                double sideSpin, double distance) {
-        sim::ShotSetup s;
-        s.width = width;
-        s.height = width == 1024 ? 768 : 480;
-        s.ballSpeed = speed;
-        s.launchAngle = launch;
-        s.sideAngle = side;
-        s.backSpin = back;
-        s.sideSpin = sideSpin;
-        s.t1 = 0.001;
-        s.t2 = 0.001 + sim::StrobeIntervalFor(speed);
-        s.lineNormal = sim::NormalAcrossSpin(back, sideSpin, 0.0);
-        s.ball0 = sim::CentredStart(s, distance);
-        return s;
-    }
-
     Measured Measure(const sim::ShotSetup& setup) {
         Measured m;
         EXPECT_TRUE(renderer.Render(setup, *frame));

@@ -12,7 +12,7 @@
 #include "analysis/manual_corrections.h"
 #include "base/message_list.h"
 #include "sim/frame_renderer.h"
-#include "support/temp_dir.h"
+#include "sim/rendered_shot.h"
 
 using namespace kyvern;
 using analysis::CapturedImage;
@@ -53,31 +53,13 @@ struct Spin {
     double side;
 };
 
-class CorrectedShot : public ::testing::Test {
+class CorrectedShot : public kyvern::testing::RenderedShotTest {
 protected:
-    kyvern::testing::TempDir home;
-    std::string ini = home.File("Kyvern.ini");
-    std::unique_ptr<CapturedImage> frame = std::make_unique<CapturedImage>();
-    sim::FrameRenderer renderer;
-    analysis::AnalysisPipeline pipeline{1.685, ini};
-    analysis::LaunchScene scene{1.685, ini};
     analysis::ManualCorrections corrections;
-    base::TextMessageList messages;
 
     static sim::ShotSetup Setup(int width, double back, double sideSpin) {
-        sim::ShotSetup s;
-        s.width = width;
-        s.height = width == 1024 ? 768 : 480;
-        s.ballSpeed = 160;
-        s.launchAngle = 14;
-        s.sideAngle = 2;
-        s.backSpin = back;
-        s.sideSpin = sideSpin;
-        s.t1 = 0.001;
-        s.t2 = 0.001 + sim::StrobeIntervalFor(s.ballSpeed);
-        s.lineNormal = sim::NormalAcrossSpin(back, sideSpin, 0.0);
-        s.ball0 = sim::CentredStart(s, width == 1024 ? 17.0 : 15.0);
-        return s;
+        return RenderedShotTest::Setup(width, 160, 14, 2, back, sideSpin,
+                                       width == 1024 ? 17.0 : 15.0);
     }
 };
 

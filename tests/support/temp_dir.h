@@ -41,6 +41,16 @@ inline void WriteFileText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// A settings file with the given text, in a folder of its own removed with the object.
+class SettingsFile {
+public:
+    explicit SettingsFile(const std::string& text) { WriteFileText(Path(), text); }
+    std::string Path() const { return dir_.File("Kyvern.ini"); }
+
+private:
+    TempDir dir_;
+};
+
 // Sets an environment variable for the life of the object (an empty value unsets it).
 class ScopedEnv {
 public:
