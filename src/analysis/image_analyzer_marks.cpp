@@ -68,6 +68,7 @@ int ModeOf(const int* counts) {
 
 // A plane candidate kept for the mode filter: its marks (first << 16 | second) and its bins on
 // the three axes (-1 .. 100 as bytes, from bit 32 on).
+static_assert(kMaxMarks <= 0x10000, "a mark's index fits 16 bits of a pair record");
 constexpr int kXBin = 32;
 constexpr int kYBin = 40;
 constexpr int kZBin = 48;
@@ -664,7 +665,7 @@ bool ImageAnalyzer::FindPlane(int ball) {
     const SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     int firstAxis = 0;  // of the plain mode filter
-    if (fastSteps_ && n <= 0x10000) {
+    if (fastSteps_) {
         RecordPairs(b);
         if (axisCandidateCount_ == 0) {
             AddWarning(kNoValidMarks);
