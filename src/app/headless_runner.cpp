@@ -181,7 +181,7 @@ int RunRegression(const std::string& folder, bool continuous, std::atomic<bool>&
     monitor.Start();
     std::string prefix = folder;
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';
-    monitor.StartTest(prefix, continuous);
+    monitor.Test().Start(prefix, continuous);
     auto keepGoing = [&] {
         return !stop.load() && !monitor.CloseRequested() && monitor.TestRunning();
     };

@@ -11,9 +11,9 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/camera_model.h"
 #include "app/launch_monitor.h"
+#include "app/link_publishers.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
-#include "data/shot_log.h"
 #include "flight/ball_type.h"
 
 namespace kyvern::app {
@@ -68,12 +68,30 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     serialOutput_ = std::make_unique<links::SerialShotOutput>(prompts_);
     names_ = std::make_unique<data::NameLists>();
     workFile_ = std::make_unique<capture::ImageFile>(prompts_);
+    // Where a shot goes, in the order other programs rely on; a new link is one more Add.
+    const bool second = options_.secondInstance;
+    publishers_ = std::make_unique<ShotPublishers>(std::make_unique<StatusFilePublisher>(status_));
+    publishers_->Add(std::make_unique<ShotTablePublisher>(*table_, prompts_));
+    publishers_->Add(std::make_unique<VideoLinkPublisher>(*metadata_, second));
+    publishers_->Add(std::make_unique<SerialLinePublisher>(*serialOutput_, second));
+    publishers_->Add(std::make_unique<NotificationPublisher>(notifications_, second));
+    publishers_->Add(std::make_unique<RouterPublisher>(router_, second));
+    computation_ =
+        std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_, prompts_);
+    computation_->SetView(*view_);
+    remote_ = std::make_unique<RemoteControl>(*this);
+    test_ = std::make_unique<RegressionTest>(*this);
     timers_.SetTick([this](int id) { OnTimer(id); });
 }
 
 LaunchMonitor::~LaunchMonitor() {
     Stop();
     timers_.SetTick({});
+}
+
+void LaunchMonitor::SetView(MonitorView* view) {
+    view_ = view ? view : &silentView_;
+    computation_->SetView(*view_);
 }
 
 void LaunchMonitor::Start() {
@@ -99,7 +117,7 @@ void LaunchMonitor::Start() {
     timers_.StartTimer(kSensorTimer, 500);
     timers_.StartTimer(kConnectionTimer, 5000);
     if (base::EqualsNoCase(base::Trim(Setting("RegressionTest", "Test", "No", 20)), "Yes")) {
-        StartTest();
+        test_->Start();
     }
     StartCycleTimers(true);
 }
@@ -111,8 +129,7 @@ void LaunchMonitor::Stop() {
                    kConnectionTimer, kCommandTimer, kIndicatorTimer, kNoticeTimer}) {
         timers_.StopTimer(id);
     }
-    // A pass cut short leaves the status file locked; readers must not wait on it for ever.
-    if (shotInProgress_) status_.Unlock();
+    publishers_->Stop(shotInProgress_);
     shotInProgress_ = false;
     router_.reset();
     notifications_.Close();
@@ -124,13 +141,13 @@ void LaunchMonitor::OnTimer(int id) {
             CameraTick();
             break;
         case kCaptureFileTimer:
-            CheckCaptureFile();
+            remote_->CheckCaptureFile();
             break;
         case kSensorTimer:
             sensor_->Poll();
             break;
         case kTestTimer:
-            RunTestStep();
+            test_->RunStep();
             break;
         case kConnectionTimer:
             if (cameras_) {
@@ -143,7 +160,7 @@ void LaunchMonitor::OnTimer(int id) {
             }
             break;
         case kCommandTimer:
-            CheckCommands();
+            remote_->CheckCommands();
             break;
         case kNoticeTimer:
             timers_.StopTimer(kNoticeTimer);
@@ -258,10 +275,7 @@ void LaunchMonitor::CameraTick() {
     }
 
     shotInProgress_ = true;
-    status_.BeginImage();
-    if (!options_.secondInstance) metadata_->StartShot();
-    notifications_.SendNewImage();
-    if (!options_.secondInstance && router_) router_->SendTeeOff();
+    publishers_->ShotBegun(ShotOrigin::kCamera);
     view_->ShowCaptureLabel(ClockText("Capture at %H:%M:%S"));
     UpdateNames();
     scene_->ClearSlots();
@@ -321,8 +335,8 @@ void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
         FailPass();
         return;
     }
-    shot_.launch.Set(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
-                     scene_->TotalSpin(), scene_->BackSpin(), scene_->SideSpin());
+    Shot().launch.Set(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
+                      scene_->TotalSpin(), scene_->BackSpin(), scene_->SideSpin());
     sensor_->ReadShot(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                       scene_->BackSpin(), scene_->SideSpin());
     hasShot_ = true;
@@ -349,15 +363,37 @@ void LaunchMonitor::FillStatusCameras(bool failed) {
 }
 
 void LaunchMonitor::FailPass() {
-    ++passesFailed_;
-    data::AppendImageFailed(item_, prompts_);
-    notifications_.SendAnalysisTerminated();
-    if (!options_.secondInstance && router_) router_->SendFailedAnalysis();
     FillStatusCameras(true);
-    status_.CompleteTerminated();
+    publishers_->ShotFailed(FailedShot{item_, scene_->ErrorCode()});
     shotInProgress_ = false;
     view_->ShotFailed(scene_->ErrorCode());
     StartCycleTimers(true);
+}
+
+void LaunchMonitor::UpdateClubAndIndex() { computation_->UpdateClubAndIndex(); }
+
+void LaunchMonitor::ComputeShot(bool newShot) {
+    FillStatusCameras(false);
+    if (!computation_->ComputeShot(newShot, user_, session_, item_)) return;
+    EndOfShot();
+    if (newShot) ++shotsRecorded_;
+    view_->ShotRecorded(Shot(), newShot);
+}
+
+void LaunchMonitor::EndOfShot() {
+    SaveOverlayImage();
+    shotInProgress_ = false;
+}
+
+shot::ShotRecord& LaunchMonitor::Shot() { return computation_->Shot(); }
+
+const shot::ShotRecord& LaunchMonitor::CurrentShot() const { return computation_->Shot(); }
+
+bool LaunchMonitor::MarkLinePoint(long x, long y) {
+    // The scene's copy of frame 0 is corrected (it is what the solve reads) and so is the
+    // frame the views show; the second point of a ball solves the launch again.
+    return corrections_.MarkLinePoint(*scene_, 0, static_cast<int>(x), static_cast<int>(y),
+                                      frames_[0].get());
 }
 
 void LaunchMonitor::AnalyzeFrame(int slot) {
@@ -455,8 +491,7 @@ bool LaunchMonitor::OpenImage(const std::string& path) {
     view_->ShowFileLabel(ShowPath(path));
     StartCycleTimers(false);
     shotInProgress_ = true;
-    status_.BeginImage();
-    if (!options_.secondInstance && router_) router_->SendTeeOff();
+    publishers_->ShotBegun(ShotOrigin::kOpenedFile);
     AnalyzeLoadedFile(file);
     return true;
 }
@@ -481,5 +516,13 @@ bool LaunchMonitor::SaveImage(const std::string& path) {
     view_->ShowFileLabel(ShowPath(path));
     return true;
 }
+
+void LaunchMonitor::SetSuspended(bool suspended) { remote_->SetSuspended(suspended); }
+
+long LaunchMonitor::LaunchProgram() { return remote_->LaunchProgram(); }
+
+void LaunchMonitor::StartTest() { test_->Start(); }
+
+bool LaunchMonitor::TestRunning() const { return test_->Running(); }
 
 }  // namespace kyvern::app

@@ -1,0 +1,135 @@
+#include "app/link_publishers.h"
+
+#include "data/shot_log.h"
+
+namespace kyvern::app {
+
+void StatusFilePublisher::ShotBegun(ShotOrigin /*origin*/) { status_.BeginImage(); }
+
+void StatusFilePublisher::ShotFinished(const PublishedShot& shot) {
+    const shot::LaunchConditions& launch = shot.shot.launch;
+    const links::ClubSensor& sensor = shot.sensor;
+    const flight::FlightModel& measured = shot.measured;
+    const auto& analysed = shot.analysed;
+    // The order of the writes is the one the file's readers rely on.
+    status_.Context().clubDevice = sensor.DeviceName();
+    {
+        const links::StatusFile::Batch statusBatch(status_);
+        status_.ClearResults();
+        status_.WriteBall(launch.ballSpeed, launch.launchAngle, launch.sideAngle, launch.totalSpin,
+                          launch.backSpin, launch.sideSpin, links::MeanBallDistance(analysed));
+        status_.WriteClub(sensor.ClubSpeed(), sensor.PathAngle(), sensor.FaceAngle(),
+                          sensor.FaceRotation(), sensor.Tempo(), sensor.EffectiveLoft(),
+                          sensor.DxFromToe(), sensor.AngleOfAttack());
+        status_.WriteFlight(measured.CarryFeet(), measured.CarryOfflineFeet(), measured.TotalFeet(),
+                            measured.TotalOfflineFeet(), measured.RollFeet(),
+                            measured.MaxHeightFeet(), measured.FlightTime());
+        status_.WriteShaft();
+        status_.WriteGolfer();
+        status_.WriteWeather();
+        status_.WriteAnalysis(shot.shot.launchEfficiency, shot.shot.powerTransferIndex);
+        status_.CompleteSuccess(!shot.newShot);
+        if (analysed[0]) {
+            for (int n = 0; n < 2; ++n) {
+                const analysis::BallRecord& ball = analysed[0]->result.balls[n];
+                const double pixel[3] = {ball.pix.x, ball.pix.y, ball.pix.z};
+                const double location[3] = {ball.loc.x, ball.loc.y, ball.loc.z};
+                const double rotation[3] = {ball.viewNormal.x, ball.viewNormal.y,
+                                            ball.viewNormal.z};
+                status_.WriteImageBallData(n, pixel, location, rotation, ball.lum);
+            }
+        }
+    }
+}
+
+void StatusFilePublisher::ShotFailed(const FailedShot& /*shot*/) { status_.CompleteTerminated(); }
+
+void StatusFilePublisher::Stop(bool midShot) {
+    // A pass cut short leaves the status file locked; readers must not wait on it for ever.
+    if (midShot) status_.Unlock();
+}
+
+void ShotTablePublisher::ShotFinished(const PublishedShot& shot) {
+    const shot::LaunchConditions& launch = shot.shot.launch;
+    const links::ClubSensor& sensor = shot.sensor;
+    // A new row, or the current one again.
+    data::ShotEntry entry;
+    entry.ballSpeed = launch.ballSpeed;
+    entry.launchAngle = launch.launchAngle;
+    entry.totalSpin = launch.totalSpin;
+    entry.backSpin = launch.backSpin;
+    entry.sideSpin = launch.sideSpin;
+    entry.sideAngle = launch.sideAngle;
+    entry.clubSpeed = sensor.ClubSpeed();
+    entry.user = shot.shot.user;
+    entry.session = shot.shot.session;
+    entry.item = shot.shot.item;
+    entry.attackAngle = sensor.AngleOfAttack();
+    entry.pathAngle = sensor.PathAngle();
+    entry.faceAngle = sensor.FaceAngle();
+    entry.effectiveLoft = sensor.EffectiveLoft();
+    entry.score = shot.shot.shotScore;
+    entry.clubMass = shot.shot.club.clubMass.Value();
+    entry.clubLoft = shot.shot.club.clubLoft.Value();
+    table_.AddShot(entry, true, shot.newShot);
+}
+
+void ShotTablePublisher::ShotFailed(const FailedShot& shot) {
+    data::AppendImageFailed(shot.item, prompts_);
+}
+
+void VideoLinkPublisher::ShotBegun(ShotOrigin origin) {
+    if (origin == ShotOrigin::kCamera && !secondInstance_) metadata_.StartShot();
+}
+
+void VideoLinkPublisher::ShotFinished(const PublishedShot& shot) {
+    const shot::LaunchConditions& launch = shot.shot.launch;
+    const links::ClubSensor& sensor = shot.sensor;
+    const flight::FlightModel& measured = shot.measured;
+    metadata_.SetBall(launch.ballSpeed, launch.backSpin, launch.sideSpin, launch.launchAngle,
+                      launch.sideAngle);
+    metadata_.SetCarry(measured.CarryFeet(), measured.CarryOfflineFeet(), measured.FlightTime());
+    metadata_.SetTotal(measured.TotalFeet(), measured.TotalOfflineFeet(), measured.RollFeet());
+    metadata_.SetClub(sensor.ClubSpeed(), sensor.AngleOfAttack(), sensor.PathAngle(),
+                      sensor.FaceAngle());
+    metadata_.SetScore(shot.shot.shotScore);
+    metadata_.Commit();
+}
+
+void SerialLinePublisher::ShotFinished(const PublishedShot& shot) {
+    if (secondInstance_) return;
+    const shot::LaunchConditions& launch = shot.shot.launch;
+    output_.SendShot(launch.ballSpeed, shot.sensor.ClubSpeed(), launch.launchAngle,
+                     shot.routedBackSpin, launch.sideSpin, launch.sideAngle);
+}
+
+void NotificationPublisher::ShotBegun(ShotOrigin origin) {
+    if (origin == ShotOrigin::kCamera) slot_.SendNewImage();
+}
+
+void NotificationPublisher::ShotFinished(const PublishedShot& /*shot*/) {
+    if (!secondInstance_) slot_.SendAnalysisDone();
+}
+
+void NotificationPublisher::ShotFailed(const FailedShot& /*shot*/) {
+    slot_.SendAnalysisTerminated();
+}
+
+void RouterPublisher::ShotBegun(ShotOrigin /*origin*/) {
+    if (!secondInstance_ && router_) router_->SendTeeOff();
+}
+
+void RouterPublisher::ShotFinished(const PublishedShot& shot) {
+    if (secondInstance_ || !router_) return;
+    const shot::LaunchConditions& launch = shot.shot.launch;
+    const flight::FlightModel& routed = shot.routed;
+    router_->SendShotResult(launch.ballSpeed, launch.launchAngle, launch.sideAngle,
+                            shot.routedBackSpin, launch.sideSpin, routed.Carry(),
+                            routed.CarryOffline(), routed.FlightTime());
+}
+
+void RouterPublisher::ShotFailed(const FailedShot& /*shot*/) {
+    if (!secondInstance_ && router_) router_->SendFailedAnalysis();
+}
+
+}  // namespace kyvern::app

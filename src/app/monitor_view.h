@@ -1,0 +1,45 @@
+#pragma once
+
+// The window's seam: what the shot cycle, the shot computation, the remote control and the
+// automated test show. The window draws it, the headless runner prints some of it, the tests
+// record it.
+
+#include <cstdint>
+#include <string>
+
+#include "analysis/captured_image.h"
+#include "shot/shot_record.h"
+
+namespace kyvern::app {
+
+// What the shot cycle shows. The window draws these; the headless runner prints some of them;
+// every method does nothing unless overridden.
+class MonitorView {
+public:
+    virtual ~MonitorView() = default;
+    // The club values and the score of the current shot (club and index update).
+    virtual void ShowClubAndIndex(const shot::ShotRecord& /*shot*/, const std::string& /*label*/) {}
+    // The loft-mismatch notice on or off.
+    virtual void ShowClubNotice(bool /*on*/) {}
+    // The practice range gets each shot before it is checked and recorded.
+    virtual void ShowPracticeRange(const shot::ShotRecord& /*shot*/) {}
+    // A shot has been recorded (newShot) or computed again, and published.
+    virtual void ShotRecorded(const shot::ShotRecord& /*shot*/, bool /*newShot*/) {}
+    // A pass ended without a shot.
+    virtual void ShotFailed(std::int32_t /*errorCode*/) {}
+    virtual void ShowCaptureLabel(const std::string& /*text*/) {}
+    virtual void ShowFileLabel(const std::string& /*text*/) {}
+    virtual void ShowFrame(int /*slot*/) {}
+    virtual void ShowFocusFrame(const analysis::CapturedImage& /*frame*/,
+                                const std::string& /*text*/) {}
+    virtual void SetTitle(const std::string& /*title*/) {}
+    // The automated test appended this line (without its line end) to its result file.
+    virtual void TestLineWritten(const std::string& /*line*/) {}
+    virtual void RefreshAnalysisWindow() {}
+    // The settings were reloaded by a command: the window re-applies what it shows.
+    virtual void SettingsReloaded() {}
+    // A command asked the program to close.
+    virtual void CloseRequested() {}
+};
+
+}  // namespace kyvern::app

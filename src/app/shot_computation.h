@@ -1,0 +1,55 @@
+#pragma once
+
+// The two operations that finish a solved shot, apart from the cycle that feeds them: the
+// club and index update, and the shot computation that predicts the flight, checks the club
+// settings and hands the shot to its publishers. The remote commands and the manual
+// corrections run them again for the shot already held.
+
+#include <string>
+
+#include "analysis/launch_scene.h"
+#include "app/monitor_view.h"
+#include "app/shot_publisher.h"
+#include "app/timer_host.h"
+#include "base/user_prompts.h"
+#include "links/club_sensor.h"
+#include "shot/shot_record.h"
+
+namespace kyvern::app {
+
+class ShotComputation {
+public:
+    // scene: where the analysed frames of the shot are; sensor: the club data source.
+    ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
+                    ShotPublisher& publishers, TimerHost& timers, base::UserPrompts& prompts);
+
+    void SetView(MonitorView& view) { view_ = &view; }
+
+    // The club values and the performance figures of the current shot, shown.
+    void UpdateClubAndIndex();
+    // Predicts, checks and publishes the current shot for these names; false when a bad club
+    // setting stopped it unrecorded and unpublished.
+    bool ComputeShot(bool newShot, const std::string& user, const std::string& session,
+                     const std::string& item);
+
+    // The current shot; the cycle sets its launch conditions.
+    shot::ShotRecord& Shot() { return shot_; }
+
+    // The back spin (rpm) that the router and the serial line get when Setup/PredictWithSpin
+    // is not "yes": predicted from ball speed (mph) and launch angle (degrees).
+    static double PredictedBackSpin(double ballSpeedMph, double launchAngle) {
+        return 3.8 * ballSpeedMph + 635.0 + 285.0 * launchAngle;
+    }
+
+private:
+    const analysis::LaunchScene& scene_;
+    links::ClubSensor& sensor_;
+    ShotPublisher& publishers_;
+    TimerHost& timers_;
+    base::UserPrompts& prompts_;
+    MonitorView* view_;
+    shot::ShotRecord shot_;
+    std::string scoreLabel_;
+};
+
+}  // namespace kyvern::app
