@@ -26,13 +26,13 @@ bool ClubSettingOk(const char* key, const char* defaultText, double low, double 
 
 ShotComputation::ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
                                  ShotPublisher& publishers, TimerHost& timers,
-                                 base::UserPrompts& prompts)
+                                 base::UserPrompts& prompts, MonitorView& view)
     : scene_(scene),
       sensor_(sensor),
       publishers_(publishers),
       timers_(timers),
       prompts_(prompts),
-      view_(nullptr) {}
+      view_(&view) {}
 
 void ShotComputation::UpdateClubAndIndex() {
     const shot::LaunchConditions& launch = shot_.launch;
@@ -68,7 +68,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     measured.WriteTrajectory(base::TrajectoryPath(), prompts_);
     shot_.flight = measured.Result();
 
-    // 3. Club values and figures.
+    // 3. The club data of the sensor layer.
     shot_.club = sensor_.Club();
 
     // 4. The practice range.

@@ -21,7 +21,8 @@ class ShotComputation {
 public:
     // scene: where the analysed frames of the shot are; sensor: the club data source.
     ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
-                    ShotPublisher& publishers, TimerHost& timers, base::UserPrompts& prompts);
+                    ShotPublisher& publishers, TimerHost& timers, base::UserPrompts& prompts,
+                    MonitorView& view);
 
     void SetView(MonitorView& view) { view_ = &view; }
 

@@ -76,9 +76,8 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     publishers_->Add(std::make_unique<SerialLinePublisher>(*serialOutput_, second));
     publishers_->Add(std::make_unique<NotificationPublisher>(notifications_, second));
     publishers_->Add(std::make_unique<RouterPublisher>(router_, second));
-    computation_ =
-        std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_, prompts_);
-    computation_->SetView(*view_);
+    computation_ = std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_,
+                                                     prompts_, *view_);
     remote_ = std::make_unique<RemoteControl>(*this);
     test_ = std::make_unique<RegressionTest>(*this);
     timers_.SetTick([this](int id) { OnTimer(id); });
