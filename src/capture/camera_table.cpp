@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
@@ -355,15 +356,11 @@ double CameraTable::StrobeInterval() const {
 
 std::string CameraTable::DeviceText() const {
     std::lock_guard lock(tableMutex_);
-    std::string text = "Kyvern: ";
-    char number[32];
+    std::vector<long> serials;
     for (const Slot& slot : slots_) {
-        if (!slot.present) continue;
-        std::snprintf(number, sizeof number, slot.index == 0 ? "%ld" : ", %ld",
-                      static_cast<long>(slot.info.serialNumber));
-        text += number;
+        if (slot.present) serials.push_back(static_cast<long>(slot.info.serialNumber));
     }
-    return text;
+    return base::CameraDeviceText(serials);
 }
 
 bool CameraTable::TakeFrame(std::uint32_t serial, analysis::CapturedImage& frame) {

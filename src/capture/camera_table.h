@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "analysis/captured_image.h"
+#include "base/identity.h"
 #include "base/user_prompts.h"
 #include "capture/camera_driver.h"
 
@@ -87,7 +88,7 @@ public:
     int FrameWidth(std::uint32_t serial) const;
     int FrameHeight(std::uint32_t serial) const;
     double StrobeInterval() const;
-    static const char* Version() { return "Kyvern v3.0.1"; }
+    static const char* Version() { return base::kCameraModuleVersion; }
     std::string DeviceText() const;
 
     // Hands over the waiting frame of this camera whole, under one lock: its gray pixels,

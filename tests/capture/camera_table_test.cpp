@@ -328,10 +328,10 @@ TEST(CameraTable, SerialQueries) {
     EXPECT_EQ(rig.table.DeviceText(), "Kyvern: 5000001, 5000002");
     EXPECT_STREQ(CameraTable::Version(), "Kyvern v3.0.1");
 
-    // With slot 0 stopped, the device text starts with the comma of slot 1.
+    // With slot 0 stopped, no separator stands before the first serial.
     EXPECT_TRUE(rig.table.StopCamera(0));
     EXPECT_FALSE(rig.table.StopCamera(0));
-    EXPECT_EQ(rig.table.DeviceText(), "Kyvern: , 5000002");
+    EXPECT_EQ(rig.table.DeviceText(), "Kyvern: 5000002");
     EXPECT_EQ(rig.table.SlotOfSerial(0), -1);
     EXPECT_FALSE(rig.table.IsConnected(5000001));
 }
