@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -21,13 +22,8 @@ int Mode(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
-int EntryCount(const std::string& folder) {
-    int n = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        (void)entry;
-        ++n;
-    }
-    return n;
+long EntryCount(const std::string& folder) {
+    return std::distance(fs::recursive_directory_iterator(folder), {});
 }
 
 }  // namespace
@@ -53,7 +49,7 @@ TEST(ReplaceFileAtomically, KeepsModeAndLinksAndLeavesNoTemporary) {
         WriteFileText(dir.File("target/real.ini"), "old");
         ::chmod(dir.File("target/real.ini").c_str(), 0640);
         fs::create_symlink("target/real.ini", dir.File("link.ini"));
-        const int entries = EntryCount(dir.Path());
+        const long entries = EntryCount(dir.Path());
 
         EXPECT_EQ(ReplaceFileAtomically(dir.File(c.path), "new"), c.written != nullptr) << c.path;
         EXPECT_EQ(EntryCount(dir.Path()), entries) << c.path;
