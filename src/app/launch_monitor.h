@@ -24,6 +24,7 @@
 #include "app/timer_host.h"
 #include "base/message_list.h"
 #include "base/user_prompts.h"
+#include "base/version.h"
 #include "capture/camera_table.h"
 #include "capture/image_file.h"
 #include "data/name_lists.h"
@@ -38,7 +39,7 @@
 
 namespace kyvern::app {
 
-inline constexpr const char* kApplicationTitle = "Tessaline Kyvern v3.0.1";
+inline constexpr const char* kApplicationTitle = base::kApplicationTitle;
 inline constexpr double kMaxFlashInterval = 0.004;  // seconds between the two flashes
 inline constexpr long kDefaultHistorySize = 50;
 inline constexpr long kMaxHistorySize = 10000;

@@ -263,10 +263,7 @@ void LaunchMonitor::CameraTick() {
         const std::uint32_t serial = selectedCamera_ == 0
                                          ? cameras_->SerialOfSlot(0)
                                          : static_cast<std::uint32_t>(selectedCamera_);
-        if (cameras_->FetchFrame(frame.Pixels(), serial)) {
-            frame.width = cameras_->FrameWidth(serial);
-            frame.height = cameras_->FrameHeight(serial);
-            frame.bytesPerPixel = 1;
+        if (cameras_->TakeFrame(serial, frame)) {
             view_->ShowFocusFrame(frame, "Focus Mode - see Advanced Settings");
         }
         StartCycleTimers(true);
@@ -297,26 +294,16 @@ void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
         if (mode_ == CameraMode::kSingleCam) {
             used = long(serial) == selectedCamera_ || (selectedCamera_ == 0 && i == 0);
         }
-        if (!used || !cameras_->HasNewFrame(serial)) continue;
-        const int width = cameras_->FrameWidth(serial);
-        const int height = cameras_->FrameHeight(serial);
-        if (width <= 0 || height <= 0 || width > analysis::kMaxFrameWidth ||
-            height > analysis::kMaxFrameHeight) {
-            continue;
-        }
-        if (!cameras_->FetchFrame(slot.Pixels(), serial)) continue;
+        if (!used || !cameras_->TakeFrame(serial, slot)) continue;
         slot.captureTime = std::time(nullptr);
         slot.captureStamp = MonotonicSeconds();
-        slot.width = width;
-        slot.height = height;
-        slot.bytesPerPixel = 1;
         slot.cameraIndex = cameras_->SlotOfSerial(serial);
         slot.serialNumber = static_cast<std::int32_t>(serial);
         slot.cameraPosition = analysis::ReadCameraPosition(long(serial));
         slot.cameraRotation = analysis::ReadCameraRotation(long(serial));
         slot.valid = true;
-        slot.t1 = 0.001;
-        slot.t2 = interval + 0.001;
+        // A frame grabbed before any speed mode was applied takes the setting's interval.
+        if (slot.t2 <= slot.t1) slot.t2 = slot.t1 + interval;
         imageFile.SetImage(i, slot);
     }
 }

@@ -2,13 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
+
+#include "base/atomic_file.h"
 
 namespace kyvern::base {
 
@@ -91,18 +92,6 @@ bool ReadFileText(const std::string& path, std::string& out) {
     bool ok = ReadWholeFile(fd, out);
     ::close(fd);
     return ok;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 std::string Cut(std::string_view text, std::size_t bufferLength) {
@@ -260,30 +249,16 @@ bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write
     std::string text;
     bool ok = true;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    st.st_mode = 0644;
     if (fd >= 0) {
-        ok = ::fstat(fd, &st) == 0 && ReadWholeFile(fd, text);
+        ok = ReadWholeFile(fd, text);
         ::close(fd);
     } else if (errno != ENOENT) {
         ok = false;
     }
     if (ok) {
-        std::string updated = std::move(text);
         for (const Write& w : writes)
-            updated = SetValue(updated, w.section, w.key, w.value);
-        std::string tempPath = path + ".XXXXXX";
-        std::vector<char> name(tempPath.begin(), tempPath.end());
-        name.push_back('\0');
-        int tmp = ::mkostemp(name.data(), O_CLOEXEC);
-        ok = tmp >= 0;
-        if (ok) {
-            ::fchmod(tmp, st.st_mode & 07777);
-            ok = WriteAll(tmp, updated) && ::fsync(tmp) == 0;
-            ok = (::close(tmp) == 0) && ok;
-            if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
-            if (!ok) ::unlink(name.data());
-        }
+            text = SetValue(text, w.section, w.key, w.value);
+        ok = ReplaceFileAtomically(path, text);
     }
     ::close(lock);  // released only once the new file is in place
     return ok;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
@@ -277,12 +278,9 @@ void CameraTable::GrabOne(Slot& slot) {
         width = 1024;
         height = 768;
     }
-    if (width == 0) {
-        std::lock_guard frameLock(slot.frameMutex);
-        slot.newFrame = true;
-        ++slot.frameCount;
-        return;
-    }
+    // A frame of a mode the table cannot convert is no frame: raising the flag would hand the
+    // previous frame over again as a new shot.
+    if (width == 0) return;
     // An image smaller than its mode says would leave pixels of an older frame in this one.
     if (image.rows != height || image.columns != width) return;
     std::uint8_t* work = slot.work.get();  // only this thread and a stop after it has ended
@@ -296,6 +294,7 @@ void CameraTable::GrabOne(Slot& slot) {
     std::swap(slot.work, slot.parked);
     slot.width = width;
     slot.height = height;
+    slot.strobeInterval = strobeInterval_.load();
     slot.newFrame = true;
     ++slot.frameCount;
 }
@@ -357,18 +356,14 @@ double CameraTable::StrobeInterval() const {
 
 std::string CameraTable::DeviceText() const {
     std::lock_guard lock(tableMutex_);
-    std::string text = "Kyvern: ";
-    char number[32];
+    std::vector<long> serials;
     for (const Slot& slot : slots_) {
-        if (!slot.present) continue;
-        std::snprintf(number, sizeof number, slot.index == 0 ? "%ld" : ", %ld",
-                      static_cast<long>(slot.info.serialNumber));
-        text += number;
+        if (slot.present) serials.push_back(static_cast<long>(slot.info.serialNumber));
     }
-    return text;
+    return base::CameraDeviceText(serials);
 }
 
-bool CameraTable::FetchFrame(std::uint8_t* destination, std::uint32_t serial) {
+bool CameraTable::TakeFrame(std::uint32_t serial, analysis::CapturedImage& frame) {
     std::lock_guard lock(tableMutex_);
     const int index = SlotOfSerial(serial);
     if (index < 0) return false;
@@ -377,9 +372,17 @@ bool CameraTable::FetchFrame(std::uint8_t* destination, std::uint32_t serial) {
         std::lock_guard frameLock(slot.frameMutex);
         if (!slot.newFrame) return false;
     }
+    // The settings file is read before the frame is locked, so that the grab thread never waits
+    // on the disk; the frame taken is the newest one when the lock is taken.
     const bool leftHanded = LeftHanded();
     std::lock_guard frameLock(slot.frameMutex);
-    MirrorFrame(slot.parked.get(), destination, slot.width, slot.height, leftHanded);
+    if (!slot.newFrame) return false;
+    MirrorFrame(slot.parked.get(), frame.Pixels(), slot.width, slot.height, leftHanded);
+    frame.width = slot.width;
+    frame.height = slot.height;
+    frame.bytesPerPixel = 1;
+    frame.t1 = kFirstFlash;
+    frame.t2 = kFirstFlash + slot.strobeInterval;
     --slot.frameCount;
     slot.newFrame = false;
     return true;

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <thread>
 
+#include "analysis/captured_image.h"
+#include "base/identity.h"
 #include "base/user_prompts.h"
 #include "capture/camera_driver.h"
 
@@ -24,6 +26,9 @@ inline constexpr int kMinBrightness = 0;
 inline constexpr int kMaxBrightness = 10;
 inline constexpr long kGainBase = 225;
 inline constexpr long kGainStep = 10;
+// The instant of a frame's first flash in the frame's own time; the second follows it by the
+// strobe interval.
+inline constexpr double kFirstFlash = 0.001;
 
 // Registers the table writes as they stand; their meaning is the camera's.
 inline constexpr std::uint32_t kRegisterShutterSetup = 0x81C;
@@ -83,13 +88,16 @@ public:
     int FrameWidth(std::uint32_t serial) const;
     int FrameHeight(std::uint32_t serial) const;
     double StrobeInterval() const;
-    static const char* Version() { return "Kyvern v3.0.1"; }
+    static const char* Version() { return base::kCameraModuleVersion; }
     std::string DeviceText() const;
 
-    // Copies the waiting frame of this camera into destination (width x height bytes), turned
-    // by 180 degrees for a right-handed player and mirrored top to bottom for a left-handed one.
-    bool FetchFrame(std::uint8_t* destination, std::uint32_t serial);
-    // The copy FetchFrame makes: a w x h frame from source into destination.
+    // Hands over the waiting frame of this camera whole, under one lock: its gray pixels,
+    // turned by 180 degrees for a right-handed player and mirrored top to bottom for a
+    // left-handed one; its width and height; bytes per pixel 1; and its flash instants t1 and
+    // t2, apart by the strobe interval in force when it was grabbed (equal when no speed mode
+    // had been applied). Nothing else of frame changes. False when no frame waits.
+    bool TakeFrame(std::uint32_t serial, analysis::CapturedImage& frame);
+    // The copy TakeFrame makes: a w x h frame from source into destination.
     static void MirrorFrame(const std::uint8_t* source, std::uint8_t* destination, int w, int h,
                             bool leftHanded);
 
@@ -123,6 +131,7 @@ private:
         int frameCount = 0;
         int width = 0;
         int height = 0;
+        double strobeInterval = 0.0;  // of the parked frame
     };
 
     std::string ReadCameraSetting(const char* key, const char* defaultValue) const;
@@ -139,7 +148,7 @@ private:
     mutable std::recursive_mutex tableMutex_;
     std::array<Slot, kCameraSlots> slots_;
     int cameraCount_ = 0;
-    double strobeInterval_ = 0.0;
+    std::atomic<double> strobeInterval_{0.0};  // read by the grab threads
     long gainValue_ = 0;
     bool contextsCreated_ = false;
     bool callbackRegistered_ = false;

@@ -1,7 +1,6 @@
 #include "capture/image_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "analysis/camera_model.h"
+#include "base/atomic_file.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/string_table.h"
@@ -62,17 +62,6 @@ std::size_t ReadFully(int fd, std::uint8_t* buffer, std::size_t size) {
         got += static_cast<std::size_t>(n);
     }
     return got;
-}
-
-bool WriteFully(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // The value of key in the lower-case header text: from one character after the colon to
@@ -329,16 +318,11 @@ bool ImageFile::Save(const std::string& path) {
         }
     }
 
-    // Write beside the target and rename, so a reader never sees a half-written picture.
-    std::string tempPath = path + ".XXXXXX";
-    std::vector<char> name(tempPath.begin(), tempPath.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return refuse();
-    ::fchmod(fd, 0644);
-    bool ok = WriteFully(fd, fileHeader_.data(), fileHeader_.size()) &&
-              WriteFully(fd, infoHeader_.data(), infoHeader_.size()) &&
-              WriteFully(fd, colourTable_.data(), colourTable_.size());
+    // A reader never sees a half-written picture, and a full disk keeps the old one.
+    base::FileReplacement file(path);
+    bool ok = file.Write(fileHeader_.data(), fileHeader_.size()) &&
+              file.Write(infoHeader_.data(), infoHeader_.size()) &&
+              file.Write(colourTable_.data(), colourTable_.size());
 
     for (int s = first; ok && s < kSlotCount; ++s) {
         const CapturedImage& slot = *slots_[s];
@@ -360,15 +344,9 @@ bool ImageFile::Save(const std::string& path) {
         if (!ok) break;
         std::size_t headerBytes = std::strlen(text) + 5;
         std::memcpy(staging_.get(), text, std::min(headerBytes, blockSize));
-        ok = WriteFully(fd, staging_.get(), blockSize);
+        ok = file.Write(staging_.get(), blockSize);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(name.data());
-        return refuse();
-    }
+    if (!ok || !file.Commit()) return refuse();
     path_ = path;
     return true;
 }

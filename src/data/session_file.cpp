@@ -7,9 +7,9 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <filesystem>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/config_store.h"
 #include "base/string_table.h"
 #include "data/text_format.h"
@@ -206,57 +206,6 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 // --- Writing ---
 
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes beside the target and renames over it once everything is flushed to disk.
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(path);
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::canonical(target, ec);
-        if (!ec) target = resolved;
-    }
-    mode_t mode = 0644;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
-        if (!S_ISREG(old.st_mode)) return false;
-        mode = old.st_mode & 07777;
-    }
-    std::string name = target.string() + ".XXXXXX";
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && WriteAll(fd, bytes);
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(name.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(name.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    fs::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
-}
-
 bool ReadWholeFile(const std::string& path, std::string& text) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -353,7 +302,8 @@ std::string FormatSession(const ShotTable& table, std::string_view user, std::st
 
 bool SaveSession(ShotTable& table, const std::string& path, std::string_view user,
                  std::string_view session) {
-    if (path.empty() || !ReplaceFile(path, WithCrLf(FormatSession(table, user, session)))) {
+    if (path.empty() ||
+        !base::ReplaceFileAtomically(path, WithCrLf(FormatSession(table, user, session)))) {
         table.Prompts().Message(base::Text(base::MessageId::kCouldNotCreateDataFile));
         return false;
     }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/atomic_file.h"
 #include "base/string_table.h"
 
 namespace kyvern::flight {
@@ -319,19 +320,21 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
 }
 
 bool FlightModel::WriteTrajectory(const std::string& path, base::UserPrompts& prompts) const {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (!file) {
+    std::string text = "    dr\t    ol\t   alt\n======\t======\t======\n";
+    for (int i = 1; i <= result_.pointCount - 2; ++i) {
+        const auto p = static_cast<std::size_t>(i);
+        char line[80];
+        std::snprintf(line, sizeof line, "%6.1f\t%6.1f\t%6.1f\n",
+                      kRollFactor * result_.pointX[p] / 3.0, kRollFactor * result_.pointZ[p] / 3.0,
+                      kRollFactor * result_.pointHeight[p] / 3.0);
+        text += line;
+    }
+    // Another program may be reading the table of the last shot: it sees that one or this one.
+    if (!base::ReplaceFileAtomically(path, text)) {
         prompts.Message(base::Text(base::MessageId::kCouldNotOpenTrajectoryFile));
         return false;
     }
-    std::fputs("    dr\t    ol\t   alt\n======\t======\t======\n", file);
-    for (int i = 1; i <= result_.pointCount - 2; ++i) {
-        const auto p = static_cast<std::size_t>(i);
-        std::fprintf(file, "%6.1f\t%6.1f\t%6.1f\n", kRollFactor * result_.pointX[p] / 3.0,
-                     kRollFactor * result_.pointZ[p] / 3.0,
-                     kRollFactor * result_.pointHeight[p] / 3.0);
-    }
-    return std::fclose(file) == 0;
+    return true;
 }
 
 }  // namespace kyvern::flight

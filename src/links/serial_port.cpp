@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/config_store.h"
@@ -45,11 +46,22 @@ speed_t SpeedOf(int baudRate) {
     }
 }
 
-void ShowFailure(base::UserPrompts& prompts, base::MessageId id, int code) {
+// The message of a failed step, then the device and the system's reason for the failure, so
+// that the user can tell a missing device from one in use or without permission.
+void ShowFailure(base::UserPrompts& prompts, const char* message, const std::string& path,
+                 int code) {
+    char reason[128];
+    std::string text = message;
+    text += " (" + path + ": " + ::strerror_r(code, reason, sizeof reason) + ")";
+    prompts.Message(text);
+}
+
+void ShowFailure(base::UserPrompts& prompts, base::MessageId id, const std::string& path,
+                 int code) {
     char text[160];
     std::snprintf(text, sizeof text, std::string(base::Text(id)).c_str(),
                   static_cast<unsigned>(code));
-    prompts.Message(text);
+    ShowFailure(prompts, text, path, code);
 }
 
 }  // namespace
@@ -89,12 +101,12 @@ bool SerialPort::Open(int portNumber, int baudRate, base::UserPrompts& prompts) 
         std::snprintf(text, sizeof text,
                       std::string(base::Text(base::MessageId::kCouldNotOpenPort)).c_str(),
                       portNumber, static_cast<unsigned>(code));
-        prompts.Message(text);
+        ShowFailure(prompts, text, path, code);
         return false;
     }
     termios settings{};
     if (::tcgetattr(fd, &settings) != 0) {
-        ShowFailure(prompts, base::MessageId::kGetCommStateFailed, errno);
+        ShowFailure(prompts, base::MessageId::kGetCommStateFailed, path, errno);
         ::close(fd);
         return false;
     }
@@ -109,7 +121,8 @@ bool SerialPort::Open(int portNumber, int baudRate, base::UserPrompts& prompts) 
     settings.c_cc[VTIME] = 0;
     if (speed == B0 || ::cfsetispeed(&settings, speed) != 0 ||
         ::cfsetospeed(&settings, speed) != 0 || ::tcsetattr(fd, TCSANOW, &settings) != 0) {
-        ShowFailure(prompts, base::MessageId::kSetCommStateFailed, speed == B0 ? EINVAL : errno);
+        ShowFailure(prompts, base::MessageId::kSetCommStateFailed, path,
+                    speed == B0 ? EINVAL : errno);
         ::close(fd);
         return false;
     }
@@ -118,7 +131,7 @@ bool SerialPort::Open(int portNumber, int baudRate, base::UserPrompts& prompts) 
     int dtr = TIOCM_DTR;
     // A line without modem control (a pseudo-terminal, some USB adapters) has no DTR to raise.
     if (::ioctl(fd, TIOCMBIS, &dtr) != 0 && errno != ENOTTY && errno != EINVAL) {
-        ShowFailure(prompts, base::MessageId::kEscapeCommFailed, errno);
+        ShowFailure(prompts, base::MessageId::kEscapeCommFailed, path, errno);
         ::close(fd);
         return false;
     }

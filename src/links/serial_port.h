@@ -25,7 +25,8 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens and sets up port portNumber (1 to 8) at baudRate. A failing step shows its message
-    // with the error number as eight hexadecimal digits and leaves the port closed.
+    // with the error number as eight hexadecimal digits, the device and the system's reason,
+    // and leaves the port closed.
     bool Open(int portNumber, int baudRate, base::UserPrompts& prompts);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }

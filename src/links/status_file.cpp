@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/config_store.h"
+#include "base/identity.h"
 #include "base/program_folder.h"
 #include "flight/weather.h"
 #include "shot/text_formats.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr const char* kStatus = "Status";
 constexpr const char* kBall = "Ball";
 constexpr const char* kClub = "Club";
-constexpr const char* kCameraVersion = "Kyvern v3.0.1";
 constexpr const char* kClubSensorVersion = "ClubSensor v3.0.0";
 constexpr const char* kAnalysisVersion = "Analysis v2.3.1";
 constexpr const char* kFlightModelVersion = "FlightModel v2.3.1";
@@ -105,21 +105,17 @@ void StatusFile::ClearResults() {
 }
 
 std::string StatusFile::DeviceText() const {
-    std::string text = "Kyvern: ";
-    for (int slot = 0; slot < kCameraSlots; ++slot) {
-        if (!context_.cameras[slot].present) continue;
-        char number[32];
-        std::snprintf(number, sizeof number, slot == 0 ? "%ld" : ", %ld",
-                      context_.cameras[slot].serialNumber);
-        text += number;
+    std::vector<long> serials;
+    for (const CameraStatus& camera : context_.cameras) {
+        if (camera.present) serials.push_back(camera.serialNumber);
     }
-    return text;
+    return base::CameraDeviceText(serials);
 }
 
 void StatusFile::WriteBall(double speed, double verticalAngle, double sideAngle, double totalSpin,
                            double backSpin, double sideSpin, double distance) {
     Batch batch(*this);
-    Write(kBall, "Version", kCameraVersion);
+    Write(kBall, "Version", base::kCameraModuleVersion);
     Write(kBall, "Device", DeviceText());
     WriteNumber(kBall, "Distance", "%.1f", distance);
     WriteNumber(kBall, "SpeedFPS", "%.1f", speed);

@@ -440,7 +440,8 @@ TEST(ClubSensor, PortFailureLeavesNoPort) {
     sensor.Configure(true);
     EXPECT_EQ(sensor.PortNumber(), 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Couldn't open COM2, code = 00000002");
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM2, code = 00000002 (" + env.Path() +
+                                       "/absent: No such file or directory)");
     sensor.ReadShot(220, 12, 1.5, 3000, -400);
     EXPECT_EQ(waits, std::vector<int>{250});
     EXPECT_TRUE(sensor.SpeedCalculated());

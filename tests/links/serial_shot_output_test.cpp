@@ -89,7 +89,8 @@ TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
     output.Configure();
     EXPECT_EQ(output.PortNumber(), 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Couldn't open COM7, code = 00000002");
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM7, code = 00000002 (" + env.Path() +
+                                       "/none: No such file or directory)");
     output.SendShot(150.1, 100, 10, 3000, 0, 0);
     EXPECT_EQ(device.Heard(50), "");
 

@@ -177,14 +177,14 @@ TEST(StatusFile, FailedAnalysisAndDeviceText) {
     StatusFile status = MakeStatus();
     status.Context().cameras[0] = {};
     status.Context().cameras[1] = {true, 42, true, "Ball not found", {"ignored"}};
-    EXPECT_EQ(status.DeviceText(), "Kyvern: , 42");
+    EXPECT_EQ(status.DeviceText(), "Kyvern: 42");  // no separator before the first serial
     status.BeginImage();
     status.CompleteTerminated();
     EXPECT_EQ(Get(env, "Status", "ErrorCode"), "<absent>");  // left as it was
     EXPECT_EQ(Get(env, "Status", "Status"), "Completed");
     EXPECT_EQ(Get(env, "Status", "Analysis"), "Terminated");
     EXPECT_EQ(Get(env, "Status", "Lock"), "Unlocked");
-    EXPECT_EQ(Get(env, "Ball", "Device"), "Kyvern: , 42");
+    EXPECT_EQ(Get(env, "Ball", "Device"), "Kyvern: 42");
     EXPECT_EQ(Get(env, "Cam0Status", "Valid"), "False");
     EXPECT_EQ(Get(env, "Cam1Status", "Valid"), "True");
     EXPECT_EQ(Get(env, "Cam1Status", "SerialNumber"), "42");

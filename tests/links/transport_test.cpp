@@ -184,7 +184,8 @@ TEST(SerialPort, SetsUpAPseudoTerminalAndCarriesBytes) {
     SerialPort second;
     EXPECT_FALSE(second.Open(4, 19200, prompts));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Couldn't open COM4, code = 0000000B");
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM4, code = 0000000B (" + device.DevicePath() +
+                                       ": Resource temporarily unavailable)");
     port.Close();
     EXPECT_FALSE(port.Write("R", 1));
     EXPECT_EQ(port.Read(buffer, sizeof buffer), 0u);
@@ -197,7 +198,8 @@ TEST(SerialPort, SetUpFailuresShowTheirMessage) {
     env.Set("Ports", "COM3", env.Path() + "/missing");
     EXPECT_FALSE(port.Open(3, 9600, prompts));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Couldn't open COM3, code = 00000002");
+    EXPECT_EQ(prompts.messages[0], "Couldn't open COM3, code = 00000002 (" + env.Path() +
+                                       "/missing: No such file or directory)");
     EXPECT_FALSE(port.IsOpen());
 
     // An existing file that is not a terminal: its settings cannot be read.
@@ -205,14 +207,16 @@ TEST(SerialPort, SetUpFailuresShowTheirMessage) {
     env.Set("Ports", "COM5", env.Path() + "/plain");
     EXPECT_FALSE(port.Open(5, 9600, prompts));
     ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[1], "GetCommState failed, code = 00000019");
+    EXPECT_EQ(prompts.messages[1], "GetCommState failed, code = 00000019 (" + env.Path() +
+                                       "/plain: Inappropriate ioctl for device)");
 
     // A baud rate the line cannot take is a settings failure.
     PseudoTerminal device;
     env.Set("Ports", "COM6", device.DevicePath());
     EXPECT_FALSE(port.Open(6, 12345, prompts));
     ASSERT_EQ(prompts.messages.size(), 3u);
-    EXPECT_EQ(prompts.messages[2], "SetCommState failed, code = 00000016");
+    EXPECT_EQ(prompts.messages[2], "SetCommState failed, code = 00000016 (" + device.DevicePath() +
+                                       ": Invalid argument)");
 }
 
 }  // namespace

@@ -112,11 +112,12 @@ TEST(GenicamFakeCamera, DeliversRenderedFramesThroughAravis) {
     EXPECT_DOUBLE_EQ(table.StrobeInterval(), 0.00095);
 
     // Frames filled before the pattern was set carry the fake's own ramp: wait for ours.
-    auto fetched = std::make_unique<std::uint8_t[]>(1024 * 768);
+    auto taken = std::make_unique<kyvern::analysis::CapturedImage>();
+    const std::uint8_t* fetched = taken->Pixels();
     bool ours = false;
     for (int attempt = 0; attempt < 50 && !ours; ++attempt) {
         ASSERT_TRUE(AwaitFrame(table, serial));
-        ASSERT_TRUE(table.FetchFrame(fetched.get(), serial));
+        ASSERT_TRUE(table.TakeFrame(serial, *taken));
         ours = true;
         for (int yy = 0; yy < 768 && ours; ++yy) {
             for (int xx = 0; xx < 1024; ++xx) {
@@ -128,8 +129,8 @@ TEST(GenicamFakeCamera, DeliversRenderedFramesThroughAravis) {
         }
     }
     EXPECT_TRUE(ours);
-    EXPECT_EQ(table.FrameWidth(serial), 1024);
-    EXPECT_EQ(table.FrameHeight(serial), 768);
+    EXPECT_EQ(taken->width, 1024);
+    EXPECT_EQ(taken->height, 768);
     {
         std::lock_guard lock(state.mutex);
         EXPECT_GT(state.fills, 0);

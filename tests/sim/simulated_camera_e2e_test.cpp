@@ -52,10 +52,7 @@ bool AwaitFrame(const capture::CameraTable& table, std::uint32_t serial) {
 bool TakeFrame(Rig& rig, std::uint32_t serial, double interval, CapturedImage& frame) {
     if (!AwaitFrame(rig.table, serial)) return false;
     frame.Reset();
-    if (!rig.table.FetchFrame(frame.Pixels(), serial)) return false;
-    frame.width = rig.table.FrameWidth(serial);
-    frame.height = rig.table.FrameHeight(serial);
-    frame.bytesPerPixel = 1;
+    if (!rig.table.TakeFrame(serial, frame)) return false;
     frame.serialNumber = std::int32_t(serial);
     frame.cameraPosition = analysis::ReadCameraPosition(serial, rig.settings);
     frame.cameraRotation = analysis::ReadCameraRotation(serial, rig.settings);

@@ -190,9 +190,11 @@ TEST(SimulatedCamera, DeliversRenderedShotsInEverySpeedMode) {
         for (int slot = 0; slot < 2; ++slot) {
             const std::uint32_t serial = slot == 0 ? s0 : s1;
             ASSERT_TRUE(AwaitFrame(rig.table, serial)) << kSpeeds[m];
-            ASSERT_TRUE(rig.table.FetchFrame(fetched->Pixels(), serial));
-            ASSERT_EQ(rig.table.FrameWidth(serial), 1024);
-            ASSERT_EQ(rig.table.FrameHeight(serial), 768);
+            ASSERT_TRUE(rig.table.TakeFrame(serial, *fetched));
+            ASSERT_EQ(fetched->width, 1024);
+            ASSERT_EQ(fetched->height, 768);
+            // The frame carries the interval of the mode it was taken in.
+            EXPECT_NEAR(fetched->t2 - fetched->t1, interval, 1e-12);
             const auto setup = rig.driver.SetupOf(slot);
             const ShotTruth truth = rig.driver.TruthOf(slot);
             // The strobe interval of the speed mode, stamped as the shot cycle stamps it.

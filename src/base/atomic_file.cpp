@@ -1,0 +1,121 @@
+#include "base/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+
+namespace kyvern::base {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxLinkHops = 40;  // the kernel's own limit for a path
+
+// The file a path names once every link at its end is followed; empty for a loop.
+std::string FollowLinks(const std::string& path) {
+    fs::path at(path);
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(at, ec))) return at.string();
+        const fs::path next = fs::read_symlink(at, ec);
+        if (ec) return {};
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return {};
+}
+
+// Creates a file of a fresh name beside target. The kernel applies the umask to 0644, as it
+// does for any new file of the user's.
+int CreateTemporary(const std::string& target, std::string& name, const void* seed) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::minstd_rand random(static_cast<std::uint32_t>(now) ^
+                            static_cast<std::uint32_t>(::getpid()) ^
+                            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(seed)));
+    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".";
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+FileReplacement::FileReplacement(const std::string& path) : target_(FollowLinks(path)) {
+    if (path.empty() || target_.empty()) return;
+    struct stat old {};
+    const bool exists = ::stat(target_.c_str(), &old) == 0;
+    // Renaming over a device, a pipe or a folder would not write it; refuse rather.
+    if (exists ? !S_ISREG(old.st_mode) : errno != ENOENT) return;
+    fd_ = CreateTemporary(target_, temporary_, this);
+    if (fd_ < 0) return;
+    ok_ = !exists || ::fchmod(fd_, old.st_mode & 07777) == 0;
+    if (!ok_) Discard();
+}
+
+FileReplacement::~FileReplacement() { Discard(); }
+
+void FileReplacement::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+    ok_ = false;
+}
+
+bool FileReplacement::Write(const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (ok_ && size > 0) {
+        const ssize_t n = ::write(fd_, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            Discard();
+            break;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return ok_;
+}
+
+bool FileReplacement::Commit() {
+    if (!ok_) return false;
+    const int fd = fd_;
+    fd_ = -1;
+    // A full disk may show only here: the data must be on the disk before the name moves.
+    bool ok = ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+    if (!ok) {
+        Discard();
+        return false;
+    }
+    temporary_.clear();
+    ok_ = false;
+    // The rename itself reaches the disk with the folder. A file system that cannot flush a
+    // folder says EINVAL; the file is in place all the same.
+    fs::path folder = fs::path(target_).parent_path();
+    if (folder.empty()) folder = ".";
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    const bool synced = ::fsync(dir) == 0 || errno == EINVAL;
+    ::close(dir);
+    return synced;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+    FileReplacement file(path);
+    return file.Write(bytes) && file.Commit();
+}
+
+}  // namespace kyvern::base

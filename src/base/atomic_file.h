@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kyvern::base {
+
+// A whole-file replacement written piece by piece. The bytes go to a temporary file beside
+// the target; Commit flushes it to the disk, renames it over the target and flushes the folder,
+// so a reader (or a crash, or a full disk) leaves the old file or the new one, never a part.
+// When the path is a symbolic link, the file it points at is replaced and the link stays. An
+// existing file keeps its permissions; a new one gets 0644 as far as the umask allows. The
+// folder must exist. Whatever fails, the temporary file is removed and the target is untouched.
+class FileReplacement {
+public:
+    explicit FileReplacement(const std::string& path);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // False once anything has failed, from the creation of the temporary file on.
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // Puts the new file in place; false, with the target untouched, when anything failed.
+    bool Commit();
+
+private:
+    void Discard();
+
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool ok_ = false;
+};
+
+// The whole replacement in one call.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace kyvern::base
