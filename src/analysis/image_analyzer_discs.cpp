@@ -1,4 +1,5 @@
 // Ball finding: the coarse disc search, the radial profiles and the two circle fits.
+#include <algorithm>
 #include <cmath>
 
 #include <cstring>
@@ -483,7 +484,8 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
         return table ? far[i * kFarTableSide + j] != 0 : farApart(live[i], live[j]);
     };
 #if defined(KYVERN_AVX2)
-    const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 && HasAvx2();
+    const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 &&
+                        std::min(laneLimit_, ProcessorLanes()) >= 4;
 #else
     const bool blocks = false;
 #endif

@@ -617,8 +617,9 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
     std::fill_n(cells, kPlaneCellTables, 0);
     int count = 0;
 #if defined(KYVERN_AVX2)
-    const bool blocks = HasAvx2();
-    const bool wide = blocks && HasAvx512();
+    const int lanes = std::min(laneLimit_, ProcessorLanes());
+    const bool blocks = lanes >= 4;
+    const bool wide = lanes >= 8;
     if (blocks) {
         for (int k = 0; k < n; ++k) {
             markX_[k] = marks[k].point.x;

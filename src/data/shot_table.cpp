@@ -143,8 +143,9 @@ void ShotTable::SetSpeedUnit(int index) { speedUnit_ = index >= 0 && index <= 3 
 
 void ShotTable::ReadDisplayUnits() {
     const std::string path = SettingsFile();
-    SetDistanceUnit(shot::ReadDistanceUnit(path));
-    SetSpeedUnit(shot::ReadSpeedUnit(path));
+    // An unknown word keeps the unit this table shows.
+    SetDistanceUnit(shot::ReadDistanceUnit(path, distanceUnit_));
+    SetSpeedUnit(shot::ReadSpeedUnit(path, speedUnit_));
 }
 
 const char* ShotTable::DistanceWord(int index) {

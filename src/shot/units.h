@@ -20,12 +20,12 @@ double FromDisplaySpeed(double value, int unitIndex);
 int DistanceUnitIndex(std::string_view word, int previous);
 int SpeedUnitIndex(std::string_view word, int previous);
 
-// Read the settings at the moment of use. A word that matches none leaves the index as the
-// last read gave it (0 before any read).
-int ReadDistanceUnit();
-int ReadDistanceUnit(const std::string& settingsPath);
-int ReadSpeedUnit();
-int ReadSpeedUnit(const std::string& settingsPath);
+// Read the settings at the moment of use. A word that matches none leaves the index as it was:
+// the caller passes the index it holds (0 when it holds none).
+int ReadDistanceUnit(int previous = 0);
+int ReadDistanceUnit(const std::string& settingsPath, int previous = 0);
+int ReadSpeedUnit(int previous = 0);
+int ReadSpeedUnit(const std::string& settingsPath, int previous = 0);
 
 const char* DistanceLabel(int index);  // "yd", "ft", "m"
 const char* SpeedLabel(int index);     // "MPH", "FPS", "km/h", "m/s"
