@@ -49,6 +49,17 @@ double FromDisplaySpeed(double value, int unitIndex) {
     return value * kSpeedInputFactors[Slot<4>(unitIndex)];
 }
 
+double ConvertDistance(double value, int fromUnit, int toUnit) {
+    const std::size_t from = Slot<3>(fromUnit);
+    const std::size_t to = Slot<3>(toUnit);
+    return from == to ? value : value / kDistanceFactors[from] * kDistanceFactors[to];
+}
+double ConvertSpeed(double value, int fromUnit, int toUnit) {
+    const std::size_t from = Slot<4>(fromUnit);
+    const std::size_t to = Slot<4>(toUnit);
+    return from == to ? value : value / kSpeedFactors[from] * kSpeedFactors[to];
+}
+
 int DistanceUnitIndex(std::string_view word, int previous) {
     return MatchWord(kDistanceWords, word, previous);
 }

@@ -16,6 +16,11 @@ double FromDisplayDistance(double value, int unitIndex);
 double ToDisplaySpeed(double feetPerSecond, int unitIndex);
 double FromDisplaySpeed(double value, int unitIndex);
 
+// A display value in one unit as another unit shows it, by the display factors both ways; in
+// its own unit the value comes back unchanged.
+double ConvertDistance(double value, int fromUnit, int toUnit);
+double ConvertSpeed(double value, int fromUnit, int toUnit);
+
 // The index a settings word selects, or previous when it matches none of the words.
 int DistanceUnitIndex(std::string_view word, int previous);
 int SpeedUnitIndex(std::string_view word, int previous);
