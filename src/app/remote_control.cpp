@@ -145,6 +145,7 @@ void LaunchMonitor::CheckCommands() {
         metadata_->ReadUnits();
         if (hasShot_) {
             const shot::LaunchConditions& l = shot_.launch;
+            sensor_->BeginShot();
             sensor_->Recompute(l.ballSpeed, l.launchAngle, l.sideAngle, l.backSpin, l.sideSpin);
             shot_.club = sensor_->Club();
         }
@@ -170,6 +171,7 @@ void LaunchMonitor::CheckCommands() {
     if (!MarkLinePoint(x2, y2)) return;
     shot_.launch.Set(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                      scene_->TotalSpin(), scene_->BackSpin(), scene_->SideSpin());
+    sensor_->BeginShot();
     sensor_->Recompute(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                        scene_->BackSpin(), scene_->SideSpin());
     UpdateClubAndIndex();

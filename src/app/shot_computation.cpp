@@ -73,12 +73,12 @@ void LaunchMonitor::ComputeShot(bool newShot) {
     double clubLoft = 0.0;
     if (!ClubSettingOk("ClubMass", "200.0", shot::ImpactModel::kMinClubMass,
                        shot::ImpactModel::kMaxClubMass, clubMass)) {
-        prompts_.Message(base::Text(base::MessageId::kInvalidClubMass));
+        sensor_->ShowClubMessage(base::MessageId::kInvalidClubMass);
         return;
     }
     if (!ClubSettingOk("ClubLoft", "10.0", shot::ImpactModel::kMinClubLoft,
                        shot::ImpactModel::kMaxClubLoft, clubLoft)) {
-        prompts_.Message(base::Text(base::MessageId::kInvalidClubLoft));
+        sensor_->ShowClubMessage(base::MessageId::kInvalidClubLoft);
         return;
     }
     shot_.club.clubMass.Set(clubMass);

@@ -1,7 +1,9 @@
 #include "shot/impact_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
@@ -33,10 +35,9 @@ constexpr std::array<const char*, 12> kClubPresets{"None",
 
 }  // namespace
 
-ImpactModel::ImpactModel(base::UserPrompts& prompts) : prompts_(prompts) {}
+ImpactModel::ImpactModel(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
 
-ImpactModel::ImpactModel(base::UserPrompts& prompts, std::string settingsPath)
-    : prompts_(prompts), settingsPath_(std::move(settingsPath)) {}
+std::vector<base::MessageId> ImpactModel::TakeMessages() { return std::exchange(messages_, {}); }
 
 const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
@@ -48,7 +49,8 @@ bool ImpactModel::ReadClubSetting(const char* key, const char* defaultText, doub
     value = std::nan("");
     std::sscanf(text.c_str(), "%lf", &value);
     if (value >= low && value <= high) return true;
-    prompts_.Message(base::Text(message));
+    if (std::find(messages_.begin(), messages_.end(), message) == messages_.end())
+        messages_.push_back(message);
     return false;
 }
 
