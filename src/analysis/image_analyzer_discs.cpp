@@ -10,13 +10,14 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/simd.h"
+#include "base/math_constants.h"
 
 namespace kyvern::analysis {
 
 namespace {
 
-constexpr double kRayStep = 0.06981317007977311;  // 4 degrees
-constexpr double kFullTurn = 6.28318530717958;
+constexpr double kRayStep = 4.0 * base::kDegreesToRadians;
+constexpr double kFullTurn = 2.0 * base::kPi;
 
 // Floor and ceiling of a / b for b > 0.
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {

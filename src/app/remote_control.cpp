@@ -13,6 +13,7 @@
 
 #include "app/launch_monitor.h"
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 
 extern char** environ;
@@ -115,7 +116,7 @@ void LaunchMonitor::CheckCaptureFile() {
     UpdateNames();
     scene_->ClearSlots();
     const double interval = StrobeInterval();
-    for (int i = 0; i < analysis::kSceneSlots; ++i)
+    for (int i = 0; i < analysis::kCameraSlots; ++i)
         TakeSlot(file, i, *frames_[i], interval);
     shotInProgress_ = true;
     const long before = shotsRecorded_;
@@ -245,7 +246,7 @@ void LaunchMonitor::RunTestStep() {
 
     // The result line of the first analysed frame.
     const analysis::CapturedImage* frame = nullptr;
-    for (int i = 0; i < analysis::kSceneSlots && !frame; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots && !frame; ++i) {
         if (scene_->Slot(i).valid && scene_->Slot(i).analyzed) frame = &scene_->Slot(i);
     }
     if (frame) {
@@ -260,9 +261,9 @@ void LaunchMonitor::RunTestStep() {
         if (lengths > 0.0) {
             const double cosine =
                 std::clamp((p.x * v.x + p.y * v.y + p.z * v.z) / lengths, -1.0, 1.0);
-            angle = std::acos(cosine) * 57.29577951308238;
+            angle = std::acos(cosine) * base::kRadiansToDegrees;
         }
-        double arc = b0.pix.z * 3.14159265358979 * angle / 360.0;
+        double arc = b0.pix.z * base::kPi * angle / 360.0;
         if (angle < 0.001) angle = 0.0;
         if (arc < 0.001) arc = 0.0;
         char line[512 + 260];

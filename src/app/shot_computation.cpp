@@ -87,7 +87,7 @@ void LaunchMonitor::ComputeShot(bool newShot) {
     // 6. The status file, in the order its readers rely on.
     FillStatusCameras(false);
     std::array<const analysis::CapturedImage*, links::kCameraSlots> analysed{};
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         const analysis::CapturedImage& frame = scene_->Slot(i);
         if (frame.valid && frame.analyzed) analysed[i] = &frame;
     }
