@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 
 namespace kyvern::analysis {
@@ -26,7 +27,8 @@ void ParseNumbers(const std::string& value, Xyz& position, Xyz& rotation) {
                     &n[3], &n[4], &n[5]);
     }
     position.Set(n[0], n[1], n[2]);
-    rotation.Set(n[3] * kDegreesToRadians, n[4] * kDegreesToRadians, n[5] * kDegreesToRadians);
+    rotation.Set(n[3] * base::kDegreesToRadians, n[4] * base::kDegreesToRadians,
+                 n[5] * base::kDegreesToRadians);
 }
 
 }  // namespace

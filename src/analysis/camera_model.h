@@ -10,7 +10,6 @@ namespace kyvern::analysis {
 inline constexpr double kPixelPitch1024 = 0.00018307086614193;      // 4.65 um
 inline constexpr double kPixelPitchOther = 0.00029133858267748003;  // 7.4 um
 inline constexpr double kFocalLength = 0.3346456692913386;          // 8.5 mm
-inline constexpr double kDegreesToRadians = 0.017453292519943278;
 
 // The pitch is chosen by the frame width alone.
 double PixelPitch(int width);

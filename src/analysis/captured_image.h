@@ -10,6 +10,8 @@
 
 namespace kyvern::analysis {
 
+// Up to four cameras, each with its frame slot: in a shot, a saved image file and the status.
+inline constexpr int kCameraSlots = 4;
 inline constexpr int kMaxFrameWidth = 1024;
 inline constexpr int kMaxFrameHeight = 768;
 inline constexpr std::size_t kFrameCapacity = 1024 * 768 * 3;  // bytes

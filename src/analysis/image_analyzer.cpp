@@ -72,12 +72,6 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
 
 ImageAnalyzer::~ImageAnalyzer() = default;
 
-void ImageAnalyzer::LimitLanes([[maybe_unused]] int lanes) {
-#if defined(KYVERN_AVX2)
-    LaneLimit() = lanes;
-#endif
-}
-
 bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) {
     histogram_.fill(0);
     errorCode_ = 0;

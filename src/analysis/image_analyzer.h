@@ -157,9 +157,9 @@ public:
 
     // Fast paths give the same results as the plain loops; tests switch them off to compare.
     void UseFastSteps(bool on) { fastSteps_ = on; }
-    // The widest vector lanes the fast paths may use in this process (8, 4 or 1); tests lower
-    // it to compare the narrower paths too.
-    static void LimitLanes(int lanes);
+    // The widest vector lanes the fast paths of this analyzer may use (8, 4 or 1; never more
+    // than the processor has); tests lower it to compare the narrower paths too.
+    void LimitLanes(int lanes) { laneLimit_ = lanes; }
 
     bool FrameLoaded() const { return frameLoaded_; }
     int Width() const { return width_; }
@@ -210,6 +210,7 @@ private:
     std::int32_t height_ = 0;
     bool frameLoaded_ = false;
     bool fastSteps_ = true;
+    int laneLimit_ = 8;
 
     std::unique_ptr<DiscCandidate[]> discCandidates_;
     int discCandidateCount_ = 0;

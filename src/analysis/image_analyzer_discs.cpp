@@ -1,4 +1,5 @@
 // Ball finding: the coarse disc search, the radial profiles and the two circle fits.
+#include <algorithm>
 #include <cmath>
 
 #include <cstring>
@@ -9,13 +10,14 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/simd.h"
+#include "base/math_constants.h"
 
 namespace kyvern::analysis {
 
 namespace {
 
-constexpr double kRayStep = 0.06981317007977311;  // 4 degrees
-constexpr double kFullTurn = 6.28318530717958;
+constexpr double kRayStep = 4.0 * base::kDegreesToRadians;
+constexpr double kFullTurn = 2.0 * base::kPi;
 
 // Floor and ceiling of a / b for b > 0.
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -483,7 +485,8 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
         return table ? far[i * kFarTableSide + j] != 0 : farApart(live[i], live[j]);
     };
 #if defined(KYVERN_AVX2)
-    const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 && HasAvx2();
+    const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 &&
+                        std::min(laneLimit_, ProcessorLanes()) >= 4;
 #else
     const bool blocks = false;
 #endif

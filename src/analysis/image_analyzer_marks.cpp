@@ -5,12 +5,11 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/simd.h"
+#include "base/math_constants.h"
 
 namespace kyvern::analysis {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979;
 
 double Clamped(double v) { return std::clamp(v, -1.0, 1.0); }
 
@@ -595,7 +594,7 @@ bool ImageAnalyzer::GroupMarks(int ball) {
         b.groups[k].count = count;
     }
     const double r = b.diameter / 2;
-    const int onePercent = int(kPi * r * r) / 100;
+    const int onePercent = int(base::kPi * r * r) / 100;
     int kept = 0;
     for (int k = 0; k < b.groupCount; ++k) {
         if (b.groups[k].count > onePercent) b.groups[kept++] = b.groups[k];
@@ -617,8 +616,9 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
     std::fill_n(cells, kPlaneCellTables, 0);
     int count = 0;
 #if defined(KYVERN_AVX2)
-    const bool blocks = HasAvx2();
-    const bool wide = blocks && HasAvx512();
+    const int lanes = std::min(laneLimit_, ProcessorLanes());
+    const bool blocks = lanes >= 4;
+    const bool wide = lanes >= 8;
     if (blocks) {
         for (int k = 0; k < n; ++k) {
             markX_[k] = marks[k].point.x;

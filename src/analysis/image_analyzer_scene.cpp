@@ -7,6 +7,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
+#include "base/math_constants.h"
 
 namespace kyvern::analysis {
 
@@ -28,11 +29,11 @@ bool ImageAnalyzer::ProcessScene() {
 
     const double field = width_ / pixelsPerInch_ * 2;  // degrees
     for (BallImage* b : {&ball0_, &ball1_}) {
-        const double a = (0.75 * field * kDegreesToRadians) / halfH * (halfH - b->centreY);
+        const double a = (0.75 * field * base::kDegreesToRadians) / halfH * (halfH - b->centreY);
         const Xyz& n = b->planeNormal;
         Xyz v(n.x, std::cos(a) * n.y - std::sin(a) * n.z, std::sin(a) * n.y + std::cos(a) * n.z);
         v.Normalize();
-        const double t = (field * kDegreesToRadians) / halfW * (halfW - b->centreX);
+        const double t = (field * base::kDegreesToRadians) / halfW * (halfW - b->centreX);
         Xyz turned(std::cos(t) * v.x + std::sin(t) * v.z, v.y,
                    std::cos(t) * v.z - std::sin(t) * v.x);
         turned.Normalize();

@@ -5,14 +5,13 @@
 #include <stdexcept>
 
 #include "analysis/camera_model.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 
 namespace kyvern::analysis {
 
 namespace {
 
-constexpr double kRadiansToDegrees = 57.29577951308238;
-constexpr double kAlignPi = 3.14159265358979;
 constexpr double kStraightCameraLimit = 0.17453292519943278;  // 10 degrees, in radians
 constexpr double kMaxGolfDiameter = 2.0;                      // inches
 constexpr double kMinGolfSpeed = 30.0;                        // ft/s
@@ -37,14 +36,14 @@ bool FacesFlightLine(const CapturedImage* frame) {
 // The last usable frame of a camera facing the flight line, or -1.
 int LastStraightSlot(const FrameSet& frames) {
     int found = -1;
-    for (int i = 0; i < kSceneSlots; ++i) {
+    for (int i = 0; i < kCameraSlots; ++i) {
         if (Usable(frames[i]) && FacesFlightLine(frames[i])) found = i;
     }
     return found;
 }
 
 int NextUsableSlot(const FrameSet& frames, int from) {
-    for (int i = from; i < kSceneSlots; ++i) {
+    for (int i = from; i < kCameraSlots; ++i) {
         if (Usable(frames[i])) return i;
     }
     return -1;
@@ -65,7 +64,7 @@ double ClampedCosine(const Xyz& a, const Xyz& b) {
 }
 
 double AngleDegrees(const Xyz& a, const Xyz& b) {
-    return std::acos(ClampedCosine(a, b)) * kRadiansToDegrees;
+    return std::acos(ClampedCosine(a, b)) * base::kRadiansToDegrees;
 }
 
 // Points a plane normal towards -x, the sign the spin rule works with.
@@ -98,12 +97,12 @@ LaunchScene::LaunchScene(double ballDiameterInches, std::string settingsPath)
 }
 
 CapturedImage& LaunchScene::Slot(int slot) {
-    if (slot < 0 || slot >= kSceneSlots) throw std::out_of_range("LaunchScene slot");
+    if (slot < 0 || slot >= kCameraSlots) throw std::out_of_range("LaunchScene slot");
     return *slots_[slot];
 }
 
 const CapturedImage& LaunchScene::Slot(int slot) const {
-    if (slot < 0 || slot >= kSceneSlots) throw std::out_of_range("LaunchScene slot");
+    if (slot < 0 || slot >= kCameraSlots) throw std::out_of_range("LaunchScene slot");
     return *slots_[slot];
 }
 
@@ -128,7 +127,7 @@ void LaunchScene::AddWarning(std::int32_t code) {
 
 FrameSet LaunchScene::OwnFrames() const {
     FrameSet frames{};
-    for (int i = 0; i < kSceneSlots; ++i)
+    for (int i = 0; i < kCameraSlots; ++i)
         frames[i] = slots_[i].get();
     return frames;
 }
@@ -197,8 +196,8 @@ bool LaunchScene::SolveOneCamera(const FrameSet& frames) {
     ComputeSpin(frame);
 
     const Xyz d = frame.result.balls[1].loc.Minus(frame.result.balls[0].loc);
-    values_.launchAngle = std::atan2(d.y, d.x) * kRadiansToDegrees;
-    values_.sideAngle = std::atan2(d.z, d.x) * kRadiansToDegrees;
+    values_.launchAngle = std::atan2(d.y, d.x) * base::kRadiansToDegrees;
+    values_.sideAngle = std::atan2(d.z, d.x) * base::kRadiansToDegrees;
     // Never exactly straight: a zero side angle reads as "not measured" downstream.
     if (std::fabs(values_.sideAngle) < kMinSideMagnitude) values_.sideAngle = kMinSideMagnitude;
 
@@ -240,8 +239,8 @@ bool LaunchScene::SolveTwoCameras(const FrameSet& frames) {
     Xyz d = planeNormal(*frames[p]).Cross(planeNormal(*frames[q]));
     d.Normalize();
     d.z = -d.z;
-    values_.launchAngle = std::atan2(d.y, d.x) * kRadiansToDegrees;
-    values_.sideAngle = std::atan2(d.z, d.x) * kRadiansToDegrees;
+    values_.launchAngle = std::atan2(d.y, d.x) * base::kRadiansToDegrees;
+    values_.sideAngle = std::atan2(d.z, d.x) * base::kRadiansToDegrees;
 
     const double distance =
         straight.result.balls[1].loc.Minus(straight.result.balls[0].loc).Length();
@@ -309,7 +308,7 @@ void LaunchScene::AlignNormals(CapturedImage& frame) {
     const double delta = std::atan2(d0.z, d0.y);
     TurnAboutX(d0, delta);
     TurnAboutX(d1, delta);
-    const double angle = std::acos(ClampedCosine(d0, d1)) * 180.0 / kAlignPi;
+    const double angle = std::acos(ClampedCosine(d0, d1)) * 180.0 / base::kPi;
     if (angle > 100.0) d1.Negate();
     ball0.displayNormal = d0;
     ball1.displayNormal = d1;

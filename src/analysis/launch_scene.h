@@ -9,12 +9,11 @@
 
 namespace kyvern::analysis {
 
-inline constexpr int kSceneSlots = 4;
 inline constexpr double kGolfBallDiameter = 1.685;  // inches
 
 // The frames of one shot held by the caller, one per slot; nullptr is an empty slot. Lets the
 // shot be solved without copying 2.3 MB frames into the scene.
-using FrameSet = std::array<const CapturedImage*, kSceneSlots>;
+using FrameSet = std::array<const CapturedImage*, kCameraSlots>;
 
 // What a solved shot yields. Speeds in ft/s (and mph), angles in degrees, spins in rpm.
 struct LaunchValues {
@@ -86,7 +85,7 @@ private:
     FrameSet OwnFrames() const;
     void AddWarning(std::int32_t code);
 
-    std::array<std::unique_ptr<CapturedImage>, kSceneSlots> slots_;
+    std::array<std::unique_ptr<CapturedImage>, kCameraSlots> slots_;
     double ballDiameter_;
     std::string settingsPath_;
     std::int32_t errorCode_ = 0;

@@ -6,6 +6,7 @@
 
 #include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
+#include "base/math_constants.h"
 
 namespace kyvern::analysis {
 
@@ -19,7 +20,7 @@ constexpr double kNarrowYScale = 1.0212765957446808;
 // plane.
 constexpr double kMinPlaneSine = 0.0001;
 
-bool ValidSlot(int slot) { return slot >= 0 && slot < kSceneSlots; }
+bool ValidSlot(int slot) { return slot >= 0 && slot < kCameraSlots; }
 
 // Ball 0 when the point lies within reach x its recorded radius of its recorded centre, else
 // ball 1 by the same rule, else -1.
@@ -63,11 +64,11 @@ void ManualCorrections::CorrectRecordView(const CapturedImage& frame, double bal
     const double pixelsPerInch = (d0 + d1) / 2.0 / ballDiameterInches;
     const double field = frame.width / pixelsPerInch * 2.0;
 
-    const double a = (0.75 * field * kDegreesToRadians) / halfH * (halfH - record.pix.y);
+    const double a = (0.75 * field * base::kDegreesToRadians) / halfH * (halfH - record.pix.y);
     Xyz& v = record.viewNormal;
     v.Set(v.x, std::cos(a) * v.y - std::sin(a) * v.z, std::sin(a) * v.y + std::cos(a) * v.z);
     v.Normalize();
-    const double b = (field * kDegreesToRadians) / halfW * (halfW - record.pix.x);
+    const double b = (field * base::kDegreesToRadians) / halfW * (halfW - record.pix.x);
     v.Set(std::cos(b) * v.x + std::sin(b) * v.z, v.y, std::cos(b) * v.z - std::sin(b) * v.x);
     v.Normalize();
 

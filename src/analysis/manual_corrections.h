@@ -83,10 +83,10 @@ public:
     void Clear();
 
 private:
-    std::array<std::array<LineClicks, 2>, kSceneSlots> lineClicks_{};
+    std::array<std::array<LineClicks, 2>, kCameraSlots> lineClicks_{};
     // The diameter each record was given by its last line correction, to keep the radial
     // correction from compounding over repeated corrections of the same measurement.
-    std::array<std::array<double, 2>, kSceneSlots> correctedDiameter_{};
+    std::array<std::array<double, 2>, kCameraSlots> correctedDiameter_{};
     std::array<ClickPoint, kEdgeClickCount> edgeClicks_{};
     int edgeClickCount_ = 0;
 };

@@ -9,23 +9,16 @@
 
 namespace kyvern::analysis {
 
-// The widest lanes the analysis may use: 8 (AVX-512), 4 (AVX2) or 1. Tests lower it to run
-// the narrower paths on a machine that has the wider ones.
-inline int& LaneLimit() {
-    static int limit = 8;
-    return limit;
-}
-
-inline bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has && LaneLimit() >= 4;
-}
-
-inline bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512dq") &&
-                            __builtin_cpu_supports("avx512vl");
-    return has && LaneLimit() >= 8;
+// The widest lanes this processor offers the analysis: 8 (AVX-512), 4 (AVX2) or 1. Found once;
+// an analyzer may use fewer (ImageAnalyzer::LimitLanes).
+inline int ProcessorLanes() {
+    static const int lanes = __builtin_cpu_supports("avx512f") &&
+                                     __builtin_cpu_supports("avx512dq") &&
+                                     __builtin_cpu_supports("avx512vl")
+                                 ? 8
+                             : __builtin_cpu_supports("avx2") ? 4
+                                                              : 1;
+    return lanes;
 }
 
 }  // namespace kyvern::analysis

@@ -173,7 +173,7 @@ private:
     MonitorView silentView_;
     MonitorView* view_ = &silentView_;
 
-    std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kSceneSlots> frames_;
+    std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kCameraSlots> frames_;
     std::unique_ptr<analysis::LaunchScene> scene_;
     std::unique_ptr<analysis::AnalysisPipeline> pipeline_;
     std::unique_ptr<data::ShotTable> table_;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/config_store.h"
+#include "base/math_constants.h"
 
 namespace kyvern::app {
 namespace {
@@ -34,9 +35,9 @@ void Line(analysis::CapturedImage& frame, double x0, double y0, double x1, doubl
 
 void Circle(analysis::CapturedImage& frame, double cx, double cy, double r, Bgr colour) {
     if (!(r > 0.0) || r > frame.width + frame.height) return;
-    const int steps = static_cast<int>(std::ceil(2.0 * 3.14159265358979 * r)) + 8;
+    const int steps = static_cast<int>(std::ceil(2.0 * base::kPi * r)) + 8;
     for (int i = 0; i < steps; ++i) {
-        const double a = 2.0 * 3.14159265358979 * i / steps;
+        const double a = 2.0 * base::kPi * i / steps;
         Put(frame, std::lround(cx + r * std::cos(a)), std::lround(cy + r * std::sin(a)), colour);
     }
 }

@@ -9,6 +9,7 @@
 #include "app/launch_monitor.h"
 #include "app/remote_control.h"
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 
 namespace kyvern::app {
@@ -101,7 +102,7 @@ void RegressionTest::RunStep() {
 
     // The result line of the first analysed frame.
     const analysis::CapturedImage* frame = nullptr;
-    for (int i = 0; i < analysis::kSceneSlots && !frame; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots && !frame; ++i) {
         if (monitor_.scene_->Slot(i).valid && monitor_.scene_->Slot(i).analyzed)
             frame = &monitor_.scene_->Slot(i);
     }
@@ -117,9 +118,9 @@ void RegressionTest::RunStep() {
         if (lengths > 0.0) {
             const double cosine =
                 std::clamp((p.x * v.x + p.y * v.y + p.z * v.z) / lengths, -1.0, 1.0);
-            angle = std::acos(cosine) * 57.29577951308238;
+            angle = std::acos(cosine) * base::kRadiansToDegrees;
         }
-        double arc = b0.pix.z * 3.14159265358979 * angle / 360.0;
+        double arc = b0.pix.z * base::kPi * angle / 360.0;
         if (angle < 0.001) angle = 0.0;
         if (arc < 0.001) arc = 0.0;
         char line[512 + 260];

@@ -88,7 +88,7 @@ void RemoteControl::CheckCaptureFile() {
     monitor_.UpdateNames();
     monitor_.scene_->ClearSlots();
     const double interval = monitor_.StrobeInterval();
-    for (int i = 0; i < analysis::kSceneSlots; ++i)
+    for (int i = 0; i < analysis::kCameraSlots; ++i)
         LaunchMonitor::TakeSlot(file, i, *monitor_.frames_[i], interval);
     monitor_.shotInProgress_ = true;
     const long before = monitor_.shotsRecorded_;
@@ -118,6 +118,7 @@ void RemoteControl::CheckCommands() {
         monitor_.metadata_->ReadUnits();
         if (monitor_.hasShot_) {
             const shot::LaunchConditions& l = monitor_.Shot().launch;
+            monitor_.sensor_->BeginShot();
             monitor_.sensor_->Recompute(l.ballSpeed, l.launchAngle, l.sideAngle, l.backSpin,
                                         l.sideSpin);
             monitor_.Shot().club = monitor_.sensor_->Club();
@@ -145,6 +146,7 @@ void RemoteControl::CheckCommands() {
     monitor_.Shot().launch.Set(monitor_.scene_->BallSpeed(), monitor_.scene_->LaunchAngle(),
                                monitor_.scene_->SideAngle(), monitor_.scene_->TotalSpin(),
                                monitor_.scene_->BackSpin(), monitor_.scene_->SideSpin());
+    monitor_.sensor_->BeginShot();
     monitor_.sensor_->Recompute(monitor_.scene_->BallSpeed(), monitor_.scene_->LaunchAngle(),
                                 monitor_.scene_->SideAngle(), monitor_.scene_->BackSpin(),
                                 monitor_.scene_->SideSpin());

@@ -79,12 +79,12 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     double clubLoft = 0.0;
     if (!ClubSettingOk("ClubMass", "200.0", shot::ImpactModel::kMinClubMass,
                        shot::ImpactModel::kMaxClubMass, clubMass)) {
-        prompts_.Message(base::Text(base::MessageId::kInvalidClubMass));
+        sensor_.ShowClubMessage(base::MessageId::kInvalidClubMass);
         return false;
     }
     if (!ClubSettingOk("ClubLoft", "10.0", shot::ImpactModel::kMinClubLoft,
                        shot::ImpactModel::kMaxClubLoft, clubLoft)) {
-        prompts_.Message(base::Text(base::MessageId::kInvalidClubLoft));
+        sensor_.ShowClubMessage(base::MessageId::kInvalidClubLoft);
         return false;
     }
     shot_.club.clubMass.Set(clubMass);
@@ -92,7 +92,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
 
     // The frames of the shot that were analysed, for the status file.
     std::array<const analysis::CapturedImage*, links::kCameraSlots> analysed{};
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         const analysis::CapturedImage& frame = scene_.Slot(i);
         if (frame.valid && frame.analyzed) analysed[i] = &frame;
     }

@@ -285,7 +285,7 @@ void LaunchMonitor::CameraTick() {
 
 void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
     const double interval = StrobeInterval();
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         analysis::CapturedImage& slot = *frames_[i];
         slot.Reset();
         const std::uint32_t serial = cameras_->SerialOfSlot(i);
@@ -311,7 +311,7 @@ void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
 void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
     ++passCount_;
     SaveHistory(imageFile);
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         if (frames_[i]->valid) AnalyzeFrame(i);
     }
     const flight::BallType ball;
@@ -333,7 +333,7 @@ void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
 }
 
 void LaunchMonitor::FillStatusCameras(bool failed) {
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         links::CameraStatus& camera = status_.Context().cameras[i];
         const analysis::CapturedImage& frame = scene_->Slot(i);
         const std::uint32_t serial = cameras_ ? cameras_->SerialOfSlot(i) : capture::kNoSerial;
@@ -434,7 +434,7 @@ void LaunchMonitor::SaveOverlayImage() {
     capture::ImageFile& overlay = *workFile_;
     overlay.Clear();
     bool any = false;
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         analysis::CapturedImage& frame = *frames_[i];
         if (!frame.valid) continue;
         if (DrawOverlays(frame, switches)) {
@@ -443,7 +443,7 @@ void LaunchMonitor::SaveOverlayImage() {
         }
     }
     if (any) overlay.Save(base::LastOverlayPath());
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         analysis::CapturedImage& frame = *frames_[i];
         if (!frame.valid) continue;
         // The scene's copy keeps the gray pixels.
@@ -487,7 +487,7 @@ void LaunchMonitor::AnalyzeLoadedFile(capture::ImageFile& file) {
     UpdateNames();
     scene_->ClearSlots();
     const double interval = StrobeInterval();
-    for (int i = 0; i < analysis::kSceneSlots; ++i)
+    for (int i = 0; i < analysis::kCameraSlots; ++i)
         TakeSlot(file, i, *frames_[i], interval);
     ProcessFrames(file, true);
 }
@@ -495,7 +495,7 @@ void LaunchMonitor::AnalyzeLoadedFile(capture::ImageFile& file) {
 bool LaunchMonitor::SaveImage(const std::string& path) {
     capture::ImageFile& file = *workFile_;
     file.Clear();
-    for (int i = 0; i < analysis::kSceneSlots; ++i) {
+    for (int i = 0; i < analysis::kCameraSlots; ++i) {
         if (frames_[i]->valid) file.SetImage(i, *frames_[i]);
     }
     if (!file.Save(path)) return false;

@@ -15,6 +15,7 @@
 #include "analysis/camera_model.h"
 #include "base/atomic_file.h"
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 #include "base/string_table.h"
 
@@ -28,7 +29,6 @@ using base::MessageId;
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
-constexpr double kRadiansToDegrees = 180.0 / 3.14159265358979;
 
 std::uint32_t U32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -105,13 +105,13 @@ void ImageFile::Clear() {
 }
 
 void ImageFile::SetImage(int slot, const CapturedImage& image) {
-    if (slot < 0 || slot >= kSlotCount) return;
+    if (slot < 0 || slot >= analysis::kCameraSlots) return;
     slots_[slot]->CopyFrom(image);
     slots_[slot]->valid = true;
 }
 
 bool ImageFile::GetImage(int slot, CapturedImage& image) const {
-    if (slot < 0 || slot >= kSlotCount || !slots_[slot]->valid) return false;
+    if (slot < 0 || slot >= analysis::kCameraSlots || !slots_[slot]->valid) return false;
     image.CopyFrom(*slots_[slot]);
     return true;
 }
@@ -158,8 +158,8 @@ void ImageFile::ParseHeader(const std::uint8_t* block, std::size_t blockSize, Ca
     if (auto v = HeaderValue(text, "camrotation:")) {
         std::sscanf(v->c_str(), "%lf,%lf,%lf", &r[0], &r[1], &r[2]);
     }
-    slot.cameraRotation.Set(r[0] * analysis::kDegreesToRadians, r[1] * analysis::kDegreesToRadians,
-                            r[2] * analysis::kDegreesToRadians);
+    slot.cameraRotation.Set(r[0] * base::kDegreesToRadians, r[1] * base::kDegreesToRadians,
+                            r[2] * base::kDegreesToRadians);
 }
 
 void ImageFile::WriteClubSetting(const char* key, double value) {
@@ -217,7 +217,7 @@ bool ImageFile::Load(const std::string& path) {
     const std::size_t stride = RowStride(width, 1);
     const std::size_t blockSize = stride * std::size_t(frameHeight);
     int framesRead = 0;
-    for (int s = 0; s < kSlotCount; ++s) {
+    for (int s = 0; s < analysis::kCameraSlots; ++s) {
         if (ReadFully(fd, staging_.get(), blockSize) != blockSize) break;
         CapturedImage& slot = *slots_[s];
         slot.Reset();
@@ -254,9 +254,9 @@ bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, doubl
         text, sizeof text,
         "Date: %s   SerialNumber: %ld   CamPosition: %.6f,%.6f,%6f   CamRotation: "
         "%.6f,%.6f,%6f   ClubMass: %.1f   ClubLoft: %.1f   Strobe: %.6f   T1: %.6f   T2: %.6f   ",
-        date, static_cast<long>(frame.serialNumber), p.x, p.y, p.z, r.x * kRadiansToDegrees,
-        r.y * kRadiansToDegrees, r.z * kRadiansToDegrees, clubMass, clubLoft, frame.t2 - frame.t1,
-        frame.t1, frame.t2);
+        date, static_cast<long>(frame.serialNumber), p.x, p.y, p.z, r.x * base::kRadiansToDegrees,
+        r.y * base::kRadiansToDegrees, r.z * base::kRadiansToDegrees, clubMass, clubLoft,
+        frame.t2 - frame.t1, frame.t1, frame.t2);
     // The text, its zero and four more zero bytes must fit the buffer.
     return n >= 0 && std::size_t(n) + 5 <= sizeof text;
 }
@@ -264,7 +264,7 @@ bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, doubl
 bool ImageFile::Save(const std::string& path) {
     int first = -1;
     int count = 0;
-    for (int s = 0; s < kSlotCount; ++s) {
+    for (int s = 0; s < analysis::kCameraSlots; ++s) {
         if (!slots_[s]->valid) continue;
         if (first < 0) first = s;
         ++count;
@@ -285,7 +285,7 @@ bool ImageFile::Save(const std::string& path) {
         height > analysis::kMaxFrameHeight || (bpp != 1 && bpp != 3)) {
         return refuse();
     }
-    for (int s = first; s < kSlotCount; ++s) {
+    for (int s = first; s < analysis::kCameraSlots; ++s) {
         const CapturedImage& slot = *slots_[s];
         if (slot.valid &&
             (slot.width != width || slot.height != height || slot.bytesPerPixel != bpp)) {
@@ -324,7 +324,7 @@ bool ImageFile::Save(const std::string& path) {
               file.Write(infoHeader_.data(), infoHeader_.size()) &&
               file.Write(colourTable_.data(), colourTable_.size());
 
-    for (int s = first; ok && s < kSlotCount; ++s) {
+    for (int s = first; ok && s < analysis::kCameraSlots; ++s) {
         const CapturedImage& slot = *slots_[s];
         if (!slot.valid) continue;
         const std::size_t rowBytes = std::size_t(width) * std::size_t(bpp);

@@ -10,7 +10,6 @@
 
 namespace kyvern::capture {
 
-inline constexpr int kSlotCount = 4;
 inline constexpr std::size_t kHeaderTextCapacity = 1000;
 inline constexpr std::size_t kHeaderScanLimit = 500;
 inline constexpr std::uint32_t kPixelDataOffset = 1078;
@@ -58,7 +57,7 @@ private:
     double clubLoft_ = -1.0;
     double clubMass_ = -1.0;
     std::unique_ptr<std::uint8_t[]> staging_;
-    std::array<std::unique_ptr<analysis::CapturedImage>, kSlotCount> slots_;
+    std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kCameraSlots> slots_;
     std::array<std::uint8_t, 1024> colourTable_{};
     std::array<std::uint8_t, 14> fileHeader_{};
     std::array<std::uint8_t, 40> infoHeader_{};

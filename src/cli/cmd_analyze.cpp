@@ -105,14 +105,14 @@ int RunAnalyze(const Args& args) {
     base::StdoutMessageList printed;
     base::TextMessageList silent;
     auto file = std::make_unique<capture::ImageFile>(prompts);
-    auto frames = std::make_unique<std::array<CapturedImage, capture::kSlotCount>>();
+    auto frames = std::make_unique<std::array<CapturedImage, analysis::kCameraSlots>>();
     int failures = 0;
 
     for (const std::string& path : files) {
         analysis::FrameSet set{};
         std::string frameJson;
         bool loaded = file->Load(path);
-        for (int s = 0; loaded && s < capture::kSlotCount; ++s) {
+        for (int s = 0; loaded && s < analysis::kCameraSlots; ++s) {
             CapturedImage& frame = (*frames)[s];
             if (!file->GetImage(s, frame)) continue;
             base::MessageList& messages = json ? static_cast<base::MessageList&>(silent) : printed;

@@ -166,9 +166,11 @@ int RunFlight(const Args& args) {
     flight::FlightModel model;
     model.Compute(options.ballSpeed, options.launch, options.back, options.sideSpin,
                   options.sideAngle);
-    shot::ImpactModel club(prompts);
+    shot::ImpactModel club;
     club.Evaluate(options.ballSpeed, options.launch, options.sideAngle, options.back,
                   options.sideSpin);
+    for (base::MessageId message : club.TakeMessages())
+        prompts.Message(base::Text(message));
     shot::PerformanceAnalysis analysis;
     analysis.Compute(options.ballSpeed, options.clubSpeed, options.launch, options.sideAngle,
                      options.back, options.sideSpin);

@@ -3,14 +3,13 @@
 #include <string>
 
 #include "analysis/captured_image.h"
+#include "base/math_constants.h"
 #include "base/user_prompts.h"
 #include "capture/image_file.h"
 #include "cli/command.h"
 
 namespace kyvern::cli {
 namespace {
-
-constexpr double kRadiansToDegrees = 180.0 / 3.14159265358979;
 
 std::string Triple(const analysis::Xyz& v) {
     return "[" + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) + "]";
@@ -22,7 +21,7 @@ void PrintJson(const capture::ImageFile& file, const std::string& path) {
                       ", \"clubLoft\": " + JsonNumber(file.ClubLoft()) +
                       ", \"date\": " + JsonString(file.DateText()) + ", \"frames\": [";
     bool firstFrame = true;
-    for (int s = 0; s < capture::kSlotCount; ++s) {
+    for (int s = 0; s < analysis::kCameraSlots; ++s) {
         const analysis::CapturedImage& f = file.Slot(s);
         if (!f.valid) continue;
         if (!firstFrame) out += ", ";
@@ -42,7 +41,7 @@ void PrintText(const capture::ImageFile& file, const std::string& path) {
     std::printf("%s\n", path.c_str());
     std::printf("  club mass %.1f g, club loft %.1f deg, date \"%s\"\n", file.ClubMass(),
                 file.ClubLoft(), file.DateText().c_str());
-    for (int s = 0; s < capture::kSlotCount; ++s) {
+    for (int s = 0; s < analysis::kCameraSlots; ++s) {
         const analysis::CapturedImage& f = file.Slot(s);
         if (!f.valid) continue;
         const analysis::Xyz& p = f.cameraPosition;
@@ -50,7 +49,8 @@ void PrintText(const capture::ImageFile& file, const std::string& path) {
         std::printf("  frame %d: %d x %d, serial number %ld\n", s, f.width, f.height,
                     static_cast<long>(f.serialNumber));
         std::printf("    position %.3f, %.3f, %.3f in; rotation %.3f, %.3f, %.3f deg\n", p.x, p.y,
-                    p.z, r.x * kRadiansToDegrees, r.y * kRadiansToDegrees, r.z * kRadiansToDegrees);
+                    p.z, r.x * base::kRadiansToDegrees, r.y * base::kRadiansToDegrees,
+                    r.z * base::kRadiansToDegrees);
         std::printf("    T1 %.6f s, T2 %.6f s, strobe interval %.6f s\n", f.t1, f.t2, f.t2 - f.t1);
     }
 }

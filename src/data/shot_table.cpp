@@ -34,6 +34,25 @@ constexpr std::array<const char*, 3> kDistanceWords{"Yards", "Feet", "Meters"};
 constexpr std::array<int, 18> kStatisticColumns{1,  4,  5,  6,  7,  8,  9,  10, 11,
                                                 12, 13, 14, 15, 16, 21, 22, 23, 24};
 
+// The display units a units text names ("Yards MPH"); false, and both left as they were, when
+// it names none.
+bool UnitsOf(std::string_view text, int& distance, int& speed) {
+    const std::size_t blank = text.find(' ');
+    if (blank == std::string_view::npos) return false;
+    int d = -1;
+    int s = -1;
+    for (std::size_t i = 0; i < kDistanceWords.size(); ++i) {
+        if (base::EqualsNoCase(text.substr(0, blank), kDistanceWords[i])) d = static_cast<int>(i);
+    }
+    for (int i = shot::kMph; i <= shot::kMps; ++i) {
+        if (base::EqualsNoCase(text.substr(blank + 1), shot::SpeedLabel(i))) s = i;
+    }
+    if (d < 0 || s < 0) return false;
+    distance = d;
+    speed = s;
+    return true;
+}
+
 base::MessageId HeaderId(int column) {
     return static_cast<base::MessageId>(static_cast<int>(base::MessageId::kColumnItem) + column);
 }
@@ -143,8 +162,9 @@ void ShotTable::SetSpeedUnit(int index) { speedUnit_ = index >= 0 && index <= 3 
 
 void ShotTable::ReadDisplayUnits() {
     const std::string path = SettingsFile();
-    SetDistanceUnit(shot::ReadDistanceUnit(path));
-    SetSpeedUnit(shot::ReadSpeedUnit(path));
+    // An unknown word keeps the unit this table shows.
+    SetDistanceUnit(shot::ReadDistanceUnit(path, distanceUnit_));
+    SetSpeedUnit(shot::ReadSpeedUnit(path, speedUnit_));
 }
 
 const char* ShotTable::DistanceWord(int index) {
@@ -307,10 +327,29 @@ void ShotTable::RemoveEmptyGroups() {
 void ShotTable::ComputeGroup(int groupRow, int firstShot, int endShot) {
     Row& group = *rows_[groupRow];
     const int count = endShot - firstShot;
+    // Each shot row is in the units it was written in; the group shows the units of its first
+    // shot, so every row's speeds and distances are brought to those before they are summed.
+    int distance = distanceUnit_;
+    int speed = speedUnit_;
+    if (count > 0) UnitsOf(rows_[firstShot]->cells[kUnitsColumn], distance, speed);
+    // A row whose units text names no units is taken to be in the group's.
+    std::vector<std::array<int, 2>> rowUnits(static_cast<std::size_t>(count), {distance, speed});
+    for (int i = 0; i < count; ++i) {
+        auto& units = rowUnits[static_cast<std::size_t>(i)];
+        UnitsOf(rows_[firstShot + i]->cells[kUnitsColumn], units[0], units[1]);
+    }
     std::vector<double> values(static_cast<std::size_t>(count));
     for (int column : kStatisticColumns) {
-        for (int i = 0; i < count; ++i)
-            values[static_cast<std::size_t>(i)] = ReadDouble(rows_[firstShot + i]->cells[column]);
+        const bool isSpeed = column == kBallSpeedColumn || column == kClubSpeedColumn;
+        const bool isDistance = column == kCarryColumn || column == kOfflineColumn ||
+                                column == kTotalColumn || column == kMaxHeightColumn;
+        for (int i = 0; i < count; ++i) {
+            const auto& units = rowUnits[static_cast<std::size_t>(i)];
+            double v = ReadDouble(rows_[firstShot + i]->cells[column]);
+            if (isSpeed) v = shot::ConvertSpeed(v, units[1], speed);
+            if (isDistance) v = shot::ConvertDistance(v, units[0], distance);
+            values[static_cast<std::size_t>(i)] = v;
+        }
         double mean = 0.0;
         double deviation = 0.0;
         shot::MeanAndDeviation(values.data(), count, mean, deviation);

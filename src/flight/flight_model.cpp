@@ -4,14 +4,13 @@
 #include <cstdio>
 
 #include "base/atomic_file.h"
+#include "base/math_constants.h"
 #include "base/string_table.h"
 
 namespace kyvern::flight {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979;
-constexpr double kDegreesToRadians = 0.017453292519943278;
 constexpr double kGravity = 32.174048;  // ft/s²
 constexpr double kLandedHeight = 1e-7;  // ft
 constexpr double kRollFactor = 1.025;
@@ -146,7 +145,7 @@ void FlightModel::Derivative(const State& y, State& dy) {
     if (speed >= 0.1 && spin >= 0.1) {
         const double re = speed * diameterFt_ / air_.viscosity / 100000.0;
         const double s = spin * diameterFt_ / 2.0 / speed;
-        const double rpm = spin / 6.28318530717958 * 60.0;
+        const double rpm = spin / (2.0 * base::kPi) * 60.0;
         bool floored = false;
         const double cd = DragCoefficient(ballTypeId_, re, rpm, s, &floored);
         const double cl = LiftCoefficient(ballTypeId_, re, rpm, s, &floored);
@@ -203,8 +202,8 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     result_.totalOffline = 0.0;
     result_.total = 0.0;
     ballSpeed_ = ballSpeed;
-    launchRad_ = launchAngle * kDegreesToRadians;
-    sideRad_ = sideAngle * kDegreesToRadians;
+    launchRad_ = launchAngle * base::kDegreesToRadians;
+    sideRad_ = sideAngle * base::kDegreesToRadians;
     backSpin_ = backSpin;
     sideSpin_ = sideSpin;
     if (!(ballSpeed >= 5.0)) {
@@ -215,7 +214,7 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
         return;
     }
 
-    areaFt2_ = 0.7853981633974475 * diameterFt_ * diameterFt_;
+    areaFt2_ = base::kPi / 4.0 * diameterFt_ * diameterFt_;
     massSlug_ = weightOz_ / 16.0 / kGravity;
     air_ = ComputeAir(weather_);
 
@@ -234,8 +233,8 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     y[4] = ballSpeed * std::sin(launchRad_);
     y[5] = ballSpeed * std::cos(launchRad_) * std::sin(sideRad_);
     y[6] = 0.0;
-    y[7] = 2.0 * sideSpin * kPi / 60.0;
-    y[8] = 2.0 * backSpin * kPi / 60.0;
+    y[7] = 2.0 * sideSpin * base::kPi / 60.0;
+    y[8] = 2.0 * backSpin * base::kPi / 60.0;
 
     // Classical RK4 with a fixed step, so that flight points are exactly 0.1 s apart.
     const double h = kStep;
@@ -258,7 +257,7 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
             y[i] += (h * k1[i] + 2.0 * h * k2[i] + 2.0 * h * k3[i] + h * k4[i]) / 6.0;
         }
         t += h;
-        AppendPoint(y[0], y[2], y[1], y[8] * 60.0 / 2.0 / kPi, true);
+        AppendPoint(y[0], y[2], y[1], y[8] * 60.0 / 2.0 / base::kPi, true);
     }
 
     // Landing at height zero, between the last two states (beyond them when the point limit
@@ -299,7 +298,7 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     const double dz = state_[2] - zL;
     for (int i = 1; i <= kRollPoints; ++i) {
         const double f = static_cast<double>(i) / (i + 1);
-        const double height = i < 10 ? std::sin(i * kPi / 10.0) * 2.0 / f : 0.0;
+        const double height = i < 10 ? std::sin(i * base::kPi / 10.0) * 2.0 / f : 0.0;
         AppendPoint(xL + f * dx, zL + f * dz, height, 0.0, false);
     }
     AppendPoint(state_[0], state_[2], landing_[1], 0.0, false);

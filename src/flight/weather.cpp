@@ -4,13 +4,12 @@
 #include <cstdio>
 
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 
 namespace kyvern::flight {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979;
 
 // A weather value as "%lf" reads it; a text that does not convert, or converts to NaN or
 // infinity, takes the key's default so that the clamps always see a number.
@@ -56,7 +55,7 @@ double WholeWindDirection(double degrees) {
 
 analysis::Xyz WindVector(const Weather& weather) {
     double speed = weather.windSpeed * 88.0 / 60.0;
-    double theta = weather.windDir * kPi / 180.0;
+    double theta = weather.windDir * base::kPi / 180.0;
     return {speed * std::cos(theta), 0.0, speed * std::sin(theta)};
 }
 

@@ -1,5 +1,6 @@
 #include "links/club_sensor.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -13,6 +14,8 @@
 #include "base/program_folder.h"
 
 namespace kyvern::links {
+
+using shot::SensorKind;
 
 namespace {
 
@@ -59,50 +62,50 @@ double SignedLow(std::uint8_t byte, std::uint8_t mask) {
 
 }  // namespace
 
-ClubSensorType SensorTypeOf(std::string_view word) {
+SensorKind SensorTypeOf(std::string_view word) {
     using base::EqualsNoCase;
-    if (EqualsNoCase(word, "Lazer")) return kSensorLazer;
-    if (EqualsNoCase(word, "DxCaddy")) return kSensorDistanceCaddy;
-    if (EqualsNoCase(word, "SwingMate")) return kSensorSwingMate;
+    if (EqualsNoCase(word, "Lazer")) return SensorKind::kLazer;
+    if (EqualsNoCase(word, "DxCaddy")) return SensorKind::kDistanceCaddy;
+    if (EqualsNoCase(word, "SwingMate")) return SensorKind::kSwingMate;
     if (EqualsNoCase(word, "GolfTek") || EqualsNoCase(word, "GolfTek Pro V")) {
-        return kSensorGolfTek;
+        return SensorKind::kGolfTek;
     }
-    if (EqualsNoCase(word, "Maruman")) return kSensorMaruman;
-    return kSensorCalculated;
+    if (EqualsNoCase(word, "Maruman")) return SensorKind::kMaruman;
+    return SensorKind::kCalculated;
 }
 
-const char* SensorDisplayName(int type) {
-    switch (type) {
-        case kSensorNone:
+const char* SensorDisplayName(SensorKind kind) {
+    switch (kind) {
+        case SensorKind::kNone:
             return "None";
-        case kSensorCalculated:
+        case SensorKind::kCalculated:
             return "Kyvern (Calculated)";
-        case kSensorLazer:
+        case SensorKind::kLazer:
             return "Lazer";
-        case kSensorDistanceCaddy:
+        case SensorKind::kDistanceCaddy:
             return "Distance Caddy";
-        case kSensorSwingMate:
+        case SensorKind::kSwingMate:
             return "SwingMate";
-        case kSensorGolfTek:
+        case SensorKind::kGolfTek:
             return "SensorGolfTek";
-        case kSensorMaruman:
+        case SensorKind::kMaruman:
             return "Maruman";
         default:
             return "";
     }
 }
 
-int SensorBaudRate(int type) {
-    switch (type) {
-        case kSensorLazer:
+int SensorBaudRate(SensorKind kind) {
+    switch (kind) {
+        case SensorKind::kLazer:
             return 19200;
-        case kSensorDistanceCaddy:
+        case SensorKind::kDistanceCaddy:
             return 300;
-        case kSensorSwingMate:
+        case SensorKind::kSwingMate:
             return 9600;
-        case kSensorGolfTek:
+        case SensorKind::kGolfTek:
             return 9600;
-        case kSensorMaruman:
+        case SensorKind::kMaruman:
             return 19200;
         default:
             return 0;
@@ -240,7 +243,7 @@ void ParseMaruman(SensorBuffer& buffer, shot::ClubData& reading) {
 }
 
 ClubSensor::ClubSensor(base::UserPrompts& prompts, Wait wait)
-    : prompts_(prompts), wait_(std::move(wait)), model_(prompts) {
+    : prompts_(prompts), wait_(std::move(wait)) {
     if (!wait_) {
         wait_ = [](int milliseconds) {
             std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -260,12 +263,12 @@ void ClubSensor::Configure(bool resetValues) {
     if (resetValues) Reset();
     type_ = SensorTypeOf(base::ReadSetting("ClubSensor", "Type", "None", 20));
     int number = PortNumberOf(base::ReadSetting("ClubSensor", "CommPort", "", 20), false);
-    if (type_ == kSensorNone || type_ == kSensorCalculated) number = 0;
+    if (type_ == SensorKind::kNone || type_ == SensorKind::kCalculated) number = 0;
     port_.Close();
     portNumber_ = 0;
     if (number == 0) return;
     if (!port_.Open(number, SensorBaudRate(type_), prompts_)) return;
-    if (type_ == kSensorGolfTek) {
+    if (type_ == SensorKind::kGolfTek) {
         const char command[2] = {analysis::IsLeftHanded(base::SettingsPath()) ? 'L' : 'R', 13};
         port_.Write(command, sizeof command);
     }
@@ -286,23 +289,23 @@ void ClubSensor::WaitAndPoll() {
 
 void ClubSensor::ReadDevice(shot::ClubData& reading) {
     switch (type_) {
-        case kSensorLazer:
+        case SensorKind::kLazer:
             WaitAndPoll();
             ParseLazer(buffer_, reading);
             break;
-        case kSensorDistanceCaddy:
+        case SensorKind::kDistanceCaddy:
             WaitAndPoll();
             ParseDistanceCaddy(buffer_, reading);
             break;
-        case kSensorSwingMate:
+        case SensorKind::kSwingMate:
             WaitAndPoll();
             ParseSwingMate(buffer_, reading);
             break;
-        case kSensorGolfTek:
+        case SensorKind::kGolfTek:
             WaitAndPoll();
             ParseGolfTek(buffer_, reading, secondFaceReading_);
             break;
-        case kSensorMaruman: {
+        case SensorKind::kMaruman: {
             buffer_.fill = 0;
             const char request = 'R';
             port_.Write(&request, 1);
@@ -338,15 +341,30 @@ void ClubSensor::ReadShot(double ballSpeed, double launchAngle, double sideAngle
     ReadDevice(reading);
     const shot::LaunchConditions launch =
         Launch(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin);
+    BeginShot();
     bool modelSpeed = shot::FillClubData(reading, launch, model_, club_);
-    speedCalculated_ = modelSpeed && type_ >= kSensorLazer && type_ <= kSensorMaruman;
+    ShowModelMessages();
+    speedCalculated_ = modelSpeed && type_ >= SensorKind::kLazer && type_ <= SensorKind::kMaruman;
 }
 
 void ClubSensor::Recompute(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                            double sideSpin) {
     const shot::LaunchConditions launch =
         Launch(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin);
-    shot::RecomputeClubData(static_cast<shot::SensorKind>(type_), launch, model_, club_);
+    shot::RecomputeClubData(type_, launch, model_, club_);
+    ShowModelMessages();
+}
+
+void ClubSensor::ShowClubMessage(base::MessageId message) {
+    if (std::find(shownMessages_.begin(), shownMessages_.end(), message) != shownMessages_.end())
+        return;
+    shownMessages_.push_back(message);
+    prompts_.Message(base::Text(message));
+}
+
+void ClubSensor::ShowModelMessages() {
+    for (base::MessageId message : model_.TakeMessages())
+        ShowClubMessage(message);
 }
 
 }  // namespace kyvern::links

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "base/user_prompts.h"
 #include "links/serial_port.h"
@@ -11,22 +12,12 @@
 
 namespace kyvern::links {
 
-// The kinds of club sensor, by their stored number.
-enum ClubSensorType : int {
-    kSensorNone = 0,
-    kSensorCalculated = 1,
-    kSensorLazer = 2,
-    kSensorDistanceCaddy = 3,
-    kSensorSwingMate = 4,
-    kSensorGolfTek = 5,
-    kSensorMaruman = 6,
-};
-
-// The type a ClubSensor/Type word selects, without regard to case; anything unknown is 1.
-ClubSensorType SensorTypeOf(std::string_view word);
-const char* SensorDisplayName(int type);
-// The line speed of a sensor type; 0 for the types without a port.
-int SensorBaudRate(int type);
+// The kind a ClubSensor/Type word selects, without regard to case; anything unknown is the
+// calculated kind.
+shot::SensorKind SensorTypeOf(std::string_view word);
+const char* SensorDisplayName(shot::SensorKind kind);
+// The line speed of a sensor kind; 0 for the kinds without a port.
+int SensorBaudRate(shot::SensorKind kind);
 
 // Bytes received from a sensor, oldest first.
 struct SensorBuffer {
@@ -59,11 +50,18 @@ public:
 
     void Configure(bool resetValues);
     void Poll();
+    // A live shot: a new shot for the club messages, then the sensor and the model.
     void ReadShot(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                   double sideSpin);
     void Recompute(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                    double sideSpin);
     void Reset();
+
+    // The club setting messages are shown at most once each per shot, however often the model
+    // is evaluated for it. BeginShot starts a shot without a live reading (a shot computed
+    // again); ShowClubMessage shows a club setting message found elsewhere in the same way.
+    void BeginShot() { shownMessages_.clear(); }
+    void ShowClubMessage(base::MessageId message);
 
     // Each value, or 0 when it is not valid for this shot.
     double ClubSpeed() const { return club_.clubSpeed.Value(); }
@@ -80,7 +78,7 @@ public:
     bool SpeedCalculated() const { return speedCalculated_; }
     const shot::ClubData& Club() const { return club_; }
 
-    int Type() const { return type_; }
+    shot::SensorKind Type() const { return type_; }
     int PortNumber() const { return portNumber_; }
     const char* DeviceName() const { return SensorDisplayName(type_); }
     static const char* Version() { return "ClubSensor v3.0.0"; }
@@ -89,17 +87,19 @@ public:
 private:
     void ReadDevice(shot::ClubData& reading);
     void WaitAndPoll();
+    void ShowModelMessages();
 
     base::UserPrompts& prompts_;
     Wait wait_;
     shot::ImpactModel model_;
     SerialPort port_;
     int portNumber_ = 0;
-    int type_ = kSensorCalculated;
+    shot::SensorKind type_ = shot::SensorKind::kCalculated;
     SensorBuffer buffer_;
     shot::ClubData club_;
     double secondFaceReading_ = 0.0;
     bool speedCalculated_ = false;
+    std::vector<base::MessageId> shownMessages_;
 };
 
 }  // namespace kyvern::links

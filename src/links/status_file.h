@@ -10,7 +10,7 @@
 
 namespace kyvern::links {
 
-inline constexpr int kCameraSlots = 4;
+using analysis::kCameraSlots;
 inline constexpr int kStatusWarningKeys = 20;  // WarnCode0 ... WarnCode19
 
 // What the status file needs to know of one camera slot.

@@ -45,8 +45,6 @@ const std::array<VideoMetadataLink::StreamInfo, kMetadataStreams> kStreams{{
     {"Score", 1016},
 }};
 
-NoAutomation gNoAutomation;
-
 }  // namespace
 
 DispatchArgument DispatchArgument::Text(std::string_view value) {
@@ -89,7 +87,7 @@ const std::array<VideoMetadataLink::StreamInfo, kMetadataStreams>& VideoMetadata
 }
 
 VideoMetadataLink::VideoMetadataLink(DispatchFactory* factory)
-    : factory_(factory ? factory : &gNoAutomation) {
+    : factory_(factory ? factory : &noAutomation_) {
     ReadUnits();
 }
 

@@ -84,6 +84,7 @@ public:
 private:
     void SendValue(int stream, double value);
 
+    NoAutomation noAutomation_;  // the factory when none is given: every object fails
     DispatchFactory* factory_;
     bool enabled_ = false;
     int distanceUnit_ = 0;

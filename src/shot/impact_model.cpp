@@ -1,9 +1,12 @@
 #include "shot/impact_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 #include "base/string_table.h"
 
@@ -15,8 +18,7 @@ constexpr double kGravity = 32.174048;
 constexpr double kBallMass = 1.62 / 16.0 / kGravity;                          // slug
 constexpr double kBallRadius = 1.68 / 2.0 / 12.0;                             // ft
 constexpr double kBallInertia = 0.4 * kBallMass * kBallRadius * kBallRadius;  // solid sphere
-constexpr double kRpmToRadPerSecond = 0.10471975511965967;
-constexpr double kRadiansToDegrees = 57.29577951308238;
+constexpr double kRpmToRadPerSecond = 2.0 * base::kPi / 60.0;
 
 constexpr std::array<const char*, 12> kClubPresets{"None",
                                                    "Driver, 10.0, 200",
@@ -33,10 +35,9 @@ constexpr std::array<const char*, 12> kClubPresets{"None",
 
 }  // namespace
 
-ImpactModel::ImpactModel(base::UserPrompts& prompts) : prompts_(prompts) {}
+ImpactModel::ImpactModel(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
 
-ImpactModel::ImpactModel(base::UserPrompts& prompts, std::string settingsPath)
-    : prompts_(prompts), settingsPath_(std::move(settingsPath)) {}
+std::vector<base::MessageId> ImpactModel::TakeMessages() { return std::exchange(messages_, {}); }
 
 const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
@@ -48,7 +49,8 @@ bool ImpactModel::ReadClubSetting(const char* key, const char* defaultText, doub
     value = std::nan("");
     std::sscanf(text.c_str(), "%lf", &value);
     if (value >= low && value <= high) return true;
-    prompts_.Message(base::Text(message));
+    if (std::find(messages_.begin(), messages_.end(), message) == messages_.end())
+        messages_.push_back(message);
     return false;
 }
 
@@ -88,11 +90,11 @@ bool ImpactModel::Evaluate(double ballSpeed, double launchAngle, double sideAngl
         const double jn = std::sqrt(jn2);
         // No back spin: no tangential impulse, no loft, and no club speed to be had from it.
         const double theta = jt == 0.0 ? 0.0 : std::atan((1.0 + e) * jt * k2 / (k1 * jn));
-        const double thetaDegrees = theta * kRadiansToDegrees;
+        const double thetaDegrees = theta * base::kRadiansToDegrees;
         const double sine = std::sin(theta);
         effectiveLoft_ = thetaDegrees;
         clubSpeed_ = sine == 0.0 ? 0.0 : k2 * jt / sine;
-        const double phiV = std::atan2(jt, jn) * kRadiansToDegrees;
+        const double phiV = std::atan2(jt, jn) * base::kRadiansToDegrees;
         angleOfAttack_ = launchAngle + phiV - clubLoft;
         // The angle of attack with the effective loft in place of the configured one differs
         // from it by exactly clubLoft - theta.
@@ -108,9 +110,10 @@ bool ImpactModel::Evaluate(double ballSpeed, double launchAngle, double sideAngl
     const double jns2 = momentum * momentum - jts * jts;
     if (jns2 >= 0.0) {
         const double jns = std::sqrt(jns2);
-        const double phiS = std::atan2(jts, jns) * kRadiansToDegrees;
-        faceAngle_ =
-            jts == 0.0 ? 0.0 : std::atan((1.0 + e) * jts * k2 / (k1 * jns)) * kRadiansToDegrees;
+        const double phiS = std::atan2(jts, jns) * base::kRadiansToDegrees;
+        faceAngle_ = jts == 0.0
+                         ? 0.0
+                         : std::atan((1.0 + e) * jts * k2 / (k1 * jns)) * base::kRadiansToDegrees;
         pathAngle_ = faceAngle_ - sideAngle - phiS;
     }
 

@@ -2,15 +2,16 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "base/string_table.h"
-#include "base/user_prompts.h"
 #include "shot/shot_record.h"
 
 namespace kyvern::shot {
 
 // The club's delivery inferred from the ball: impulses of a rigid club head on a solid golf
-// ball of fixed size. Reads and checks Setup/ClubMass and Setup/ClubLoft at every evaluation.
+// ball of fixed size. Reads and checks Setup/ClubMass and Setup/ClubLoft at every evaluation;
+// a bad one is noted for the caller to show, never shown from here.
 class ImpactModel {
 public:
     // Valid ranges of the club settings, inclusive.
@@ -20,13 +21,11 @@ public:
     static constexpr double kMaxClubLoft = 75.0;
     static constexpr double kLoftTolerance = 2.5;
 
-    // Settings of the program folder.
-    explicit ImpactModel(base::UserPrompts& prompts);
-    // Settings of an explicit file.
-    ImpactModel(base::UserPrompts& prompts, std::string settingsPath);
+    // Settings of the program folder (settingsPath empty) or of the given file.
+    explicit ImpactModel(std::string settingsPath = {});
 
-    // One full evaluation (ft/s, degrees, rpm). False, with the message shown and every value
-    // 0, when a club setting is bad.
+    // One full evaluation (ft/s, degrees, rpm). False, with the setting's message noted and
+    // every value 0, when a club setting is bad.
     bool Evaluate(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                   double sideSpin);
 
@@ -48,6 +47,10 @@ public:
     // How many evaluations ran on this model.
     long EvaluationCount() const { return evaluations_; }
 
+    // The messages of the bad club settings met since the last TakeMessages, each once, in the
+    // order met; taking them empties the list.
+    std::vector<base::MessageId> TakeMessages();
+
     // The club list of the settings dialogs: "None", then name, loft (degrees), mass (grams).
     static const std::array<const char*, 12>& ClubPresets();
 
@@ -56,8 +59,8 @@ private:
     bool ReadClubSetting(const char* key, const char* defaultText, double low, double high,
                          base::MessageId message, double& value);
 
-    base::UserPrompts& prompts_;
     std::string settingsPath_;
+    std::vector<base::MessageId> messages_;
     double clubSpeed_ = 0.0;
     double effectiveLoft_ = 0.0;
     double angleOfAttack_ = 0.0;
@@ -67,7 +70,7 @@ private:
     long evaluations_ = 0;
 };
 
-// The sensor kinds of the club sensor layer, by their stored number.
+// The kinds of club sensor (the calculated kind has no device), by their stored number.
 enum class SensorKind : int {
     kNone = 0,
     kCalculated = 1,

@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 
 namespace kyvern::shot {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979;
 constexpr double kNarrowestRange = 10.0;  // degrees
 
 }  // namespace
@@ -121,8 +121,8 @@ double PerformanceAnalysis::GroupScoreValue(double meanCarry, double sdCarry, do
     if (b < 1.0) b = 1.0;
     if (b > meanCarry / 10.0) b = meanCarry / 10.0;
     b /= meanCarry / 10.0;
-    double area = std::fabs(kPi * a * b);
-    double score = (kPi - area) * 100.0 / kPi;
+    double area = std::fabs(base::kPi * a * b);
+    double score = (base::kPi - area) * 100.0 / base::kPi;
     return std::isfinite(score) ? score : 0.0;
 }
 

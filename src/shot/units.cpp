@@ -1,7 +1,6 @@
 #include "shot/units.h"
 
 #include <array>
-#include <atomic>
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
@@ -20,10 +19,6 @@ constexpr std::array<double, 4> kSpeedFactors{3600.0 / 5280.0, 1.0, 0.3048 * 3.6
 // Typed speeds: these factors, not the exact reciprocals.
 constexpr std::array<double, 4> kSpeedInputFactors{1.4666666666666666, 1.0, 0.9113333333333333,
                                                    3.280839895};
-
-// The last index the settings gave; an unknown word keeps it.
-std::atomic<int> gDistanceIndex{0};
-std::atomic<int> gSpeedIndex{0};
 
 template <std::size_t N>
 std::size_t Slot(int index) {
@@ -54,6 +49,17 @@ double FromDisplaySpeed(double value, int unitIndex) {
     return value * kSpeedInputFactors[Slot<4>(unitIndex)];
 }
 
+double ConvertDistance(double value, int fromUnit, int toUnit) {
+    const std::size_t from = Slot<3>(fromUnit);
+    const std::size_t to = Slot<3>(toUnit);
+    return from == to ? value : value / kDistanceFactors[from] * kDistanceFactors[to];
+}
+double ConvertSpeed(double value, int fromUnit, int toUnit) {
+    const std::size_t from = Slot<4>(fromUnit);
+    const std::size_t to = Slot<4>(toUnit);
+    return from == to ? value : value / kSpeedFactors[from] * kSpeedFactors[to];
+}
+
 int DistanceUnitIndex(std::string_view word, int previous) {
     return MatchWord(kDistanceWords, word, previous);
 }
@@ -61,22 +67,18 @@ int SpeedUnitIndex(std::string_view word, int previous) {
     return MatchWord(kSpeedWords, word, previous);
 }
 
-int ReadDistanceUnit() { return ReadDistanceUnit(base::SettingsPath()); }
-int ReadDistanceUnit(const std::string& settingsPath) {
+int ReadDistanceUnit(int previous) { return ReadDistanceUnit(base::SettingsPath(), previous); }
+int ReadDistanceUnit(const std::string& settingsPath, int previous) {
     std::string word =
         base::ConfigStore::ReadSetting(settingsPath, "Setup", "DistanceDisplay", "Yards", 20);
-    int index = DistanceUnitIndex(word, gDistanceIndex.load());
-    gDistanceIndex.store(index);
-    return index;
+    return DistanceUnitIndex(word, previous);
 }
 
-int ReadSpeedUnit() { return ReadSpeedUnit(base::SettingsPath()); }
-int ReadSpeedUnit(const std::string& settingsPath) {
+int ReadSpeedUnit(int previous) { return ReadSpeedUnit(base::SettingsPath(), previous); }
+int ReadSpeedUnit(const std::string& settingsPath, int previous) {
     std::string word =
         base::ConfigStore::ReadSetting(settingsPath, "Setup", "SpeedDisplay", "MPH", 20);
-    int index = SpeedUnitIndex(word, gSpeedIndex.load());
-    gSpeedIndex.store(index);
-    return index;
+    return SpeedUnitIndex(word, previous);
 }
 
 const char* DistanceLabel(int index) { return kDistanceLabels[Slot<3>(index)]; }

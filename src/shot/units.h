@@ -16,16 +16,21 @@ double FromDisplayDistance(double value, int unitIndex);
 double ToDisplaySpeed(double feetPerSecond, int unitIndex);
 double FromDisplaySpeed(double value, int unitIndex);
 
+// A display value in one unit as another unit shows it, by the display factors both ways; in
+// its own unit the value comes back unchanged.
+double ConvertDistance(double value, int fromUnit, int toUnit);
+double ConvertSpeed(double value, int fromUnit, int toUnit);
+
 // The index a settings word selects, or previous when it matches none of the words.
 int DistanceUnitIndex(std::string_view word, int previous);
 int SpeedUnitIndex(std::string_view word, int previous);
 
-// Read the settings at the moment of use. A word that matches none leaves the index as the
-// last read gave it (0 before any read).
-int ReadDistanceUnit();
-int ReadDistanceUnit(const std::string& settingsPath);
-int ReadSpeedUnit();
-int ReadSpeedUnit(const std::string& settingsPath);
+// Read the settings at the moment of use. A word that matches none leaves the index as it was:
+// the caller passes the index it holds (0 when it holds none).
+int ReadDistanceUnit(int previous = 0);
+int ReadDistanceUnit(const std::string& settingsPath, int previous = 0);
+int ReadSpeedUnit(int previous = 0);
+int ReadSpeedUnit(const std::string& settingsPath, int previous = 0);
 
 const char* DistanceLabel(int index);  // "yd", "ft", "m"
 const char* SpeedLabel(int index);     // "MPH", "FPS", "km/h", "m/s"

@@ -4,13 +4,12 @@
 #include <cmath>
 
 #include "analysis/camera_model.h"
+#include "base/math_constants.h"
 
 namespace kyvern::sim {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kRadians = kPi / 180.0;
 constexpr double kTravelBetweenFlashes = 5.0;  // inches
 constexpr double kMaxStrobeInterval = 0.004;   // seconds
 
@@ -48,9 +47,9 @@ public:
         } while (u1 <= 0.0);
         const double u2 = Uniform();
         const double r = std::sqrt(-2.0 * std::log(u1));
-        spare_ = r * std::sin(2.0 * kPi * u2);
+        spare_ = r * std::sin(2.0 * base::kExactPi * u2);
         hasSpare_ = true;
-        return r * std::cos(2.0 * kPi * u2);
+        return r * std::cos(2.0 * base::kExactPi * u2);
     }
 
 private:
@@ -122,8 +121,8 @@ bool FrameRenderer::Solve(const ShotSetup& setup, ShotTruth& truth) {
 
     ShotTruth t;
     t.interval = setup.t2 - setup.t1;
-    const Xyz heading = Unit(
-        Xyz(1.0, std::tan(setup.launchAngle * kRadians), std::tan(setup.sideAngle * kRadians)));
+    const Xyz heading = Unit(Xyz(1.0, std::tan(setup.launchAngle * base::kExactDegreesToRadians),
+                                 std::tan(setup.sideAngle * base::kExactDegreesToRadians)));
     t.ball0 = setup.ball0;
     t.ball1 = setup.ball0.Plus(heading.Scaled(setup.ballSpeed * 12.0 * t.interval));
     // Both exposures wholly in front of the lens.
@@ -133,7 +132,9 @@ bool FrameRenderer::Solve(const ShotSetup& setup, ShotTruth& truth) {
     t.spinRate = spin.Length();
     t.turn = t.spinRate * 6.0 * t.interval;  // rpm to degrees per second, over the interval
     t.normal0 = Unit(setup.lineNormal);
-    t.normal1 = t.spinRate > 0.0 ? Rotate(t.normal0, Unit(spin), t.turn * kRadians) : t.normal0;
+    t.normal1 = t.spinRate > 0.0
+                    ? Rotate(t.normal0, Unit(spin), t.turn * base::kExactDegreesToRadians)
+                    : t.normal0;
     t.pix0 = Project(t.ball0, setup.ballDiameter, setup.width, setup.height);
     t.pix1 = Project(t.ball1, setup.ballDiameter, setup.width, setup.height);
     truth = t;
@@ -229,8 +230,8 @@ double StrobeIntervalFor(double ballSpeed) {
 
 Xyz CentredStart(const ShotSetup& setup, double distance) {
     const double interval = setup.t2 - setup.t1;
-    const Xyz heading = Unit(
-        Xyz(1.0, std::tan(setup.launchAngle * kRadians), std::tan(setup.sideAngle * kRadians)));
+    const Xyz heading = Unit(Xyz(1.0, std::tan(setup.launchAngle * base::kExactDegreesToRadians),
+                                 std::tan(setup.sideAngle * base::kExactDegreesToRadians)));
     const Xyz travel = heading.Scaled(setup.ballSpeed * 12.0 * interval);
     return Xyz(0.0, 0.0, -distance).Minus(travel.Scaled(0.5));
 }

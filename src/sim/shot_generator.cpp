@@ -2,13 +2,13 @@
 
 #include <cmath>
 
+#include "base/math_constants.h"
+
 namespace kyvern::sim {
 namespace {
 
 using analysis::Xyz;
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kRadians = kPi / 180.0;
 constexpr double kFeetPerSecondPerMph = 5280.0 / 3600.0;
 constexpr double kFlash1 = 0.001;    // seconds, as the shot cycle stamps camera frames
 constexpr double kEdgeMargin = 4.0;  // pixels between a ball and the frame's edge
@@ -35,7 +35,8 @@ Xyz TurnAboutX(const Xyz& v, double angle) {
 }
 
 Xyz Heading(double launch, double side) {
-    const Xyz d(1.0, std::tan(launch * kRadians), std::tan(side * kRadians));
+    const Xyz d(1.0, std::tan(launch * base::kExactDegreesToRadians),
+                std::tan(side * base::kExactDegreesToRadians));
     return d.Divided(d.Length());
 }
 
@@ -64,7 +65,7 @@ double ShotGenerator::Gaussian() {
     do {
         u1 = Uniform();
     } while (u1 <= 0.0);
-    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * kPi * Uniform());
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * base::kExactPi * Uniform());
 }
 
 double ShotGenerator::Draw(double mean, double sd) {
@@ -111,8 +112,8 @@ ShotSetup ShotGenerator::SetupFor(const GeneratedShot& shot, double interval, in
     const Xyz heading = TurnAboutX(Heading(shot.launchAngle, shot.sideAngle), pose.turn);
     const Xyz spinHere = TurnAboutX(spin, pose.turn);
     s.ball0 = TurnAboutX(start.Minus(pose.position), pose.turn);
-    s.launchAngle = std::atan2(heading.y, heading.x) / kRadians;
-    s.sideAngle = std::atan2(heading.z, heading.x) / kRadians;
+    s.launchAngle = std::atan2(heading.y, heading.x) / base::kExactDegreesToRadians;
+    s.sideAngle = std::atan2(heading.z, heading.x) / base::kExactDegreesToRadians;
     s.rifleSpin = spinHere.x;
     s.sideSpin = spinHere.y;
     s.backSpin = spinHere.z;

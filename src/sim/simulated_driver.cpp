@@ -9,6 +9,7 @@
 
 #include "analysis/camera_model.h"
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "base/program_folder.h"
 #include "capture/camera_table.h"
 
@@ -77,7 +78,7 @@ void SimulatedCameraDriver::JoinBusThreads() {
 }
 
 std::string SimulatedCameraDriver::DefaultCalibration(int busIndex, int width) {
-    const double turn = kDefaultTurns[busIndex] * analysis::kDegreesToRadians;
+    const double turn = kDefaultTurns[busIndex] * base::kDegreesToRadians;
     const analysis::Xyz p = ShotGenerator::ViewPosition(turn, width);
     char text[kCalibrationLength];
     std::snprintf(text, sizeof text, "Sim %d,%.3f,%.3f,%.3f,%.1f,0.0,0.0,", busIndex + 1, p.x + 0.0,

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "support/temp_dir.h"
 
 using namespace kyvern::analysis;
@@ -75,7 +76,7 @@ TEST(CameraModel, CalibrationFromTheSettings) {
     CameraPose cut = ReadCameraPose(7004, ini);  // reads longName + ",1,2,3,4,"
     EXPECT_EQ(cut.name, longName);
     EXPECT_EQ(cut.position, Xyz(1, 2, 3));
-    EXPECT_EQ(cut.rotation, Xyz(4 * kDegreesToRadians, 0, 0));
+    EXPECT_EQ(cut.rotation, Xyz(4 * kyvern::base::kDegreesToRadians, 0, 0));
 }
 
 TEST(CameraModel, HandednessIsLeftOnlyForTheWholeWord) {

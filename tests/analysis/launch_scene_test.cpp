@@ -59,7 +59,7 @@ TEST(LaunchScene, StartsEmpty) {
     EXPECT_EQ(scene.BallSpeed(), 0.0);
     EXPECT_EQ(scene.LaunchAngle(), 0.0);
     EXPECT_EQ(scene.TotalSpin(), 0.0);
-    for (int i = 0; i < kyvern::analysis::kSceneSlots; ++i)
+    for (int i = 0; i < kyvern::analysis::kCameraSlots; ++i)
         EXPECT_FALSE(scene.Slot(i).valid);
     EXPECT_THROW(scene.Slot(4), std::out_of_range);
     EXPECT_THROW(scene.WarningCode(0), std::out_of_range);

@@ -6,6 +6,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
+#include "base/math_constants.h"
 
 namespace {
 
@@ -86,8 +87,8 @@ TEST(ProcessScene, ViewCorrectionTurnsTheNormal) {
     ASSERT_TRUE(s.a.ProcessScene());
     EXPECT_EQ(s.a.Ball(0).viewNormal, Xyz(0, 0, 1));
     const double field = 1024 / s.a.pixelsPerInch() * 2;
-    const double a = (0.75 * field * an::kDegreesToRadians) / 384 * (384 - 184.0);
-    const double b = (field * an::kDegreesToRadians) / 512 * (512 - 812.0);
+    const double a = (0.75 * field * kyvern::base::kDegreesToRadians) / 384 * (384 - 184.0);
+    const double b = (field * kyvern::base::kDegreesToRadians) / 512 * (512 - 812.0);
     const Xyz v(0, std::cos(a), std::sin(a));
     Xyz expected(std::cos(b) * v.x + std::sin(b) * v.z, v.y, std::cos(b) * v.z - std::sin(b) * v.x);
     expected.Normalize();

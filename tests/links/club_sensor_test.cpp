@@ -48,20 +48,19 @@ std::string GolfTekFrame(std::uint8_t speed, std::uint8_t face = 0x03, std::uint
 }
 
 TEST(ClubSensorTable, TypesNamesAndRates) {
-    const std::pair<const char*, int> words[] = {
-        {"None", kSensorCalculated},       {"Calculated", kSensorCalculated},
-        {"anything", kSensorCalculated},   {"lazer", kSensorLazer},
-        {"DXCADDY", kSensorDistanceCaddy}, {"SwingMate", kSensorSwingMate},
-        {"GolfTek", kSensorGolfTek},       {"golftek pro v", kSensorGolfTek},
-        {"Maruman", kSensorMaruman}};
+    using K = shot::SensorKind;
+    const std::pair<const char*, K> words[] = {
+        {"None", K::kCalculated}, {"Calculated", K::kCalculated}, {"anything", K::kCalculated},
+        {"lazer", K::kLazer},     {"DXCADDY", K::kDistanceCaddy}, {"SwingMate", K::kSwingMate},
+        {"GolfTek", K::kGolfTek}, {"golftek pro v", K::kGolfTek}, {"Maruman", K::kMaruman}};
     for (const auto& [word, type] : words)
         EXPECT_EQ(SensorTypeOf(word), type) << word;
     const char* names[] = {"None",      "Kyvern (Calculated)", "Lazer",  "Distance Caddy",
                            "SwingMate", "SensorGolfTek",       "Maruman"};
     const int rates[] = {0, 0, 19200, 300, 9600, 9600, 19200};
     for (int type = 0; type <= 6; ++type) {
-        EXPECT_STREQ(SensorDisplayName(type), names[type]);
-        EXPECT_EQ(SensorBaudRate(type), rates[type]);
+        EXPECT_STREQ(SensorDisplayName(K(type)), names[type]);
+        EXPECT_EQ(SensorBaudRate(K(type)), rates[type]);
     }
     EXPECT_STREQ(ClubSensor::Version(), "ClubSensor v3.0.0");
 }
@@ -270,8 +269,7 @@ struct SensorRig {
 };
 
 double ModelSpeed(double v, double l, double s, double b, double p) {
-    RecordingPrompts prompts;
-    shot::ImpactModel model(prompts);
+    shot::ImpactModel model;
     shot::LaunchConditions launch;
     launch.ballSpeed = v;
     launch.launchAngle = l;
@@ -286,10 +284,10 @@ TEST(ClubSensor, CalculatedWithoutASensor) {
     RecordingPrompts prompts;
     std::vector<int> waits;
     ClubSensor sensor(prompts, [&](int ms) { waits.push_back(ms); });
-    EXPECT_EQ(sensor.Type(), kSensorCalculated);
+    EXPECT_EQ(sensor.Type(), shot::SensorKind::kCalculated);
     env.Set("ClubSensor", "CommPort", "COM1");
     sensor.Configure(true);
-    EXPECT_EQ(sensor.Type(), kSensorCalculated);  // "None" by default
+    EXPECT_EQ(sensor.Type(), shot::SensorKind::kCalculated);  // "None" by default
     EXPECT_STREQ(sensor.DeviceName(), "Kyvern (Calculated)");
     EXPECT_EQ(sensor.PortNumber(), 0);
     EXPECT_TRUE(prompts.messages.empty());

@@ -6,7 +6,6 @@
 #include "flight/flight_model.h"
 #include "shot/impact_model.h"
 #include "shot/performance_analysis.h"
-#include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
 using kyvern::flight::BallType;
@@ -15,7 +14,6 @@ using kyvern::flight::FlightResult;
 using kyvern::flight::Weather;
 using kyvern::shot::ImpactModel;
 using kyvern::shot::PerformanceAnalysis;
-using kyvern::testing::RecordingPrompts;
 using kyvern::testing::TempHome;
 
 namespace {
@@ -77,8 +75,7 @@ TEST(FiniteResults, EveryFlightOfTheSweepIsFinite) {
 
 TEST(FiniteResults, ClubValuesAreFiniteForEveryLaunch) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     for (double speed = 0.0; speed <= 400.0; speed += 20.0) {
         for (double launch = -20.0; launch <= 90.0; launch += 10.0) {
             for (double back = -15000.0; back <= 15000.0; back += 2500.0) {
@@ -95,7 +92,7 @@ TEST(FiniteResults, ClubValuesAreFiniteForEveryLaunch) {
             }
         }
     }
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(model.TakeMessages().empty());
 }
 
 TEST(FiniteResults, GradesAreFiniteAndInRangeForEveryBallType) {

@@ -4,12 +4,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
-#include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
 using namespace kyvern::shot;
-using kyvern::testing::RecordingPrompts;
+using kyvern::base::MessageId;
+using kyvern::base::Text;
 using kyvern::testing::TempHome;
 
 namespace {
@@ -30,8 +31,7 @@ std::string Exact(double value) {
 
 TEST(ImpactModel, DriveWithTheDefaultClub) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     ASSERT_TRUE(model.Evaluate(220.0, 12.0, 0.5, 2800.0, -400.0));
     // A 150 mph drive from a 100 mph club, an open-ish face for a draw spin.
     EXPECT_NEAR(model.ClubSpeed(), 150.47, 0.01);
@@ -40,12 +40,12 @@ TEST(ImpactModel, DriveWithTheDefaultClub) {
     EXPECT_NEAR(model.FaceAngle(), -1.70, 0.01);
     EXPECT_NEAR(model.PathAngle(), -1.89, 0.01);
     EXPECT_FALSE(model.LoftMismatch());
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(model.TakeMessages().empty());
 
     // A heavier club and an explicit settings path.
     home.Set("Setup", "ClubMass", "280");
     home.Set("Setup", "ClubLoft", "36");
-    ImpactModel iron(prompts, home.Settings());
+    ImpactModel iron(home.Settings());
     ASSERT_TRUE(iron.Evaluate(180.0, 17.0, -1.0, 6500.0, 300.0));
     // Club loft 36 is more than 2.5 degrees from the effective loft: the attack follows the
     // effective loft.
@@ -58,8 +58,7 @@ TEST(ImpactModel, DriveWithTheDefaultClub) {
 
 TEST(ImpactModel, BadClubSettingsShowTheirMessageAndLeaveZero) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     struct Case {
         const char* key;
         const char* value;
@@ -73,14 +72,14 @@ TEST(ImpactModel, BadClubSettingsShowTheirMessageAndLeaveZero) {
     };
     for (const Case& c : cases) {
         home.Set("Setup", c.key, c.value);
-        prompts.messages.clear();
         EXPECT_EQ(model.Evaluate(220.0, 12.0, 1.0, 2800.0, 300.0), c.ok) << c.key << c.value;
+        const std::vector<MessageId> messages = model.TakeMessages();
         if (c.ok) {
-            EXPECT_TRUE(prompts.messages.empty()) << c.key << c.value;
+            EXPECT_TRUE(messages.empty()) << c.key << c.value;
             EXPECT_GT(model.ClubSpeed(), 0.0);
         } else {
-            ASSERT_EQ(prompts.messages.size(), 1u) << c.key << c.value;
-            EXPECT_EQ(prompts.messages[0], std::string("Invalid ") + c.key + " in Kyvern.ini");
+            ASSERT_EQ(messages.size(), 1u) << c.key << c.value;
+            EXPECT_EQ(Text(messages[0]), std::string("Invalid ") + c.key + " in Kyvern.ini");
             EXPECT_EQ(model.ClubSpeed(), 0.0);
             EXPECT_EQ(model.EffectiveLoft(), 0.0);
             EXPECT_EQ(model.AngleOfAttack(), 0.0);
@@ -92,16 +91,13 @@ TEST(ImpactModel, BadClubSettingsShowTheirMessageAndLeaveZero) {
     // The mass is checked first.
     home.Set("Setup", "ClubMass", "50");
     home.Set("Setup", "ClubLoft", "90");
-    prompts.messages.clear();
     model.Evaluate(220.0, 12.0, 1.0, 2800.0, 300.0);
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Invalid ClubMass in Kyvern.ini");
+    EXPECT_EQ(model.TakeMessages(), std::vector{MessageId::kInvalidClubMass});
 }
 
 TEST(ImpactModel, LoftCheckBoundaryAndItsNotice) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     ASSERT_TRUE(model.Evaluate(220.0, 12.0, 1.0, 2800.0, 0.0));
     const double theta = model.EffectiveLoft();
     ASSERT_GE(theta, 8.0);
@@ -137,8 +133,7 @@ TEST(ImpactModel, LoftCheckBoundaryAndItsNotice) {
 
 TEST(ImpactModel, UndefinedCasesGiveZeroNeverNaN) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     // No back spin: no loft and no club speed to infer.
     ASSERT_TRUE(model.Evaluate(220.0, 12.0, 1.0, 0.0, 0.0));
     EXPECT_EQ(model.EffectiveLoft(), 0.0);
@@ -188,8 +183,7 @@ TEST(ImpactModel, ClubPresets) {
 
 TEST(ClubMerge, LiveShotKeepsSensorValuesAndFillsTheRest) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     LaunchConditions launch = Launch(220.0, 12.0, 1.0, 2800.0, -400.0);
     ClubData reference;
     model.Evaluate(launch.ballSpeed, launch.launchAngle, launch.sideAngle, launch.backSpin,
@@ -225,14 +219,13 @@ TEST(ClubMerge, LiveShotKeepsSensorValuesAndFillsTheRest) {
     EXPECT_TRUE(club.pathAngle.Present());
     EXPECT_FALSE(club.dxFromToe.Present());
 
-    // The loft notice follows the model; bad settings show a message per evaluation.
+    // The loft notice follows the model; a bad setting is noted once for the five evaluations.
     home.Set("Setup", "ClubLoft", "40");
     FillClubData(ClubData(), launch, model, club);
     EXPECT_TRUE(club.loftMismatch);
     home.Set("Setup", "ClubMass", "99");
-    prompts.messages.clear();
     FillClubData(ClubData(), launch, model, club);
-    EXPECT_EQ(prompts.messages.size(), 5u);
+    EXPECT_EQ(model.TakeMessages(), std::vector{MessageId::kInvalidClubMass});
     EXPECT_EQ(club.clubSpeed.Value(), 0.0);
     EXPECT_TRUE(club.clubSpeed.Present());
     EXPECT_FALSE(club.loftMismatch);
@@ -240,8 +233,7 @@ TEST(ClubMerge, LiveShotKeepsSensorValuesAndFillsTheRest) {
 
 TEST(ClubMerge, RecomputeOverwritesBySensorKind) {
     TempHome home;
-    RecordingPrompts prompts;
-    ImpactModel model(prompts);
+    ImpactModel model;
     LaunchConditions launch = Launch(220.0, 12.0, 1.0, 2800.0, -400.0);
     model.Evaluate(220.0, 12.0, 1.0, 2800.0, -400.0);
 

@@ -51,23 +51,16 @@ TEST(Units, ConversionsLabelsAndWords) {
 
 TEST(Units, ReadUnitsAtTheMomentOfUse) {
     TempHome home;
-    // An unrecognised word read first after start behaves as the first unit.
+    // An unknown word keeps the index the caller holds: the first unit when it holds none.
     home.Set("Setup", "SpeedDisplay", "Knots");
     home.Set("Setup", "DistanceDisplay", "Furlongs");
     EXPECT_EQ(ReadSpeedUnit(), kMph);
     EXPECT_EQ(ReadDistanceUnit(), kYards);
+    EXPECT_EQ(ReadSpeedUnit(kKph), kKph);
+    EXPECT_EQ(ReadDistanceUnit(home.Settings(), kMeters), kMeters);
     // A change applies to the next read.
-    home.Set("Setup", "SpeedDisplay", "KPH");
-    home.Set("Setup", "DistanceDisplay", "Meters");
-    EXPECT_EQ(ReadSpeedUnit(), kKph);
-    EXPECT_EQ(ReadDistanceUnit(), kMeters);
-    // An unknown word now keeps what the last read gave.
-    home.Set("Setup", "SpeedDisplay", "Knots");
-    home.Set("Setup", "DistanceDisplay", "Furlongs");
-    EXPECT_EQ(ReadSpeedUnit(), kKph);
-    EXPECT_EQ(ReadDistanceUnit(home.Settings()), kMeters);
     home.Set("Setup", "SpeedDisplay", "mps");
     home.Set("Setup", "DistanceDisplay", "feet");
-    EXPECT_EQ(ReadSpeedUnit(home.Settings()), kMps);
-    EXPECT_EQ(ReadDistanceUnit(), kFeet);
+    EXPECT_EQ(ReadSpeedUnit(home.Settings(), kKph), kMps);
+    EXPECT_EQ(ReadDistanceUnit(kMeters), kFeet);
 }

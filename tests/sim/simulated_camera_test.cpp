@@ -10,6 +10,7 @@
 #include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
 #include "base/config_store.h"
+#include "base/math_constants.h"
 #include "capture/camera_table.h"
 #include "sim/shot_generator.h"
 #include "sim/simulated_driver.h"
@@ -125,7 +126,7 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
     for (double turnDegrees : {45.0, 90.0, 20.0}) {
         auto frames =
             std::array{std::make_unique<CapturedImage>(), std::make_unique<CapturedImage>()};
-        const double turns[2] = {0.0, turnDegrees * kyvern::analysis::kDegreesToRadians};
+        const double turns[2] = {0.0, turnDegrees * kyvern::base::kDegreesToRadians};
         for (int i = 0; i < 2; ++i) {
             const kyvern::sim::ViewPose pose{ShotGenerator::ViewPosition(turns[i]), turns[i]};
             const auto setup = ShotGenerator::SetupFor(shot, 0.00145, 1024, pose);
@@ -175,7 +176,7 @@ TEST(SimulatedCamera, DeliversRenderedShotsInEverySpeedMode) {
     EXPECT_EQ(ConfigStore::ReadSetting(rig.settings, "Camera", "9100002", "", 50),
               SimulatedCameraDriver::DefaultCalibration(1));
     EXPECT_NEAR(kyvern::analysis::ReadCameraRotation(s1, rig.settings).x,
-                45.0 * kyvern::analysis::kDegreesToRadians, 1e-12);
+                45.0 * kyvern::base::kDegreesToRadians, 1e-12);
 
     auto fetched = std::make_unique<CapturedImage>();
     auto expected = std::make_unique<CapturedImage>();
