@@ -93,15 +93,13 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
     EXPECT_EQ(app::LaunchMonitor::ChooseHistoryNumber(3), 1);
     EXPECT_EQ(app::LaunchMonitor::ChooseHistoryNumber(0), 0);
 
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 50);
-    env.Set("Setup", "ImageHistorySize", "20000");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 50);
-    env.Set("Setup", "ImageHistorySize", "-1");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 50);
-    env.Set("Setup", "ImageHistorySize", "10000");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 10000);
-    env.Set("Setup", "ImageHistorySize", "0");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 0);
+    // The size setting: 50 when unset or outside 0 to 10000.
+    const std::pair<const char*, int> sizes[] = {
+        {nullptr, 50}, {"20000", 50}, {"-1", 50}, {"10000", 10000}, {"0", 0}};
+    for (const auto& [word, size] : sizes) {
+        if (word) env.Set("Setup", "ImageHistorySize", word);
+        EXPECT_EQ(app::LaunchMonitor::HistorySize(), size) << (word ? word : "unset");
+    }
 }
 
 TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
@@ -231,12 +229,10 @@ TEST(Overlay, DrawsTheSwitchedOnOverlaysIntoAColourFrame) {
     EXPECT_EQ(px(170, 300, 0), app::kPlaneColour.blue);
     EXPECT_EQ(px(170, 300, 1), app::kPlaneColour.green);
 
+    // Only "On" switches an overlay on.
     TempDir home;
     ConfigStore::WriteSetting(home.File("Kyvern.ini"), "ImageDisplay", "Marks", "on");
     ConfigStore::WriteSetting(home.File("Kyvern.ini"), "ImageDisplay", "Grid", "yes");
     const app::OverlaySwitches read = app::ReadOverlaySwitches(home.File("Kyvern.ini"));
-    EXPECT_TRUE(read.marks);
-    EXPECT_FALSE(read.grid);
-    EXPECT_FALSE(read.planes);
-    EXPECT_FALSE(read.mono);
+    EXPECT_TRUE(read.marks && !read.grid && !read.planes && !read.mono);
 }
