@@ -365,15 +365,7 @@ TEST(ShotTable, EveryRecordedShotGoesToTheLog) {
     std::string second = FormatShotLine(table, 3, "7 Iron");
     expected += second.substr(0, second.size() - 1) + "\r\n";
     EXPECT_EQ(log, expected);
-    EXPECT_EQ(log.rfind("\"Ann\", \"Morning\", \"Driver\", 1, 150.0, 12.0, 2830, 2800, -400, 1.5, "
-                        "102.3, ",
-                        0),
-              0u);
     EXPECT_TRUE(prompts.messages.empty());
-
-    // The failure note of the shot cycle has no line break.
-    EXPECT_TRUE(kyvern::data::AppendImageFailed("Driver", prompts));
-    EXPECT_EQ(ReadFileText(home.File("logKyvern.txt")), expected + "Driver image failed");
 }
 
 TEST(ShotTable, ALogThatCannotBeOpenedIsReportedAndTheRowStays) {
