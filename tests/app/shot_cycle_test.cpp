@@ -1,5 +1,5 @@
 // The parts of the shot cycle: timers, modes, the history ring, the flash-interval rule, the
-// shot computation's order and its stops.
+// shot computation's stops. The timer loop itself runs under the command-line tests.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -40,26 +40,6 @@ std::unique_ptr<kyvern::analysis::CapturedImage> GrayFrame(double t1, double t2)
 }
 
 }  // namespace
-
-TEST(TimerHost, TheLoopDispatchesUntilToldToStop) {
-    app::LoopTimerHost timers;
-    int cameraTicks = 0;
-    int commandTicks = 0;
-    timers.SetTick([&](int id) {
-        if (id == app::kCameraTimer) ++cameraTicks;
-        if (id == app::kCommandTimer) ++commandTicks;
-    });
-    timers.StartTimer(app::kCameraTimer, 1);
-    timers.StartTimer(app::kCommandTimer, 1000000);
-    timers.Run([&] { return cameraTicks < 5; });
-    EXPECT_EQ(cameraTicks, 5);
-    EXPECT_EQ(commandTicks, 0);
-    // Without waiting: the next due timer at once.
-    EXPECT_TRUE(timers.DispatchNext());
-    timers.StopTimer(app::kCameraTimer);
-    timers.StopTimer(app::kCommandTimer);
-    EXPECT_FALSE(timers.DispatchNext());
-}
 
 TEST(ShotCycle, CycleTimersFollowTheCaptureFileSetting) {
     MonitorRig rig(0);
