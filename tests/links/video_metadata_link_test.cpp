@@ -153,5 +153,30 @@ TEST(VideoMetadataLink, SixteenStreamsCarryTheShotInDisplayUnits) {
     EXPECT_EQ(factory.log.back(), "DFMetadataSender.2(DFMetadata, 0)");
 }
 
+TEST(VideoMetadataLink, UnitsOfTheSettingsAndAnUnknownWordKeepsTheLast) {
+    TempHome env;
+    VideoMetadataLink link;
+    // Speed and distance words; 220 ft/s and 600 ft in those units.
+    const struct {
+        const char *speed, *distance;
+        double fps220, feet600;
+    } cases[] = {{nullptr, nullptr, 150.0, 200.0},
+                 {"KPH", "Meters", 241.4016, 182.88},
+                 {"mps", "Feet", 67.056, 600.0},
+                 {"FPS", "Yards", 220.0, 200.0},
+                 {"knots", "furlongs", 220.0, 200.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.speed ? c.speed : "unset");
+        if (c.speed) {
+            env.Set("Setup", "SpeedDisplay", c.speed);
+            env.Set("Setup", "DistanceDisplay", c.distance);
+            link.ReadUnits();
+        }
+        EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertSpeed(220)), static_cast<float>(c.fps220));
+        EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertDistance(600)),
+                        static_cast<float>(c.feet600));
+    }
+}
+
 }  // namespace
 }  // namespace kyvern::links

@@ -144,7 +144,8 @@ TEST(ImpactModel, UndefinedCasesGiveZeroNeverNaN) {
     } cases[] = {{220, 12, 1, 0, 0, 0, 0, NAN, 0, -1, false, false, false},
                  {10, 12, 1, 15000, 200, 0, 0, 0, NAN, NAN, false, true, false},
                  {10, 12, 1, 200, -15000, NAN, NAN, NAN, 0, 0, true, false, false},
-                 {150, 2, 0, -1500, 0, NAN, NAN, NAN, NAN, NAN, true, false, true}};
+                 {150, 2, 0, -1500, 0, NAN, NAN, NAN, NAN, NAN, true, false, true},
+                 {0, 0, 0, 0, 0, 0, 0, NAN, NAN, NAN, false, false, false}};  // a ball at rest
     for (const auto& c : cases) {
         SCOPED_TRACE(c.b);
         ASSERT_TRUE(model.Evaluate(c.v, c.l, c.s, c.b, c.p));
