@@ -220,25 +220,25 @@ TEST(SessionFile, UnitsSwitchOnLoad) {
         std::snprintf(out, sizeof out, line.c_str(), ball, club, dist, speed);
         return kHeader + "\r\n" + out;
     };
+    // Ball and club speed as written, the unit words; the units then in force.
+    const struct {
+        const char *ball, *club, *distance, *speed, *units;
+    } lines[] = {{"220.0", "150.0", "feet", "fps", "Feet FPS"},
+                 {"241.4", "164.6", "METERS", "KPH", "Meters km/h"},
+                 {"67.1", "45.7", "Furlongs", "m/s", "Meters m/s"},
+                 {"150.0", "102.3", "yards", "Knots", "Yards m/s"},
+                 {"150.0", "102.3", "yards", "mph", "Yards MPH"},
+                 {"150.0", "102.3", "yards", "KMH", "Yards MPH"}};  // earlier layout only
     Table u;
-    LoadSessionText(u.table, text("220.0", "150.0", "feet", "fps"));
-    EXPECT_EQ(u.table.UnitsLabel(), "Feet FPS");
-    EXPECT_EQ(u.table.Cell(2, d::kBallSpeedColumn), "220.0");
-    LoadSessionText(u.table, text("241.4", "164.6", "METERS", "KPH"));
-    EXPECT_EQ(u.table.UnitsLabel(), "Meters km/h");
-    EXPECT_EQ(u.table.Cell(3, d::kBallSpeedColumn), "241.4");
-    LoadSessionText(u.table, text("67.1", "45.7", "Furlongs", "m/s"));
-    EXPECT_EQ(u.table.UnitsLabel(), "Meters m/s");
-    EXPECT_EQ(u.table.Cell(4, d::kBallSpeedColumn), "67.1");
-    EXPECT_EQ(u.table.Cell(4, d::kUnitsColumn), "Meters m/s");
-    LoadSessionText(u.table, text("150.0", "102.3", "yards", "Knots"));
-    EXPECT_EQ(u.table.UnitsLabel(), "Yards m/s");
-    LoadSessionText(u.table, text("150.0", "102.3", "yards", "mph"));
-    EXPECT_EQ(u.table.Cell(6, d::kBallSpeedColumn), "150.0");
-    EXPECT_EQ(u.table.Cell(6, d::kClubSpeedColumn), "102.3");
-    // "KMH" belongs to the earlier layout only.
-    LoadSessionText(u.table, text("150.0", "102.3", "yards", "KMH"));
-    EXPECT_EQ(u.table.UnitsLabel(), "Yards MPH");
+    for (const auto& l : lines) {
+        SCOPED_TRACE(l.speed);
+        LoadSessionText(u.table, text(l.ball, l.club, l.distance, l.speed));
+        EXPECT_EQ(u.table.UnitsLabel(), l.units);
+        const int row = u.table.CurrentRow();
+        EXPECT_EQ(u.table.Cell(row, d::kUnitsColumn), l.units);
+        EXPECT_EQ(u.table.Cell(row, d::kBallSpeedColumn), l.ball);
+        EXPECT_EQ(u.table.Cell(row, d::kClubSpeedColumn), l.club);
+    }
 }
 
 TEST(SessionFile, EarlierLayout) {
