@@ -1,5 +1,5 @@
 // The parts of the shot cycle: timers, modes, the history ring, the flash-interval rule, the
-// shot computation's order and its stops.
+// shot computation's stops. The timer loop itself runs under the command-line tests.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -41,26 +41,6 @@ std::unique_ptr<kyvern::analysis::CapturedImage> GrayFrame(double t1, double t2)
 
 }  // namespace
 
-TEST(TimerHost, TheLoopDispatchesUntilToldToStop) {
-    app::LoopTimerHost timers;
-    int cameraTicks = 0;
-    int commandTicks = 0;
-    timers.SetTick([&](int id) {
-        if (id == app::kCameraTimer) ++cameraTicks;
-        if (id == app::kCommandTimer) ++commandTicks;
-    });
-    timers.StartTimer(app::kCameraTimer, 1);
-    timers.StartTimer(app::kCommandTimer, 1000000);
-    timers.Run([&] { return cameraTicks < 5; });
-    EXPECT_EQ(cameraTicks, 5);
-    EXPECT_EQ(commandTicks, 0);
-    // Without waiting: the next due timer at once.
-    EXPECT_TRUE(timers.DispatchNext());
-    timers.StopTimer(app::kCameraTimer);
-    timers.StopTimer(app::kCommandTimer);
-    EXPECT_FALSE(timers.DispatchNext());
-}
-
 TEST(ShotCycle, CycleTimersFollowTheCaptureFileSetting) {
     MonitorRig rig(0);
     rig.monitor->StartCycleTimers(true);
@@ -93,15 +73,13 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
     EXPECT_EQ(app::LaunchMonitor::ChooseHistoryNumber(3), 1);
     EXPECT_EQ(app::LaunchMonitor::ChooseHistoryNumber(0), 0);
 
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 50);
-    env.Set("Setup", "ImageHistorySize", "20000");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 50);
-    env.Set("Setup", "ImageHistorySize", "-1");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 50);
-    env.Set("Setup", "ImageHistorySize", "10000");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 10000);
-    env.Set("Setup", "ImageHistorySize", "0");
-    EXPECT_EQ(app::LaunchMonitor::HistorySize(), 0);
+    // The size setting: 50 when unset or outside 0 to 10000.
+    const std::pair<const char*, int> sizes[] = {
+        {nullptr, 50}, {"20000", 50}, {"-1", 50}, {"10000", 10000}, {"0", 0}};
+    for (const auto& [word, size] : sizes) {
+        if (word) env.Set("Setup", "ImageHistorySize", word);
+        EXPECT_EQ(app::LaunchMonitor::HistorySize(), size) << (word ? word : "unset");
+    }
 }
 
 TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
@@ -231,12 +209,10 @@ TEST(Overlay, DrawsTheSwitchedOnOverlaysIntoAColourFrame) {
     EXPECT_EQ(px(170, 300, 0), app::kPlaneColour.blue);
     EXPECT_EQ(px(170, 300, 1), app::kPlaneColour.green);
 
+    // Only "On" switches an overlay on.
     TempDir home;
     ConfigStore::WriteSetting(home.File("Kyvern.ini"), "ImageDisplay", "Marks", "on");
     ConfigStore::WriteSetting(home.File("Kyvern.ini"), "ImageDisplay", "Grid", "yes");
     const app::OverlaySwitches read = app::ReadOverlaySwitches(home.File("Kyvern.ini"));
-    EXPECT_TRUE(read.marks);
-    EXPECT_FALSE(read.grid);
-    EXPECT_FALSE(read.planes);
-    EXPECT_FALSE(read.mono);
+    EXPECT_TRUE(read.marks && !read.grid && !read.planes && !read.mono);
 }

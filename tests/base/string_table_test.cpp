@@ -35,11 +35,6 @@ TEST(StringTable, EveryMessageInBothLanguagesWithTheSameArguments) {
         EXPECT_FALSE(japanese.empty()) << i;
         EXPECT_EQ(Conversions(english), Conversions(japanese)) << english;
     }
-    EXPECT_EQ(Text(MessageId::kImageResolutionTooBig, Language::kEnglish),
-              "The resolution of the image is too big (1024x768 max)");
-    EXPECT_EQ(Text(MessageId::kInvalidClubMass, Language::kEnglish),
-              "Invalid ClubMass in Kyvern.ini");
-    EXPECT_EQ(Text(MessageId::kAnalysisComplete, Language::kEnglish), "Analysis complete: %.3f");
     EXPECT_EQ(Text(MessageId::kCount), "");
 
     kyvern::base::SetLanguage(Language::kJapanese);

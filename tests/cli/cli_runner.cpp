@@ -5,19 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 extern char** environ;
 
 namespace kyvern::testing {
 
-CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
-    TempDir io;
-    std::string outPath = io.File("out");
-    std::string errPath = io.File("err");
+pid_t StartCli(const std::vector<std::string>& args, const std::string& home,
+               const std::string& outPath, const std::string& errPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
@@ -42,16 +35,23 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& home) 
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argStore[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
+    TempDir io;
     CliResult result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argStore[0].c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
+    pid_t pid = StartCli(args, home, io.File("out"), io.File("err"));
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = ReadFileText(outPath);
-    result.err = ReadFileText(errPath);
+    result.out = ReadFileText(io.File("out"));
+    result.err = ReadFileText(io.File("err"));
     return result;
 }
 

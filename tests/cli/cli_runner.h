@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -12,6 +14,10 @@ struct CliResult {
     std::string out;
     std::string err;
 };
+
+// Starts kyvern-cli without waiting for it, its output streams going to the given files.
+pid_t StartCli(const std::vector<std::string>& args, const std::string& home,
+               const std::string& outPath, const std::string& errPath);
 
 // Runs kyvern-cli with these arguments and the given program folder (KYVERN_HOME), without a
 // shell, and collects both output streams.

@@ -1,26 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
-#include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/config_store.h"
 #include "cli_runner.h"
+#include "support/eventually.h"
 
 using kyvern::base::ConfigStore;
 using kyvern::testing::RunCli;
 using kyvern::testing::ScopedEnv;
 using kyvern::testing::TempDir;
 using kyvern::testing::TempHome;
-
-extern char** environ;
 
 namespace {
 
@@ -43,41 +39,20 @@ TEST(RunCli, SimulatedShotsOneLineEachThenStops) {
     EXPECT_EQ(ConfigStore::ReadSetting(status, "Status", "Lock", "", 20), "Unlocked");
     EXPECT_EQ(ConfigStore::ReadSetting(status, "Status", "Analysis", "", 20), "Success");
     EXPECT_TRUE(std::filesystem::exists(h.File("History/pic1.bmp")));
-
-    EXPECT_EQ(RunCli({"run", "--shots"}, h.Path()).exitCode, 2);
-    EXPECT_EQ(RunCli({"run", "--shots", "x"}, h.Path()).exitCode, 2);
-    EXPECT_EQ(RunCli({"run", "--fast"}, h.Path()).exitCode, 2);
 }
 
 TEST(RunCli, TermSignalEndsTheRunCleanly) {
     TempHome h;
     h.Set("Simulator", "ShotPeriod", "0");
-    const std::string home = "KYVERN_HOME=" + h.Path();
-    std::vector<char*> env;
-    std::vector<std::string> keep;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("KYVERN_HOME=", 0) != 0) keep.emplace_back(*e);
-    keep.push_back(home);
-    for (std::string& e : keep)
-        env.push_back(e.data());
-    env.push_back(nullptr);
-    std::string cli = KYVERN_CLI_PATH;
-    std::string run = "run";
-    std::string simulate = "--simulate";
-    char* argv[] = {cli.data(), run.data(), simulate.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv, env.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid =
+        kyvern::testing::StartCli({"run", "--simulate"}, h.Path(), "/dev/null", "/dev/null");
+    ASSERT_GT(pid, 0);
 
     // Running once its path is in the status file and its command timer is about.
     const std::string status = h.File("statusKyvern.ini");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (ConfigStore::ReadSetting(status, "Status", "Executable", "", 300).empty() &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    EXPECT_TRUE(kyvern::testing::Eventually([&] {
+        return !ConfigStore::ReadSetting(status, "Status", "Executable", "", 300).empty();
+    }));
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int code = 0;
     ASSERT_EQ(::waitpid(pid, &code, 0), pid);
@@ -121,6 +96,5 @@ TEST(RunCli, RegressPrintsOneResultLinePerImage) {
     EXPECT_EQ(r.out.rfind("one.bmp, ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\ntwo.bmp, "), std::string::npos);
     EXPECT_EQ(kyvern::testing::ReadFileText(h.File("SideSpinTest.txt")), r.out);
-    EXPECT_EQ(RunCli({"regress"}, h.Path()).exitCode, 2);
     EXPECT_EQ(RunCli({"regress", h.File("none")}, h.Path()).exitCode, 1);
 }

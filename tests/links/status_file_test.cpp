@@ -34,6 +34,13 @@ std::string Section(const TempHome& env, const std::string& name) {
     return std::regex_replace(body, std::regex("\n\n+"), "\n");
 }
 
+std::vector<unsigned char> Utf16Bytes(const char* text) {
+    std::vector<unsigned char> bytes;
+    for (; *text; ++text)
+        bytes.insert(bytes.end(), {static_cast<unsigned char>(*text), 0});
+    return bytes;
+}
+
 StatusFile MakeStatus() {
     StatusFile status;
     status.Context().title = "Tessaline Kyvern v3.0.1";
@@ -177,7 +184,6 @@ TEST(StatusFile, FailedAnalysisAndDeviceText) {
     StatusFile status = MakeStatus();
     status.Context().cameras[0] = {};
     status.Context().cameras[1] = {true, 42, true, "Ball not found", {"ignored"}};
-    EXPECT_EQ(status.DeviceText(), "Kyvern: 42");  // no separator before the first serial
     status.BeginImage();
     status.CompleteTerminated();
     EXPECT_EQ(Get(env, "Status", "ErrorCode"), "<absent>");  // left as it was
@@ -266,37 +272,17 @@ TEST(StatusFile, TwoProcessesNeverSeeATornFile) {
     EXPECT_EQ(Get(env, "Status", "Lock"), "Unlocked");
 }
 
-TEST(NotificationSlot, ListenerReceivesUtf16WithoutTerminator) {
+// The texts of the shot cycle's notifications are pinned where the shot cycle sends them.
+TEST(NotificationSlot, LostWithoutAListenerAndRefusedOnceClosed) {
     TempHome env;
     NotificationSlot slot;
     ASSERT_TRUE(slot.Open());
     EXPECT_TRUE(slot.SendAnalysisDone());  // nobody listens yet: lost, not a failure
     PeerSocket listener(kNotificationSlotName);
     ASSERT_TRUE(listener.Bound());
-
-    auto expectText = [&](const std::string& text) {
-        std::vector<unsigned char> expected;
-        for (char c : text) {
-            expected.push_back(static_cast<unsigned char>(c));
-            expected.push_back(0);
-        }
-        EXPECT_EQ(listener.Receive(1000), expected) << text;
-    };
-    ASSERT_TRUE(slot.SendAnalysisDone());
-    bool ok = false;
-    ASSERT_TRUE(slot.SendAnalysisDone());
-    EXPECT_EQ(listener.Receive(1000, &ok).size(), 42u);
-    expectText("Kyvern: Analysis Done");
-    ASSERT_TRUE(slot.SendNewImage());
-    expectText("Kyvern: New Image");
-    ASSERT_TRUE(slot.SendAnalysisTerminated());
-    expectText("Kyvern: Analysis Terminated");
-    ASSERT_TRUE(slot.SendConnected(true));
-    expectText("Kyvern: Connected");
     ASSERT_TRUE(slot.SendConnected(false));
-    expectText("Kyvern: Not Connected");
-    ASSERT_TRUE(slot.Send("Tessaline Kyvern v3.0.1"));
-    expectText("Tessaline Kyvern v3.0.1");
+    EXPECT_EQ(listener.Receive(1000), Utf16Bytes("Kyvern: Not Connected"));
+    bool ok = false;
     ASSERT_TRUE(slot.Send(""));
     EXPECT_TRUE(listener.Receive(1000, &ok).empty());
     EXPECT_TRUE(ok);
@@ -305,14 +291,19 @@ TEST(NotificationSlot, ListenerReceivesUtf16WithoutTerminator) {
 }
 
 TEST(NotificationSlot, Utf16Encoding) {
-    EXPECT_EQ(Utf16LittleEndian("Ab"), std::string("A\0b\0", 4));
-    EXPECT_EQ(Utf16LittleEndian("\xE8\xA7\xA3"), "\xE3\x89");              // U+89E3
-    EXPECT_EQ(Utf16LittleEndian("\xC3\xA9"), std::string("\xE9\0", 2));    // U+00E9
-    EXPECT_EQ(Utf16LittleEndian("\xF0\x9F\x8F\x8C"), "\x3C\xD8\xCC\xDF");  // U+1F3CC
-    EXPECT_EQ(Utf16LittleEndian("\xFF"), "\xFD\xFF");
-    EXPECT_EQ(Utf16LittleEndian("\xC0\x80"), "\xFD\xFF\xFD\xFF");              // overlong
-    EXPECT_EQ(Utf16LittleEndian("\xE8\xA7"), "\xFD\xFF\xFD\xFF");              // cut short
-    EXPECT_EQ(Utf16LittleEndian("\xED\xA0\x80"), "\xFD\xFF\xFD\xFF\xFD\xFF");  // surrogate
+    // Bad input becomes U+FFFD: a stray byte, an overlong form, a cut-short sequence and
+    // each byte of an encoded surrogate.
+    const std::pair<std::string, std::string> cases[] = {
+        {"Ab", std::string("A\0b\0", 4)},
+        {"\xE8\xA7\xA3", "\xE3\x89"},
+        {"\xC3\xA9", std::string("\xE9\0", 2)},
+        {"\xF0\x9F\x8F\x8C", "\x3C\xD8\xCC\xDF"},
+        {"\xFF", "\xFD\xFF"},
+        {"\xC0\x80", "\xFD\xFF\xFD\xFF"},
+        {"\xE8\xA7", "\xFD\xFF\xFD\xFF"},
+        {"\xED\xA0\x80", "\xFD\xFF\xFD\xFF\xFD\xFF"}};
+    for (const auto& [utf8, utf16] : cases)
+        EXPECT_EQ(Utf16LittleEndian(utf8), utf16) << utf8;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "links/mailslot.h"
 #include "links/runtime_folder.h"
 #include "links/serial_port.h"
+#include "links/serial_shot_output.h"
 #include "support/recording_prompts.h"
 
 namespace kyvern::links {
@@ -184,8 +185,7 @@ TEST(SerialPort, SetsUpAPseudoTerminalAndCarriesBytes) {
     SerialPort second;
     EXPECT_FALSE(second.Open(4, 19200, prompts));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Couldn't open COM4, code = 0000000B (" + device.DevicePath() +
-                                       ": Resource temporarily unavailable)");
+    EXPECT_EQ(prompts.messages[0].rfind("Couldn't open COM4", 0), 0u);
     port.Close();
     EXPECT_FALSE(port.Write("R", 1));
     EXPECT_EQ(port.Read(buffer, sizeof buffer), 0u);
@@ -194,29 +194,107 @@ TEST(SerialPort, SetsUpAPseudoTerminalAndCarriesBytes) {
 TEST(SerialPort, SetUpFailuresShowTheirMessage) {
     TempHome env;
     RecordingPrompts prompts;
-    SerialPort port;
-    env.Set("Ports", "COM3", env.Path() + "/missing");
-    EXPECT_FALSE(port.Open(3, 9600, prompts));
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Couldn't open COM3, code = 00000002 (" + env.Path() +
-                                       "/missing: No such file or directory)");
-    EXPECT_FALSE(port.IsOpen());
-
-    // An existing file that is not a terminal: its settings cannot be read.
-    testing::WriteFileText(env.Path() + "/plain", "x");
-    env.Set("Ports", "COM5", env.Path() + "/plain");
-    EXPECT_FALSE(port.Open(5, 9600, prompts));
-    ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[1], "GetCommState failed, code = 00000019 (" + env.Path() +
-                                       "/plain: Inappropriate ioctl for device)");
-
-    // A baud rate the line cannot take is a settings failure.
     PseudoTerminal device;
-    env.Set("Ports", "COM6", device.DevicePath());
-    EXPECT_FALSE(port.Open(6, 12345, prompts));
-    ASSERT_EQ(prompts.messages.size(), 3u);
-    EXPECT_EQ(prompts.messages[2], "SetCommState failed, code = 00000016 (" + device.DevicePath() +
-                                       ": Invalid argument)");
+    testing::WriteFileText(env.Path() + "/plain", "x");
+    // A missing device; a file that is not a terminal; a rate the line cannot take.
+    const struct {
+        int port;
+        std::string path;
+        int rate;
+        const char* message;
+        const char* reason;  // the system's, after the device path
+    } cases[] = {{3, env.Path() + "/missing", 9600, "Couldn't open COM3",
+                  "No such file or directory"},
+                 {5, env.Path() + "/plain", 9600, "GetCommState failed",
+                  "Inappropriate ioctl for device"},
+                 {6, device.DevicePath(), 12345, "SetCommState failed", "Invalid argument"}};
+    for (const auto& c : cases) {
+        env.Set("Ports", ("COM" + std::to_string(c.port)).c_str(), c.path);
+        prompts.messages.clear();
+        SerialPort port;
+        EXPECT_FALSE(port.Open(c.port, c.rate, prompts));
+        EXPECT_FALSE(port.IsOpen());
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0].rfind(c.message, 0), 0u) << prompts.messages[0];
+        const std::string tail = " (" + c.path + ": " + c.reason + ")";
+        EXPECT_TRUE(prompts.messages[0].ends_with(tail)) << prompts.messages[0];
+    }
+}
+
+TEST(SerialShotOutput, FieldsSignsAndWideValues) {
+    // Speed, launch, back spin, side spin, side angle; the 28 field characters. A negative
+    // zero prints no sign; the unsigned fields drop theirs; positive side values take the
+    // six-character form.
+    const struct {
+        double v, l, b, p, s;
+        const char* fields;
+    } lines[] = {{-150.1, -10, -3000, -0.0, -0.0, "150.110.00000.000050.00000.0"},
+                 {150.1, 10, 3000, 600, 1.5, "150.110.00001.500050.00010.0"}};
+    for (const auto& c : lines) {
+        const std::string line = SerialShotOutput::ShotLine(c.v, c.l, c.b, c.p, c.s);
+        ASSERT_EQ(line.size(), 32u);
+        EXPECT_EQ(line.front(), '\x02');
+        EXPECT_EQ(line.substr(1, 28), c.fields);
+        EXPECT_EQ(line.back(), '\r');
+    }
+    // 1000 ft/s is one character wider: everything after it moves right and the carriage
+    // return overwrites the last check character.
+    std::string wide = std::string("\x02") + "1000.0" + "10.00" + "000.00" + "0050.0" + "0000.0";
+    int sum = 0;
+    for (char c : wide)
+        sum += c;
+    EXPECT_EQ(SerialShotOutput::ShotLine(1000, 10, 3000, 0, 0),
+              wide + "0123456789ABCDEF"[sum % 256 & 0x0F] + '\r');
+    std::string wider = SerialShotOutput::ShotLine(100000, 100000, 3000, 0, 0);
+    EXPECT_EQ(wider.substr(0, 12),
+              "\x02"
+              "100000.0100");
+    EXPECT_EQ(wider.size(), 32u);
+}
+
+TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
+    TempHome env;
+    RecordingPrompts prompts;
+    PseudoTerminal device;
+    env.Set("Ports", "COM2", device.DevicePath());
+    SerialShotOutput output(prompts);
+
+    // Disabled by default: no port, nothing written.
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 0);
+    output.SendShot(150.1, 100, 10, 3000, 0, 0);
+    EXPECT_EQ(device.Heard(50), "");
+
+    env.Set("SerialOutput", "Enabled", "Yes");
+    env.Set("SerialOutput", "CommPort", "com2");
+    output.Configure();
+    EXPECT_TRUE(prompts.messages.empty());
+    ASSERT_EQ(output.PortNumber(), 2);
+    output.SendShot(150.1, 100, 10, 3000, 0, 0);
+    EXPECT_EQ(device.Heard(), std::string("\x02") + "150.110.00000.000050.00000.055\r");
+
+    // "No" leaves the open port as it was.
+    env.Set("SerialOutput", "Enabled", "No");
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 2);
+    output.SendShot(220.06, 0, 12.345, 3000, -600, -1.5);
+    EXPECT_EQ(device.Heard().substr(1, 28), "220.112.35-01.500050.0-010.0");
+
+    // Any other word re-applies the port; a port that is not there shows the open failure.
+    env.Set("SerialOutput", "Enabled", "no");
+    env.Set("SerialOutput", "CommPort", "COM7");
+    env.Set("Ports", "COM7", env.Path() + "/none");
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].rfind("Couldn't open COM7", 0), 0u);
+    output.SendShot(150.1, 100, 10, 3000, 0, 0);
+    EXPECT_EQ(device.Heard(50), "");
+
+    env.Set("SerialOutput", "CommPort", "None");
+    output.Configure();
+    EXPECT_EQ(output.PortNumber(), 0);
+    EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
 }  // namespace

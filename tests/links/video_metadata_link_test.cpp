@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -13,7 +14,7 @@ namespace {
 
 using testing::TempHome;
 
-// Automation objects that write every call into one shared log, in the order made.
+// Automation objects that write every call into one shared log.
 class RecordingObject final : public DispatchObject {
 public:
     RecordingObject(std::string label, std::vector<std::string>& log)
@@ -23,8 +24,9 @@ public:
         std::string call = label_ + "." + std::to_string(dispatchNumber) + "(";
         for (std::size_t i = 0; i < arguments.size(); ++i) {
             const DispatchArgument& a = arguments[i];
-            if (i) call += ", ";
             char real[40];
+            std::snprintf(real, sizeof real, "r%.9g", a.real);
+            call += i ? ", " : "";
             switch (a.kind) {
                 case DispatchArgument::Kind::kText:
                     call += "'" + a.text + "'";
@@ -33,7 +35,6 @@ public:
                     call += std::to_string(a.integer);
                     break;
                 case DispatchArgument::Kind::kReal:
-                    std::snprintf(real, sizeof real, "r%.9g", a.real);
                     call += real;
                     break;
                 case DispatchArgument::Kind::kObject:
@@ -59,35 +60,27 @@ public:
         created.emplace_back(className);
         if (static_cast<int>(created.size()) - 1 == failAt_) return nullptr;
         std::string label(className.substr(className.find('.') + 1));
-        if (label == "DFMetaDataStream") label = "stream" + std::to_string(streams++);
+        if (label == "DFMetaDataStream") label = "stream" + std::to_string(streams_++);
         return std::make_unique<RecordingObject>(label, log);
+    }
+    // The value each stream was last given, from "streamN.2(rX, DFTimeStamp)".
+    std::vector<std::string> Values() const {
+        std::vector<std::string> values(16);
+        for (const std::string& call : log) {
+            int stream = -1;
+            char value[40];
+            if (std::sscanf(call.c_str(), "stream%d.2(%39[^,], DFTimeStamp)", &stream, value) == 2)
+                values.at(stream) = value;
+        }
+        return values;
     }
     std::vector<std::string> created;
     std::vector<std::string> log;
 
 private:
     int failAt_;
-    int streams = 0;
+    int streams_ = 0;
 };
-
-std::string Value(int stream, const char* real) {
-    std::string label = "stream" + std::to_string(stream);
-    return label + ".3()|" + label + ".2(" + real + ", DFTimeStamp)";
-}
-
-std::vector<std::string> Split(const std::vector<std::string>& calls) {
-    // Each value is sent as two calls; join them so that a value reads as one entry.
-    std::vector<std::string> joined;
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].find(".3()") != std::string::npos && i + 1 < calls.size()) {
-            joined.push_back(calls[i] + "|" + calls[i + 1]);
-            ++i;
-        } else {
-            joined.push_back(calls[i]);
-        }
-    }
-    return joined;
-}
 
 std::string Real(double value) {
     char text[40];
@@ -95,128 +88,94 @@ std::string Real(double value) {
     return text;
 }
 
-TEST(VideoMetadataLink, InertWithoutAutomationObjects) {
+TEST(VideoMetadataLink, InertWithoutEveryAutomationObject) {
     TempHome env;
-    VideoMetadataLink link;
-    EXPECT_FALSE(link.Init());
-    EXPECT_FALSE(link.Enabled());
-    EXPECT_FALSE(link.StartShot());
-    EXPECT_FALSE(link.SetBall(220, 3000, -300, 12, 1));
-    EXPECT_FALSE(link.SetCarry(600, 3, 6));
-    EXPECT_FALSE(link.SetTotal(700, 4, 100));
-    EXPECT_FALSE(link.SetClub(150, -2, 1, 0.5));
-    EXPECT_FALSE(link.SetScore(90));
-    EXPECT_FALSE(link.Commit());
-
-    // Any object missing disables the link, and nothing is called.
-    for (int failAt : {0, 3, 4, 19}) {
+    for (int failAt : {-2, 0, 3, 4, 19}) {
+        SCOPED_TRACE(failAt);
         RecordingFactory factory(failAt);
-        VideoMetadataLink partial(&factory);
-        EXPECT_FALSE(partial.Init());
+        VideoMetadataLink link(failAt == -2 ? nullptr : &factory);
+        EXPECT_FALSE(link.Init());
+        EXPECT_FALSE(link.Enabled());
+        EXPECT_FALSE(link.StartShot());
+        EXPECT_FALSE(link.SetBall(220, 3000, -300, 12, 1));
+        EXPECT_FALSE(link.SetScore(90));
+        EXPECT_FALSE(link.Commit());
         EXPECT_TRUE(factory.log.empty());
-        EXPECT_FALSE(partial.StartShot());
     }
 }
 
-TEST(VideoMetadataLink, InitCreatesAndRegistersSixteenStreams) {
-    TempHome env;
-    RecordingFactory factory;
-    VideoMetadataLink link(&factory);
-    ASSERT_TRUE(link.Init());
-    ASSERT_EQ(factory.created.size(), 20u);
-    EXPECT_EQ(factory.created[0], "DartFishMDTK.DFClock");
-    EXPECT_EQ(factory.created[1], "DartFishMDTK.DFTimeStamp");
-    EXPECT_EQ(factory.created[2], "DartFishMDTK.DFMetadataSender");
-    EXPECT_EQ(factory.created[3], "DartFishMDTK.DFMetadata");
-    for (int i = 4; i < 20; ++i)
-        EXPECT_EQ(factory.created[i], "DartFishMDTK.DFMetaDataStream");
-
-    std::vector<std::string> expected = {"DFClock.1()", "DFMetadataSender.1()",
-                                         "DFMetadata.1('Kyvern Launch System', 1000)"};
-    const char* names[] = {"Ball Speed",      "BackSpin",   "SideSpin",   "Launch Angle",
-                           "Side Angle",      "Carry DR",   "Carry OL",   "Flight Time",
-                           "Total DR",        "Total OL",   "Roll",       "Club Speed",
-                           "Angle of Attack", "Path Angle", "Face Angle", "Score"};
-    for (int i = 0; i < 16; ++i) {
-        expected.push_back("stream" + std::to_string(i) + ".1('" + names[i] + "', " +
-                           std::to_string(1001 + i) + ", 'float')");
-    }
-    for (int i = 0; i < 16; ++i) {
-        expected.push_back("DFMetadata.2(stream" + std::to_string(i) + ")");
-    }
-    EXPECT_EQ(factory.log, expected);
-}
-
-TEST(VideoMetadataLink, ShotCallsInOrderWithUnits) {
+TEST(VideoMetadataLink, SixteenStreamsCarryTheShotInDisplayUnits) {
     TempHome env;
     env.Set("Setup", "SpeedDisplay", "KPH");
     env.Set("Setup", "DistanceDisplay", "meters");
     RecordingFactory factory;
     VideoMetadataLink link(&factory);
-    EXPECT_EQ(link.SpeedUnit(), 2);
-    EXPECT_EQ(link.DistanceUnit(), 2);
     ASSERT_TRUE(link.Init());
-    factory.log.clear();
+    ASSERT_EQ(factory.created.size(), 20u);
+    EXPECT_EQ(factory.created[2], "DartFishMDTK.DFMetadataSender");
+    EXPECT_EQ(factory.created[19], "DartFishMDTK.DFMetaDataStream");
+    EXPECT_EQ(factory.log[2], "DFMetadata.1('Kyvern Launch System', 1000)");
+    const char* names[] = {"Ball Speed",      "BackSpin",   "SideSpin",   "Launch Angle",
+                           "Side Angle",      "Carry DR",   "Carry OL",   "Flight Time",
+                           "Total DR",        "Total OL",   "Roll",       "Club Speed",
+                           "Angle of Attack", "Path Angle", "Face Angle", "Score"};
+    for (int i = 0; i < 16; ++i) {
+        const std::string stream = "stream" + std::to_string(i);
+        const std::string registered[] = {
+            stream + ".1('" + names[i] + "', " + std::to_string(1001 + i) + ", 'float')",
+            "DFMetadata.2(" + stream + ")"};
+        for (const std::string& call : registered)
+            EXPECT_NE(std::find(factory.log.begin(), factory.log.end(), call), factory.log.end())
+                << call;
+    }
 
+    // A shot starts with every stream at 0 and is sent at once; then the values follow.
+    factory.log.clear();
     ASSERT_TRUE(link.StartShot());
-    std::vector<std::string> expected = {"DFClock.2(&DFTimeStamp)"};
-    for (int i = 0; i < 16; ++i)
-        expected.push_back(Value(i, "r0"));
-    expected.push_back("DFMetadataSender.2(DFMetadata, 0)");
-    EXPECT_EQ(Split(factory.log), expected);
+    EXPECT_EQ(factory.Values(), std::vector<std::string>(16, "r0"));
+    EXPECT_EQ(factory.log.back(), "DFMetadataSender.2(DFMetadata, 0)");
     factory.log.clear();
-
     ASSERT_TRUE(link.SetBall(220, 3000.5, -300.25, 12.5, -1.75));
     ASSERT_TRUE(link.SetCarry(600, -30, 6.5));
     ASSERT_TRUE(link.SetTotal(660, -33, 60));
     ASSERT_TRUE(link.SetClub(150, -2.5, 1.25, 0.5));
     ASSERT_TRUE(link.SetScore(87.5));
     ASSERT_TRUE(link.Commit());
-    expected = {Value(0, Real(220 * 0.3048 * 3.6).c_str()),
-                Value(1, "r3000.5"),
-                Value(2, "r-300.25"),
-                Value(3, "r12.5"),
-                Value(4, "r-1.75"),
-                Value(5, Real(600.0 / 3 * 0.9144).c_str()),
-                Value(6, Real(-30.0 / 3 * 0.9144).c_str()),
-                Value(7, "r6.5"),
-                Value(8, Real(660.0 / 3 * 0.9144).c_str()),
-                Value(9, Real(-33.0 / 3 * 0.9144).c_str()),
-                Value(10, Real(60.0 / 3 * 0.9144).c_str()),
-                Value(11, Real(150 * 0.3048 * 3.6).c_str()),
-                Value(12, "r-2.5"),
-                Value(13, "r1.25"),
-                Value(14, "r0.5"),
-                Value(15, "r87.5"),
-                "DFClock.2(&DFTimeStamp)",
-                "DFMetadataSender.2(DFMetadata, 0)"};
-    EXPECT_EQ(Split(factory.log), expected);
+    const double m = 0.9144 / 3;  // metres in a foot
+    const double kph = 0.3048 * 3.6;
+    // clang-format off
+    const std::vector<std::string> expected = {
+        Real(220 * kph), "r3000.5", "r-300.25", "r12.5", "r-1.75", Real(600 * m), Real(-30 * m),
+        "r6.5", Real(660 * m), Real(-33 * m), Real(60 * m), Real(150 * kph), "r-2.5", "r1.25",
+        "r0.5", "r87.5"};
+    // clang-format on
+    EXPECT_EQ(factory.Values(), expected);
+    EXPECT_EQ(factory.log.back(), "DFMetadataSender.2(DFMetadata, 0)");
 }
 
-TEST(VideoMetadataLink, UnitConversions) {
+TEST(VideoMetadataLink, UnitsOfTheSettingsAndAnUnknownWordKeepsTheLast) {
     TempHome env;
     VideoMetadataLink link;
-    EXPECT_EQ(link.SpeedUnit(), 0);
-    EXPECT_EQ(link.DistanceUnit(), 0);
-    EXPECT_DOUBLE_EQ(link.ConvertSpeed(220), 150.0);
-    EXPECT_DOUBLE_EQ(link.ConvertDistance(600), 200.0);
-    env.Set("Setup", "SpeedDisplay", "KPH");
-    env.Set("Setup", "DistanceDisplay", "Meters");
-    link.ReadUnits();
-    EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertSpeed(220)), 241.4016f);
-    EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertDistance(600)), 182.88f);
-    env.Set("Setup", "SpeedDisplay", "mps");
-    env.Set("Setup", "DistanceDisplay", "Feet");
-    link.ReadUnits();
-    EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertSpeed(220)), 67.056f);
-    EXPECT_DOUBLE_EQ(link.ConvertDistance(600), 600.0);
-    env.Set("Setup", "SpeedDisplay", "FPS");
-    link.ReadUnits();
-    EXPECT_DOUBLE_EQ(link.ConvertSpeed(220), 220.0);
-    // A word that names no unit keeps the one in force.
-    env.Set("Setup", "SpeedDisplay", "knots");
-    link.ReadUnits();
-    EXPECT_EQ(link.SpeedUnit(), 1);
+    // Speed and distance words; 220 ft/s and 600 ft in those units.
+    const struct {
+        const char *speed, *distance;
+        double fps220, feet600;
+    } cases[] = {{nullptr, nullptr, 150.0, 200.0},
+                 {"KPH", "Meters", 241.4016, 182.88},
+                 {"mps", "Feet", 67.056, 600.0},
+                 {"FPS", "Yards", 220.0, 200.0},
+                 {"knots", "furlongs", 220.0, 200.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.speed ? c.speed : "unset");
+        if (c.speed) {
+            env.Set("Setup", "SpeedDisplay", c.speed);
+            env.Set("Setup", "DistanceDisplay", c.distance);
+            link.ReadUnits();
+        }
+        EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertSpeed(220)), static_cast<float>(c.fps220));
+        EXPECT_FLOAT_EQ(static_cast<float>(link.ConvertDistance(600)),
+                        static_cast<float>(c.feet600));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+// Every command refuses what it cannot use with its usage and status 2, before touching a file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+
+using kyvern::testing::Contains;
+using kyvern::testing::ReadFileText;
+using kyvern::testing::RunCli;
+using kyvern::testing::TempHome;
+using Args = std::vector<std::string>;
+
+namespace {
+
+Args With(Args args, const Args& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+}  // namespace
+
+TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
+    TempHome home;
+    const std::string out = home.File("out.bmp");
+    const std::string session = home.File("s.txt");
+    kyvern::testing::WriteFileText(session, "kept");
+    const Args flight = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
+    const Args render = {"render", "--out",  out,    "--launch",    "12",  "--side",
+                         "-2",     "--back", "3500", "--side-spin", "-600"};
+    // The arguments and the usage named, when there is one.
+    const std::pair<Args, const char*> cases[] = {
+        {{"no-such-command"}, nullptr},
+        {{"run", "--shots"}, nullptr},
+        {{"run", "--shots", "x"}, nullptr},
+        {{"run", "--fast"}, nullptr},
+        {{"regress"}, nullptr},
+        {{"cameras", "--driver", "Warp"}, nullptr},
+        {{"cameras", "extra"}, nullptr},
+        {{"frames"}, "frames"},
+        {{"analyze"}, nullptr},
+        {{"analyze", "--frobnicate", out}, nullptr},
+        {{"flight"}, "flight"},
+        {{"flight", "--speed", "220", "--launch", "12"}, "flight"},
+        {{"flight", "--speed", "fast", "--launch", "12", "--back", "2800"}, "flight"},
+        {{"flight", "--speed", "nan", "--launch", "12", "--back", "2800"}, "flight"},
+        {{"flight", "--speed", "220", "--launch", "12", "--back"}, "flight"},
+        {{"flight", "--speed", "220", "--speed", "230", "--launch", "12", "--back", "2800"},
+         "flight"},
+        {With(flight, {"--speed-unit", "knots"}), "flight"},
+        {With(flight, {"--wind", "3"}), "flight"},
+        {With(flight, {"extra"}), "flight"},
+        {With(flight, {"--side-spin", "1e999"}), "flight"},
+        {{"render", "--speed", "150", "--launch", "10", "--side", "0", "--back", "3000",
+          "--side-spin", "0"},
+         "render"},  // no --out
+        {{"render", "--out", out, "--speed", "150", "--side", "0", "--back", "3000", "--side-spin",
+          "0"},
+         "render"},          // no --launch
+        {render, "render"},  // no --speed
+        {With(render, {"--speed", "fast"}), "render"},
+        {With(render, {"--speed", "0"}), "render"},
+        {With(render, {"--speed", "150", "--speed-unit", "knots"}), "render"},
+        {With(render, {"--speed", "150", "--width", "800"}), "render"},
+        {With(render, {"--speed", "150", "--interval", "0.005"}), "render"},
+        {With(render, {"--speed", "150", "--interval", "0"}), "render"},
+        {With(render, {"--speed", "150", "--distance", "2"}), "render"},
+        {With(render, {"--speed", "150", "--seed", "1.5"}), "render"},
+        {{"session"}, "session"},
+        {{"session", "show"}, "session"},
+        {{"session", "list", session}, "session"},
+        {{"session", "merge", session}, "session"},
+        {{"session", "merge", "--out"}, "session"},
+        {{"session", "show", "--out", session, session}, "session"},
+        {{"session", "show", "--bogus", session}, "session"},
+    };
+    for (const auto& [args, usage] : cases) {
+        std::string line;
+        for (const std::string& a : args)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        auto r = RunCli(args, home.Path());
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        if (usage) {
+            EXPECT_TRUE(Contains(r.err, std::string("usage: kyvern-cli ") + usage)) << r.err;
+        }
+    }
+    EXPECT_TRUE(ReadFileText(out).empty());
+    EXPECT_EQ(ReadFileText(session), "kept");
+}
