@@ -13,38 +13,11 @@ namespace {
 
 using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::ProfileSample;
-using kyvern::analysis::RadialProfile;
 namespace an = kyvern::analysis;
 namespace kt = kyvern::testing;
 
 bool Load(ImageAnalyzer& a, const CapturedImage& image) {
     return a.SetFrame(image.Pixels(), image.width, image.height) && a.PixelStats();
-}
-
-TEST(DiscScore, CountsBrightPositionsAndMovesToTheirCentroid) {
-    ImageAnalyzer a(1.68);
-    std::vector<std::uint8_t> frame(1024 * 768, 255);
-    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
-    int x = 500, y = 400;
-    a.SetBackgroundLevel(4);
-    EXPECT_EQ(a.DiscScore(x, y, 100), -1);  // background below 5
-    a.SetBackgroundLevel(20);
-    EXPECT_EQ(a.DiscScore(x, y, 100), 100);
-    // The grid runs from x - h to x + h - 2, so the centroid sits one pixel up and left.
-    EXPECT_EQ(x, 499);
-    EXPECT_EQ(y, 399);
-    x = 500;
-    y = -200;  // wholly outside the frame's linear range
-    EXPECT_EQ(a.DiscScore(x, y, 100), -1);
-    // Nothing bright: score 0 and no centroid to move to.
-    std::fill(frame.begin(), frame.end(), 0);
-    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
-    a.SetBackgroundLevel(20);
-    x = 500;
-    y = 400;
-    EXPECT_EQ(a.DiscScore(x, y, 100), 0);
-    EXPECT_EQ(x, 500);
 }
 
 TEST(FindDiscs, FailureCodes) {
@@ -103,82 +76,6 @@ TEST(FindDiscs, BallZeroIsTheLeftBall) {
         // The winning size is the smallest template, 128; the estimate is 0.75 of it.
         EXPECT_EQ(a.Ball(0).diameterEstimate, 96.0);
     }
-}
-
-RadialProfile& MakeProfile(RadialProfile& p, const std::vector<int>& values, int background) {
-    p.Clear();
-    for (int v : values) {
-        ProfileSample& s = p.samples[p.sampleCount++];
-        s.value = std::uint8_t(v);
-        s.bright = v > background ? 10 : 0;
-        s.x = p.sampleCount;
-        s.y = 10;
-    }
-    return p;
-}
-
-TEST(RadialProfiles, CoarseAndRefinedEdges) {
-    static RadialProfile p;
-    // Coarse: the first 20-sample window with fewer than four bright samples, tried while
-    // i < count - 20.
-    std::vector<int> values(60, 10);
-    std::fill_n(values.begin(), 30, 200);
-    for (const auto& [count, edge] : {std::pair{60, 27}, {46, 0}, {48, 27}}) {
-        values.resize(std::size_t(count), 10);
-        EXPECT_EQ(ImageAnalyzer::CoarseEdge(MakeProfile(p, values, 50)), edge) << count;
-    }
-
-    // Refined: bright 200 to sample 29, a ramp 150, 100, 60, then 20 flat. The mean before k
-    // falls until k = 37 (a = (60 + 20 * 4) / 5 = 28, b = 20, 28 - 10 < 20): index 32.
-    values.assign(80, 20);
-    std::fill_n(values.begin(), 30, 200);
-    values[30] = 150;
-    values[31] = 100;
-    values[32] = 60;
-    MakeProfile(p, values, 120);
-    p.coarseEdge = ImageAnalyzer::CoarseEdge(p);
-    ASSERT_EQ(p.coarseEdge, 28);
-    ASSERT_TRUE(ImageAnalyzer::RefinedEdge(p, 120));
-    EXPECT_EQ(p.refinedEdge, 32);
-    EXPECT_EQ(p.edgeQuality, (28 - 20 - 5) * 50);
-    EXPECT_EQ(p.windowFirst, 28);
-    EXPECT_EQ(p.windowEnd, 63);
-    // A window that would read past the last sample is not found; k = 37 reads 37..41.
-    for (const auto& [count, found] : {std::pair{40, false}, {42, true}}) {
-        values.resize(std::size_t(count), 20);
-        MakeProfile(p, values, 120);
-        p.coarseEdge = 28;
-        EXPECT_EQ(ImageAnalyzer::RefinedEdge(p, 120), found) << count;
-        EXPECT_EQ(p.refinedEdge, found ? 32 : 0);
-    }
-    // A coarse edge below 5 has no samples before it.
-    MakeProfile(p, std::vector<int>(60, 20), 50);
-    for (int coarse : {0, 4, 5}) {
-        p.coarseEdge = coarse;
-        EXPECT_EQ(ImageAnalyzer::RefinedEdge(p, 50), coarse == 5);
-        EXPECT_EQ(p.refinedEdge, 0);  // at k = 5 found at index 0, which reads as none
-    }
-}
-
-TEST(EdgePoints, ToggleBoxAndLimits) {
-    ImageAnalyzer a(1.68);
-    a.AddEdgePoint(10, 10);  // no frame: nothing
-    EXPECT_EQ(a.EdgePointCount(), 0);
-    std::vector<std::uint8_t> frame(640 * 480, 0);
-    ASSERT_TRUE(a.SetFrame(frame.data(), 640, 480));
-    // The box runs from x - 2 inclusive to x + 2 exclusive; a point in a live point's box
-    // deletes it, a new one takes the first deleted slot; rows within 3 of the edge are left.
-    const struct {
-        int x, y, live;
-    } steps[] = {{100, 100, 1}, {100, 100, 0}, {100, 100, 1}, {98, 100, 2}, {102, 102, 1},
-                 {300, 2, 1},   {300, 478, 1}, {300, 3, 2},   {300, 477, 3}};
-    for (const auto& s : steps) {
-        a.AddEdgePoint(s.x, s.y);
-        EXPECT_EQ(a.LiveEdgePointCount(), s.live) << s.x << "," << s.y;
-    }
-    EXPECT_EQ(a.EdgePointCount(), 3);
-    EXPECT_EQ(a.EdgePointAt(0).y, 3);
-    EXPECT_EQ(a.EdgePointAt(1).x, 98);
 }
 
 TEST(CircleFit, ConsensusOfTriples) {

@@ -6,16 +6,13 @@
 
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
-#include "analysis/test_frames.h"
 
 namespace {
 
 using kyvern::analysis::BallImage;
-using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
 using kyvern::analysis::Xyz;
 namespace an = kyvern::analysis;
-namespace kt = kyvern::testing;
 
 // An analyzer with a loaded frame and ball 0 placed by hand in its middle.
 struct Placed {
@@ -152,28 +149,6 @@ TEST(FindPlane, SeventyFiveConsistentNormalsAreNeeded) {
         b.marks[b.markCount++].point.Set(i, i, 60);
     EXPECT_FALSE(p.a.FindPlane(0));
     EXPECT_EQ(p.a.Warning(p.a.WarningCount() - 1), an::kNoValidMarks);
-}
-
-TEST(FindPlane, DrawnBandGivesItsGreatCircle) {
-    ImageAnalyzer a(1.68);
-    CapturedImage image;
-    const kt::DrawnFrame f = kt::TwoBalls();
-    kt::Draw(f, image);
-    ASSERT_TRUE(a.SetFrame(image.Pixels(), 1024, 768) && a.PixelStats() && a.FindDiscs());
-    for (int ball = 0; ball < 2; ++ball)
-        ASSERT_TRUE(a.RefineDiscEdges(ball));
-    for (int ball = 0; ball < 2; ++ball)
-        ASSERT_TRUE(a.RefineBallEdges(ball));
-    for (int ball = 0; ball < 2; ++ball) {
-        ASSERT_TRUE(a.FindMarks(ball) && a.GroupMarks(ball) && a.FindPlane(ball));
-        const BallImage& b = a.Ball(ball);
-        EXPECT_GT(b.markCount, 300);
-        // The drawn normal has y down; the plane's has y up. Either sign is the plane.
-        const auto& n = f.balls[std::size_t(ball)].bandNormal;
-        const double dot = b.planeNormal.x * n.x - b.planeNormal.y * n.y + b.planeNormal.z * n.z;
-        EXPECT_GT(std::fabs(dot), 0.99) << ball;
-    }
-    EXPECT_EQ(a.WarningCount(), 0);
 }
 
 }  // namespace
