@@ -127,22 +127,6 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjection) {
         EXPECT_GT(e1.x, t.pix1.x);  // stretched outwards, away from the principal point
         EXPECT_NEAR(e1.b * 2, t.pix1.z, 0.001 * t.pix1.z);
     }
-
-    // Up, left and nearer: image row grows downwards, column rightwards.
-    ShotSetup s = FlatSetup(1024, 768);
-    s.ball0 = Xyz(-3, 2, -20);
-    s.t2 = s.t1 + 0.004;
-    ASSERT_TRUE(renderer.Render(s, *frame));
-    const ShotTruth& t = renderer.Truth();
-    EXPECT_LT(t.pix0.x, 512);
-    EXPECT_LT(t.pix0.y, 384);
-    const Ellipse e = Silhouette(s, t.ball0);
-    Blob b = MeasureAround(*frame, s, t.pix0);
-    EXPECT_NEAR(b.x, e.x, 0.03);
-    EXPECT_NEAR(b.y, e.y, 0.03);
-    EXPECT_NEAR(b.diameter, 2 * std::sqrt(e.a * e.b), 0.1);
-    EXPECT_NEAR(b.x, t.pix0.x, 2.0);
-    EXPECT_NEAR(b.diameter, t.pix0.z, 0.02 * t.pix0.z);
 }
 
 TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
@@ -188,66 +172,6 @@ TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
     EXPECT_NEAR(std::acos(t.normal0.Dot(t.normal1)) / kDeg, t.turn, 1e-9);
 }
 
-// Casts the ray of a pixel's centre at one exposure; false when it misses the ball.
-bool HitPoint(const ShotSetup& s, const Xyz& centre, int column, int row, Xyz& unitOnBall) {
-    const double p = kyvern::analysis::PixelPitch(s.width);
-    const Xyz ray((column - s.width / 2.0) * p, -(row - s.height / 2.0) * p,
-                  -kyvern::analysis::kFocalLength);
-    const double r = s.ballDiameter / 2;
-    const double a = ray.Dot(ray), b = ray.Dot(centre), c = centre.Dot(centre) - r * r;
-    const double disc = b * b - a * c;
-    if (disc < 0) return false;
-    const Xyz point = ray.Scaled((b - std::sqrt(disc)) / a);
-    unitOnBall = point.Minus(centre).Divided(r);
-    return true;
-}
-
-TEST(FrameRenderer, LineLiesWhereItsNormalSays) {
-    ShotSetup s = FlatSetup(1024, 768);
-    s.lineWidth = 0.15;
-    s.lighting.lineReflectance = 0.2;
-    s.backSpin = 5200;
-    s.sideSpin = 1100;
-    s.rifleSpin = -400;
-    s.lineNormal = kyvern::sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin);
-    s.ballSpeed = 140;
-    s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(s.ballSpeed);
-    s.ball0 = kyvern::sim::CentredStart(s, 22);
-    FrameRenderer renderer;
-    auto frame = std::make_unique<CapturedImage>();
-    ASSERT_TRUE(renderer.Render(s, *frame));
-    const ShotTruth& t = renderer.Truth();
-    const double inchesPerPixel =
-        kyvern::analysis::PixelPitch(1024) * 22 / kyvern::analysis::kFocalLength;
-    const double bright = s.lighting.ballLevel + s.lighting.backgroundLevel / 2;
-    const double dark = s.lighting.ballLevel * 0.2 + s.lighting.backgroundLevel / 2;
-    const Xyz centres[2] = {t.ball0, t.ball1};
-    const Xyz normals[2] = {t.normal0, t.normal1};
-    for (int k = 0; k < 2; ++k) {
-        int inLine = 0, offLine = 0;
-        for (int row = 0; row < s.height; ++row) {
-            for (int column = 0; column < s.width; ++column) {
-                Xyz u;
-                if (!HitPoint(s, centres[k], column, row, u)) continue;
-                if (u.z < 0.5) continue;  // near the rim one pixel spans much of the sphere
-                const double fromLine = std::fabs(u.Dot(normals[k])) * s.ballDiameter / 2;
-                const double level = frame->At(row, column);
-                if (fromLine < s.lineWidth / 2 - 1.5 * inchesPerPixel) {
-                    EXPECT_NEAR(level, dark, 1.0) << k << " " << column << "," << row;
-                    ++inLine;
-                } else if (fromLine > s.lineWidth / 2 + 1.5 * inchesPerPixel) {
-                    EXPECT_NEAR(level, bright, 1.0) << k << " " << column << "," << row;
-                    ++offLine;
-                }
-            }
-        }
-        EXPECT_GT(inLine, 200);
-        EXPECT_GT(offLine, 5000);
-    }
-    // Back spin seen by the camera turns the line anticlockwise.
-    EXPECT_LT(t.normal1.y, 0.0);
-}
-
 TEST(FrameRenderer, SeedMakesFramesReproducible) {
     ShotSetup s;
     s.seed = 42;
@@ -262,21 +186,6 @@ TEST(FrameRenderer, SeedMakesFramesReproducible) {
     s.seed = 43;
     ASSERT_TRUE(renderer.Render(s, *b));
     EXPECT_NE(std::memcmp(a->Pixels(), b->Pixels(), bytes), 0);
-
-    // The noise has the asked spread around the background level.
-    double sum = 0, sum2 = 0;
-    int n = 0;
-    for (int row = 0; row < 100; ++row) {
-        for (int column = 0; column < 1024; ++column) {
-            const double v = a->At(row, column);
-            sum += v;
-            sum2 += v * v;
-            ++n;
-        }
-    }
-    const double mean = sum / n;
-    EXPECT_NEAR(mean, s.lighting.backgroundLevel, 0.05);
-    EXPECT_NEAR(std::sqrt(sum2 / n - mean * mean), 2.0 * std::sqrt(1 + 1 / (12 * 4.0)), 0.05);
 }
 
 TEST(FrameRenderer, RefusesSetupsItCannotRender) {
