@@ -309,7 +309,7 @@ TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     EXPECT_FALSE(file.Save(dir.File("no/such/folder.bmp")));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Couldn't create the image file"});
 
-    // The overlay picture: 24 bits, every byte of the table 204; it does not load as a frame.
+    // The overlay picture saves as 24 bits and does not load as a frame.
     prompts.messages.clear();
     file.Clear();
     frame->bytesPerPixel = 3;
@@ -320,8 +320,6 @@ TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     Bytes overlay = ReadBytes(dir.File("overlay.bmp"));
     EXPECT_EQ(overlay.size(), 1078u + 320u * 240u * 3u);
     EXPECT_EQ(overlay[28], 24);
-    EXPECT_EQ(overlay[54], 204);
-    EXPECT_EQ(overlay[1077], 204);
     EXPECT_FALSE(file.Load(dir.File("overlay.bmp")));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Image must be 8-bit color"});
 }
