@@ -92,6 +92,7 @@ TEST(ProcessScene, ViewCorrectionTurnsOnlyTheNormalsOffTheAxis) {
 TEST(ProcessScene, WarningsAndTheDepthOfBallOne) {
     enum Depth { kStands, kFlattened, kCorrected, kHalfway, kAtBallZero, kUnchecked };
     const int far = an::kBallTooFar, close = an::kBallTooClose, small = an::kBallTooSmall;
+    const int uneven = an::kUnevenIllumination, edgeLow = an::kBallEdgeQualityLow;
     const struct Case {
         const char* what;
         Placement b0, b1;
@@ -105,17 +106,10 @@ TEST(ProcessScene, WarningsAndTheDepthOfBallOne) {
         // Contrast threshold 3 x 40 / 2 = 60: 59 is low, 60 is not.
         {"low contrast", {312, 384, 130}, {712, 384, 100, 59}, {far, an::kLowContrast}, kFlattened},
         {"contrast at the threshold", {312, 384, 130, 100}, {712, 384, 130, 60}, {far}, kUnchecked},
-        {"uneven",
-         {312, 384, 130},
-         {712, 384, 130, 159},
-         {far, an::kUnevenIllumination},
-         kFlattened},  // 200 - 159 = 41 > 40
+        // 200 - 159 = 41 > 40: uneven.
+        {"uneven", {312, 384, 130}, {712, 384, 130, 159}, {far, uneven}, kFlattened},
         // Ball 0 of exactly 120 pixels is too small: ball 1's depth moves towards it...
-        {"small",
-         {512, 384, 120},
-         {812, 384, 80},
-         {far, small, an::kBallEdgeQualityLow},
-         kCorrected},
+        {"small", {512, 384, 120}, {812, 384, 80}, {far, small, edgeLow}, kCorrected},
         // ...halfway with an edge quality above 120, flattened above 150...
         {"small, edges fair", {512, 384, 120, 200, 121}, {812, 384, 80}, {far, small}, kHalfway},
         {"small, edges poor", {512, 384, 120}, {812, 384, 80, 200, 151}, {}, kFlattened},

@@ -71,6 +71,8 @@ TEST(GroupMarks, EightConnectedGroupsAboveOnePercentOfTheDisc) {
         rows.push_back({x, 60});
     for (int i = 0; i < 201; ++i)
         spaced.push_back({3 * i, 10});
+    const Pairs knight = {{10, 10}, {11, 12}, {30, 30}, {31, 31}};
+    const Pairs chain = {{14, 10}, {10, 10}, {12, 10}, {11, 11}, {13, 11}};
     const struct Case {
         const char* what;
         double diameter;  // 2: a tiny disc, whose 1 % rule removes nothing
@@ -80,18 +82,8 @@ TEST(GroupMarks, EightConnectedGroupsAboveOnePercentOfTheDisc) {
         int groupCount;
     } cases[] = {
         // A knight's move is no neighbour, a diagonal step is.
-        {"neighbours",
-         2,
-         {{10, 10}, {11, 12}, {30, 30}, {31, 31}},
-         {{0, 0}, {1, 1}, {2, 2}, {3, 2}},
-         {{0, 1}, {1, 1}, {2, 2}},
-         3},
-        {"chain out of order",
-         2,
-         {{14, 10}, {10, 10}, {12, 10}, {11, 11}, {13, 11}},
-         {},
-         {{0, 5}},
-         1},
+        {"neighbours", 2, knight, {{0, 0}, {1, 1}, {2, 2}, {3, 2}}, {{0, 1}, {1, 1}, {2, 2}}, 3},
+        {"chain out of order", 2, chain, {}, {{0, 5}}, 1},
         // r = 65: area 13273.2, truncated, / 100 = 132: a group of 132 goes; the marks keep
         // their numbers and the kept group its own.
         {"one percent", 130, rows, {{0, 0}, {132, 1}}, {{1, 133}}, 1},

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
@@ -196,11 +198,7 @@ TEST(FrameRenderer, RefusesSetupsItCannotRender) {
         const char* what;
         void (*spoil)(ShotSetup&);
     } cases[] = {
-        {"unknown size",
-         [](ShotSetup& s) {
-             s.width = 800;
-             s.height = 600;
-         }},
+        {"unknown size", [](ShotSetup& s) { std::tie(s.width, s.height) = std::pair(800, 600); }},
         {"mixed size", [](ShotSetup& s) { s.height = 480; }},
         {"no interval", [](ShotSetup& s) { s.t2 = s.t1; }},
         {"negative interval", [](ShotSetup& s) { s.t2 = s.t1 - 0.001; }},
