@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "analysis/image_analyzer.h"
 #include "analysis/same_steps.h"
@@ -10,7 +9,6 @@
 
 namespace {
 
-using kyvern::analysis::BallImage;
 using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
 using kyvern::analysis::Xyz;
@@ -69,60 +67,6 @@ TEST(FastSteps, SameResultsOnNoise) {
         RunSteps(fast, image);
         RunSteps(plain, image);
         ExpectSame(fast, plain, k);
-    }
-}
-
-// The plane's pair loop spells out the triple operations; compare it with them.
-TEST(FastSteps, PlaneLoopMatchesTheTripleOperations) {
-    ImageAnalyzer a(1.68);
-    CapturedImage image;
-    for (int k = 0; k < 6; ++k) {
-        kt::DrawnFrame f = kt::TwoBalls();
-        f.balls[0].bandNormal = Xyz(std::cos(k * 1.1), 0.5, std::sin(k * 1.1));
-        f.balls[0].bandNormal.Normalize();
-        f.balls[0].bandHalfWidth = 0.04 + 0.02 * k;
-        kt::Draw(f, image);
-        RunSteps(a, image);
-        a.FindPlane(0);  // its candidates are the ones left in the analyzer
-        const BallImage& b = a.Ball(0);
-        ASSERT_GT(b.markCount, 0);
-        std::vector<Xyz> axes;
-        for (int i = 0; i < b.markCount && axes.size() < 500000; ++i) {
-            for (int j = i + 1; j < b.markCount && axes.size() < 500000; ++j) {
-                Xyz p = b.marks[i].point;
-                Xyz q = b.marks[j].point;
-                if (!(p.Minus(q).Length() > 20.0)) continue;
-                p.y = -p.y;
-                q.y = -q.y;
-                axes.push_back(q.Cross(p).Normalize());
-            }
-        }
-        for (int axis = 0; axis < 3; ++axis) {
-            auto component = [axis](const Xyz& v) {
-                return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-            };
-            int counts[100] = {};
-            for (const Xyz& v : axes) {
-                const int bin = int(component(v) * 50 + 50);
-                if (bin <= 99) ++counts[bin];
-            }
-            int mode = 0;
-            for (int bin = 1; bin < 100; ++bin)
-                mode = counts[bin] > counts[mode] ? bin : mode;
-            std::vector<Xyz> kept;
-            for (const Xyz& v : axes) {
-                if (int(component(v) * 50 + 50) == mode) kept.push_back(v);
-            }
-            axes = kept;
-        }
-        ASSERT_GE(axes.size(), 75u);
-        Xyz sum;
-        for (const Xyz& v : axes)
-            sum.Add(v);
-        sum.Divide(double(axes.size()));
-        sum.Normalize();
-        EXPECT_EQ(b.planeNormal, sum) << k;
-        EXPECT_EQ(a.AxisCandidateCount(), int(axes.size()));
     }
 }
 

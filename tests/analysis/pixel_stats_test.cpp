@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -10,144 +11,89 @@ namespace {
 
 using kyvern::analysis::ImageAnalyzer;
 
-std::vector<std::uint8_t> Filled(int count, std::uint8_t value) {
-    return std::vector<std::uint8_t>(std::size_t(count), value);
+// A frame of runs of levels (count pixels at each level from..to) filled up with the levels
+// fill, fill + 1, ... fill + period - 1 in turn.
+struct Span {
+    int from, to, count;
+};
+std::vector<std::uint8_t> Levels(int size, std::vector<Span> runs, int fill, int period = 1) {
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(size));
+    std::size_t i = 0;
+    for (const Span& r : runs) {
+        for (int v = r.from; v <= r.to; ++v) {
+            for (int k = 0; k < r.count; ++k)
+                frame[i++] = std::uint8_t(v);
+        }
+    }
+    for (int v = 0; i < frame.size(); ++i, v = (v + 1) % period)
+        frame[i] = std::uint8_t(fill + v);
+    return frame;
 }
 
-TEST(PixelStats, AllBlackFrame) {
+constexpr int kAny = -1;
+constexpr int kVga = 640 * 480, kXga = 1024 * 768;
+
+// The histogram walk's levels, case after case on one analyzer, so that no case inherits the
+// levels of the one before.
+TEST(PixelStats, LevelsOfTheHistogramWalk) {
+    const struct Case {
+        const char* what;
+        int size;
+        std::vector<Span> runs;
+        int fill, period;
+        int mean, background, white, black;
+    } cases[] = {
+        {"all black", kVga, {}, 0, 1, 0, 1, 2, 0},
+        // Mean 128 or more visits no level: 255, and black = (255 + 200) / 2.
+        {"bright after black", kVga, {}, 200, 1, 200, 255, 255, 227},
+        // 15,079 at 255 do not exceed 4800 pi: the walk goes down to 2 x mean + 1 = 49.
+        {"core below 4800 pi", kXga, {{255, 255, 15079}}, 20, 1, 24, 49, 255, kAny},
+        {"core above 4800 pi", kXga, {{255, 255, 15080}}, 20, 1, kAny, 255, 255, kAny},
+        // No valley below 128: the step-one level shows.
+        {"step 15079", kXga, {{255, 255, 15079}, {250, 250, 100}}, 0, 128, kAny, 250, kAny, kAny},
+        {"step 15080", kXga, {{255, 255, 15080}, {250, 250, 100}}, 0, 128, kAny, 255, kAny, kAny},
+        // The mean's bin (16) is empty: the valley lifts the background to 21; black is
+        // (21 + 11.99...) / 2; white lies 1200 pi pixels from the top, 19 levels of 200.
+        {"valley above the scene", kXga, {{100, 219, 200}}, 10, 5, 16, 21, 201, 16},
+        // White stops at 2 and the valley lifts the background to 6: black 3.
+        {"no spread", kXga, {{100, 199, 20}}, 0, 1, kAny, 6, 2, 3},
+    };
     ImageAnalyzer a(1.68);
     EXPECT_FALSE(a.PixelStats());  // no frame yet
-    std::vector<std::uint8_t> frame = Filled(640 * 480, 0);
-    ASSERT_TRUE(a.SetFrame(frame.data(), 640, 480));
-    ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.MeanLevel(), 0);
-    EXPECT_EQ(a.BackgroundLevel(), 1);
-    EXPECT_EQ(a.WhiteLevel(), 2);
-    EXPECT_EQ(a.BlackLevel(), 0);
-    std::array<std::uint32_t, 256> histogram{};
-    std::uint8_t background = 0;
-    std::uint8_t mean = 9;
-    ASSERT_TRUE(a.GetHistogram(histogram, background, mean));
-    EXPECT_EQ(histogram[0], 640u * 480u);
-    EXPECT_EQ(background, 1);
-    EXPECT_EQ(mean, 0);
-}
-
-TEST(PixelStats, BallCoreThresholdAt15080Pixels) {
-    ImageAnalyzer a(1.68);
-    // 15,079 pixels at 255 and the rest at 20: the count at 255 does not exceed 4800 pi, so
-    // the walk goes on down to 2 x mean + 1 = 49 without stopping and keeps that level.
-    std::vector<std::uint8_t> frame = Filled(1024 * 768, 20);
-    for (int i = 0; i < 15079; ++i)
-        frame[std::size_t(i)] = 255;
-    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
-    EXPECT_EQ(a.MeanLevel(), 24);
-    ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.BackgroundLevel(), 49);
-    EXPECT_EQ(a.WhiteLevel(), 255);
-    // One pixel more: the walk stops at 255.
-    frame[15079] = 255;
-    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
-    ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.BackgroundLevel(), 255);
-    EXPECT_EQ(a.WhiteLevel(), 255);  // no level above 255 to visit
-}
-
-// A frame where no valley exists below 128 keeps the step-1 level, so the two counts show.
-TEST(PixelStats, StepOneStopsOnlyAboveTheThreshold) {
-    ImageAnalyzer a(1.68);
-    auto levels = [&](int at255, int at250) {
-        // Every level from 0 to 127 well filled: no bin falls below the valley threshold.
-        std::vector<std::uint8_t> frame(1024 * 768);
-        std::size_t i = 0;
-        for (int k = 0; k < at255; ++k)
-            frame[i++] = 255;
-        for (int k = 0; k < at250; ++k)
-            frame[i++] = 250;
-        for (int v = 0; i < frame.size(); ++i, v = (v + 1) % 128)
-            frame[i] = std::uint8_t(v);
-        EXPECT_TRUE(a.SetFrame(frame.data(), 1024, 768));
-        EXPECT_TRUE(a.PixelStats());
-        return a.BackgroundLevel();
-    };
-    EXPECT_EQ(levels(15079, 100), 250);
-    EXPECT_EQ(levels(15080, 100), 255);
-}
-
-TEST(PixelStats, WalkThatVisitsNothingGives255) {
-    ImageAnalyzer a(1.68);
-    // A first frame leaves its levels behind...
-    std::vector<std::uint8_t> dark = Filled(640 * 480, 0);
-    ASSERT_TRUE(a.SetFrame(dark.data(), 640, 480));
-    ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.BackgroundLevel(), 1);
-    // ...which a bright frame (mean 128 or more, so no level is visited) must not inherit.
-    std::vector<std::uint8_t> bright = Filled(640 * 480, 200);
-    ASSERT_TRUE(a.SetFrame(bright.data(), 640, 480));
-    ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.MeanLevel(), 200);
-    EXPECT_EQ(a.BackgroundLevel(), 255);
-    EXPECT_EQ(a.WhiteLevel(), 255);
-    // All 307,200 pixels are below 255: black = (255 + 200) / 2.
-    EXPECT_EQ(a.BlackLevel(), 227);
-
-    ImageAnalyzer fresh(1.68);
-    ASSERT_TRUE(fresh.SetFrame(bright.data(), 640, 480));
-    ASSERT_TRUE(fresh.PixelStats());
-    EXPECT_EQ(fresh.BackgroundLevel(), a.BackgroundLevel());
-    EXPECT_EQ(fresh.WhiteLevel(), a.WhiteLevel());
-    EXPECT_EQ(fresh.BlackLevel(), a.BlackLevel());
-}
-
-TEST(PixelStats, ValleyMovesTheBackgroundAboveTheScene) {
-    ImageAnalyzer a(1.68);
-    // Scene at 10..14, sparse ball levels 100..219 (200 pixels each): the mean is 16 and
-    // its bin is empty, so the background is 21.
-    std::vector<std::uint8_t> frame(1024 * 768);
-    std::size_t i = 0;
-    for (int v = 100; v < 220; ++v) {
-        for (int k = 0; k < 200; ++k)
-            frame[i++] = std::uint8_t(v);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto frame = Levels(c.size, c.runs, c.fill, c.period);
+        ASSERT_TRUE(
+            a.SetFrame(frame.data(), c.size == kVga ? 640 : 1024, c.size == kVga ? 480 : 768));
+        ASSERT_TRUE(a.PixelStats());
+        if (c.mean != kAny) {
+            EXPECT_EQ(a.MeanLevel(), c.mean);
+        }
+        EXPECT_EQ(a.BackgroundLevel(), c.background);
+        if (c.white != kAny) {
+            EXPECT_EQ(a.WhiteLevel(), c.white);
+        }
+        if (c.black != kAny) {
+            EXPECT_EQ(a.BlackLevel(), c.black);
+        }
     }
-    for (int v = 0; i < frame.size(); ++i, v = (v + 1) % 5)
-        frame[i] = std::uint8_t(10 + v);
-    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
-    ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.MeanLevel(), 16);
-    EXPECT_EQ(a.BackgroundLevel(), 21);
-    // Black: (21 + integer mean of the scene pixels, 11.99...) / 2.
-    EXPECT_EQ(a.BlackLevel(), 16);
-    // White: 1200 pi = 3769.9 pixels from the top: 19 levels of 200.
-    EXPECT_EQ(a.WhiteLevel(), 201);
 }
 
 TEST(PixelStats, PreprocessStretchesBlackToZeroAndWhiteTo180) {
     ImageAnalyzer a(1.68);
-    std::vector<std::uint8_t> frame(1024 * 768);
-    std::size_t i = 0;
-    for (int v = 100; v < 140; ++v) {
-        for (int k = 0; k < 200; ++k)
-            frame[i++] = std::uint8_t(v);
-    }
-    frame[i++] = 255;
-    for (int v = 0; i < frame.size(); ++i, v = (v + 1) % 5)
-        frame[i] = std::uint8_t(10 + v);
+    const auto frame = Levels(kXga, {{100, 139, 200}, {255, 255, 1}}, 10, 5);
     ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
     ASSERT_TRUE(a.PixelStats());
-    const int black = a.BlackLevel();
-    const int white = a.WhiteLevel();
-    EXPECT_EQ(black, 15);
-    EXPECT_EQ(white, 121);
+    ASSERT_EQ(a.BlackLevel(), 15);
+    ASSERT_EQ(a.WhiteLevel(), 121);
     ASSERT_TRUE(a.PreprocessImage());
-    const double s = 180.0 / (white - black);
-    auto mapped = [&](int p) { return std::clamp(int((p - black) * s), 0, 255); };
-    EXPECT_EQ(mapped(black), 0);
-    EXPECT_EQ(mapped(white), 180);
+    auto mapped = [&](int p) { return std::clamp(int((p - 15) * (180.0 / (121 - 15))), 0, 255); };
     const std::uint8_t* f = a.Frame();
     EXPECT_EQ(f[0], mapped(100));
     EXPECT_EQ(f[200 * 39], mapped(139));
     EXPECT_EQ(f[200 * 40], 255);        // saturates
     EXPECT_EQ(f[frame.size() - 1], 0);  // below black
+    // The statistics follow the stretched frame.
     std::uint64_t sum = 0;
     std::array<std::uint32_t, 256> histogram{};
     for (std::size_t k = 0; k < frame.size(); ++k) {
@@ -156,44 +102,27 @@ TEST(PixelStats, PreprocessStretchesBlackToZeroAndWhiteTo180) {
     }
     EXPECT_EQ(a.Histogram(), histogram);
     EXPECT_EQ(a.MeanLevel(), sum / frame.size());
-}
 
-TEST(PixelStats, PreprocessWithoutSpreadLeavesTheFrame) {
-    // 20 pixels at each level 100..199 on black: white stops at 2, the valley (20) lifts the
-    // background to 1 + 5 = 6, so black (6 + 0) / 2 = 3 lies above white.
-    ImageAnalyzer a(1.68);
-    std::vector<std::uint8_t> frame = Filled(1024 * 768, 0);
-    std::size_t i = 0;
-    for (int v = 100; v < 200; ++v) {
-        for (int k = 0; k < 20; ++k)
-            frame[i++] = std::uint8_t(v);
-    }
-    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
+    // Black above white: no spread to stretch, the frame stays as it was.
+    const auto flat = Levels(kXga, {{100, 199, 20}}, 0);
+    ASSERT_TRUE(a.SetFrame(flat.data(), 1024, 768));
     ASSERT_TRUE(a.PixelStats());
-    EXPECT_EQ(a.WhiteLevel(), 2);
-    EXPECT_EQ(a.BackgroundLevel(), 6);
-    EXPECT_EQ(a.BlackLevel(), 3);
-    const auto histogram = a.Histogram();
     ASSERT_TRUE(a.PreprocessImage());
-    EXPECT_EQ(0, std::memcmp(a.Frame(), frame.data(), frame.size()));
-    EXPECT_EQ(a.Histogram(), histogram);
+    EXPECT_EQ(0, std::memcmp(a.Frame(), flat.data(), flat.size()));
     EXPECT_EQ(a.MeanLevel(), 0);
 }
 
 TEST(SetFrame, RefusesFramesBeyondTheBuffer) {
     ImageAnalyzer a(1.68);
-    std::vector<std::uint8_t> frame = Filled(1024 * 769, 0);
+    const std::vector<std::uint8_t> frame(1024 * 769, 90);
     EXPECT_FALSE(a.SetFrame(frame.data(), 1024, 769));
     EXPECT_FALSE(a.FrameLoaded());
     EXPECT_FALSE(a.PixelStats());
     EXPECT_FALSE(a.SetFrame(frame.data(), -4, 10));
-    EXPECT_TRUE(a.SetFrame(frame.data(), 1024, 768));
+    ASSERT_TRUE(a.SetFrame(frame.data(), 1024, 768));
     EXPECT_TRUE(a.FrameLoaded());
     // An empty frame loads and leaves the mean as it was.
-    std::vector<std::uint8_t> grey = Filled(16, 90);
-    ASSERT_TRUE(a.SetFrame(grey.data(), 4, 4));
-    EXPECT_EQ(a.MeanLevel(), 90);
-    EXPECT_TRUE(a.SetFrame(grey.data(), 0, 0));
+    EXPECT_TRUE(a.SetFrame(frame.data(), 0, 0));
     EXPECT_EQ(a.MeanLevel(), 90);
 }
 

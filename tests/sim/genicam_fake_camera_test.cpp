@@ -156,15 +156,13 @@ TEST(GenicamFakeCamera, DeliversRenderedFramesThroughAravis) {
     arv_enable_interface("Fake");
 }
 
-TEST(GenicamFakeCamera, SerialAndGainMapping) {
+// The gain mapping shows in the camera's own gain above.
+TEST(GenicamFakeCamera, SerialNumbersOfAnyText) {
     EXPECT_EQ(GenicamDriver::SerialNumberOf("1"), 1u);
     EXPECT_EQ(GenicamDriver::SerialNumberOf("SN-0012345"), 12345u);
     EXPECT_EQ(GenicamDriver::SerialNumberOf("ABC"), GenicamDriver::SerialNumberOf("ABC"));
     EXPECT_NE(GenicamDriver::SerialNumberOf("ABC"), GenicamDriver::SerialNumberOf("ABD"));
     EXPECT_LE(GenicamDriver::SerialNumberOf("ABC"), 0x7FFFFFFFu);
-    EXPECT_DOUBLE_EQ(GenicamDriver::GainOfValue(225), 0.0);
-    EXPECT_DOUBLE_EQ(GenicamDriver::GainOfValue(325), 10.0);
-    EXPECT_EQ(GenicamDriver::ValueOfGain(3.5), 260);
 }
 
 #endif  // KYVERN_HAVE_GENICAM

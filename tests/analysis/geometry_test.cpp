@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "analysis/camera_model.h"
+#include "analysis/xyz.h"
+#include "base/config_store.h"
+#include "base/math_constants.h"
+#include "support/temp_dir.h"
+
+using namespace kyvern::analysis;
+using kyvern::base::ConfigStore;
+
+TEST(Xyz, NormalizeFloorsTinyComponentsAndPowerHandlesTheLowestExponent) {
+    Xyz tiny(0.00005, 0, 0);
+    EXPECT_EQ(tiny.Normalize(), Xyz(0, 0, 0));
+    Xyz nearlyX(1, 0.00001, 0);
+    nearlyX.Normalize();
+    EXPECT_NEAR(nearlyX.x, 1.0, 1e-9);
+    EXPECT_EQ(nearlyX.y, 0.0);  // floored exactly
+    EXPECT_DOUBLE_EQ(IntegerPower(2.0, -2), 0.25);
+    EXPECT_DOUBLE_EQ(IntegerPower(-1.5, 3), -3.375);
+    EXPECT_EQ(IntegerPower(1.0, -2147483647 - 1), 1.0);  // negating it would overflow
+}
+
+TEST(CameraModel, LocateBySimilarTriangles) {
+    EXPECT_EQ(PixelPitch(1024), 0.00018307086614193);
+    EXPECT_EQ(PixelPitch(1023), 0.00029133858267748003);
+
+    // A 1.685 in ball imaged 130 pixels wide at the centre of a 1024 x 768 frame.
+    const Xyz centred = Locate(512, 384, 130, 1.685, 1024, 768);
+    EXPECT_EQ(centred.x, 0.0);
+    EXPECT_EQ(centred.y, 0.0);
+    EXPECT_NEAR(centred.z, -23.7, 0.05);
+
+    // Right of and below the centre: x positive, y negative (y is up), along the pixel's ray.
+    const Xyz off = Locate(612, 484, 130, 1.685, 1024, 768);
+    const double u = 100 * PixelPitch(1024), f = kFocalLength;
+    const double e = std::atan(u / std::sqrt(f * f + u * u)), a = std::atan(u / f);
+    const double range = 1.685 / (PixelPitch(1024) * 130) * std::sqrt(2 * u * u + f * f);
+    EXPECT_NEAR(off.x, range * std::sin(a) * std::cos(e), 1e-12);
+    EXPECT_NEAR(off.y, -range * std::sin(e), 1e-12);
+    EXPECT_DOUBLE_EQ(off.z, centred.z);
+
+    // Half sizes are real numbers.
+    EXPECT_DOUBLE_EQ(Locate(320.5, 240, 100, 1.685, 641, 480).x, 0.0);
+}
+
+TEST(CameraModel, CalibrationAndHandednessFromTheSettings) {
+    kyvern::testing::TempDir dir;
+    const std::string ini = dir.File("Kyvern.ini");
+    const struct {
+        long serial;
+        const char* value;  // nullptr: no entry
+        const char* name;
+        Xyz position;
+        Xyz rotationDegrees;
+    } rows[] = {
+        {7001, "Cam A,10,20,30,0,90,0,", "Cam A", {10, 20, 30}, {0, 90, 0}},
+        {7002, "Side cam", "Side cam", {}, {}},                // no numbers: the name is all
+        {7003, "Tilted,1.5,-2,", "Tilted", {1.5, -2, 0}, {}},  // numbers not reached stay 0
+        {4242, nullptr, "4242", {}, {}},                       // no entry: named by its serial
+        // The 50-character reader cuts a long value: the last numbers are lost, not misread.
+        {7004,
+         "NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN,1,2,3,4,5,6,",
+         "NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN",
+         {1, 2, 3},
+         {4, 0, 0}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.serial);
+        const std::string key = std::to_string(row.serial);
+        if (row.value) {
+            ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Camera", key.c_str(), row.value));
+        }
+        const CameraPose pose = ReadCameraPose(row.serial, ini);
+        EXPECT_EQ(pose.name, row.name);
+        EXPECT_EQ(pose.position, row.position);
+        EXPECT_EQ(pose.rotation, row.rotationDegrees.Scaled(kyvern::base::kDegreesToRadians));
+        EXPECT_EQ(ReadCameraName(row.serial, ini), row.name);
+        EXPECT_EQ(ReadCameraPosition(row.serial, ini), row.position);
+        EXPECT_EQ(ReadCameraRotation(row.serial, ini), pose.rotation);
+    }
+
+    EXPECT_FALSE(IsLeftHanded(ini));
+    const std::pair<const char*, bool> hands[] = {{"Left-handed", true},
+                                                  {"LEFT-HANDED", true},
+                                                  {"left-Handed", true},
+                                                  {"Left", false},
+                                                  {"Right-handed", false},
+                                                  {"Left-handed please", false},
+                                                  {"", false}};
+    for (const auto& [hand, left] : hands) {
+        ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "Handed", hand));
+        EXPECT_EQ(IsLeftHanded(ini), left) << hand;
+    }
+}
