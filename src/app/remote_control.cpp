@@ -14,6 +14,7 @@
 #include "app/launch_monitor.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 extern char** environ;
 
@@ -67,8 +68,7 @@ std::vector<std::string> MatchingImages(const std::string& prefix) {
 }
 
 long TimeBetween() {
-    long ms = 3000;
-    std::sscanf(base::ReadSetting("RegressionTest", "TimeBetween", "3000", 80).c_str(), "%ld", &ms);
+    const long ms = base::Settings().Integer(base::setting::kRegressionTimeBetween);
     return std::clamp(ms, 100L, 15000L);
 }
 
@@ -105,7 +105,7 @@ void LaunchMonitor::CheckCaptureFile() {
     if (stamp == lastStamp_) return;
     // Kept at once, so that a file that does not load is not tried again until it changes.
     lastStamp_ = stamp;
-    base::WriteSetting("Remote", "CaptureFileModified", stamp);
+    base::Settings().Write(base::setting::kCaptureFileModified, stamp);
 
     capture::ImageFile& file = *workFile_;
     file.Clear();
@@ -120,8 +120,7 @@ void LaunchMonitor::CheckCaptureFile() {
     shotInProgress_ = true;
     const long before = shotsRecorded_;
     ProcessFrames(file, true);
-    if (shotsRecorded_ != before &&
-        IsYes(base::ReadSetting("Remote", "UpdateAnalysisDialog", "No", 260))) {
+    if (shotsRecorded_ != before && base::Settings().Yes(base::setting::kUpdateAnalysisDialog)) {
         view_->RefreshAnalysisWindow();
     }
     StartCycleTimers(true);
@@ -207,7 +206,7 @@ void LaunchMonitor::RunTestStep() {
     timers_.StopTimer(kTestTimer);
     const std::string prefix =
         testDirectory_.empty()
-            ? PlatformFolder(base::ReadSetting("RegressionTest", "Directory", "\\Images\\", 80))
+            ? PlatformFolder(base::Settings().Text(base::setting::kRegressionDirectory))
             : testDirectory_;
     if (testRestart_) {
         testRestart_ = false;
@@ -282,9 +281,8 @@ void LaunchMonitor::RunTestStep() {
     ++testIndex_;
     if (testIndex_ < testFiles_.size()) {
         timers_.StartTimer(kTestTimer, int(TimeBetween()));
-    } else if (testDirectory_.empty()
-                   ? IsYes(base::ReadSetting("RegressionTest", "Continuous", "No", 20))
-                   : testContinuous_) {
+    } else if (testDirectory_.empty() ? base::Settings().Yes(base::setting::kRegressionContinuous)
+                                      : testContinuous_) {
         testRestart_ = true;
         timers_.StartTimer(kTestTimer, int(TimeBetween()));
     } else {
@@ -294,12 +292,12 @@ void LaunchMonitor::RunTestStep() {
 
 long LaunchMonitor::LaunchProgram() {
     const std::string executable =
-        std::string(base::Trim(base::ReadSetting("ProgramLauncher", "ExecutablePath", "", 80)));
+        std::string(base::Trim(base::Settings().Text(base::setting::kLauncherExecutable)));
     if (executable.empty()) return -1;
     std::vector<std::string> words =
-        SplitArguments(base::ReadSetting("ProgramLauncher", "Arguments", "", 80));
+        SplitArguments(base::Settings().Text(base::setting::kLauncherArguments));
     const std::string folder = PlatformFolder(
-        std::string(base::Trim(base::ReadSetting("ProgramLauncher", "DefaultDir", "c:\\", 80))));
+        std::string(base::Trim(base::Settings().Text(base::setting::kLauncherDefaultDir))));
     std::vector<char*> argv;
     std::string program = executable;
     argv.push_back(program.data());

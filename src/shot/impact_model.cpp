@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/config_store.h"
-#include "base/program_folder.h"
 #include "base/string_table.h"
 
 namespace kyvern::shot {
@@ -33,21 +31,17 @@ constexpr std::array<const char*, 12> kClubPresets{"None",
 
 }  // namespace
 
-ImpactModel::ImpactModel(base::UserPrompts& prompts) : prompts_(prompts) {}
-
-ImpactModel::ImpactModel(base::UserPrompts& prompts, std::string settingsPath)
-    : prompts_(prompts), settingsPath_(std::move(settingsPath)) {}
+ImpactModel::ImpactModel(base::UserPrompts& prompts, base::Settings settings)
+    : prompts_(prompts), settings_(std::move(settings)) {}
 
 const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
-bool ImpactModel::ReadClubSetting(const char* key, const char* defaultText, double low, double high,
-                                  base::MessageId message, double& value) {
-    const std::string path = settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-    std::string text = base::ConfigStore::ReadSetting(path, "Setup", key, defaultText, 20);
+bool ImpactModel::ReadClubSetting(base::SettingId id, base::MessageId message, double& value) {
     // A text that is not a number is as bad as one out of range.
     value = std::nan("");
-    std::sscanf(text.c_str(), "%lf", &value);
-    if (value >= low && value <= high) return true;
+    std::sscanf(settings_.Text(id).c_str(), "%lf", &value);
+    const base::SettingRange range = base::Spec(id).range;
+    if (value >= range.low && value <= range.high) return true;
     prompts_.Message(base::Text(message));
     return false;
 }
@@ -64,12 +58,10 @@ bool ImpactModel::Evaluate(double ballSpeed, double launchAngle, double sideAngl
 
     double clubMass = 0.0;
     double clubLoft = 0.0;
-    if (!ReadClubSetting("ClubMass", "200.0", kMinClubMass, kMaxClubMass,
-                         base::MessageId::kInvalidClubMass, clubMass)) {
+    if (!ReadClubSetting(base::setting::kClubMass, base::MessageId::kInvalidClubMass, clubMass)) {
         return false;
     }
-    if (!ReadClubSetting("ClubLoft", "10.0", kMinClubLoft, kMaxClubLoft,
-                         base::MessageId::kInvalidClubLoft, clubLoft)) {
+    if (!ReadClubSetting(base::setting::kClubLoft, base::MessageId::kInvalidClubLoft, clubLoft)) {
         return false;
     }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "base/user_prompts.h"
 #include "shot/shot_record.h"
@@ -14,16 +15,13 @@ namespace kyvern::shot {
 class ImpactModel {
 public:
     // Valid ranges of the club settings, inclusive.
-    static constexpr double kMinClubMass = 100.0;
-    static constexpr double kMaxClubMass = 700.0;
-    static constexpr double kMinClubLoft = 2.0;
-    static constexpr double kMaxClubLoft = 75.0;
+    static constexpr double kMinClubMass = base::Spec(base::setting::kClubMass).range.low;
+    static constexpr double kMaxClubMass = base::Spec(base::setting::kClubMass).range.high;
+    static constexpr double kMinClubLoft = base::Spec(base::setting::kClubLoft).range.low;
+    static constexpr double kMaxClubLoft = base::Spec(base::setting::kClubLoft).range.high;
     static constexpr double kLoftTolerance = 2.5;
 
-    // Settings of the program folder.
-    explicit ImpactModel(base::UserPrompts& prompts);
-    // Settings of an explicit file.
-    ImpactModel(base::UserPrompts& prompts, std::string settingsPath);
+    explicit ImpactModel(base::UserPrompts& prompts, base::Settings settings = {});
 
     // One full evaluation (ft/s, degrees, rpm). False, with the message shown and every value
     // 0, when a club setting is bad.
@@ -53,11 +51,10 @@ public:
 
 private:
     bool Evaluate(const LaunchConditions& launch);
-    bool ReadClubSetting(const char* key, const char* defaultText, double low, double high,
-                         base::MessageId message, double& value);
+    bool ReadClubSetting(base::SettingId id, base::MessageId message, double& value);
 
     base::UserPrompts& prompts_;
-    std::string settingsPath_;
+    base::Settings settings_;
     double clubSpeed_ = 0.0;
     double effectiveLoft_ = 0.0;
     double angleOfAttack_ = 0.0;

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::shot {
 
@@ -61,19 +61,15 @@ int SpeedUnitIndex(std::string_view word, int previous) {
     return MatchWord(kSpeedWords, word, previous);
 }
 
-int ReadDistanceUnit() { return ReadDistanceUnit(base::SettingsPath()); }
-int ReadDistanceUnit(const std::string& settingsPath) {
-    std::string word =
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "DistanceDisplay", "Yards", 20);
+int ReadDistanceUnit(const base::Settings& settings) {
+    std::string word = settings.Text(base::setting::kDistanceDisplay);
     int index = DistanceUnitIndex(word, gDistanceIndex.load());
     gDistanceIndex.store(index);
     return index;
 }
 
-int ReadSpeedUnit() { return ReadSpeedUnit(base::SettingsPath()); }
-int ReadSpeedUnit(const std::string& settingsPath) {
-    std::string word =
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "SpeedDisplay", "MPH", 20);
+int ReadSpeedUnit(const base::Settings& settings) {
+    std::string word = settings.Text(base::setting::kSpeedDisplay);
     int index = SpeedUnitIndex(word, gSpeedIndex.load());
     gSpeedIndex.store(index);
     return index;

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings_schema.h"
+
 namespace kyvern::shot {
 
 // Display unit indexes of Setup/DistanceDisplay and Setup/SpeedDisplay.
@@ -22,10 +24,8 @@ int SpeedUnitIndex(std::string_view word, int previous);
 
 // Read the settings at the moment of use. A word that matches none leaves the index as the
 // last read gave it (0 before any read).
-int ReadDistanceUnit();
-int ReadDistanceUnit(const std::string& settingsPath);
-int ReadSpeedUnit();
-int ReadSpeedUnit(const std::string& settingsPath);
+int ReadDistanceUnit(const base::Settings& settings = {});
+int ReadSpeedUnit(const base::Settings& settings = {});
 
 const char* DistanceLabel(int index);  // "yd", "ft", "m"
 const char* SpeedLabel(int index);     // "MPH", "FPS", "km/h", "m/s"

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "support/temp_dir.h"
 
 using kyvern::base::ConfigStore;
@@ -154,8 +155,8 @@ TEST(ProgramFolder, FollowsTheEnvironmentAndNamesItsFiles) {
     EXPECT_TRUE(kyvern::base::EnsureProgramFolder());
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("History")));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("Docs")));
-    ASSERT_TRUE(kyvern::base::WriteSetting("Setup", "Ball", "Baseball"));
-    EXPECT_EQ(kyvern::base::ReadSetting("Setup", "Ball", "Golf Ball", 80), "Baseball");
+    ASSERT_TRUE(kyvern::base::Settings().Write(kyvern::base::setting::kBall, "Baseball"));
+    EXPECT_EQ(kyvern::base::Settings().Text(kyvern::base::setting::kBall), "Baseball");
     {
         kyvern::testing::ScopedEnv none("KYVERN_HOME", "");
         kyvern::testing::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
