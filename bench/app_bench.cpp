@@ -14,6 +14,7 @@
 
 #include "app/launch_monitor.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "capture/camera_table.h"
 #include "sim/simulated_driver.h"
 
@@ -60,7 +61,7 @@ struct Rig {
         folder = ::mkdtemp(pattern);
         ::setenv("KYVERN_HOME", folder.c_str(), 1);
         ::setenv("KYVERN_RUNTIME_DIR", (folder + "/run").c_str(), 1);
-        kyvern::base::WriteSetting("Setup", "ImageHistorySize", "50");
+        kyvern::base::Settings().Write(kyvern::base::setting::kImageHistorySize, "50");
         kyvern::sim::SimulatorOptions options;
         options.shotPeriod = 0.0;
         options.seed = 3;

@@ -6,8 +6,6 @@
 #include <string_view>
 
 #include "analysis/analysis_codes.h"
-#include "base/config_store.h"
-#include "base/program_folder.h"
 #include "base/string_table.h"
 
 namespace kyvern::analysis {
@@ -15,8 +13,6 @@ namespace kyvern::analysis {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::size_t kSettingBuffer = 20;
 
 double Milliseconds(Clock::time_point before, Clock::time_point after) {
     return std::chrono::duration<double, std::milli>(after - before).count();
@@ -86,19 +82,11 @@ void PrintBallData(base::MessageList& messages, const BallRecord& ball0, const B
     messages.Add(line);
 }
 
-AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, std::string settingsPath)
-    : ballDiameterInches_(ballDiameterInches), settingsPath_(std::move(settingsPath)) {}
-
-bool AnalysisPipeline::SettingIsYes(const char* key) const {
-    const std::string value =
-        settingsPath_.empty()
-            ? base::ReadSetting("Setup", key, "No", kSettingBuffer)
-            : base::ConfigStore::ReadSetting(settingsPath_, "Setup", key, "No", kSettingBuffer);
-    return base::EqualsNoCase(value, "yes");
-}
+AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, base::Settings settings)
+    : ballDiameterInches_(ballDiameterInches), settings_(std::move(settings)) {}
 
 bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& messages) {
-    const bool showTiming = SettingIsYes("ShowTiming");
+    const bool showTiming = settings_.Yes(base::setting::kShowTiming);
     const Clock::time_point start = Clock::now();
     if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
     ImageAnalyzer& a = *analyzer_;
@@ -188,7 +176,7 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
         AddFormatted(messages, base::MessageId::kAnalysisWarning, text);
     }
 
-    if (SettingIsYes("ShowBallData")) {
+    if (settings_.Yes(base::setting::kShowBallData)) {
         PrintBallData(messages, result.balls[0], result.balls[1], a.pixelsPerInch());
     }
 

@@ -6,6 +6,7 @@
 #include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
 #include "base/message_list.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::analysis {
 
@@ -14,9 +15,9 @@ namespace kyvern::analysis {
 // analyzer, created on the first run and kept; settings are read on every run.
 class AnalysisPipeline {
 public:
-    // ballDiameterInches: the configured ball type's diameter. settingsPath: the settings
-    // file to read ShowTiming and ShowBallData from; empty for the program folder's.
-    explicit AnalysisPipeline(double ballDiameterInches, std::string settingsPath = {});
+    // ballDiameterInches: the configured ball type's diameter; settings say ShowTiming and
+    // ShowBallData.
+    explicit AnalysisPipeline(double ballDiameterInches, base::Settings settings = {});
 
     bool RunAnalysis(CapturedImage& frame, base::MessageList& messages);
 
@@ -32,10 +33,8 @@ public:
     ImageAnalyzer* Analyzer() { return analyzer_.get(); }
 
 private:
-    bool SettingIsYes(const char* key) const;
-
     double ballDiameterInches_;
-    std::string settingsPath_;
+    base::Settings settings_;
     std::unique_ptr<ImageAnalyzer> analyzer_;
     bool analysisDone_ = false;
     double viewDistance_ = 0.0;

@@ -5,17 +5,16 @@
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::analysis {
 
 namespace {
 
-constexpr std::size_t kCalibrationBuffer = 50;
-
-std::string ReadCalibration(long serialNumber, const std::string& settingsPath) {
-    char key[32];
-    std::snprintf(key, sizeof key, "%ld", serialNumber);
-    return base::ConfigStore::ReadSetting(settingsPath, "Camera", key, key, kCalibrationBuffer);
+// A camera without an entry is named by its serial number.
+std::string ReadCalibration(long serialNumber, const base::Settings& settings) {
+    const base::SettingId family = base::setting::kCameraCalibration;
+    return settings.Stored(family, serialNumber).value_or(base::SettingKey(family, serialNumber));
 }
 
 // The six numbers after the name; fields the parse does not reach stay 0.
@@ -44,43 +43,29 @@ Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDia
     return {k * u, k * -v, k * -kFocalLength};
 }
 
-std::string ReadCameraName(long serialNumber, const std::string& settingsPath) {
-    return ReadCameraPose(serialNumber, settingsPath).name;
+std::string ReadCameraName(long serialNumber, const base::Settings& settings) {
+    return ReadCameraPose(serialNumber, settings).name;
 }
 
-Xyz ReadCameraPosition(long serialNumber, const std::string& settingsPath) {
-    return ReadCameraPose(serialNumber, settingsPath).position;
+Xyz ReadCameraPosition(long serialNumber, const base::Settings& settings) {
+    return ReadCameraPose(serialNumber, settings).position;
 }
 
-Xyz ReadCameraRotation(long serialNumber, const std::string& settingsPath) {
-    return ReadCameraPose(serialNumber, settingsPath).rotation;
+Xyz ReadCameraRotation(long serialNumber, const base::Settings& settings) {
+    return ReadCameraPose(serialNumber, settings).rotation;
 }
 
-CameraPose ReadCameraPose(long serialNumber, const std::string& settingsPath) {
+CameraPose ReadCameraPose(long serialNumber, const base::Settings& settings) {
     CameraPose pose;
-    std::string value = ReadCalibration(serialNumber, settingsPath);
+    std::string value = ReadCalibration(serialNumber, settings);
     std::size_t comma = value.size() > 1 ? value.find(',', 1) : std::string::npos;
     pose.name = comma == std::string::npos ? value : value.substr(0, comma);
     ParseNumbers(value, pose.position, pose.rotation);
     return pose;
 }
 
-std::string ReadCameraName(long serialNumber) {
-    return ReadCameraName(serialNumber, base::SettingsPath());
+bool IsLeftHanded(const base::Settings& settings) {
+    return base::EqualsNoCase(settings.Text(base::setting::kHanded), "Left-handed");
 }
-Xyz ReadCameraPosition(long serialNumber) {
-    return ReadCameraPosition(serialNumber, base::SettingsPath());
-}
-Xyz ReadCameraRotation(long serialNumber) {
-    return ReadCameraRotation(serialNumber, base::SettingsPath());
-}
-
-bool IsLeftHanded(const std::string& settingsPath) {
-    return base::EqualsNoCase(
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "Handed", "Right-handed", 20),
-        "Left-handed");
-}
-
-bool IsLeftHanded() { return IsLeftHanded(base::SettingsPath()); }
 
 }  // namespace kyvern::analysis

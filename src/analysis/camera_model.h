@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/xyz.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::analysis {
 
@@ -26,20 +27,14 @@ struct CameraPose {
     Xyz rotation;  // radians; x is the turn about the vertical axis
 };
 
-// Calibration of the camera with this serial number from section "Camera" of the settings
-// file at settingsPath: "name,x,y,z,a,b,c," with the angles in degrees.
-std::string ReadCameraName(long serialNumber, const std::string& settingsPath);
-Xyz ReadCameraPosition(long serialNumber, const std::string& settingsPath);
-Xyz ReadCameraRotation(long serialNumber, const std::string& settingsPath);
-CameraPose ReadCameraPose(long serialNumber, const std::string& settingsPath);
-
-// The same, from the program folder's settings file.
-std::string ReadCameraName(long serialNumber);
-Xyz ReadCameraPosition(long serialNumber);
-Xyz ReadCameraRotation(long serialNumber);
+// Calibration of the camera with this serial number from section "Camera" of the settings:
+// "name,x,y,z,a,b,c," with the angles in degrees.
+std::string ReadCameraName(long serialNumber, const base::Settings& settings = {});
+Xyz ReadCameraPosition(long serialNumber, const base::Settings& settings = {});
+Xyz ReadCameraRotation(long serialNumber, const base::Settings& settings = {});
+CameraPose ReadCameraPose(long serialNumber, const base::Settings& settings = {});
 
 // Setup/Handed equals "Left-handed" without regard to case.
-bool IsLeftHanded(const std::string& settingsPath);
-bool IsLeftHanded();
+bool IsLeftHanded(const base::Settings& settings = {});
 
 }  // namespace kyvern::analysis

@@ -90,8 +90,8 @@ void TurnAboutX(Xyz& v, double angle) {
 
 }  // namespace
 
-LaunchScene::LaunchScene(double ballDiameterInches, std::string settingsPath)
-    : ballDiameter_(ballDiameterInches), settingsPath_(std::move(settingsPath)) {
+LaunchScene::LaunchScene(double ballDiameterInches, base::Settings settings)
+    : ballDiameter_(ballDiameterInches), settings_(std::move(settings)) {
     for (auto& slot : slots_)
         slot = std::make_unique<CapturedImage>();
 }
@@ -159,8 +159,7 @@ bool LaunchScene::SolveLaunch(const FrameSet& frames) {
     // A solver that found no frame to use has nothing to check: error 0.
     if (!solved) return false;
 
-    const std::string path = settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-    if (IsLeftHanded(path)) {
+    if (IsLeftHanded(settings_)) {
         values_.sideSpin = -values_.sideSpin;
         values_.sideAngle = -values_.sideAngle;
     }

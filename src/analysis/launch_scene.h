@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/captured_image.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::analysis {
 
@@ -31,10 +32,9 @@ struct LaunchValues {
 // them. The four frame slots are allocated once with the scene.
 class LaunchScene {
 public:
-    // settingsPath: the settings file that says the player's hand (the program folder's when
-    // empty); it is read at every solve.
+    // settings: where the player's hand is read, at every solve.
     explicit LaunchScene(double ballDiameterInches = kGolfBallDiameter,
-                         std::string settingsPath = {});
+                         base::Settings settings = {});
     LaunchScene(const LaunchScene&) = delete;
     LaunchScene& operator=(const LaunchScene&) = delete;
 
@@ -87,7 +87,7 @@ private:
 
     std::array<std::unique_ptr<CapturedImage>, kCameraSlots> slots_;
     double ballDiameter_;
-    std::string settingsPath_;
+    base::Settings settings_;
     std::int32_t errorCode_ = 0;
     int warningCount_ = 0;
     std::array<std::int32_t, kMaxWarnings> warningCodes_{};

@@ -6,6 +6,7 @@
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "capture/camera_backends.h"
 #include "capture/camera_table.h"
 #include "shot/text_formats.h"
@@ -113,13 +114,13 @@ std::string ShotLine(const shot::ShotRecord& s) {
 int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool installSignals,
                 const std::function<void(LaunchMonitor&)>& done) {
     base::EnsureProgramFolder();
-    const std::string settings = base::SettingsPath();
+    const base::Settings settings;
     base::StderrPrompts prompts;
     base::TextMessageList messages;
 
     std::unique_ptr<capture::CameraDriver> driver;
     sim::SimulatedCameraDriver* simulated = nullptr;
-    const std::string driverName(base::Trim(base::ReadSetting("Camera", "Driver", "Auto", 80)));
+    const std::string driverName(base::Trim(settings.Text(base::setting::kCameraDriver)));
     if (options.simulate || base::EqualsNoCase(driverName, "Simulated")) {
         sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
         if (options.shootOnIdle) simOptions.shotPeriod = 0.0;

@@ -9,12 +9,6 @@
 namespace kyvern::app {
 namespace {
 
-bool IsOn(const std::string& settingsPath, const char* key) {
-    return base::EqualsNoCase(
-        base::Trim(base::ConfigStore::ReadSetting(settingsPath, "ImageDisplay", key, "Off", 20)),
-        "On");
-}
-
 void Put(analysis::CapturedImage& frame, long x, long y, Bgr colour) {
     if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) return;
     std::uint8_t* p = frame.Pixels() + (std::size_t(y) * frame.width + std::size_t(x)) * 3;
@@ -44,12 +38,12 @@ void Circle(analysis::CapturedImage& frame, double cx, double cy, double r, Bgr 
 
 }  // namespace
 
-OverlaySwitches ReadOverlaySwitches(const std::string& settingsPath) {
+OverlaySwitches ReadOverlaySwitches(const base::Settings& settings) {
     OverlaySwitches s;
-    s.grid = IsOn(settingsPath, "Grid");
-    s.planes = IsOn(settingsPath, "Planes");
-    s.marks = IsOn(settingsPath, "Marks");
-    s.mono = IsOn(settingsPath, "Mono");
+    s.grid = settings.On(base::setting::kOverlayGrid);
+    s.planes = settings.On(base::setting::kOverlayPlanes);
+    s.marks = settings.On(base::setting::kOverlayMarks);
+    s.mono = settings.On(base::setting::kOverlayMono);
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/captured_image.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::app {
 
@@ -14,7 +15,7 @@ struct OverlaySwitches {
     bool mono = false;
 };
 // "On" (case ignored) switches an overlay on; anything else, or a missing key, leaves it off.
-OverlaySwitches ReadOverlaySwitches(const std::string& settingsPath);
+OverlaySwitches ReadOverlaySwitches(const base::Settings& settings = {});
 
 inline constexpr int kGridSpacing = 64;  // pixels between grid lines
 

@@ -8,6 +8,7 @@
 
 #include "app/launch_monitor.h"
 #include "app/remote_control.h"
+#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
@@ -35,8 +36,7 @@ std::vector<std::string> MatchingImages(const std::string& prefix) {
 }
 
 long TimeBetween() {
-    long ms = 3000;
-    std::sscanf(base::ReadSetting("RegressionTest", "TimeBetween", "3000", 80).c_str(), "%ld", &ms);
+    const long ms = base::Settings().Integer(base::setting::kRegressionTimeBetween);
     return std::clamp(ms, 100L, 15000L);
 }
 
@@ -66,7 +66,7 @@ void RegressionTest::RunStep() {
     monitor_.timers_.StopTimer(kTestTimer);
     const std::string prefix =
         directory_.empty()
-            ? PlatformFolder(base::ReadSetting("RegressionTest", "Directory", "\\Images\\", 80))
+            ? PlatformFolder(base::Settings().Text(base::setting::kRegressionDirectory))
             : directory_;
     if (restart_) {
         restart_ = false;
@@ -143,7 +143,7 @@ void RegressionTest::RunStep() {
     if (index_ < files_.size()) {
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));
     } else if (directory_.empty()
-                   ? IsYes(base::ReadSetting("RegressionTest", "Continuous", "No", 20))
+                   ? base::Settings().Yes(base::setting::kRegressionContinuous)
                    : continuous_) {
         restart_ = true;
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/launch_monitor.h"
+#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
 
@@ -78,7 +79,7 @@ void RemoteControl::CheckCaptureFile() {
     if (stamp == monitor_.lastStamp_) return;
     // Kept at once, so that a file that does not load is not tried again until it changes.
     monitor_.lastStamp_ = stamp;
-    base::WriteSetting("Remote", "CaptureFileModified", stamp);
+    base::Settings().Write(base::setting::kCaptureFileModified, stamp);
 
     capture::ImageFile& file = *monitor_.workFile_;
     file.Clear();
@@ -94,7 +95,7 @@ void RemoteControl::CheckCaptureFile() {
     const long before = monitor_.shotsRecorded_;
     monitor_.ProcessFrames(file, true);
     if (monitor_.shotsRecorded_ != before &&
-        IsYes(base::ReadSetting("Remote", "UpdateAnalysisDialog", "No", 260))) {
+        base::Settings().Yes(base::setting::kUpdateAnalysisDialog)) {
         monitor_.view_->RefreshAnalysisWindow();
     }
     monitor_.StartCycleTimers(true);
@@ -156,12 +157,12 @@ void RemoteControl::CheckCommands() {
 
 long RemoteControl::LaunchProgram() {
     const std::string executable =
-        std::string(base::Trim(base::ReadSetting("ProgramLauncher", "ExecutablePath", "", 80)));
+        std::string(base::Trim(base::Settings().Text(base::setting::kLauncherExecutable)));
     if (executable.empty()) return -1;
     std::vector<std::string> words =
-        SplitArguments(base::ReadSetting("ProgramLauncher", "Arguments", "", 80));
+        SplitArguments(base::Settings().Text(base::setting::kLauncherArguments));
     const std::string folder = PlatformFolder(
-        std::string(base::Trim(base::ReadSetting("ProgramLauncher", "DefaultDir", "c:\\", 80))));
+        std::string(base::Trim(base::Settings().Text(base::setting::kLauncherDefaultDir))));
     std::vector<char*> argv;
     std::string program = executable;
     argv.push_back(program.data());

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/shot_computation.h"
+#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/string_table.h"
@@ -14,12 +15,10 @@ namespace kyvern::app {
 namespace {
 
 // The club setting check of the impact model: a text that is not a number in range is bad.
-bool ClubSettingOk(const char* key, const char* defaultText, double low, double high,
-                   double& value) {
-    const std::string text = base::ReadSetting("Setup", key, defaultText, 20);
+bool ClubSettingOk(base::SettingId id, double& value) {
     value = std::nan("");
-    std::sscanf(text.c_str(), "%lf", &value);
-    return value >= low && value <= high;
+    std::sscanf(base::Settings().Text(id).c_str(), "%lf", &value);
+    return value >= base::Spec(id).range.low && value <= base::Spec(id).range.high;
 }
 
 }  // namespace
@@ -77,13 +76,11 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     // 5. The club settings: a bad one stops the shot here, unrecorded and unpublished.
     double clubMass = 0.0;
     double clubLoft = 0.0;
-    if (!ClubSettingOk("ClubMass", "200.0", shot::ImpactModel::kMinClubMass,
-                       shot::ImpactModel::kMaxClubMass, clubMass)) {
+    if (!ClubSettingOk(base::setting::kClubMass, clubMass)) {
         sensor_.ShowClubMessage(base::MessageId::kInvalidClubMass);
         return false;
     }
-    if (!ClubSettingOk("ClubLoft", "10.0", shot::ImpactModel::kMinClubLoft,
-                       shot::ImpactModel::kMaxClubLoft, clubLoft)) {
+    if (!ClubSettingOk(base::setting::kClubLoft, clubLoft)) {
         sensor_.ShowClubMessage(base::MessageId::kInvalidClubLoft);
         return false;
     }
@@ -99,8 +96,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
 
     // 6. The router's flight, with the measured or the predicted back spin.
     double backSpin = launch.backSpin;
-    if (!base::EqualsNoCase(base::Trim(base::ReadSetting("Setup", "PredictWithSpin", "Yes", 20)),
-                            "yes")) {
+    if (!base::Settings().Yes(base::setting::kPredictWithSpin)) {
         backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
     flight::FlightModel routed;

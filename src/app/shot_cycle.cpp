@@ -12,17 +12,13 @@
 #include "analysis/camera_model.h"
 #include "app/launch_monitor.h"
 #include "app/link_publishers.h"
+#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "flight/ball_type.h"
 
 namespace kyvern::app {
 namespace {
-
-std::string Setting(const char* section, const char* key, const char* defaultValue,
-                    std::size_t length) {
-    return base::ReadSetting(section, key, defaultValue, length);
-}
 
 std::string ClockText(const char* format) {
     char text[64];
@@ -115,7 +111,7 @@ void LaunchMonitor::Start() {
     status_.WriteExecutable();
     timers_.StartTimer(kSensorTimer, 500);
     timers_.StartTimer(kConnectionTimer, 5000);
-    if (base::EqualsNoCase(base::Trim(Setting("RegressionTest", "Test", "No", 20)), "Yes")) {
+    if (base::Settings().Yes(base::setting::kRegressionTest)) {
         test_->Start();
     }
     StartCycleTimers(true);
@@ -179,20 +175,20 @@ void LaunchMonitor::StartCycleTimers(bool on) {
     timers_.StartTimer(kCameraTimer, 100);
     timers_.StartTimer(kCommandTimer, 2000);
     timers_.StartTimer(kIndicatorTimer, 500);
-    capturePath_ = Setting("Remote", "CaptureFile", "", 260);
+    capturePath_ = base::Settings().Text(base::setting::kCaptureFile);
     if (!capturePath_.empty()) {
         timers_.StartTimer(kCaptureFileTimer, 250);
     } else {
         timers_.StopTimer(kCaptureFileTimer);
     }
-    lastStamp_ = Setting("Remote", "CaptureFileModified", "", 260);
+    lastStamp_ = base::Settings().Text(base::setting::kCaptureFileModified);
 }
 
 double LaunchMonitor::StrobeInterval() const {
     if (cameras_ && cameras_->StrobeInterval() > 0.0) return cameras_->StrobeInterval();
     const capture::SpeedMode* mode =
-        capture::SpeedModeOfName(base::Trim(Setting("Camera", "Speed", "Medium", 80)));
-    if (!mode) mode = capture::SpeedModeOfName("Medium");
+        capture::SpeedModeOfName(base::Trim(base::Settings().Text(base::setting::kCameraSpeed)));
+    if (!mode) mode = capture::SpeedModeOfName(base::Spec(base::setting::kCameraSpeed).defaultText);
     return mode ? mode->strobeInterval : 0.0;
 }
 
@@ -205,17 +201,17 @@ void LaunchMonitor::Wait(int milliseconds) {
 }
 
 void LaunchMonitor::ReadModeAndSelection() {
-    mode_ = CameraModeOf(base::Trim(Setting("Camera", "Mode", "SingleCam", 80)));
+    mode_ = CameraModeOf(base::Trim(base::Settings().Text(base::setting::kCameraMode)));
     if (mode_ != CameraMode::kSingleCam && mode_ != CameraMode::kCamFocus) {
         selectedCamera_ = -1;
         return;
     }
-    long selected = 0;
-    std::sscanf(Setting("Camera", "Selected", "0", 80).c_str(), "%ld", &selected);
+    long selected = base::Settings().Integer(base::setting::kCameraSelected);
     if (selected != 0 &&
         (!cameras_ || cameras_->SlotOfSerial(static_cast<std::uint32_t>(selected)) < 0)) {
         selected = 0;
-        base::WriteSetting("Camera", "Selected", "0");
+        base::Settings().Write(base::setting::kCameraSelected,
+                               base::Spec(base::setting::kCameraSelected).defaultText);
     }
     selectedCamera_ = selected;
 }
@@ -396,8 +392,7 @@ void LaunchMonitor::AnalyzeFrame(int slot) {
 }
 
 long LaunchMonitor::HistorySize() {
-    long size = kDefaultHistorySize;
-    std::sscanf(Setting("Setup", "ImageHistorySize", "50", 80).c_str(), "%ld", &size);
+    long size = base::Settings().Integer(base::setting::kImageHistorySize);
     if (size < 0 || size > kMaxHistorySize) size = kDefaultHistorySize;
     return size;
 }
@@ -430,7 +425,7 @@ void LaunchMonitor::SaveHistory(capture::ImageFile& imageFile) {
 }
 
 void LaunchMonitor::SaveOverlayImage() {
-    const OverlaySwitches switches = ReadOverlaySwitches(base::SettingsPath());
+    const OverlaySwitches switches = ReadOverlaySwitches();
     capture::ImageFile& overlay = *workFile_;
     overlay.Clear();
     bool any = false;

@@ -216,12 +216,19 @@ std::string ConfigStore::SetValue(std::string_view text, std::string_view sectio
 std::string ConfigStore::ReadSetting(const std::string& path, std::string_view section,
                                      std::string_view key, std::string_view defaultValue,
                                      std::size_t bufferLength) {
+    std::optional<std::string> value = FindSetting(path, section, key, bufferLength);
+    return value ? std::move(*value) : Cut(defaultValue, bufferLength);
+}
+
+std::optional<std::string> ConfigStore::FindSetting(const std::string& path,
+                                                    std::string_view section, std::string_view key,
+                                                    std::size_t bufferLength) {
     std::string text;
     std::string value;
     if (ReadFileText(path, text) && FindValue(text, section, key, value)) {
         return Cut(value, bufferLength);
     }
-    return Cut(defaultValue, bufferLength);
+    return std::nullopt;
 }
 
 bool ConfigStore::WriteSetting(const std::string& path, std::string_view section,

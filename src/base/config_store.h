@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,10 @@ public:
     static std::string ReadSetting(const std::string& path, std::string_view section,
                                    std::string_view key, std::string_view defaultValue,
                                    std::size_t bufferLength);
+    // The value of section/key cut the same way, or nothing when the file, the section or
+    // the key is missing.
+    static std::optional<std::string> FindSetting(const std::string& path, std::string_view section,
+                                                  std::string_view key, std::size_t bufferLength);
 
     // Sets section/key to value, creating the file, its folder and the section when missing.
     // Every other line is kept as it was. The file is replaced atomically under an advisory

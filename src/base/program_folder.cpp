@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "base/config_store.h"
-
 namespace kyvern::base {
 
 namespace {
@@ -46,15 +44,6 @@ std::string HistoryFramePath(long number) {
     char name[40];
     std::snprintf(name, sizeof name, "pic%ld.bmp", number);
     return HistoryFolder() + name;
-}
-
-std::string ReadSetting(const char* section, const char* key, const char* defaultValue,
-                        std::size_t bufferLength) {
-    return ConfigStore::ReadSetting(SettingsPath(), section, key, defaultValue, bufferLength);
-}
-
-bool WriteSetting(const char* section, const char* key, const std::string& value) {
-    return ConfigStore::WriteSetting(SettingsPath(), section, key, value);
 }
 
 }  // namespace kyvern::base

@@ -22,9 +22,4 @@ std::string HistoryFolder();                // "History/"
 std::string HistoryFramePath(long number);  // "History/pic%ld.bmp"
 std::string DocsFolder();                   // "Docs/"
 
-// Settings of the program folder's settings file, read at the moment of use.
-std::string ReadSetting(const char* section, const char* key, const char* defaultValue,
-                        std::size_t bufferLength);
-bool WriteSetting(const char* section, const char* key, const std::string& value);
-
 }  // namespace kyvern::base

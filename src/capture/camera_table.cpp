@@ -4,14 +4,13 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/camera_model.h"
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 
 namespace kyvern::capture {
 namespace {
-
-constexpr std::size_t kSettingLength = 20;
 
 constexpr std::array<SpeedMode, 4> kSpeedModes{{
     {"Fast", 1, 0.00095, 1.4f, 0x80010000u, 0x80010000u},
@@ -45,25 +44,15 @@ const SpeedMode* SpeedModeOfRegisters(std::uint32_t registerA, std::uint32_t reg
     return nullptr;
 }
 
-CameraTable::CameraTable(CameraDriver& driver, base::UserPrompts& prompts, std::string settingsPath)
-    : driver_(driver), prompts_(prompts), settingsPath_(std::move(settingsPath)) {
+CameraTable::CameraTable(CameraDriver& driver, base::UserPrompts& prompts, base::Settings settings)
+    : driver_(driver), prompts_(prompts), settings_(std::move(settings)) {
     for (int i = 0; i < kCameraSlots; ++i)
         slots_[i].index = i;
 }
 
 CameraTable::~CameraTable() { Shutdown(); }
 
-std::string CameraTable::ReadCameraSetting(const char* key, const char* defaultValue) const {
-    const std::string path = settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-    return base::ConfigStore::ReadSetting(path, "Camera", key, defaultValue, kSettingLength);
-}
-
-bool CameraTable::LeftHanded() const {
-    const std::string path = settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-    const std::string hand =
-        base::ConfigStore::ReadSetting(path, "Setup", "Handed", "Right-handed", kSettingLength);
-    return base::EqualsNoCase(hand, "Left-handed");
-}
+bool CameraTable::LeftHanded() const { return analysis::IsLeftHanded(settings_); }
 
 void CameraTable::InitCameras() {
     std::lock_guard lock(tableMutex_);
@@ -147,12 +136,13 @@ bool CameraTable::StartCamera(int index) {
 
 bool CameraTable::ApplySpeedAndBrightness() {
     std::lock_guard lock(tableMutex_);
-    const SpeedMode* mode = SpeedModeOfName(ReadCameraSetting("Speed", "Medium"));
+    const SpeedMode* mode = SpeedModeOfName(settings_.Text(base::setting::kCameraSpeed));
     if (!mode) return false;
     strobeInterval_ = mode->strobeInterval;
     // A brightness that does not read as a number counts as the default step.
-    int brightness = 1;
-    std::sscanf(ReadCameraSetting("Brightness", "1").c_str(), "%d", &brightness);
+    const base::SettingId key = base::setting::kCameraBrightness;
+    int brightness = static_cast<int>(base::DefaultInteger(key));
+    std::sscanf(settings_.Text(key).c_str(), "%d", &brightness);
     if (brightness < kMinBrightness) brightness = kMinBrightness;
     if (brightness > kMaxBrightness) brightness = kMaxBrightness;
     gainValue_ = kGainBase + kGainStep * brightness;

@@ -15,6 +15,7 @@
 
 #include "analysis/captured_image.h"
 #include "base/identity.h"
+#include "base/settings_schema.h"
 #include "base/user_prompts.h"
 #include "capture/camera_driver.h"
 
@@ -22,8 +23,10 @@ namespace kyvern::capture {
 
 inline constexpr std::size_t kCameraFrameBytes = 3145728;  // 1024 x 1024 pixels of 3 bytes
 inline constexpr std::uint32_t kNoSerial = 0xFFFFFFFFu;
-inline constexpr int kMinBrightness = 0;
-inline constexpr int kMaxBrightness = 10;
+inline constexpr int kMinBrightness =
+    static_cast<int>(base::Spec(base::setting::kCameraBrightness).range.low);
+inline constexpr int kMaxBrightness =
+    static_cast<int>(base::Spec(base::setting::kCameraBrightness).range.high);
 inline constexpr long kGainBase = 225;
 inline constexpr long kGainStep = 10;
 // The instant of a frame's first flash in the frame's own time; the second follows it by the
@@ -62,9 +65,8 @@ const SpeedMode* SpeedModeOfRegisters(std::uint32_t registerA, std::uint32_t reg
 // lock, so a frame being fetched is never overwritten half-way.
 class CameraTable {
 public:
-    // prompts shows the messages; settingsPath is the settings file read for the speed,
-    // brightness and hand (the program folder's when empty).
-    CameraTable(CameraDriver& driver, base::UserPrompts& prompts, std::string settingsPath = {});
+    // prompts shows the messages; settings say the speed, brightness and hand.
+    CameraTable(CameraDriver& driver, base::UserPrompts& prompts, base::Settings settings = {});
     ~CameraTable();
     CameraTable(const CameraTable&) = delete;
     CameraTable& operator=(const CameraTable&) = delete;
@@ -134,7 +136,6 @@ private:
         double strobeInterval = 0.0;  // of the parked frame
     };
 
-    std::string ReadCameraSetting(const char* key, const char* defaultValue) const;
     bool LeftHanded() const;
     void GrabLoop(Slot& slot);
     void GrabOne(Slot& slot);
@@ -143,7 +144,7 @@ private:
 
     CameraDriver& driver_;
     base::UserPrompts& prompts_;
-    std::string settingsPath_;
+    base::Settings settings_;
     // Serialises the window thread and the bus-message thread; never taken by a grab thread.
     mutable std::recursive_mutex tableMutex_;
     std::array<Slot, kCameraSlots> slots_;

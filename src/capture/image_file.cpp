@@ -17,6 +17,7 @@
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 
 namespace kyvern::capture {
@@ -80,18 +81,18 @@ void ScanDouble(const std::optional<std::string>& value, double& out) {
     if (value) std::sscanf(value->c_str(), "%lf", &out);
 }
 
-double ReadClubSetting(const std::string& settingsPath, const char* key, const char* def) {
-    std::string text = base::ConfigStore::ReadSetting(settingsPath, "Setup", key, def, 20);
+// "%lf" of the setting, or of its default when it is no number.
+double ReadClubSetting(const base::Settings& settings, base::SettingId id) {
     double value = 0.0;
-    if (std::sscanf(text.c_str(), "%lf", &value) != 1) std::sscanf(def, "%lf", &value);
+    if (std::sscanf(settings.Text(id).c_str(), "%lf", &value) != 1) value = base::DefaultNumber(id);
     return value;
 }
 
 }  // namespace
 
-ImageFile::ImageFile(base::UserPrompts& prompts, std::string settingsPath)
+ImageFile::ImageFile(base::UserPrompts& prompts, base::Settings settings)
     : prompts_(prompts),
-      settingsPath_(settingsPath.empty() ? base::SettingsPath() : std::move(settingsPath)),
+      settings_(std::move(settings)),
       staging_(new std::uint8_t[analysis::kFrameCapacity]) {
     for (auto& slot : slots_)
         slot = std::make_unique<CapturedImage>();
@@ -162,12 +163,12 @@ void ImageFile::ParseHeader(const std::uint8_t* block, std::size_t blockSize, Ca
                             r[2] * base::kDegreesToRadians);
 }
 
-void ImageFile::WriteClubSetting(const char* key, double value) {
+void ImageFile::WriteClubSetting(base::SettingId id, double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.1f", value);
     // Every frame of a file carries the same club: skip the rewrite when nothing changes.
-    if (base::ConfigStore::ReadSetting(settingsPath_, "Setup", key, "", 20) == text) return;
-    base::ConfigStore::WriteSetting(settingsPath_, "Setup", key, text);
+    if (settings_.Stored(id) == text) return;
+    settings_.Write(id, text);
 }
 
 bool ImageFile::Load(const std::string& path) {
@@ -234,8 +235,12 @@ bool ImageFile::Load(const std::string& path) {
         path_ = path;
         ++framesRead;
         // Loading an image makes its club the current club.
-        if (clubMass_ > 100.0 && clubMass_ < 500.0) WriteClubSetting("ClubMass", clubMass_);
-        if (clubLoft_ > 2.0 && clubLoft_ < 100.0) WriteClubSetting("ClubLoft", clubLoft_);
+        if (clubMass_ > 100.0 && clubMass_ < 500.0) {
+            WriteClubSetting(base::setting::kClubMass, clubMass_);
+        }
+        if (clubLoft_ > 2.0 && clubLoft_ < 100.0) {
+            WriteClubSetting(base::setting::kClubLoft, clubLoft_);
+        }
     }
     ::close(fd);
     if (framesRead == 0) {
@@ -333,8 +338,8 @@ bool ImageFile::Save(const std::string& path) {
             std::memcpy(row, slot.Pixels() + std::size_t(r) * rowBytes, rowBytes);
             std::memset(row + rowBytes, 0, stride - rowBytes);
         }
-        double clubMass = ReadClubSetting(settingsPath_, "ClubMass", "200");
-        double clubLoft = ReadClubSetting(settingsPath_, "ClubLoft", "10");
+        double clubMass = ReadClubSetting(settings_, base::setting::kClubMass);
+        double clubLoft = ReadClubSetting(settings_, base::setting::kClubLoft);
         std::time_t now = std::time(nullptr);
         std::tm local{};
         char date[32] = "";

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/captured_image.h"
+#include "base/settings_schema.h"
 #include "base/user_prompts.h"
 
 namespace kyvern::capture {
@@ -18,9 +19,9 @@ inline constexpr std::uint32_t kPixelDataOffset = 1078;
 // capture header written as ASCII text over the first bytes of its own pixel block.
 class ImageFile {
 public:
-    // prompts shows the failure messages; settingsPath is the settings file whose club the
-    // file records and updates (the program folder's when empty).
-    explicit ImageFile(base::UserPrompts& prompts, std::string settingsPath = {});
+    // prompts shows the failure messages; settings hold the club the file records and
+    // updates.
+    explicit ImageFile(base::UserPrompts& prompts, base::Settings settings = {});
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
@@ -47,10 +48,10 @@ public:
 private:
     void ParseHeader(const std::uint8_t* block, std::size_t blockSize,
                      analysis::CapturedImage& slot);
-    void WriteClubSetting(const char* key, double value);
+    void WriteClubSetting(base::SettingId id, double value);
 
     base::UserPrompts& prompts_;
-    std::string settingsPath_;
+    base::Settings settings_;
     std::string headerText_;
     std::string path_;
     std::string dateText_;

@@ -7,6 +7,7 @@
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "base/user_prompts.h"
 #include "capture/camera_backends.h"
@@ -34,12 +35,12 @@ int RunCameras(const Args& args) {
         return 2;
     }
     if (HasFlag(args, "--simulate")) driverName = "Simulated";
-    if (driverName.empty()) driverName = base::ReadSetting("Camera", "Driver", "Auto", 20);
+    if (driverName.empty()) driverName = base::Settings().Text(base::setting::kCameraDriver);
 
     std::unique_ptr<capture::CameraDriver> driver;
     if (base::EqualsNoCase(driverName, "Simulated")) {
         driver = std::make_unique<sim::SimulatedCameraDriver>(
-            sim::ReadSimulatorOptions(base::SettingsPath()));
+            sim::ReadSimulatorOptions(base::Settings()));
     } else if (base::EqualsNoCase(driverName, "Auto") ||
                base::EqualsNoCase(driverName, "GenICam") ||
                base::EqualsNoCase(driverName, "IIDC")) {
@@ -59,7 +60,7 @@ int RunCameras(const Args& args) {
         name = driver->Name();
         capture::CameraTable table(*driver, prompts);
         table.InitCameras();
-        const std::string setting = base::ReadSetting("Camera", "Speed", "Medium", 20);
+        const std::string setting = base::Settings().Text(base::setting::kCameraSpeed);
         if (const capture::SpeedMode* mode = capture::SpeedModeOfName(setting)) speed = mode->name;
         gain = table.GainValue();
         for (int slot = 0; slot < capture::kCameraSlots; ++slot) {

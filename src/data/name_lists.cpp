@@ -4,17 +4,14 @@
 #include <cstdio>
 
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::data {
 
 namespace {
 
-std::string Key(const char* stem, int n) {
-    char key[32];
-    std::snprintf(key, sizeof key, "%s%d", stem, n);
-    return key;
-}
+constexpr base::SettingId kFamilies[] = {base::setting::kRecentUser, base::setting::kRecentSession,
+                                         base::setting::kRecentItem};
 
 void Update(std::vector<std::string>& list, std::string_view typed) {
     const std::string_view name = base::Trim(typed);
@@ -29,23 +26,16 @@ void Update(std::vector<std::string>& list, std::string_view typed) {
 
 }  // namespace
 
-NameLists::NameLists(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
-
-std::string NameLists::SettingsFile() const {
-    return settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-}
+NameLists::NameLists(base::Settings settings) : settings_(std::move(settings)) {}
 
 void NameLists::LoadNameLists() {
     players_.clear();
     sessions_.clear();
     items_.clear();
-    const std::string path = SettingsFile();
     std::vector<std::string>* lists[] = {&players_, &sessions_, &items_};
-    const char* stems[] = {"User", "Session", "Item"};
     for (int n = 0; n < kMaxNames; ++n) {
         for (int l = 0; l < 3; ++l) {
-            std::string value =
-                base::ConfigStore::ReadSetting(path, "MRU", Key(stems[l], n), "", 80);
+            std::string value = settings_.Text(kFamilies[l], n);
             if (value.empty()) continue;
             // Position n, or the end when an earlier entry was empty.
             std::vector<std::string>& list = *lists[l];
@@ -56,15 +46,12 @@ void NameLists::LoadNameLists() {
 }
 
 void NameLists::SaveNameLists() const {
-    const std::string path = SettingsFile();
     const std::vector<std::string>* lists[] = {&players_, &sessions_, &items_};
-    const char* stems[] = {"User", "Session", "Item"};
     for (int n = 0; n < kMaxNames; ++n) {
         for (int l = 0; l < 3; ++l) {
             const std::vector<std::string>& list = *lists[l];
             const auto at = static_cast<std::size_t>(n);
-            base::ConfigStore::WriteSetting(path, "MRU", Key(stems[l], n),
-                                            at < list.size() ? list[at] : std::string());
+            settings_.Write(kFamilies[l], n, at < list.size() ? list[at] : std::string());
         }
     }
 }

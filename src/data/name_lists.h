@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/settings_schema.h"
+
 namespace kyvern::data {
 
 // The three most-recently-used name lists of the "Player:", "Session:" and "Item:" boxes, kept
@@ -12,8 +14,7 @@ class NameLists {
 public:
     static constexpr int kMaxNames = 10;
 
-    // Settings from the program folder (settingsPath empty) or from the given file.
-    explicit NameLists(std::string settingsPath = {});
+    explicit NameLists(base::Settings settings = {});
 
     // Window start: the lists as the settings hold them.
     void LoadNameLists();
@@ -27,9 +28,7 @@ public:
     const std::vector<std::string>& Items() const { return items_; }
 
 private:
-    std::string SettingsFile() const;
-
-    std::string settingsPath_;
+    base::Settings settings_;
     std::vector<std::string> players_;
     std::vector<std::string> sessions_;
     std::vector<std::string> items_;

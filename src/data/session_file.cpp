@@ -11,6 +11,7 @@
 
 #include "base/atomic_file.h"
 #include "base/config_store.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "data/text_format.h"
 #include "shot/text_formats.h"
@@ -313,7 +314,7 @@ bool SaveSession(ShotTable& table, const std::string& path, std::string_view use
 
 bool SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
                    std::string_view session) {
-    base::ConfigStore::WriteSetting(table.SettingsFile(), "MRU", "MostRecentSession", path);
+    table.SettingsFile().Write(base::setting::kMostRecentSession, path);
     return SaveSession(table, path, user, session);
 }
 

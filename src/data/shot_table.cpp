@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "data/session_file.h"
 #include "data/shot_log.h"
@@ -18,13 +18,22 @@ namespace kyvern::data {
 
 namespace {
 
-constexpr std::array<const char*, kColumnCount> kWidthKeys{
-    "ItemWidth",      "ShotWidth",        "PlotWidth",      "GroupScoreWidth", "ScoreWidth",
-    "BallSpeedWidth", "LaunchAngleWidth", "TotalSpinWidth", "BackSpinWidth",   "SideSpinWidth",
-    "SideAngleWidth", "ClubSpeedWidth",   "drCarryWidth",   "olCarryWidth",    "FlightTimeWidth",
-    "TotalWidth",     "MaxAltWidth",      "SessionWidth",   "UserWidth",       "UnitsWidth",
-    "TimeWidth",      "AttackWidth",      "PathAngleWidth", "FaceAngleWidth",  "EffLoftWidth",
-    "ClubMassWidth",  "ClubLoftWidth",    nullptr};
+constexpr const base::SettingSpec* Width(base::SettingId id) { return &base::Spec(id); }
+constexpr std::array<const base::SettingSpec*, kColumnCount> kWidthKeys{
+    Width(base::setting::kItemWidth),        Width(base::setting::kShotWidth),
+    Width(base::setting::kPlotWidth),        Width(base::setting::kGroupScoreWidth),
+    Width(base::setting::kScoreWidth),       Width(base::setting::kBallSpeedWidth),
+    Width(base::setting::kLaunchAngleWidth), Width(base::setting::kTotalSpinWidth),
+    Width(base::setting::kBackSpinWidth),    Width(base::setting::kSideSpinWidth),
+    Width(base::setting::kSideAngleWidth),   Width(base::setting::kClubSpeedWidth),
+    Width(base::setting::kDrCarryWidth),     Width(base::setting::kOlCarryWidth),
+    Width(base::setting::kFlightTimeWidth),  Width(base::setting::kTotalWidth),
+    Width(base::setting::kMaxAltWidth),      Width(base::setting::kSessionWidth),
+    Width(base::setting::kUserWidth),        Width(base::setting::kUnitsWidth),
+    Width(base::setting::kTimeWidth),        Width(base::setting::kAttackWidth),
+    Width(base::setting::kPathAngleWidth),   Width(base::setting::kFaceAngleWidth),
+    Width(base::setting::kEffLoftWidth),     Width(base::setting::kClubMassWidth),
+    Width(base::setting::kClubLoftWidth),    nullptr};
 
 constexpr std::array<const char*, 6> kPlotColours{"None",  "Blue",   "Red",
                                                   "Green", "Yellow", "Black"};
@@ -67,8 +76,8 @@ const std::string kEmpty;
 
 }  // namespace
 
-ShotTable::ShotTable(base::UserPrompts& prompts, std::string settingsPath)
-    : prompts_(prompts), settingsPath_(std::move(settingsPath)) {
+ShotTable::ShotTable(base::UserPrompts& prompts, base::Settings settings)
+    : prompts_(prompts), settings_(std::move(settings)) {
     widths_.fill(kDefaultColumnWidth);
     auto header = std::make_unique<Row>();
     for (int c = 0; c < kColumnCount; ++c)
@@ -77,10 +86,6 @@ ShotTable::ShotTable(base::UserPrompts& prompts, std::string settingsPath)
 }
 
 ShotTable::~ShotTable() = default;
-
-std::string ShotTable::SettingsFile() const {
-    return settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-}
 
 const std::string& ShotTable::Cell(int row, int column) const {
     if (!ValidRow(row) || column < 0 || column >= kColumnCount) return kEmpty;
@@ -112,7 +117,8 @@ void ShotTable::SetColumnWidth(int column, int twips) {
 }
 
 const char* ShotTable::WidthKey(int column) {
-    return column >= 0 && column < kColumnCount ? kWidthKeys[column] : nullptr;
+    return column >= 0 && column < kColumnCount && kWidthKeys[column] ? kWidthKeys[column]->key
+                                                                      : nullptr;
 }
 
 std::string ShotTable::PlotColourList() {
@@ -161,10 +167,9 @@ void ShotTable::SetDistanceUnit(int index) { distanceUnit_ = index >= 0 && index
 void ShotTable::SetSpeedUnit(int index) { speedUnit_ = index >= 0 && index <= 3 ? index : 0; }
 
 void ShotTable::ReadDisplayUnits() {
-    const std::string path = SettingsFile();
     // An unknown word keeps the unit this table shows.
-    SetDistanceUnit(shot::ReadDistanceUnit(path, distanceUnit_));
-    SetSpeedUnit(shot::ReadSpeedUnit(path, speedUnit_));
+    SetDistanceUnit(shot::ReadDistanceUnit(settings_, distanceUnit_));
+    SetSpeedUnit(shot::ReadSpeedUnit(settings_, speedUnit_));
 }
 
 const char* ShotTable::DistanceWord(int index) {
@@ -233,7 +238,7 @@ void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
     cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
 
     // The distances are always this table's own prediction, with the ball and weather in force.
-    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(SettingsFile());
+    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(settings_);
     model.Compute(shot.ballSpeed, shot.launchAngle, shot.backSpin, shot.sideSpin, shot.sideAngle);
 
     const int d = distanceUnit_;
@@ -432,11 +437,9 @@ void ShotTable::NewSession() {
 }
 
 void ShotTable::LoadColumnWidths() {
-    const std::string path = SettingsFile();
     for (int c = 0; c < kColumnCount; ++c) {
         if (!kWidthKeys[c]) continue;
-        const std::string text =
-            base::ConfigStore::ReadSetting(path, "GridSetup", kWidthKeys[c], "", 80);
+        const std::string text = settings_.Text(kWidthKeys[c]->id);
         if (text.empty()) continue;
         const long width = ReadLong(text);
         if (width > 0 && width <= INT_MAX) SetColumnWidth(c, static_cast<int>(width));
@@ -444,10 +447,9 @@ void ShotTable::LoadColumnWidths() {
 }
 
 void ShotTable::SaveColumnWidths() const {
-    const std::string path = SettingsFile();
     for (int c = 0; c < kColumnCount; ++c) {
         if (!kWidthKeys[c]) continue;
-        base::ConfigStore::WriteSetting(path, "GridSetup", kWidthKeys[c], Printf("%d", widths_[c]));
+        settings_.Write(kWidthKeys[c]->id, Printf("%d", widths_[c]));
     }
 }
 
@@ -461,7 +463,7 @@ std::string ShotTable::ItemOf(int row) const {
 void ShotTable::BeginBulkAdd() {
     if (bulkDepth_ == 0) {
         Notify([](ShotTableListener& l) { l.AboutToReset(); });
-        bulkModel_ = std::make_unique<flight::FlightModel>(SettingsFile());
+        bulkModel_ = std::make_unique<flight::FlightModel>(settings_);
     }
     ++bulkDepth_;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/settings_schema.h"
 #include "base/user_prompts.h"
 #include "flight/flight_model.h"
 
@@ -112,9 +113,8 @@ struct ShotEntry {
 // any window toolkit: a view shows it through ShotTableListener.
 class ShotTable {
 public:
-    // Settings from the program folder (settingsPath empty) or from the given file. The shot
-    // log is always the program folder's.
-    explicit ShotTable(base::UserPrompts& prompts, std::string settingsPath = {});
+    // The shot log is always the program folder's, whatever the settings.
+    explicit ShotTable(base::UserPrompts& prompts, base::Settings settings = {});
     ~ShotTable();
     ShotTable(const ShotTable&) = delete;
     ShotTable& operator=(const ShotTable&) = delete;
@@ -189,8 +189,7 @@ public:
     std::time_t Now() const;
 
     base::UserPrompts& Prompts() const { return prompts_; }
-    // The settings file in force (the program folder's unless one was given).
-    std::string SettingsFile() const;
+    const base::Settings& SettingsFile() const { return settings_; }
 
 private:
     struct Row {
@@ -218,7 +217,7 @@ private:
     }
 
     base::UserPrompts& prompts_;
-    std::string settingsPath_;
+    base::Settings settings_;
     std::vector<std::unique_ptr<Row>> rows_;
     std::array<int, kColumnCount> widths_{};
     int currentRow_ = -1;

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::flight {
 
@@ -38,9 +38,7 @@ constexpr std::array<const char*, 4> kGolfNames{"Normal Trajectory Golf Ball",
 
 }  // namespace
 
-BallType::BallType() { Load(base::SettingsPath()); }
-
-BallType::BallType(const std::string& settingsPath) { Load(settingsPath); }
+BallType::BallType(const base::Settings& settings) { Load(settings); }
 
 std::int32_t BallType::TypeIdForName(const std::string& name) {
     for (std::size_t i = 0; i < kTypes.size(); ++i) {
@@ -49,13 +47,12 @@ std::int32_t BallType::TypeIdForName(const std::string& name) {
     return 0;
 }
 
-void BallType::Load(const std::string& settingsPath) {
+void BallType::Load(const base::Settings& settings) {
     for (const char* golf : kGolfNames)
         names_[nameCount_++] = golf;
     readPosition_ = 0;
 
-    std::string configured =
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "Ball", "Golf Ball", 80);
+    std::string configured = settings.Text(base::setting::kBall);
     typeId_ = TypeIdForName(configured);
     name_ = std::string(base::Trim(configured));
 
@@ -66,8 +63,7 @@ void BallType::Load(const std::string& settingsPath) {
     weight_ = row.weight;
     teeHeight_ = row.teeHeight;
 
-    std::string heightText =
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "HeightAboveGround", "-1", 20);
+    std::string heightText = settings.Text(base::setting::kHeightAboveGround);
     int height = -1;
     if (std::sscanf(heightText.c_str(), "%d", &height) == 1 && height > 0) {
         teeHeight_ = static_cast<double>(height);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/settings_schema.h"
+
 namespace kyvern::flight {
 
 // The configured ball: which of the eight types it is and its size, weight and launch height.
@@ -12,10 +14,8 @@ class BallType {
 public:
     static constexpr int kMaxNames = 10;
 
-    // Reads Setup/Ball and Setup/HeightAboveGround from the program folder's settings.
-    BallType();
-    // The same from an explicit settings file.
-    explicit BallType(const std::string& settingsPath);
+    // Reads Setup/Ball and Setup/HeightAboveGround.
+    explicit BallType(const base::Settings& settings = {});
 
     std::int32_t TypeId() const { return typeId_; }
     const std::string& Name() const { return name_; }
@@ -35,7 +35,7 @@ public:
     static std::int32_t TypeIdForName(const std::string& name);
 
 private:
-    void Load(const std::string& settingsPath);
+    void Load(const base::Settings& settings);
 
     std::array<std::string, kMaxNames> names_{};
     int nameCount_ = 0;

@@ -44,10 +44,8 @@ analysis::Xyz UnitOf(const analysis::Xyz& v, double length) {
 
 }  // namespace
 
-FlightModel::FlightModel() { Setup(BallType(), ReadWeather()); }
-
-FlightModel::FlightModel(const std::string& settingsPath) {
-    Setup(BallType(settingsPath), ReadWeather(settingsPath));
+FlightModel::FlightModel(const base::Settings& settings) {
+    Setup(BallType(settings), ReadWeather(settings));
 }
 
 FlightModel::FlightModel(const BallType& ball, const Weather& weather) { Setup(ball, weather); }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/xyz.h"
+#include "base/settings_schema.h"
 #include "base/user_prompts.h"
 #include "flight/ball_type.h"
 #include "flight/flight_result.h"
@@ -23,10 +24,8 @@ public:
     static constexpr int kRollPoints = 19;
     static constexpr double kStep = 0.1;  // seconds
 
-    // Ball and weather of the program folder's settings.
-    FlightModel();
-    // Ball and weather of an explicit settings file.
-    explicit FlightModel(const std::string& settingsPath);
+    // Ball and weather of the settings.
+    explicit FlightModel(const base::Settings& settings = {});
     FlightModel(const BallType& ball, const Weather& weather);
 
     // Speed in ft/s, angles in degrees, spins in rpm.

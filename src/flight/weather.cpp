@@ -3,44 +3,33 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/config_store.h"
 #include "base/math_constants.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::flight {
 
 namespace {
 
-// A weather value as "%lf" reads it; a text that does not convert, or converts to NaN or
-// infinity, takes the key's default so that the clamps always see a number.
-double ReadValue(const std::string& path, const char* key, const char* defaultText,
-                 double defaultValue) {
-    std::string text = base::ConfigStore::ReadSetting(path, "Weather", key, defaultText, 20);
-    double value = defaultValue;
-    if (std::sscanf(text.c_str(), "%lf", &value) != 1 || !std::isfinite(value)) {
-        value = defaultValue;
-    }
-    return value;
-}
-
-double Clamp(double value, double low, double high) {
-    if (value < low) return low;
-    if (value > high) return high;
+// A text that is no finite number takes the key's default, so the clamp always sees a number.
+double Clamped(const base::Settings& settings, base::SettingId id) {
+    const double value = settings.Number(id);
+    const base::SettingRange range = base::Spec(id).range;
+    if (value < range.low) return range.low;
+    if (value > range.high) return range.high;
     return value;
 }
 
 }  // namespace
 
-Weather ReadWeather() { return ReadWeather(base::SettingsPath()); }
-
-Weather ReadWeather(const std::string& settingsPath) {
+Weather ReadWeather(const base::Settings& settings) {
+    namespace setting = base::setting;
     Weather w;
-    w.altitude = Clamp(ReadValue(settingsPath, "Altitude", "0.0", 0.0), 0.0, 12000.0);
-    w.temperature = Clamp(ReadValue(settingsPath, "Temperature", "70.0", 70.0), 20.0, 130.0);
-    w.humidity = Clamp(ReadValue(settingsPath, "Humidity", "50", 50.0), 0.0, 100.0);
-    w.barometer = Clamp(ReadValue(settingsPath, "Barometer", "29.92", 29.92), 28.0, 32.0);
-    w.windSpeed = Clamp(ReadValue(settingsPath, "WindSpeed", "0.0", 0.0), 0.0, 40.0);
-    w.windDir = WholeWindDirection(ReadValue(settingsPath, "WindDir", "0.0", 0.0));
+    w.altitude = Clamped(settings, setting::kAltitude);
+    w.temperature = Clamped(settings, setting::kTemperature);
+    w.humidity = Clamped(settings, setting::kHumidity);
+    w.barometer = Clamped(settings, setting::kBarometer);
+    w.windSpeed = Clamped(settings, setting::kWindSpeed);
+    w.windDir = WholeWindDirection(settings.Number(setting::kWindDir));
     return w;
 }
 

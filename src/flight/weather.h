@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/xyz.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::flight {
 
@@ -16,10 +17,8 @@ struct Weather {
     double windDir = 0.0;       // whole degrees, 0 to 359; 0 blows from the target
 };
 
-// Reads and clamps the weather of the program folder's settings.
-Weather ReadWeather();
-// The same from an explicit settings file.
-Weather ReadWeather(const std::string& settingsPath);
+// Reads the weather of the settings and clamps each value to its key's range.
+Weather ReadWeather(const base::Settings& settings = {});
 
 // The wind as a velocity in the flight frame (x downrange, y up, z right), ft/s. It is added
 // to the ball's velocity to give the velocity relative to the air.

@@ -11,7 +11,7 @@
 
 #include "analysis/camera_model.h"
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::links {
 
@@ -261,15 +261,16 @@ void ClubSensor::Reset() {
 void ClubSensor::Configure(bool resetValues) {
     buffer_.fill = 0;
     if (resetValues) Reset();
-    type_ = SensorTypeOf(base::ReadSetting("ClubSensor", "Type", "None", 20));
-    int number = PortNumberOf(base::ReadSetting("ClubSensor", "CommPort", "", 20), false);
+    const base::Settings settings;
+    type_ = SensorTypeOf(settings.Text(base::setting::kClubSensorType));
+    int number = PortNumberOf(settings.Text(base::setting::kClubSensorPort), false);
     if (type_ == SensorKind::kNone || type_ == SensorKind::kCalculated) number = 0;
     port_.Close();
     portNumber_ = 0;
     if (number == 0) return;
     if (!port_.Open(number, SensorBaudRate(type_), prompts_)) return;
     if (type_ == SensorKind::kGolfTek) {
-        const char command[2] = {analysis::IsLeftHanded(base::SettingsPath()) ? 'L' : 'R', 13};
+        const char command[2] = {analysis::IsLeftHanded(settings) ? 'L' : 'R', 13};
         port_.Write(command, sizeof command);
     }
     portNumber_ = number;

@@ -3,18 +3,11 @@
 #include <cstdio>
 #include <system_error>
 
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::links {
 
 namespace {
-
-long ReadClientNumber(const char* key, const char* defaultText, long defaultNumber) {
-    std::string text = base::ReadSetting("Router", key, defaultText, 20);
-    long number = defaultNumber;
-    if (std::sscanf(text.c_str(), "%ld", &number) != 1) number = defaultNumber;
-    return number;
-}
 
 std::int64_t TickCount() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -39,8 +32,9 @@ RouterClient::~RouterClient() {
 bool RouterClient::Open() {
     if (thread_.joinable()) return false;
     stopped_ = false;
-    ownClient_ = ReadClientNumber("ClientID", "3", 3);
-    targetClient_ = ReadClientNumber("TargetID", "5", 5);
+    const base::Settings settings;
+    ownClient_ = settings.Integer(base::setting::kRouterClientId);
+    targetClient_ = settings.Integer(base::setting::kRouterTargetId);
     transmitFree_ = true;
     receiveFree_ = true;
     try {

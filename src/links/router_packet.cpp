@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::links {
 
@@ -60,7 +60,7 @@ std::uint32_t AddressWord(long ownClient, long targetClient, std::uint32_t kind)
 void ReadTeeLocation(unsigned long& first, unsigned long& second) {
     first = 0;
     second = 0;
-    std::string text = base::ReadSetting("Router", "TeeLocation", "0,0", 20);
+    std::string text = base::Settings().Text(base::setting::kTeeLocation);
     std::sscanf(text.c_str(), "%lu,%lu", &first, &second);
 }
 

@@ -12,14 +12,12 @@
 #include <string>
 
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 
 namespace kyvern::links {
 
 namespace {
-
-constexpr std::size_t kDevicePathLength = 260;
 
 speed_t SpeedOf(int baudRate) {
     switch (baudRate) {
@@ -76,11 +74,9 @@ int PortNumberOf(std::string_view text, bool ignoreCase) {
 }
 
 std::string SerialDevicePath(int portNumber) {
-    char key[16];
-    std::snprintf(key, sizeof key, "COM%d", portNumber);
     char fallback[32];
     std::snprintf(fallback, sizeof fallback, "/dev/ttyS%d", portNumber - 1);
-    std::string path = base::ReadSetting("Ports", key, "", kDevicePathLength);
+    std::string path = base::Settings().Text(base::setting::kPortDevice, portNumber);
     path = std::string(base::Trim(path));
     return path.empty() ? fallback : path;
 }

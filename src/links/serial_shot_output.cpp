@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::links {
 
@@ -48,9 +48,10 @@ std::string SerialShotOutput::ShotLine(double ballSpeed, double launchAngle, dou
 }
 
 void SerialShotOutput::Configure() {
-    std::string enabled = base::ReadSetting("SerialOutput", "Enabled", "No", 20);
-    if (enabled == "No") return;
-    std::string port = base::ReadSetting("SerialOutput", "CommPort", "", 20);
+    const base::Settings settings;
+    // Only the exact word "No" keeps the output off.
+    if (settings.Text(base::setting::kSerialOutputEnabled) == "No") return;
+    std::string port = settings.Text(base::setting::kSerialOutputPort);
     int number = PortNumberOf(port, true);
     port_.Close();
     portNumber_ = 0;

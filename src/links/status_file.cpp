@@ -8,6 +8,7 @@
 #include "base/config_store.h"
 #include "base/identity.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "flight/weather.h"
 #include "shot/text_formats.h"
 
@@ -140,7 +141,8 @@ void StatusFile::WriteClub(double speed, double pathAngle, double faceAngle, dou
     WriteNumber(kClub, "EffectiveLoft", "%.1f", effectiveLoft);
     WriteNumber(kClub, "DxFromToe", "%.1f", dxFromToe);
     WriteNumber(kClub, "AngleOfAttack", "%.1f", angleOfAttack);
-    Write(kClub, "ClubMass", base::ReadSetting("Setup", "ClubMass", "230.0", 20));
+    // The mass the shot computation used: the same key with the same default.
+    Write(kClub, "ClubMass", base::Settings().Text(base::setting::kClubMass));
 }
 
 void StatusFile::WriteShaft() {

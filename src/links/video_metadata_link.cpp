@@ -1,6 +1,6 @@
 #include "links/video_metadata_link.h"
 
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "shot/units.h"
 
 namespace kyvern::links {
@@ -92,10 +92,10 @@ VideoMetadataLink::VideoMetadataLink(DispatchFactory* factory)
 }
 
 void VideoMetadataLink::ReadUnits() {
-    distanceUnit_ = shot::DistanceUnitIndex(
-        base::ReadSetting("Setup", "DistanceDisplay", "Yards", 20), distanceUnit_);
-    speedUnit_ =
-        shot::SpeedUnitIndex(base::ReadSetting("Setup", "SpeedDisplay", "MPH", 20), speedUnit_);
+    const base::Settings settings;
+    distanceUnit_ =
+        shot::DistanceUnitIndex(settings.Text(base::setting::kDistanceDisplay), distanceUnit_);
+    speedUnit_ = shot::SpeedUnitIndex(settings.Text(base::setting::kSpeedDisplay), speedUnit_);
 }
 
 double VideoMetadataLink::ConvertSpeed(double feetPerSecond) const {

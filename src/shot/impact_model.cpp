@@ -35,20 +35,18 @@ constexpr std::array<const char*, 12> kClubPresets{"None",
 
 }  // namespace
 
-ImpactModel::ImpactModel(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+ImpactModel::ImpactModel(base::Settings settings) : settings_(std::move(settings)) {}
 
 std::vector<base::MessageId> ImpactModel::TakeMessages() { return std::exchange(messages_, {}); }
 
 const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
-bool ImpactModel::ReadClubSetting(const char* key, const char* defaultText, double low, double high,
-                                  base::MessageId message, double& value) {
-    const std::string path = settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-    std::string text = base::ConfigStore::ReadSetting(path, "Setup", key, defaultText, 20);
+bool ImpactModel::ReadClubSetting(base::SettingId id, base::MessageId message, double& value) {
     // A text that is not a number is as bad as one out of range.
     value = std::nan("");
-    std::sscanf(text.c_str(), "%lf", &value);
-    if (value >= low && value <= high) return true;
+    std::sscanf(settings_.Text(id).c_str(), "%lf", &value);
+    const base::SettingRange range = base::Spec(id).range;
+    if (value >= range.low && value <= range.high) return true;
     if (std::find(messages_.begin(), messages_.end(), message) == messages_.end())
         messages_.push_back(message);
     return false;
@@ -66,12 +64,10 @@ bool ImpactModel::Evaluate(double ballSpeed, double launchAngle, double sideAngl
 
     double clubMass = 0.0;
     double clubLoft = 0.0;
-    if (!ReadClubSetting("ClubMass", "200.0", kMinClubMass, kMaxClubMass,
-                         base::MessageId::kInvalidClubMass, clubMass)) {
+    if (!ReadClubSetting(base::setting::kClubMass, base::MessageId::kInvalidClubMass, clubMass)) {
         return false;
     }
-    if (!ReadClubSetting("ClubLoft", "10.0", kMinClubLoft, kMaxClubLoft,
-                         base::MessageId::kInvalidClubLoft, clubLoft)) {
+    if (!ReadClubSetting(base::setting::kClubLoft, base::MessageId::kInvalidClubLoft, clubLoft)) {
         return false;
     }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "shot/shot_record.h"
 
@@ -15,14 +16,13 @@ namespace kyvern::shot {
 class ImpactModel {
 public:
     // Valid ranges of the club settings, inclusive.
-    static constexpr double kMinClubMass = 100.0;
-    static constexpr double kMaxClubMass = 700.0;
-    static constexpr double kMinClubLoft = 2.0;
-    static constexpr double kMaxClubLoft = 75.0;
+    static constexpr double kMinClubMass = base::Spec(base::setting::kClubMass).range.low;
+    static constexpr double kMaxClubMass = base::Spec(base::setting::kClubMass).range.high;
+    static constexpr double kMinClubLoft = base::Spec(base::setting::kClubLoft).range.low;
+    static constexpr double kMaxClubLoft = base::Spec(base::setting::kClubLoft).range.high;
     static constexpr double kLoftTolerance = 2.5;
 
-    // Settings of the program folder (settingsPath empty) or of the given file.
-    explicit ImpactModel(std::string settingsPath = {});
+    explicit ImpactModel(base::Settings settings = {});
 
     // One full evaluation (ft/s, degrees, rpm). False, with the setting's message noted and
     // every value 0, when a club setting is bad.
@@ -56,10 +56,9 @@ public:
 
 private:
     bool Evaluate(const LaunchConditions& launch);
-    bool ReadClubSetting(const char* key, const char* defaultText, double low, double high,
-                         base::MessageId message, double& value);
+    bool ReadClubSetting(base::SettingId id, base::MessageId message, double& value);
 
-    std::string settingsPath_;
+    base::Settings settings_;
     std::vector<base::MessageId> messages_;
     double clubSpeed_ = 0.0;
     double effectiveLoft_ = 0.0;

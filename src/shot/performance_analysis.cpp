@@ -6,6 +6,7 @@
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::shot {
 
@@ -15,11 +16,11 @@ constexpr double kNarrowestRange = 10.0;  // degrees
 
 }  // namespace
 
-PerformanceAnalysis::PerformanceAnalysis(std::string settingsPath)
-    : settingsPath_(std::move(settingsPath)) {}
+PerformanceAnalysis::PerformanceAnalysis(base::Settings settings)
+    : settings_(std::move(settings)) {}
 
 flight::FlightModel PerformanceAnalysis::MakeModel() const {
-    return settingsPath_.empty() ? flight::FlightModel() : flight::FlightModel(settingsPath_);
+    return flight::FlightModel(settings_);
 }
 
 double PerformanceAnalysis::PowerTransfer(double ballSpeed, double clubSpeed) {
@@ -92,8 +93,7 @@ void PerformanceAnalysis::Compute(double ballSpeed, double clubSpeed, double lau
 }
 
 std::string PerformanceAnalysis::ReadIndexSetting() const {
-    const std::string path = settingsPath_.empty() ? base::SettingsPath() : settingsPath_;
-    return base::ConfigStore::ReadSetting(path, "Setup", "PerformanceIndex", "LE", 20);
+    return settings_.Text(base::setting::kPerformanceIndex);
 }
 
 double PerformanceAnalysis::SelectedScore() const {

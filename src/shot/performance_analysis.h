@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/settings_schema.h"
 #include "flight/flight_model.h"
 
 namespace kyvern::shot {
@@ -10,10 +11,8 @@ namespace kyvern::shot {
 // shot score, and the group score of the shot table.
 class PerformanceAnalysis {
 public:
-    // Flight models and Setup/PerformanceIndex from the program folder's settings.
-    PerformanceAnalysis() = default;
-    // The same from an explicit settings file.
-    explicit PerformanceAnalysis(std::string settingsPath);
+    // Flight models and Setup/PerformanceIndex from these settings.
+    explicit PerformanceAnalysis(base::Settings settings = {});
 
     // Speeds in ft/s, angles in degrees, spins in rpm. Power transfer first, then efficiency.
     void Compute(double ballSpeed, double clubSpeed, double launchAngle, double sideAngle,
@@ -48,7 +47,7 @@ private:
     flight::FlightModel MakeModel() const;
     std::string ReadIndexSetting() const;
 
-    std::string settingsPath_;
+    base::Settings settings_;
     double launchEfficiency_ = 0.0;
     double powerTransferIndex_ = 0.0;
 };

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "base/config_store.h"
-#include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::shot {
 
@@ -67,18 +67,12 @@ int SpeedUnitIndex(std::string_view word, int previous) {
     return MatchWord(kSpeedWords, word, previous);
 }
 
-int ReadDistanceUnit(int previous) { return ReadDistanceUnit(base::SettingsPath(), previous); }
-int ReadDistanceUnit(const std::string& settingsPath, int previous) {
-    std::string word =
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "DistanceDisplay", "Yards", 20);
-    return DistanceUnitIndex(word, previous);
+int ReadDistanceUnit(const base::Settings& settings, int previous) {
+    return DistanceUnitIndex(settings.Text(base::setting::kDistanceDisplay), previous);
 }
 
-int ReadSpeedUnit(int previous) { return ReadSpeedUnit(base::SettingsPath(), previous); }
-int ReadSpeedUnit(const std::string& settingsPath, int previous) {
-    std::string word =
-        base::ConfigStore::ReadSetting(settingsPath, "Setup", "SpeedDisplay", "MPH", 20);
-    return SpeedUnitIndex(word, previous);
+int ReadSpeedUnit(const base::Settings& settings, int previous) {
+    return SpeedUnitIndex(settings.Text(base::setting::kSpeedDisplay), previous);
 }
 
 const char* DistanceLabel(int index) { return kDistanceLabels[Slot<3>(index)]; }

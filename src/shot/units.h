@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings_schema.h"
+
 namespace kyvern::shot {
 
 // Display unit indexes of Setup/DistanceDisplay and Setup/SpeedDisplay.
@@ -27,10 +29,8 @@ int SpeedUnitIndex(std::string_view word, int previous);
 
 // Read the settings at the moment of use. A word that matches none leaves the index as it was:
 // the caller passes the index it holds (0 when it holds none).
-int ReadDistanceUnit(int previous = 0);
-int ReadDistanceUnit(const std::string& settingsPath, int previous = 0);
-int ReadSpeedUnit(int previous = 0);
-int ReadSpeedUnit(const std::string& settingsPath, int previous = 0);
+int ReadDistanceUnit(const base::Settings& settings = {}, int previous = 0);
+int ReadSpeedUnit(const base::Settings& settings = {}, int previous = 0);
 
 const char* DistanceLabel(int index);  // "yd", "ft", "m"
 const char* SpeedLabel(int index);     // "MPH", "FPS", "km/h", "m/s"

@@ -11,6 +11,7 @@
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "capture/camera_table.h"
 
 namespace kyvern::sim {
@@ -18,38 +19,39 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kSettingLength = 20;
-constexpr std::size_t kCalibrationLength = 50;
+// A default entry fits what the reader keeps.
+constexpr std::size_t kCalibrationLength = base::Spec(base::setting::kCameraCalibration).length;
 constexpr int kFrameRate = 4;  // the camera's own rate code; the strobe decides the frames
 // Turns about the target line of the four virtual cameras' default calibration: one straight
 // camera and three looking down on the flight from above.
 constexpr double kDefaultTurns[capture::kCameraSlots] = {0.0, 45.0, 90.0, 20.0};
 
-std::string PathOr(const std::string& path) { return path.empty() ? base::SettingsPath() : path; }
-
 }  // namespace
 
-SimulatorOptions ReadSimulatorOptions(const std::string& settingsPath) {
-    const std::string path = PathOr(settingsPath);
-    auto read = [&](const char* key, const char* fallback) {
-        return base::ConfigStore::ReadSetting(path, "Simulator", key, fallback, kSettingLength);
-    };
+SimulatorOptions ReadSimulatorOptions(const base::Settings& settings) {
+    namespace setting = base::setting;
     SimulatorOptions o;
-    std::sscanf(read("Cameras", "1").c_str(), "%d", &o.cameras);
+    o.cameras = static_cast<int>(base::DefaultInteger(setting::kSimulatorCameras));
+    std::sscanf(settings.Text(setting::kSimulatorCameras).c_str(), "%d", &o.cameras);
     if (o.cameras < 0) o.cameras = 0;
     if (o.cameras > capture::kCameraSlots) o.cameras = capture::kCameraSlots;
-    o.width = base::EqualsNoCase(read("Resolution", "1024x768"), "640x480") ? 640 : 1024;
-    std::sscanf(read("ShotPeriod", "4").c_str(), "%lf", &o.shotPeriod);
-    if (!(o.shotPeriod >= 0.0) || o.shotPeriod > 3600.0) o.shotPeriod = 4.0;
-    unsigned long long seed = 1;
-    std::sscanf(read("Seed", "1").c_str(), "%llu", &seed);
+    o.width =
+        base::EqualsNoCase(settings.Text(setting::kSimulatorResolution), "640x480") ? 640 : 1024;
+    o.shotPeriod = settings.Number(setting::kSimulatorShotPeriod);
+    const base::SettingRange period = base::Spec(setting::kSimulatorShotPeriod).range;
+    if (!(o.shotPeriod >= period.low) || o.shotPeriod > period.high) {
+        o.shotPeriod = base::DefaultNumber(setting::kSimulatorShotPeriod);
+    }
+    unsigned long long seed =
+        static_cast<unsigned long long>(base::DefaultInteger(setting::kSimulatorSeed));
+    std::sscanf(settings.Text(setting::kSimulatorSeed).c_str(), "%llu", &seed);
     o.seed = seed;
     return o;
 }
 
-SimulatedCameraDriver::SimulatedCameraDriver(SimulatorOptions options, std::string settingsPath)
+SimulatedCameraDriver::SimulatedCameraDriver(SimulatorOptions options, base::Settings settings)
     : options_(options),
-      settingsPath_(std::move(settingsPath)),
+      settings_(std::move(settings)),
       cameraCount_(options.cameras),
       generator_(options.seed) {
     nextDue_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
@@ -110,15 +112,13 @@ bool SimulatedCameraDriver::EnumerateCameras(
         present = cameraCount_;
     }
     if (present > count) present = count;
-    const std::string path = PathOr(settingsPath_);
-    char key[32];
+    const base::SettingId calibration = base::setting::kCameraCalibration;
     for (int i = 0; i < present; ++i) {
         infos[i] = capture::CameraInfo{kFirstSimulatedSerial + std::uint32_t(i), "Kyvern",
                                        "Simulated camera"};
-        std::snprintf(key, sizeof key, "%ld", long(infos[i].serialNumber));
-        if (base::ConfigStore::ReadSetting(path, "Camera", key, "", kCalibrationLength).empty()) {
-            base::ConfigStore::WriteSetting(path, "Camera", key,
-                                            DefaultCalibration(i, options_.width));
+        const long serial = long(infos[i].serialNumber);
+        if (settings_.Text(calibration, serial).empty()) {
+            settings_.Write(calibration, serial, DefaultCalibration(i, options_.width));
         }
     }
     count = present;
@@ -305,17 +305,16 @@ bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     lock.unlock();
 
     // The pose from the camera's calibration entry, read now as the shot cycle will read it.
-    const std::string path = PathOr(settingsPath_);
     const long serial = long(kFirstSimulatedSerial) + busIndex;
     ViewPose pose;
-    pose.position = analysis::ReadCameraPosition(serial, path);
-    pose.turn = analysis::ReadCameraRotation(serial, path).x;
+    pose.position = analysis::ReadCameraPosition(serial, settings_);
+    pose.turn = analysis::ReadCameraRotation(serial, settings_).x;
     ShotSetup setup = ShotGenerator::SetupFor(shot, interval, options_.width, pose);
     setup.seed = options_.seed * 1000003u + std::uint64_t(number) * 4u + std::uint64_t(busIndex);
     setup.serialNumber = std::int32_t(serial);
     setup.cameraIndex = busIndex;
     if (!c.renderer.Render(setup, *c.frame)) return false;
-    ToSensorOrientation(*c.frame, analysis::IsLeftHanded(path));
+    ToSensorOrientation(*c.frame, analysis::IsLeftHanded(settings_));
 
     lock.lock();
     c.setup = setup;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/captured_image.h"
+#include "base/settings_schema.h"
 #include "capture/camera_driver.h"
 #include "sim/frame_renderer.h"
 #include "sim/shot_generator.h"
@@ -27,7 +28,7 @@ struct SimulatorOptions {
     double shotPeriod = 4.0;  // ShotPeriod: seconds between shots; 0 shoots only on request
     std::uint64_t seed = 1;   // Seed
 };
-SimulatorOptions ReadSimulatorOptions(const std::string& settingsPath);
+SimulatorOptions ReadSimulatorOptions(const base::Settings& settings);
 
 // Up to four virtual cameras on a virtual bus. Each delivers, in external-trigger mode, one
 // strobed frame per shot, rendered from its calibrated pose; the shots come from a
@@ -35,9 +36,9 @@ SimulatorOptions ReadSimulatorOptions(const std::string& settingsPath);
 // that the camera's strobe registers select.
 class SimulatedCameraDriver final : public capture::CameraDriver {
 public:
-    // settingsPath: the settings file of the calibration entries (the program folder's when
-    // empty). Calibration entries missing for a virtual camera are written at enumeration.
-    SimulatedCameraDriver(SimulatorOptions options, std::string settingsPath = {});
+    // settings: where the calibration entries are; those missing for a virtual camera are
+    // written at enumeration.
+    SimulatedCameraDriver(SimulatorOptions options, base::Settings settings = {});
     ~SimulatedCameraDriver() override;
 
     std::string Name() const override { return "Simulated"; }
@@ -107,7 +108,7 @@ private:
     void JoinBusThreads();
 
     SimulatorOptions options_;
-    std::string settingsPath_;
+    base::Settings settings_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::array<Camera, capture::kCameraSlots> cameras_;

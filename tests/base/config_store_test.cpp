@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "support/temp_dir.h"
 
 using kyvern::base::ConfigStore;
@@ -158,9 +159,13 @@ TEST(ProgramFolder, FollowsTheEnvironmentAndNamesItsFiles) {
     EXPECT_TRUE(kyvern::base::EnsureProgramFolder());
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("History")));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("Docs")));
-    kyvern::testing::ScopedEnv none("KYVERN_HOME", "");
-    kyvern::testing::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
-    EXPECT_EQ(kyvern::base::ProgramFolder(), "/srv/data/Kyvern");
+    ASSERT_TRUE(kyvern::base::Settings().Write(kyvern::base::setting::kBall, "Baseball"));
+    EXPECT_EQ(kyvern::base::Settings().Text(kyvern::base::setting::kBall), "Baseball");
+    {
+        kyvern::testing::ScopedEnv none("KYVERN_HOME", "");
+        kyvern::testing::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
+        EXPECT_EQ(kyvern::base::ProgramFolder(), "/srv/data/Kyvern");
+    }
 }
 
 TEST(ConfigStore, BatchedWritesLandTogetherOrNotAtAll) {

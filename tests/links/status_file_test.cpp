@@ -127,7 +127,7 @@ TEST(StatusFile, SuccessfulShotSequence) {
     EXPECT_EQ(Section(env, "Club"),
               "Version=ClubSensor v3.0.0\nDevice=Kyvern (Calculated)\nSpeedFPS=150.0\n"
               "PathAngle=-1.2\nFaceAngle=2.0\nFaceRotation=3.3\nTempo=1.23\nEffectiveLoft=11.0\n"
-              "DxFromToe=1.1\nAngleOfAttack=-2.0\nClubMass=230.0\n");
+              "DxFromToe=1.1\nAngleOfAttack=-2.0\nClubMass=200.0\n");
     EXPECT_EQ(Section(env, "Flight"),
               "Version=FlightModel v2.3.1\nCarryDRft=750.0\nCarryOLft=-12.0\nTotalDRft=800.0\n"
               "TotalOLft=-13.0\nRollft=50.0\nMaxAltft=90.0\nFlightTime=6.2\n");

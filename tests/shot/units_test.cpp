@@ -56,11 +56,11 @@ TEST(Units, ReadUnitsAtTheMomentOfUse) {
     home.Set("Setup", "DistanceDisplay", "Furlongs");
     EXPECT_EQ(ReadSpeedUnit(), kMph);
     EXPECT_EQ(ReadDistanceUnit(), kYards);
-    EXPECT_EQ(ReadSpeedUnit(kKph), kKph);
+    EXPECT_EQ(ReadSpeedUnit({}, kKph), kKph);
     EXPECT_EQ(ReadDistanceUnit(home.Settings(), kMeters), kMeters);
     // A change applies to the next read.
     home.Set("Setup", "SpeedDisplay", "mps");
     home.Set("Setup", "DistanceDisplay", "feet");
     EXPECT_EQ(ReadSpeedUnit(home.Settings(), kKph), kMps);
-    EXPECT_EQ(ReadDistanceUnit(kMeters), kFeet);
+    EXPECT_EQ(ReadDistanceUnit({}, kMeters), kFeet);
 }

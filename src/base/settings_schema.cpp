@@ -1,0 +1,103 @@
+#include "base/settings_schema.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "base/config_store.h"
+#include "base/program_folder.h"
+
+namespace kyvern::base {
+
+std::string SettingKey(SettingId id, long n) {
+    char key[64];
+    std::snprintf(key, sizeof key, Spec(id).key, n);
+    return key;
+}
+
+double DefaultNumber(SettingId id) {
+    double value = 0.0;
+    std::sscanf(Spec(id).defaultText, "%lf", &value);
+    return value;
+}
+
+long DefaultInteger(SettingId id) {
+    long value = 0;
+    std::sscanf(Spec(id).defaultText, "%ld", &value);
+    return value;
+}
+
+std::string Settings::Path() const { return path_.empty() ? SettingsPath() : path_; }
+
+// The path without a copy when one was given: a read allocates no more than the store does.
+const std::string& Settings::File(std::string& found) const {
+    if (!path_.empty()) return path_;
+    found = SettingsPath();
+    return found;
+}
+
+std::string Settings::Text(SettingId id) const {
+    std::string found;
+    const SettingSpec& spec = Spec(id);
+    return ConfigStore::ReadSetting(File(found), spec.section, spec.key, spec.defaultText,
+                                    spec.length);
+}
+
+std::string Settings::Text(SettingId family, long n) const {
+    std::string found;
+    const SettingSpec& spec = Spec(family);
+    return ConfigStore::ReadSetting(File(found), spec.section, SettingKey(family, n),
+                                    spec.defaultText, spec.length);
+}
+
+std::optional<std::string> Settings::Stored(SettingId id) const {
+    std::string found;
+    const SettingSpec& spec = Spec(id);
+    return ConfigStore::FindSetting(File(found), spec.section, spec.key, spec.length);
+}
+
+std::optional<std::string> Settings::Stored(SettingId family, long n) const {
+    std::string found;
+    const SettingSpec& spec = Spec(family);
+    return ConfigStore::FindSetting(File(found), spec.section, SettingKey(family, n), spec.length);
+}
+
+double Settings::Number(SettingId id) const {
+    double value = 0.0;
+    if (std::sscanf(Text(id).c_str(), "%lf", &value) != 1 || !std::isfinite(value)) {
+        value = DefaultNumber(id);
+    }
+    return value;
+}
+
+long Settings::Integer(SettingId id) const {
+    long value = 0;
+    if (std::sscanf(Text(id).c_str(), "%ld", &value) != 1) value = DefaultInteger(id);
+    return value;
+}
+
+bool Settings::Yes(SettingId id) const { return EqualsNoCase(Trim(Text(id)), "yes"); }
+
+bool Settings::On(SettingId id) const { return EqualsNoCase(Trim(Text(id)), "on"); }
+
+int Settings::Choice(SettingId id) const {
+    const std::string value = Text(id);
+    const std::span<const char* const> words = Spec(id).choices;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (EqualsNoCase(value, words[i])) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool Settings::Write(SettingId id, std::string_view value) const {
+    std::string found;
+    const SettingSpec& spec = Spec(id);
+    return ConfigStore::WriteSetting(File(found), spec.section, spec.key, value);
+}
+
+bool Settings::Write(SettingId family, long n, std::string_view value) const {
+    std::string found;
+    return ConfigStore::WriteSetting(File(found), Spec(family).section, SettingKey(family, n),
+                                     value);
+}
+
+}  // namespace kyvern::base

@@ -1,0 +1,443 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace kyvern::base {
+
+// What a setting's text means, and so how the settings dialog offers it.
+enum class SettingKind { kText, kNumber, kInteger, kYesNo, kOnOff, kChoice };
+
+// Every key of the settings file. A family of keys (one per camera, port or list entry) is
+// one entry whose key is a printf pattern over one long.
+enum class SettingId : int {
+    // Setup
+    kHanded,
+    kSpeedDisplay,
+    kDistanceDisplay,
+    kTotalSpinDisplay,
+    kTerminalDisplay,
+    kDxPopupDisplay,
+    kShowImpactData,
+    kBallInfoFontColor,
+    kClubInfoFontColor,
+    kFlightInfoFontColor,
+    kBall,
+    kHeightAboveGround,
+    kClubMass,
+    kClubLoft,
+    kPredictWithSpin,
+    kPerformanceIndex,
+    kPracticeRange,
+    kViewType,
+    kImageHistorySize,
+    kShowTiming,
+    kShowBallData,
+    kCameraVA,
+    kCameraSA,
+    kCameraTilt,
+    kLanguage,
+    kAllowMultipleInstances,
+    kHideWindow,
+    kMinimizeWindow,
+    kMinimized,
+    kAdvSettingsPassword,
+    // Camera
+    kCameraSpeed,
+    kCameraBrightness,
+    kCameraMode,
+    kCameraSelected,
+    kCameraCalibration,
+    kCameraDriver,
+    // Weather
+    kWeatherUnits,
+    kAltitude,
+    kTemperature,
+    kHumidity,
+    kBarometer,
+    kWindSpeed,
+    kWindDir,
+    // ClubSensor, SerialOutput, Router, Ports
+    kClubSensorType,
+    kClubSensorPort,
+    kSerialOutputEnabled,
+    kSerialOutputPort,
+    kRouterClientId,
+    kRouterTargetId,
+    kTeeLocation,
+    kPortDevice,
+    // Remote, RegressionTest, ProgramLauncher
+    kCaptureFile,
+    kCaptureFileModified,
+    kUpdateAnalysisDialog,
+    kRegressionTest,
+    kRegressionContinuous,
+    kRegressionTimeBetween,
+    kRegressionDirectory,
+    kLauncherExecutable,
+    kLauncherArguments,
+    kLauncherButtonLabel,
+    kLauncherDefaultDir,
+    // ImageDisplay
+    kOverlayGrid,
+    kOverlayMono,
+    kOverlayMarks,
+    kOverlayPlanes,
+    // GridSetup: one width per shot-table column
+    kItemWidth,
+    kShotWidth,
+    kPlotWidth,
+    kBallSpeedWidth,
+    kLaunchAngleWidth,
+    kSideAngleWidth,
+    kTotalSpinWidth,
+    kBackSpinWidth,
+    kSideSpinWidth,
+    kClubSpeedWidth,
+    kScoreWidth,
+    kGroupScoreWidth,
+    kDrCarryWidth,
+    kOlCarryWidth,
+    kSessionWidth,
+    kUserWidth,
+    kFlightTimeWidth,
+    kTotalWidth,
+    kMaxAltWidth,
+    kUnitsWidth,
+    kTimeWidth,
+    kAttackWidth,
+    kPathAngleWidth,
+    kFaceAngleWidth,
+    kEffLoftWidth,
+    kClubMassWidth,
+    kClubLoftWidth,
+    // MRU, RunOnce, Analysis
+    kMostRecentSession,
+    kRecentUser,
+    kRecentSession,
+    kRecentItem,
+    kRunOnceDateTime,
+    kPlotColor,
+    kDistanceType,
+    // Simulator
+    kSimulatorCameras,
+    kSimulatorResolution,
+    kSimulatorShotPeriod,
+    kSimulatorSeed,
+    kCount
+};
+
+// The handles the code names a setting by: base::setting::kClubMass.
+namespace setting {
+using enum SettingId;
+}
+
+struct SettingRange {
+    double low = 0.0;
+    double high = 0.0;
+    constexpr bool Bounded() const { return low < high; }
+};
+
+struct SettingSpec {
+    SettingId id;
+    const char* section;
+    const char* key;  // a printf pattern over one long for a family ("User%ld")
+    const char* defaultText;
+    SettingKind kind;
+    std::size_t length;  // the reader's buffer: a longer value is cut to length - 1
+    SettingRange range;  // numbers: the values the program takes; unbounded when low == high
+    std::span<const char* const> choices;  // the words of yes/no, on/off and choice keys
+    const char* label;                     // English label of the settings dialog
+    const char* page;  // the dialog's page; empty for keys only the program itself keeps
+};
+
+namespace schema_detail {
+using enum SettingId;
+using enum SettingKind;
+
+inline constexpr const char* kYesNoWords[] = {"Yes", "No"};
+inline constexpr const char* kOnOffWords[] = {"On", "Off"};
+inline constexpr const char* kHands[] = {"Right-handed", "Left-handed"};
+inline constexpr const char* kSpeedUnits[] = {"MPH", "FPS", "KPH", "MPS"};
+inline constexpr const char* kDistanceUnits[] = {"Yards", "Feet", "Meters"};
+inline constexpr const char* kPopups[] = {"0", "5", "10", "Always"};
+inline constexpr const char* kIndexes[] = {"LE", "PTI", "None"};
+inline constexpr const char* kMonitors[] = {"None", "Mon1", "Mon2", "Mon3", "Mon4"};
+inline constexpr const char* kViews[] = {"Profile", "Image", "Impact", "Downrange", "Shots"};
+inline constexpr const char* kLanguages[] = {"English", "Japanese", "German",
+                                             "French",  "Spanish",  "Korean"};
+inline constexpr const char* kSpeeds[] = {"Fast", "Medium", "Slow", "SuperSlow"};
+inline constexpr const char* kModes[] = {"SingleCam", "MultiCam", "MultiFrame", "CamFocus"};
+inline constexpr const char* kDrivers[] = {"Auto", "Simulated", "IIDC", "GenICam"};
+inline constexpr const char* kWeatherUnitWords[] = {"English", "Metric"};
+inline constexpr const char* kSensors[] = {"None",      "Lazer",   "DxCaddy",
+                                           "SwingMate", "Maruman", "GolfTek Pro V"};
+inline constexpr const char* kPorts[] = {"None", "COM1", "COM2", "COM3", "COM4",
+                                         "COM5", "COM6", "COM7", "COM8"};
+inline constexpr const char* kResolutions[] = {"1024x768", "640x480"};
+
+constexpr SettingRange Between(double low, double high) { return {low, high}; }
+inline constexpr SettingRange kAny{};
+inline constexpr SettingRange kColour = Between(0.0, 16777215.0);
+inline constexpr SettingRange kWidth = Between(1.0, 2147483647.0);
+inline constexpr std::span<const char* const> kNoWords{};
+
+// Keys the program keeps for itself are on no page; the rest are offered by the dialog.
+inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTable{{
+    {kHanded, "Setup", "Handed", "Right-handed", kChoice, 20, kAny, kHands, "Player", "General"},
+    {kSpeedDisplay, "Setup", "SpeedDisplay", "MPH", kChoice, 20, kAny, kSpeedUnits, "Speed units",
+     "Display"},
+    {kDistanceDisplay, "Setup", "DistanceDisplay", "Yards", kChoice, 20, kAny, kDistanceUnits,
+     "Distance units", "Display"},
+    {kTotalSpinDisplay, "Setup", "TotalSpinDisplay", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Show total spin", "Display"},
+    {kTerminalDisplay, "Setup", "TerminalDisplay", "Yes", kYesNo, 20, kAny, kYesNoWords,
+     "Terminal display", "Display"},
+    {kDxPopupDisplay, "Setup", "DxPopupDisplay", "0", kChoice, 20, kAny, kPopups, "Distance pop-up",
+     "Display"},
+    {kShowImpactData, "Setup", "ShowImpactData", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Show impact data", ""},
+    {kBallInfoFontColor, "Setup", "BallInfoFontColor", "0", kInteger, 20, kColour, kNoWords,
+     "Ball panel text colour", "Display"},
+    {kClubInfoFontColor, "Setup", "ClubInfoFontColor", "0", kInteger, 20, kColour, kNoWords,
+     "Club panel text colour", "Display"},
+    {kFlightInfoFontColor, "Setup", "FlightInfoFontColor", "0", kInteger, 20, kColour, kNoWords,
+     "Flight panel text colour", "Display"},
+    {kBall, "Setup", "Ball", "Golf Ball", kText, 80, kAny, kNoWords, "Ball type", "Ball"},
+    {kHeightAboveGround, "Setup", "HeightAboveGround", "-1", kInteger, 20, kAny, kNoWords,
+     "Ball height above ground (in)", ""},
+    {kClubMass, "Setup", "ClubMass", "200.0", kNumber, 20, Between(100.0, 700.0), kNoWords,
+     "Club head mass (g)", "Club"},
+    {kClubLoft, "Setup", "ClubLoft", "10.0", kNumber, 20, Between(2.0, 75.0), kNoWords,
+     "Club loft (degrees)", "Club"},
+    {kPredictWithSpin, "Setup", "PredictWithSpin", "Yes", kYesNo, 20, kAny, kYesNoWords,
+     "Route the measured back spin", ""},
+    {kPerformanceIndex, "Setup", "PerformanceIndex", "LE", kChoice, 20, kAny, kIndexes,
+     "Performance index", "Display"},
+    {kPracticeRange, "Setup", "PracticeRange", "None", kChoice, 20, kAny, kMonitors,
+     "Practice range monitor", "Display"},
+    {kViewType, "Setup", "ViewType", "", kChoice, 20, kAny, kViews, "Last view", ""},
+    {kImageHistorySize, "Setup", "ImageHistorySize", "50", kInteger, 20, Between(0.0, 10000.0),
+     kNoWords, "Frames kept in the history", ""},
+    {kShowTiming, "Setup", "ShowTiming", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Show analysis timing", ""},
+    {kShowBallData, "Setup", "ShowBallData", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Show analysis ball data", ""},
+    {kCameraVA, "Setup", "CameraVA", "0.0", kNumber, 20, kAny, kNoWords, "Camera vertical angle",
+     ""},
+    {kCameraSA, "Setup", "CameraSA", "0.0", kNumber, 20, kAny, kNoWords, "Camera side angle", ""},
+    {kCameraTilt, "Setup", "CameraTilt", "0.0", kNumber, 20, kAny, kNoWords, "Camera tilt", ""},
+    {kLanguage, "Setup", "Language", "", kChoice, 80, kAny, kLanguages, "Language", "General"},
+    {kAllowMultipleInstances, "Setup", "AllowMultipleInstances", "", kYesNo, 80, kAny, kYesNoWords,
+     "Allow a second instance", ""},
+    {kHideWindow, "Setup", "HideWindow", "no", kYesNo, 20, kAny, kYesNoWords, "Start hidden", ""},
+    {kMinimizeWindow, "Setup", "MinimizeWindow", "no", kYesNo, 20, kAny, kYesNoWords,
+     "Start minimised", ""},
+    {kMinimized, "Setup", "Minimized", "no", kYesNo, 20, kAny, kYesNoWords,
+     "Start minimised (kept)", ""},
+    {kAdvSettingsPassword, "Setup", "AdvSettingsPassword", "", kText, 20, kAny, kNoWords,
+     "Advanced settings password", ""},
+
+    {kCameraSpeed, "Camera", "Speed", "Medium", kChoice, 20, kAny, kSpeeds, "Camera speed",
+     "Camera"},
+    {kCameraBrightness, "Camera", "Brightness", "1", kInteger, 20, Between(0.0, 10.0), kNoWords,
+     "Brightness", "Camera"},
+    {kCameraMode, "Camera", "Mode", "SingleCam", kChoice, 20, kAny, kModes, "Camera mode",
+     "Camera"},
+    {kCameraSelected, "Camera", "Selected", "0", kInteger, 20, kAny, kNoWords,
+     "Selected camera (serial number)", "Camera"},
+    {kCameraCalibration, "Camera", "%ld", "", kText, 50, kAny, kNoWords,
+     "Camera calibration: name,x,y,z,a,b,c,", ""},
+    {kCameraDriver, "Camera", "Driver", "Auto", kChoice, 20, kAny, kDrivers, "Camera driver",
+     "Camera"},
+
+    {kWeatherUnits, "Weather", "Units", "English", kChoice, 20, kAny, kWeatherUnitWords,
+     "Weather units", "Weather"},
+    {kAltitude, "Weather", "Altitude", "0.0", kNumber, 20, Between(0.0, 12000.0), kNoWords,
+     "Altitude (ft)", "Weather"},
+    {kTemperature, "Weather", "Temperature", "70.0", kNumber, 20, Between(20.0, 130.0), kNoWords,
+     "Temperature (F)", "Weather"},
+    {kHumidity, "Weather", "Humidity", "50", kNumber, 20, Between(0.0, 100.0), kNoWords,
+     "Humidity (%)", "Weather"},
+    {kBarometer, "Weather", "Barometer", "29.92", kNumber, 20, Between(28.0, 32.0), kNoWords,
+     "Barometer (inHg)", "Weather"},
+    {kWindSpeed, "Weather", "WindSpeed", "0.0", kNumber, 20, Between(0.0, 40.0), kNoWords,
+     "Wind speed (mph)", "Weather"},
+    {kWindDir, "Weather", "WindDir", "0.0", kNumber, 20, Between(0.0, 359.0), kNoWords,
+     "Wind direction (degrees)", "Weather"},
+
+    {kClubSensorType, "ClubSensor", "Type", "None", kChoice, 20, kAny, kSensors, "Club sensor",
+     "Devices"},
+    {kClubSensorPort, "ClubSensor", "CommPort", "", kChoice, 20, kAny, kPorts, "Club sensor port",
+     "Devices"},
+    {kSerialOutputEnabled, "SerialOutput", "Enabled", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Serial shot output", "Devices"},
+    {kSerialOutputPort, "SerialOutput", "CommPort", "", kChoice, 20, kAny, kPorts,
+     "Serial output port", "Devices"},
+    {kRouterClientId, "Router", "ClientID", "3", kInteger, 20, kAny, kNoWords,
+     "Router client number", ""},
+    {kRouterTargetId, "Router", "TargetID", "5", kInteger, 20, kAny, kNoWords,
+     "Router target client", ""},
+    {kTeeLocation, "Router", "TeeLocation", "0,0", kText, 20, kAny, kNoWords, "Tee location", ""},
+    {kPortDevice, "Ports", "COM%ld", "", kText, 260, kAny, kNoWords, "Serial device path", ""},
+
+    {kCaptureFile, "Remote", "CaptureFile", "", kText, 260, kAny, kNoWords, "Watched image file",
+     ""},
+    {kCaptureFileModified, "Remote", "CaptureFileModified", "", kText, 260, kAny, kNoWords,
+     "Watched file's last stamp", ""},
+    {kUpdateAnalysisDialog, "Remote", "UpdateAnalysisDialog", "No", kYesNo, 260, kAny, kYesNoWords,
+     "Refresh the analysis window", ""},
+    {kRegressionTest, "RegressionTest", "Test", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Run the automated test", ""},
+    {kRegressionContinuous, "RegressionTest", "Continuous", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Repeat the automated test", ""},
+    {kRegressionTimeBetween, "RegressionTest", "TimeBetween", "3000", kInteger, 20,
+     Between(100.0, 15000.0), kNoWords, "Milliseconds between images", ""},
+    {kRegressionDirectory, "RegressionTest", "Directory", "\\Images\\", kText, 80, kAny, kNoWords,
+     "Image folder", ""},
+    {kLauncherExecutable, "ProgramLauncher", "ExecutablePath", "", kText, 80, kAny, kNoWords,
+     "Program", ""},
+    {kLauncherArguments, "ProgramLauncher", "Arguments", "", kText, 80, kAny, kNoWords, "Arguments",
+     ""},
+    {kLauncherButtonLabel, "ProgramLauncher", "ButtonLabel", "", kText, 80, kAny, kNoWords,
+     "Button label", ""},
+    {kLauncherDefaultDir, "ProgramLauncher", "DefaultDir", "c:\\", kText, 80, kAny, kNoWords,
+     "Working folder", ""},
+
+    {kOverlayGrid, "ImageDisplay", "Grid", "Off", kOnOff, 20, kAny, kOnOffWords, "Grid", "Image"},
+    {kOverlayMono, "ImageDisplay", "Mono", "Off", kOnOff, 20, kAny, kOnOffWords, "Mono", "Image"},
+    {kOverlayMarks, "ImageDisplay", "Marks", "Off", kOnOff, 20, kAny, kOnOffWords, "Marks",
+     "Image"},
+    {kOverlayPlanes, "ImageDisplay", "Planes", "Off", kOnOff, 20, kAny, kOnOffWords, "Planes",
+     "Image"},
+
+    {kItemWidth, "GridSetup", "ItemWidth", "", kInteger, 80, kWidth, kNoWords, "Item", ""},
+    {kShotWidth, "GridSetup", "ShotWidth", "", kInteger, 80, kWidth, kNoWords, "Shot", ""},
+    {kPlotWidth, "GridSetup", "PlotWidth", "", kInteger, 80, kWidth, kNoWords, "Plot", ""},
+    {kBallSpeedWidth, "GridSetup", "BallSpeedWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Ball speed", ""},
+    {kLaunchAngleWidth, "GridSetup", "LaunchAngleWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Launch angle", ""},
+    {kSideAngleWidth, "GridSetup", "SideAngleWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Side angle", ""},
+    {kTotalSpinWidth, "GridSetup", "TotalSpinWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Total spin", ""},
+    {kBackSpinWidth, "GridSetup", "BackSpinWidth", "", kInteger, 80, kWidth, kNoWords, "Back spin",
+     ""},
+    {kSideSpinWidth, "GridSetup", "SideSpinWidth", "", kInteger, 80, kWidth, kNoWords, "Side spin",
+     ""},
+    {kClubSpeedWidth, "GridSetup", "ClubSpeedWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Club speed", ""},
+    {kScoreWidth, "GridSetup", "ScoreWidth", "", kInteger, 80, kWidth, kNoWords, "Score", ""},
+    {kGroupScoreWidth, "GridSetup", "GroupScoreWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Group score", ""},
+    {kDrCarryWidth, "GridSetup", "drCarryWidth", "", kInteger, 80, kWidth, kNoWords, "Carry", ""},
+    {kOlCarryWidth, "GridSetup", "olCarryWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Carry offline", ""},
+    {kSessionWidth, "GridSetup", "SessionWidth", "", kInteger, 80, kWidth, kNoWords, "Session", ""},
+    {kUserWidth, "GridSetup", "UserWidth", "", kInteger, 80, kWidth, kNoWords, "Player", ""},
+    {kFlightTimeWidth, "GridSetup", "FlightTimeWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Flight time", ""},
+    {kTotalWidth, "GridSetup", "TotalWidth", "", kInteger, 80, kWidth, kNoWords, "Total", ""},
+    {kMaxAltWidth, "GridSetup", "MaxAltWidth", "", kInteger, 80, kWidth, kNoWords, "Height", ""},
+    {kUnitsWidth, "GridSetup", "UnitsWidth", "", kInteger, 80, kWidth, kNoWords, "Units", ""},
+    {kTimeWidth, "GridSetup", "TimeWidth", "", kInteger, 80, kWidth, kNoWords, "Time", ""},
+    {kAttackWidth, "GridSetup", "AttackWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Angle of attack", ""},
+    {kPathAngleWidth, "GridSetup", "PathAngleWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Path angle", ""},
+    {kFaceAngleWidth, "GridSetup", "FaceAngleWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Face angle", ""},
+    {kEffLoftWidth, "GridSetup", "EffLoftWidth", "", kInteger, 80, kWidth, kNoWords,
+     "Effective loft", ""},
+    {kClubMassWidth, "GridSetup", "ClubMassWidth", "", kInteger, 80, kWidth, kNoWords, "Club mass",
+     ""},
+    {kClubLoftWidth, "GridSetup", "ClubLoftWidth", "", kInteger, 80, kWidth, kNoWords, "Club loft",
+     ""},
+
+    {kMostRecentSession, "MRU", "MostRecentSession", "", kText, 80, kAny, kNoWords,
+     "Last session file", ""},
+    {kRecentUser, "MRU", "User%ld", "", kText, 80, kAny, kNoWords, "Recent player", ""},
+    {kRecentSession, "MRU", "Session%ld", "", kText, 80, kAny, kNoWords, "Recent session", ""},
+    {kRecentItem, "MRU", "Item%ld", "", kText, 80, kAny, kNoWords, "Recent item", ""},
+    {kRunOnceDateTime, "RunOnce", "DateTime", "", kText, 20, kAny, kNoWords, "First run", ""},
+    {kPlotColor, "Analysis", "PlotColor", "0", kInteger, 20, Between(0.0, 5.0), kNoWords,
+     "Plot colour", ""},
+    {kDistanceType, "Analysis", "DistanceType", "0", kInteger, 20, kAny, kNoWords, "Distance shown",
+     ""},
+
+    {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
+     "Simulated cameras", "Simulator"},
+    {kSimulatorResolution, "Simulator", "Resolution", "1024x768", kChoice, 20, kAny, kResolutions,
+     "Simulated resolution", "Simulator"},
+    {kSimulatorShotPeriod, "Simulator", "ShotPeriod", "4", kNumber, 20, Between(0.0, 3600.0),
+     kNoWords, "Seconds between simulated shots", "Simulator"},
+    {kSimulatorSeed, "Simulator", "Seed", "1", kInteger, 20, kAny, kNoWords, "Simulator seed",
+     "Simulator"},
+}};
+
+constexpr bool InIdOrder() {
+    for (std::size_t i = 0; i < kTable.size(); ++i) {
+        if (static_cast<std::size_t>(kTable[i].id) != i) return false;
+    }
+    return true;
+}
+static_assert(InIdOrder(), "the settings table lists every handle once, in the order declared");
+
+}  // namespace schema_detail
+
+// The whole table, for the settings dialog and the tests.
+constexpr std::span<const SettingSpec> SettingTable() { return schema_detail::kTable; }
+constexpr const SettingSpec& Spec(SettingId id) {
+    return schema_detail::kTable[static_cast<std::size_t>(id)];
+}
+// The key of member n of a family ("User3"); the key itself for a single key.
+std::string SettingKey(SettingId id, long n);
+// The default as "%lf" and "%ld" read it, for readers with a parse of their own.
+double DefaultNumber(SettingId id);
+long DefaultInteger(SettingId id);
+
+// The settings file, read at every call: no value is kept, so another program's change
+// applies at once. A default-made object reads the program folder's file, found again at
+// each read; one made from a path (implicitly, so a path may stand where settings are
+// wanted) reads that file.
+class Settings {
+public:
+    Settings() = default;
+    Settings(std::string path) : path_(std::move(path)) {}  // NOLINT: a path is settings
+    Settings(const char* path) : path_(path) {}             // NOLINT: a path is settings
+
+    // The file a read at this moment goes to.
+    std::string Path() const;
+
+    // The value cut to the key's length, or its default when the key is missing.
+    std::string Text(SettingId id) const;
+    std::string Text(SettingId family, long n) const;
+    // The value as stored, or nothing when the key is missing.
+    std::optional<std::string> Stored(SettingId id) const;
+    std::optional<std::string> Stored(SettingId family, long n) const;
+    // "%lf" of the value; a value that is no finite number counts as the default.
+    double Number(SettingId id) const;
+    // "%ld" of the value; a value that is no number counts as the default.
+    long Integer(SettingId id) const;
+    // The value, trimmed, is "yes" or "on" without regard to case.
+    bool Yes(SettingId id) const;
+    bool On(SettingId id) const;
+    // Index of the choice word the value is (case ignored), or -1 when it is none of them.
+    int Choice(SettingId id) const;
+
+    bool Write(SettingId id, std::string_view value) const;
+    bool Write(SettingId family, long n, std::string_view value) const;
+
+private:
+    const std::string& File(std::string& found) const;
+
+    std::string path_;
+};
+
+}  // namespace kyvern::base
