@@ -41,8 +41,6 @@ namespace kyvern::app {
 
 inline constexpr const char* kApplicationTitle = base::kApplicationTitle;
 inline constexpr double kMaxFlashInterval = 0.004;  // seconds between the two flashes
-inline constexpr long kDefaultHistorySize = 50;
-inline constexpr long kMaxHistorySize = 10000;
 
 enum class CameraMode { kCamFocus, kSingleCam, kMultiCam, kMultiFrame };
 // The mode a Camera/Mode word names (case ignored); anything else is SingleCam.

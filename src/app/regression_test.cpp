@@ -37,7 +37,8 @@ std::vector<std::string> MatchingImages(const std::string& prefix) {
 
 long TimeBetween() {
     const long ms = base::Settings().Integer(base::setting::kRegressionTimeBetween);
-    return std::clamp(ms, 100L, 15000L);
+    const base::SettingRange range = base::Spec(base::setting::kRegressionTimeBetween).range;
+    return std::clamp(ms, static_cast<long>(range.low), static_cast<long>(range.high));
 }
 
 }  // namespace

@@ -392,8 +392,11 @@ void LaunchMonitor::AnalyzeFrame(int slot) {
 }
 
 long LaunchMonitor::HistorySize() {
-    long size = base::Settings().Integer(base::setting::kImageHistorySize);
-    if (size < 0 || size > kMaxHistorySize) size = kDefaultHistorySize;
+    constexpr base::SettingId kSize = base::setting::kImageHistorySize;
+    long size = base::Settings().Integer(kSize);
+    // Out of range is not clamped but taken as unset: a typo must not keep 10,000 frames.
+    if (size < base::Spec(kSize).range.low || size > base::Spec(kSize).range.high)
+        size = base::DefaultInteger(kSize);
     return size;
 }
 
