@@ -161,11 +161,15 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             f.result.balls[1].loc = t.ball1;
         }
         kyvern::analysis::LaunchScene scene;
-        const kyvern::analysis::FrameSet two{frames[0].get(), frames[1].get(), nullptr, nullptr};
-        ASSERT_TRUE(scene.SolveTwoCameras(two));
-        EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
-        EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
-        EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
+        // The straight camera in either slot.
+        for (const kyvern::analysis::FrameSet& two :
+             {kyvern::analysis::FrameSet{frames[0].get(), frames[1].get(), nullptr, nullptr},
+              kyvern::analysis::FrameSet{frames[1].get(), frames[0].get(), nullptr, nullptr}}) {
+            ASSERT_TRUE(scene.SolveTwoCameras(two));
+            EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
+            EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
+            EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
+        }
         const kyvern::analysis::FrameSet one{frames[0].get(), nullptr, nullptr, nullptr};
         ASSERT_TRUE(scene.SolveOneCamera(one));
         EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6);
