@@ -273,7 +273,7 @@ TEST(CameraTable, GrabKeepsTheNewestWholeFrame) {
     EXPECT_EQ(rig.table.FrameCount(0), 2);
     EXPECT_EQ(rig.table.FrameWidth(77), 1024);
     EXPECT_EQ(rig.table.FrameHeight(77), 768);
-    EXPECT_EQ(rig.driver.WhiteBalanced(), (std::vector<std::string>{"0:768x1024", "0:768x1024"}));
+    EXPECT_EQ(rig.Called("InplaceWhiteBalance(0,768x1024)"), 2);
     auto frame = std::make_unique<CapturedImage>();
     ASSERT_TRUE(rig.table.TakeFrame(0, *frame));
     EXPECT_EQ(frame->Pixels()[0], 20);
