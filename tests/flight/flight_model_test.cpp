@@ -154,34 +154,33 @@ TEST(FlightModel, CoefficientFloorsKeepTheLawsSane) {
     const double fast = 8.0;  // a Reynolds number (/ 1e5) beyond any shot
     const double slow = 20.0 * (1.685 / 12.0) / 1.6429e-4 / 100000.0;
     enum Law { kDrag, kLift };
+    // Golf laws at a high Reynolds number would turn the drag negative: the floor is per type,
+    // as the law is, while set A rises again and meets its cap. The low-trajectory lift law
+    // plunges at 20 ft/s and stops at the mirror of its cap. Unknown types have no law.
     const struct {
-        const char* what;
         Law law;
         int type;
         double re, spin, sp, value;
         bool floored;
     } cases[] = {
-        // Golf laws at a high Reynolds number would turn the drag negative; the floor is per
-        // type, as the law is.
-        {"high trajectory drag", kDrag, 2, fast, 0, 0, 0.05, true},
-        {"low trajectory drag", kDrag, 3, fast, 0, 0, 0.05, true},
-        {"range drag", kDrag, 1, fast, 0, 0, 0.05 * 1.02, true},
-        {"rubber baseball drag", kDrag, 5, fast, 0, 0, 0.05 * 1.08, true},
-        // Set A rises again at high Reynolds numbers and meets its cap instead.
-        {"normal drag", kDrag, 0, fast, 0, 0, 0.5, false},
-        // The low-trajectory lift law plunges at 20 ft/s; it stops at the mirror of its cap.
-        {"low trajectory lift", kLift, 3, slow, 3000, 0.5, -0.4, true},
-        {"range lift", kLift, 1, slow, 3000, 0.5, 0.4 * 1.02, false},
-        {"unknown drag", kDrag, 8, 1, 0, 0.2, 0.0, false},
-        {"unknown lift", kLift, 8, 1, 0, 0.2, 0.0, false},
+        {kDrag, 2, fast, 0, 0, 0.05, true},
+        {kDrag, 3, fast, 0, 0, 0.05, true},
+        {kDrag, 1, fast, 0, 0, 0.05 * 1.02, true},
+        {kDrag, 5, fast, 0, 0, 0.05 * 1.08, true},
+        {kDrag, 0, fast, 0, 0, 0.5, false},
+        {kLift, 3, slow, 3000, 0.5, -0.4, true},
+        {kLift, 1, slow, 3000, 0.5, 0.4 * 1.02, false},
+        {kDrag, 8, 1, 0, 0.2, 0.0, false},
+        {kLift, 8, 1, 0, 0.2, 0.0, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.law == kDrag ? "drag " : "lift ") << c.type);
         bool floored = false;
         const double value =
             c.law == kDrag ? FlightModel::DragCoefficient(c.type, c.re, c.spin, c.sp, &floored)
                            : FlightModel::LiftCoefficient(c.type, c.re, c.spin, c.sp, &floored);
-        EXPECT_DOUBLE_EQ(value, c.value) << c.what;
-        EXPECT_EQ(floored, c.floored) << c.what;
+        EXPECT_DOUBLE_EQ(value, c.value);
+        EXPECT_EQ(floored, c.floored);
     }
 }
 

@@ -32,32 +32,24 @@ TEST(Weather, AirAtSeaLevelAnd5000Feet) {
 }
 
 TEST(Weather, ValuesAreClampedAndUnreadableOnesTakeTheDefault) {
-    struct Row {
-        const char* key;
+    const char* keys[] = {"Altitude",  "Temperature", "Humidity",
+                          "Barometer", "WindSpeed",   "WindDir"};
+    double Weather::*fields[] = {&Weather::altitude,  &Weather::temperature, &Weather::humidity,
+                                 &Weather::barometer, &Weather::windSpeed,   &Weather::windDir};
+    // "%lf" takes a leading number (85F); 1e400 overflows to infinity.
+    const struct {
+        int key;
         const char* text;
         double expected;
-        double Weather::*field;
-    };
-    const Row rows[] = {
-        {"Altitude", "-50", 0.0, &Weather::altitude},
-        {"Altitude", "20000", 12000.0, &Weather::altitude},
-        {"Temperature", "150", 130.0, &Weather::temperature},
-        {"Temperature", "-10", 20.0, &Weather::temperature},
-        {"Temperature", "inf", 70.0, &Weather::temperature},
-        {"Temperature", "85F", 85.0, &Weather::temperature},  // "%lf" takes the leading number
-        {"Humidity", "120", 100.0, &Weather::humidity},
-        {"Humidity", "-3", 0.0, &Weather::humidity},
-        {"Barometer", "27", 28.0, &Weather::barometer},
-        {"Barometer", "40", 32.0, &Weather::barometer},
-        {"Barometer", "high", 29.92, &Weather::barometer},
-        {"WindSpeed", "55", 40.0, &Weather::windSpeed},
-        {"WindSpeed", "-5", 0.0, &Weather::windSpeed},
-        {"WindDir", "1e400", 0.0, &Weather::windDir},  // overflows to infinity
-    };
-    for (const Row& row : rows) {
+    } rows[] = {{0, "-50", 0},  {0, "20000", 12000}, {1, "150", 130},    {1, "-10", 20},
+                {1, "inf", 70}, {1, "85F", 85},      {2, "120", 100},    {2, "-3", 0},
+                {3, "27", 28},  {3, "40", 32},       {3, "high", 29.92}, {4, "55", 40},
+                {4, "-5", 0},   {5, "1e400", 0}};
+    for (const auto& row : rows) {
         TempHome home;
-        ASSERT_TRUE(home.Set("Weather", row.key, row.text));
-        EXPECT_DOUBLE_EQ(ReadWeather().*row.field, row.expected) << row.key << "=" << row.text;
+        ASSERT_TRUE(home.Set("Weather", keys[row.key], row.text));
+        EXPECT_DOUBLE_EQ(ReadWeather().*fields[row.key], row.expected)
+            << keys[row.key] << "=" << row.text;
     }
     // Every clamped corner still gives a positive density and viscosity.
     for (double t : {20.0, 130.0}) {
