@@ -224,8 +224,12 @@ TEST(FlightModel, EveryBallFliesAndNoFullShotMeetsACoefficientFloor) {
             }
         }
     }
-    EXPECT_GT(driveCarry[0], 200.0);  // a drive carries like one
-    EXPECT_LT(driveCarry[0], 330.0);
+    for (int type = 0; type < 8; ++type) {  // a drive, and a hit, carry like one
+        FlightModel model = Model(home, balls[type]);
+        type < 4 ? model.Compute(240, 11, 2700, 0, 0) : model.Compute(150, 30, 2000, 0, 0);
+        EXPECT_GT(model.Carry(), type < 4 ? 200 : 60) << balls[type];
+        EXPECT_LT(model.Carry(), type < 4 ? 330 : 250) << balls[type];
+    }
     // The laws differ per golf ball type.
     EXPECT_NE(driveCarry[0], driveCarry[2]);
     EXPECT_NE(driveCarry[1], driveCarry[2]);
