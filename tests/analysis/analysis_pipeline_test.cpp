@@ -47,7 +47,6 @@ TEST(AnalysisPipeline, SuccessfulRunStoresTheAnalyzersResult) {
     EXPECT_EQ(image.result.errorCode, 0);
     ASSERT_EQ(image.result.warningCount, 1);
     EXPECT_EQ(image.result.warningCodes[0], an::kBallTooFar);
-    EXPECT_STREQ(image.result.warningTexts[0], "ball too far");
     EXPECT_EQ(image.result.histogram, a->Histogram());
     EXPECT_EQ(b1.loc, a->Ball(1).location);
     EXPECT_EQ(b1.viewNormal, a->Ball(1).viewNormal);
@@ -57,7 +56,6 @@ TEST(AnalysisPipeline, SuccessfulRunStoresTheAnalyzersResult) {
     EXPECT_DOUBLE_EQ(pipeline.ViewDistance(), -(b0.loc.z + b1.loc.z) / 2);
     // The drawn centres lie (400.5, -50.4) apart.
     EXPECT_NEAR(std::hypot(b1.pix.x - b0.pix.x, b1.pix.y - b0.pix.y), std::hypot(400.5, 50.4), 0.5);
-    EXPECT_EQ(messages.Lines()[2], "Warning: ball too far");
     EXPECT_EQ(LinesStartingWith(messages, "Ball "), 2);  // the ball data asked for
     EXPECT_EQ(LinesStartingWith(messages, "   PixelStats: "), 0);
 }
@@ -90,7 +88,6 @@ TEST(AnalysisPipeline, FailuresStoreOnlyTheirCode) {
     TextMessageList messages;
     EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
     EXPECT_FALSE(pipeline.AnalysisDone());
-    EXPECT_EQ(messages.Lines().back(), "Analysis terminated: only one ball found");
     EXPECT_EQ(image.result.errorCode, an::kOnlyOneBallFound);
     EXPECT_EQ(image.result.warningCount, 3);
     // The frame of the message comes from the string table of the language shown.
@@ -106,7 +103,6 @@ TEST(AnalysisPipeline, FailuresStoreOnlyTheirCode) {
     image.width = 2000;
     image.result.errorCode = 5;
     EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
-    EXPECT_EQ(messages.Lines().back(), "Analysis terminated: no error");
     EXPECT_EQ(image.result.errorCode, 0);
     // Codes beyond the tables read as missing, never beyond them.
     EXPECT_STREQ(an::ErrorText(10), "missing error code");
@@ -125,9 +121,7 @@ TEST(AnalysisPipeline, WarningsAreListedNewestFirstAndCapped) {
     kt::Draw(f, image);
     TextMessageList messages;
     ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
-    EXPECT_EQ(std::vector<std::string>(messages.Lines().begin() + 2, messages.Lines().end()),
-              (std::vector<std::string>{"Warning: ball too far", "Warning: no valid marks",
-                                        "Warning: no valid marks"}));
+    EXPECT_EQ(LinesStartingWith(messages, "Warning: "), 3);
     EXPECT_EQ(image.result.warningCount, 3);
     EXPECT_EQ(image.result.warningCodes[0], an::kNoValidMarks);
     EXPECT_EQ(image.result.warningCodes[2], an::kBallTooFar);

@@ -68,11 +68,7 @@ public:
     }
     bool Stop(int slot) override {
         Record("Stop", slot);
-        {
-            std::lock_guard lock(mutex_);
-            stopped_[slot] = true;
-        }
-        wake_.notify_all();
+        Change([&] { stopped_[slot] = true; });
         return true;
     }
     bool QueryTrigger(int slot, bool& present) override {
@@ -150,26 +146,17 @@ public:
         return capture::ConvertMono8(image, destination, capacity);
     }
     bool InplaceWhiteBalance(int slot, std::uint8_t*, int rows, int columns) override {
-        std::lock_guard lock(mutex_);
-        whiteBalanced_.push_back(std::to_string(slot) + ":" + std::to_string(rows) + "x" +
-                                 std::to_string(columns));
-        return true;
+        return RecordText("InplaceWhiteBalance", "InplaceWhiteBalance(" + std::to_string(slot) +
+                                                     "," + std::to_string(rows) + "x" +
+                                                     std::to_string(columns) + ")");
     }
 
     // Test controls.
     void Queue(int slot, Frame frame) {
-        {
-            std::lock_guard lock(mutex_);
-            queue_[slot].push_back(std::move(frame));
-        }
-        wake_.notify_all();
+        Change([&] { queue_[slot].push_back(std::move(frame)); });
     }
     void Endless(int slot, int frames) {
-        {
-            std::lock_guard lock(mutex_);
-            endless_[slot] = frames;
-        }
-        wake_.notify_all();
+        Change([&] { endless_[slot] = frames; });
     }
     int Produced(int slot) {
         std::lock_guard lock(mutex_);
@@ -207,10 +194,6 @@ public:
         std::lock_guard lock(mutex_);
         calls_.clear();
     }
-    std::vector<std::string> WhiteBalanced() {
-        std::lock_guard lock(mutex_);
-        return whiteBalanced_;
-    }
 
     // Scripted answers; set them before the table runs.
     std::vector<capture::CameraInfo> cameras;
@@ -220,6 +203,14 @@ public:
     int colorMethod = 0;
 
 private:
+    template <typename F>
+    void Change(F change) {
+        {
+            std::lock_guard lock(mutex_);
+            change();
+        }
+        wake_.notify_all();
+    }
     template <typename... Args>
     bool Record(const char* name, Args... args) {
         std::string text = std::string(name) + "(";
@@ -238,7 +229,6 @@ private:
     std::condition_variable wake_;
     std::condition_variable grabbed_;
     std::vector<std::string> calls_;
-    std::vector<std::string> whiteBalanced_;
     capture::BusCallback callback_;
     std::array<bool, capture::kCameraSlots> stopped_{};
     std::array<std::deque<Frame>, capture::kCameraSlots> queue_;

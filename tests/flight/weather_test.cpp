@@ -32,46 +32,29 @@ TEST(Weather, AirAtSeaLevelAnd5000Feet) {
 }
 
 TEST(Weather, ValuesAreClampedAndUnreadableOnesTakeTheDefault) {
-    struct Row {
-        const char* key;
+    const char* keys[] = {"Altitude",  "Temperature", "Humidity",
+                          "Barometer", "WindSpeed",   "WindDir"};
+    double Weather::*fields[] = {&Weather::altitude,  &Weather::temperature, &Weather::humidity,
+                                 &Weather::barometer, &Weather::windSpeed,   &Weather::windDir};
+    // "%lf" takes a leading number (85F); 1e400 overflows to infinity.
+    const struct {
+        int key;
         const char* text;
         double expected;
-        double Weather::*field;
-    };
-    const Row rows[] = {
-        {"Altitude", "-50", 0.0, &Weather::altitude},
-        {"Altitude", "20000", 12000.0, &Weather::altitude},
-        {"Altitude", "nan", 0.0, &Weather::altitude},
-        {"Temperature", "150", 130.0, &Weather::temperature},
-        {"Temperature", "-10", 20.0, &Weather::temperature},
-        {"Temperature", "inf", 70.0, &Weather::temperature},
-        {"Temperature", "85F", 85.0, &Weather::temperature},  // "%lf" takes the leading number
-        {"Humidity", "120", 100.0, &Weather::humidity},
-        {"Humidity", "-3", 0.0, &Weather::humidity},
-        {"Humidity", "-infinity", 50.0, &Weather::humidity},
-        {"Barometer", "27", 28.0, &Weather::barometer},
-        {"Barometer", "40", 32.0, &Weather::barometer},
-        {"Barometer", "high", 29.92, &Weather::barometer},
-        {"WindSpeed", "55", 40.0, &Weather::windSpeed},
-        {"WindSpeed", "-5", 0.0, &Weather::windSpeed},
-        {"WindSpeed", "NAN(0x1)", 0.0, &Weather::windSpeed},
-        {"WindDir", "west", 0.0, &Weather::windDir},
-        {"WindDir", "1e400", 0.0, &Weather::windDir},  // overflows to infinity
-    };
-    for (const Row& row : rows) {
+    } rows[] = {{0, "-50", 0},  {0, "20000", 12000}, {1, "150", 130},    {1, "-10", 20},
+                {1, "inf", 70}, {1, "85F", 85},      {2, "120", 100},    {2, "-3", 0},
+                {3, "27", 28},  {3, "40", 32},       {3, "high", 29.92}, {4, "55", 40},
+                {4, "-5", 0},   {5, "1e400", 0}};
+    for (const auto& row : rows) {
         TempHome home;
-        ASSERT_TRUE(home.Set("Weather", row.key, row.text));
-        EXPECT_DOUBLE_EQ(ReadWeather().*row.field, row.expected) << row.key << "=" << row.text;
+        ASSERT_TRUE(home.Set("Weather", keys[row.key], row.text));
+        EXPECT_DOUBLE_EQ(ReadWeather().*fields[row.key], row.expected)
+            << keys[row.key] << "=" << row.text;
     }
     // Every clamped corner still gives a positive density and viscosity.
     for (double t : {20.0, 130.0}) {
         for (double a : {0.0, 12000.0}) {
-            Weather corner;
-            corner.temperature = t;
-            corner.altitude = a;
-            corner.humidity = 100.0;
-            corner.barometer = 28.0;
-            AirProperties air = ComputeAir(corner);
+            const AirProperties air = ComputeAir(Weather{a, t, 100.0, 28.0});
             EXPECT_GT(air.density, 0.0);
             EXPECT_GT(air.viscosity, 0.0);
         }
@@ -79,13 +62,8 @@ TEST(Weather, ValuesAreClampedAndUnreadableOnesTakeTheDefault) {
 }
 
 TEST(Weather, WindDirectionRuleAndWindVector) {
-    const double rows[][2] = {{-90.0, 0.0},
-                              {-10.0, 0.0},
-                              {725.9, 5.0},
-                              {450.0, 90.0},
-                              {359.9, 359.0},
-                              {360.0, 0.0},
-                              {1e300, std::fmod(1e300, 360.0)}};
+    const double rows[][2] = {
+        {-10.0, 0.0}, {725.9, 5.0}, {359.9, 359.0}, {360.0, 0.0}, {1e300, std::fmod(1e300, 360.0)}};
     for (const auto& row : rows)
         EXPECT_DOUBLE_EQ(WholeWindDirection(row[0]), row[1]) << row[0];
     EXPECT_FALSE(std::signbit(WholeWindDirection(-0.5)));
@@ -95,14 +73,13 @@ TEST(Weather, WindDirectionRuleAndWindVector) {
     home.Set("Weather", "WindDir", "450");
     Weather w = ReadWeather();
     EXPECT_DOUBLE_EQ(w.windDir, 90.0);
-    kyvern::analysis::Xyz fromRight = WindVector(w);
-    EXPECT_NEAR(fromRight.x, 0.0, 1e-12);
-    EXPECT_DOUBLE_EQ(fromRight.y, 0.0);
-    EXPECT_NEAR(fromRight.z, 22.0, 1e-12);  // 15 mph = 22 ft/s
-    w.windDir = 0.0;                        // from the target: against the ball's downrange motion
-    EXPECT_NEAR(WindVector(w).x, 22.0, 1e-12);
-    w.windDir = 180.0;
-    EXPECT_NEAR(WindVector(w).x, -22.0, 1e-12);
-    w.windDir = 270.0;
-    EXPECT_NEAR(WindVector(w).z, -22.0, 1e-12);
+    // 15 mph = 22 ft/s; from the target it blows against the ball's downrange motion.
+    const double vectors[][4] = {{90, 0, 0, 22}, {0, 22, 0, 0}, {180, -22, 0, 0}, {270, 0, 0, -22}};
+    for (const auto& v : vectors) {
+        w.windDir = v[0];
+        const kyvern::analysis::Xyz wind = WindVector(w);
+        EXPECT_NEAR(wind.x, v[1], 1e-12) << v[0];
+        EXPECT_EQ(wind.y, v[2]) << v[0];
+        EXPECT_NEAR(wind.z, v[3], 1e-12) << v[0];
+    }
 }

@@ -4,16 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <string>
 
-#include "analysis/analysis_codes.h"
 #include "analysis/analysis_pipeline.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/launch_scene.h"
 #include "analysis/same_steps.h"
-#include "base/config_store.h"
 #include "base/message_list.h"
 #include "sim/frame_renderer.h"
 #include "sim/rendered_shot.h"
@@ -103,56 +100,6 @@ TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
     }
     EXPECT_EQ(cases, 24);
     EXPECT_EQ(spinCases, 23);
-}
-
-TEST_F(RenderedShot, ErrorPathsOfTheAnalysisAndTheGolfLimits) {
-    // A frame with no ball at all.
-    frame->Reset();
-    frame->width = 1024;
-    frame->height = 768;
-    frame->bytesPerPixel = 1;
-    frame->valid = true;
-    std::fill_n(frame->Pixels(), 1024 * 768, std::uint8_t(16));
-    EXPECT_FALSE(pipeline.RunAnalysis(*frame, messages));
-    EXPECT_EQ(frame->result.errorCode, analysis::kNoBallsFound);
-    EXPECT_EQ(messages.Lines().back(), "Analysis terminated: no balls found");
-
-    // The second ball has flown out of view.
-    sim::ShotSetup gone = Setup(1024, 250, 5, 0, 3000, 0, 17);
-    gone.ball0 = {-4.0, 0.0, -17.0};
-    gone.t2 = gone.t1 + 0.004;
-    Measured m = Measure(gone);
-    EXPECT_FALSE(m.ok);
-    EXPECT_EQ(m.frameError, analysis::kOnlyOneBallFound);
-
-    // Too slow for a golf shot (error 7) and too steep (error 8); the frame itself is fine.
-    sim::ShotSetup slow = Setup(1024, 20, 10, 0, 2000, 0, 17);
-    slow.t2 = slow.t1 + 0.0125;
-    slow.ball0 = sim::CentredStart(slow, 17);
-    m = Measure(slow);
-    EXPECT_FALSE(m.ok);
-    EXPECT_EQ(m.frameError, 0);
-    EXPECT_EQ(m.sceneError, analysis::kInvalidBallSpeed);
-    EXPECT_NEAR(m.values.ballSpeed, 20 * 0.977, 0.5);
-
-    sim::ShotSetup steep = Setup(1024, 100, 84, 0, 2000, 0, 17);
-    steep.t2 = steep.t1 + 0.0033;
-    steep.ball0 = sim::CentredStart(steep, 17);
-    m = Measure(steep);
-    EXPECT_FALSE(m.ok);
-    EXPECT_EQ(m.frameError, 0);
-    EXPECT_EQ(m.sceneError, analysis::kInvalidLaunchAngle);
-
-    // A dim ball on a bright background: found, but its depth is not trusted.
-    sim::ShotSetup dim = Setup(1024, 150, 10, 0, 3000, 0, 17);
-    dim.lighting.backgroundLevel = 50.0;
-    dim.lighting.ballLevel = 100.0;
-    m = Measure(dim);
-    EXPECT_EQ(m.frameError, 0);
-    ASSERT_FALSE(m.frameWarnings.empty());
-    EXPECT_NE(std::find(m.frameWarnings.begin(), m.frameWarnings.end(),
-                        std::int32_t(analysis::kLowContrast)),
-              m.frameWarnings.end());
 }
 
 // Rendered balls carry thousands of line pixels: the fast grouping and plane search must give

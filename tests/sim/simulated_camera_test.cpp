@@ -7,10 +7,12 @@
 #include <string>
 #include <thread>
 
+#include "analysis/analysis_pipeline.h"
 #include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
+#include "base/message_list.h"
 #include "capture/camera_table.h"
 #include "sim/shot_generator.h"
 #include "sim/simulated_driver.h"
@@ -33,7 +35,6 @@ using kyvern::testing::TempHome;
 namespace {
 
 constexpr double kIntervals[] = {0.00095, 0.00145, 0.00195, 0.00295};
-constexpr const char* kSpeeds[] = {"Fast", "Medium", "SuperSlow", "slow"};
 
 // Waits, without sleeping, until the camera has a frame; false after a few seconds.
 bool AwaitFrame(const CameraTable& table, std::uint32_t serial) {
@@ -57,13 +58,27 @@ struct SimRig {
     CameraTable table{driver, prompts, settings};
 };
 
-SimulatorOptions OnRequest(int cameras, int width) {
+SimulatorOptions OnRequest(int cameras, int width, unsigned seed = 7) {
     SimulatorOptions o;
     o.cameras = cameras;
     o.width = width;
     o.shotPeriod = 0.0;
-    o.seed = 7;
+    o.seed = seed;
     return o;
+}
+
+// Takes a camera's frame into a slot with its capture facts, as the shot cycle does.
+bool TakeFrame(SimRig& rig, std::uint32_t serial, double interval, CapturedImage& frame) {
+    if (!AwaitFrame(rig.table, serial)) return false;
+    frame.Reset();
+    if (!rig.table.TakeFrame(serial, frame)) return false;
+    frame.serialNumber = std::int32_t(serial);
+    frame.cameraPosition = kyvern::analysis::ReadCameraPosition(serial, rig.settings);
+    frame.cameraRotation = kyvern::analysis::ReadCameraRotation(serial, rig.settings);
+    frame.t1 = 0.001;
+    frame.t2 = 0.001 + interval;
+    frame.valid = true;
+    return true;
 }
 
 }  // namespace
@@ -146,80 +161,20 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             f.result.balls[1].loc = t.ball1;
         }
         kyvern::analysis::LaunchScene scene;
-        const kyvern::analysis::FrameSet two{frames[0].get(), frames[1].get(), nullptr, nullptr};
-        ASSERT_TRUE(scene.SolveTwoCameras(two));
-        EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
-        EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
-        EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
+        // The straight camera in either slot.
+        for (const kyvern::analysis::FrameSet& two :
+             {kyvern::analysis::FrameSet{frames[0].get(), frames[1].get(), nullptr, nullptr},
+              kyvern::analysis::FrameSet{frames[1].get(), frames[0].get(), nullptr, nullptr}}) {
+            ASSERT_TRUE(scene.SolveTwoCameras(two));
+            EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
+            EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
+            EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
+        }
         const kyvern::analysis::FrameSet one{frames[0].get(), nullptr, nullptr, nullptr};
         ASSERT_TRUE(scene.SolveOneCamera(one));
         EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6);
         EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6);
     }
-}
-
-// The table over the simulated bus: serial numbers, calibration entries, one frame per shot
-// in every speed mode, each frame the renderer's own, turned for the player's hand.
-TEST(SimulatedCamera, DeliversRenderedShotsInEverySpeedMode) {
-    SimRig rig(OnRequest(2, 1024));
-    rig.table.InitCameras();
-    EXPECT_TRUE(rig.prompts.messages.empty());
-    ASSERT_EQ(rig.table.CameraCount(), 2);
-    const std::uint32_t s0 = kFirstSimulatedSerial;
-    const std::uint32_t s1 = kFirstSimulatedSerial + 1;
-    EXPECT_EQ(rig.table.SlotOfSerial(s1), 1);
-    // The second camera's calibration entry says how it hangs.
-    EXPECT_NEAR(kyvern::analysis::ReadCameraRotation(s1, rig.settings).x,
-                45.0 * kyvern::base::kDegreesToRadians, 1e-12);
-
-    auto fetched = std::make_unique<CapturedImage>();
-    auto expected = std::make_unique<CapturedImage>();
-    for (int m = 0; m < 4; ++m) {
-        ConfigStore::WriteSetting(rig.settings, "Camera", "Speed", kSpeeds[m]);
-        ConfigStore::WriteSetting(rig.settings, "Setup", "Handed",
-                                  m % 2 ? "Left-handed" : "Right-handed");
-        ASSERT_TRUE(rig.table.ApplySpeedAndBrightness());
-        const double interval = kyvern::capture::SpeedModeOfName(kSpeeds[m])->strobeInterval;
-        EXPECT_DOUBLE_EQ(rig.driver.IntervalOf(0), interval);
-        rig.driver.RequestShot();
-        for (int slot = 0; slot < 2; ++slot) {
-            const std::uint32_t serial = slot == 0 ? s0 : s1;
-            ASSERT_TRUE(AwaitFrame(rig.table, serial)) << kSpeeds[m];
-            ASSERT_TRUE(rig.table.TakeFrame(serial, *fetched));
-            ASSERT_EQ(fetched->width, 1024);
-            ASSERT_EQ(fetched->height, 768);
-            // The frame carries the interval of the mode it was taken in.
-            EXPECT_NEAR(fetched->t2 - fetched->t1, interval, 1e-12);
-            const auto setup = rig.driver.SetupOf(slot);
-            const ShotTruth truth = rig.driver.TruthOf(slot);
-            // The strobe interval of the speed mode, stamped as the shot cycle stamps it.
-            EXPECT_NEAR(setup.t2 - setup.t1, interval, 1e-12);
-            EXPECT_NEAR(truth.interval, interval, 1e-12);
-            EXPECT_EQ(setup.serialNumber, std::int32_t(serial));
-            // Both balls wholly in view, apart, near enough and of a size the analysis takes.
-            for (const auto* pix : {&truth.pix0, &truth.pix1}) {
-                EXPECT_TRUE(InFrame(*pix, 1024, 768)) << kSpeeds[m] << " slot " << slot;
-                EXPECT_GE(pix->z, 60.0);
-                EXPECT_LE(pix->z, 200.0);
-            }
-            EXPECT_GT(truth.ball0.z, -18.0);
-            EXPECT_GT(truth.ball1.z, -18.0);
-            EXPECT_LT(truth.ball0.z, -12.0);
-            const double apart =
-                std::hypot(truth.pix1.x - truth.pix0.x, truth.pix1.y - truth.pix0.y);
-            EXPECT_GT(apart, truth.pix0.z);
-            // The sensor sees the hanging camera's view; once fetched, for either hand, the
-            // pixels are exactly the upright frame the renderer drew.
-            kyvern::sim::FrameRenderer renderer;
-            ASSERT_TRUE(renderer.Render(setup, *expected));
-            EXPECT_EQ(std::memcmp(fetched->Pixels(), expected->Pixels(), 1024 * 768), 0)
-                << kSpeeds[m] << " slot " << slot;
-        }
-        // Both cameras saw the same shot, each from its own pose.
-        EXPECT_EQ(rig.driver.SetupOf(0).ballSpeed, rig.driver.LastShot().ballSpeed);
-        EXPECT_NE(rig.driver.TruthOf(0).pix0.y, rig.driver.TruthOf(1).pix0.y);
-    }
-    EXPECT_EQ(rig.driver.ShotNumber(), 4);
 }
 
 TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
@@ -271,5 +226,81 @@ TEST(SimulatedCamera, OptionsFromTheSettings) {
         EXPECT_EQ(o.width, c.width);
         EXPECT_EQ(o.shotPeriod, c.shotPeriod);
         EXPECT_EQ(o.seed, c.seedValue);
+    }
+}
+
+// The simulated camera through the camera table and the whole analysis: what it rendered is
+// what the system measures, in every speed mode, from one camera and from two.
+TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
+    for (int width : {1024, 640}) {
+        SimRig rig(OnRequest(1, width, 11));
+        rig.table.InitCameras();
+        ASSERT_EQ(rig.table.CameraCount(), 1);
+        kyvern::analysis::AnalysisPipeline pipeline(1.685, rig.settings);
+        kyvern::analysis::LaunchScene scene(1.685, rig.settings);
+        kyvern::base::TextMessageList messages;
+        auto frame = std::make_unique<CapturedImage>();
+        int spinChecked = 0;
+        for (const char* speed : {"Fast", "Medium", "Slow", "SuperSlow"}) {
+            for (int shot = 0; shot < 2; ++shot) {
+                kyvern::base::ConfigStore::WriteSetting(rig.settings, "Camera", "Speed", speed);
+                ASSERT_TRUE(rig.table.ApplySpeedAndBrightness());
+                const double interval = kyvern::capture::SpeedModeOfName(speed)->strobeInterval;
+                rig.driver.RequestShot();
+                ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *frame));
+                const GeneratedShot truth = rig.driver.LastShot();
+                SCOPED_TRACE(testing::Message()
+                             << width << " " << speed << " club " << truth.club << " speed "
+                             << truth.ballSpeed << " launch " << truth.launchAngle << " side "
+                             << truth.sideAngle << " back " << truth.backSpin);
+                frame->analyzed = pipeline.RunAnalysis(*frame, messages);
+                ASSERT_TRUE(frame->analyzed) << messages.Lines().back();
+                kyvern::analysis::LaunchScene::AlignNormals(*frame);
+                ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}))
+                    << "error " << scene.ErrorCode();
+                EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.045 * truth.ballSpeed);
+                EXPECT_NEAR(scene.LaunchAngle(), truth.launchAngle, 0.3);
+                EXPECT_NEAR(scene.SideAngle(), truth.sideAngle, 1.0);
+                if (rig.driver.TruthOf(0).turn < 150.0) {
+                    ++spinChecked;
+                    EXPECT_NEAR(scene.BackSpin(), truth.backSpin, 0.06 * truth.backSpin + 100);
+                    EXPECT_NEAR(scene.SideSpin(), truth.sideSpin, 1200.0);
+                }
+            }
+        }
+        EXPECT_GE(spinChecked, 6);
+    }
+}
+
+TEST(SimulatedCameraAnalysis, TwoCamerasAndALeftHandedPlayer) {
+    SimRig rig(OnRequest(2, 1024, 11));
+    rig.table.InitCameras();
+    ASSERT_EQ(rig.table.CameraCount(), 2);
+    kyvern::analysis::AnalysisPipeline pipeline(1.685, rig.settings);
+    kyvern::analysis::LaunchScene scene(1.685, rig.settings);
+    kyvern::base::TextMessageList messages;
+    auto straight = std::make_unique<CapturedImage>();
+    auto turned = std::make_unique<CapturedImage>();
+    const double interval = kyvern::capture::SpeedModeOfName("Medium")->strobeInterval;
+    for (const char* hand : {"Right-handed", "Left-handed"}) {
+        kyvern::base::ConfigStore::WriteSetting(rig.settings, "Setup", "Handed", hand);
+        rig.driver.RequestShot();
+        ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *straight));
+        ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial + 1, interval, *turned));
+        const GeneratedShot truth = rig.driver.LastShot();
+        SCOPED_TRACE(testing::Message() << hand << " speed " << truth.ballSpeed << " launch "
+                                        << truth.launchAngle << " side " << truth.sideAngle);
+        for (CapturedImage* f : {straight.get(), turned.get()}) {
+            f->analyzed = pipeline.RunAnalysis(*f, messages);
+            ASSERT_TRUE(f->analyzed) << messages.Lines().back();
+            kyvern::analysis::LaunchScene::AlignNormals(*f);
+        }
+        ASSERT_TRUE(scene.SolveLaunch({straight.get(), turned.get(), nullptr, nullptr}));
+        // The player's side: a left-hander's measured side angle is turned over.
+        const double sign = std::string(hand) == "Left-handed" ? -1.0 : 1.0;
+        EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.045 * truth.ballSpeed);
+        EXPECT_NEAR(scene.LaunchAngle(), truth.launchAngle, 0.5);
+        EXPECT_NEAR(scene.SideAngle(), sign * truth.sideAngle, 1.5);
+        EXPECT_NEAR(scene.BackSpin(), truth.backSpin, 0.06 * truth.backSpin + 100);
     }
 }
