@@ -18,8 +18,13 @@ void BusPoller::Start(BusCallback callback, int userValue) {
     std::lock_guard lock(mutex_);
     if (polling_) return;
     if (thread_.joinable()) thread_.join();
+    // The first listing is taken here, before the caller enumerates the bus: taken on the
+    // thread it could come after a change the caller has not seen, and that change would be
+    // lost for good.
+    std::vector<std::string> seen = listDevices_();
+    std::sort(seen.begin(), seen.end());
     polling_ = true;
-    thread_ = std::thread([this] { Loop(); });
+    thread_ = std::thread([this, seen = std::move(seen)]() mutable { Loop(std::move(seen)); });
 }
 
 void BusPoller::Stop() {
@@ -33,9 +38,7 @@ void BusPoller::Stop() {
     callback_ = {};
 }
 
-void BusPoller::Loop() {
-    std::vector<std::string> seen = listDevices_();
-    std::sort(seen.begin(), seen.end());
+void BusPoller::Loop(std::vector<std::string> seen) {
     std::unique_lock lock(mutex_);
     while (polling_) {
         wake_.wait_for(lock, period_, [this] { return !polling_; });

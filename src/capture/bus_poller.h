@@ -29,7 +29,7 @@ public:
     void Stop();
 
 private:
-    void Loop();
+    void Loop(std::vector<std::string> seen);
 
     ListDevices listDevices_;
     std::chrono::milliseconds period_;
