@@ -4,183 +4,123 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "base/program_folder.h"
-#include "base/settings_schema.h"
 #include "support/temp_dir.h"
 
-using kyvern::base::ConfigStore;
+using namespace kyvern::base;
 using kyvern::testing::ReadFileText;
 using kyvern::testing::TempDir;
 using kyvern::testing::WriteFileText;
 
 TEST(ConfigStore, ReadsWithTheProfileMatchingRules) {
     TempDir dir;
-    std::string path = dir.File("Kyvern.ini");
+    const std::string path = dir.File("Kyvern.ini");
     WriteFileText(path,
-                  "; a comment\r\n"
-                  "[setup]\r\n"
-                  "  SPEEDDISPLAY =  KPH  \r\n"
-                  "Ball=\"Cork Softball\"\r\n"
-                  "Empty=\r\n"
-                  "SpeedDisplay=FPS\r\n"
-                  "[ Weather ]\n"
-                  "Altitude=5000\n");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "SpeedDisplay", "MPH", 20), "KPH");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "SETUP", "ball", "Golf Ball", 80), "Cork Softball");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Empty", "x", 20), "");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "weather", "altitude", "0.0", 20), "5000");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Missing", "Yards", 20), "Yards");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Nowhere", "Ball", "Golf Ball", 80), "Golf Ball");
-    // A value longer than the buffer less one is cut; so is the default.
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Ball", "", 5), "Cork");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Missing", "Right-handed", 6), "Right");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Ball", "", 0), "");
-    EXPECT_EQ(ConfigStore::ReadSetting(dir.File("absent.ini"), "Setup", "Ball", "Golf Ball", 80),
-              "Golf Ball");
+                  "; a comment\r\n[setup]\r\n  SPEEDDISPLAY =  KPH  \r\nBall=\"Cork Softball\"\r\n"
+                  "Empty=\r\nSpeedDisplay=FPS\r\n[ Weather ]\nAltitude=5000\n");
+    // Section, key, default, buffer length, what is read. A value or default longer than the
+    // buffer less one is cut.
+    // clang-format off
+    const std::tuple<const char*, const char*, const char*, int, const char*> cases[] = {
+        {"Setup", "SpeedDisplay", "MPH", 20, "KPH"}, {"SETUP", "ball", "", 80, "Cork Softball"},
+        {"Setup", "Empty", "x", 20, ""},             {"weather", "altitude", "0.0", 20, "5000"},
+        {"Setup", "Missing", "Yards", 20, "Yards"},  {"Nowhere", "Ball", "Golf", 80, "Golf"},
+        {"Setup", "Ball", "", 5, "Cork"},            {"Setup", "Missing", "Right-hand", 6, "Right"},
+        {"Setup", "Ball", "", 0, ""}};
+    // clang-format on
+    for (const auto& [section, key, fallback, length, want] : cases)
+        EXPECT_EQ(ConfigStore::ReadSetting(path, section, key, fallback, length), want)
+            << section << "/" << key << "/" << length;
 }
 
-TEST(ConfigStore, WriteCreatesFileAndSectionAndKeepsEveryOtherLine) {
+TEST(ConfigStore, WritesKeepEveryOtherLineRefuseForgedLinesAndBatchesLandWhole) {
     TempDir dir;
-    std::string path = dir.File("sub/Kyvern.ini");
-    ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "ClubMass", "250.0"));
-    EXPECT_EQ(ReadFileText(path), "[Setup]\nClubMass=250.0\n");
-
+    const std::string path = dir.File("Kyvern.ini");
     WriteFileText(path,
-                  "; kept comment\r\n"
-                  "[Unknown]\r\n"
-                  "Odd line without equals\r\n"
-                  "[SETUP]\r\n"
-                  "clubmass = 200.0\r\n"
-                  "Handed=Left-handed\r\n"
-                  "\r\n"
-                  "[Camera]\r\n"
-                  "Speed=Fast\r\n");
+                  "; kept comment\r\n[Unknown]\r\nOdd line without equals\r\n[SETUP]\r\n"
+                  "clubmass = 200.0\r\nHanded=Left-handed\r\n\r\n[Camera]\r\nSpeed=Fast\r\n");
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "setup", "ClubMass", "230.0"));
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "ClubLoft", "9.5"));
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Weather", "WindDir", "90"));
     EXPECT_EQ(ReadFileText(path),
-              "; kept comment\r\n"
-              "[Unknown]\r\n"
-              "Odd line without equals\r\n"
-              "[SETUP]\r\n"
-              "ClubMass=230.0\r\n"
-              "Handed=Left-handed\r\n"
-              "ClubLoft=9.5\r\n"
-              "\r\n"
-              "[Camera]\r\n"
-              "Speed=Fast\r\n"
-              "[Weather]\r\n"
-              "WindDir=90\r\n");
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "ClubLoft", "10.0", 20), "9.5");
+              "; kept comment\r\n[Unknown]\r\nOdd line without equals\r\n[SETUP]\r\n"
+              "ClubMass=230.0\r\nHanded=Left-handed\r\nClubLoft=9.5\r\n\r\n[Camera]\r\n"
+              "Speed=Fast\r\n[Weather]\r\nWindDir=90\r\n");
 
     // A file that ends without a line end gets one before the new lines.
     WriteFileText(path, "[Setup]\nBall=Baseball");
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "Handed", "Right-handed"));
     EXPECT_EQ(ReadFileText(path), "[Setup]\nBall=Baseball\nHanded=Right-handed\n");
-}
 
-TEST(ConfigStore, RefusesWritesThatWouldForgeLines) {
-    TempDir dir;
-    std::string path = dir.File("Kyvern.ini");
-    EXPECT_FALSE(ConfigStore::WriteSetting(path, "Setup", "Ball", "x\n[Camera]\nSpeed=Fast"));
-    EXPECT_FALSE(ConfigStore::WriteSetting(path, "Se]tup\r", "Ball", "x"));
-    EXPECT_FALSE(ConfigStore::WriteSetting(path, "", "Ball", "x"));
-    EXPECT_FALSE(std::filesystem::exists(path));
+    const std::string fresh = dir.File("sub/Kyvern.ini");  // its folder made on the way
+    EXPECT_FALSE(ConfigStore::WriteSetting(fresh, "Setup", "Ball", "x\n[Camera]\nSpeed=Fast"));
+    EXPECT_FALSE(ConfigStore::WriteSetting(fresh, "Se]tup\r", "Ball", "x"));
+    EXPECT_FALSE(ConfigStore::WriteSetting(fresh, "", "Ball", "x"));
+    EXPECT_FALSE(std::filesystem::exists(fresh));
     // A folder in the way of the file is a failure, not a crash.
     std::filesystem::create_directories(dir.File("Taken.ini"));
     EXPECT_FALSE(ConfigStore::WriteSetting(dir.File("Taken.ini"), "Setup", "Ball", "x"));
+
+    // The last writer of a key in a batch also sets its spelling; one bad entry refuses it all.
+    ASSERT_TRUE(ConfigStore::WriteSettings(fresh, {{"Ball", "Speed", "0.0"},
+                                                   {"Ball", "Spin", "0"},
+                                                   {"Status", "Lock", "Locked"},
+                                                   {"ball", "speed", "150.5"}}));
+    EXPECT_EQ(ReadFileText(fresh), "[Ball]\nspeed=150.5\nSpin=0\n[Status]\nLock=Locked\n");
+    EXPECT_FALSE(
+        ConfigStore::WriteSettings(fresh, {{"Status", "Lock", "Unlocked"}, {"Ball", "", "1"}}));
+    EXPECT_FALSE(ConfigStore::WriteSettings(
+        fresh, {{"Status", "Lock", "Unlocked"}, {"Ball", "Spin", "1\n[X]"}}));
+    EXPECT_EQ(ConfigStore::ReadSetting(fresh, "Status", "Lock", "", 20), "Locked");
 }
 
 TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
     TempDir dir;
-    std::string path = dir.File("Kyvern.ini");
-    ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "Seed", "1"));
+    const std::string path = dir.File("Kyvern.ini");
     constexpr int kKeys = 150;
-    pid_t child = ::fork();
+    auto writeAll = [&](const char* section, int i) {
+        return ConfigStore::WriteSetting(path, section, "K" + std::to_string(i), std::to_string(i));
+    };
+    const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         bool ok = true;
-        for (int i = 0; i < kKeys; ++i) {
-            ok = ConfigStore::WriteSetting(path, "Child", "K" + std::to_string(i),
-                                           std::to_string(i)) &&
-                 ok;
-        }
+        for (int i = 0; i < kKeys; ++i)
+            ok = writeAll("Child", i) && ok;
         ::_exit(ok ? 0 : 1);
     }
-    int torn = 0;
-    for (int i = 0; i < kKeys; ++i) {
-        EXPECT_TRUE(
-            ConfigStore::WriteSetting(path, "Parent", "K" + std::to_string(i), std::to_string(i)));
-        // Whatever the other writer is doing, a reader sees a whole file.
-        if (ConfigStore::ReadSetting(path, "Setup", "Seed", "", 20) != "1") ++torn;
-    }
+    for (int i = 0; i < kKeys; ++i)
+        EXPECT_TRUE(writeAll("Parent", i));
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(torn, 0);
-    for (int i = 0; i < kKeys; ++i) {
-        EXPECT_EQ(ConfigStore::ReadSetting(path, "Parent", "K" + std::to_string(i), "", 20),
-                  std::to_string(i));
-        EXPECT_EQ(ConfigStore::ReadSetting(path, "Child", "K" + std::to_string(i), "", 20),
-                  std::to_string(i));
-    }
-    // No temporary file is left behind.
-    int files = 0;
-    for (auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-        (void)entry;
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int i = 0; i < kKeys; ++i)
+        for (const char* section : {"Parent", "Child"})
+            EXPECT_EQ(ConfigStore::ReadSetting(path, section, "K" + std::to_string(i), "", 20),
+                      std::to_string(i));
 }
 
 TEST(ProgramFolder, FollowsTheEnvironmentAndNamesItsFiles) {
     TempDir dir;
     kyvern::testing::ScopedEnv home("KYVERN_HOME", dir.Path());
-    EXPECT_EQ(kyvern::base::ProgramFolder(), dir.Path());
     // The names other programs look for.
-    const std::pair<std::string, const char*> files[] = {
-        {kyvern::base::SettingsPath(), "Kyvern.ini"},
-        {kyvern::base::StatusPath(), "statusKyvern.ini"},
-        {kyvern::base::ShotLogPath(), "logKyvern.txt"},
-        {kyvern::base::TrajectoryPath(), "flightKyvern.txt"},
-        {kyvern::base::SideSpinTestPath(), "SideSpinTest.txt"},
-        {kyvern::base::LastFramePath(), "picKyvern.bmp"},
-        {kyvern::base::LastOverlayPath(), "picKyvernOverlay.bmp"},
-        {kyvern::base::HistoryFramePath(12), "History/pic12.bmp"}};
-    for (const auto& [path, name] : files)
-        EXPECT_EQ(path, dir.File(name));
-    EXPECT_TRUE(kyvern::base::EnsureProgramFolder());
-    EXPECT_TRUE(std::filesystem::is_directory(dir.File("History")));
+    std::vector<std::string> paths = {SettingsPath(),    StatusPath(),        ShotLogPath(),
+                                      TrajectoryPath(),  SideSpinTestPath(),  LastFramePath(),
+                                      LastOverlayPath(), HistoryFramePath(12)};
+    for (std::string& path : paths)
+        path.erase(0, dir.Path().size() + 1);
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"Kyvern.ini", "statusKyvern.ini", "logKyvern.txt",
+                                        "flightKyvern.txt", "SideSpinTest.txt", "picKyvern.bmp",
+                                        "picKyvernOverlay.bmp", "History/pic12.bmp"}));
+    EXPECT_TRUE(EnsureProgramFolder());
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("Docs")));
-    ASSERT_TRUE(kyvern::base::Settings().Write(kyvern::base::setting::kBall, "Baseball"));
-    EXPECT_EQ(kyvern::base::Settings().Text(kyvern::base::setting::kBall), "Baseball");
-    {
-        kyvern::testing::ScopedEnv none("KYVERN_HOME", "");
-        kyvern::testing::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
-        EXPECT_EQ(kyvern::base::ProgramFolder(), "/srv/data/Kyvern");
-    }
-}
-
-TEST(ConfigStore, BatchedWritesLandTogetherOrNotAtAll) {
-    TempDir dir;
-    std::string path = dir.File("status.ini");
-    ASSERT_TRUE(ConfigStore::WriteSettings(path, {{"Ball", "Speed", "0.0"},
-                                                  {"Ball", "Spin", "0"},
-                                                  {"Status", "Lock", "Locked"},
-                                                  {"ball", "speed", "150.5"}}));
-    // The last writer of a key also sets its spelling.
-    EXPECT_EQ(ReadFileText(path), "[Ball]\nspeed=150.5\nSpin=0\n[Status]\nLock=Locked\n");
-    // One bad entry refuses the whole batch.
-    EXPECT_FALSE(
-        ConfigStore::WriteSettings(path, {{"Status", "Lock", "Unlocked"}, {"Ball", "", "1"}}));
-    EXPECT_FALSE(ConfigStore::WriteSettings(
-        path, {{"Status", "Lock", "Unlocked"}, {"Ball", "Spin", "1\n[X]"}}));
-    EXPECT_EQ(ConfigStore::ReadSetting(path, "Status", "Lock", "", 20), "Locked");
+    kyvern::testing::ScopedEnv none("KYVERN_HOME", "");
+    kyvern::testing::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(ProgramFolder(), "/srv/data/Kyvern");
 }
