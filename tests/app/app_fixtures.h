@@ -59,10 +59,8 @@ public:
     std::vector<shot::ShotRecord> shots;
     std::vector<bool> newShots;
     std::vector<std::int32_t> failures;
-    std::vector<std::string> titles;
-    std::vector<std::string> focusTexts;
-    int closes = 0;
-    int reloads = 0;
+    std::vector<std::string> titles, focusTexts;
+    int closes = 0, reloads = 0;
 };
 
 // A monitor on hand-fired timers in a program folder and runtime folder of its own, with
@@ -72,17 +70,14 @@ struct MonitorRig {
         env.Set("Setup", "ImageHistorySize", "3");
         if (cameras > 0) {
             sim::SimulatorOptions options;
-            options.cameras = cameras;
-            options.shotPeriod = 0.0;
-            options.seed = 11;
+            options.cameras = cameras, options.shotPeriod = 0.0, options.seed = 11;
             driver = std::make_unique<sim::SimulatedCameraDriver>(options, env.Settings());
             table = std::make_unique<capture::CameraTable>(*driver, prompts, env.Settings());
             table->SetGrabPause(std::chrono::microseconds(0));
             table->InitCameras();
         }
         app::MonitorOptions options;
-        options.wait = [](int) {};
-        options.secondInstance = secondInstance;
+        options.wait = [](int) {}, options.secondInstance = secondInstance;
         options.routerTiming = QuickRouter();
         monitor =
             std::make_unique<app::LaunchMonitor>(timers, prompts, messages, table.get(), options);
@@ -117,13 +112,8 @@ struct MonitorRig {
 // A valid 640 x 480 gray frame of one level with the given flash instants.
 inline std::unique_ptr<analysis::CapturedImage> GrayFrame(double t1, double t2, int level = 90) {
     auto frame = std::make_unique<analysis::CapturedImage>();
-    frame->width = 640;
-    frame->height = 480;
-    frame->bytesPerPixel = 1;
-    frame->valid = true;
-    frame->serialNumber = 77;
-    frame->t1 = t1;
-    frame->t2 = t2;
+    frame->width = 640, frame->height = 480, frame->bytesPerPixel = 1, frame->valid = true;
+    frame->serialNumber = 77, frame->t1 = t1, frame->t2 = t2;
     std::fill_n(frame->Pixels(), 640 * 480, std::uint8_t(level));
     return frame;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/string_table.h"
 #include "data/session_file.h"
 #include "data/shot_log.h"
 #include "flight/flight_model.h"
@@ -69,6 +70,14 @@ TEST(ShotTable, ShotCellsInTheDisplayUnitsOfTheirTime) {
                                    distances +
                                    "|Morning|Ann|Meters km/h|05/Mar/2024 14:22:05|-1.2|2.3|0.4|"
                                    "13.5|200.0|10.5|");
+
+    // The headers follow the language in force as the table is set up.
+    const std::string english = t.table.Cell(0, 0);
+    kyvern::base::SetLanguage(kyvern::base::Language::kJapanese);
+    t.table.SetupTable();
+    const std::string japanese = t.table.Cell(0, 0);
+    kyvern::base::SetLanguage(kyvern::base::Language::kEnglish);
+    EXPECT_NE(japanese, english);
 }
 
 TEST(ShotTable, GroupStatisticsAndScores) {
@@ -81,6 +90,7 @@ TEST(ShotTable, GroupStatisticsAndScores) {
         s.backSpin = 2500.0 + 500 * i;
         s.attackAngle = -1.2 - i;
         t.table.AddShot(s, false, true);
+        EXPECT_TRUE(i == 2 || t.table.Cell(1, d::kGroupScoreColumn) == "---") << i;  // too few
     }
     t.table.AddShot(Drive("Putter", 20.0), false, true);
 
