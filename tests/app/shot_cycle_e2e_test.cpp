@@ -44,12 +44,18 @@ void ExpectResult(PeerSocket& router, const links::RouterPacket& expected) {
         EXPECT_EQ(result[i], expected.bytes[i]) << "byte " << i;
 }
 
-// The serial line on a pseudo-terminal, enabled in the settings as this port.
-void EnableSerial(const MonitorRig& rig, const PseudoTerminal& device, const char* port) {
-    rig.env.Set("Ports", port, device.DevicePath());
-    rig.env.Set("SerialOutput", "Enabled", "Yes");
-    rig.env.Set("SerialOutput", "CommPort", port);
-}
+// The peers that listen to a monitor: the notification slot, the router and the serial line
+// on a pseudo-terminal, enabled in the settings as this port.
+struct Peers {
+    Peers(const MonitorRig& rig, const char* port) {
+        rig.env.Set("Ports", port, device.DevicePath());
+        rig.env.Set("SerialOutput", "Enabled", "Yes");
+        rig.env.Set("SerialOutput", "CommPort", port);
+    }
+    PeerSocket listener{links::kNotificationSlotName};
+    PeerSocket router{links::kRouterSlotName};
+    PseudoTerminal device;
+};
 
 std::string Format(const char* format, double value) {
     char text[32];
@@ -61,12 +67,9 @@ std::string Format(const char* format, double value) {
 
 TEST(ShotCycle, SimulatedShotsAreRecordedAndPublishedToEveryPeer) {
     MonitorRig rig;
-    PeerSocket listener(links::kNotificationSlotName);
-    PeerSocket router(links::kRouterSlotName);
-    PseudoTerminal device;
-    ASSERT_TRUE(listener.Bound());
-    ASSERT_TRUE(router.Bound());
-    EnableSerial(rig, device, "COM3");
+    Peers peers(rig, "COM3");
+    auto& [listener, router, device] = peers;
+    ASSERT_TRUE(listener.Bound() && router.Bound());
     for (const char* overlay : {"Grid", "Planes", "Marks"})
         rig.env.Set("ImageDisplay", overlay, "On");
     rig.monitor->SetNames("Ann", "Morning", "Driver");
@@ -192,9 +195,8 @@ TEST(ShotComputation, PredictedSpinGoesToTheRouterAndTheSerialLineOnly) {
     EXPECT_DOUBLE_EQ(app::LaunchMonitor::PredictedBackSpin(150.0, 12.0), 4625.0);
 
     MonitorRig rig;
-    PeerSocket router(links::kRouterSlotName);
-    PseudoTerminal device;
-    EnableSerial(rig, device, "COM4");
+    Peers peers(rig, "COM4");
+    auto& [listener, router, device] = peers;
     rig.env.Set("Setup", "PredictWithSpin", "No");
     rig.monitor->Start();
     ASSERT_TRUE(rig.ShootAndTake());
@@ -218,10 +220,8 @@ TEST(ShotComputation, PredictedSpinGoesToTheRouterAndTheSerialLineOnly) {
 
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {
     MonitorRig rig(1, true);
-    PeerSocket listener(links::kNotificationSlotName);
-    PeerSocket router(links::kRouterSlotName);
-    PseudoTerminal device;
-    EnableSerial(rig, device, "COM5");
+    Peers peers(rig, "COM5");
+    auto& [listener, router, device] = peers;
     rig.monitor->Start();
     EXPECT_EQ(AsText(listener.Receive(2000)), Utf16(app::kApplicationTitle));
     ASSERT_TRUE(rig.ShootAndTake());

@@ -13,12 +13,8 @@
 
 #include "sample_shots.h"
 
+using namespace kyvern::data;
 using namespace kyvern::testing;
-using kyvern::data::LoadReport;
-using kyvern::data::LoadSession;
-using kyvern::data::LoadSessionText;
-using kyvern::data::SaveSession;
-using kyvern::data::ShotTable;
 namespace d = kyvern::data;
 using Table = kyvern::testing::Rig;
 

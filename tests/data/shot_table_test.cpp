@@ -11,8 +11,8 @@
 #include "flight/flight_model.h"
 #include "sample_shots.h"
 
+using namespace kyvern::data;
 using namespace kyvern::testing;
-using kyvern::data::ShotEntry;
 namespace d = kyvern::data;
 using Strings = std::vector<std::string>;
 
