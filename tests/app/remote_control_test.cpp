@@ -2,7 +2,6 @@
 // program launcher.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -12,35 +11,23 @@
 
 #include "analysis/camera_model.h"
 #include "app_fixtures.h"
-#include "base/config_store.h"
-#include "base/program_folder.h"
-#include "capture/image_file.h"
 #include "sim/frame_renderer.h"
 
-using kyvern::base::ConfigStore;
-using kyvern::testing::MonitorRig;
+using namespace kyvern::testing;
 namespace app = kyvern::app;
+namespace fs = std::filesystem;
 
 namespace {
 
 void SetCommand(const MonitorRig& rig, const char* key, const std::string& value) {
-    ConfigStore::WriteSetting(rig.env.File("statusKyvern.ini"), "Command", key, value);
-}
-std::string Command(const MonitorRig& rig, const char* key) {
-    return ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Command", key, "?", 40);
-}
-
-void SetTime(const std::string& path, long seconds) {
-    struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    kyvern::base::ConfigStore::WriteSetting(rig.env.File("statusKyvern.ini"), "Command", key,
+                                            value);
 }
 
 // Saves the frame the simulated camera took last into a saved-image file.
 bool SaveShot(MonitorRig& rig, const std::string& path) {
-    if (!rig.Shoot()) return false;
-    rig.timers.Fire(app::kCameraTimer);
-    return std::filesystem::copy_file(kyvern::base::LastFramePath(), path,
-                                      std::filesystem::copy_options::overwrite_existing);
+    return rig.ShootAndTake() &&
+           fs::copy_file(kyvern::base::LastFramePath(), path, fs::copy_options::overwrite_existing);
 }
 
 }  // namespace
@@ -53,31 +40,32 @@ TEST(RemoteControl, ADroppedImageIsAnalysedOncePerNewStamp) {
     ASSERT_TRUE(SaveShot(rig, sample));
     ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
 
+    // The capture-file timer runs only while a capture file is set.
+    rig.monitor->StartCycleTimers(true);
+    EXPECT_FALSE(rig.timers.IsRunning(app::kCaptureFileTimer));
     rig.env.Set("Remote", "CaptureFile", drop);
     rig.monitor->StartCycleTimers(true);
-    ASSERT_TRUE(rig.timers.IsRunning(app::kCaptureFileTimer));
+    EXPECT_EQ(rig.timers.Period(app::kCaptureFileTimer), 250);
+    EXPECT_EQ(rig.monitor->CapturePath(), drop);
     rig.timers.Fire(app::kCaptureFileTimer);  // nothing there yet
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
 
-    std::filesystem::copy_file(sample, drop);
-    SetTime(drop, 1700000000);
+    fs::copy_file(sample, drop);
+    Touch(drop, 1700000000);
     rig.timers.Fire(app::kCaptureFileTimer);
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
-    const std::string stamp =
-        ConfigStore::ReadSetting(rig.env.Settings(), "Remote", "CaptureFileModified", "", 260);
-    EXPECT_FALSE(stamp.empty());
-    EXPECT_EQ(rig.monitor->LastStamp(), stamp);
-    EXPECT_TRUE(rig.timers.IsRunning(app::kCaptureFileTimer));
+    EXPECT_NE(rig.env.Get("Remote", "CaptureFileModified"), "<missing>");
+    EXPECT_EQ(rig.monitor->LastStamp(), rig.env.Get("Remote", "CaptureFileModified"));
 
     // The same stamp again, a copy with the same time included: not analysed again.
     rig.timers.Fire(app::kCaptureFileTimer);
-    std::filesystem::copy_file(sample, drop, std::filesystem::copy_options::overwrite_existing);
-    SetTime(drop, 1700000000);
+    fs::copy_file(sample, drop, fs::copy_options::overwrite_existing);
+    Touch(drop, 1700000000);
     rig.timers.Fire(app::kCaptureFileTimer);
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
 
     // Suspended: nothing, even with a new stamp; then the new stamp is taken.
-    SetTime(drop, 1700000100);
+    Touch(drop, 1700000100);
     rig.monitor->SetSuspended(true);
     rig.timers.Fire(app::kCaptureFileTimer);
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
@@ -86,12 +74,16 @@ TEST(RemoteControl, ADroppedImageIsAnalysedOncePerNewStamp) {
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 3);
 
     // A file that does not load: its message once, and not tried again for the same stamp.
-    kyvern::testing::WriteFileText(drop, "not a picture");
-    SetTime(drop, 1700000200);
+    Touch(drop, 1700000200, "not a picture");
     rig.timers.Fire(app::kCaptureFileTimer);
     rig.timers.Fire(app::kCaptureFileTimer);
     EXPECT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 3);
+
+    rig.monitor->StartCycleTimers(false);
+    for (int id :
+         {app::kCameraTimer, app::kCaptureFileTimer, app::kCommandTimer, app::kIndicatorTimer})
+        EXPECT_FALSE(rig.timers.IsRunning(id)) << id;
 }
 
 TEST(RemoteControl, CommandsActAndResetTheirKeys) {
@@ -101,25 +93,24 @@ TEST(RemoteControl, CommandsActAndResetTheirKeys) {
 
     SetCommand(rig, "UpdateSettings", "YES");
     SetCommand(rig, "TwoClick", "0, 10, 20, 30");
-    rig.timers.Advance(2000);
+    rig.timers.Fire(app::kCommandTimer);
     EXPECT_EQ(rig.view.reloads, 1);
-    EXPECT_EQ(Command(rig, "UpdateSettings"), "No");
-    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+    EXPECT_EQ(rig.Status("Command", "UpdateSettings") + "|" + rig.Status("Command", "TwoClick"),
+              "No|0, 0, 0, 0");
     EXPECT_EQ(rig.view.closes, 0);
 
-    // A value that cannot be parsed is reset and ignored.
-    SetCommand(rig, "TwoClick", "12, 40");
-    rig.timers.Advance(2000);
-    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
-    SetCommand(rig, "TwoClick", "  12, 40, 50, 60 ");
-    rig.timers.Advance(2000);
-    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+    // A value that cannot be parsed, or without a shot to correct, is reset and ignored.
+    for (const char* clicks : {"12, 40", "  12, 40, 50, 60 "}) {
+        SetCommand(rig, "TwoClick", clicks);
+        rig.timers.Fire(app::kCommandTimer);
+        EXPECT_EQ(rig.Status("Command", "TwoClick"), "0, 0, 0, 0") << clicks;
+    }
 
     SetCommand(rig, "Shutdown", "yEs");
-    rig.timers.Advance(2000);
+    rig.timers.Fire(app::kCommandTimer);
     EXPECT_EQ(rig.view.closes, 1);
     EXPECT_TRUE(rig.monitor->CloseRequested());
-    EXPECT_EQ(Command(rig, "Shutdown"), "No");
+    EXPECT_EQ(rig.Status("Command", "Shutdown"), "No");
 }
 
 // Where a point on a ball's printed circle shows in the frame: the circle through the normal,
@@ -151,8 +142,7 @@ std::string LineClicks(const kyvern::sim::ShotTruth& truth, const kyvern::analys
 TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
     MonitorRig rig;
     rig.monitor->Start();
-    ASSERT_TRUE(rig.Shoot());
-    rig.timers.Fire(app::kCameraTimer);
+    ASSERT_TRUE(rig.ShootAndTake());
     ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
     const double measured = rig.monitor->Scene().BackSpin();
     const int rows = rig.monitor->Table().RowCount();
@@ -163,8 +153,8 @@ TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
     const double c = std::cos(0.698), s = std::sin(0.698);
     const kyvern::analysis::Xyz turned(c * n.x - s * n.y, s * n.x + c * n.y, n.z);
     SetCommand(rig, "TwoClick", LineClicks(truth, turned, 1024, 768));
-    rig.timers.Advance(2000);
-    EXPECT_EQ(Command(rig, "TwoClick"), "0, 0, 0, 0");
+    rig.timers.Fire(app::kCommandTimer);
+    EXPECT_EQ(rig.Status("Command", "TwoClick"), "0, 0, 0, 0");
     const double corrected = rig.monitor->Scene().BackSpin();
     EXPECT_GT(std::fabs(corrected - measured), 500.0) << measured << " -> " << corrected;
     // The current shot is rewritten, not added; the status file carries the new spin.
@@ -172,13 +162,11 @@ TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
     EXPECT_EQ(rig.monitor->Table().RowCount(), rows);
     char spin[32];
     std::snprintf(spin, sizeof spin, "%.0f", corrected);
-    EXPECT_EQ(
-        ConfigStore::ReadSetting(rig.env.File("statusKyvern.ini"), "Ball", "BackSpin", "", 20),
-        spin);
+    EXPECT_EQ(rig.Status("Ball", "BackSpin"), spin);
 
     // Clicked back on the true line, the spin returns to what the analysis measured.
     SetCommand(rig, "TwoClick", LineClicks(truth, n, 1024, 768));
-    rig.timers.Advance(2000);
+    rig.timers.Fire(app::kCommandTimer);
     EXPECT_NEAR(rig.monitor->Scene().BackSpin(), measured, 0.05 * measured + 100);
 }
 
@@ -186,31 +174,29 @@ TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {
     MonitorRig rig;
     rig.monitor->Start();
     const std::string folder = rig.env.Path() + "/Images/";
-    std::filesystem::create_directories(folder);
+    fs::create_directories(folder);
     ASSERT_TRUE(SaveShot(rig, folder + "a.bmp"));
     ASSERT_TRUE(SaveShot(rig, folder + "b.BMP"));
-    kyvern::testing::WriteFileText(folder + "notes.txt", "x");
+    WriteFileText(folder + "notes.txt", "x");
     rig.env.Set("RegressionTest", "TimeBetween", "50");
     const long before = rig.monitor->ShotsRecorded();
 
     rig.monitor->StartTest();
     EXPECT_EQ(rig.timers.Period(app::kTestTimer), 2000);
     rig.timers.Fire(app::kTestTimer);
-    ASSERT_EQ(rig.view.titles.size(), 1u);
-    EXPECT_EQ(rig.view.titles[0], "Automated Test");
+    EXPECT_EQ(rig.view.titles, std::vector<std::string>{"Automated Test"});
     EXPECT_EQ(rig.timers.Period(app::kTestTimer), 100);  // 50 behaves as 100
     rig.timers.Fire(app::kTestTimer);
     EXPECT_FALSE(rig.monitor->TestRunning());
     EXPECT_FALSE(rig.timers.IsRunning(app::kTestTimer));
     EXPECT_EQ(rig.monitor->ShotsRecorded(), before + 2);
 
-    const std::string lines = kyvern::testing::ReadFileText(kyvern::base::SideSpinTestPath());
-    ASSERT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
-    EXPECT_EQ(lines.rfind("a.bmp, ", 0), 0u);
-    EXPECT_NE(lines.find("\nb.BMP, "), std::string::npos);
-    // Eleven fields: name, two whole launch values, six normals and two one-decimal values.
-    const std::string first = lines.substr(0, lines.find('\n'));
-    EXPECT_EQ(std::count(first.begin(), first.end(), ','), 10);
+    // A line per image of eleven fields: name, two whole launch values, six normals and two
+    // one-decimal values.
+    const std::string lines = ReadFileText(kyvern::base::SideSpinTestPath());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), ','), 20);
+    EXPECT_TRUE(lines.rfind("a.bmp, ", 0) == 0 && lines.find("\nb.BMP, ") != std::string::npos);
 
     // Continuous: after the last image the first again.
     rig.env.Set("RegressionTest", "Continuous", "Yes");
@@ -221,7 +207,7 @@ TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {
     EXPECT_TRUE(rig.monitor->TestRunning());
     EXPECT_EQ(rig.timers.Period(app::kTestTimer), 15000);
     rig.timers.Fire(app::kTestTimer);
-    const std::string more = kyvern::testing::ReadFileText(kyvern::base::SideSpinTestPath());
+    const std::string more = ReadFileText(kyvern::base::SideSpinTestPath());
     EXPECT_EQ(std::count(more.begin(), more.end(), '\n'), 5);
     EXPECT_NE(more.find("\na.bmp, ", lines.size()), std::string::npos);
 }
@@ -239,8 +225,7 @@ TEST(ProgramLauncher, StartsTheProgramWithItsArgumentsInItsFolderWithoutAShell) 
     ASSERT_EQ(::waitpid(pid_t(pid), &status, 0), pid_t(pid));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     // The arguments went over as words: the quoted one whole, the next one untouched.
-    EXPECT_EQ(kyvern::testing::ReadFileText(out),
-              std::filesystem::canonical(rig.env.Path()).string() + "\n'x;y'\n");
+    EXPECT_EQ(ReadFileText(out), fs::canonical(rig.env.Path()).string() + "\n'x;y'\n");
 
     rig.env.Set("ProgramLauncher", "ExecutablePath", rig.env.Path() + "/missing");
     EXPECT_EQ(rig.monitor->LaunchProgram(), -1);

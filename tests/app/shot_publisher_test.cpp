@@ -3,7 +3,6 @@
 // unlocked only after a failure is.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,26 +42,17 @@ TEST(ShotPublishers, EachStageReachesThePublishersInItsOrder) {
     const kyvern::links::ClubSensor sensor(prompts);
     const kyvern::flight::FlightModel flight;
     const app::PublishedShot finished{shot, sensor, flight, flight, 0.0, {}, true};
-    struct Stage {
-        const char* name;
-        std::function<void()> run;
-        const char* order;
-    };
-    const Stage stages[] = {
-        {"begun", [&] { publishers.ShotBegun(app::ShotOrigin::kCamera); },
-         "status table video serial notify router added "},
-        {"finished", [&] { publishers.ShotFinished(finished); },
-         "status table video serial notify router added "},
-        {"failed",
-         [&] {
-             publishers.ShotFailed({"Item", 1});
-         },
-         "table video serial notify router added status "},
-        {"stop", [&] { publishers.Stop(true); }, "status table video serial notify router added "},
-    };
-    for (const Stage& stage : stages) {
-        log.clear();
-        stage.run();
-        EXPECT_EQ(log, stage.order) << stage.name;
-    }
+    // Each stage in turn, "|" between them.
+    publishers.ShotBegun(app::ShotOrigin::kCamera);
+    log += "| ";
+    publishers.ShotFinished(finished);
+    log += "| ";
+    publishers.ShotFailed({"Item", 1});
+    log += "| ";
+    publishers.Stop(true);
+    EXPECT_EQ(log,
+              "status table video serial notify router added | "
+              "status table video serial notify router added | "
+              "table video serial notify router added status | "
+              "status table video serial notify router added ");
 }

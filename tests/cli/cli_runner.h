@@ -1,11 +1,15 @@
 #pragma once
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <string>
 #include <vector>
 
 #include "support/temp_home.h"
+
+extern char** environ;
 
 namespace kyvern::testing {
 
@@ -15,13 +19,39 @@ struct CliResult {
     std::string err;
 };
 
-// Starts kyvern-cli without waiting for it, its output streams going to the given files.
-pid_t StartCli(const std::vector<std::string>& args, const std::string& home,
-               const std::string& outPath, const std::string& errPath);
+// Starts kyvern-cli without a shell or waiting for it, with the given program folder
+// (KYVERN_HOME) and the C locale, its output streams going to the given files.
+inline pid_t StartCli(const std::vector<std::string>& args, const std::string& home,
+                      const std::string& outPath, const std::string& errPath) {
+    ScopedEnv folder("KYVERN_HOME", home), locale("LC_ALL", "C");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
+    std::vector<std::string> store{KYVERN_CLI_PATH};
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : store)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
 
-// Runs kyvern-cli with these arguments and the given program folder (KYVERN_HOME), without a
-// shell, and collects both output streams.
-CliResult RunCli(const std::vector<std::string>& args, const std::string& home);
+// Runs kyvern-cli to its end and collects both output streams.
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
+    TempDir io;
+    CliResult result;
+    const pid_t pid = StartCli(args, home, io.File("out"), io.File("err"));
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid)
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFileText(io.File("out"));
+    result.err = ReadFileText(io.File("err"));
+    return result;
+}
 
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

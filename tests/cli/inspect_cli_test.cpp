@@ -3,27 +3,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 
-#include "base/config_store.h"
 #include "cli_runner.h"
 #include "support/bitmap_bytes.h"
 
-using kyvern::testing::Bytes;
-using kyvern::testing::Contains;
-using kyvern::testing::MakeBitmap;
-using kyvern::testing::RunCli;
-using kyvern::testing::TempHome;
-using kyvern::testing::WriteBytes;
-using kyvern::testing::WriteHeaderInBlock;
-
-namespace {
-
-constexpr const char* kNoCameras = "No Kyverns were detected\n\nCheck IEEE1394 interface";
-
-}  // namespace
+using namespace kyvern::testing;
 
 TEST(CamerasCli, ListsTheSimulatedCameras) {
     TempHome home;
@@ -48,32 +33,17 @@ TEST(CamerasCli, ListsTheSimulatedCameras) {
     EXPECT_EQ(r.out,
               "Simulated cameras: 1\n"
               "  slot 0: serial 9100001, 640 x 480, speed SuperSlow, gain 325\n");
-}
 
-TEST(CamerasCli, NoCameraIsSaidAndTheRunGoesOn) {
-    TempHome home;
+    // None: said, and the command still succeeds.
     home.Set("Simulator", "Cameras", "0");
-    auto r = RunCli({"cameras", "--driver", "Simulated", "--json"}, home.Path());
+    r = RunCli({"cameras", "--driver", "Simulated", "--json"}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "[]\n");
-    EXPECT_TRUE(Contains(r.err, kNoCameras)) << r.err;
+    EXPECT_TRUE(Contains(r.err, "No Kyverns were detected\n\nCheck IEEE1394 interface")) << r.err;
 }
 
 TEST(SettingsCli, ShowsTheBallAndWeatherInForce) {
     TempHome home;
-    auto defaults = RunCli({"settings", "--json"}, home.Path());
-    ASSERT_EQ(defaults.exitCode, 0) << defaults.err;
-    EXPECT_NE(defaults.out.find("\"handed\": \"Right-handed\", \"speedLabel\": \"MPH\", "
-                                "\"distanceLabel\": \"yd\", \"ball\": {\"name\": \"Golf Ball\", "
-                                "\"typeId\": 0, \"sport\": \"Golf\", \"diameter\": 1.685, "
-                                "\"weight\": 1.62, \"teeHeight\": 0.8425}"),
-              std::string::npos)
-        << defaults.out;
-    EXPECT_NE(defaults.out.find("\"altitude\": 0, \"temperature\": 70, \"humidity\": 50, "
-                                "\"barometer\": 29.92, \"windSpeed\": 0, \"windDir\": 0"),
-              std::string::npos)
-        << defaults.out;
-
     ASSERT_TRUE(home.Set("Setup", "Ball", "cork SOFTBALL"));
     ASSERT_TRUE(home.Set("Setup", "Handed", "left-handed"));
     ASSERT_TRUE(home.Set("Setup", "SpeedDisplay", "kph"));
@@ -81,15 +51,9 @@ TEST(SettingsCli, ShowsTheBallAndWeatherInForce) {
     ASSERT_TRUE(home.Set("Weather", "WindDir", "450"));
     auto text = RunCli({"settings"}, home.Path());
     ASSERT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_NE(text.out.find("player          Left-handed; speeds in km/h, distances in yd"),
-              std::string::npos)
-        << text.out;
-    EXPECT_NE(text.out.find("ball            \"cork SOFTBALL\": type 6, Softball, 3.800 in, "
-                            "6.50 oz, tee height 42.0000 in"),
-              std::string::npos)
-        << text.out;
-    EXPECT_NE(text.out.find("wind            0.0 mph from 90 deg"), std::string::npos);
-    EXPECT_NE(text.out.find("density 0.00192746 slug/ft3"), std::string::npos) << text.out;
+    for (const char* part : {"Left-handed; speeds in km/h", "\"cork SOFTBALL\": type 6, Softball",
+                             "0.0 mph from 90 deg", "density 0.00192746 slug/ft3"})
+        EXPECT_TRUE(Contains(text.out, part)) << part << "\n" << text.out;
 }
 
 namespace {
@@ -103,27 +67,22 @@ std::string G17(double v) {
     return buf;
 }
 
-// A two-frame 640 x 960 file with the given header texts.
-void WriteTwoFrameFile(const std::string& path, const std::string& header0,
-                       const std::string& header1) {
-    Bytes b = MakeBitmap(640, 960, 8, 1078, 2 * 640 * 480);
-    WriteHeaderInBlock(b, 1078, header0);
-    WriteHeaderInBlock(b, 1078 + 640 * 480, header1);
-    WriteBytes(path, b);
-}
-
 }  // namespace
 
-TEST(FramesCli, ListsEveryCaptureHeaderFieldAsTextAndJson) {
+TEST(FramesCli, ListsEveryCaptureHeaderFieldAndRefusesBadFiles) {
     TempHome home;
-    std::string file = home.File("shot.bmp");
-    WriteTwoFrameFile(file,
-                      "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 42   CamPosition: "
-                      "1.000000,2.500000,-3.000000   CamRotation: 90.000000,0.000000,0.000000   "
-                      "ClubMass: 250.0   ClubLoft: 12.0   Strobe: 0.000800   T1: 0.001000   "
-                      "T2: 0.001800   ",
-                      "SerialNumber: 43   CamRotation: 30,0,0   Strobe: 0.0005   ClubMass: 250.0"
-                      "   ClubLoft: 12.0 ");
+    // Two 640 x 480 frames, the second with fewer fields.
+    const std::string file = home.File("shot.bmp");
+    Bytes b = MakeBitmap(640, 960, 8, 1078, 2 * 640 * 480);
+    WriteHeaderInBlock(b, 1078,
+                       "Date: Sun Dec  6 20:14:29 2026\n   SerialNumber: 42   CamPosition: "
+                       "1.000000,2.500000,-3.000000   CamRotation: 90.000000,0.000000,0.000000   "
+                       "ClubMass: 250.0   ClubLoft: 12.0   Strobe: 0.000800   T1: 0.001000   "
+                       "T2: 0.001800   ");
+    WriteHeaderInBlock(b, 1078 + 640 * 480,
+                       "SerialNumber: 43   CamRotation: 30,0,0   Strobe: 0.0005   ClubMass: 250.0"
+                       "   ClubLoft: 12.0 ");
+    WriteBytes(file, b);
 
     auto json = RunCli({"frames", file, "--json"}, home.Path());
     ASSERT_EQ(json.exitCode, 0) << json.err;
@@ -140,26 +99,15 @@ TEST(FramesCli, ListsEveryCaptureHeaderFieldAsTextAndJson) {
     // The file object holds the last header read: frame 1 has no date.
     EXPECT_EQ(json.out, expected);
 
-    auto text = RunCli({"frames", file}, home.Path());
-    ASSERT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_NE(text.out.find("T1 0.001000 s, T2 0.001500 s, strobe interval 0.000500 s"),
-              std::string::npos);
     // Loading made the file's club the current club.
-    EXPECT_EQ(kyvern::base::ConfigStore::ReadSetting(home.File("Kyvern.ini"), "Setup", "ClubMass",
-                                                     "", 20),
-              "250.0");
-}
+    EXPECT_EQ(home.Get("Setup", "ClubMass"), "250.0");
 
-TEST(FramesCli, BadFilesPrintTheSystemMessageAndExit1) {
-    TempHome home;
-    auto missing = RunCli({"frames", home.File("none.bmp")}, home.Path());
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "Couldn't open image file\n");
-    EXPECT_EQ(missing.out, "");
-
-    std::ofstream(home.File("garbage.bmp")) << "this is not a bitmap at all, not even close.......";
-    auto garbage = RunCli({"frames", home.File("garbage.bmp"), "--json"}, home.Path());
-    EXPECT_EQ(garbage.exitCode, 1);
-    EXPECT_EQ(garbage.err, "Image load failed\n");
-    EXPECT_EQ(garbage.out, "");
+    // Bad files: the system's message, status 1.
+    WriteFileText(home.File("garbage.bmp"), "this is not a bitmap at all, not even close.......");
+    const std::pair<const char*, const char*> cases[] = {{"none.bmp", "Couldn't open image file\n"},
+                                                         {"garbage.bmp", "Image load failed\n"}};
+    for (const auto& [name, message] : cases) {
+        auto r = RunCli({"frames", home.File(name), "--json"}, home.Path());
+        EXPECT_EQ(std::to_string(r.exitCode) + " " + r.err + r.out, std::string("1 ") + message);
+    }
 }

@@ -2,16 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "cli_runner.h"
 
-using kyvern::testing::Contains;
-using kyvern::testing::ReadFileText;
-using kyvern::testing::RunCli;
-using kyvern::testing::TempHome;
+using namespace kyvern::testing;
 using Args = std::vector<std::string>;
 
 namespace {
@@ -26,8 +22,7 @@ std::size_t Count(const std::string& text, const std::string& what) {
 // The number after "key": in a JSON text, from the given position on.
 double NumberAfter(const std::string& json, const std::string& key, std::size_t from = 0) {
     std::size_t at = json.find("\"" + key + "\": ", from);
-    if (at == std::string::npos) return -1e300;
-    return std::strtod(json.c_str() + at + key.size() + 4, nullptr);
+    return at == std::string::npos ? -1e300 : std::strtod(json.c_str() + at + key.size() + 4, 0);
 }
 
 Args Render(const std::string& out, Args more) {
@@ -39,84 +34,60 @@ Args Render(const std::string& out, Args more) {
 
 }  // namespace
 
-TEST(FlightCli, JsonHoldsExactlyTheDocumentedKeys) {
+TEST(FlightCli, JsonTextTrajectoryAndABadClub) {
     TempHome home;
     auto r = RunCli({"flight", "--speed", "150", "--speed-unit", "mph", "--launch", "12", "--back",
                      "2800", "--side-spin", "-400", "--club-speed", "102", "--json"},
                     home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    // The keys a script reads, each once and nothing else.
-    for (const char* key :
-         {"carry", "carryOffline", "total", "totalOffline", "roll", "maxHeight", "flightTime",
-          "points", "club", "clubSpeed", "effectiveLoft", "angleOfAttack", "faceAngle", "pathAngle",
-          "loftMismatch", "launchEfficiency", "powerTransferIndex"})
-        EXPECT_EQ(Count(r.out, "\"" + std::string(key) + "\": "), 1u) << key;
-    EXPECT_EQ(Count(r.out, "\": "), 17u);
-    // 220 ft/s typed as 150 mph: the same flight as the drive the flight tests know.
+    // 220 ft/s typed as 150 mph: the same flight as the drive the flight tests know; twenty
+    // points without spin (the origin, the nineteen roll points and the rest).
     EXPECT_EQ(r.out.rfind("{\"carry\": 249.", 0), 0u) << r.out;
-    EXPECT_FALSE(Contains(r.out, "\"powerTransferIndex\": null"));
-    // Twenty points without spin: the origin and the nineteen roll points and the rest.
     EXPECT_EQ(Count(r.out, ", null]"), 21u);
+    EXPECT_FALSE(Contains(r.out, "\"powerTransferIndex\": null"));
+    // Without a club speed there is no transfer index.
+    const Args drive = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
+    Args json = drive;
+    json.push_back("--json");
+    EXPECT_TRUE(Contains(RunCli(json, home.Path()).out, "\"powerTransferIndex\": null}"));
 
-    r = RunCli({"flight", "--speed", "220", "--launch", "12", "--back", "2800", "--json"},
-               home.Path());
-    ASSERT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(Contains(r.out, "\"powerTransferIndex\": null}"));
-}
-
-TEST(FlightCli, TextInDisplayUnitsTheTrajectoryFileAndABadClub) {
-    TempHome home;
+    // Text in the display units; a bad club setting is said.
     home.Set("Setup", "DistanceDisplay", "Meters");
     home.Set("Setup", "SpeedDisplay", "KPH");
-    const Args drive = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
-    Args args = drive;
-    args.insert(args.end(), {"--club-speed", "150"});
-    auto r = RunCli(args, home.Path());
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Args club = drive;
+    club.insert(club.end(), {"--club-speed", "150"});
+    r = RunCli(club, home.Path());
     EXPECT_TRUE(Contains(r.out, "Carry            229.2 m")) << r.out;
-    EXPECT_TRUE(Contains(r.out, " km/h\n"));
-    EXPECT_TRUE(Contains(r.out, "PTI              1.47\n"));
-
+    EXPECT_TRUE(Contains(r.out, " km/h\nEffective loft") &&
+                Contains(r.out, "PTI              1.47"));
     home.Set("Setup", "ClubMass", "99");
-    r = RunCli(drive, home.Path());
+    r = RunCli(club, home.Path());
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(Contains(r.err, "Invalid ClubMass in Kyvern.ini"));
-    EXPECT_FALSE(Contains(r.out, "PTI"));
 
-    const std::string path = home.File("flightKyvern.txt");
-    args = drive;
-    args.insert(args.end(), {"--trajectory", path});
-    ASSERT_EQ(RunCli(args, home.Path()).exitCode, 0);
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "    dr\t    ol\t   alt");
-    int lines = 1;
-    while (std::getline(in, line))
-        ++lines;
-    EXPECT_GT(lines, 22);
-    args.back() = home.File("no/such/folder.txt");
-    r = RunCli(args, home.Path());
+    // The trajectory file: a header and a line per point; an unwritable one is status 1.
+    Args trajectory = drive;
+    trajectory.insert(trajectory.end(), {"--trajectory", home.File("flightKyvern.txt")});
+    ASSERT_EQ(RunCli(trajectory, home.Path()).exitCode, 0);
+    EXPECT_GT(Count(ReadFileText(home.File("flightKyvern.txt")), "\n"), 22u);
+    trajectory.back() = home.File("no/such/folder.txt");
+    r = RunCli(trajectory, home.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(Contains(r.err, "Couldn't open the flightKyvern.txt file"));
 }
 
 TEST(RenderCli, SpeedUnitsSeedsIntervalsAndAnUnwritableFile) {
     TempHome home;
-    const struct {
-        const char* unit;
-        const char* speed;
-        const char* fps;
-    } cases[] = {{"fps", "120", "\"ballSpeed\": 120,"},
-                 {"mph", "150", "\"ballSpeed\": 219.99999999999997,"},
-                 {"kph", "100", "\"ballSpeed\": 91.13333333333"},
-                 {"mps", "50", "\"ballSpeed\": 164.04199475"}};
+    const char* cases[][3] = {{"fps", "120", "\"ballSpeed\": 120,"},
+                              {"mph", "150", "\"ballSpeed\": 219.99999999999997,"},
+                              {"kph", "100", "\"ballSpeed\": 91.13333333333"},
+                              {"mps", "50", "\"ballSpeed\": 164.04199475"}};
     for (const auto& c : cases) {
-        auto r = RunCli(
-            Render(home.File("u.bmp"), {"--speed", c.speed, "--speed-unit", c.unit, "--json"}),
-            home.Path());
-        ASSERT_EQ(r.exitCode, 0) << c.unit << r.err;
-        EXPECT_TRUE(Contains(r.out, c.fps)) << c.unit << ": " << r.out;
+        auto r =
+            RunCli(Render(home.File("u.bmp"), {"--speed", c[1], "--speed-unit", c[0], "--json"}),
+                   home.Path());
+        ASSERT_EQ(r.exitCode, 0) << c[0] << r.err;
+        EXPECT_TRUE(Contains(r.out, c[2])) << c[0] << ": " << r.out;
     }
 
     // The seed decides the noise: compared past the colour table and the capture header
@@ -132,16 +103,12 @@ TEST(RenderCli, SpeedUnitsSeedsIntervalsAndAnUnwritableFile) {
     EXPECT_EQ(a, noise("b.bmp", "7"));
     EXPECT_NE(a, noise("c.bmp", "8"));
 
-    // The longest interval the shot cycle keeps is accepted; text in display units.
-    auto r = RunCli(Render(home.File("t.bmp"), {"--speed", "100", "--speed-unit", "mph", "--width",
-                                                "640", "--interval", "0.004"}),
-                    home.Path());
+    // The longest interval the shot cycle keeps is accepted.
+    auto r = RunCli(
+        Render(home.File("t.bmp"), {"--speed", "100", "--width", "640", "--interval", "0.004"}),
+        home.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "t.bmp: 640 x 480, serial number 0")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "ball speed 146.67 ft/s (100.00 mph)"));
-    EXPECT_TRUE(Contains(r.out, "strobe interval 0.004000 s"));
-
-    // A file that cannot be written: the system's message, status 1.
+    EXPECT_TRUE(Contains(r.out, "t.bmp: 640 x 480") && Contains(r.out, "interval 0.004000 s"));
     r = RunCli(Render(home.File("no/such/folder/x.bmp"), {"--speed", "150"}), home.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(r.err.empty());
@@ -155,52 +122,32 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
                 "--side", "3", "--back", "3200", "--side-spin", "0", "--distance", "17", "--json"},
                home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    // 5 in at 220 ft/s, in whole microseconds; the file holds one frame with those flashes.
+    // 5 in at 220 ft/s, in whole microseconds.
     EXPECT_TRUE(Contains(r.out, "\"t2\": 0.002892999")) << r.out;
-    auto f = RunCli({"frames", "--json", file}, home.Path());
-    ASSERT_EQ(f.exitCode, 0) << f.err;
-    EXPECT_TRUE(Contains(f.out, "\"slot\": 0, \"width\": 1024, \"height\": 768")) << f.out;
-    EXPECT_TRUE(Contains(f.out, "\"t1\": 0.001, \"t2\": 0.002893")) << f.out;
 
     r = RunCli({"analyze", "--json", file}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string& j = r.out;
-    EXPECT_EQ(j.rfind("{\"file\": \"" + file +
-                          "\", \"frames\": [{\"slot\": 0, \"error\": 0, \"errorText\": \"no "
-                          "error\", \"warnings\": [], \"pixelsPerInch\": ",
-                      0),
-              0u)
-        << j;
-    EXPECT_TRUE(Contains(j, "\"balls\": [{\"pix\": ["));
     std::size_t launch = j.find("\"launch\": {\"ok\": true, \"error\": 0, \"warnings\": [], ");
     ASSERT_NE(launch, std::string::npos) << j;
     EXPECT_NEAR(NumberAfter(j, "ballSpeedMph", launch), 150 * 0.977, 2.5);
-    EXPECT_NEAR(NumberAfter(j, "launchAngle", launch), 14, 0.2);
     EXPECT_NEAR(NumberAfter(j, "sideAngle", launch), 3, 0.8);
     EXPECT_NEAR(NumberAfter(j, "backSpin", launch), 3200, 160);
-    EXPECT_GT(NumberAfter(j, "pixelsPerInch"), 100.0);
 
-    // Left-handed: the side angle turns over.
+    // Left-handed: the side angle turns over. Text: the message list, then the launch.
     ASSERT_TRUE(home.Set("Setup", "Handed", "Left-handed"));
-    auto left = RunCli({"analyze", "--json", file}, home.Path());
-    ASSERT_EQ(left.exitCode, 0) << left.err;
-    EXPECT_NEAR(NumberAfter(left.out, "sideAngle", left.out.find("\"launch\": ")), -3, 0.8);
-
-    // Text: the message-list lines, then the launch conditions in display units.
     ASSERT_TRUE(home.Set("Setup", "ShowTiming", "YES"));
+    auto left = RunCli({"analyze", "--json", file}, home.Path());
+    EXPECT_NEAR(NumberAfter(left.out, "sideAngle", left.out.find("\"launch\": ")), -3, 0.8);
     auto text = RunCli({"analyze", file}, home.Path());
     ASSERT_EQ(text.exitCode, 0) << text.err;
     EXPECT_EQ(text.out.rfind("Processing image\n   PixelStats: ", 0), 0u) << text.out;
     EXPECT_LT(text.out.find("Analysis complete: "), text.out.find("Ball speed    14"));
-    EXPECT_TRUE(Contains(text.out, " MPH\nLaunch angle  14."));
 
     // A missing file gives no frames and no launch; the good one still does.
     r = RunCli({"analyze", "--json", home.File("missing.bmp"), file}, home.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(Contains(r.err, "Couldn't open image file"));
-    EXPECT_TRUE(Contains(r.out,
-                         "\"frames\": [], \"launch\": {\"ok\": false, \"error\": 0, "
-                         "\"warnings\": [], \"ballSpeed\": 0,"))
-        << r.out;
+    EXPECT_TRUE(Contains(r.out, "\"frames\": [], \"launch\": {\"ok\": false, ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "\"launch\": {\"ok\": true"));
 }

@@ -24,13 +24,12 @@ TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
         d::ShotTable table(prompts);
         table.SetupTable();
         // The same shot twice, the display units changed between.
-        table.SetDistanceUnit(c.firstDistance);
-        table.SetSpeedUnit(c.firstSpeed);
-        table.AddShot(kyvern::testing::Drive("Driver"), false, true);
-        table.SetDistanceUnit(c.laterDistance);
-        table.SetSpeedUnit(c.laterSpeed);
-        table.AddShot(kyvern::testing::Drive("Driver"), false, true);
-        ASSERT_TRUE(table.IsGroupRow(1));
+        for (const auto& [distance, speed] :
+             {std::pair{c.firstDistance, c.firstSpeed}, {c.laterDistance, c.laterSpeed}}) {
+            table.SetDistanceUnit(distance);
+            table.SetSpeedUnit(speed);
+            table.AddShot(kyvern::testing::Drive("Driver"), false, true);
+        }
         EXPECT_EQ(table.Cell(1, d::kUnitsColumn), c.label);
         // Each statistic is the first shot's value, give or take the rounding of the second.
         for (int column : {d::kBallSpeedColumn, d::kClubSpeedColumn, d::kCarryColumn,
