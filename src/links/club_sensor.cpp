@@ -99,7 +99,6 @@ int SensorBaudRate(int type) {
         case kSensorDistanceCaddy:
             return 300;
         case kSensorSwingMate:
-            return 9600;
         case kSensorGolfTek:
             return 9600;
         case kSensorMaruman:
