@@ -101,21 +101,20 @@ TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
     std::string path = dir.File("Kyvern.ini");
     ASSERT_TRUE(ConfigStore::WriteSetting(path, "Setup", "Seed", "1"));
     constexpr int kKeys = 150;
+    // Appended, not "K" + a temporary: GCC 12 at -O3 takes that for an overlapping copy.
+    auto key = [](int i) { return std::string("K").append(std::to_string(i)); };
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         bool ok = true;
         for (int i = 0; i < kKeys; ++i) {
-            ok = ConfigStore::WriteSetting(path, "Child", "K" + std::to_string(i),
-                                           std::to_string(i)) &&
-                 ok;
+            ok = ConfigStore::WriteSetting(path, "Child", key(i), std::to_string(i)) && ok;
         }
         ::_exit(ok ? 0 : 1);
     }
     int torn = 0;
     for (int i = 0; i < kKeys; ++i) {
-        EXPECT_TRUE(
-            ConfigStore::WriteSetting(path, "Parent", "K" + std::to_string(i), std::to_string(i)));
+        EXPECT_TRUE(ConfigStore::WriteSetting(path, "Parent", key(i), std::to_string(i)));
         // Whatever the other writer is doing, a reader sees a whole file.
         if (ConfigStore::ReadSetting(path, "Setup", "Seed", "", 20) != "1") ++torn;
     }
@@ -125,10 +124,8 @@ TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(torn, 0);
     for (int i = 0; i < kKeys; ++i) {
-        EXPECT_EQ(ConfigStore::ReadSetting(path, "Parent", "K" + std::to_string(i), "", 20),
-                  std::to_string(i));
-        EXPECT_EQ(ConfigStore::ReadSetting(path, "Child", "K" + std::to_string(i), "", 20),
-                  std::to_string(i));
+        EXPECT_EQ(ConfigStore::ReadSetting(path, "Parent", key(i), "", 20), std::to_string(i));
+        EXPECT_EQ(ConfigStore::ReadSetting(path, "Child", key(i), "", 20), std::to_string(i));
     }
     // No temporary file is left behind.
     int files = 0;

@@ -161,7 +161,8 @@ TEST(StatusFile, WarningKeysStopAtTwenty) {
         status.Context().cameras[slot].present = true;
         status.Context().cameras[slot].tookPart = true;
         for (int w = 0; w < (slot == 0 ? 15 : 10); ++w) {
-            status.Context().cameras[slot].warningTexts.push_back("w" + std::to_string(w));
+            status.Context().cameras[slot].warningTexts.push_back(std::string("w") +
+                                                                  std::to_string(w));
         }
     }
     status.CompleteSuccess(false);
