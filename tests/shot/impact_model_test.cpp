@@ -191,7 +191,6 @@ TEST(ClubMerge, LiveShotKeepsSensorValuesAndFillsTheRest) {
     RecordingPrompts prompts;
     ImpactModel model(prompts);
     LaunchConditions launch = Launch(220.0, 12.0, 1.0, 2800.0, -400.0);
-    ClubData reference;
     model.Evaluate(launch.ballSpeed, launch.launchAngle, launch.sideAngle, launch.backSpin,
                    launch.sideSpin);
 
