@@ -7,7 +7,7 @@ CLI        := $(BUILD)/src/cli/kyvern-cli
 # Our own builds stop on a warning; a plain cmake build (another compiler, another level) does not.
 WERROR     ?= ON
 
-.PHONY: all deps configure build demo test sanitize fuzz bench format clean
+.PHONY: all deps configure build demo test sanitize lint fuzz bench format clean
 
 all: build
 
@@ -35,6 +35,12 @@ sanitize: deps
 	@cmake --build $(ASAN_BUILD)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest -L 'unit|integration' --output-on-failure -j2
+
+# clang-tidy over src/ with the checks of .clang-tidy, from the build's compile database.
+lint: configure
+	@run-clang-tidy -quiet -j2 -p $(BUILD) '$(CURDIR)/src/' > $(BUILD)/lint.log 2>&1; status=$$?; \
+		sed 's/\x1b\[[0-9;]*m//g' $(BUILD)/lint.log | grep -vE '^(clang-tidy|[0-9]+ warnings? generated)'; \
+		[ $$status -eq 0 ] && echo "lint: clean"; exit $$status
 
 fuzz: deps
 	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
