@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "base/user_prompts.h"
@@ -18,10 +19,19 @@ public:
     bool OkCancel(std::string_view) override { return false; }
 };
 
+std::string tempFolder;
+
+void RemoveTempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(tempFolder, ignored);
+}
+
 std::string SettingsInTempFolder() {
     char pattern[] = "/tmp/kyvern-fuzz-XXXXXX";
-    const char* dir = ::mkdtemp(pattern);
-    return std::string(dir ? dir : "/tmp") + "/Kyvern.ini";
+    if (::mkdtemp(pattern) == nullptr) std::abort();
+    tempFolder = pattern;
+    std::atexit(RemoveTempFolder);
+    return tempFolder + "/Kyvern.ini";
 }
 
 }  // namespace

@@ -23,7 +23,13 @@ public:
     bool OkCancel(std::string_view) override { return true; }
 };
 
+std::string gFolder;
 std::string gFile;
+
+void RemoveFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(gFolder, ignored);
+}
 
 constexpr std::string_view kEarlierHeader =
     "User, Session, Item, ShotNum, Ball Speed MPH, Vertical, Total Spin, Back Spin, Side Spin, "
@@ -68,7 +74,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const char* folder = ::mkdtemp(pattern.data());
     if (!folder) std::abort();
     ::setenv("KYVERN_HOME", folder, 1);
-    gFile = std::string(folder) + "/session.txt";
+    gFolder = folder;
+    gFile = gFolder + "/session.txt";
+    std::atexit(RemoveFolder);
     return 0;
 }
 

@@ -423,8 +423,9 @@ bool ImageAnalyzer::FindMarks(int ball) {
         const int top = std::max(firstRow - 15, 0);
         const int left = std::max(firstColumn - 15, 0);
         const int bottom =
-            std::min<std::int64_t>(std::int64_t(std::ceil(cy + d)) + 14, height_ - 1);
-        const int right = std::min<std::int64_t>(std::int64_t(std::ceil(cx + d)) + 14, width_ - 1);
+            int(std::min<std::int64_t>(std::int64_t(std::ceil(cy + d)) + 14, height_ - 1));
+        const int right =
+            int(std::min<std::int64_t>(std::int64_t(std::ceil(cx + d)) + 14, width_ - 1));
         table = bottom >= top && right >= left &&
                 std::int64_t(bottom - top + 2) * (right - left + 2) <= kWindowTableSize;
         if (table) {

@@ -195,7 +195,8 @@ std::string ConfigStore::SetValue(std::string_view text, std::string_view sectio
         for (std::size_t j = 0; j < lines.size(); ++j) {
             out += lines[j];
             if (j == sectionLastPair) {
-                if (StripEnd(lines[j]).size() == lines[j].size()) out += eol;
+                // Lines end only at '\n': a last line ending in a lone '\r' needs one too.
+                if (lines[j].back() != '\n') out += eol;
                 out += pair;
                 out += eol;
             }

@@ -22,7 +22,9 @@ namespace {
 using analysis::CapturedImage;
 
 std::string Triple(const analysis::Xyz& v) {
-    return "[" + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) + "]";
+    // A std::string first: GCC 12 at -O3 takes "[" + a temporary for an overlapping copy.
+    return std::string("[") + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) +
+           "]";
 }
 
 std::string Codes(const std::int32_t* codes, int count) {

@@ -106,7 +106,7 @@ void PrintJson(const flight::FlightModel& model, const shot::ImpactModel& club,
     for (int i = 0; i < r.pointCount; ++i) {
         const auto p = static_cast<std::size_t>(i);
         if (i > 0) out += ", ";
-        out += "[" + JsonNumber(r.pointX[p]) + ", " + JsonNumber(r.pointZ[p]) + ", " +
+        out += std::string("[") + JsonNumber(r.pointX[p]) + ", " + JsonNumber(r.pointZ[p]) + ", " +
                JsonNumber(r.pointHeight[p]) + ", " +
                (r.pointHasSpin[p] ? JsonNumber(r.pointSpin[p]) : std::string("null")) + "]";
     }

@@ -12,7 +12,9 @@ namespace kyvern::cli {
 namespace {
 
 std::string Triple(const analysis::Xyz& v) {
-    return "[" + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) + "]";
+    // A std::string first: GCC 12 at -O3 takes "[" + a temporary for an overlapping copy.
+    return std::string("[") + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) +
+           "]";
 }
 
 void PrintJson(const capture::ImageFile& file, const std::string& path) {

@@ -77,7 +77,9 @@ private:
 };
 
 std::string Triple(const Xyz& v) {
-    return "[" + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) + "]";
+    // A std::string first: GCC 12 at -O3 takes "[" + a temporary for an overlapping copy.
+    return std::string("[") + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) +
+           "]";
 }
 
 double SignedTotal(const sim::ShotSetup& s, const sim::ShotTruth& t) {

@@ -292,10 +292,12 @@ int ShotTable::FindOrInsertShotRow(std::string_view item) {
         groupRow->group = true;
         groupRow->cells[kItemColumn] = item;
         groupRow->cells[kPlotColumn] = kPlotColours[0];
-        groupRow->cells[kGroupCountColumn] = "1";
+        // Whole strings moved in: GCC 12 at -O3 takes "1" copied into a fresh cell for an
+        // overlapping copy (-Wrestrict).
+        groupRow->cells[kGroupCountColumn] = std::string("1");
         InsertRow(at, std::move(groupRow));
         auto shotRow = std::make_unique<Row>();
-        shotRow->cells[kShotColumn] = "1";
+        shotRow->cells[kShotColumn] = std::string("1");
         InsertRow(at + 1, std::move(shotRow));
         return at + 1;
     }

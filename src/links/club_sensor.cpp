@@ -102,7 +102,6 @@ int SensorBaudRate(SensorKind kind) {
         case SensorKind::kDistanceCaddy:
             return 300;
         case SensorKind::kSwingMate:
-            return 9600;
         case SensorKind::kGolfTek:
             return 9600;
         case SensorKind::kMaruman:

@@ -176,7 +176,7 @@ bool SimulatedCameraDriver::GetTrigger(int slot, int& polarity, int& source, int
     std::lock_guard lock(mutex_);
     polarity = 0;
     source = cameras_[slot].triggerSource;
-    rawValue = cameras_[slot].triggerOn ? 0x82000000 : 0x80000000;
+    rawValue = static_cast<int>(cameras_[slot].triggerOn ? 0x82000000u : 0x80000000u);
     mode = 0;
     return true;
 }

@@ -125,7 +125,7 @@ TEST(StatusFile, WarningKeysStopAtTwenty) {
     for (int slot = 0; slot < 2; ++slot) {
         status.Context().cameras[slot].present = status.Context().cameras[slot].tookPart = true;
         for (int w = 0; w < (slot == 0 ? 15 : 10); ++w)
-            status.Context().cameras[slot].warningTexts.push_back("w" + std::to_string(w));
+            status.Context().cameras[slot].warningTexts.push_back(std::string("w").append(std::to_string(w)));
     }
     status.CompleteSuccess(false);
     EXPECT_EQ(Get(env, "Cam0Status", "WarnCode0") + Get(env, "Cam0Status", "WarnCode14") +
