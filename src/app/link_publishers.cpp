@@ -103,8 +103,9 @@ void SerialLinePublisher::ShotFinished(const PublishedShot& shot) {
                      shot.routedBackSpin, launch.sideSpin, launch.sideAngle);
 }
 
+// A second instance announces no shot: its listeners belong to the first.
 void NotificationPublisher::ShotBegun(ShotOrigin origin) {
-    if (origin == ShotOrigin::kCamera) slot_.SendNewImage();
+    if (origin == ShotOrigin::kCamera && !secondInstance_) slot_.SendNewImage();
 }
 
 void NotificationPublisher::ShotFinished(const PublishedShot& /*shot*/) {
@@ -112,7 +113,7 @@ void NotificationPublisher::ShotFinished(const PublishedShot& /*shot*/) {
 }
 
 void NotificationPublisher::ShotFailed(const FailedShot& /*shot*/) {
-    slot_.SendAnalysisTerminated();
+    if (!secondInstance_) slot_.SendAnalysisTerminated();
 }
 
 void RouterPublisher::ShotBegun(ShotOrigin /*origin*/) {
