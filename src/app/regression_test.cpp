@@ -8,10 +8,10 @@
 
 #include "app/launch_monitor.h"
 #include "app/remote_control.h"
-#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 namespace kyvern::app {
 namespace {
@@ -143,9 +143,8 @@ void RegressionTest::RunStep() {
     ++index_;
     if (index_ < files_.size()) {
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));
-    } else if (directory_.empty()
-                   ? base::Settings().Yes(base::setting::kRegressionContinuous)
-                   : continuous_) {
+    } else if (directory_.empty() ? base::Settings().Yes(base::setting::kRegressionContinuous)
+                                  : continuous_) {
         restart_ = true;
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));
     } else {

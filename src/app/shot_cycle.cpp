@@ -12,9 +12,9 @@
 #include "analysis/camera_model.h"
 #include "app/launch_monitor.h"
 #include "app/link_publishers.h"
-#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "flight/ball_type.h"
 
 namespace kyvern::app {
@@ -395,7 +395,8 @@ long LaunchMonitor::HistorySize() {
     constexpr base::SettingId kSize = base::setting::kImageHistorySize;
     long size = base::Settings().Integer(kSize);
     // Out of range is not clamped but taken as unset: a typo must not keep 10,000 frames.
-    if (size < base::Spec(kSize).range.low || size > base::Spec(kSize).range.high)
+    const base::SettingRange range = base::Spec(kSize).range;
+    if (size < static_cast<long>(range.low) || size > static_cast<long>(range.high))
         size = base::DefaultInteger(kSize);
     return size;
 }
