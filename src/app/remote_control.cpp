@@ -12,9 +12,9 @@
 #include <filesystem>
 
 #include "app/launch_monitor.h"
-#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 
 extern char** environ;
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "app/shot_computation.h"
-#include "base/settings_schema.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "flight/flight_model.h"
 #include "shot/impact_model.h"
