@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/string_table.h"
@@ -171,9 +172,8 @@ TEST(ShotTable, DeleteAsksAndNewSessionAsksOnlyWhenUnsaved) {
         EXPECT_EQ(t.table.RowCount(), ok ? 1 : 5);  // a cancelled question changes nothing
         t.table.ClearUnsaved();                     // as a save does
         t.table.NewSession();
-        EXPECT_EQ(t.prompts.questions.size(), 2u);
-        EXPECT_EQ(t.table.RowCount(), 1);
-        EXPECT_EQ(t.table.CurrentRow(), -1);
+        EXPECT_EQ(std::tuple(t.prompts.questions.size(), t.table.RowCount(), t.table.CurrentRow()),
+                  std::tuple(2u, 1, -1));
         EXPECT_FALSE(t.table.DeleteLastShotEnabled() || t.table.Unsaved());
     }
 }

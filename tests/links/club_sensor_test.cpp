@@ -176,11 +176,8 @@ struct SensorRig {
 
 double ModelSpeed(double ballSpeed) {
     shot::LaunchConditions launch;
-    launch.ballSpeed = ballSpeed;
-    launch.launchAngle = 12;
-    launch.sideAngle = 1.5;
-    launch.backSpin = 3000;
-    launch.sideSpin = -400;
+    launch.ballSpeed = ballSpeed, launch.launchAngle = 12, launch.sideAngle = 1.5;
+    launch.backSpin = 3000, launch.sideSpin = -400;
     return shot::ImpactModel().ClubSpeedFor(launch);
 }
 
