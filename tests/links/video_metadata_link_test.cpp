@@ -98,7 +98,6 @@ TEST(VideoMetadataLink, UnitsOfTheSettingsAndAnUnknownWordKeepsTheLast) {
         const char *speed, *distance;
         double fps220, feet600;
     } cases[] = {{nullptr, nullptr, 150.0, 200.0},
-                 {"KPH", "Meters", 241.4016, 182.88},
                  {"mps", "Feet", 67.056, 600.0},
                  {"FPS", "Yards", 220.0, 200.0},
                  {"knots", "furlongs", 220.0, 200.0}};
