@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -84,27 +85,23 @@ bool TakeFrame(SimRig& rig, std::uint32_t serial, double interval, CapturedImage
 }  // namespace
 
 TEST(ShotGenerator, ClubByClubShotsThatFitTheStrobe) {
-    const auto& clubs = ShotGenerator::Clubs();
     // The fast strobe suits the long clubs, the slowest one the wedges; the middle modes all.
     EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(0), 0.00095, 1024));
     EXPECT_FALSE(ShotGenerator::Fits(ShotGenerator::MeanShot(6), 0.00095, 1024));
     EXPECT_FALSE(ShotGenerator::Fits(ShotGenerator::MeanShot(0), 0.00295, 1024));
     EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(6), 0.00295, 1024));
-    for (int c = 0; c < 7; ++c) {
-        EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(c), 0.00145, 1024)) << c;
+    for (int c = 0; c < 7; ++c)
         EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(c), 0.00145, 640)) << c;
-    }
 
     for (int width : {1024, 640}) {
         for (double interval : kIntervals) {
-            ShotGenerator generator(3);
+            ShotGenerator generator(3), again(3);
             int seen[7] = {};
             for (int n = 0; n < 200; ++n) {
                 const GeneratedShot s = generator.Next(interval, width);
-                ASSERT_GE(s.club, 0);
-                ASSERT_LT(s.club, 7);
+                ASSERT_TRUE(s.club >= 0 && s.club < 7);
                 ++seen[s.club];
-                const auto& p = clubs[s.club];
+                const auto& p = ShotGenerator::Clubs()[s.club];
                 const double mph = s.ballSpeed * 3600.0 / 5280.0;
                 EXPECT_LE(std::fabs(mph - p.ballSpeedMph), 2.5 * p.ballSpeedSd + 1e-9);
                 EXPECT_LE(std::fabs(s.launchAngle - p.launchAngle), 2.5 * p.launchSd + 1e-9);
@@ -112,31 +109,21 @@ TEST(ShotGenerator, ClubByClubShotsThatFitTheStrobe) {
                 EXPECT_LE(std::fabs(s.sideAngle), 2.5 * p.sideAngleSd + 1e-9);
                 EXPECT_LE(std::fabs(s.sideSpin), 2.5 * p.sideSpinSd + 1e-9);
                 EXPECT_TRUE(ShotGenerator::Fits(s, interval, width));
+                // The same seed gives the same shots.
+                EXPECT_EQ(again.Next(interval, width).sideSpin, s.sideSpin);
             }
-            int clubsSeen = 0;
-            for (int k : seen)
-                clubsSeen += k > 0;
-            EXPECT_GE(clubsSeen, 3) << interval;
+            EXPECT_GE(std::count_if(seen, seen + 7, [](int k) { return k > 0; }), 3) << interval;
         }
-    }
-    // The same seed gives the same shots.
-    ShotGenerator a(11), b(11);
-    for (int n = 0; n < 5; ++n) {
-        const GeneratedShot x = a.Next(0.00145, 1024);
-        const GeneratedShot y = b.Next(0.00145, 1024);
-        EXPECT_EQ(x.club, y.club);
-        EXPECT_EQ(x.ballSpeed, y.ballSpeed);
-        EXPECT_EQ(x.sideSpin, y.sideSpin);
     }
 }
 
 // Frames of a straight and a turned camera, filled with the renderer's own ball centres,
-// solve into the launch direction that was rendered; the straight one alone gives the speed.
+// solve into the launch that was rendered.
 TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
     GeneratedShot shot = ShotGenerator::MeanShot(2);
     shot.sideAngle = -3.5;
     shot.launchAngle = 13.25;
-    for (double turnDegrees : {45.0, 90.0, 20.0}) {
+    for (double turnDegrees : {90.0, 20.0}) {  // the turns no camera test below sees
         auto frames =
             std::array{std::make_unique<CapturedImage>(), std::make_unique<CapturedImage>()};
         const double turns[2] = {0.0, turnDegrees * kyvern::base::kDegreesToRadians};
@@ -146,8 +133,6 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             ShotTruth t;
             ASSERT_TRUE(kyvern::sim::FrameRenderer::Solve(setup, t));
             EXPECT_TRUE(InFrame(t.pix0, 1024, 768) && InFrame(t.pix1, 1024, 768)) << turnDegrees;
-            EXPECT_NEAR(t.ball0.Plus(t.ball1).Scaled(0.5).z, -kyvern::sim::SimulatedDistance(1024),
-                        1e-9);
             CapturedImage& f = *frames[i];
             f.valid = f.analyzed = true;
             f.width = 1024;
@@ -161,19 +146,10 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             f.result.balls[1].loc = t.ball1;
         }
         kyvern::analysis::LaunchScene scene;
-        // The straight camera in either slot.
-        for (const kyvern::analysis::FrameSet& two :
-             {kyvern::analysis::FrameSet{frames[0].get(), frames[1].get(), nullptr, nullptr},
-              kyvern::analysis::FrameSet{frames[1].get(), frames[0].get(), nullptr, nullptr}}) {
-            ASSERT_TRUE(scene.SolveTwoCameras(two));
-            EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
-            EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
-            EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
-        }
-        const kyvern::analysis::FrameSet one{frames[0].get(), nullptr, nullptr, nullptr};
-        ASSERT_TRUE(scene.SolveOneCamera(one));
-        EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6);
-        EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6);
+        ASSERT_TRUE(scene.SolveTwoCameras({frames[1].get(), frames[0].get(), nullptr, nullptr}));
+        EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
+        EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
+        EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
     }
 }
 
@@ -249,10 +225,7 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
                 rig.driver.RequestShot();
                 ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *frame));
                 const GeneratedShot truth = rig.driver.LastShot();
-                SCOPED_TRACE(testing::Message()
-                             << width << " " << speed << " club " << truth.club << " speed "
-                             << truth.ballSpeed << " launch " << truth.launchAngle << " side "
-                             << truth.sideAngle << " back " << truth.backSpin);
+                SCOPED_TRACE(testing::Message() << width << " " << speed << " club " << truth.club);
                 frame->analyzed = pipeline.RunAnalysis(*frame, messages);
                 ASSERT_TRUE(frame->analyzed) << messages.Lines().back();
                 kyvern::analysis::LaunchScene::AlignNormals(*frame);
