@@ -189,37 +189,4 @@ TEST(FrameRenderer, RefusesSetupsItCannotRender) {
     EXPECT_EQ(frame->Pixels()[0], 99);  // the frame is left as it was
 }
 
-TEST(FrameRenderer, DefaultsKeepBothBallsInView) {
-    for (int width : {640, 1024}) {
-        for (double speed : {60.0, 120.0, 200.0, 300.0}) {
-            for (double launch : {0.0, 12.0, 35.0}) {
-                for (double side : {-8.0, 0.0, 8.0}) {
-                    ShotSetup s;
-                    s.width = width;
-                    s.height = width == 1024 ? 768 : 480;
-                    s.ballSpeed = speed;
-                    s.launchAngle = launch;
-                    s.sideAngle = side;
-                    s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(speed);
-                    s.ball0 = kyvern::sim::CentredStart(s, 24);
-                    ShotTruth t;
-                    ASSERT_TRUE(FrameRenderer::Solve(s, t));
-                    const Xyz middle = t.ball0.Plus(t.ball1).Scaled(0.5);
-                    EXPECT_NEAR(middle.x, 0, 1e-9);
-                    EXPECT_NEAR(middle.z, -24, 1e-9);
-                    for (const Xyz& p : {t.pix0, t.pix1}) {
-                        EXPECT_GT(p.x - p.z / 2, 10);
-                        EXPECT_LT(p.x + p.z / 2, s.width - 10);
-                        EXPECT_GT(p.y - p.z / 2, 10);
-                        EXPECT_LT(p.y + p.z / 2, s.height - 10);
-                    }
-                    // Apart by at least a quarter of a diameter.
-                    EXPECT_GT(t.ball1.Minus(t.ball0).Length(), 1.25 * 1.685);
-                }
-            }
-        }
-    }
-    EXPECT_EQ(kyvern::sim::NormalAcrossSpin(3000, 900, 0), Xyz(-1, 0, 0));
-}
-
 }  // namespace
