@@ -206,31 +206,27 @@ TEST(CameraTable, SerialZeroMeansSlotZeroWhileItIsPresent) {
     EXPECT_EQ(rig.table.SlotOfSerial(0), -1);
 }
 
-TEST(CameraTable, GrabKeepsTheNewestWholeFrame) {
+TEST(CameraTable, GrabBalancesDropsMisfitsAndStopFreesTheFrame) {
     Rig rig({77});
     rig.driver.colorMethod = 1;
     rig.table.InitCameras();
     rig.driver.WaitForGrabCalls(0, 1);
-    // Two 1024 x 768 frames before a fetch: the newer one is kept, both are counted, and the
-    // colour processing asks for the white balance.
+    // A 1024 x 768 frame whose colour processing asks for the white balance (the newest
+    // frame kept is the hand-over test's).
     std::vector<std::uint8_t> first(1024 * 768, 10);
-    std::vector<std::uint8_t> second(1024 * 768, 20);
     rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 768, 1024, first});
-    rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 768, 1024, second});
-    rig.driver.WaitForGrabCalls(0, 3);
-    EXPECT_EQ(rig.table.FrameCount(0), 2);
-    EXPECT_EQ(rig.Called("InplaceWhiteBalance(0,768x1024)"), 2);
+    rig.driver.WaitForGrabCalls(0, 2);
+    EXPECT_EQ(rig.Called("InplaceWhiteBalance(0,768x1024)"), 1);
     auto frame = std::make_unique<CapturedImage>();
     ASSERT_TRUE(rig.table.TakeFrame(0, *frame));
-    EXPECT_EQ(frame->Pixels()[0] + frame->Pixels()[1024 * 768 - 1], 40);
-    EXPECT_EQ(rig.table.FrameCount(0), 1);
+    EXPECT_EQ(frame->height, 768);
     // A frame whose size disagrees with its mode is dropped.
     rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 480, 640, first});
-    rig.driver.WaitForGrabCalls(0, 4);
+    rig.driver.WaitForGrabCalls(0, 3);
     EXPECT_FALSE(rig.table.HasNewFrame(77));
     // Stopping frees the frame: nothing waits after a restart.
     rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 768, 1024, first});
-    rig.driver.WaitForGrabCalls(0, 5);
+    rig.driver.WaitForGrabCalls(0, 4);
     EXPECT_TRUE(rig.table.HasNewFrame(77));
     EXPECT_TRUE(rig.table.StopCamera(0));
     EXPECT_TRUE(rig.table.StartCamera(0));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/camera_model.h"
@@ -179,29 +180,24 @@ TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
 
 TEST(SimulatedCamera, OptionsFromTheSettings) {
     TempHome home;
-    const std::string path = home.Settings();
-    const struct {
-        const char *cameras, *resolution, *period, *seed;  // nullptr: not set
-        int cameraCount, width;
-        double shotPeriod;
-        unsigned seedValue;
-    } cases[] = {
-        {nullptr, nullptr, nullptr, nullptr, 1, 1024, 4.0, 1},
-        {"9", "640X480", "0", "42", 4, 640, 0.0, 42},  // at most four cameras
-        {"-1", "640X480", "-5", "42", 0, 640, 4.0, 42},
+    auto read = [&] {
+        const SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(home.Settings());
+        return std::tuple(o.cameras, o.width, o.shotPeriod, o.seed);
     };
+    EXPECT_EQ(read(), std::tuple(1, 1024, 4.0, std::uint64_t(1)));
+    home.Set("Simulator", "Resolution", "640X480");
+    home.Set("Simulator", "Seed", "42");
+    // At most four cameras; a negative period is the default.
+    const struct {
+        const char *cameras, *period;
+        int cameraCount;
+        double shotPeriod;
+    } cases[] = {{"9", "0", 4, 0.0}, {"-1", "-5", 0, 4.0}};
     for (const auto& c : cases) {
-        if (c.cameras) {
-            ConfigStore::WriteSetting(path, "Simulator", "Cameras", c.cameras);
-            ConfigStore::WriteSetting(path, "Simulator", "Resolution", c.resolution);
-            ConfigStore::WriteSetting(path, "Simulator", "ShotPeriod", c.period);
-            ConfigStore::WriteSetting(path, "Simulator", "Seed", c.seed);
-        }
-        const SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(path);
-        EXPECT_EQ(o.cameras, c.cameraCount) << c.cameras;
-        EXPECT_EQ(o.width, c.width);
-        EXPECT_EQ(o.shotPeriod, c.shotPeriod);
-        EXPECT_EQ(o.seed, c.seedValue);
+        home.Set("Simulator", "Cameras", c.cameras);
+        home.Set("Simulator", "ShotPeriod", c.period);
+        EXPECT_EQ(read(), std::tuple(c.cameraCount, 640, c.shotPeriod, std::uint64_t(42)))
+            << c.cameras;
     }
 }
 
