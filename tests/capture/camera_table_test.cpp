@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,13 +55,10 @@ TEST(CameraTable, StartSetsTriggerAndGainFromWhatTheCameraReports) {
     rig.table.InitCameras();
     EXPECT_TRUE(rig.prompts.messages.empty());
     EXPECT_TRUE(rig.table.IsConnected(1234567));
-    // Trigger on, polarity 0, the source the camera reported (7), mode 0; the gain keeps the
-    // camera's second value (42) with automatic gain off.
+    // Trigger on, polarity 0, the source the camera reported (7), mode 0; the gain of the
+    // default brightness 1 keeps the camera's second value (42) with automatic gain off.
     EXPECT_EQ(rig.Called("SetTrigger(0,1,0,7,0,0)"), 1);
     EXPECT_EQ(rig.Called("SetCameraProperty(0,13,235,42,0)"), 1);
-    // The defaults: Medium, brightness 1.
-    EXPECT_DOUBLE_EQ(rig.table.StrobeInterval(), 0.00145);
-    EXPECT_EQ(rig.table.GainValue(), 235);
 
     rig.table.Shutdown();
     EXPECT_EQ(rig.Called("Stop(0)"), 1);
@@ -84,14 +82,11 @@ TEST(CameraTable, FailureRowsOfTheStart) {
         {"EnumerateCameras", {11}, true, kNoCameras, false, false, 0.00145},
         // The first three calls of a start end it silently, for that camera alone.
         {"Initialize(0,0)", {11, 22}, true, nullptr, false, true, 0.00145},
-        {"GetCurrentVideoMode(0)", {11, 22}, true, nullptr, false, true, 0.00145},
         {"Start(0,5,4)", {11, 22}, true, nullptr, false, true, 0.00145},
         // Without a trigger: the warning, and the camera is left out.
         {"", {11}, false, kNoTrigger, false, false, 0.00145},
         // Failures of the trigger, gain and register settings are ignored.
         {"GetTrigger", {11}, true, nullptr, true, false, 0.00145},
-        {"SetTrigger", {11}, true, nullptr, true, false, 0.00145},
-        {"SetCameraAbsProperty", {11}, true, nullptr, true, false, 0.00145},
         {"SetCameraRegister(0,0x81C,0x8200010F)", {11}, true, nullptr, true, false, 0.00145},
     };
     for (const auto& c : cases) {
@@ -120,11 +115,10 @@ TEST(CameraTable, SpeedAndBrightnessSettings) {
     // Speed names in any case; brightness clamped to 0..10, 10 gain steps each from 225, an
     // unreadable value the default 1, a leading number read.
     const struct {
-        const char* speed;
-        const char* brightness;
+        const char *speed, *brightness;
         double interval;
         long gain;
-    } cases[] = {{"Fast", "15", 0.00095, 325},  {"Medium", "-3", 0.00145, 225},
+    } cases[] = {{"Fast", "11", 0.00095, 325},  {"Medium", "-1", 0.00145, 225},
                  {"Slow", "0", 0.00195, 225},   {"superslow", "10", 0.00295, 325},
                  {"fAST", "abc", 0.00095, 235}, {"Fast", "6x", 0.00095, 285}};
     for (const auto& c : cases) {
@@ -153,18 +147,13 @@ TEST(CameraTable, SpeedAndBrightnessSettings) {
     rig.driver.ClearCalls();
     EXPECT_FALSE(rig.table.ApplySpeedAndBrightness());
     EXPECT_EQ(rig.driver.Calls().back(), "SetCameraRegister(1,0x1120,0x80010001)");
-    EXPECT_FALSE(rig.table.SetSpeedMode(4, 0));  // no such mode
-    EXPECT_FALSE(rig.table.SetSpeedMode(0, 4));  // no such slot
 
     // Either property call failing fails the gain, and the apply with it.
+    rig.Set("Camera", "Speed", "Fast");
     for (const char* failing : {"GetCameraProperty", "SetCameraProperty"}) {
-        rig.Set("Camera", "Speed", "Fast");
         rig.driver.failing = {failing};
-        EXPECT_FALSE(rig.table.SetGain(300, 0)) << failing;
         EXPECT_FALSE(rig.table.ApplySpeedAndBrightness()) << failing;
     }
-    rig.driver.failing.clear();
-    EXPECT_TRUE(rig.table.SetGain(300, 0));
 }
 
 TEST(CameraTable, ArrivalAndRemovalRestartTheTable) {
@@ -201,91 +190,40 @@ TEST(CameraTable, ArrivalAndRemovalRestartTheTable) {
     EXPECT_TRUE(rig.driver.Calls().empty());
 }
 
-TEST(CameraTable, SerialQueries) {
+TEST(CameraTable, SerialZeroMeansSlotZeroWhileItIsPresent) {
     Rig rig({5000001, 5000002});
-    EXPECT_EQ(rig.table.SlotOfSerial(0), -1);  // nothing present before the start
-    EXPECT_EQ(rig.table.FrameWidth(0), -1);
+    EXPECT_EQ(rig.table.SlotOfSerial(0), -1);
     rig.table.InitCameras();
-    // Serial 0 means slot 0.
-    const std::pair<std::uint32_t, int> slots[] = {
-        {0, 0}, {5000001, 0}, {5000002, 1}, {5000003, -1}};
-    for (const auto& [serial, slot] : slots)
-        EXPECT_EQ(rig.table.SlotOfSerial(serial), slot) << serial;
-    EXPECT_EQ(rig.table.SerialOfSlot(1), 5000002u);
+    EXPECT_EQ((std::array{rig.table.SlotOfSerial(0), rig.table.SlotOfSerial(5000002),
+                          rig.table.SlotOfSerial(5000003)}),
+              (std::array{0, 1, -1}));
     EXPECT_EQ(rig.table.SerialOfSlot(2), kNoSerial);
-    EXPECT_EQ(rig.table.SerialOfSlot(7), kNoSerial);
-    EXPECT_FALSE(rig.table.IsConnected(5000003));
-    EXPECT_FALSE(rig.table.HasNewFrame(5000003));
-    EXPECT_EQ(rig.table.FrameHeight(5000003), -1);
-    EXPECT_EQ(rig.table.FrameWidth(5000001), 0);  // no frame yet
     EXPECT_TRUE(rig.table.StopCamera(0));
     EXPECT_FALSE(rig.table.StopCamera(0));
     EXPECT_EQ(rig.table.SlotOfSerial(0), -1);
-    EXPECT_FALSE(rig.table.IsConnected(5000001));
 }
 
-TEST(CameraTable, FetchMirrorsForEachHand) {
-    // A 640 x 480 frame is parked and fetched once per hand: upside down, and mirrored for
-    // the right hand.
-    Rig rig({77});
-    rig.table.InitCameras();
-    // The grab thread waits for its first frame before the count is taken, so that the count
-    // plus one means "parked".
-    rig.driver.WaitForGrabCalls(0, 1);
-    std::vector<std::uint8_t> ramp(640 * 480);
-    for (std::size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = std::uint8_t(i % 640 * 7 + i / 640 * 13);
-    auto frame = std::make_unique<CapturedImage>();
-    const std::uint8_t* destination = frame->Pixels();
-    for (bool left : {false, true}) {
-        rig.Set("Setup", "Handed", left ? "LEFT-handed" : "Right-handed");
-        const int calls = rig.driver.GrabCalls(0);
-        rig.driver.Queue(0, {kyvern::capture::kVideoMode640x480, 480, 640, ramp});
-        rig.driver.WaitForGrabCalls(0, calls + 1);
-        EXPECT_TRUE(rig.table.HasNewFrame(77));
-        EXPECT_EQ(rig.table.FrameWidth(77), 640);
-        EXPECT_EQ(rig.table.FrameHeight(0), 480);
-        ASSERT_TRUE(rig.table.TakeFrame(77, *frame));
-        EXPECT_FALSE(rig.table.HasNewFrame(77));
-        EXPECT_FALSE(rig.table.TakeFrame(77, *frame));
-        int wrong = 0;
-        for (int y = 0; y < 480; ++y) {
-            for (int x = 0; x < 640; ++x)
-                wrong += destination[y * 640 + x] != ramp[(479 - y) * 640 + (left ? x : 639 - x)];
-        }
-        EXPECT_EQ(wrong, 0) << (left ? "left" : "right");
-    }
-    EXPECT_FALSE(rig.table.TakeFrame(78, *frame));
-}
-
-TEST(CameraTable, GrabKeepsTheNewestWholeFrame) {
+TEST(CameraTable, GrabBalancesDropsMisfitsAndStopFreesTheFrame) {
     Rig rig({77});
     rig.driver.colorMethod = 1;
     rig.table.InitCameras();
     rig.driver.WaitForGrabCalls(0, 1);
-    // Two 1024 x 768 frames before a fetch: the newer one is kept, both are counted, and the
-    // colour processing asks for the white balance.
+    // A 1024 x 768 frame whose colour processing asks for the white balance (the newest
+    // frame kept is the hand-over test's).
     std::vector<std::uint8_t> first(1024 * 768, 10);
-    std::vector<std::uint8_t> second(1024 * 768, 20);
     rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 768, 1024, first});
-    rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 768, 1024, second});
-    rig.driver.WaitForGrabCalls(0, 3);
-    EXPECT_EQ(rig.table.FrameCount(0), 2);
-    EXPECT_EQ(rig.table.FrameWidth(77), 1024);
-    EXPECT_EQ(rig.table.FrameHeight(77), 768);
-    EXPECT_EQ(rig.Called("InplaceWhiteBalance(0,768x1024)"), 2);
+    rig.driver.WaitForGrabCalls(0, 2);
+    EXPECT_EQ(rig.Called("InplaceWhiteBalance(0,768x1024)"), 1);
     auto frame = std::make_unique<CapturedImage>();
     ASSERT_TRUE(rig.table.TakeFrame(0, *frame));
-    EXPECT_EQ(frame->Pixels()[0], 20);
-    EXPECT_EQ(frame->Pixels()[1024 * 768 - 1], 20);
-    EXPECT_EQ(rig.table.FrameCount(0), 1);
+    EXPECT_EQ(frame->height, 768);
     // A frame whose size disagrees with its mode is dropped.
     rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 480, 640, first});
-    rig.driver.WaitForGrabCalls(0, 4);
+    rig.driver.WaitForGrabCalls(0, 3);
     EXPECT_FALSE(rig.table.HasNewFrame(77));
     // Stopping frees the frame: nothing waits after a restart.
     rig.driver.Queue(0, {kyvern::capture::kVideoMode1024x768, 768, 1024, first});
-    rig.driver.WaitForGrabCalls(0, 5);
+    rig.driver.WaitForGrabCalls(0, 4);
     EXPECT_TRUE(rig.table.HasNewFrame(77));
     EXPECT_TRUE(rig.table.StopCamera(0));
     EXPECT_TRUE(rig.table.StartCamera(0));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "capture/camera_driver.h"
@@ -31,39 +33,31 @@ public:
 
     bool CreateContext(int slot) override { return Record("CreateContext", slot); }
     bool DestroyContext(int slot) override { return Record("DestroyContext", slot); }
-
     bool ModifyCallback(int slot, capture::BusCallback callback, int userValue, bool add) override {
         if (!Record("ModifyCallback", slot, userValue, add)) return false;
         std::lock_guard lock(mutex_);
         callback_ = add ? std::move(callback) : capture::BusCallback{};
         return true;
     }
-
     bool EnumerateCameras(std::array<capture::CameraInfo, capture::kCameraSlots>& infos,
                           int& count) override {
         if (!Record("EnumerateCameras", count)) return false;
         std::lock_guard lock(mutex_);
-        int n = 0;
-        for (const auto& c : cameras) {
-            if (n == count) break;
-            infos[n++] = c;
-        }
-        count = n;
+        count = std::min(count, int(cameras.size()));
+        std::copy_n(cameras.begin(), count, infos.begin());
         return true;
     }
-
     bool Initialize(int slot, int busIndex) override {
         return Record("Initialize", slot, busIndex);
     }
     bool GetCurrentVideoMode(int slot, int& mode, int& rate) override {
-        mode = videoMode;
+        mode = capture::kVideoMode640x480;
         rate = 4;
         return Record("GetCurrentVideoMode", slot);
     }
     bool Start(int slot, int mode, int rate) override {
         if (!Record("Start", slot, mode, rate)) return false;
-        std::lock_guard lock(mutex_);
-        stopped_[slot] = false;
+        Change([&] { stopped_[slot] = false; });
         return true;
     }
     bool Stop(int slot) override {
@@ -76,37 +70,27 @@ public:
         return Record("QueryTrigger", slot);
     }
     bool GetTrigger(int slot, int& polarity, int& source, int& raw, int& mode) override {
-        polarity = 1;
-        source = 7;
-        raw = 0x55;
-        mode = 3;
+        std::tie(polarity, source, raw, mode) = std::tuple(1, 7, 0x55, 3);
         return Record("GetTrigger", slot);
     }
     bool SetTrigger(int slot, bool on, int polarity, int source, int mode, int parameter) override {
         return Record("SetTrigger", slot, on, polarity, source, mode, parameter);
     }
     bool GetCameraProperty(int slot, int property, long& a, long& b, bool& autoMode) override {
-        a = 300;
-        b = 42;
-        autoMode = true;
+        std::tie(a, b, autoMode) = std::tuple(300, 42, true);
         return Record("GetCameraProperty", slot, property);
     }
     bool SetCameraProperty(int slot, int property, long a, long b, bool autoMode) override {
         return Record("SetCameraProperty", slot, property, a, b, autoMode);
     }
     bool SetCameraAbsProperty(int slot, int property, float value) override {
-        char text[64];
-        std::snprintf(text, sizeof text, "SetCameraAbsProperty(%d,%d,%.1f)", slot, property,
-                      double(value));
-        return RecordText("SetCameraAbsProperty", text);
+        return RecordF("SetCameraAbsProperty", "SetCameraAbsProperty(%d,%d,%.1f)", slot, property,
+                       double(value));
     }
     bool SetCameraRegister(int slot, std::uint32_t address, std::uint32_t value) override {
-        char text[64];
-        std::snprintf(text, sizeof text, "SetCameraRegister(%d,0x%X,0x%08X)", slot,
-                      unsigned(address), unsigned(value));
-        return RecordText("SetCameraRegister", text);
+        return RecordF("SetCameraRegister", "SetCameraRegister(%d,0x%X,0x%08X)", slot,
+                       unsigned(address), unsigned(value));
     }
-
     bool GrabImage(int slot, capture::GrabbedImage& image) override {
         std::unique_lock lock(mutex_);
         ++grabCalls_[slot];
@@ -117,20 +101,16 @@ public:
         if (stopped_[slot]) return false;
         if (queue_[slot].empty()) {
             // Endless mode: every byte of the frame carries its number.
-            const auto value = std::uint8_t(++produced_[slot]);
-            current_[slot].videoMode = capture::kVideoMode640x480;
-            current_[slot].rows = 480;
-            current_[slot].columns = 640;
-            current_[slot].pixels.assign(640 * 480, value);
-        } else {
-            current_[slot] = std::move(queue_[slot].front());
-            queue_[slot].pop_front();
+            queue_[slot].push_back(
+                {.pixels = std::vector<std::uint8_t>(640 * 480, std::uint8_t(++produced_[slot]))});
         }
-        image.videoMode = current_[slot].videoMode;
-        image.rows = current_[slot].rows;
-        image.columns = current_[slot].columns;
-        image.rowBytes = current_[slot].columns;
-        image.data = current_[slot].pixels.data();
+        current_[slot] = std::move(queue_[slot].front());
+        queue_[slot].pop_front();
+        const Frame& f = current_[slot];
+        image.videoMode = f.videoMode;
+        image.rows = f.rows;
+        image.columns = image.rowBytes = f.columns;
+        image.data = f.pixels.data();
         return true;
     }
     bool GetColorProcessingMethod(int, int& method) override {
@@ -146,9 +126,7 @@ public:
         return capture::ConvertMono8(image, destination, capacity);
     }
     bool InplaceWhiteBalance(int slot, std::uint8_t*, int rows, int columns) override {
-        return RecordText("InplaceWhiteBalance", "InplaceWhiteBalance(" + std::to_string(slot) +
-                                                     "," + std::to_string(rows) + "x" +
-                                                     std::to_string(columns) + ")");
+        return RecordF("InplaceWhiteBalance", "InplaceWhiteBalance(%d,%dx%d)", slot, rows, columns);
     }
 
     // Test controls.
@@ -168,10 +146,6 @@ public:
         std::unique_lock lock(mutex_);
         grabbed_.wait(lock, [&] { return grabCalls_[slot] >= count; });
     }
-    int GrabCalls(int slot) {
-        std::lock_guard lock(mutex_);
-        return grabCalls_[slot];
-    }
     // Delivers a bus message on a thread of its own, as a library does, and waits for it.
     void Deliver(int message) {
         capture::BusCallback callback;
@@ -179,8 +153,7 @@ public:
             std::lock_guard lock(mutex_);
             callback = callback_;
         }
-        if (!callback) return;
-        std::thread([&] { callback(0, message); }).join();
+        if (callback) std::thread([&] { callback(0, message); }).join();
     }
     bool HasCallback() {
         std::lock_guard lock(mutex_);
@@ -199,7 +172,6 @@ public:
     std::vector<capture::CameraInfo> cameras;
     std::set<std::string> failing;
     bool triggerPresent = true;
-    int videoMode = capture::kVideoMode640x480;
     int colorMethod = 0;
 
 private:
@@ -216,7 +188,12 @@ private:
         std::string text = std::string(name) + "(";
         bool first = true;
         ((text += (first ? "" : ",") + std::to_string(args), first = false), ...);
-        text += ")";
+        return RecordText(name, text + ")");
+    }
+    template <typename... Args>
+    bool RecordF(const char* name, const char* format, Args... args) {
+        char text[80];
+        std::snprintf(text, sizeof text, format, args...);
         return RecordText(name, text);
     }
     bool RecordText(const char* name, const std::string& text) {

@@ -153,7 +153,6 @@ TEST(GenicamFakeCamera, DeliversRenderedFramesThroughAravis) {
     arv_enable_interface("Fake");
 }
 
-// The gain mapping shows in the camera's own gain above.
 TEST(GenicamFakeCamera, SerialNumbersOfAnyText) {
     EXPECT_EQ(GenicamDriver::SerialNumberOf("1"), 1u);
     EXPECT_EQ(GenicamDriver::SerialNumberOf("SN-0012345"), 12345u);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/camera_model.h"
@@ -84,27 +86,23 @@ bool TakeFrame(SimRig& rig, std::uint32_t serial, double interval, CapturedImage
 }  // namespace
 
 TEST(ShotGenerator, ClubByClubShotsThatFitTheStrobe) {
-    const auto& clubs = ShotGenerator::Clubs();
     // The fast strobe suits the long clubs, the slowest one the wedges; the middle modes all.
     EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(0), 0.00095, 1024));
     EXPECT_FALSE(ShotGenerator::Fits(ShotGenerator::MeanShot(6), 0.00095, 1024));
     EXPECT_FALSE(ShotGenerator::Fits(ShotGenerator::MeanShot(0), 0.00295, 1024));
     EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(6), 0.00295, 1024));
-    for (int c = 0; c < 7; ++c) {
-        EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(c), 0.00145, 1024)) << c;
+    for (int c = 0; c < 7; ++c)
         EXPECT_TRUE(ShotGenerator::Fits(ShotGenerator::MeanShot(c), 0.00145, 640)) << c;
-    }
 
     for (int width : {1024, 640}) {
         for (double interval : kIntervals) {
-            ShotGenerator generator(3);
+            ShotGenerator generator(3), again(3);
             int seen[7] = {};
             for (int n = 0; n < 200; ++n) {
                 const GeneratedShot s = generator.Next(interval, width);
-                ASSERT_GE(s.club, 0);
-                ASSERT_LT(s.club, 7);
+                ASSERT_TRUE(s.club >= 0 && s.club < 7);
                 ++seen[s.club];
-                const auto& p = clubs[s.club];
+                const auto& p = ShotGenerator::Clubs()[s.club];
                 const double mph = s.ballSpeed * 3600.0 / 5280.0;
                 EXPECT_LE(std::fabs(mph - p.ballSpeedMph), 2.5 * p.ballSpeedSd + 1e-9);
                 EXPECT_LE(std::fabs(s.launchAngle - p.launchAngle), 2.5 * p.launchSd + 1e-9);
@@ -112,31 +110,21 @@ TEST(ShotGenerator, ClubByClubShotsThatFitTheStrobe) {
                 EXPECT_LE(std::fabs(s.sideAngle), 2.5 * p.sideAngleSd + 1e-9);
                 EXPECT_LE(std::fabs(s.sideSpin), 2.5 * p.sideSpinSd + 1e-9);
                 EXPECT_TRUE(ShotGenerator::Fits(s, interval, width));
+                // The same seed gives the same shots.
+                EXPECT_EQ(again.Next(interval, width).sideSpin, s.sideSpin);
             }
-            int clubsSeen = 0;
-            for (int k : seen)
-                clubsSeen += k > 0;
-            EXPECT_GE(clubsSeen, 3) << interval;
+            EXPECT_GE(std::count_if(seen, seen + 7, [](int k) { return k > 0; }), 3) << interval;
         }
-    }
-    // The same seed gives the same shots.
-    ShotGenerator a(11), b(11);
-    for (int n = 0; n < 5; ++n) {
-        const GeneratedShot x = a.Next(0.00145, 1024);
-        const GeneratedShot y = b.Next(0.00145, 1024);
-        EXPECT_EQ(x.club, y.club);
-        EXPECT_EQ(x.ballSpeed, y.ballSpeed);
-        EXPECT_EQ(x.sideSpin, y.sideSpin);
     }
 }
 
 // Frames of a straight and a turned camera, filled with the renderer's own ball centres,
-// solve into the launch direction that was rendered; the straight one alone gives the speed.
+// solve into the launch that was rendered.
 TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
     GeneratedShot shot = ShotGenerator::MeanShot(2);
     shot.sideAngle = -3.5;
     shot.launchAngle = 13.25;
-    for (double turnDegrees : {45.0, 90.0, 20.0}) {
+    for (double turnDegrees : {90.0, 20.0}) {  // the turns no camera test below sees
         auto frames =
             std::array{std::make_unique<CapturedImage>(), std::make_unique<CapturedImage>()};
         const double turns[2] = {0.0, turnDegrees * kyvern::base::kDegreesToRadians};
@@ -146,8 +134,6 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             ShotTruth t;
             ASSERT_TRUE(kyvern::sim::FrameRenderer::Solve(setup, t));
             EXPECT_TRUE(InFrame(t.pix0, 1024, 768) && InFrame(t.pix1, 1024, 768)) << turnDegrees;
-            EXPECT_NEAR(t.ball0.Plus(t.ball1).Scaled(0.5).z, -kyvern::sim::SimulatedDistance(1024),
-                        1e-9);
             CapturedImage& f = *frames[i];
             f.valid = f.analyzed = true;
             f.width = 1024;
@@ -161,19 +147,10 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             f.result.balls[1].loc = t.ball1;
         }
         kyvern::analysis::LaunchScene scene;
-        // The straight camera in either slot.
-        for (const kyvern::analysis::FrameSet& two :
-             {kyvern::analysis::FrameSet{frames[0].get(), frames[1].get(), nullptr, nullptr},
-              kyvern::analysis::FrameSet{frames[1].get(), frames[0].get(), nullptr, nullptr}}) {
-            ASSERT_TRUE(scene.SolveTwoCameras(two));
-            EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
-            EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
-            EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
-        }
-        const kyvern::analysis::FrameSet one{frames[0].get(), nullptr, nullptr, nullptr};
-        ASSERT_TRUE(scene.SolveOneCamera(one));
-        EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6);
-        EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6);
+        ASSERT_TRUE(scene.SolveTwoCameras({frames[1].get(), frames[0].get(), nullptr, nullptr}));
+        EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
+        EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
+        EXPECT_NEAR(scene.BallSpeed(), shot.ballSpeed, 1e-6);
     }
 }
 
@@ -203,29 +180,24 @@ TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
 
 TEST(SimulatedCamera, OptionsFromTheSettings) {
     TempHome home;
-    const std::string path = home.Settings();
-    const struct {
-        const char *cameras, *resolution, *period, *seed;  // nullptr: not set
-        int cameraCount, width;
-        double shotPeriod;
-        unsigned seedValue;
-    } cases[] = {
-        {nullptr, nullptr, nullptr, nullptr, 1, 1024, 4.0, 1},
-        {"9", "640X480", "0", "42", 4, 640, 0.0, 42},  // at most four cameras
-        {"-1", "640X480", "-5", "42", 0, 640, 4.0, 42},
+    auto read = [&] {
+        const SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(home.Settings());
+        return std::tuple(o.cameras, o.width, o.shotPeriod, o.seed);
     };
+    EXPECT_EQ(read(), std::tuple(1, 1024, 4.0, std::uint64_t(1)));
+    home.Set("Simulator", "Resolution", "640X480");
+    home.Set("Simulator", "Seed", "42");
+    // At most four cameras; a negative period is the default.
+    const struct {
+        const char *cameras, *period;
+        int cameraCount;
+        double shotPeriod;
+    } cases[] = {{"9", "0", 4, 0.0}, {"-1", "-5", 0, 4.0}};
     for (const auto& c : cases) {
-        if (c.cameras) {
-            ConfigStore::WriteSetting(path, "Simulator", "Cameras", c.cameras);
-            ConfigStore::WriteSetting(path, "Simulator", "Resolution", c.resolution);
-            ConfigStore::WriteSetting(path, "Simulator", "ShotPeriod", c.period);
-            ConfigStore::WriteSetting(path, "Simulator", "Seed", c.seed);
-        }
-        const SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(path);
-        EXPECT_EQ(o.cameras, c.cameraCount) << c.cameras;
-        EXPECT_EQ(o.width, c.width);
-        EXPECT_EQ(o.shotPeriod, c.shotPeriod);
-        EXPECT_EQ(o.seed, c.seedValue);
+        home.Set("Simulator", "Cameras", c.cameras);
+        home.Set("Simulator", "ShotPeriod", c.period);
+        EXPECT_EQ(read(), std::tuple(c.cameraCount, 640, c.shotPeriod, std::uint64_t(42)))
+            << c.cameras;
     }
 }
 
@@ -249,10 +221,7 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
                 rig.driver.RequestShot();
                 ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *frame));
                 const GeneratedShot truth = rig.driver.LastShot();
-                SCOPED_TRACE(testing::Message()
-                             << width << " " << speed << " club " << truth.club << " speed "
-                             << truth.ballSpeed << " launch " << truth.launchAngle << " side "
-                             << truth.sideAngle << " back " << truth.backSpin);
+                SCOPED_TRACE(testing::Message() << width << " " << speed << " club " << truth.club);
                 frame->analyzed = pipeline.RunAnalysis(*frame, messages);
                 ASSERT_TRUE(frame->analyzed) << messages.Lines().back();
                 kyvern::analysis::LaunchScene::AlignNormals(*frame);
