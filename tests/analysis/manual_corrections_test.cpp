@@ -22,9 +22,8 @@ using kyvern::analysis::Xyz;
 constexpr double kDeg = 0.017453292519943278;
 
 void ExpectXyz(const Xyz& actual, const Xyz& expected, double tolerance) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
+    EXPECT_LE(actual.Minus(expected).Length(), tolerance)
+        << actual.x << ", " << actual.y << ", " << actual.z;
 }
 
 class Corrections : public ::testing::Test {
