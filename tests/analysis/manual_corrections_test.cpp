@@ -65,7 +65,6 @@ TEST_F(Corrections, ScreenToFrameScalesTheImageView) {
         bool inside;
         ClickPoint frame;
     } cases[] = {
-        {1024, {333, 396}, true, {512, 490}},
         // The top-left corner is inside; rows above the frame's first row come out negative,
         // truncated towards zero.
         {1024, {13, 81}, true, {0, -24}},
