@@ -84,7 +84,8 @@ TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
     const std::string path = dir.File("Kyvern.ini");
     constexpr int kKeys = 150;
     auto writeAll = [&](const char* section, int i) {
-        return ConfigStore::WriteSetting(path, section, std::string("K").append(std::to_string(i)), std::to_string(i));
+        return ConfigStore::WriteSetting(path, section, std::string("K").append(std::to_string(i)),
+                                         std::to_string(i));
     };
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -101,7 +102,8 @@ TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     for (int i = 0; i < kKeys; ++i)
         for (const char* section : {"Parent", "Child"})
-            EXPECT_EQ(ConfigStore::ReadSetting(path, section, std::string("K").append(std::to_string(i)), "", 20),
+            EXPECT_EQ(ConfigStore::ReadSetting(path, section,
+                                               std::string("K").append(std::to_string(i)), "", 20),
                       std::to_string(i));
 }
 
