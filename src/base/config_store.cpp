@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 
 namespace kyvern::base {
 
@@ -70,28 +71,6 @@ std::string_view StripEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.remove_suffix(1);
     return line;
-}
-
-bool ReadWholeFile(int fd, std::string& out) {
-    out.clear();
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return true;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-}
-
-bool ReadFileText(const std::string& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ReadWholeFile(fd, out);
-    ::close(fd);
-    return ok;
 }
 
 std::string Cut(std::string_view text, std::size_t bufferLength) {
@@ -226,7 +205,8 @@ std::optional<std::string> ConfigStore::FindSetting(const std::string& path,
                                                     std::size_t bufferLength) {
     std::string text;
     std::string value;
-    if (ReadFileText(path, text) && FindValue(text, section, key, value)) {
+    if (ReadRegularFile(path, kMaxSettingsFileBytes, text) == ReadRefusal::kNone &&
+        FindValue(text, section, key, value)) {
         return Cut(value, bufferLength);
     }
     return std::nullopt;
@@ -255,14 +235,9 @@ bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write
     int lock = LockFolder(target.parent_path());
     if (lock < 0) return false;
     std::string text;
-    bool ok = true;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ok = ReadWholeFile(fd, text);
-        ::close(fd);
-    } else if (errno != ENOENT) {
-        ok = false;
-    }
+    // A file that cannot be read whole is not replaced: its keys would be lost.
+    const ReadRefusal refusal = ReadRegularFile(path, kMaxSettingsFileBytes, text);
+    bool ok = refusal == ReadRefusal::kNone || refusal == ReadRefusal::kMissing;
     if (ok) {
         for (const Write& w : writes)
             text = SetValue(text, w.section, w.key, w.value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@ namespace kyvern::base {
 // compared without regard to case, blanks around names and values trimmed, one pair of
 // matching quotes around a value removed, the first match wins. Nothing is cached: every
 // read goes to the file, so another program's change applies at once.
+// A settings or status file is a few kilobytes; anything over this is not one, and reading
+// it (once per key, many keys a shot) would stall every shot.
+inline constexpr std::uint64_t kMaxSettingsFileBytes = 1u << 20;
+
 class ConfigStore {
 public:
     // The value of section/key, or defaultValue when the file, the section or the key is

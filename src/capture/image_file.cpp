@@ -17,6 +17,7 @@
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "base/regular_file.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 
@@ -176,9 +177,12 @@ bool ImageFile::Load(const std::string& path) {
     for (auto& slot : slots_)
         slot->valid = false;
 
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or a device named as an image must not hang the program, nor a huge file be read.
+    base::ReadRefusal refusal = base::ReadRefusal::kNone;
+    int fd = base::OpenRegularFile(path, kMaxImageFileBytes, refusal);
     if (fd < 0) {
-        prompts_.Message(base::Text(MessageId::kCouldNotOpenImageFile));
+        prompts_.Message(std::string(base::Text(MessageId::kCouldNotOpenImageFile)) + " (" + path +
+                         ": " + base::RefusalText(refusal, kMaxImageFileBytes) + ")");
         return false;
     }
     auto fail = [&](MessageId id) {

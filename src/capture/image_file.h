@@ -14,6 +14,10 @@ namespace kyvern::capture {
 inline constexpr std::size_t kHeaderTextCapacity = 1000;
 inline constexpr std::size_t kHeaderScanLimit = 500;
 inline constexpr std::uint32_t kPixelDataOffset = 1078;
+// The largest file Load reads: the headers, the largest colour table it accepts and four
+// frames of the largest size at three bytes a pixel.
+inline constexpr std::uint64_t kMaxImageFileBytes =
+    14 + 40 + 1024 + std::uint64_t{analysis::kCameraSlots} * analysis::kFrameCapacity;
 
 // The saved-image format: a bitmap of one to four stacked 8-bit gray frames, each with its
 // capture header written as ASCII text over the first bytes of its own pixel block.

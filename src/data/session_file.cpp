@@ -11,6 +11,7 @@
 
 #include "base/atomic_file.h"
 #include "base/config_store.h"
+#include "base/regular_file.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "data/text_format.h"
@@ -210,28 +211,6 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 // --- Writing ---
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    text.clear();
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ok;
-}
-
 }  // namespace
 
 std::string FormatShotLine(const ShotTable& table, int row) {
@@ -363,8 +342,12 @@ LoadReport LoadSessionText(ShotTable& table, std::string_view text) {
 bool LoadSession(ShotTable& table, const std::string& path, LoadReport& report) {
     report = LoadReport{};
     std::string text;
-    if (!ReadWholeFile(path, text)) {
-        table.Prompts().Message(base::Text(base::MessageId::kCannotOpenFile));
+    const base::ReadRefusal refusal = base::ReadRegularFile(path, kMaxSessionFileBytes, text);
+    if (refusal != base::ReadRefusal::kNone) {
+        // The description's text first, then which file and why.
+        table.Prompts().Message(std::string(base::Text(base::MessageId::kCannotOpenFile)) + " (" +
+                                path + ": " + base::RefusalText(refusal, kMaxSessionFileBytes) +
+                                ")");
         return false;
     }
     report = LoadSessionText(table, text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,8 +42,13 @@ bool SaveSession(ShotTable& table, const std::string& path, std::string_view use
 bool SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
                    std::string_view session);
 
+// The largest session file read: some 500,000 shots. Anything larger, or anything that is not
+// a regular file (a FIFO, /dev/zero), is refused before it is read.
+inline constexpr std::uint64_t kMaxSessionFileBytes = 256ull << 20;
+
 // "Load Session" after its dialog: adds the file's shots to the table (it is not cleared).
-// The file is only read. False, after "Can't open file", when it cannot be read.
+// The file is only read. False, after "Can't open file" with the path and the reason, when it
+// cannot be read.
 bool LoadSession(ShotTable& table, const std::string& path, LoadReport& report);
 bool LoadSession(ShotTable& table, const std::string& path);
 // The same rules on a text already in memory ("\r\n" or "\n" line ends).

@@ -1,6 +1,7 @@
 #include "base/config_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +78,29 @@ TEST(ConfigStore, WritesKeepEveryOtherLineRefuseForgedLinesAndBatchesLandWhole) 
     EXPECT_FALSE(ConfigStore::WriteSettings(
         fresh, {{"Status", "Lock", "Unlocked"}, {"Ball", "Spin", "1\n[X]"}}));
     EXPECT_EQ(ConfigStore::ReadSetting(fresh, "Status", "Lock", "", 20), "Locked");
+}
+
+// What is not a small regular file is no settings file: reads take the default at once
+// (a FIFO would hang the shot cycle, /dev/zero exhaust the memory, 100 MB cost seconds a
+// shot) and writes leave it as it is.
+TEST(ConfigStore, ReadsAndWritesOnlySmallRegularFiles) {
+    TempDir dir;
+    const std::string fifo = dir.File("fifo.ini");
+    const std::string large = dir.File("large.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    WriteFileText(large, "[Setup]\nBall=Baseball\n" + std::string(kMaxSettingsFileBytes, ' '));
+    for (const std::string& path : {fifo, large, std::string("/dev/zero"), dir.Path()}) {
+        EXPECT_EQ(ConfigStore::ReadSetting(path, "Setup", "Ball", "Golf Ball", 80), "Golf Ball")
+            << path;
+        if (path != "/dev/zero") {
+            EXPECT_FALSE(ConfigStore::WriteSetting(path, "Setup", "Ball", "Softball")) << path;
+        }
+    }
+    EXPECT_EQ(std::filesystem::status(fifo).type(), std::filesystem::file_type::fifo);
+    EXPECT_EQ(std::filesystem::file_size(large), kMaxSettingsFileBytes + 22);
+    // One byte under the bound is still read.
+    WriteFileText(large, "[Setup]\nBall=Baseball\n" + std::string(kMaxSettingsFileBytes - 23, ' '));
+    EXPECT_EQ(ConfigStore::ReadSetting(large, "Setup", "Ball", "Golf Ball", 80), "Baseball");
 }
 
 TEST(ConfigStore, ConcurrentWritersInTwoProcessesLoseNoKey) {

@@ -1,6 +1,7 @@
 #include "capture/image_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -189,8 +190,16 @@ TEST_F(ImageFileTest, HeaderFieldsOfOtherWriters) {
 
 TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
     const std::string loadFailed = "Image load failed";
-    ASSERT_FALSE(file.Load(dir.File("missing.bmp")));
-    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Couldn't open image file"});
+    // Nothing but a regular file of at most the largest valid size is opened: a FIFO would
+    // hang the program.
+    ASSERT_EQ(::mkfifo(dir.File("fifo.bmp").c_str(), 0600), 0);
+    for (const std::string& bad : {dir.File("missing.bmp"), dir.File("fifo.bmp")})
+        ASSERT_FALSE(file.Load(bad));
+    EXPECT_EQ(prompts.messages,
+              (std::vector<std::string>{
+                  "Couldn't open image file (" + dir.File("missing.bmp") + ": no such file)",
+                  "Couldn't open image file (" + dir.File("fifo.bmp") + ": not a regular file)"}));
+    std::filesystem::remove(dir.File("fifo.bmp"));
 
     struct Case {
         const char* what;

@@ -104,8 +104,9 @@ TEST(FramesCli, ListsEveryCaptureHeaderFieldAndRefusesBadFiles) {
 
     // Bad files: the system's message, status 1.
     WriteFileText(home.File("garbage.bmp"), "this is not a bitmap at all, not even close.......");
-    const std::pair<const char*, const char*> cases[] = {{"none.bmp", "Couldn't open image file\n"},
-                                                         {"garbage.bmp", "Image load failed\n"}};
+    const std::pair<const char*, std::string> cases[] = {
+        {"none.bmp", "Couldn't open image file (" + home.File("none.bmp") + ": no such file)\n"},
+        {"garbage.bmp", "Image load failed\n"}};
     for (const auto& [name, message] : cases) {
         auto r = RunCli({"frames", home.File(name), "--json"}, home.Path());
         EXPECT_EQ(std::to_string(r.exitCode) + " " + r.err + r.out, std::string("1 ") + message);

@@ -250,10 +250,22 @@ TEST(SessionFile, FilesThatCannotBeReadOrWritten) {
     TempHome home;
     Table t;
     LoadReport report;
-    EXPECT_FALSE(LoadSession(t.table, home.File("missing.txt")));
-    EXPECT_FALSE(LoadSession(t.table, home.Path(), report));  // a folder
-    EXPECT_FALSE(report.opened);
-    EXPECT_EQ(t.prompts.messages, (std::vector<std::string>(2, "Can't open file")));
+    // Nothing that is not a regular file is read: a FIFO would hang the program and
+    // /dev/zero would fill its memory.
+    ASSERT_EQ(::mkfifo(home.File("fifo").c_str(), 0600), 0);
+    for (const std::string& bad :
+         {home.File("missing.txt"), home.Path(), home.File("fifo"), std::string("/dev/zero")}) {
+        EXPECT_FALSE(LoadSession(t.table, bad, report)) << bad;
+        EXPECT_FALSE(report.opened);
+    }
+    EXPECT_EQ(t.prompts.messages,
+              (std::vector<std::string>{
+                  "Can't open file (" + home.File("missing.txt") + ": no such file)",
+                  "Can't open file (" + home.Path() + ": not a regular file)",
+                  "Can't open file (" + home.File("fifo") + ": not a regular file)",
+                  "Can't open file (/dev/zero: not a regular file)"}));
+    EXPECT_EQ(t.table.RowCount(), 1);
+    std::filesystem::remove(home.File("fifo"));
     // An empty file opens and holds nothing.
     WriteFileText(home.File("empty.txt"), "");
     EXPECT_TRUE(LoadSession(t.table, home.File("empty.txt"), report));
