@@ -31,6 +31,7 @@ struct Options {
     bool hasClubSpeed = false;
     double clubSpeed = 0.0;  // ft/s
     bool json = false;
+    int unit = shot::kFps;  // the unit the speeds were typed in
     std::string trajectory;
 };
 
@@ -78,7 +79,7 @@ bool Parse(const Args& args, Options& options) {
         if (!known) return false;  // an unknown flag or a stray word
     }
     if (!seen[0] || !seen[2] || !seen[3]) return false;
-    int unit = shot::kFps;
+    int& unit = options.unit;
     double typed = 0.0;
     if (!ParseUnit(unitWord, unit) || !ParseNumber(speed, typed)) return false;
     options.ballSpeed = shot::FromDisplaySpeed(typed, unit);
@@ -156,10 +157,48 @@ void PrintText(const flight::FlightModel& model, const shot::ImpactModel& club,
                 shot::FormatShotScore(analysis.LaunchEfficiency()).c_str());
 }
 
+// The values a golf ball can leave the club with; beyond them the flight model's drag and lift
+// tables no longer describe the ball and its answers are meaningless.
+constexpr double kMaxBallSpeed = 500.0;  // ft/s, about 340 mph
+constexpr double kMaxLaunch = 90.0;      // degrees either way
+constexpr double kMaxSideAngle = 90.0;   // degrees either way
+constexpr double kMaxSpin = 20000.0;     // rpm either way, back and side
+
+// An empty string when every number is in its range, else the first one out of it with its range.
+std::string OutOfRange(const Options& options, int unit) {
+    struct Check {
+        const char* flag;
+        double value, low, high;
+        bool lowOpen;
+    };
+    const double topSpeed = shot::ToDisplaySpeed(kMaxBallSpeed, unit);
+    const Check checks[] = {
+        {"--speed", shot::ToDisplaySpeed(options.ballSpeed, unit), 0.0, topSpeed, true},
+        {"--launch", options.launch, -kMaxLaunch, kMaxLaunch, false},
+        {"--back", options.back, -kMaxSpin, kMaxSpin, false},
+        {"--side-spin", options.sideSpin, -kMaxSpin, kMaxSpin, false},
+        {"--side-angle", options.sideAngle, -kMaxSideAngle, kMaxSideAngle, false},
+        {"--club-speed", shot::ToDisplaySpeed(options.clubSpeed, unit), 0.0, topSpeed, false},
+    };
+    for (const Check& c : checks) {
+        const bool below = c.lowOpen ? !(c.value > c.low) : !(c.value >= c.low);
+        if (!below && c.value <= c.high) continue;
+        char text[160];
+        std::snprintf(text, sizeof text, "kyvern-cli flight: %s must be %s %g and at most %g\n",
+                      c.flag, c.lowOpen ? "above" : "at least", c.low, c.high);
+        return text;
+    }
+    return {};
+}
+
 int RunFlight(const Args& args) {
     Options options;
     if (!Parse(args, options)) {
         std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
+    if (const std::string fault = OutOfRange(options, options.unit); !fault.empty()) {
+        std::fprintf(stderr, "%s", fault.c_str());
         return 2;
     }
     base::StderrPrompts prompts;

@@ -21,7 +21,7 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
     const Args flight = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
     const Args render = {"render", "--out",  out,    "--launch",    "12",  "--side",
                          "-2",     "--back", "3500", "--side-spin", "-600"};
-    // The arguments and the usage named, when there is one.
+    // The arguments and what the message names, when known: a command's name stands for its usage.
     const std::pair<Args, const char*> cases[] = {
         {{"no-such-command"}, nullptr},
         {{"run", "--shots"}, nullptr},
@@ -44,6 +44,13 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {With(flight, {"--wind", "3"}), "flight"},
         {With(flight, {"extra"}), "flight"},
         {With(flight, {"--side-spin", "1e999"}), "flight"},
+        {{"flight", "--speed", "-1", "--launch", "12", "--back", "2800"},
+         "--speed must be above 0 and at most 500"},
+        {{"flight", "--speed", "1e308", "--launch", "12", "--back", "2800", "--speed-unit", "mps"},
+         "--speed must be above 0 and at most 152.4"},
+        {{"flight", "--speed", "220", "--launch", "180", "--back", "2800"},
+         "--launch must be at least -90 and at most 90"},
+        {With(flight, {"--side-spin", "-25000"}), "--side-spin must be at least -20000"},
         {{"render", "--speed", "150", "--launch", "10", "--side", "0", "--back", "3000",
           "--side-spin", "0"},
          "render"},  // no --out
@@ -75,7 +82,9 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.out.empty()) << r.out;
         if (usage) {
-            EXPECT_TRUE(Contains(r.err, std::string("usage: kyvern-cli ") + usage)) << r.err;
+            const std::string want(usage);
+            const bool command = want.find(' ') == std::string::npos;
+            EXPECT_TRUE(Contains(r.err, command ? "usage: kyvern-cli " + want : want)) << r.err;
         }
     }
     EXPECT_TRUE(ReadFileText(out).empty());
