@@ -4,6 +4,7 @@
 #include <ctime>
 #include <memory>
 
+#include "app/instance_lock.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
@@ -117,6 +118,16 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
     const base::Settings settings;
     base::StderrPrompts prompts;
     base::TextMessageList messages;
+    const InstanceLock lock;
+    MonitorOptions monitorOptions;
+    monitorOptions.secondInstance = lock.Status() == InstanceLock::State::kTaken;
+    if (monitorOptions.secondInstance &&
+        !base::EqualsNoCase(base::Trim(settings.Text(base::setting::kAllowMultipleInstances)),
+                            "yes")) {
+        std::fprintf(stderr,
+                     "Another instance is running (Setup/AllowMultipleInstances is not yes)\n");
+        return 1;
+    }
 
     std::unique_ptr<capture::CameraDriver> driver;
     sim::SimulatedCameraDriver* simulated = nullptr;
@@ -134,7 +145,16 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
     if (driver) {
         cameras = std::make_unique<capture::CameraTable>(*driver, prompts, settings);
         cameras->InitCameras();
-    } else {
+    }
+    // Counted shots can only come from a camera or the watched file: without either the run
+    // would wait for ever.
+    const bool watching = !base::Trim(settings.Text(base::setting::kCaptureFile)).empty();
+    if (options.shots > 0 && (!cameras || cameras->CameraCount() == 0) && !watching) {
+        std::fprintf(stderr, "No camera and no Remote/CaptureFile to watch: no shot can come\n");
+        if (cameras) cameras->Shutdown();
+        return 1;
+    }
+    if (!driver) {
         std::fprintf(stderr, "No camera back-end \"%s\" in this build; watching files only\n",
                      driverName.c_str());
     }
@@ -144,7 +164,7 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
         SignalScope signals(stop, installSignals);
         LoopTimerHost timers;
         PrintingView view(options.out);
-        LaunchMonitor monitor(timers, prompts, messages, cameras.get());
+        LaunchMonitor monitor(timers, prompts, messages, cameras.get(), monitorOptions);
         monitor.SetView(&view);
         monitor.Start();
         long requested = -1;

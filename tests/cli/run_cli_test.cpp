@@ -82,3 +82,31 @@ TEST(RunCli, RegressPrintsAndWritesOneResultLinePerImage) {
     EXPECT_EQ(ReadFileText(h.File("SideSpinTest.txt")), r.out);
     EXPECT_EQ(RunCli({"regress", h.File("none")}, h.Path()).exitCode, 1);
 }
+
+TEST(RunCli, CountedShotsWithoutCameraOrWatchedFileEndAtOnce) {
+    TempHome h;
+    h.Set("Camera", "Driver", "NoSuchBackEnd");
+    auto r = RunCli({"run", "--shots", "1"}, h.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, "CaptureFile")) << r.err;
+}
+
+TEST(RunCli, SecondRunEndsAtOnceUnlessAllowedThenRunsAsSecondInstance) {
+    TempHome h;
+    h.Set("Simulator", "ShotPeriod", "0.05");
+    const pid_t first = StartCli({"run", "--simulate"}, h.Path(), "/dev/null", "/dev/null");
+    ASSERT_GT(first, 0);
+    EXPECT_TRUE(Eventually([&] { return !Status(h, "Executable").empty(); }));
+    const auto refused = RunCli({"run", "--simulate", "--shots", "1"}, h.Path());
+    h.Set("Setup", "AllowMultipleInstances", "YES");
+    const auto allowed = RunCli({"run", "--simulate", "--shots", "1"}, h.Path());
+    ::kill(first, SIGTERM);
+    int code = 0;
+    ASSERT_EQ(::waitpid(first, &code, 0), first);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.out.empty()) << refused.out;
+    EXPECT_EQ(Lines(refused.err), 1) << refused.err;
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+    EXPECT_EQ(Lines(allowed.out), 1) << allowed.out;
+}
