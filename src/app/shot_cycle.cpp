@@ -167,13 +167,16 @@ void LaunchMonitor::OnTimer(int id) {
 }
 
 void LaunchMonitor::StartCycleTimers(bool on) {
+    // The command timer runs through the passes and keeps its phase: restarted at every pass,
+    // shots under its period apart would keep a command waiting for ever. Its ticks come on
+    // the cycle's thread, so none lands inside a pass.
     if (!on) {
-        for (int id : {kCameraTimer, kCaptureFileTimer, kCommandTimer, kIndicatorTimer})
+        for (int id : {kCameraTimer, kCaptureFileTimer, kIndicatorTimer})
             timers_.StopTimer(id);
         return;
     }
     timers_.StartTimer(kCameraTimer, 100);
-    timers_.StartTimer(kCommandTimer, 2000);
+    if (!timers_.IsRunning(kCommandTimer)) timers_.StartTimer(kCommandTimer, 2000);
     timers_.StartTimer(kIndicatorTimer, 500);
     capturePath_ = base::Settings().Text(base::setting::kCaptureFile);
     if (!capturePath_.empty()) {

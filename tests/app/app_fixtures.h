@@ -22,24 +22,45 @@
 
 namespace kyvern::testing {
 
-// Timers that tick only when the test fires one.
+// Timers that tick only when the test fires one or moves their clock on.
 class ManualTimerHost final : public app::TimerHost {
 public:
     void SetTick(Tick tick) override { tick_ = std::move(tick); }
-    void StartTimer(int id, int periodMs) override { periods_[id] = periodMs; }
-    void StopTimer(int id) override { periods_.erase(id); }
-    bool IsRunning(int id) const override { return periods_.count(id) != 0; }
-    int Period(int id) const override { return IsRunning(id) ? periods_.at(id) : 0; }
+    void StartTimer(int id, int periodMs) override { timers_[id] = {periodMs, now_ + periodMs}; }
+    void StopTimer(int id) override { timers_.erase(id); }
+    bool IsRunning(int id) const override { return timers_.count(id) != 0; }
+    int Period(int id) const override { return IsRunning(id) ? timers_.at(id).period : 0; }
     // One tick of this timer now; false when it does not run.
     bool Fire(int id) {
         if (!IsRunning(id)) return false;
         if (tick_) tick_(id);
         return true;
     }
+    // Moves the clock on, ticking every timer that falls due on the way, in the order of time.
+    void Advance(long milliseconds) {
+        const long end = now_ + milliseconds;
+        for (;;) {
+            auto next = timers_.end();
+            for (auto t = timers_.begin(); t != timers_.end(); ++t)
+                if (t->second.due <= end &&
+                    (next == timers_.end() || t->second.due < next->second.due))
+                    next = t;
+            if (next == timers_.end()) break;
+            now_ = next->second.due;
+            next->second.due += next->second.period;
+            if (tick_) tick_(next->first);
+        }
+        now_ = end;
+    }
 
 private:
+    struct Timer {
+        int period = 0;
+        long due = 0;
+    };
     Tick tick_;
-    std::map<int, int> periods_;
+    long now_ = 0;
+    std::map<int, Timer> timers_;
 };
 
 // What the cycle showed, for the assertions.

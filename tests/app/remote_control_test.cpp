@@ -81,8 +81,7 @@ TEST(RemoteControl, ADroppedImageIsAnalysedOncePerNewStamp) {
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 3);
 
     rig.monitor->StartCycleTimers(false);
-    for (int id :
-         {app::kCameraTimer, app::kCaptureFileTimer, app::kCommandTimer, app::kIndicatorTimer})
+    for (int id : {app::kCameraTimer, app::kCaptureFileTimer, app::kIndicatorTimer})
         EXPECT_FALSE(rig.timers.IsRunning(id)) << id;
 }
 
@@ -226,4 +225,17 @@ TEST(ProgramLauncher, StartsTheProgramWithItsArgumentsInItsFolderWithoutAShell) 
 
     rig.env.Set("ProgramLauncher", "ExecutablePath", rig.env.Path() + "/missing");
     EXPECT_EQ(rig.monitor->LaunchProgram(), -1);
+}
+
+TEST(RemoteControl, ShutdownIsActedOnWithinItsPeriodWhateverTheShots) {
+    MonitorRig rig;
+    rig.monitor->Start();
+    SetCommand(rig, "Shutdown", "Yes");
+    // A shot every 500 ms, each pass stopping and starting the cycle's timers.
+    for (int elapsed = 0; elapsed < 2000; elapsed += 500) {
+        ASSERT_TRUE(rig.Shoot());
+        rig.timers.Advance(500);
+    }
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 4);
+    EXPECT_EQ(rig.view.closes, 1);
 }
