@@ -155,7 +155,9 @@ void LaunchMonitor::OnTimer(int id) {
             }
             break;
         case kCommandTimer:
-            remote_->CheckCommands();
+            // A window may deliver a tick while a pass waits on a prompt; the command then
+            // waits for the next tick rather than act in the middle of the shot.
+            if (!shotInProgress_) remote_->CheckCommands();
             break;
         case kNoticeTimer:
             timers_.StopTimer(kNoticeTimer);
@@ -168,8 +170,7 @@ void LaunchMonitor::OnTimer(int id) {
 
 void LaunchMonitor::StartCycleTimers(bool on) {
     // The command timer runs through the passes and keeps its phase: restarted at every pass,
-    // shots under its period apart would keep a command waiting for ever. Its ticks come on
-    // the cycle's thread, so none lands inside a pass.
+    // shots under its period apart would keep a command waiting for ever.
     if (!on) {
         for (int id : {kCameraTimer, kCaptureFileTimer, kIndicatorTimer})
             timers_.StopTimer(id);
