@@ -114,7 +114,10 @@ std::string ShotLine(const shot::ShotRecord& s) {
 
 int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool installSignals,
                 const std::function<void(LaunchMonitor&)>& done) {
-    base::EnsureProgramFolder();
+    if (std::string why; !base::OpenProgramFolder(why)) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
     const base::Settings settings;
     base::StderrPrompts prompts;
     base::TextMessageList messages;

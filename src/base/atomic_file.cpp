@@ -1,12 +1,16 @@
 #include "base/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 
@@ -17,6 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMaxLinkHops = 40;  // the kernel's own limit for a path
+constexpr int kRandomLetters = 6;
+constexpr std::time_t kStaleSeconds = 3600;
 
 // The file a path names once every link at its end is followed; empty for a loop.
 std::string FollowLinks(const std::string& path) {
@@ -40,8 +46,9 @@ int CreateTemporary(const std::string& target, std::string& name, const void* se
                             static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(seed)));
     constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".";
-        for (int i = 0; i < 6; ++i)
+        // The writer's pid in the name lets a later start tell a killed write from a live one.
+        name = target + "." + std::to_string(::getpid()) + ".";
+        for (int i = 0; i < kRandomLetters; ++i)
             name += kLetters[random() % (sizeof kLetters - 1)];
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -49,7 +56,39 @@ int CreateTemporary(const std::string& target, std::string& name, const void* se
     return -1;
 }
 
+// The writer pid of a temporary's name; 0 when the name is not one of ours.
+long TemporaryWriter(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.size() - dot - 1 != kRandomLetters) return 0;
+    for (std::size_t i = dot + 1; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (!std::islower(c) && !std::isdigit(c)) return 0;
+    }
+    const std::size_t pidDot = name.rfind('.', dot - 1);
+    if (pidDot == std::string::npos || pidDot == 0 || pidDot + 1 == dot || dot - pidDot > 11)
+        return 0;
+    for (std::size_t i = pidDot + 1; i < dot; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+    return std::strtol(name.c_str() + pidDot + 1, nullptr, 10);
+}
+
 }  // namespace
+
+int RemoveStaleTemporaries(const std::string& folder) {
+    std::error_code ec;
+    int removed = 0;
+    const std::time_t now = std::time(nullptr);
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const long writer = TemporaryWriter(it->path().filename().string());
+        struct stat info {};
+        if (writer <= 0 || ::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const bool gone = ::kill(static_cast<pid_t>(writer), 0) != 0 && errno == ESRCH;
+        if ((gone || now - info.st_mtime > kStaleSeconds) && ::unlink(it->path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
 
 FileReplacement::FileReplacement(const std::string& path) : target_(FollowLinks(path)) {
     if (path.empty() || target_.empty()) return;

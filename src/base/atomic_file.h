@@ -37,4 +37,9 @@ private:
 // The whole replacement in one call.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
+// Removes from a folder the temporary files of replacements whose writer was killed: names
+// of our pattern ("<target>.<writer pid>.<six letters or digits>") whose writer process is
+// gone, or that nobody has written for an hour (a reused pid). Returns how many it removed.
+int RemoveStaleTemporaries(const std::string& folder);
+
 }  // namespace kyvern::base

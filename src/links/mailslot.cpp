@@ -100,7 +100,8 @@ MailslotWriter::~MailslotWriter() { Close(); }
 
 bool MailslotWriter::Open(const std::string& name) {
     Close();
-    if (!ValidName(name)) return false;
+    // Nothing goes into a folder someone else may have planted.
+    if (!ValidName(name) || !EnsureRuntimeFolder()) return false;
     sockaddr_un address;
     std::string path = SlotPath(name);
     if (!MakeAddress(path, address)) return false;

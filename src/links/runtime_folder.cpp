@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#include "base/program_folder.h"
 
 namespace kyvern::links {
 
@@ -23,19 +26,28 @@ std::string RuntimeFolder() {
     return (temp / name).string();
 }
 
-bool EnsureRuntimeFolder() {
+std::string RuntimeFolderRefusal() {
     std::string folder = RuntimeFolder();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         // The parent may be missing when the folder was pointed somewhere new.
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
-        if (ec) return false;
+        if (ec) return "Cannot make the runtime folder \"" + folder + "\": " + ec.message();
         ::chmod(folder.c_str(), 0700);
     }
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
     // A shared temporary folder could hold a folder of that name planted by someone else.
-    return info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
+    std::string why = base::UntrustedFolderReason(folder, true);
+    return why.empty() ? why : "Runtime folder refused, no links to other programs: " + why;
+}
+
+bool EnsureRuntimeFolder() {
+    const std::string why = RuntimeFolderRefusal();
+    if (!why.empty()) {
+        // Every slot asks again; the user needs to read it once.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true)) std::fprintf(stderr, "%s\n", why.c_str());
+    }
+    return why.empty();
 }
 
 std::string SlotPath(const std::string& name) { return RuntimeFolder() + "/" + name; }

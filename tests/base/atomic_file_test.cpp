@@ -1,9 +1,13 @@
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include "support/temp_dir.h"
@@ -43,4 +47,41 @@ TEST(ReplaceFileAtomically, KeepsModeAndLinksAndLeavesNoTemporary) {
         EXPECT_EQ(kyvern::testing::ReadFileText(dir.File(c.written)), "new");
         EXPECT_EQ(int(fs::status(dir.File(c.written)).permissions()), c.mode);
     }
+}
+
+// A killed write leaves its temporary; a later start removes it, and nothing else.
+TEST(RemoveStaleTemporaries, RemovesOnlyOursOfWritersThatAreGone) {
+    kyvern::testing::TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        kyvern::base::FileReplacement killed(dir.File("flightKyvern.txt"));
+        killed.Write("part");
+        ::_exit(0);  // as a kill would: no destructor runs
+    }
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    kyvern::base::FileReplacement live(dir.File("Kyvern.ini"));
+    ASSERT_TRUE(live.Write("live"));
+    const std::string gone = "." + std::to_string(child), own = "." + std::to_string(::getpid());
+    const struct {
+        std::string name;
+        bool hourOld, removed;
+    } cases[] = {{"pic3.bmp" + gone + ".k2x9q0", false, true},
+                 {"pic4.bmp" + own + ".k2x9q0", true, true},    // a reused pid, long unwritten
+                 {"pic5.bmp" + own + ".k2x9q0", false, false},  // a write going on
+                 {"notes" + gone + ".K2X9Q0", true, false},
+                 {"notes.backup", true, false},
+                 {"notes" + gone + ".abc12", true, false}};
+    for (const auto& c : cases) {
+        WriteFileText(dir.File(c.name), "x");
+        if (c.hourOld)
+            fs::last_write_time(dir.File(c.name),
+                                fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+    EXPECT_EQ(kyvern::base::RemoveStaleTemporaries(dir.Path()), 3);  // with the killed write's
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(dir.File(c.name)), !c.removed) << c.name;
+    EXPECT_TRUE(live.Commit());
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().rfind("flightKyvern.txt", 0), std::string::npos);
 }

@@ -1,6 +1,7 @@
 #include "base/config_store.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,4 +150,35 @@ TEST(ProgramFolder, FollowsTheEnvironmentAndNamesItsFiles) {
     kyvern::testing::ScopedEnv none("KYVERN_HOME", "");
     kyvern::testing::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
     EXPECT_EQ(ProgramFolder(), "/srv/data/Kyvern");
+}
+
+// Nobody else may have made or be able to write the folder whose settings name a program to run.
+TEST(ProgramFolder, RefusesAFolderOthersMayHaveMadeOrWrite) {
+    namespace fs = std::filesystem;
+    using kyvern::testing::ScopedEnv;
+    TempDir dir;
+    ScopedEnv none("KYVERN_HOME", ""), data("XDG_DATA_HOME", "");
+    {
+        ScopedEnv home("HOME", "");
+        EXPECT_EQ(ProgramFolder(),
+                  std::string(::getpwuid(::getuid())->pw_dir) + "/.local/share/Kyvern");
+    }
+    fs::create_directory(dir.File("shared"));
+    fs::permissions(dir.File("shared"), fs::perms(01777));  // as /tmp is
+    std::string why;
+    {
+        ScopedEnv home("HOME", dir.File("shared/me"));
+        EXPECT_EQ(ProgramFolder(), "");
+        EXPECT_FALSE(EnsureProgramFolder(&why));
+        EXPECT_NE(why.find("HOME"), std::string::npos) << why;
+        EXPECT_FALSE(fs::exists(dir.File("shared/me")));
+    }
+    fs::create_directory(dir.File("own"));
+    ScopedEnv home("KYVERN_HOME", dir.File("own"));
+    const std::pair<int, bool> cases[] = {{0700, true}, {0755, true}, {0775, false}, {0757, false}};
+    for (const auto& [mode, accepted] : cases) {
+        fs::permissions(dir.File("own"), fs::perms(mode));
+        EXPECT_EQ(EnsureProgramFolder(&why), accepted) << mode;
+        EXPECT_EQ(why.find("open to other users") == std::string::npos, accepted) << why;
+    }
 }

@@ -34,6 +34,9 @@ TEST(RuntimeFolder, ChosenByEnvironmentAndPrivate) {
         EXPECT_EQ(fs::status(dir.File("own")).permissions(), fs::perms::owner_all);
         fs::permissions(dir.File("own"), fs::perms(0755));  // open to others: not trusted
         EXPECT_FALSE(EnsureRuntimeFolder());
+        EXPECT_NE(RuntimeFolderRefusal().find("open to other users"), std::string::npos);
+        MailslotWriter notices;  // nothing is sent into it either
+        EXPECT_FALSE(notices.Open("Kyvern"));
     }
     ScopedEnv own("KYVERN_RUNTIME_DIR", "");
     {
