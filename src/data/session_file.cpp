@@ -211,6 +211,15 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 // --- Writing ---
 
+// Line breaks become blanks, so that no name can start a line of its own (a forged header).
+std::string OnOneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return line;
+}
+
 }  // namespace
 
 std::string FormatShotLine(const ShotTable& table, int row) {
@@ -258,9 +267,7 @@ std::string FormatShotLine(const ShotTable& table, int row, std::string_view ite
         line += ", ";
     }
     // A line break inside a name would split the shot over two lines.
-    for (char& c : line) {
-        if (c == '\r' || c == '\n') c = ' ';
-    }
+    line = OnOneLine(line);
     line += '\n';
     return line;
 }
@@ -269,8 +276,8 @@ std::string FormatSession(const ShotTable& table, std::string_view user, std::st
     std::string text = "Kyvern Shot Data\nCreated: ";
     text += shot::FormatTimeStamp(table.Now());
     text += "\t\n\n";
-    text += "User: " + std::string(user) + "\n";
-    text += "Session: " + std::string(session) + "\n\n";
+    text += "User: " + OnOneLine(user) + "\n";
+    text += "Session: " + OnOneLine(session) + "\n\n";
     text += kSessionHeaderLine;
     std::string item;
     for (int r = 1; r < table.RowCount(); ++r) {
@@ -305,8 +312,12 @@ LoadReport LoadSessionText(ShotTable& table, std::string_view text) {
     report.opened = true;
     const std::vector<std::string_view> lines = Lines(text);
     std::size_t i = 0;
-    while (i < lines.size() &&
-           !(lines[i].size() >= kShortestLine && HasWordAfterSecond(lines[i], "ShotNum"))) {
+    // The title's name lines are never the header, whatever the names hold.
+    auto isTitle = [](std::string_view line) {
+        return line.starts_with("User: ") || line.starts_with("Session: ");
+    };
+    while (i < lines.size() && (isTitle(lines[i]) || !(lines[i].size() >= kShortestLine &&
+                                                       HasWordAfterSecond(lines[i], "ShotNum")))) {
         ++i;
     }
     if (i == lines.size()) return report;

@@ -229,12 +229,16 @@ void ShotTable::SetupTable() {
 
 void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
     unsaved_ = true;
+    // Only new rows that are not logged wait; anything else needs the table as it is.
+    const bool stage = bulkDepth_ > 0 && newRow && !useNow;
+    if (!stage) PlaceStagedRows();
     // A re-measure overwrites the row of the last shot.
     const bool overwrite =
         !newRow && ValidRow(currentRow_) && currentRow_ >= 1 && !rows_[currentRow_]->group;
-    const int row = overwrite ? currentRow_ : FindOrInsertShotRow(shot.item);
+    const int row = stage ? -1 : overwrite ? currentRow_ : FindOrInsertShotRow(shot.item);
+    Row& target = stage ? StageShotRow(shot.item) : *rows_[row];
 
-    std::array<std::string, kColumnCount>& cells = rows_[row]->cells;
+    std::array<std::string, kColumnCount>& cells = target.cells;
     cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
 
     // The distances are always this table's own prediction, with the ball and weather in force.
@@ -266,6 +270,13 @@ void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
     cells[kUnitsColumn] = UnitsLabel();
     cells[kUserColumn] = shot.user;
     cells[kSessionColumn] = shot.session;
+    if (stage) {
+        // The current and active rows are set when the row takes its place.
+        lastStaged_ = &target;
+        ++bulkShots_;
+        SetDeleteLastShotEnabled(true);
+        return;
+    }
     Notify([&](ShotTableListener& l) { l.CellsChanged(row, row); });
 
     currentRow_ = row;
@@ -314,6 +325,99 @@ int ShotTable::FindOrInsertShotRow(std::string_view item) {
     shotRow->cells[kShotColumn] = number;
     InsertRow(at, std::move(shotRow));
     return at;
+}
+
+namespace {
+
+std::string Folded(std::string_view item) {
+    std::string key(item);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
+}  // namespace
+
+ShotTable::Row& ShotTable::StageShotRow(std::string_view item) {
+    if (staged_.empty()) {
+        // The first group of an item wins, as in the search of FindOrInsertShotRow.
+        stagedIndex_.clear();
+        for (int r = 1; r < RowCount(); ++r) {
+            if (!rows_[r]->group) continue;
+            const auto [it, added] =
+                stagedIndex_.try_emplace(Folded(rows_[r]->cells[kItemColumn]), staged_.size());
+            if (added) staged_.push_back(StagedGroup{r, nullptr, {}});
+        }
+    }
+    const auto [it, added] = stagedIndex_.try_emplace(Folded(item), staged_.size());
+    auto shotRow = std::make_unique<Row>();
+    if (added) {
+        StagedGroup group;
+        group.newGroup = std::make_unique<Row>();
+        group.newGroup->group = true;
+        group.newGroup->cells[kItemColumn] = item;
+        group.newGroup->cells[kPlotColumn] = kPlotColours[0];
+        group.newGroup->cells[kGroupCountColumn] = std::string("1");
+        shotRow->cells[kShotColumn] = std::string("1");
+        staged_.push_back(std::move(group));
+    } else {
+        StagedGroup& group = staged_[it->second];
+        Row& groupRow = group.row >= 0 ? *rows_[group.row] : *group.newGroup;
+        long count = ReadLong(groupRow.cells[kGroupCountColumn]);
+        if (count < LONG_MAX) ++count;
+        groupRow.cells[kGroupCountColumn] = Printf("%ld", count);
+        shotRow->cells[kShotColumn] = groupRow.cells[kGroupCountColumn];
+    }
+    std::vector<std::unique_ptr<Row>>& shots = staged_[it->second].shots;
+    shots.push_back(std::move(shotRow));
+    return *shots.back();
+}
+
+void ShotTable::PlaceStagedRows() {
+    if (staged_.empty()) return;
+    const Row* current = ValidRow(currentRow_) ? rows_[currentRow_].get() : nullptr;
+    const Row* active = ValidRow(activeRow_) ? rows_[activeRow_].get() : nullptr;
+    if (lastStaged_) current = active = lastStaged_;
+    // An existing group's new shots go after its last shot row; new groups follow in the order
+    // they came.
+    std::vector<int> stagedAt(rows_.size(), -1);
+    for (std::size_t g = 0; g < staged_.size(); ++g) {
+        if (staged_[g].row >= 0) stagedAt[staged_[g].row] = static_cast<int>(g);
+    }
+    std::vector<std::unique_ptr<Row>> rows;
+    rows.reserve(rows_.size() + staged_.size() + static_cast<std::size_t>(bulkShots_));
+    int open = -1;  // the staged group whose rows come before the next group row
+    auto close = [&] {
+        if (open < 0) return;
+        for (auto& shot : staged_[open].shots)
+            rows.push_back(std::move(shot));
+        open = -1;
+    };
+    for (int r = 0; r < RowCount(); ++r) {
+        if (rows_[r]->group) {
+            close();
+            open = stagedAt[r];
+        }
+        rows.push_back(std::move(rows_[r]));
+    }
+    close();
+    for (StagedGroup& group : staged_) {
+        if (group.row >= 0) continue;
+        rows.push_back(std::move(group.newGroup));
+        for (auto& shot : group.shots)
+            rows.push_back(std::move(shot));
+    }
+    rows_ = std::move(rows);
+    currentRow_ = activeRow_ = -1;
+    for (int r = 0; r < RowCount(); ++r) {
+        if (rows_[r].get() == current) currentRow_ = r;
+        if (rows_[r].get() == active) activeRow_ = r;
+    }
+    staged_.clear();
+    stagedIndex_.clear();
+    lastStaged_ = nullptr;
+    bulkShots_ = 0;
 }
 
 void ShotTable::RemoveEmptyGroups() {
@@ -473,6 +577,7 @@ void ShotTable::BeginBulkAdd() {
 void ShotTable::EndBulkAdd() {
     if (bulkDepth_ == 0) return;
     if (bulkDepth_ == 1) {
+        PlaceStagedRows();
         bulkModel_.reset();
         UpdateGroups();  // still quiet: the views reset below
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/settings_schema.h"
@@ -177,7 +178,9 @@ public:
 
     // Many AddShot calls in a row (loading a session): the settings of the flight prediction
     // are read once, the groups are recomputed once at the end, and the views get one reset
-    // instead of a notice per row. The table ends as the single calls would leave it.
+    // instead of a notice per row. New rows take their place at the end (the table does not
+    // show them before), so the whole add takes time in proportion to the rows. The table ends
+    // as the single calls would leave it.
     void BeginBulkAdd();
     void EndBulkAdd();
 
@@ -206,6 +209,8 @@ private:
     void SetCurrentRow(int row) { currentRow_ = row; }
     void SetActiveRow(int row);
     void SetDeleteLastShotEnabled(bool enabled);
+    Row& StageShotRow(std::string_view item);
+    void PlaceStagedRows();
     void RemoveEmptyGroups();
     void ComputeGroup(int groupRow, int firstShot, int endShot);
 
@@ -228,6 +233,18 @@ private:
     int speedUnit_ = 0;
     int bulkDepth_ = 0;
     std::unique_ptr<flight::FlightModel> bulkModel_;
+    // During a bulk add new shot rows wait here, per group in the order they came, and are put
+    // in place at its end; groups are found by their item folded to lower case. Inserting each
+    // row into the table would take time in proportion to the rows already there.
+    struct StagedGroup {
+        int row = -1;                   // the group row in the table; -1 for a new group
+        std::unique_ptr<Row> newGroup;  // a new group's row
+        std::vector<std::unique_ptr<Row>> shots;
+    };
+    std::vector<StagedGroup> staged_;
+    std::unordered_map<std::string, std::size_t> stagedIndex_;
+    Row* lastStaged_ = nullptr;
+    long bulkShots_ = 0;
     std::vector<ShotTableListener*> listeners_;
     std::function<std::time_t()> clock_;
 };

@@ -138,6 +138,21 @@ TEST(SessionFile, EarlierLayout) {
               "05/Mar/2024 9:01:02|0.0|0.0|0.0|0.0|0.0|0.0|");
 }
 
+TEST(SessionFile, NamesInTheTitleCannotForgeAHeaderLine) {
+    // A forged header of the earlier layout would make every score and club value read 0.
+    const std::string forged = kHeader.substr(0, kHeader.find(", Score"));
+    for (const std::string& name : {"A\n" + forged, "A\r" + forged, "A " + forged}) {
+        Table first;
+        first.table.AddShot(Drive("Driver"), false, true);
+        const std::string text = FormatSession(first.table, name, name);
+        EXPECT_EQ(text.find("\n" + forged), text.find("\n" + kHeader));  // the real one only
+        Table second;
+        EXPECT_FALSE(LoadSessionText(second.table, text).earlierLayout);
+        EXPECT_EQ(second.table.Cell(2, d::kShotScoreColumn), "87.3");
+        EXPECT_EQ(second.table.Cell(2, d::kClubLoftColumn), "10.5");
+    }
+}
+
 TEST(SessionFile, EachLineLoadsInItsOwnUnitsOrIsSkippedAndCounted) {
     TempHome home;
     auto line = [](const char* ball, const char* club = "102.3", const char* distance = "Yards",

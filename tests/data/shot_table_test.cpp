@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -49,6 +51,38 @@ TEST(ShotTable, ShotsGroupByItemWithoutCaseAndNumberPerItem) {
     EXPECT_EQ(t.table.CurrentRow(), 5);
     EXPECT_EQ(t.table.Cell(5, d::kShotColumn), "2");
     EXPECT_EQ(t.table.Cell(5, d::kBallSpeedColumn), "122.7");  // 180 ft/s in MPH
+}
+
+TEST(ShotTable, ABulkAddLeavesTheTableAsSingleCallsDo) {
+    // Shuffled items of mixed case onto a table that has groups already; a re-measure and a
+    // logged shot in the middle of the bulk need the rows in place.
+    std::vector<std::string> items;
+    for (int i = 0; i < 60; ++i)
+        items.push_back(std::vector<std::string>{"Driver", "wedge", "7 Iron", "DRIVER", "", "Item",
+                                                 "Putter", "7 iron"}[i % 8]);
+    std::mt19937 random(7);
+    std::shuffle(items.begin(), items.end(), random);
+    TempHome home;
+    Rig single, bulk;
+    for (Rig* rig : {&single, &bulk}) {
+        rig->Add({"Wedge", "Driver", "Wedge", "Hybrid"});
+        if (rig == &bulk) rig->table.BeginBulkAdd();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            rig->table.AddShot(Drive(items[i], 150.0 + i), i == 40, i != 20);
+            if (i == 30) rig->table.SetDistanceUnit(2);
+        }
+        if (rig == &bulk) rig->table.EndBulkAdd();
+    }
+    ASSERT_EQ(bulk.table.RowCount(), single.table.RowCount());
+    for (int r = 0; r < single.table.RowCount(); ++r) {
+        EXPECT_EQ(bulk.table.IsGroupRow(r), single.table.IsGroupRow(r)) << r;
+        EXPECT_EQ(bulk.table.Background(r), single.table.Background(r)) << r;
+        for (int c = 0; c < d::kColumnCount; ++c)
+            EXPECT_EQ(bulk.table.Cell(r, c), single.table.Cell(r, c)) << r << "," << c;
+    }
+    EXPECT_EQ(bulk.table.CurrentRow(), single.table.CurrentRow());
+    EXPECT_EQ(bulk.table.ActiveRow(), single.table.ActiveRow());
+    EXPECT_EQ(Layout(bulk.table), Layout(single.table));
 }
 
 TEST(ShotTable, ShotCellsInTheDisplayUnitsOfTheirTime) {
