@@ -62,6 +62,28 @@ bool UnitsOf(std::string_view text, int& distance, int& speed) {
     return true;
 }
 
+// The row that opens a new item's group, and the first shot row under it. Whole strings are
+// moved into the cells: GCC 12 at -O3 takes "1" copied into a fresh cell for an overlapping
+// copy (-Wrestrict).
+template <typename Row>
+std::unique_ptr<Row> NewGroupRow(std::string_view item, const char* plotColour) {
+    auto row = std::make_unique<Row>();
+    row->group = true;
+    row->cells[kItemColumn] = item;
+    row->cells[kPlotColumn] = plotColour;
+    row->cells[kGroupCountColumn] = std::string("1");
+    return row;
+}
+
+// The group's count one higher (held at its limit); the new shot's number.
+template <typename Row>
+const std::string& CountShot(Row& group) {
+    long count = ReadLong(group.cells[kGroupCountColumn]);
+    if (count < LONG_MAX) ++count;
+    group.cells[kGroupCountColumn] = Printf("%ld", count);
+    return group.cells[kGroupCountColumn];
+}
+
 base::MessageId HeaderId(int column) {
     return static_cast<base::MessageId>(static_cast<int>(base::MessageId::kColumnItem) + column);
 }
@@ -299,24 +321,14 @@ int ShotTable::FindOrInsertShotRow(std::string_view item) {
     }
     if (group < 0) {
         const int at = RowCount();
-        auto groupRow = std::make_unique<Row>();
-        groupRow->group = true;
-        groupRow->cells[kItemColumn] = item;
-        groupRow->cells[kPlotColumn] = kPlotColours[0];
-        // Whole strings moved in: GCC 12 at -O3 takes "1" copied into a fresh cell for an
-        // overlapping copy (-Wrestrict).
-        groupRow->cells[kGroupCountColumn] = std::string("1");
-        InsertRow(at, std::move(groupRow));
+        InsertRow(at, NewGroupRow<Row>(item, kPlotColours[0]));
         auto shotRow = std::make_unique<Row>();
         shotRow->cells[kShotColumn] = std::string("1");
         InsertRow(at + 1, std::move(shotRow));
         return at + 1;
     }
 
-    long count = ReadLong(rows_[group]->cells[kGroupCountColumn]);
-    if (count < LONG_MAX) ++count;
-    const std::string number = Printf("%ld", count);
-    rows_[group]->cells[kGroupCountColumn] = number;
+    const std::string number = CountShot(*rows_[group]);
     Notify([&](ShotTableListener& l) { l.CellsChanged(group, group); });
     int at = group + 1;
     while (at < RowCount() && !rows_[at]->group)
@@ -353,21 +365,12 @@ ShotTable::Row& ShotTable::StageShotRow(std::string_view item) {
     const auto [it, added] = stagedIndex_.try_emplace(Folded(item), staged_.size());
     auto shotRow = std::make_unique<Row>();
     if (added) {
-        StagedGroup group;
-        group.newGroup = std::make_unique<Row>();
-        group.newGroup->group = true;
-        group.newGroup->cells[kItemColumn] = item;
-        group.newGroup->cells[kPlotColumn] = kPlotColours[0];
-        group.newGroup->cells[kGroupCountColumn] = std::string("1");
+        staged_.push_back(StagedGroup{-1, NewGroupRow<Row>(item, kPlotColours[0]), {}});
         shotRow->cells[kShotColumn] = std::string("1");
-        staged_.push_back(std::move(group));
     } else {
         StagedGroup& group = staged_[it->second];
-        Row& groupRow = group.row >= 0 ? *rows_[group.row] : *group.newGroup;
-        long count = ReadLong(groupRow.cells[kGroupCountColumn]);
-        if (count < LONG_MAX) ++count;
-        groupRow.cells[kGroupCountColumn] = Printf("%ld", count);
-        shotRow->cells[kShotColumn] = groupRow.cells[kGroupCountColumn];
+        shotRow->cells[kShotColumn] =
+            CountShot(group.row >= 0 ? *rows_[group.row] : *group.newGroup);
     }
     std::vector<std::unique_ptr<Row>>& shots = staged_[it->second].shots;
     shots.push_back(std::move(shotRow));
