@@ -97,31 +97,29 @@ void VideoLinkPublisher::ShotFinished(const PublishedShot& shot) {
 }
 
 void SerialLinePublisher::ShotFinished(const PublishedShot& shot) {
-    if (secondInstance_) return;
     const shot::LaunchConditions& launch = shot.shot.launch;
     output_.SendShot(launch.ballSpeed, shot.sensor.ClubSpeed(), launch.launchAngle,
                      shot.routedBackSpin, launch.sideSpin, launch.sideAngle);
 }
 
-// A second instance announces no shot: its listeners belong to the first.
 void NotificationPublisher::ShotBegun(ShotOrigin origin) {
-    if (origin == ShotOrigin::kCamera && !secondInstance_) slot_.SendNewImage();
+    if (origin == ShotOrigin::kCamera) slot_.SendNewImage();
 }
 
 void NotificationPublisher::ShotFinished(const PublishedShot& /*shot*/) {
-    if (!secondInstance_) slot_.SendAnalysisDone();
+    slot_.SendAnalysisDone();
 }
 
 void NotificationPublisher::ShotFailed(const FailedShot& /*shot*/) {
-    if (!secondInstance_) slot_.SendAnalysisTerminated();
+    slot_.SendAnalysisTerminated();
 }
 
 void RouterPublisher::ShotBegun(ShotOrigin /*origin*/) {
-    if (!secondInstance_ && router_) router_->SendTeeOff();
+    if (router_) router_->SendTeeOff();
 }
 
 void RouterPublisher::ShotFinished(const PublishedShot& shot) {
-    if (secondInstance_ || !router_) return;
+    if (!router_) return;
     const shot::LaunchConditions& launch = shot.shot.launch;
     const flight::FlightModel& routed = shot.routed;
     router_->SendShotResult(launch.ballSpeed, launch.launchAngle, launch.sideAngle,
@@ -130,7 +128,7 @@ void RouterPublisher::ShotFinished(const PublishedShot& shot) {
 }
 
 void RouterPublisher::ShotFailed(const FailedShot& /*shot*/) {
-    if (!secondInstance_ && router_) router_->SendFailedAnalysis();
+    if (router_) router_->SendFailedAnalysis();
 }
 
 }  // namespace kyvern::app

@@ -58,42 +58,37 @@ private:
 // The fixed-width line on the serial port.
 class SerialLinePublisher final : public ShotPublisher {
 public:
-    SerialLinePublisher(links::SerialShotOutput& output, bool secondInstance)
-        : output_(output), secondInstance_(secondInstance) {}
+    explicit SerialLinePublisher(links::SerialShotOutput& output) : output_(output) {}
     void ShotFinished(const PublishedShot& shot) override;
 
 private:
     links::SerialShotOutput& output_;
-    bool secondInstance_;
 };
 
 // The short notifications of the status file's listeners.
 class NotificationPublisher final : public ShotPublisher {
 public:
-    NotificationPublisher(links::NotificationSlot& slot, bool secondInstance)
-        : slot_(slot), secondInstance_(secondInstance) {}
+    explicit NotificationPublisher(links::NotificationSlot& slot) : slot_(slot) {}
     void ShotBegun(ShotOrigin origin) override;
     void ShotFinished(const PublishedShot& shot) override;
     void ShotFailed(const FailedShot& shot) override;
 
 private:
     links::NotificationSlot& slot_;
-    bool secondInstance_;
 };
 
 // The message router: tee-off, shot result, or a result of zeros for a failure. The router
 // is opened at start and closed at stop, so it is reached through its owner.
 class RouterPublisher final : public ShotPublisher {
 public:
-    RouterPublisher(const std::unique_ptr<links::RouterClient>& router, bool secondInstance)
-        : router_(router), secondInstance_(secondInstance) {}
+    explicit RouterPublisher(const std::unique_ptr<links::RouterClient>& router)
+        : router_(router) {}
     void ShotBegun(ShotOrigin origin) override;
     void ShotFinished(const PublishedShot& shot) override;
     void ShotFailed(const FailedShot& shot) override;
 
 private:
     const std::unique_ptr<links::RouterClient>& router_;
-    bool secondInstance_;
 };
 
 }  // namespace kyvern::app

@@ -69,9 +69,13 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     publishers_ = std::make_unique<ShotPublishers>(std::make_unique<StatusFilePublisher>(status_));
     publishers_->Add(std::make_unique<ShotTablePublisher>(*table_, prompts_));
     publishers_->Add(std::make_unique<VideoLinkPublisher>(*metadata_, second));
-    publishers_->Add(std::make_unique<SerialLinePublisher>(*serialOutput_, second));
-    publishers_->Add(std::make_unique<NotificationPublisher>(notifications_, second));
-    publishers_->Add(std::make_unique<RouterPublisher>(router_, second));
+    // A second instance sends no serial line, no shot notification and no router message:
+    // the listeners of those belong to the first instance.
+    if (!second) {
+        publishers_->Add(std::make_unique<SerialLinePublisher>(*serialOutput_));
+        publishers_->Add(std::make_unique<NotificationPublisher>(notifications_));
+        publishers_->Add(std::make_unique<RouterPublisher>(router_));
+    }
     computation_ = std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_,
                                                      prompts_, *view_);
     remote_ = std::make_unique<RemoteControl>(*this);
