@@ -1,9 +1,5 @@
 // The club and index update and the shot computation: predict, check, hand to the publishers.
-#include <cmath>
-#include <cstdio>
-
 #include "app/shot_computation.h"
-#include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
@@ -12,16 +8,6 @@
 #include "shot/performance_analysis.h"
 
 namespace kyvern::app {
-namespace {
-
-// The club setting check of the impact model: a text that is not a number in range is bad.
-bool ClubSettingOk(base::SettingId id, double& value) {
-    value = std::nan("");
-    std::sscanf(base::Settings().Text(id).c_str(), "%lf", &value);
-    return value >= base::Spec(id).range.low && value <= base::Spec(id).range.high;
-}
-
-}  // namespace
 
 ShotComputation::ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
                                  ShotPublisher& publishers, TimerHost& timers,
@@ -76,11 +62,11 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     // 5. The club settings: a bad one stops the shot here, unrecorded and unpublished.
     double clubMass = 0.0;
     double clubLoft = 0.0;
-    if (!ClubSettingOk(base::setting::kClubMass, clubMass)) {
+    if (!shot::ImpactModel::ClubSettingValue({}, base::setting::kClubMass, clubMass)) {
         sensor_.ShowClubMessage(base::MessageId::kInvalidClubMass);
         return false;
     }
-    if (!ClubSettingOk(base::setting::kClubLoft, clubLoft)) {
+    if (!shot::ImpactModel::ClubSettingValue({}, base::setting::kClubLoft, clubLoft)) {
         sensor_.ShowClubMessage(base::MessageId::kInvalidClubLoft);
         return false;
     }

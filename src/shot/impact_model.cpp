@@ -41,12 +41,17 @@ std::vector<base::MessageId> ImpactModel::TakeMessages() { return std::exchange(
 
 const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
-bool ImpactModel::ReadClubSetting(base::SettingId id, base::MessageId message, double& value) {
+bool ImpactModel::ClubSettingValue(const base::Settings& settings, base::SettingId id,
+                                   double& value) {
     // A text that is not a number is as bad as one out of range.
     value = std::nan("");
-    std::sscanf(settings_.Text(id).c_str(), "%lf", &value);
+    std::sscanf(settings.Text(id).c_str(), "%lf", &value);
     const base::SettingRange range = base::Spec(id).range;
-    if (value >= range.low && value <= range.high) return true;
+    return value >= range.low && value <= range.high;
+}
+
+bool ImpactModel::ReadClubSetting(base::SettingId id, base::MessageId message, double& value) {
+    if (ClubSettingValue(settings_, id, value)) return true;
     if (std::find(messages_.begin(), messages_.end(), message) == messages_.end())
         messages_.push_back(message);
     return false;

@@ -51,6 +51,10 @@ public:
     // order met; taking them empties the list.
     std::vector<base::MessageId> TakeMessages();
 
+    // Setup/ClubMass or Setup/ClubLoft as "%lf" reads it; false when it is no number in its
+    // range (the check of every evaluation, also made by the shot computation).
+    static bool ClubSettingValue(const base::Settings& settings, base::SettingId id, double& value);
+
     // The club list of the settings dialogs: "None", then name, loft (degrees), mass (grams).
     static const std::array<const char*, 12>& ClubPresets();
 
