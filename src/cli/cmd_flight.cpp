@@ -165,7 +165,8 @@ constexpr double kMaxSideAngle = 90.0;   // degrees either way
 constexpr double kMaxSpin = 20000.0;     // rpm either way, back and side
 
 // An empty string when every number is in its range, else the first one out of it with its range.
-std::string OutOfRange(const Options& options, int unit) {
+std::string OutOfRange(const Options& options) {
+    const int unit = options.unit;
     struct Check {
         const char* flag;
         double value, low, high;
@@ -197,7 +198,7 @@ int RunFlight(const Args& args) {
         std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
-    if (const std::string fault = OutOfRange(options, options.unit); !fault.empty()) {
+    if (const std::string fault = OutOfRange(options); !fault.empty()) {
         std::fprintf(stderr, "%s", fault.c_str());
         return 2;
     }
