@@ -77,21 +77,15 @@ bool LoadAll(data::ShotTable& table, const Args& files, int& skipped) {
     return all;
 }
 
-void PrintJson(const data::ShotTable& table, int skipped) {
-    std::string out = "{\"rows\": [";
+void PrintJsonDocument(const data::ShotTable& table, int skipped) {
+    Json rows = Json::array();
     for (int r = 1; r < table.RowCount(); ++r) {
-        if (r > 1) out += ", ";
-        out += "{\"group\": ";
-        out += table.IsGroupRow(r) ? "true" : "false";
-        out += ", \"cells\": [";
-        for (int c = 0; c < data::kColumnCount; ++c) {
-            if (c > 0) out += ", ";
-            out += JsonString(table.Cell(r, c));
-        }
-        out += "]}";
+        Json cells = Json::array();
+        for (int c = 0; c < data::kColumnCount; ++c)
+            cells.push_back(table.Cell(r, c));
+        rows.push_back({{"group", table.IsGroupRow(r)}, {"cells", std::move(cells)}});
     }
-    out += "], \"skipped\": " + std::to_string(skipped) + "}";
-    std::printf("%s\n", out.c_str());
+    PrintJson({{"rows", std::move(rows)}, {"skipped", skipped}});
 }
 
 // The visible columns, each as wide as its widest text, two blanks apart.
@@ -131,7 +125,7 @@ int RunSession(const Args& args) {
 
     if (options.action == "show") {
         if (options.json) {
-            PrintJson(table, skipped);
+            PrintJsonDocument(table, skipped);
         } else {
             PrintText(table, skipped);
         }
