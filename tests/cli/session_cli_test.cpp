@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "cli_runner.h"
@@ -66,6 +67,17 @@ TEST(SessionCli, ShowAndMergeMakeOneTableOfAllFiles) {
                home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(Contains(ReadFileText(out), "\r\nUser: Cid\r\nSession: Late\r\n"));
+
+    // Exported as CSV: the names, the units and a row per shot.
+    const std::string csv = home.File("shots.csv");
+    r = RunCli({"session", "export", "--csv", csv, one, two}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "4 shots exported to " + csv + "\n");
+    const std::string exported = ReadFileText(csv);
+    EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 6);
+    EXPECT_TRUE(
+        Contains(exported, "\r\n2024-03-05 14:22:05,\"Ann \"\"A\"\"\",Morning,Wedge,150.0,"))
+        << exported;
 }
 
 TEST(SessionCli, FailuresLeaveTheOutputAndShowTheRest) {
@@ -77,6 +89,10 @@ TEST(SessionCli, FailuresLeaveTheOutputAndShowTheRest) {
                     home.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(Contains(r.err, "Can't open file"));
+    EXPECT_EQ(ReadFileText(out), "kept");
+    r = RunCli({"session", "export", "--csv", out, home.File("one.txt"), home.File("missing")},
+               home.Path());
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(ReadFileText(out), "kept");
     r = RunCli({"session", "merge", "--out", home.File("no/such/dir.txt"), home.File("one.txt")},
                home.Path());
