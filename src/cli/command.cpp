@@ -72,6 +72,7 @@ Json JsonNumbers(std::initializer_list<double> values) {
 }
 
 std::string JsonText(const Json& document) {
+    // The library writes no blanks on one line; they go after each ',' and ':' outside strings.
     const std::string compact = document.dump(-1, ' ', false, Json::error_handler_t::replace);
     std::string out;
     out.reserve(compact.size() + compact.size() / 8);
