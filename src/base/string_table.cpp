@@ -84,6 +84,10 @@ constexpr std::array kEntries{
           "Kyvern が検出されませんでした\n\nIEEE1394 インターフェイスを確認してください"},
     Entry{MessageId::kNoTriggerMode, "Warning: this Kyvern does not have a trigger mode",
           "警告: この Kyvern にはトリガーモードがありません"},
+    Entry{MessageId::kCsvExported, "%d shots exported to %s",
+          "%d 件のショットを %s に書き出しました"},
+    Entry{MessageId::kCouldNotCreateCsvFile, "Couldn't create the CSV file",
+          "CSV ファイルを作成できませんでした"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

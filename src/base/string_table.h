@@ -60,6 +60,8 @@ enum class MessageId {
     kCouldNotOpenShotLog,
     kNoCamerasDetected,
     kNoTriggerMode,
+    kCsvExported,  // format with %d (shots) and %s (path)
+    kCouldNotCreateCsvFile,
     kCount
 };
 
