@@ -97,6 +97,10 @@ ShotsView::ShotsView(data::ShotTable& table, QWidget* parent)
             &ShotsView::CopySelectionToTable);
     connect(model_, &ShotTableModel::TableSelectionChanged, this,
             &ShotsView::CopySelectionFromTable);
+    // A reset (a session loaded) empties the grid's selection without a word; the rows the
+    // table still holds selected are shown so again, so Delete Record never takes a row the
+    // user cannot see selected.
+    connect(model_, &QAbstractItemModel::modelReset, this, &ShotsView::CopySelectionFromTable);
     connect(model_, &ShotTableModel::TableActiveRowChanged, this, &ShotsView::ShowActiveRow);
 }
 

@@ -129,19 +129,23 @@ TEST(ShotsView, SelectionDeletesAndPlotDropDownWrites) {
     TempHome home;
     Rig t;
     ShotsView view(t.table);
-    t.Add({"Driver", "Driver", "Driver", "Wedge"});
+    t.Add({"Driver", "Driver", "Driver", "Wedge", "Wedge"});
     QTableView& grid = *view.TableView();
     // The last shot is the active, selected row.
-    EXPECT_EQ(view.SelectedRows(), std::vector<int>{6});
+    EXPECT_EQ(view.SelectedRows(), std::vector<int>{7});
 
     QItemSelection rows;
-    for (int modelRow : {1, 3, 4})
+    for (int modelRow : {1, 3, 4, 6})
         rows.select(view.Model()->index(modelRow, 0), view.Model()->index(modelRow, 27));
     grid.selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(view.SelectedRows(), (std::vector<int>{2, 4, 5}));
+    EXPECT_EQ(view.SelectedRows(), (std::vector<int>{2, 4, 5, 7}));
     t.table.DeleteSelected();
-    EXPECT_EQ(testing::Layout(t.table), "[Driver 3] 2 [Wedge 1] 1");
-    // The group row stays, selected as it was.
+    EXPECT_EQ(testing::Layout(t.table), "[Driver 3] 2 [Wedge 2] 1");
+    // The group row stays, selected as it was, also through a reset of the grid (an empty
+    // bulk add) that leaves no active row to select.
+    EXPECT_EQ(view.SelectedRows(), std::vector<int>{3});
+    t.table.BeginBulkAdd();
+    t.table.EndBulkAdd();
     EXPECT_EQ(view.SelectedRows(), std::vector<int>{3});
 
     const QModelIndex plot = view.Model()->index(1, data::kPlotColumn);
