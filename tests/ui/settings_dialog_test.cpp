@@ -125,6 +125,16 @@ TEST(SettingsDialog, WritesOnlyTheChangedKeysInOneReplacement) {
         want = base::ConfigStore::SetValue(want, section, key, value);
     }
     EXPECT_EQ(ReadFileText(rig.path), want);
+
+    // A file that cannot be written is reported and the dialog stays open.
+    const std::string nowhere = rig.path + "/Kyvern.ini";
+    SettingsDialog blocked(nowhere);
+    blocked.SetPrompts(&rig.prompts);
+    rig.Editor<QLineEdit>(blocked, "Setup/ClubMass")->setText("250");
+    blocked.accept();
+    EXPECT_EQ(rig.prompts.messages,
+              std::vector<std::string>{"The settings could not be written to " + nowhere});
+    EXPECT_NE(blocked.result(), QDialog::Accepted);
 }
 
 TEST(SettingsDialog, PasswordIsSetWhenNotBlankAndMatchesExactly) {
