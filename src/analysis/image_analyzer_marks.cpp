@@ -1,6 +1,7 @@
 // Spin marks: the dark pixels of the printed line, their groups and the line's plane.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
@@ -54,6 +55,16 @@ inline bool FarApart(const Xyz& a, const Xyz& c) {
     const double d2 = dx * dx + dy * dy + dz * dz;
     if (d2 <= 400.0) return false;
     return d2 >= 400.000001 || std::sqrt(d2) > 20.0;
+}
+
+// cos 3 degrees: the reach of the refined plane normal around the mode's.
+constexpr double kNearCosine = 0.9986295347545738;
+
+// Whether a bin lies within reach bins of another. A unit normal within 3 degrees of another
+// differs by at most 0.0524 in each component, under 3 bins of 0.02; the mode's normal lies
+// within one bin of the mode's bins.
+inline bool NearBin(int bin, int other, int reach = 4) {
+    return bin >= 0 && bin <= 100 && std::abs(bin - other) <= reach;
 }
 
 // The lowest of the most frequent bins.
@@ -693,6 +704,20 @@ bool ImageAnalyzer::FindPlane(int ball) {
         const std::uint64_t bothMask = std::uint64_t(0xffff) << kXBin;
         std::fill(&counts[0][0], &counts[0][0] + 4 * 256, 0);
         int total = axisCandidateCount_;
+        if (precision_ == Precision::kRefined) {
+            // Keep aside, in order, every candidate that may lie near the mode's normal before
+            // the filter drops it.
+            std::uint64_t* near = nearRecords_.get();
+            int nearCount = 0;
+            for (int k = 0; k < total; ++k) {
+                const std::uint64_t r = records[k];
+                near[nearCount] = r;
+                nearCount +=
+                    NearBin(RecordBin(r, kXBin), xMode) && NearBin(RecordBin(r, kYBin), yMode) ? 1
+                                                                                               : 0;
+            }
+            nearRecordCount_ = nearCount;
+        }
         int kept = 0;
         for (int k = 0; k < total; ++k) {
             const std::uint64_t r = records[k];
@@ -755,9 +780,54 @@ bool ImageAnalyzer::FindPlane(int ball) {
         sum.Add(axes[i]);
     sum.Divide(axisCandidateCount_);
     sum.Normalize();
-    b.planeNormal = sum;
+    b.planeNormal = precision_ == Precision::kRefined ? RefinedNormal(b, sum) : sum;
     b.planeFound = true;
     return true;
+}
+
+// The bins are 0.02 wide, so the mean of the mode's candidates alone quantises the normal by
+// about a degree; every pair normal within 3 degrees of it, averaged in the order the pairs
+// were made, does not. The fast path looks only at the candidates kept aside near the first
+// two modes (the rest cannot pass), the plain path at every pair again.
+Xyz ImageAnalyzer::RefinedNormal(const BallImage& b, const Xyz& modeNormal) {
+    const SpinMark* marks = b.marks.get();
+    Xyz sum;
+    int count = 0;
+    auto take = [&](const Xyz& normal) {
+        if (normal.Dot(modeNormal.x, modeNormal.y, modeNormal.z) >= kNearCosine) {
+            sum.Add(normal.x, normal.y, normal.z);
+            ++count;
+        }
+    };
+    if (fastSteps_) {
+        const int xBin = Bin(modeNormal.x);
+        const int yBin = Bin(modeNormal.y);
+        const int zBin = Bin(modeNormal.z);
+        const std::uint64_t* near = nearRecords_.get();
+        for (int k = 0; k < nearRecordCount_; ++k) {
+            const std::uint64_t r = near[k];
+            if (!NearBin(RecordBin(r, kXBin), xBin, 3) || !NearBin(RecordBin(r, kYBin), yBin, 3) ||
+                !NearBin(RecordBin(r, kZBin), zBin, 3)) {
+                continue;
+            }
+            take(PairNormal(marks[r >> 16 & 0xffff].point, marks[r & 0xffff].point));
+        }
+    } else {
+        int candidates = 0;
+        for (int i = 0; i < b.markCount && candidates < kMaxAxisCandidates; ++i) {
+            const Xyz& a = marks[i].point;
+            for (int j = i + 1; j < b.markCount; ++j) {
+                const Xyz& c = marks[j].point;
+                if (!FarApart(a, c)) continue;
+                take(PairNormal(a, c));
+                if (++candidates >= kMaxAxisCandidates) break;
+            }
+        }
+    }
+    if (count == 0) return modeNormal;
+    sum.Divide(count);
+    sum.Normalize();
+    return sum;
 }
 
 }  // namespace kyvern::analysis

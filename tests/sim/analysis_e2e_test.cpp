@@ -103,7 +103,7 @@ TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
 }
 
 // Rendered balls carry thousands of line pixels: the fast grouping and plane search must give
-// exactly what the plain loops give on them.
+// exactly what the plain loops give on them, in both precisions.
 TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
     analysis::ImageAnalyzer fast(1.685);
     analysis::ImageAnalyzer plain(1.685);
@@ -111,6 +111,10 @@ TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
     Lcg lcg{77};
     for (int i = 0; i < 6; ++i) {
         const int width = i % 2 ? 640 : 1024;
+        const auto precision =
+            i / 2 % 2 ? analysis::Precision::kRefined : analysis::Precision::kStandard;
+        plain.SetPrecision(precision);
+        fast.SetPrecision(precision);
         ASSERT_TRUE(renderer.Render(
             Setup(width, lcg.Next(80, 280), lcg.Next(0, 30), lcg.Next(-6, 6), lcg.Next(1500, 8000),
                   lcg.Next(-1000, 1000), width == 1024 ? 17.0 : 15.0),
