@@ -1,0 +1,143 @@
+// kyvern-cli accuracy: renders a seeded grid of shots over the field of view, analyses each in
+// both precisions and prints each value's error against the rendered truth.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/accuracy_report.h"
+#include "cli/command.h"
+
+namespace kyvern::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] [--json]\n";
+constexpr long kMaxShots = 100000;
+// JSON names of the values, in the order of app::AccuracyValue.
+constexpr const char* kJsonNames[] = {"ballSpeed", "launchAngle", "sideAngle", "backSpin",
+                                      "sideSpin"};
+
+const char* PrecisionName(analysis::Precision precision) {
+    return precision == analysis::Precision::kRefined ? "Refined" : "Standard";
+}
+
+// A whole number within [low, high] from a flag, or fallback when the flag is absent.
+bool WholeFlag(const Args& args, const char* name, long long low, long long high,
+               long long fallback, long long& value) {
+    value = fallback;
+    if (!HasFlag(args, name)) return true;
+    bool complete = true;
+    const std::string text = FlagValue(args, name, "", complete);
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (!complete || text.empty() || *end != '\0' || errno != 0 || parsed < low || parsed > high) {
+        std::fprintf(stderr, "kyvern-cli accuracy: %s must be a whole number from %lld to %lld\n",
+                     name, low, high);
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+int Measured(const app::PrecisionFigures& figures) {
+    return figures.values[int(app::AccuracyValue::kBallSpeed)].count;
+}
+
+void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
+    std::printf("Accuracy on %d rendered shots, seed %llu, %s\n", summary.shots,
+                static_cast<unsigned long long>(options.seed),
+                options.width == 0 ? "1024 x 768 and 640 x 480 in turn"
+                                   : (options.width == 1024 ? "1024 x 768" : "640 x 480"));
+    std::printf("Aliased (the ball turns 135 deg or more between the flashes), left out: %d\n",
+                summary.aliased);
+    for (const app::PrecisionFigures& figures : summary.modes) {
+        std::printf("\n%s precision: %d measured, %d failed, %d without spin, %.1f ms a frame\n",
+                    PrecisionName(figures.precision), Measured(figures), figures.failures,
+                    figures.spinless, figures.milliseconds);
+        std::printf("  %-13s %-4s %9s %9s %9s %6s %6s\n", "value", "unit", "bias", "sd", "worst",
+                    "shot", "count");
+        for (int v = 0; v < app::kAccuracyValues; ++v) {
+            const auto value = app::AccuracyValue(v);
+            const app::ErrorFigures& f = figures.values[v];
+            std::printf("  %-13s %-4s %9.2f %9.2f %9.2f %6d %6d\n", app::AccuracyValueName(value),
+                        app::AccuracyValueUnit(value), f.bias, f.sd, f.worst, f.worstShot, f.count);
+        }
+    }
+}
+
+void PrintJson(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
+    std::string out = "{\"shots\": " + std::to_string(summary.shots) +
+                      ", \"seed\": " + std::to_string(options.seed) +
+                      ", \"width\": " + std::to_string(options.width) +
+                      ", \"aliased\": " + std::to_string(summary.aliased) + ", \"modes\": [";
+    for (std::size_t m = 0; m < summary.modes.size(); ++m) {
+        const app::PrecisionFigures& figures = summary.modes[m];
+        out += std::string(m ? ", " : "") +
+               "{\"precision\": " + JsonString(PrecisionName(figures.precision)) +
+               ", \"measured\": " + std::to_string(Measured(figures)) +
+               ", \"failures\": " + std::to_string(figures.failures) +
+               ", \"spinless\": " + std::to_string(figures.spinless) +
+               ", \"milliseconds\": " + JsonNumber(figures.milliseconds) + ", \"values\": {";
+        for (int v = 0; v < app::kAccuracyValues; ++v) {
+            const app::ErrorFigures& f = figures.values[v];
+            out += std::string(v ? ", " : "") + "\"" + kJsonNames[v] +
+                   "\": {\"unit\": " + JsonString(app::AccuracyValueUnit(app::AccuracyValue(v))) +
+                   ", \"count\": " + std::to_string(f.count) + ", \"bias\": " + JsonNumber(f.bias) +
+                   ", \"sd\": " + JsonNumber(f.sd) + ", \"worst\": " + JsonNumber(f.worst) +
+                   ", \"worstShot\": " + std::to_string(f.worstShot) + "}";
+        }
+        out += "}}";
+    }
+    out += "]}";
+    std::printf("%s\n", out.c_str());
+}
+
+int RunAccuracy(const Args& args) {
+    const Args known = {"--shots", "--seed", "--width", "--json"};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        bool isKnown = false;
+        for (const std::string& k : known)
+            isKnown = isKnown || args[i] == k;
+        if (!isKnown) {
+            std::fprintf(stderr, "kyvern-cli accuracy: unknown argument %s\n", args[i].c_str());
+            std::fprintf(stderr, "%s", kUsage);
+            return 2;
+        }
+        if (args[i] != "--json") ++i;  // its value
+    }
+    long long shots = 0;
+    long long seed = 0;
+    long long width = 0;
+    if (!WholeFlag(args, "--shots", 1, kMaxShots, 300, shots) ||
+        !WholeFlag(args, "--seed", 0, 9007199254740992LL, 1, seed) ||
+        !WholeFlag(args, "--width", 640, 1024, 0, width) ||
+        (width != 0 && width != 640 && width != 1024)) {
+        if (width != 0 && width != 640 && width != 1024) {
+            std::fprintf(stderr, "kyvern-cli accuracy: --width must be 1024 or 640\n");
+        }
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
+    app::AccuracyOptions options;
+    options.shots = int(shots);
+    options.seed = std::uint64_t(seed);
+    options.width = int(width);
+    const app::AccuracySummary summary = app::RunAccuracy(options);
+    if (HasFlag(args, "--json")) {
+        PrintJson(options, summary);
+    } else {
+        PrintText(options, summary);
+    }
+    return 0;
+}
+
+const Registration kAccuracy({"accuracy",
+                              "accuracy [--shots N] [--seed S] [--width 1024|640] [--json]   "
+                              "the analysis's error on rendered shots",
+                              RunAccuracy});
+
+}  // namespace
+}  // namespace kyvern::cli
