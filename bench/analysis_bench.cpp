@@ -112,13 +112,18 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
         return;
     }
     AnalysisPipeline pipeline(1.685, "/nonexistent/Kyvern.ini");
+    pipeline.PinPrecision(state.range(1) ? kyvern::analysis::Precision::kRefined
+                                         : kyvern::analysis::Precision::kStandard);
     NullMessages messages;
     pipeline.RunAnalysis(frame, messages);
     for (auto _ : state) {
         benchmark::DoNotOptimize(pipeline.RunAnalysis(frame, messages));
     }
 }
-BENCHMARK(BM_RunAnalysisRendered)->Arg(640)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunAnalysisRendered)
+    ->ArgsProduct({{640, 1024}, {0, 1}})
+    ->ArgNames({"width", "refined"})
+    ->Unit(benchmark::kMillisecond);
 
 // The steps in pipeline order.
 enum Step {

@@ -56,7 +56,6 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       agreeingCircles_(new std::int32_t[kMaxCircleCandidates]),
       axisCandidates_(new Xyz[kMaxAxisCandidates]),
       pairRecords_(new std::uint64_t[kMaxAxisCandidates + 7]),
-      nearRecords_(new std::uint64_t[kMaxAxisCandidates]),
       planeCells_(new std::int32_t[kPlaneCellTables]),
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),

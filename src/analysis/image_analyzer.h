@@ -235,9 +235,7 @@ private:
     int circleCandidateCount_ = 0;
     std::unique_ptr<std::int32_t[]> agreeingCircles_;  // kMaxCircleCandidates
     std::unique_ptr<Xyz[]> axisCandidates_;
-    std::unique_ptr<std::uint64_t[]> pairRecords_;  // plane candidates as marks and bins
-    std::unique_ptr<std::uint64_t[]> nearRecords_;  // those near the first two modes, refined mode
-    int nearRecordCount_ = 0;
+    std::unique_ptr<std::uint64_t[]> pairRecords_;          // plane candidates as marks and bins
     static constexpr int kPlaneCellTables = 4 * 101 * 101;  // four tables of 101 x 101 bins
     std::unique_ptr<std::int32_t[]> planeCells_;            // their counts by first and second bin
     std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
