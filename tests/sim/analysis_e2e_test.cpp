@@ -130,3 +130,27 @@ TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
         }
     }
 }
+
+// A ball that reaches out of the frame at its left or right side is measured from the part of
+// its rim inside the frame: rays that leave the frame end at its side instead of reading the
+// next or previous row as if it were still the ball.
+TEST_F(RenderedShot, BallsReachingOutOfTheFrameAtASide) {
+    const struct {
+        int width;
+        double shift;  // inches across the view: ball 0 out on the left, ball 1 on the right
+    } cases[] = {{640, -1.3}, {640, 1.3}, {1024, -1.6}, {1024, 1.6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "width " << c.width << " shift " << c.shift);
+        sim::ShotSetup setup = Setup(c.width, 150, 5, 0, 4000, 300, c.width == 1024 ? 16.5 : 15);
+        setup.ball0.x += c.shift;
+        ASSERT_TRUE(renderer.Render(setup, *frame));
+        const int ball = c.shift < 0 ? 0 : 1;
+        const analysis::Xyz truth = ball == 0 ? renderer.Truth().pix0 : renderer.Truth().pix1;
+        ASSERT_GT(std::fabs(truth.x - c.width / 2.0) + truth.z / 2.0 - c.width / 2.0, 30.0);
+        ASSERT_TRUE(pipeline.RunAnalysis(*frame, messages));
+        const analysis::Xyz& pix = frame->result.balls[ball].pix;
+        EXPECT_NEAR(pix.x, truth.x, 3.0);
+        EXPECT_NEAR(pix.y, truth.y, 1.0);
+        EXPECT_NEAR(pix.z, truth.z, 2.5);
+    }
+}
