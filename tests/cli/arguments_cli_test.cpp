@@ -68,7 +68,7 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {{"accuracy", "--shots", "0"}, "accuracy"},
         {{"accuracy", "--width", "800"}, "accuracy"},
         {{"accuracy", "--seed"}, "accuracy"},
-        {{"accuracy", "--pinhole"}, "accuracy"},
+        {{"accuracy", "--verbose"}, "accuracy"},
         {{"session"}, "session"},
         {{"session", "show"}, "session"},
         {{"session", "list", session}, "session"},
