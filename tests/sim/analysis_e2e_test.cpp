@@ -59,10 +59,10 @@ struct Lcg {
 }  // namespace
 
 // Accuracy over speeds 60 to 300 ft/s, launch 0 to 35 degrees, side within 8 degrees, back
-// spin 1500 to 9000 rpm with some side spin, at both frame sizes. The renderer is an ideal
-// pinhole while the analysis corrects the diameter for the real lens's radial shrink, so the
-// speed reads about 2 % low here; the side spin, taken from the tilt of the line, is the
-// weakest value.
+// spin 1500 to 9000 rpm with some side spin, at both frame sizes. The speed reads about 1 %
+// low (the edge search places each rim a little outside, and the diameter of an off-axis
+// ball's elliptic image is not corrected); the side spin, taken from the tilt of the line, is
+// the weakest value.
 TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
     Lcg lcg{2026};
     int cases = 0;
@@ -84,7 +84,7 @@ TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
             EXPECT_TRUE(m.frameWarnings.empty());
             ++cases;
             const analysis::LaunchValues& v = m.values;
-            EXPECT_NEAR(v.ballSpeed, speed * 0.977, speed * 0.015);
+            EXPECT_NEAR(v.ballSpeed, speed * 0.99, speed * 0.007);
             EXPECT_NEAR(v.ballSpeedMph, v.ballSpeed * 3600 / 5280, 1e-9);
             EXPECT_NEAR(v.launchAngle, launch, 0.1);
             EXPECT_NEAR(v.sideAngle, side, 0.8);
