@@ -23,7 +23,10 @@ constexpr double kBallDiameter = 1.685;  // inches, a golf ball
 // No settings file: the analysis and the scene read every key's default.
 constexpr const char* kDefaultsOnly = "/dev/null";
 constexpr double kAliasTurn = 135.0;  // degrees between the flashes
-constexpr double kMinTravel = 2.1;    // inches between the two flashes
+// Within this many degrees of the alias limit a degree of error decides which way the spin
+// reads: the grid draws such a shot again rather than judge the analysis by a coin's toss.
+constexpr double kAliasGuard = 5.0;
+constexpr double kMinTravel = 2.1;  // inches between the two flashes
 constexpr double kMaxTravel = 5.5;
 constexpr double kEdgeMargin = 4.0;  // pixels between a ball image and the frame's side
 constexpr double kGapMargin = 8.0;   // pixels between the two ball images
@@ -196,12 +199,14 @@ GridShot MakeGridShot(std::uint64_t seed, int index, int width) {
         s.seed = draw.Seed();
         const double fx = draw.Uniform(-1.0, 1.0);
         const double fy = draw.Uniform(-1.0, 1.0);
+        const double turn = spin.Length() * 6.0 * interval;
+        if (std::fabs(turn - kAliasTurn) < kAliasGuard) continue;
         if (Fits(s) && PlaceAcross(s, fx, fy)) return shot;
     }
     return shot;  // the last draw: not reached with the envelope above
 }
 
-AccuracySummary RunAccuracy(const AccuracyOptions& options) {
+AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& observe) {
     AccuracySummary summary;
     summary.shots = std::max(options.shots, 0);
     constexpr analysis::Precision kModes[2] = {analysis::Precision::kStandard,
@@ -218,13 +223,14 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options) {
     int analysed[2] = {0, 0};
     for (int index = 0; index < summary.shots; ++index) {
         const GridShot shot = MakeGridShot(options.seed, index, options.width);
-        sim::ShotTruth truth;
-        if (!sim::FrameRenderer::Solve(shot.setup, truth)) continue;
-        if (truth.turn >= kAliasTurn) {
-            ++summary.aliased;
+        ShotOutcome outcome{index, shot, {}, false, {}, {}};
+        if (!sim::FrameRenderer::Solve(shot.setup, outcome.truth)) continue;
+        outcome.aliased = outcome.truth.turn >= kAliasTurn;
+        if (outcome.aliased || !renderer.Render(shot.setup, *frame)) {
+            summary.aliased += outcome.aliased ? 1 : 0;
+            if (observe) observe(outcome);
             continue;
         }
-        if (!renderer.Render(shot.setup, *frame)) continue;
         for (int m = 0; m < 2; ++m) {
             PrecisionFigures& figures = summary.modes[m];
             pipeline.PinPrecision(kModes[m]);
@@ -242,16 +248,19 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options) {
             const bool spin = frame->result.balls[0].viewNormal.Length() >= 0.1 &&
                               frame->result.balls[1].viewNormal.Length() >= 0.1;
             if (!spin) ++figures.spinless;
+            outcome.measured[m] = true;
             for (int v = 0; v < kAccuracyValues; ++v) {
                 const auto value = AccuracyValue(v);
+                outcome.errors[m][v] = Error(value, scene.Values(), shot.setup);
                 if (!spin &&
                     (value == AccuracyValue::kBackSpin || value == AccuracyValue::kSideSpin)) {
                     continue;
                 }
-                errors[m][v].push_back(Error(value, scene.Values(), shot.setup));
+                errors[m][v].push_back(outcome.errors[m][v]);
                 shots[m][v].push_back(index);
             }
         }
+        if (observe) observe(outcome);
     }
     for (int m = 0; m < 2; ++m) {
         PrecisionFigures& figures = summary.modes[m];

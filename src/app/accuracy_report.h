@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "analysis/image_analyzer.h"
 #include "sim/frame_renderer.h"
@@ -59,12 +60,25 @@ struct GridShot {
 // degrees, side -10 to 10, back spin 1,500 to 10,000 rpm, side spin -2,000 to 2,000, the line
 // rolled up to 30 degrees about the spin axis, balls 16 to 18 in from the lens at 1024 x 768
 // and 14 to 16 in at 640 x 480, the flight anywhere across the view that keeps both images
-// whole, and sensor noise of 1 to 3 gray levels.
+// whole, and sensor noise of 1 to 3 gray levels. A shot whose ball would turn within 5 degrees
+// of the alias limit (135) between the flashes is drawn again.
 GridShot MakeGridShot(std::uint64_t seed, int index, int width);
+
+// One shot of a run: its truth and, in each precision, whether it was measured and its errors.
+struct ShotOutcome {
+    int index = 0;
+    GridShot shot;
+    sim::ShotTruth truth;
+    bool aliased = false;  // left out: neither rendered nor analysed
+    std::array<bool, 2> measured{};
+    std::array<std::array<double, kAccuracyValues>, 2> errors{};
+};
+using ShotObserver = std::function<void(const ShotOutcome&)>;
 
 // Renders the grid, analyses every frame through the analysis pipeline and the launch scene in
 // both precisions, and compares the launch conditions with the rendered truth. The analysis
 // reads no settings file: the defaults (a right-handed golf ball) hold.
-AccuracySummary RunAccuracy(const AccuracyOptions& options);
+// observe, when given, sees every shot as it is done.
+AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& observe = {});
 
 }  // namespace kyvern::app

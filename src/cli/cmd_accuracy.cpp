@@ -7,13 +7,14 @@
 #include <string>
 
 #include "app/accuracy_report.h"
+#include "capture/camera_table.h"
 #include "cli/command.h"
 
 namespace kyvern::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] [--json]\n";
+    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] [--list] [--json]\n";
 constexpr long kMaxShots = 100000;
 // JSON names of the values, in the order of app::AccuracyValue.
 constexpr const char* kJsonNames[] = {"ballSpeed", "launchAngle", "sideAngle", "backSpin",
@@ -44,6 +45,53 @@ bool WholeFlag(const Args& args, const char* name, long long low, long long high
 
 int Measured(const app::PrecisionFigures& figures) {
     return figures.values[int(app::AccuracyValue::kBallSpeed)].count;
+}
+
+// One shot of the grid and its errors: a line of text, or of JSON.
+void PrintShot(const app::ShotOutcome& o, bool json) {
+    const sim::ShotSetup& s = o.shot.setup;
+    const char* mode = capture::SpeedModes()[o.shot.speedMode].name;
+    if (json) {
+        std::string out =
+            "{\"shot\": " + std::to_string(o.index) + ", \"width\": " + std::to_string(s.width) +
+            ", \"speedMode\": " + JsonString(mode) + ", \"ballSpeed\": " + JsonNumber(s.ballSpeed) +
+            ", \"launchAngle\": " + JsonNumber(s.launchAngle) +
+            ", \"sideAngle\": " + JsonNumber(s.sideAngle) +
+            ", \"backSpin\": " + JsonNumber(s.backSpin) +
+            ", \"sideSpin\": " + JsonNumber(s.sideSpin) +
+            ", \"turn\": " + JsonNumber(o.truth.turn) +
+            ", \"aliased\": " + (o.aliased ? "true" : "false") + ", \"errors\": [";
+        for (int m = 0; m < 2; ++m) {
+            out += m ? ", " : "";
+            if (!o.measured[m]) {
+                out += "null";
+                continue;
+            }
+            out += "{";
+            for (int v = 0; v < app::kAccuracyValues; ++v) {
+                out += std::string(v ? ", " : "") + "\"" + kJsonNames[v] +
+                       "\": " + JsonNumber(o.errors[m][v]);
+            }
+            out += "}";
+        }
+        std::printf("%s]}\n", out.c_str());
+        return;
+    }
+    std::printf("%4d %5d %-9s %6.1f %6.1f %5.1f %6.0f %7.0f %5.1f", o.index, s.width, mode,
+                s.ballSpeed, s.launchAngle, s.sideAngle, s.backSpin, s.sideSpin, o.truth.turn);
+    if (o.aliased) {
+        std::printf(" | aliased\n");
+        return;
+    }
+    for (int m = 0; m < 2; ++m) {
+        if (!o.measured[m]) {
+            std::printf(" | failed");
+            continue;
+        }
+        const auto& e = o.errors[m];
+        std::printf(" | %+6.2f%% %+5.2f %+5.2f %+6.2f%% %+5.0f", e[0], e[1], e[2], e[3], e[4]);
+    }
+    std::printf("\n");
 }
 
 void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
@@ -96,7 +144,7 @@ void PrintJson(const app::AccuracyOptions& options, const app::AccuracySummary& 
 }
 
 int RunAccuracy(const Args& args) {
-    const Args known = {"--shots", "--seed", "--width", "--json"};
+    const Args known = {"--shots", "--seed", "--width", "--list", "--json"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool isKnown = false;
         for (const std::string& k : known)
@@ -106,7 +154,7 @@ int RunAccuracy(const Args& args) {
             std::fprintf(stderr, "%s", kUsage);
             return 2;
         }
-        if (args[i] != "--json") ++i;  // its value
+        if (args[i] != "--json" && args[i] != "--list") ++i;  // its value
     }
     long long shots = 0;
     long long seed = 0;
@@ -125,8 +173,18 @@ int RunAccuracy(const Args& args) {
     options.shots = int(shots);
     options.seed = std::uint64_t(seed);
     options.width = int(width);
-    const app::AccuracySummary summary = app::RunAccuracy(options);
-    if (HasFlag(args, "--json")) {
+    const bool json = HasFlag(args, "--json");
+    app::ShotObserver list;
+    if (HasFlag(args, "--list")) {
+        if (!json) {
+            std::printf(
+                "shot width mode      speed launch  side   back  s.spin  turn | errors "
+                "standard: speed launch side back s.spin | refined\n");
+        }
+        list = [json](const app::ShotOutcome& o) { PrintShot(o, json); };
+    }
+    const app::AccuracySummary summary = app::RunAccuracy(options, list);
+    if (json) {
         PrintJson(options, summary);
     } else {
         PrintText(options, summary);
