@@ -114,6 +114,42 @@ TEST(RenderCli, SpeedUnitsSeedsIntervalsAndAnUnwritableFile) {
     EXPECT_FALSE(r.err.empty());
 }
 
+// The four speed modes strobe as the cameras do, and the truth says when the ball turns too
+// far between the flashes for its spin to be measured.
+TEST(RenderCli, SpeedModes) {
+    TempHome home;
+    const struct {
+        const char* mode;
+        const char* back;
+        bool aliased;
+        const char* json;
+    } cases[] = {
+        {"fast", "3500", false, "\"t2\": 0.00195, \"speedMode\": \"Fast\", \"turn\": 19.95, "},
+        {"SuperSlow", "7627", false, "\"turn\": 134.9"},
+        {"SuperSlow", "7628", true, "\"turn\": 135.0"},
+    };
+    for (const auto& c : cases) {
+        Args args = {"render",  "--out",        home.File("m.bmp"),
+                     "--speed", "200",          "--launch",
+                     "10",      "--side",       "0",
+                     "--back",  c.back,         "--side-spin",
+                     "0",       "--speed-mode", c.mode};
+        auto r = RunCli(args, home.Path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(Contains(r.out, "(aliased: the spin cannot be measured)"), c.aliased) << r.out;
+        args.push_back("--json");
+        r = RunCli(args, home.Path());
+        EXPECT_TRUE(Contains(r.out, c.json)) << r.out;
+        EXPECT_TRUE(Contains(r.out, c.aliased ? "\"aliased\": true" : "\"aliased\": false"));
+    }
+    for (const Args& bad :
+         {Args{"--speed-mode", "Quick"}, Args{"--speed-mode", "Slow", "--interval", "0.002"}}) {
+        Args args = Render(home.File("m.bmp"), {"--speed", "200"});
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(RunCli(args, home.Path()).exitCode, 2) << bad[1];
+    }
+}
+
 TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     TempHome home;
     const std::string file = home.File("a.bmp");
