@@ -13,6 +13,7 @@
 #include "capture/image_file.h"
 #include "cli/command.h"
 #include "sim/frame_renderer.h"
+#include "sim/shot_generator.h"
 
 namespace kyvern::cli {
 namespace {
@@ -22,7 +23,7 @@ using analysis::Xyz;
 constexpr const char* kUsage =
     "usage: kyvern-cli render --out FILE.bmp [--width 1024|640] --speed V "
     "[--speed-unit fps|mph|kph|mps] --launch L --side S --back B --side-spin P [--rifle R] "
-    "[--distance INCHES] [--seed N] [--noise SIGMA] "
+    "[--distance INCHES] [--offset-x INCHES] [--offset-y INCHES] [--seed N] [--noise SIGMA] "
     "[--interval SECONDS | --speed-mode Fast|Medium|Slow|SuperSlow] [--line-width INCHES] "
     "[--ball-diameter INCHES] [--serial N] [--pinhole] [--json]\n";
 
@@ -166,7 +167,9 @@ int RunRender(const Args& args) {
     s.backSpin = numbers.Get("--back", 0, true);
     s.sideSpin = numbers.Get("--side-spin", 0, true);
     s.rifleSpin = numbers.Get("--rifle", 0);
-    const double distance = numbers.Get("--distance", 24);
+    const double distance = numbers.Get("--distance", sim::SimulatedDistance(int(width)));
+    const double offsetX = numbers.Get("--offset-x", 0);
+    const double offsetY = numbers.Get("--offset-y", 0);
     const double seed = numbers.Get("--seed", 1);
     s.noise = numbers.Get("--noise", s.noise);
     const double interval = numbers.Get("--interval", 0);
@@ -221,7 +224,8 @@ int RunRender(const Args& args) {
     if (interval > 0.0) flashes = interval;
     if (!(flashes > 0.0)) flashes = sim::StrobeIntervalFor(s.ballSpeed);
     s.t2 = s.t1 + flashes;
-    s.ball0 = sim::CentredStart(s, distance);
+    // The middle of the flight straight ahead of the lens, moved across the view.
+    s.ball0 = sim::CentredStart(s, distance).Plus(offsetX, offsetY, 0.0);
     s.seed = static_cast<std::uint64_t>(seed);
     s.serialNumber = static_cast<std::int32_t>(serial);
     s.pinhole = HasFlag(args, "--pinhole");
