@@ -230,7 +230,7 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
                 EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.045 * truth.ballSpeed);
                 EXPECT_NEAR(scene.LaunchAngle(), truth.launchAngle, 0.3);
                 EXPECT_NEAR(scene.SideAngle(), truth.sideAngle, 1.0);
-                if (rig.driver.TruthOf(0).turn < 150.0) {
+                if (!rig.driver.TruthOf(0).aliased) {
                     ++spinChecked;
                     EXPECT_NEAR(scene.BackSpin(), truth.backSpin, 0.06 * truth.backSpin + 100);
                     EXPECT_NEAR(scene.SideSpin(), truth.sideSpin, 1200.0);
