@@ -22,7 +22,6 @@ using analysis::Xyz;
 constexpr double kBallDiameter = 1.685;  // inches, a golf ball
 // No settings file: the analysis and the scene read every key's default.
 constexpr const char* kDefaultsOnly = "/dev/null";
-constexpr double kAliasTurn = 135.0;  // degrees between the flashes
 // Within this many degrees of the alias limit a degree of error decides which way the spin
 // reads: the grid draws such a shot again rather than judge the analysis by a coin's toss.
 constexpr double kAliasGuard = 5.0;
@@ -200,7 +199,7 @@ GridShot MakeGridShot(std::uint64_t seed, int index, int width) {
         const double fx = draw.Uniform(-1.0, 1.0);
         const double fy = draw.Uniform(-1.0, 1.0);
         const double turn = spin.Length() * 6.0 * interval;
-        if (std::fabs(turn - kAliasTurn) < kAliasGuard) continue;
+        if (std::fabs(turn - sim::kAliasedTurn) < kAliasGuard) continue;
         if (Fits(s) && PlaceAcross(s, fx, fy)) return shot;
     }
     return shot;  // the last draw: not reached with the envelope above
@@ -223,11 +222,11 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     int analysed[2] = {0, 0};
     for (int index = 0; index < summary.shots; ++index) {
         const GridShot shot = MakeGridShot(options.seed, index, options.width);
-        ShotOutcome outcome{index, shot, {}, false, {}, {}};
+        ShotOutcome outcome{index, shot, {}, {}, {}};
         if (!sim::FrameRenderer::Solve(shot.setup, outcome.truth)) continue;
-        outcome.aliased = outcome.truth.turn >= kAliasTurn;
-        if (outcome.aliased || !renderer.Render(shot.setup, *frame)) {
-            summary.aliased += outcome.aliased ? 1 : 0;
+        const bool aliased = outcome.truth.aliased;  // left out: neither rendered nor analysed
+        if (aliased || !renderer.Render(shot.setup, *frame)) {
+            summary.aliased += aliased ? 1 : 0;
             if (observe) observe(outcome);
             continue;
         }

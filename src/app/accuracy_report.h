@@ -68,8 +68,7 @@ GridShot MakeGridShot(std::uint64_t seed, int index, int width);
 struct ShotOutcome {
     int index = 0;
     GridShot shot;
-    sim::ShotTruth truth;
-    bool aliased = false;  // left out: neither rendered nor analysed
+    sim::ShotTruth truth;  // an aliased shot is neither rendered nor analysed
     std::array<bool, 2> measured{};
     std::array<std::array<double, kAccuracyValues>, 2> errors{};
 };

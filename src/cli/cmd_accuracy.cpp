@@ -60,7 +60,7 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
             ", \"backSpin\": " + JsonNumber(s.backSpin) +
             ", \"sideSpin\": " + JsonNumber(s.sideSpin) +
             ", \"turn\": " + JsonNumber(o.truth.turn) +
-            ", \"aliased\": " + (o.aliased ? "true" : "false") + ", \"errors\": [";
+            ", \"aliased\": " + (o.truth.aliased ? "true" : "false") + ", \"errors\": [";
         for (int m = 0; m < 2; ++m) {
             out += m ? ", " : "";
             if (!o.measured[m]) {
@@ -79,7 +79,7 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
     }
     std::printf("%4d %5d %-9s %6.1f %6.1f %5.1f %6.0f %7.0f %5.1f", o.index, s.width, mode,
                 s.ballSpeed, s.launchAngle, s.sideAngle, s.backSpin, s.sideSpin, o.truth.turn);
-    if (o.aliased) {
+    if (o.truth.aliased) {
         std::printf(" | aliased\n");
         return;
     }
