@@ -224,3 +224,32 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     EXPECT_TRUE(Contains(r.out, "\"frames\": [], \"launch\": {\"ok\": false, ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "\"launch\": {\"ok\": true"));
 }
+
+// The accuracy report reads no settings: a left-handed, refined set-up changes no figure.
+TEST(AccuracyCli, ListsEachShotAndIgnoresTheSettings) {
+    TempHome home;
+    const Args args = {"accuracy", "--shots", "2", "--list", "--json"};
+    const auto plain = RunCli(args, home.Path());
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(Count(plain.out, "\n"), 3u) << plain.out;  // two shots, then the summary
+    const std::size_t summary = plain.out.find("{\"shots\": 2, \"seed\": 1, ");
+    ASSERT_NE(summary, std::string::npos) << plain.out;
+    EXPECT_TRUE(
+        Contains(plain.out, "\"precision\": \"Standard\", \"measured\": 2, \"failures\": 0"));
+    EXPECT_TRUE(
+        Contains(plain.out, "\"precision\": \"Refined\", \"measured\": 2, \"failures\": 0"));
+    EXPECT_EQ(NumberAfter(plain.out, "shot"), 0);
+    EXPECT_NEAR(NumberAfter(plain.out, "ballSpeed", summary), -0.5, 1.0);  // a bias, percent
+
+    ASSERT_TRUE(home.Set("Setup", "Handed", "Left-handed"));
+    ASSERT_TRUE(home.Set("Analysis", "Precision", "Refined"));
+    const auto set = RunCli(args, home.Path());
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    // Every figure but the timings agrees.
+    const auto untimed = [](std::string json) {
+        for (std::size_t at = 0; (at = json.find("\"milliseconds\": ", at)) != std::string::npos;)
+            json.erase(at, json.find(',', at) - at);
+        return json;
+    };
+    EXPECT_EQ(untimed(set.out), untimed(plain.out));
+}
