@@ -150,6 +150,8 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
         return;
     }
     AnalysisPipeline pipeline(1.685, "/nonexistent/Kyvern.ini");
+    pipeline.PinPrecision(state.range(1) ? kyvern::analysis::Precision::kRefined
+                                         : kyvern::analysis::Precision::kStandard);
     NullMessages messages;
     pipeline.RunAnalysis(frame, messages);
     const auto start = std::chrono::steady_clock::now();
@@ -159,7 +161,10 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
     ReportPassRatio(state, frame, taken.count());
 }
-BENCHMARK(BM_RunAnalysisRendered)->Arg(640)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunAnalysisRendered)
+    ->ArgsProduct({{640, 1024}, {0, 1}})
+    ->ArgNames({"width", "refined"})
+    ->Unit(benchmark::kMillisecond);
 
 // The steps in pipeline order.
 enum Step {

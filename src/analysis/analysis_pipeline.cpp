@@ -91,6 +91,10 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
     ImageAnalyzer& a = *analyzer_;
 
+    lastPrecision_ = pinnedPrecision_.value_or(settings_.Choice(base::setting::kPrecision) == 1
+                                                   ? Precision::kRefined
+                                                   : Precision::kStandard);
+    a.SetPrecision(lastPrecision_);
     a.SetFrame(frame.Pixels(), frame.width, frame.height);
     analysisDone_ = false;
     messages.Add("Processing image");
@@ -157,6 +161,8 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     viewDistance_ = located > 0 ? depth / located : 0.0;
     AddFormatted(messages, base::MessageId::kAnalysisComplete,
                  std::chrono::duration<double>(Clock::now() - start).count());
+    // Standard's printout stays as it always was; a refined measurement says so.
+    if (lastPrecision_ == Precision::kRefined) messages.Add("Precision: Refined");
 
     AnalysisResult& result = frame.result;
     a.GetHistogram(result.histogram, result.backgroundLevel, result.meanLevel);

@@ -124,6 +124,7 @@ enum class SettingId : int {
     kRunOnceDateTime,
     kPlotColor,
     kDistanceType,
+    kPrecision,
     // Simulator
     kSimulatorCameras,
     kSimulatorResolution,
@@ -183,6 +184,7 @@ inline constexpr const char* kSensors[] = {"None",      "Lazer",   "DxCaddy",
 inline constexpr const char* kPorts[] = {"None", "COM1", "COM2", "COM3", "COM4",
                                          "COM5", "COM6", "COM7", "COM8"};
 inline constexpr const char* kResolutions[] = {"1024x768", "640x480"};
+inline constexpr const char* kPrecisions[] = {"Standard", "Refined"};
 
 constexpr SettingRange Between(double low, double high) { return {low, high}; }
 inline constexpr SettingRange kAny{};
@@ -373,6 +375,8 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Plot colour", ""},
     {kDistanceType, "Analysis", "DistanceType", "0", kInteger, 20, kAny, kNoWords, "Distance shown",
      ""},
+    {kPrecision, "Analysis", "Precision", "Standard", kChoice, 20, kAny, kPrecisions,
+     "Analysis precision", "Camera"},
 
     {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Simulated cameras", "Simulator"},

@@ -102,6 +102,8 @@ TEST(AnalysisAllocation, StepsAllocateNothing) {
     bool ok = false;
     const long n = Count([&] {
         for (int repeat = 0; repeat < 2; ++repeat) {
+            a.SetPrecision(repeat == 0 ? kyvern::analysis::Precision::kStandard
+                                       : kyvern::analysis::Precision::kRefined);
             ok = a.SetFrame(image.Pixels(), image.width, image.height) && a.PixelStats() &&
                  a.PreprocessImage() && a.PixelStats() && a.FindDiscs() && a.RefineDiscEdges(0) &&
                  a.RefineDiscEdges(1) && a.RefineBallEdges(0) && a.RefineBallEdges(1);
@@ -118,7 +120,7 @@ TEST(AnalysisAllocation, StepsAllocateNothing) {
 }
 
 TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
-    Settings settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n");
+    Settings settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n[Analysis]\nPrecision=Refined\n");
     const std::string path = settings.Path();
     AnalysisPipeline pipeline(1.68, path);
     pipeline.SetProcess(true);
@@ -132,22 +134,26 @@ TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
     ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer
 
     // The settings reads go to the file and allocate on their own; measure them alone.
-    const long oneRead = Count(
-        [&] { kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowTiming", "No", 20); });
+    // A failing run reads ShowTiming and Precision, a successful one ShowBallData too.
     const long twoReads = Count([&] {
         kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowTiming", "No", 20);
+        kyvern::base::ConfigStore::ReadSetting(path, "Analysis", "Precision", "Standard", 20);
+    });
+    const long threeReads = Count([&] {
+        kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowTiming", "No", 20);
+        kyvern::base::ConfigStore::ReadSetting(path, "Analysis", "Precision", "Standard", 20);
         kyvern::base::ConfigStore::ReadSetting(path, "Setup", "ShowBallData", "No", 20);
     });
-    ASSERT_GT(oneRead, 0);
+    ASSERT_GT(twoReads, 0);
 
     for (int repeat = 0; repeat < 3; ++repeat) {
         messages.Clear();
         bool ok = false;
-        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), twoReads);
+        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), threeReads);
         EXPECT_TRUE(ok);
         EXPECT_GT(messages.Count(), 20);  // timings, warning and ball data were printed
         messages.Clear();
-        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), oneRead);
+        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), twoReads);
         EXPECT_FALSE(ok);
         EXPECT_STREQ(messages.Line(messages.Count() - 1),
                      "Analysis terminated: only one ball found");
