@@ -230,6 +230,20 @@ void DrawNumbers(QPainter& painter, const QRectF& area, const flight::FlightResu
     }
 }
 
+void DrawEarlier(QPainter& painter, const RangeView& view,
+                 std::span<const flight::FlightResult> earlier) {
+    painter.setPen(QPen(QColor(90, 90, 90), 0.8));
+    painter.setBrush(QColor(245, 245, 245));
+    for (const flight::FlightResult& shot : earlier) {
+        if (shot.pointCount < 2) continue;
+        const int rest = shot.pointCount - 1;
+        const QPointF at = view.Project(shot.pointX[rest] / 3.0, shot.pointZ[rest] / 3.0, 0);
+        const double radius = std::clamp(
+            view.focal * 0.4 / (shot.pointX[rest] / 3.0 + RangeView::kEyeBack), 2.0, 6.0);
+        painter.drawEllipse(at, radius, radius * 0.8);
+    }
+}
+
 }  // namespace
 
 RangeView::RangeView(const QRectF& a)
@@ -246,13 +260,15 @@ QPointF RangeView::Project(double downrange, double offline, double height) cons
 }
 
 void DrawPracticeRange(QPainter& painter, const QRectF& area, const flight::FlightResult* flight,
-                       double fraction, int distanceUnit) {
+                       double fraction, int distanceUnit,
+                       std::span<const flight::FlightResult> earlier) {
     painter.save();
     painter.setClipRect(area);
     painter.setRenderHint(QPainter::Antialiasing);
     const RangeView view(area);
     DrawScenery(painter, view);
     DrawGreens(painter, view, distanceUnit);
+    DrawEarlier(painter, view, earlier);
     if (flight && flight->pointCount >= 2) {
         DrawFlight(painter, view, *flight, fraction);
         DrawNumbers(painter, area, *flight, fraction, distanceUnit);
@@ -284,6 +300,10 @@ PracticeRangeWindow::PracticeRangeWindow(QWidget* parent)
 }
 
 void PracticeRangeWindow::ShowShot(const flight::FlightResult& flight, int distanceUnit) {
+    if (hasShot_) {
+        if (earlier_.size() >= kEarlierShown) earlier_.erase(earlier_.begin());
+        earlier_.push_back(flight_);
+    }
     flight_ = flight;
     hasShot_ = true;
     distanceUnit_ = distanceUnit;
@@ -313,7 +333,7 @@ void PracticeRangeWindow::PlaceOn(int screen) {
 void PracticeRangeWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     DrawPracticeRange(painter, QRectF(rect()), hasShot_ ? &flight_ : nullptr, fraction_,
-                      distanceUnit_);
+                      distanceUnit_, earlier_);
 }
 
 void PracticeRangeWindow::keyPressEvent(QKeyEvent* event) {

@@ -9,7 +9,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "base/settings_schema.h"
 #include "flight/flight_result.h"
@@ -38,9 +40,11 @@ inline constexpr double kLandingFraction = 0.85;
 
 // The range with target greens every 50 display units, the ball's flight up to fraction of the
 // animation (0 nothing flown, 1 the ball at rest), and its carry, total and offline in large
-// type once it has landed. flight may be null: the range without a shot.
+// type once it has landed. flight may be null: the range without a shot. Earlier shots show
+// where they came to rest, as small balls on the range.
 void DrawPracticeRange(QPainter& painter, const QRectF& area, const flight::FlightResult* flight,
-                       double fraction, int distanceUnit);
+                       double fraction, int distanceUnit,
+                       std::span<const flight::FlightResult> earlier = {});
 
 // The screen a Setup/PracticeRange value names: "Mon1" … "Mon4" as screens 0 … 3, the first
 // when there are fewer; nothing for "None" or any other word.
@@ -68,7 +72,10 @@ protected:
 private:
     void Tick();
 
+    static constexpr std::size_t kEarlierShown = 30;
+
     flight::FlightResult flight_;
+    std::vector<flight::FlightResult> earlier_;  // oldest first
     bool hasShot_ = false;
     int distanceUnit_ = 0;
     double fraction_ = 0.0;

@@ -172,10 +172,13 @@ ShotAnalysisWindow::ShotAnalysisWindow(base::Settings settings, base::UserPrompt
         }
     tableWidget_->item(0, 0)->setText(QStringLiteral("rpm \\ \u00B0"));
 
+    // The plot picture sits at (25, 10) of the window, the fields and buttons beside it.
     auto* top = new QHBoxLayout;
-    top->addLayout(left);
     top->addWidget(plot_, 0, Qt::AlignTop);
+    top->addSpacing(12);
+    top->addLayout(left);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(25, 10, 25, 10);
     layout->addLayout(top);
     layout->addWidget(tableWidget_, 1);
 
@@ -249,6 +252,8 @@ void ShotAnalysisWindow::FillTable() {
 }
 
 bool ShotAnalysisWindow::Plot() {
+    // With twenty shots plotted Plot does nothing, not even check the fields.
+    if (static_cast<int>(analysis_.Plots().size()) >= app::ShotAnalysis::kMaxPlots) return false;
     app::AnalysisFields fields = ReadFieldTexts();
     const auto shot = analysis_.ReadFields(fields);
     speed_->setText(QString::fromStdString(fields.ballSpeed));

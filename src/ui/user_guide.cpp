@@ -133,7 +133,7 @@ bool WriteGuidePdf(const QString& markdown, const QString& path, bool japanese, 
             if (auto* table = qobject_cast<QTextTable*>(frame)) {
                 QTextTableFormat format = table->format();
                 format.setBorderCollapse(true);
-                format.setBorder(0.5);
+                format.setBorder(1.0);
                 format.setBorderBrush(QColor(140, 140, 140));
                 format.setCellPadding(3);
                 format.setCellSpacing(0);

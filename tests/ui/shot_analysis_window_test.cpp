@@ -109,6 +109,7 @@ TEST_F(ShotAnalysisWindowTest, TableRowsColumnsAndTheMarkedCell) {
     EXPECT_EQ(window_.TableWidget()->item(6, 6)->background().color(), QColor(32, 32, 32));
     EXPECT_EQ(Cell(6, 7), window_.CarryField()->text());
     EXPECT_LT(window_.LastFillMilliseconds(), 200.0);
+    RecordProperty("fill_ms", std::to_string(window_.LastFillMilliseconds()));
     for (const char* launch : {"10", "16"}) {
         window_.ColourChoice()->setCurrentIndex(launch[1] == '0' ? 0 : 2);
         Enter("150", "2500", launch);
@@ -133,8 +134,9 @@ TEST_F(ShotAnalysisWindowTest, TwentyPlotsDrawnWhereTheTrajectorySays) {
         Enter(std::to_string(90 + 3 * i).c_str(), "3000", std::to_string(8 + i).c_str());
         ASSERT_TRUE(window_.Plot()) << i;
     }
-    Enter("150", "3000", "12");
+    Enter("6", "3000", "12");  // nothing, not even the speed's message
     EXPECT_FALSE(window_.Plot());
+    EXPECT_TRUE(prompts_.messages.empty());
     EXPECT_EQ(window_.Analysis().Plots().size(), 20u);
 
     QImage image(640, 480, QImage::Format_RGB32);
