@@ -180,10 +180,6 @@ AnalysisTable ShotAnalysis::Analyze(const AnalysisShot& shot, int rows, int colu
     for (int j = 1; j <= table.columns; ++j)
         table.columnHeaders[j] = Format("%.1f", j * kLaunchStep + table.firstLaunch);
 
-    // The band of "about the same" is taken between the two bounds whatever the reference's
-    // sign, so a negative roll (a ball spinning back) still shows its own cell as similar.
-    const double low = std::min(0.99 * table.reference, 1.01 * table.reference);
-    const double high = std::max(0.99 * table.reference, 1.01 * table.reference);
     table.cells.resize(static_cast<std::size_t>(table.rows) * table.columns);
     for (int i = 1; i <= table.rows; ++i) {
         const double spin = i * steps.spinStep + table.firstSpin;
@@ -195,9 +191,7 @@ AnalysisTable ShotAnalysis::Analyze(const AnalysisShot& shot, int rows, int colu
             cell.value = ToDistanceUnit(Chosen(model, distanceChoice_));
             cell.text = Format("%.1f", cell.value);
             cell.foreground = kCellText;
-            cell.background = cell.value > high   ? kCellLonger
-                              : cell.value >= low ? kCellSimilar
-                                                  : kCellShorter;
+            cell.background = CellBackground(cell.value, table.reference);
         }
     }
 
@@ -220,6 +214,14 @@ AnalysisTable ShotAnalysis::Analyze(const AnalysisShot& shot, int rows, int colu
         cell.foreground = kMarkedText;
     }
     return table;
+}
+
+Rgb ShotAnalysis::CellBackground(double value, double reference) {
+    // The band of "about the same" lies between the two bounds whatever the reference's sign,
+    // so that beside a negative roll (a ball spinning back) a value equal to it is not longer.
+    const double low = std::min(0.99 * reference, 1.01 * reference);
+    const double high = std::max(0.99 * reference, 1.01 * reference);
+    return value > high ? kCellLonger : value >= low ? kCellSimilar : kCellShorter;
 }
 
 bool ShotAnalysis::AddPlot(const AnalysisShot& shot) {

@@ -65,7 +65,7 @@ struct AnalysisCell {
 };
 
 // The Analyze table: rows by spin, columns by launch angle. Row 0 and column 0 are the
-// headers, so data cell (i, j) is at(i, j) with i from 1 to rows and j from 1 to columns.
+// headers, so data cell (i, j) is At(i, j) with i from 1 to rows and j from 1 to columns.
 struct AnalysisTable {
     int rows = 0;
     int columns = 0;
@@ -78,7 +78,7 @@ struct AnalysisTable {
     int markedRow = 0;                       // 0 when the entered shot lies outside the table
     int markedColumn = 0;
 
-    const AnalysisCell& at(int row, int column) const {
+    const AnalysisCell& At(int row, int column) const {
         return cells[static_cast<std::size_t>((row - 1) * columns + (column - 1))];
     }
 };
@@ -141,6 +141,10 @@ public:
 
     // The speed text of one unit rewritten in another.
     static std::string ConvertSpeedText(const std::string& text, int fromUnit, int toUnit);
+
+    // A cell's background against the entered shot's distance: longer by more than 1 %,
+    // within 1 % either way, or shorter.
+    static Rgb CellBackground(double value, double reference);
 
     AnalysisDistances Distances(const AnalysisShot& shot) const;
     // The table of rows × columns around the shot, computed on one flight model.

@@ -181,7 +181,7 @@ void DrawAnalysisTable(QPainter& painter, const QRectF& target, const app::Analy
             } else if (j == 0) {
                 label = QString::fromStdString(table.rowHeaders[i]);
             } else {
-                const app::AnalysisCell& c = table.at(i, j);
+                const app::AnalysisCell& c = table.At(i, j);
                 background = ToQColor(c.background);
                 text = ToQColor(c.foreground);
                 label = QString::fromStdString(c.text);

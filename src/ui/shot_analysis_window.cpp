@@ -242,7 +242,7 @@ void ShotAnalysisWindow::FillTable() {
         tableWidget_->item(0, j)->setText(QString::fromStdString(table_.columnHeaders[j]));
     for (int i = 1; i <= table_.rows; ++i)
         for (int j = 1; j <= table_.columns; ++j) {
-            const app::AnalysisCell& cell = table_.at(i, j);
+            const app::AnalysisCell& cell = table_.At(i, j);
             QTableWidgetItem* item = tableWidget_->item(i, j);
             item->setText(QString::fromStdString(cell.text));
             item->setBackground(ToQColor(cell.background));

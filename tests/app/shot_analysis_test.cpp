@@ -160,6 +160,7 @@ TEST_F(ShotAnalysisTest, TableGridAndMarkedCell) {
         {"Golf Ball", 2500, 12.3, 15, 31, 1000, 4.5, 6, 16},  // raised to 1000 rpm
         {"Golf Ball", 2620, 4.0, 7, 9, 1750, 3.0, 3, 2},      // raised to 3 degrees
         {"Golf Ball", 500, 12.0, 5, 5, 1000, 11.0, 0, 0},     // below the lowest row
+        {"Golf Ball", 1200, 12.3, 1, 1, 1000, 12.0, 1, 1},    // the last row is a cell too
         {"Baseball", -1000, -4.0, 9, 8, -2000, -6.0, 2, 4},
         {"Softball", 2400, 30.2, 4, 4, 1000, 29.0, 3, 2},
     };
@@ -183,7 +184,7 @@ TEST_F(ShotAnalysisTest, TableGridAndMarkedCell) {
         int marked = 0;
         for (int i = 1; i <= c.rows; ++i)
             for (int j = 1; j <= c.columns; ++j)
-                marked += table.at(i, j).background == kMarkedCell;
+                marked += table.At(i, j).background == kMarkedCell;
         EXPECT_EQ(marked, c.markedRow ? 1 : 0);
     }
 }
@@ -197,16 +198,32 @@ TEST_F(ShotAnalysisTest, CellsColouredAgainstTheEnteredShot) {
     const AnalysisTable table = analysis_.Analyze(drive, 9, 9);
     ASSERT_EQ(table.markedRow, 4);
     ASSERT_EQ(table.markedColumn, 4);
-    EXPECT_DOUBLE_EQ(table.at(4, 4).value, table.reference);
-    EXPECT_EQ(table.at(4, 4).foreground, kMarkedText);
-    EXPECT_EQ(analysis_.Distances(drive).carryText, table.at(4, 4).text);
-    EXPECT_EQ(table.at(4, 3).background, kCellSimilar);  // half a degree lower: within 1 %
-    EXPECT_EQ(table.at(4, 9).background, kCellLonger);   // higher launch
-    EXPECT_EQ(table.at(1, 1).background, kCellShorter);  // low launch, low spin
-    EXPECT_EQ(table.at(1, 1).foreground, kCellText);
+    EXPECT_DOUBLE_EQ(table.At(4, 4).value, table.reference);
+    EXPECT_EQ(table.At(4, 4).foreground, kMarkedText);
+    EXPECT_EQ(analysis_.Distances(drive).carryText, table.At(4, 4).text);
+    EXPECT_EQ(table.At(4, 3).background, kCellSimilar);  // half a degree lower: within 1 %
+    EXPECT_EQ(table.At(4, 9).background, kCellLonger);   // higher launch
+    EXPECT_EQ(table.At(1, 1).background, kCellShorter);  // low launch, low spin
+    EXPECT_EQ(table.At(1, 1).foreground, kCellText);
     Set("Setup", "DistanceDisplay", "Yards");
     analysis_.ReadSettings();
     EXPECT_NEAR(analysis_.Analyze(drive, 9, 9).reference, table.reference / 0.9144, 1e-9);
+}
+
+// More than 1 % over the reference is longer, within 1 % either way similar; a negative
+// reference (a roll back toward the player) keeps the same meaning.
+TEST(ShotAnalysisColours, CellAgainstTheReference) {
+    const struct {
+        double value;
+        double reference;
+        Rgb expected;
+    } cases[] = {{101.01, 100, kCellLonger}, {101, 100, kCellSimilar}, {99, 100, kCellSimilar},
+                 {98.99, 100, kCellShorter}, {-5, -5, kCellSimilar},   {-5.04, -5, kCellSimilar},
+                 {-4.9, -5, kCellLonger},    {-5.1, -5, kCellShorter}, {0, 0, kCellSimilar},
+                 {0.1, 0, kCellLonger}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ShotAnalysis::CellBackground(c.value, c.reference), c.expected)
+            << c.value << " vs " << c.reference;
 }
 
 TEST_F(ShotAnalysisTest, TwentyPlotsAtMost) {
