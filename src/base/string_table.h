@@ -66,6 +66,34 @@ enum class MessageId {
     kInvalidSideAngle,
     kInvalidBackSpin,
     kInvalidSideSpin,
+    // The shot analysis window's labels, its plot and the practice range.
+    kAnalysisTitle,
+    kAnalysisShotGroup,
+    kAnalysisSpeed,
+    kAnalysisSpin,
+    kAnalysisLaunch,
+    kAnalysisSideSpin,
+    kAnalysisSideAngle,
+    kAnalysisDegrees,
+    kAnalysisPlotColour,
+    kAnalysisTableShows,
+    kAnalysisAnalyze,
+    kAnalysisPlot,
+    kAnalysisClearPlot,
+    kAnalysisReports,
+    kAnalysisExit,
+    kColourBlue,
+    kColourRed,
+    kColourGreen,
+    kColourYellow,
+    kColourBlack,
+    kDistanceRoll,
+    kPlotHeight,     // format with one %s
+    kPlotDownrange,  // format with one %s
+    kPlotShots,      // format with two %d
+    kPlotNoShots,
+    kRangeLeft,
+    kRangeRight,
     kCount
 };
 

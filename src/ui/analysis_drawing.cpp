@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/string_table.h"
 #include "shot/units.h"
 
 namespace kyvern::ui {
@@ -23,6 +24,22 @@ constexpr double kPlotRight = 630.0;
 QString Printf(const char* format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
+    return QString::fromUtf8(text);
+}
+
+using base::MessageId;
+
+// A text of the string table with one %s filled in.
+QString WithText(MessageId id, const char* value) {
+    char text[160];
+    std::snprintf(text, sizeof text, std::string(base::Text(id)).c_str(), value);
+    return QString::fromUtf8(text);
+}
+
+QString PlottedText(std::size_t count) {
+    char text[160];
+    std::snprintf(text, sizeof text, std::string(base::Text(MessageId::kPlotShots)).c_str(),
+                  static_cast<int>(count), app::ShotAnalysis::kMaxPlots);
     return QString::fromUtf8(text);
 }
 
@@ -80,9 +97,9 @@ void DrawPlotFrame(QPainter& painter, const AnalysisPlotData& data) {
     }
     painter.setPen(QColor(60, 60, 60));
     painter.drawText(QRectF(kPlotRight - 200, 2, 196, 12), Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("Downrange (%1)").arg(QString::fromUtf8(unit)));
+                     WithText(MessageId::kPlotDownrange, unit));
     painter.drawText(QRectF(kOriginX + 40, 2, 200, 12), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Height (%1)").arg(QString::fromUtf8(unit)));
+                     WithText(MessageId::kPlotHeight, unit));
     painter.setPen(QPen(QColor(40, 40, 40), 1.0));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(0.5, 0.5, kPictureWidth - 1, kPlotBottom - 0.5));
@@ -96,10 +113,8 @@ void DrawLegend(QPainter& painter, const AnalysisPlotData& data) {
     painter.setPen(QColor(30, 30, 30));
     const double top = kPlotBottom + 18;
     painter.drawText(QRectF(10, top, 400, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                     data.shots.empty() ? QStringLiteral("No shots plotted")
-                                        : QStringLiteral("Plotted shots (%1 of %2)")
-                                              .arg(data.shots.size())
-                                              .arg(app::ShotAnalysis::kMaxPlots));
+                     data.shots.empty() ? WithText(MessageId::kPlotNoShots, "")
+                                        : PlottedText(data.shots.size()));
     font.setBold(false);
     font.setPixelSize(10);
     painter.setFont(font);
@@ -116,7 +131,7 @@ void DrawLegend(QPainter& painter, const AnalysisPlotData& data) {
         painter.drawEllipse(QRectF(x, y + rowHeight / 2 - 4, 8, 8));
         char line[160];
         std::snprintf(line, sizeof line,
-                      "%.1f %s  %.1f\xC2\xB0  %.0f rpm  side %.0f  \xE2\x86\x92 %.1f / %.1f %s",
+                      "%.1f %s  %.1f\xC2\xB0  %.0f / %.0f rpm  \xE2\x86\x92 %.1f / %.1f %s",
                       shot::ToDisplaySpeed(s.ballSpeed, data.speedUnit),
                       shot::SpeedLabel(data.speedUnit), s.launchAngle, s.backSpin, s.sideSpin,
                       shot::ToDisplayDistance(f.carry, data.distanceUnit),

@@ -13,6 +13,7 @@
 #include <numbers>
 
 #include "base/config_store.h"
+#include "base/string_table.h"
 #include "shot/units.h"
 
 namespace kyvern::ui {
@@ -31,6 +32,17 @@ QString Printf(const char* format, double value, const char* unit) {
     char text[64];
     std::snprintf(text, sizeof text, format, value, unit);
     return QString::fromUtf8(text);
+}
+
+QString T(base::MessageId id) {
+    const std::string_view text = base::Text(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// An offline distance as its size and its side (right is positive).
+QString OfflineText(double offline, const char* unit) {
+    return Printf("%.1f %s", std::fabs(offline), unit) + " " +
+           T(offline < 0 ? base::MessageId::kRangeLeft : base::MessageId::kRangeRight);
 }
 
 // Where along the trajectory the ball is at this fraction of the animation, as a point index
@@ -201,11 +213,11 @@ void DrawNumbers(QPainter& painter, const QRectF& area, const flight::FlightResu
                : QStringLiteral("\u2013"),
         resting ? Printf("%.1f %s", shot::ToDisplayDistance(flight.total, distanceUnit), unit)
                 : QStringLiteral("\u2013"),
-        landed ? Printf(offline < 0 ? "%.1f %s L" : "%.1f %s R", std::fabs(offline), unit)
-               : QStringLiteral("\u2013"),
+        landed ? OfflineText(offline, unit) : QStringLiteral("\u2013"),
     };
-    const QString names[] = {QStringLiteral("CARRY"), QStringLiteral("TOTAL"),
-                             QStringLiteral("OFFLINE")};
+    const QString names[] = {T(base::MessageId::kColumnCarry).toUpper(),
+                             T(base::MessageId::kColumnTotal).toUpper(),
+                             T(base::MessageId::kColumnOffline).toUpper()};
     const double boxWidth = area.width() * 0.24;
     const double boxHeight = area.height() * 0.14;
     const double gap = area.width() * 0.02;
@@ -396,11 +408,12 @@ void PracticeRange::ShowShot(const shot::ShotRecord& shot) {
     }
     const char* label = shot::DistanceLabel(unit);
     const double offline = shot::ToDisplayDistance(shot.flight.carryOffline, unit);
-    popupText_->setText(
-        Printf("Carry  %.1f %s", shot::ToDisplayDistance(shot.flight.carry, unit), label) + "\n" +
-        Printf("Total  %.1f %s", shot::ToDisplayDistance(shot.flight.total, unit), label) + "\n" +
-        Printf(offline < 0 ? "Offline  %.1f %s L" : "Offline  %.1f %s R", std::fabs(offline),
-               label));
+    popupText_->setText(T(base::MessageId::kColumnCarry) + "  " +
+                        Printf("%.1f %s", shot::ToDisplayDistance(shot.flight.carry, unit), label) +
+                        "\n" + T(base::MessageId::kColumnTotal) + "  " +
+                        Printf("%.1f %s", shot::ToDisplayDistance(shot.flight.total, unit), label) +
+                        "\n" + T(base::MessageId::kColumnOffline) + "  " +
+                        OfflineText(offline, label));
     popup_->adjustSize();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect free = screen->availableGeometry();

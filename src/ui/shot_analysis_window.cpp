@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "base/string_table.h"
 #include "shot/units.h"
 #include "ui/analysis_drawing.h"
 
@@ -38,6 +39,13 @@ public:
 private:
     QWidget* parent_;
 };
+
+using base::MessageId;
+
+QString T(MessageId id) {
+    const std::string_view text = base::Text(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString Printf(const char* format, double value) {
     char text[64];
@@ -70,11 +78,11 @@ ShotAnalysisWindow::ShotAnalysisWindow(base::Settings settings, base::UserPrompt
     : QDialog(parent),
       ownPrompts_(prompts ? nullptr : std::make_unique<MessageBoxPrompts>(this)),
       analysis_(std::move(settings), prompts ? *prompts : *ownPrompts_) {
-    setWindowTitle(QStringLiteral("Shot Analysis"));
+    setWindowTitle(T(MessageId::kAnalysisTitle));
     analysis_.LoadOptions();
     analysis_.ReadSettings();
 
-    auto* inputs = new QGroupBox(QStringLiteral("Shot"), this);
+    auto* inputs = new QGroupBox(T(MessageId::kAnalysisShotGroup), this);
     auto* grid = new QGridLayout(inputs);
     auto addField = [&](int row, const QString& label, QLabel** unit, const QString& unitText,
                         bool readOnly) {
@@ -91,27 +99,31 @@ ShotAnalysisWindow::ShotAnalysisWindow(base::Settings settings, base::UserPrompt
         if (unit) *unit = unitLabel;
         return field;
     };
-    speed_ = addField(0, QStringLiteral("Speed:"), &speedUnit_, QString(), false);
-    spin_ = addField(1, QStringLiteral("Spin:"), nullptr, QStringLiteral("rpm"), false);
-    launch_ = addField(2, QStringLiteral("Launch:"), nullptr, QStringLiteral("deg"), false);
-    sideSpin_ = addField(3, QStringLiteral("Side Spin:"), nullptr, QStringLiteral("rpm"), false);
-    sideAngle_ = addField(4, QStringLiteral("Side Angle:"), nullptr, QStringLiteral("deg"), false);
+    speed_ = addField(0, T(MessageId::kAnalysisSpeed), &speedUnit_, QString(), false);
+    spin_ = addField(1, T(MessageId::kAnalysisSpin), nullptr, QStringLiteral("rpm"), false);
+    launch_ =
+        addField(2, T(MessageId::kAnalysisLaunch), nullptr, T(MessageId::kAnalysisDegrees), false);
+    sideSpin_ = addField(3, T(MessageId::kAnalysisSideSpin), nullptr, QStringLiteral("rpm"), false);
+    sideAngle_ = addField(4, T(MessageId::kAnalysisSideAngle), nullptr,
+                          T(MessageId::kAnalysisDegrees), false);
     grid->setRowMinimumHeight(5, 10);
-    carry_ = addField(6, QStringLiteral("Carry:"), &carryUnit_, QString(), true);
-    offline_ = addField(7, QStringLiteral("Offline:"), &offlineUnit_, QString(), true);
-    total_ = addField(8, QStringLiteral("Total:"), &totalUnit_, QString(), true);
+    carry_ = addField(6, T(MessageId::kColumnCarry) + ":", &carryUnit_, QString(), true);
+    offline_ = addField(7, T(MessageId::kColumnOffline) + ":", &offlineUnit_, QString(), true);
+    total_ = addField(8, T(MessageId::kColumnTotal) + ":", &totalUnit_, QString(), true);
 
     colour_ = new QComboBox(inputs);
-    for (const char* name : app::kAnalysisColourNames)
-        colour_->addItem(QString::fromUtf8(name));
+    for (MessageId name : {MessageId::kColourBlue, MessageId::kColourRed, MessageId::kColourGreen,
+                           MessageId::kColourYellow, MessageId::kColourBlack})
+        colour_->addItem(T(name));
     colour_->setCurrentIndex(analysis_.PlotColour());
     distance_ = new QComboBox(inputs);
-    for (const char* name : app::kAnalysisDistanceNames)
-        distance_->addItem(QString::fromUtf8(name));
+    for (MessageId name :
+         {MessageId::kColumnCarry, MessageId::kColumnTotal, MessageId::kDistanceRoll})
+        distance_->addItem(T(name));
     distance_->setCurrentIndex(static_cast<int>(analysis_.DistanceChoice()));
-    auto* colourLabel = new QLabel(QStringLiteral("Plot colour:"), inputs);
+    auto* colourLabel = new QLabel(T(MessageId::kAnalysisPlotColour), inputs);
     colourLabel->setBuddy(colour_);
-    auto* distanceLabel = new QLabel(QStringLiteral("Table shows:"), inputs);
+    auto* distanceLabel = new QLabel(T(MessageId::kAnalysisTableShows), inputs);
     distanceLabel->setBuddy(distance_);
     grid->setRowMinimumHeight(9, 10);
     grid->addWidget(colourLabel, 10, 0);
@@ -124,13 +136,13 @@ ShotAnalysisWindow::ShotAnalysisWindow(base::Settings settings, base::UserPrompt
         analysis_.SetDistanceChoice(static_cast<app::AnalysisDistance>(index));
     });
 
-    analyzeButton_ = new QPushButton(QStringLiteral("&Analyze"), this);
+    analyzeButton_ = new QPushButton(T(MessageId::kAnalysisAnalyze), this);
     analyzeButton_->setDefault(true);
     analyzeButton_->setAutoDefault(true);
-    plotButton_ = new QPushButton(QStringLiteral("&Plot"), this);
-    clearButton_ = new QPushButton(QStringLiteral("&Clear Plot"), this);
-    reportsButton_ = new QPushButton(QStringLiteral("&Reports"), this);
-    exitButton_ = new QPushButton(QStringLiteral("E&xit"), this);
+    plotButton_ = new QPushButton(T(MessageId::kAnalysisPlot), this);
+    clearButton_ = new QPushButton(T(MessageId::kAnalysisClearPlot), this);
+    reportsButton_ = new QPushButton(T(MessageId::kAnalysisReports), this);
+    exitButton_ = new QPushButton(T(MessageId::kAnalysisExit), this);
     for (QPushButton* button : {plotButton_, clearButton_, reportsButton_, exitButton_})
         button->setAutoDefault(false);
     connect(analyzeButton_, &QPushButton::clicked, this, [this] { Analyze(); });

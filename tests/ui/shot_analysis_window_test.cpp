@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "base/config_store.h"
+#include "base/string_table.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "ui/analysis_drawing.h"
@@ -185,6 +186,25 @@ TEST_F(ShotAnalysisWindowTest, UnitChangeExitAndReports) {
     ShotAnalysisWindow reopened(path_, &prompts_);
     EXPECT_EQ(reopened.ColourChoice()->currentIndex(), 4);
     EXPECT_EQ(reopened.DistanceChoice()->currentIndex(), 1);
+}
+
+// In Japanese the window's labels and its messages are Japanese.
+TEST_F(ShotAnalysisWindowTest, JapaneseLabelsAndMessages) {
+    base::SetLanguage(base::Language::kJapanese);
+    ShotAnalysisWindow japanese(path_, &prompts_);
+    EXPECT_EQ(japanese.AnalyzeButton()->text(), "解析(&A)");
+    EXPECT_EQ(japanese.ColourChoice()->itemText(0), "青");
+    EXPECT_EQ(japanese.DistanceChoice()->itemText(2), "ラン");
+    japanese.SpeedField()->setText("6");
+    japanese.LaunchField()->setText("12");
+    EXPECT_FALSE(japanese.Analyze());
+    japanese.SpeedField()->setText("150");
+    japanese.SpinField()->setText("2500");
+    japanese.Analyze();
+    japanese.Plot();
+    KeepPicture(japanese.grab().toImage(), "analysis_window_ja.png");
+    base::SetLanguage(base::Language::kEnglish);
+    EXPECT_EQ(prompts_.messages, std::vector<std::string>{"ボール速度の値が無効です"});
 }
 
 }  // namespace
