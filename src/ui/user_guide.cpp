@@ -170,6 +170,10 @@ int EnsureUserGuides(const std::string& docsFolder, const QString& programPath) 
     return written;
 }
 
+int EnsureUserGuides() {
+    return EnsureUserGuides(base::DocsFolder(), QCoreApplication::applicationFilePath());
+}
+
 bool OpenUserGuide(std::string_view language) {
     const std::string docs = base::DocsFolder();
     EnsureUserGuides(docs, QCoreApplication::applicationFilePath());

@@ -24,6 +24,8 @@ bool WriteGuidePdf(const QString& markdown, const QString& path, bool japanese,
 // Writes each guide the program carries (English, Japanese) into docsFolder when it is missing
 // or older than the program file; returns how many were written.
 int EnsureUserGuides(const std::string& docsFolder, const QString& programPath);
+// The same for the program folder's Docs/ and the running program, for the start-up.
+int EnsureUserGuides();
 
 // Help: makes sure the guides are there, then opens the one of the language (the language in
 // force when empty) with the platform's opener. False when no guide could be opened.
