@@ -83,6 +83,40 @@ enum class MessageId {
     kSettingsNotWritten,         // format with one %s (the file)
     kPasswordPrompt,
     kPasswordWrong,
+    // The shot analysis window's range checks.
+    kInvalidBallSpeed,
+    kInvalidLaunchAngle,
+    kInvalidSideAngle,
+    kInvalidBackSpin,
+    kInvalidSideSpin,
+    // The shot analysis window's labels, its plot and the practice range.
+    kAnalysisTitle,
+    kAnalysisShotGroup,
+    kAnalysisSpeed,
+    kAnalysisSpin,
+    kAnalysisLaunch,
+    kAnalysisSideSpin,
+    kAnalysisSideAngle,
+    kAnalysisDegrees,
+    kAnalysisPlotColour,
+    kAnalysisTableShows,
+    kAnalysisAnalyze,
+    kAnalysisPlot,
+    kAnalysisClearPlot,
+    kAnalysisReports,
+    kAnalysisExit,
+    kColourBlue,
+    kColourRed,
+    kColourGreen,
+    kColourYellow,
+    kColourBlack,
+    kDistanceRoll,
+    kPlotHeight,     // format with one %s
+    kPlotDownrange,  // format with one %s
+    kPlotShots,      // format with two %d
+    kPlotNoShots,
+    kRangeLeft,
+    kRangeRight,
     kCount
 };
 
