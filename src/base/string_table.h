@@ -107,10 +107,29 @@ enum class MessageId {
     kTextFilesFilter,
     kAllFilesFilter,
     kSessionLoaded,  // format with two %d
-    kPasswordPrompt,
-    kWrongPassword,
     kCouldNotWriteSettings,
     kFocusMode,
+    // The settings dialog: its title, its pages in order, its messages.
+    kSettingsTitle,
+    kSettingsPageDisplay,
+    kSettingsPageCamera,
+    kSettingsPageWeather,
+    kSettingsPageBallClub,
+    kSettingsPageClubSensor,
+    kSettingsPageSerialOutput,
+    kSettingsPageRouter,
+    kSettingsPageRemote,
+    kSettingsPageLauncher,
+    kSettingsPageSimulator,
+    kSettingCalibration,         // format with one %ld (the camera's serial number)
+    kSettingNumberBetween,       // format with %s (label), %s, %s (the range)
+    kSettingNumber,              // format with one %s (label)
+    kSettingWholeNumberBetween,  // format with %s (label), %s, %s (the range)
+    kSettingWholeNumber,         // format with one %s (label)
+    kSettingRange,               // format with %s, %s (the range)
+    kSettingsNotWritten,         // format with one %s (the file)
+    kPasswordPrompt,
+    kPasswordWrong,
     kCount
 };
 

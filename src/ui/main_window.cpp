@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -31,6 +32,7 @@
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/message_list_widget.h"
+#include "ui/shots_view.h"
 
 namespace kyvern::ui {
 namespace {
@@ -186,10 +188,7 @@ void MainWindow::BuildControls() {
     auto* shotsPage = new QWidget;
     auto* shotsLayout = new QVBoxLayout(shotsPage);
     shotsLayout->setContentsMargins(0, 0, 0, 0);
-    auto* placeholder = new QLabel(T(MessageId::kLabelShots).remove('&'));
-    placeholder->setAlignment(Qt::AlignCenter);
-    placeholder->setFocusPolicy(Qt::StrongFocus);
-    shotsView_ = placeholder;
+    shotsView_ = new ShotsView(monitor_->Table());
     shotsView_->setObjectName("shotsView");
     shotsLayout->addWidget(shotsView_, 1);
     sessionButtons_ = new QWidget;
@@ -343,7 +342,7 @@ void MainWindow::SetTabOrder() {
         order.push_back(c);
     order.insert(order.end(), {reports_, openImage_, saveImage_, launcher_, help_, fileName_,
                                viewButtons_[kDownRange], saveSession_, newSession_, loadSession_,
-                               deleteRecord_, shotsView_, speed_, exit_});
+                               deleteRecord_, shotsView_->TableView(), speed_, exit_});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -357,6 +356,7 @@ void MainWindow::Start() {
     const int depth = shown ? shown->depth() : 32;
     if (depth != 24 && depth != 32) prompts_->Message(base::Text(MessageId::kColourDepthWarning));
     monitor_->Start();
+    shotsView_->LoadWidths();
     const std::pair<QComboBox*, std::string> names[] = {
         {player_, monitor_->User()}, {session_, monitor_->Session()}, {item_, monitor_->Item()}};
     for (const auto& [box, text] : names) {
@@ -539,14 +539,14 @@ void MainWindow::AdvancedCommand() {
                                   T(MessageId::kPasswordPrompt), QLineEdit::Password, {}, &ok);
         if (!ok) return;
         if (S(typed) != password) {
-            prompts_->Message(base::Text(MessageId::kWrongPassword));
+            prompts_->Message(base::Text(MessageId::kPasswordWrong));
             return;
         }
     }
 }
 
 void MainWindow::Exit() {
-    monitor_->Table().SaveColumnWidths();
+    shotsView_->SaveWidths();
     monitor_->Names().SaveNameLists();
     close();
 }

@@ -28,6 +28,7 @@ namespace kyvern::ui {
 class ImageView;
 class InfoPanel;
 class MessageListWidget;
+class ShotsView;
 
 // How the window is put together; the program passes its own, the tests doubles.
 struct WindowOptions {
@@ -81,6 +82,7 @@ public:
     void ApplySettings();
 
     ImageView& Image() { return *imageView_; }
+    ShotsView& Shots() { return *shotsView_; }
     const QString& PixelText() const { return pixelText_; }
 
     // --- MonitorView ---
@@ -154,7 +156,7 @@ private:
     QPushButton* newSession_ = nullptr;
     QPushButton* loadSession_ = nullptr;
     QPushButton* deleteRecord_ = nullptr;
-    QWidget* shotsView_ = nullptr;
+    ShotsView* shotsView_ = nullptr;
     QSlider* speed_ = nullptr;
     QPushButton* exit_ = nullptr;
     QCheckBox* suspend_ = nullptr;
