@@ -45,7 +45,8 @@ void InfoPanel::SetRows(const std::vector<std::pair<QString, QString>>& rows) {
 
 void InfoPanel::SetColourNumber(long colour) {
     colour_ = ColourOfNumber(colour);
-    const bool lightText = colour_.lightness() > 128;
+    const bool lightText =
+        0.299 * colour_.red() + 0.587 * colour_.green() + 0.114 * colour_.blue() > 140.0;
     QPalette p = palette();
     p.setColor(QPalette::Window, lightText ? QColor(40, 44, 52) : QColor(236, 236, 230));
     p.setColor(QPalette::WindowText, colour_);
