@@ -82,7 +82,7 @@ ShotsView::ShotsView(data::ShotTable& table, QWidget* parent)
     QHeaderView* columns = view_->horizontalHeader();
     columns->setHighlightSections(false);
     columns->setDefaultAlignment(Qt::AlignCenter);
-    ApplyWidths();
+    LoadWidths();
 
     connect(columns, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
         if (syncing_ || size <= 0) return;
@@ -97,6 +97,10 @@ ShotsView::ShotsView(data::ShotTable& table, QWidget* parent)
             &ShotsView::CopySelectionToTable);
     connect(model_, &ShotTableModel::TableSelectionChanged, this,
             &ShotsView::CopySelectionFromTable);
+    // A reset (a session loaded) empties the grid's selection without a word; the rows the
+    // table still holds selected are shown so again, so Delete Record never takes a row the
+    // user cannot see selected.
+    connect(model_, &QAbstractItemModel::modelReset, this, &ShotsView::CopySelectionFromTable);
     connect(model_, &ShotTableModel::TableActiveRowChanged, this, &ShotsView::ShowActiveRow);
 }
 
@@ -128,8 +132,47 @@ void ShotsView::ApplyWidths() {
         ApplyWidth(c);
 }
 
+// What a cell of the column typically holds: a group row's mean and deviation where it has
+// them.
+const char* SampleText(int column) {
+    switch (column) {
+        case data::kItemColumn:
+            return "Sand Wedge";
+        case data::kPlotColumn:
+            return "Yellow (4)";
+        case data::kGroupScoreColumn:
+        case data::kClubMassColumn:
+        case data::kClubLoftColumn:
+            return "888.8";
+        case data::kSessionColumn:
+        case data::kUserColumn:
+            return "Morning";
+        case data::kUnitsColumn:
+            return "Meters MPH";
+        case data::kWhenColumn:
+            return "05/Mar/2024 14:22:05";
+        default:
+            return "-888.8 (88.8)";
+    }
+}
+
+int ShotsView::FittedWidth(int column) const {
+    const int header = view_->horizontalHeader()->fontMetrics().horizontalAdvance(
+        model_->headerData(column, Qt::Horizontal).toString());
+    const int cell =
+        view_->fontMetrics().horizontalAdvance(QString::fromLatin1(SampleText(column)));
+    return std::max(header, cell) + 16;
+}
+
 void ShotsView::LoadWidths() {
+    syncing_ = true;
+    for (int c = 0; c < data::kColumnCount; ++c)
+        table_.SetColumnWidth(c, 0);
+    syncing_ = false;
     table_.LoadColumnWidths();
+    for (int c = 0; c < data::kColumnCount; ++c) {
+        if (table_.ColumnWidth(c) <= 0) table_.SetColumnWidth(c, ToTwips(FittedWidth(c)));
+    }
     ApplyWidths();
 }
 

@@ -23,7 +23,8 @@ public:
     QTableView* TableView() const { return view_; }
     ShotTableModel* Model() const { return model_; }
 
-    // GridSetup's widths (twips) into the table and onto the columns.
+    // GridSetup's widths (twips) into the table and onto the columns; a column without one
+    // gets the width its header and its usual texts need. Done once when the view is made.
     void LoadWidths();
     // The columns' widths as the user left them into the table and GridSetup.
     void SaveWidths();
@@ -34,6 +35,7 @@ public:
 private:
     int ToPixels(int twips) const;
     int ToTwips(int pixels) const;
+    int FittedWidth(int column) const;
     void ApplyWidths();
     void ApplyWidth(int column);
     void CopySelectionToTable();

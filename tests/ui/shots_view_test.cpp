@@ -94,13 +94,13 @@ TEST(ShotsView, ColumnWidthsRoundTripThroughGridSetup) {
                                                        {"GridSetup", "drCarryWidth", "-5"}});
     Rig t;
     ShotsView view(t.table);
-    view.LoadWidths();
     QTableView& grid = *view.TableView();
     const int dpi = grid.logicalDpiX();
     EXPECT_EQ(grid.columnWidth(data::kItemColumn), (1500 * dpi + 720) / 1440);
-    const int fallback = (data::kDefaultColumnWidth * dpi + 720) / 1440;
-    EXPECT_EQ(grid.columnWidth(data::kBallSpeedColumn), fallback);
-    EXPECT_EQ(grid.columnWidth(data::kCarryColumn), fallback);
+    // Without a usable width a column fits its group statistics.
+    const int statistics = grid.fontMetrics().horizontalAdvance("-888.8 (88.8)");
+    EXPECT_GT(grid.columnWidth(data::kBallSpeedColumn), statistics);
+    EXPECT_GT(grid.columnWidth(data::kCarryColumn), statistics);
     EXPECT_TRUE(grid.isColumnHidden(data::kGroupCountColumn));
 
     grid.horizontalHeader()->resizeSection(data::kBallSpeedColumn, 150);
@@ -113,11 +113,12 @@ TEST(ShotsView, ColumnWidthsRoundTripThroughGridSetup) {
     view.SaveWidths();
     EXPECT_EQ(home.Get("GridSetup", "BallSpeedWidth"),
               std::to_string((150 * 1440 + dpi / 2) / dpi));
-    EXPECT_EQ(home.Get("GridSetup", "ClubLoftWidth"), std::to_string(data::kDefaultColumnWidth));
+    EXPECT_EQ(home.Get("GridSetup", "CarryWidth"), "<missing>");
+    EXPECT_EQ(home.Get("GridSetup", "drCarryWidth"),
+              std::to_string((grid.columnWidth(data::kCarryColumn) * 1440 + dpi / 2) / dpi));
 
     Rig fresh;
     ShotsView again(fresh.table);
-    again.LoadWidths();
     EXPECT_EQ(again.TableView()->columnWidth(data::kBallSpeedColumn), 150);
     EXPECT_EQ(again.TableView()->columnWidth(data::kItemColumn), grid.columnWidth(0));
 }
@@ -128,19 +129,23 @@ TEST(ShotsView, SelectionDeletesAndPlotDropDownWrites) {
     TempHome home;
     Rig t;
     ShotsView view(t.table);
-    t.Add({"Driver", "Driver", "Driver", "Wedge"});
+    t.Add({"Driver", "Driver", "Driver", "Wedge", "Wedge"});
     QTableView& grid = *view.TableView();
     // The last shot is the active, selected row.
-    EXPECT_EQ(view.SelectedRows(), std::vector<int>{6});
+    EXPECT_EQ(view.SelectedRows(), std::vector<int>{7});
 
     QItemSelection rows;
-    for (int modelRow : {1, 3, 4})
+    for (int modelRow : {1, 3, 4, 6})
         rows.select(view.Model()->index(modelRow, 0), view.Model()->index(modelRow, 27));
     grid.selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(view.SelectedRows(), (std::vector<int>{2, 4, 5}));
+    EXPECT_EQ(view.SelectedRows(), (std::vector<int>{2, 4, 5, 7}));
     t.table.DeleteSelected();
-    EXPECT_EQ(testing::Layout(t.table), "[Driver 3] 2 [Wedge 1] 1");
-    // The group row stays, selected as it was.
+    EXPECT_EQ(testing::Layout(t.table), "[Driver 3] 2 [Wedge 2] 1");
+    // The group row stays, selected as it was, also through a reset of the grid (an empty
+    // bulk add) that leaves no active row to select.
+    EXPECT_EQ(view.SelectedRows(), std::vector<int>{3});
+    t.table.BeginBulkAdd();
+    t.table.EndBulkAdd();
     EXPECT_EQ(view.SelectedRows(), std::vector<int>{3});
 
     const QModelIndex plot = view.Model()->index(1, data::kPlotColumn);
