@@ -9,7 +9,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -32,6 +31,7 @@
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/message_list_widget.h"
+#include "ui/settings_dialog.h"
 #include "ui/shots_view.h"
 
 namespace kyvern::ui {
@@ -530,19 +530,11 @@ void MainWindow::DeleteLastShotEnabledChanged(bool enabled) {
 }
 
 void MainWindow::AdvancedCommand() {
-    const std::string password(
-        base::Trim(base::Settings().Text(base::setting::kAdvSettingsPassword)));
-    if (!password.empty()) {
-        bool ok = false;
-        const QString typed =
-            QInputDialog::getText(this, T(MessageId::kLabelAdvanced).remove('&'),
-                                  T(MessageId::kPasswordPrompt), QLineEdit::Password, {}, &ok);
-        if (!ok) return;
-        if (S(typed) != password) {
-            prompts_->Message(base::Text(MessageId::kPasswordWrong));
-            return;
-        }
-    }
+    const base::Settings settings;
+    if (!SettingsDialog::Unlock(settings, this)) return;
+    SettingsDialog dialog(settings, this);
+    dialog.SetPrompts(prompts_);
+    if (dialog.exec() == QDialog::Accepted) ApplySettings();
 }
 
 void MainWindow::Exit() {
