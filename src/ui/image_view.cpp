@@ -37,8 +37,13 @@ void ImageView::ShowFocus(const analysis::CapturedImage& frame, const QString& n
 }
 
 void ImageView::Redraw() {
-    BuildPicture();
+    stale_ = true;
     update();
+}
+
+const QImage& ImageView::Picture() {
+    if (stale_) BuildPicture();
+    return picture_;
 }
 
 const analysis::CapturedImage* ImageView::Source() const {
@@ -49,6 +54,7 @@ const analysis::CapturedImage* ImageView::Source() const {
 }
 
 void ImageView::BuildPicture() {
+    stale_ = false;
     picture_ = QImage();
     scaled_ = QImage();
     const analysis::CapturedImage* source = Source();
@@ -64,20 +70,20 @@ void ImageView::BuildPicture() {
     }
 }
 
-QRect ImageView::Target() const {
-    if (picture_.isNull()) return {};
+QRect ImageView::Target() {
+    if (Picture().isNull()) return {};
     QSize size = picture_.size().scaled(this->size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
-QPoint ImageView::FrameToWidget(int x, int y) const {
+QPoint ImageView::FrameToWidget(int x, int y) {
     const QRect t = Target();
     if (t.isEmpty()) return {};
     return {t.x() + int((x + 0.5) * t.width() / picture_.width()),
             t.y() + int((y + 0.5) * t.height() / picture_.height())};
 }
 
-bool ImageView::WidgetToFrame(QPoint at, int& x, int& y) const {
+bool ImageView::WidgetToFrame(QPoint at, int& x, int& y) {
     const QRect t = Target();
     if (t.isEmpty() || !t.contains(at)) return false;
     x = int(std::int64_t(at.x() - t.x()) * picture_.width() / t.width());

@@ -28,15 +28,16 @@ public:
     void ShowSlot(int slot);
     // A live frame of the focus mode, with its notice.
     void ShowFocus(const analysis::CapturedImage& frame, const QString& notice);
-    // Draws again from the frame and the overlay switches as they are now.
+    // Draws again, at the next paint, from the frame and the overlay switches as they are
+    // then: the shot cycle that asks for it is not held up by the drawing.
     void Redraw();
 
     // Where a frame pixel shows in the widget (its centre), and the frame pixel under a widget
     // position; false outside the picture.
-    QPoint FrameToWidget(int x, int y) const;
-    bool WidgetToFrame(QPoint at, int& x, int& y) const;
-    // The picture as last drawn, before scaling; null when there is no frame.
-    const QImage& Picture() const { return picture_; }
+    QPoint FrameToWidget(int x, int y);
+    bool WidgetToFrame(QPoint at, int& x, int& y);
+    // The picture as drawn now, before scaling; null when there is no frame.
+    const QImage& Picture();
     bool Focusing() const { return focusing_; }
 
 signals:
@@ -56,11 +57,12 @@ protected:
 private:
     const analysis::CapturedImage* Source() const;
     void BuildPicture();
-    QRect Target() const;
+    QRect Target();
 
     app::LaunchMonitor& monitor_;
     int slot_ = 0;
     bool focusing_ = false;
+    bool stale_ = true;  // the picture waits to be drawn again
     QString notice_;
     std::unique_ptr<analysis::CapturedImage> scratch_;  // the coloured copy the overlays go on
     std::unique_ptr<analysis::CapturedImage> focus_;

@@ -401,17 +401,14 @@ void MainWindow::ReadControls() {
     table.ReadDisplayUnits();
     speedUnitLabel_->setText(shot::SpeedLabel(table.SpeedUnit()));
     unitsLabel_->setText(Q(table.UnitsLabel()));
-    ballPanel_->SetColourNumber(settings.Integer(base::setting::kBallInfoFontColor));
-    clubPanel_->SetColourNumber(settings.Integer(base::setting::kClubInfoFontColor));
-    flightPanel_->SetColourNumber(settings.Integer(base::setting::kFlightInfoFontColor));
+    ShowPanelColours();
+    if (monitor_->Table().CurrentRow() > 0) ShowPanels(monitor_->CurrentShot());
     imageView_->Redraw();
 }
 
 void MainWindow::ApplySettings() {
     monitor_->ReloadSettings();
     ReadControls();
-    if (monitor_->ShotsRecorded() > 0 || monitor_->Table().CurrentRow() > 0)
-        ShowPanels(monitor_->CurrentShot());
 }
 
 void MainWindow::SettingsReloaded() { ReadControls(); }
@@ -615,7 +612,16 @@ void MainWindow::PointMarked(bool, bool solved) {
     monitor_->RemeasureShot();
 }
 
+void MainWindow::ShowPanelColours() {
+    const base::Settings settings;
+    ballPanel_->SetColourNumber(settings.Integer(base::setting::kBallInfoFontColor));
+    clubPanel_->SetColourNumber(settings.Integer(base::setting::kClubInfoFontColor));
+    flightPanel_->SetColourNumber(settings.Integer(base::setting::kFlightInfoFontColor));
+}
+
 void MainWindow::ShowPanels(const shot::ShotRecord& s) {
+    // Colours edited into the settings file by hand show from the next shot on.
+    ShowPanelColours();
     const data::ShotTable& table = monitor_->Table();
     const int speedUnit = table.SpeedUnit();
     const int distanceUnit = table.DistanceUnit();

@@ -111,6 +111,7 @@ private:
     void BuildControls();
     void SetTabOrder();
     void ReadControls();
+    void ShowPanelColours();
     void ShowPanels(const shot::ShotRecord& shot);
     void ShowClubPanel(const shot::ShotRecord& shot);
     void RefreshNameLists();
