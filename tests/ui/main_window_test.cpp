@@ -116,6 +116,50 @@ TEST_F(Window, ControlsWriteTheirKeys) {
     EXPECT_FALSE(window->Image().Picture().isGrayscale());
 }
 
+// Tab goes through the controls in the order of the control table.
+TEST_F(Window, TabOrderFollowsTheControlTable) {
+    const std::vector<std::string> expected{"imageButton",
+                                            "impactButton",
+                                            "profileButton",
+                                            "shotsButton",
+                                            "deleteLastShotButton",
+                                            "analysisButton",
+                                            "playerBox",
+                                            "sessionBox",
+                                            "itemBox",
+                                            "fastLabel",
+                                            "mediumLabel",
+                                            "slowLabel",
+                                            "superSlowLabel",
+                                            "brightnessSlider",
+                                            "advancedButton",
+                                            "marksBox",
+                                            "monoBox",
+                                            "planeBox",
+                                            "gridBox",
+                                            "reportsButton",
+                                            "openImageButton",
+                                            "saveImageButton",
+                                            "launcherButton",
+                                            "helpButton",
+                                            "fileNameField",
+                                            "downRangeButton",
+                                            "saveSessionButton",
+                                            "newSessionButton",
+                                            "loadSessionButton",
+                                            "deleteRecordButton",
+                                            "speedSlider",
+                                            "exitButton"};
+    std::vector<std::string> seen;
+    QWidget* w = Find<QWidget>("imageButton");
+    for (std::size_t n = 0; n < 500 && seen.size() < expected.size();
+         ++n, w = w->nextInFocusChain())
+        if (std::find(expected.begin(), expected.end(), w->objectName().toStdString()) !=
+            expected.end())
+            seen.push_back(w->objectName().toStdString());
+    EXPECT_EQ(seen, expected);
+}
+
 // A shot of the simulated camera reaches the table, the three panels and the Image view, whose
 // read-out gives the level of the frame's pixel under the mouse.
 TEST_F(Window, SimulatedShotReachesTablePanelsAndImage) {
