@@ -132,25 +132,38 @@ std::string ShotLine(const shot::ShotRecord& s) {
     return line;
 }
 
-int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool installSignals,
-                const std::function<void(LaunchMonitor&)>& done) {
+namespace {
+
+// Every run of the shot cycle starts alike: the program folder opened (its stale temporaries
+// removed) and the instance lock taken. False, with the reason printed, when this run must not
+// go on; secondInstance says whether another instance holds the lock and this one may run beside
+// it.
+bool BeginInstance(const InstanceLock& lock, bool& secondInstance) {
     if (std::string why; !base::OpenProgramFolder(why)) {
         std::fprintf(stderr, "%s\n", why.c_str());
-        return 1;
+        return false;
     }
+    secondInstance = lock.Status() == InstanceLock::State::kTaken;
+    if (secondInstance &&
+        !base::EqualsNoCase(
+            base::Trim(base::Settings().Text(base::setting::kAllowMultipleInstances)), "yes")) {
+        std::fprintf(stderr,
+                     "Another instance is running (Setup/AllowMultipleInstances is not yes)\n");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool installSignals,
+                const std::function<void(LaunchMonitor&)>& done) {
+    const InstanceLock lock;
+    MonitorOptions monitorOptions;
+    if (!BeginInstance(lock, monitorOptions.secondInstance)) return 1;
     const base::Settings settings;
     base::StderrPrompts prompts;
     base::TextMessageList messages;
-    const InstanceLock lock;
-    MonitorOptions monitorOptions;
-    monitorOptions.secondInstance = lock.Status() == InstanceLock::State::kTaken;
-    if (monitorOptions.secondInstance &&
-        !base::EqualsNoCase(base::Trim(settings.Text(base::setting::kAllowMultipleInstances)),
-                            "yes")) {
-        std::fprintf(stderr,
-                     "Another instance is running (Setup/AllowMultipleInstances is not yes)\n");
-        return 1;
-    }
 
     RunCameras run = OpenCameras(options.simulate, options.shootOnIdle, prompts, settings);
     std::unique_ptr<capture::CameraTable>& cameras = run.table;
@@ -198,14 +211,14 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
 
 int RunRegression(const std::string& folder, bool continuous, std::atomic<bool>& stop,
                   bool installSignals, std::FILE* out) {
-    base::EnsureProgramFolder();
+    const InstanceLock lock;
+    MonitorOptions monitorOptions;
+    if (!BeginInstance(lock, monitorOptions.secondInstance)) return 1;
     base::StderrPrompts prompts;
     base::TextMessageList messages;
     SignalScope signals(stop, installSignals);
     LoopTimerHost timers;
     TestLinePrinter view(out);
-    MonitorOptions monitorOptions;
-    monitorOptions.openRouter = true;
     LaunchMonitor monitor(timers, prompts, messages, nullptr, monitorOptions);
     monitor.SetView(&view);
     monitor.Start();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <random>
@@ -91,18 +92,32 @@ int RemoveStaleTemporaries(const std::string& folder) {
 }
 
 FileReplacement::FileReplacement(const std::string& path) : target_(FollowLinks(path)) {
-    if (path.empty() || target_.empty()) return;
+    if (path.empty() || target_.empty()) {
+        failure_ = path.empty() ? "no file name" : "too many symbolic links";
+        return;
+    }
     struct stat old {};
     const bool exists = ::stat(target_.c_str(), &old) == 0;
     // Renaming over a device, a pipe or a folder would not write it; refuse rather.
-    if (exists ? !S_ISREG(old.st_mode) : errno != ENOENT) return;
+    if (exists ? !S_ISREG(old.st_mode) : errno != ENOENT) {
+        Fail(exists ? "not a regular file" : nullptr);
+        return;
+    }
     fd_ = CreateTemporary(target_, temporary_, this);
-    if (fd_ < 0) return;
+    if (fd_ < 0) {
+        Fail();
+        return;
+    }
     ok_ = !exists || ::fchmod(fd_, old.st_mode & 07777) == 0;
-    if (!ok_) Discard();
+    if (!ok_) Fail();
 }
 
 FileReplacement::~FileReplacement() { Discard(); }
+
+void FileReplacement::Fail(const char* reason) {
+    if (failure_.empty()) failure_ = reason != nullptr ? reason : std::strerror(errno);
+    Discard();
+}
 
 void FileReplacement::Discard() {
     if (fd_ >= 0) ::close(fd_);
@@ -118,7 +133,7 @@ bool FileReplacement::Write(const void* data, std::size_t size) {
         const ssize_t n = ::write(fd_, bytes, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            Discard();
+            Fail(n == 0 ? "nothing written" : nullptr);
             break;
         }
         bytes += n;
@@ -133,10 +148,18 @@ bool FileReplacement::Commit() {
     fd_ = -1;
     // A full disk may show only here: the data must be on the disk before the name moves.
     bool ok = ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
-        Discard();
+        errno = error;
+        Fail();
         return false;
     }
     temporary_.clear();
@@ -146,9 +169,9 @@ bool FileReplacement::Commit() {
     fs::path folder = fs::path(target_).parent_path();
     if (folder.empty()) folder = ".";
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return false;
-    const bool synced = ::fsync(dir) == 0 || errno == EINVAL;
-    ::close(dir);
+    const bool synced = dir >= 0 && (::fsync(dir) == 0 || errno == EINVAL);
+    if (!synced) failure_ = std::strerror(errno);
+    if (dir >= 0) ::close(dir);
     return synced;
 }
 

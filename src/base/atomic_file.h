@@ -24,14 +24,20 @@ public:
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
     // Puts the new file in place; false, with the target untouched, when anything failed.
     bool Commit();
+    // Why the replacement failed, for a message ("not a regular file", "No space left on
+    // device"); empty while nothing has failed.
+    const std::string& Failure() const { return failure_; }
 
 private:
     void Discard();
+    // Records the reason (errno's text unless one is given) and gives the temporary file up.
+    void Fail(const char* reason = nullptr);
 
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
     bool ok_ = false;
+    std::string failure_;
 };
 
 // The whole replacement in one call.

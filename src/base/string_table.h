@@ -109,6 +109,8 @@ enum class MessageId {
     kSessionLoaded,  // format with two %d
     kCouldNotWriteSettings,
     kFocusMode,
+    kCsvExported,  // format with %d (shots) and %s (path)
+    kCouldNotCreateCsvFile,
     // The settings dialog: its title, its pages in order, its messages.
     kSettingsTitle,
     kSettingsPageDisplay,

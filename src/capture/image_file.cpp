@@ -284,8 +284,10 @@ bool ImageFile::Save(const std::string& path) {
     const std::int32_t width = head.width;
     const std::int32_t height = head.height;
     const std::int32_t bpp = head.bytesPerPixel;
-    auto refuse = [&]() {
-        prompts_.Message(base::Text(MessageId::kCouldNotCreateImageFile));
+    auto refuse = [&](const std::string& why = {}) {
+        std::string text(base::Text(MessageId::kCouldNotCreateImageFile));
+        if (!why.empty()) text += " (" + path + ": " + why + ")";
+        prompts_.Message(text);
         return false;
     };
     // Every frame must share the first one's size, and that size must fit the buffers;
@@ -355,7 +357,7 @@ bool ImageFile::Save(const std::string& path) {
         std::memcpy(staging_.get(), text, std::min(headerBytes, blockSize));
         ok = file.Write(staging_.get(), blockSize);
     }
-    if (!ok || !file.Commit()) return refuse();
+    if (!ok || !file.Commit()) return refuse(file.Failure());
     path_ = path;
     return true;
 }

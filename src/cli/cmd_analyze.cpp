@@ -21,54 +21,52 @@ namespace {
 
 using analysis::CapturedImage;
 
-std::string Triple(const analysis::Xyz& v) {
-    // A std::string first: GCC 12 at -O3 takes "[" + a temporary for an overlapping copy.
-    return std::string("[") + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) +
-           "]";
-}
+Json Triple(const analysis::Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
 
-std::string Codes(const std::int32_t* codes, int count) {
-    std::string out = "[";
+Json Codes(const std::int32_t* codes, int count) {
+    Json out = Json::array();
     for (int i = 0; i < count; ++i)
-        out += (i ? ", " : "") + std::to_string(codes[i]);
-    return out + "]";
+        out.push_back(codes[i]);
+    return out;
 }
 
-std::string FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
+Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
     const analysis::AnalysisResult& r = frame.result;
     const int warnings = std::clamp(r.warningCount, 0, analysis::kMaxWarnings);
-    std::string out = "{\"slot\": " + std::to_string(slot) +
-                      ", \"error\": " + std::to_string(r.errorCode) +
-                      ", \"errorText\": " + JsonString(analysis::ErrorText(r.errorCode)) +
-                      ", \"warnings\": " + Codes(r.warningCodes.data(), warnings) +
-                      ", \"pixelsPerInch\": " + JsonNumber(pixelsPerInch) + ", \"balls\": [";
+    Json balls = Json::array();
     for (int b = 0; b < 2; ++b) {
         const analysis::BallRecord& ball = r.balls[b];
-        out += std::string(b ? ", " : "") + "{\"pix\": " + Triple(ball.pix) +
-               ", \"loc\": " + Triple(ball.loc) + ", \"planeNormal\": " + Triple(ball.planeNormal) +
-               ", \"viewNormal\": " + Triple(ball.viewNormal) +
-               ", \"lum\": " + std::to_string(ball.lum) +
-               ", \"marks\": " + std::to_string(ball.markCount) + "}";
+        balls.push_back({{"pix", Triple(ball.pix)},
+                         {"loc", Triple(ball.loc)},
+                         {"planeNormal", Triple(ball.planeNormal)},
+                         {"viewNormal", Triple(ball.viewNormal)},
+                         {"lum", ball.lum},
+                         {"marks", ball.markCount}});
     }
-    return out + "]}";
+    return {{"slot", slot},
+            {"error", r.errorCode},
+            {"errorText", analysis::ErrorText(r.errorCode)},
+            {"warnings", Codes(r.warningCodes.data(), warnings)},
+            {"pixelsPerInch", JsonNumber(pixelsPerInch)},
+            {"balls", std::move(balls)}};
 }
 
-std::string LaunchJson(bool ok, const analysis::LaunchScene& scene) {
+Json LaunchJson(bool ok, const analysis::LaunchScene& scene) {
     std::int32_t codes[analysis::kMaxWarnings];
     const int count = std::min(scene.WarningCount(), analysis::kMaxWarnings);
     for (int i = 0; i < count; ++i)
         codes[i] = scene.WarningCode(i);
     const analysis::LaunchValues& v = scene.Values();
-    return std::string("{\"ok\": ") + (ok ? "true" : "false") +
-           ", \"error\": " + std::to_string(scene.ErrorCode()) +
-           ", \"warnings\": " + Codes(codes, count) +
-           ", \"ballSpeed\": " + JsonNumber(v.ballSpeed) +
-           ", \"ballSpeedMph\": " + JsonNumber(v.ballSpeedMph) +
-           ", \"launchAngle\": " + JsonNumber(v.launchAngle) +
-           ", \"sideAngle\": " + JsonNumber(v.sideAngle) +
-           ", \"totalSpin\": " + JsonNumber(v.totalSpin) +
-           ", \"backSpin\": " + JsonNumber(v.backSpin) +
-           ", \"sideSpin\": " + JsonNumber(v.sideSpin) + "}";
+    return {{"ok", ok},
+            {"error", scene.ErrorCode()},
+            {"warnings", Codes(codes, count)},
+            {"ballSpeed", JsonNumber(v.ballSpeed)},
+            {"ballSpeedMph", JsonNumber(v.ballSpeedMph)},
+            {"launchAngle", JsonNumber(v.launchAngle)},
+            {"sideAngle", JsonNumber(v.sideAngle)},
+            {"totalSpin", JsonNumber(v.totalSpin)},
+            {"backSpin", JsonNumber(v.backSpin)},
+            {"sideSpin", JsonNumber(v.sideSpin)}};
 }
 
 void PrintLaunch(bool ok, const analysis::LaunchScene& scene) {
@@ -112,7 +110,7 @@ int RunAnalyze(const Args& args) {
 
     for (const std::string& path : files) {
         analysis::FrameSet set{};
-        std::string frameJson;
+        Json frameJson = Json::array();
         bool loaded = file->Load(path);
         for (int s = 0; loaded && s < analysis::kCameraSlots; ++s) {
             CapturedImage& frame = (*frames)[s];
@@ -121,16 +119,16 @@ int RunAnalyze(const Args& args) {
             frame.analyzed = pipeline.RunAnalysis(frame, messages);
             if (frame.analyzed) analysis::LaunchScene::AlignNormals(frame);
             double ppi = pipeline.Analyzer() ? pipeline.Analyzer()->pixelsPerInch() : 0.0;
-            if (!frameJson.empty()) frameJson += ", ";
-            frameJson += FrameJson(s, frame, ppi);
+            frameJson.push_back(FrameJson(s, frame, ppi));
             set[s] = &frame;
         }
         // A file that did not load has no shot: solving an empty set clears the scene.
         const bool ok = scene.SolveLaunch(loaded ? set : analysis::FrameSet{}) && loaded;
         if (!ok) ++failures;
         if (json) {
-            std::printf("{\"file\": %s, \"frames\": [%s], \"launch\": %s}\n",
-                        JsonString(path).c_str(), frameJson.c_str(), LaunchJson(ok, scene).c_str());
+            PrintJson({{"file", path},
+                       {"frames", std::move(frameJson)},
+                       {"launch", LaunchJson(ok, scene)}});
         } else if (loaded) {
             std::printf("%s\n", path.c_str());
             PrintLaunch(ok, scene);

@@ -85,21 +85,20 @@ int RunCameras(const Args& args) {
     }
 
     if (HasFlag(args, "--json")) {
-        std::string out = "[";
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const Row& r = rows[i];
-            if (i > 0) out += ", ";
+        Json cameras = Json::array();
+        for (const Row& r : rows) {
             char size[32];
             std::snprintf(size, sizeof size, "%dx%d", r.width, r.height);
-            out += "{\"serial\": " + std::to_string(r.serial) +
-                   ", \"slot\": " + std::to_string(r.slot) + ", \"size\": " + JsonString(size) +
-                   ", \"width\": " + std::to_string(r.width) +
-                   ", \"height\": " + std::to_string(r.height) +
-                   ", \"speedMode\": " + JsonString(speed) + ", \"gain\": " + std::to_string(gain) +
-                   ", \"driver\": " + JsonString(name) + "}";
+            cameras.push_back({{"serial", r.serial},
+                               {"slot", r.slot},
+                               {"size", size},
+                               {"width", r.width},
+                               {"height", r.height},
+                               {"speedMode", speed},
+                               {"gain", gain},
+                               {"driver", name}});
         }
-        out += "]";
-        std::printf("%s\n", out.c_str());
+        PrintJson(cameras);
     } else {
         std::printf("%s cameras: %zu\n", name.c_str(), rows.size());
         for (const Row& r : rows) {

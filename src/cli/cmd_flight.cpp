@@ -95,32 +95,34 @@ bool Parse(const Args& args, Options& options) {
     return true;
 }
 
-void PrintJson(const flight::FlightModel& model, const shot::ImpactModel& club,
-               const shot::PerformanceAnalysis& analysis, const Options& options) {
+void PrintJsonDocument(const flight::FlightModel& model, const shot::ImpactModel& club,
+                       const shot::PerformanceAnalysis& analysis, const Options& options) {
     const flight::FlightResult& r = model.Result();
-    std::string out =
-        "{\"carry\": " + JsonNumber(r.carry) + ", \"carryOffline\": " + JsonNumber(r.carryOffline) +
-        ", \"total\": " + JsonNumber(r.total) +
-        ", \"totalOffline\": " + JsonNumber(r.totalOffline) + ", \"roll\": " + JsonNumber(r.roll) +
-        ", \"maxHeight\": " + JsonNumber(r.maxHeight) +
-        ", \"flightTime\": " + JsonNumber(r.flightTime) + ", \"points\": [";
+    Json points = Json::array();
     for (int i = 0; i < r.pointCount; ++i) {
         const auto p = static_cast<std::size_t>(i);
-        if (i > 0) out += ", ";
-        out += std::string("[") + JsonNumber(r.pointX[p]) + ", " + JsonNumber(r.pointZ[p]) + ", " +
-               JsonNumber(r.pointHeight[p]) + ", " +
-               (r.pointHasSpin[p] ? JsonNumber(r.pointSpin[p]) : std::string("null")) + "]";
+        points.push_back({JsonNumber(r.pointX[p]), JsonNumber(r.pointZ[p]),
+                          JsonNumber(r.pointHeight[p]),
+                          r.pointHasSpin[p] ? JsonNumber(r.pointSpin[p]) : Json(nullptr)});
     }
-    out += "], \"club\": {\"clubSpeed\": " + JsonNumber(club.ClubSpeed()) +
-           ", \"effectiveLoft\": " + JsonNumber(club.EffectiveLoft()) +
-           ", \"angleOfAttack\": " + JsonNumber(club.AngleOfAttack()) +
-           ", \"faceAngle\": " + JsonNumber(club.FaceAngle()) +
-           ", \"pathAngle\": " + JsonNumber(club.PathAngle()) +
-           ", \"loftMismatch\": " + (club.LoftMismatch() ? "true" : "false") + "}" +
-           ", \"launchEfficiency\": " + JsonNumber(analysis.LaunchEfficiency()) +
-           ", \"powerTransferIndex\": " +
-           (options.hasClubSpeed ? JsonNumber(analysis.PowerTransferIndex()) : "null") + "}";
-    std::printf("%s\n", out.c_str());
+    PrintJson({{"carry", JsonNumber(r.carry)},
+               {"carryOffline", JsonNumber(r.carryOffline)},
+               {"total", JsonNumber(r.total)},
+               {"totalOffline", JsonNumber(r.totalOffline)},
+               {"roll", JsonNumber(r.roll)},
+               {"maxHeight", JsonNumber(r.maxHeight)},
+               {"flightTime", JsonNumber(r.flightTime)},
+               {"points", std::move(points)},
+               {"club",
+                {{"clubSpeed", JsonNumber(club.ClubSpeed())},
+                 {"effectiveLoft", JsonNumber(club.EffectiveLoft())},
+                 {"angleOfAttack", JsonNumber(club.AngleOfAttack())},
+                 {"faceAngle", JsonNumber(club.FaceAngle())},
+                 {"pathAngle", JsonNumber(club.PathAngle())},
+                 {"loftMismatch", club.LoftMismatch()}}},
+               {"launchEfficiency", JsonNumber(analysis.LaunchEfficiency())},
+               {"powerTransferIndex",
+                options.hasClubSpeed ? JsonNumber(analysis.PowerTransferIndex()) : Json(nullptr)}});
 }
 
 void PrintText(const flight::FlightModel& model, const shot::ImpactModel& club,
@@ -215,7 +217,7 @@ int RunFlight(const Args& args) {
     analysis.Compute(options.ballSpeed, options.clubSpeed, options.launch, options.sideAngle,
                      options.back, options.sideSpin);
     if (options.json) {
-        PrintJson(model, club, analysis, options);
+        PrintJsonDocument(model, club, analysis, options);
     } else {
         PrintText(model, club, analysis, options);
     }

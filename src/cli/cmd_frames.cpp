@@ -11,32 +11,27 @@
 namespace kyvern::cli {
 namespace {
 
-std::string Triple(const analysis::Xyz& v) {
-    // A std::string first: GCC 12 at -O3 takes "[" + a temporary for an overlapping copy.
-    return std::string("[") + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) +
-           "]";
-}
+Json Triple(const analysis::Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
 
-void PrintJson(const capture::ImageFile& file, const std::string& path) {
-    std::string out = "{\"file\": " + JsonString(path) +
-                      ", \"clubMass\": " + JsonNumber(file.ClubMass()) +
-                      ", \"clubLoft\": " + JsonNumber(file.ClubLoft()) +
-                      ", \"date\": " + JsonString(file.DateText()) + ", \"frames\": [";
-    bool firstFrame = true;
+void PrintJsonDocument(const capture::ImageFile& file, const std::string& path) {
+    Json frames = Json::array();
     for (int s = 0; s < analysis::kCameraSlots; ++s) {
         const analysis::CapturedImage& f = file.Slot(s);
         if (!f.valid) continue;
-        if (!firstFrame) out += ", ";
-        firstFrame = false;
-        out += "{\"slot\": " + std::to_string(s) + ", \"width\": " + std::to_string(f.width) +
-               ", \"height\": " + std::to_string(f.height) +
-               ", \"serialNumber\": " + std::to_string(f.serialNumber) +
-               ", \"cameraPosition\": " + Triple(f.cameraPosition) +
-               ", \"cameraRotation\": " + Triple(f.cameraRotation) +
-               ", \"t1\": " + JsonNumber(f.t1) + ", \"t2\": " + JsonNumber(f.t2) + "}";
+        frames.push_back({{"slot", s},
+                          {"width", f.width},
+                          {"height", f.height},
+                          {"serialNumber", f.serialNumber},
+                          {"cameraPosition", Triple(f.cameraPosition)},
+                          {"cameraRotation", Triple(f.cameraRotation)},
+                          {"t1", JsonNumber(f.t1)},
+                          {"t2", JsonNumber(f.t2)}});
     }
-    out += "]}";
-    std::printf("%s\n", out.c_str());
+    PrintJson({{"file", path},
+               {"clubMass", JsonNumber(file.ClubMass())},
+               {"clubLoft", JsonNumber(file.ClubLoft())},
+               {"date", file.DateText()},
+               {"frames", std::move(frames)}});
 }
 
 void PrintText(const capture::ImageFile& file, const std::string& path) {
@@ -67,7 +62,7 @@ int RunFrames(const Args& args) {
     capture::ImageFile file(prompts);
     if (!file.Load(files[0])) return 1;
     if (HasFlag(args, "--json")) {
-        PrintJson(file, files[0]);
+        PrintJsonDocument(file, files[0]);
     } else {
         PrintText(file, files[0]);
     }

@@ -76,42 +76,41 @@ private:
     bool ok_ = true;
 };
 
-std::string Triple(const Xyz& v) {
-    // A std::string first: GCC 12 at -O3 takes "[" + a temporary for an overlapping copy.
-    return std::string("[") + JsonNumber(v.x) + ", " + JsonNumber(v.y) + ", " + JsonNumber(v.z) +
-           "]";
-}
+Json Triple(const Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
 
 double SignedTotal(const sim::ShotSetup& s, const sim::ShotTruth& t) {
     return s.backSpin < 0.0 ? -t.spinRate : t.spinRate;
 }
 
-void PrintJson(const std::string& path, const sim::ShotSetup& s, const sim::ShotTruth& t) {
-    std::string out =
-        "{\"file\": " + JsonString(path) + ", \"width\": " + std::to_string(s.width) +
-        ", \"height\": " + std::to_string(s.height) +
-        ", \"serialNumber\": " + std::to_string(s.serialNumber) +
-        ", \"ballDiameter\": " + JsonNumber(s.ballDiameter) +
-        ", \"ballSpeed\": " + JsonNumber(s.ballSpeed) +
-        ", \"ballSpeedMph\": " + JsonNumber(s.ballSpeed * 3600.0 / 5280.0) +
-        ", \"launchAngle\": " + JsonNumber(s.launchAngle) +
-        ", \"sideAngle\": " + JsonNumber(s.sideAngle) +
-        ", \"totalSpin\": " + JsonNumber(SignedTotal(s, t)) +
-        ", \"backSpin\": " + JsonNumber(s.backSpin) + ", \"sideSpin\": " + JsonNumber(s.sideSpin) +
-        ", \"rifleSpin\": " + JsonNumber(s.rifleSpin) + ", \"t1\": " + JsonNumber(s.t1) +
-        ", \"t2\": " + JsonNumber(s.t2) + ", \"turn\": " + JsonNumber(t.turn) +
-        ", \"seed\": " + std::to_string(s.seed) + ", \"noise\": " + JsonNumber(s.noise) +
-        ", \"balls\": [";
+void PrintJsonDocument(const std::string& path, const sim::ShotSetup& s, const sim::ShotTruth& t) {
+    Json balls = Json::array();
     const Xyz* locs[2] = {&t.ball0, &t.ball1};
     const Xyz* pixes[2] = {&t.pix0, &t.pix1};
     const Xyz* normals[2] = {&t.normal0, &t.normal1};
     for (int k = 0; k < 2; ++k) {
-        if (k > 0) out += ", ";
-        out += "{\"loc\": " + Triple(*locs[k]) + ", \"pix\": " + Triple(*pixes[k]) +
-               ", \"lineNormal\": " + Triple(*normals[k]) + "}";
+        balls.push_back({{"loc", Triple(*locs[k])},
+                         {"pix", Triple(*pixes[k])},
+                         {"lineNormal", Triple(*normals[k])}});
     }
-    out += "]}";
-    std::printf("%s\n", out.c_str());
+    PrintJson({{"file", path},
+               {"width", s.width},
+               {"height", s.height},
+               {"serialNumber", s.serialNumber},
+               {"ballDiameter", JsonNumber(s.ballDiameter)},
+               {"ballSpeed", JsonNumber(s.ballSpeed)},
+               {"ballSpeedMph", JsonNumber(s.ballSpeed * 3600.0 / 5280.0)},
+               {"launchAngle", JsonNumber(s.launchAngle)},
+               {"sideAngle", JsonNumber(s.sideAngle)},
+               {"totalSpin", JsonNumber(SignedTotal(s, t))},
+               {"backSpin", JsonNumber(s.backSpin)},
+               {"sideSpin", JsonNumber(s.sideSpin)},
+               {"rifleSpin", JsonNumber(s.rifleSpin)},
+               {"t1", JsonNumber(s.t1)},
+               {"t2", JsonNumber(s.t2)},
+               {"turn", JsonNumber(t.turn)},
+               {"seed", s.seed},
+               {"noise", JsonNumber(s.noise)},
+               {"balls", std::move(balls)}});
 }
 
 void PrintText(const std::string& path, const sim::ShotSetup& s, const sim::ShotTruth& t) {
@@ -218,7 +217,7 @@ int RunRender(const Args& args) {
     if (!file.Save(out)) return 1;
 
     if (HasFlag(args, "--json")) {
-        PrintJson(out, s, truth);
+        PrintJsonDocument(out, s, truth);
     } else {
         PrintText(out, s, truth);
     }

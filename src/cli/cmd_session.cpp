@@ -1,5 +1,5 @@
-// kyvern-cli session show|merge: session files read into one shot table, as "Load Session"
-// reads them, one after the other.
+// kyvern-cli session show|merge|export: session files read into one shot table, as "Load
+// Session" reads them, one after the other.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "base/user_prompts.h"
 #include "cli/command.h"
+#include "data/csv_export.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
 
@@ -16,12 +17,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kyvern-cli session show FILE... [--json]\n"
-    "       kyvern-cli session merge --out OUT [--user NAME] [--session NAME] FILE...\n";
+    "       kyvern-cli session merge --out OUT [--user NAME] [--session NAME] FILE...\n"
+    "       kyvern-cli session export --csv OUT.csv FILE...\n";
 
 struct Options {
     std::string action;
     Args files;
     std::string out;
+    std::string csv;
     bool hasUser = false;
     bool hasSession = false;
     std::string user;
@@ -34,10 +37,11 @@ bool Parse(const Args& args, Options& options) {
         const std::string& a = args[i];
         if (a == "--json") {
             options.json = true;
-        } else if (a == "--out" || a == "--user" || a == "--session") {
+        } else if (a == "--out" || a == "--csv" || a == "--user" || a == "--session") {
             if (i + 1 >= args.size()) return false;
             const std::string& value = args[++i];
             if (a == "--out") options.out = value;
+            if (a == "--csv") options.csv = value;
             if (a == "--user") {
                 options.user = value;
                 options.hasUser = true;
@@ -55,9 +59,12 @@ bool Parse(const Args& args, Options& options) {
         }
     }
     if (options.files.empty()) return false;
-    if (options.action == "show")
-        return options.out.empty() && !options.hasUser && !options.hasSession;
-    if (options.action == "merge") return !options.out.empty() && !options.json;
+    const bool names = options.hasUser || options.hasSession;
+    if (options.action == "show") return options.out.empty() && options.csv.empty() && !names;
+    if (options.action == "merge")
+        return !options.out.empty() && options.csv.empty() && !options.json;
+    if (options.action == "export")
+        return !options.csv.empty() && options.out.empty() && !names && !options.json;
     return false;
 }
 
@@ -77,21 +84,15 @@ bool LoadAll(data::ShotTable& table, const Args& files, int& skipped) {
     return all;
 }
 
-void PrintJson(const data::ShotTable& table, int skipped) {
-    std::string out = "{\"rows\": [";
+void PrintJsonDocument(const data::ShotTable& table, int skipped) {
+    Json rows = Json::array();
     for (int r = 1; r < table.RowCount(); ++r) {
-        if (r > 1) out += ", ";
-        out += "{\"group\": ";
-        out += table.IsGroupRow(r) ? "true" : "false";
-        out += ", \"cells\": [";
-        for (int c = 0; c < data::kColumnCount; ++c) {
-            if (c > 0) out += ", ";
-            out += JsonString(table.Cell(r, c));
-        }
-        out += "]}";
+        Json cells = Json::array();
+        for (int c = 0; c < data::kColumnCount; ++c)
+            cells.push_back(table.Cell(r, c));
+        rows.push_back({{"group", table.IsGroupRow(r)}, {"cells", std::move(cells)}});
     }
-    out += "], \"skipped\": " + std::to_string(skipped) + "}";
-    std::printf("%s\n", out.c_str());
+    PrintJson({{"rows", std::move(rows)}, {"skipped", skipped}});
 }
 
 // The visible columns, each as wide as its widest text, two blanks apart.
@@ -131,15 +132,21 @@ int RunSession(const Args& args) {
 
     if (options.action == "show") {
         if (options.json) {
-            PrintJson(table, skipped);
+            PrintJsonDocument(table, skipped);
         } else {
             PrintText(table, skipped);
         }
         return all ? 0 : 1;
     }
 
-    // A merge that lost one of its files would look complete; write nothing.
+    // A merge or export that lost one of its files would look complete; write nothing.
     if (!all) return 1;
+    if (options.action == "export") {
+        const data::CsvExportResult result =
+            data::ExportShotsCsv(table, base::Settings(), options.csv);
+        std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
+        return result.ok ? 0 : 1;
+    }
     int shots = 0;
     int firstShot = -1;
     for (int r = 1; r < table.RowCount(); ++r) {
@@ -159,8 +166,8 @@ int RunSession(const Args& args) {
 
 const Registration kSession({"session",
                              "session show FILE... [--json] | session merge --out OUT "
-                             "[--user NAME] [--session NAME] FILE...   read session files into "
-                             "one shot table",
+                             "[--user NAME] [--session NAME] FILE... | session export --csv "
+                             "OUT.csv FILE...   read session files into one shot table",
                              RunSession});
 
 }  // namespace

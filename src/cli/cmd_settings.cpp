@@ -26,27 +26,28 @@ int RunSettings(const Args& args) {
     const int distanceUnit = shot::ReadDistanceUnit();
 
     if (HasFlag(args, "--json")) {
-        std::string out = "{\"programFolder\": " + JsonString(base::ProgramFolder()) +
-                          ", \"settingsFile\": " + JsonString(base::SettingsPath()) +
-                          ", \"handed\": " + JsonString(left ? "Left-handed" : "Right-handed") +
-                          ", \"speedLabel\": " + JsonString(shot::SpeedLabel(speedUnit)) +
-                          ", \"distanceLabel\": " + JsonString(shot::DistanceLabel(distanceUnit)) +
-                          ", \"ball\": {\"name\": " + JsonString(ball.Name()) +
-                          ", \"typeId\": " + std::to_string(ball.TypeId()) +
-                          ", \"sport\": " + JsonString(ball.SportName()) +
-                          ", \"diameter\": " + JsonNumber(ball.Diameter()) +
-                          ", \"weight\": " + JsonNumber(ball.Weight()) +
-                          ", \"teeHeight\": " + JsonNumber(ball.TeeHeight()) +
-                          "}, \"weather\": {\"altitude\": " + JsonNumber(weather.altitude) +
-                          ", \"temperature\": " + JsonNumber(weather.temperature) +
-                          ", \"humidity\": " + JsonNumber(weather.humidity) +
-                          ", \"barometer\": " + JsonNumber(weather.barometer) +
-                          ", \"windSpeed\": " + JsonNumber(weather.windSpeed) +
-                          ", \"windDir\": " + JsonNumber(weather.windDir) + ", \"wind\": [" +
-                          JsonNumber(wind.x) + ", " + JsonNumber(wind.y) + ", " +
-                          JsonNumber(wind.z) + "], \"density\": " + JsonNumber(air.density) +
-                          ", \"viscosity\": " + JsonNumber(air.viscosity) + "}}";
-        std::printf("%s\n", out.c_str());
+        PrintJson({{"programFolder", base::ProgramFolder()},
+                   {"settingsFile", base::SettingsPath()},
+                   {"handed", left ? "Left-handed" : "Right-handed"},
+                   {"speedLabel", shot::SpeedLabel(speedUnit)},
+                   {"distanceLabel", shot::DistanceLabel(distanceUnit)},
+                   {"ball",
+                    {{"name", ball.Name()},
+                     {"typeId", ball.TypeId()},
+                     {"sport", ball.SportName()},
+                     {"diameter", JsonNumber(ball.Diameter())},
+                     {"weight", JsonNumber(ball.Weight())},
+                     {"teeHeight", JsonNumber(ball.TeeHeight())}}},
+                   {"weather",
+                    {{"altitude", JsonNumber(weather.altitude)},
+                     {"temperature", JsonNumber(weather.temperature)},
+                     {"humidity", JsonNumber(weather.humidity)},
+                     {"barometer", JsonNumber(weather.barometer)},
+                     {"windSpeed", JsonNumber(weather.windSpeed)},
+                     {"windDir", JsonNumber(weather.windDir)},
+                     {"wind", JsonNumbers({wind.x, wind.y, wind.z})},
+                     {"density", JsonNumber(air.density)},
+                     {"viscosity", JsonNumber(air.viscosity)}}}});
         return 0;
     }
     std::printf("program folder  %s\n", base::ProgramFolder().c_str());

@@ -1,8 +1,8 @@
 #include "cli/command.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 
 namespace kyvern::cli {
 
@@ -54,75 +54,49 @@ Args Positionals(const Args& args, const std::vector<std::string_view>& valueFla
     return out;
 }
 
-namespace {
-
-// Length of the well-formed UTF-8 sequence at the start of text; 0 when its first byte starts
-// none (a stray continuation, an overlong form, a surrogate, past U+10FFFF or cut short).
-std::size_t Utf8Length(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-    }
-    return length;
+Json JsonNumber(double value) {
+    if (!std::isfinite(value)) return nullptr;
+    // Held as an integer, a whole value prints as one; a double would gain ".0". Negative
+    // zero keeps its sign as a double.
+    if (value == std::trunc(value) && std::fabs(value) < 1e15 &&
+        !(value == 0 && std::signbit(value)))
+        return static_cast<std::int64_t>(value);
+    return value;
 }
 
-}  // namespace
+Json JsonNumbers(std::initializer_list<double> values) {
+    Json array = Json::array();
+    for (double v : values)
+        array.push_back(JsonNumber(v));
+    return array;
+}
 
-// JSON text must be UTF-8: a byte that starts no well-formed sequence becomes U+FFFD.
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    while (!text.empty()) {
-        const char c = text.front();
-        const unsigned char u = static_cast<unsigned char>(c);
-        const std::size_t length = Utf8Length(text);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            text.remove_prefix(1);
-            continue;
+std::string JsonText(const Json& document) {
+    // The library writes no blanks on one line; they go after each ',' and ':' outside strings.
+    const std::string compact = document.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string out;
+    out.reserve(compact.size() + compact.size() / 8);
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : compact) {
+        out += c;
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == ',' || c == ':') {
+            out += ' ';
         }
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", u);
-            out += buf;
-        } else {
-            out.append(text.substr(0, length));
-        }
-        text.remove_prefix(length);
     }
-    out += '"';
     return out;
 }
 
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) return "null";
-    // The shortest text that reads back as the same double.
-    char buf[40];
-    for (int precision = 15; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, value);
-        if (std::strtod(buf, nullptr) == value) break;
-    }
-    return buf;
-}
+void PrintJson(const Json& document) { std::printf("%s\n", JsonText(document).c_str()); }
 
 }  // namespace kyvern::cli

@@ -1,6 +1,7 @@
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,13 +19,16 @@ using kyvern::testing::WriteFileText;
 // Every file the program writes goes through this replacement: what it must keep, and that no
 // temporary file is ever left behind.
 TEST(ReplaceFileAtomically, KeepsModeAndLinksAndLeavesNoTemporary) {
-    // The path written; the file that must hold the bytes (null when the call fails); its mode.
+    // The path written; the file that must hold the bytes (null when the call fails); its mode;
+    // the reason given for a failure.
     const struct {
         const char *path, *written;
         int mode;
-    } cases[] = {{"plain.ini", "plain.ini", 0600},
-                 {"link.ini", "target/real.ini", 0640},  // the target, through a relative link
-                 {"missing/x.ini", nullptr, 0}};
+        const char* failure;
+    } cases[] = {{"plain.ini", "plain.ini", 0600, ""},
+                 {"link.ini", "target/real.ini", 0640, ""},  // the target, through a relative link
+                 {"missing/x.ini", nullptr, 0, "No such file or directory"},
+                 {"pipe", nullptr, 0, "not a regular file"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         kyvern::testing::TempDir dir;
@@ -34,13 +38,15 @@ TEST(ReplaceFileAtomically, KeepsModeAndLinksAndLeavesNoTemporary) {
             fs::permissions(dir.File(name), fs::perms(mode));
         }
         fs::create_symlink("target/real.ini", dir.File("link.ini"));
+        ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
         auto entries = [&] {
             return std::distance(fs::recursive_directory_iterator(dir.Path()), {});
         };
         const long before = entries();
 
-        EXPECT_EQ(kyvern::base::ReplaceFileAtomically(dir.File(c.path), "new"),
-                  c.written != nullptr);
+        kyvern::base::FileReplacement file(dir.File(c.path));
+        EXPECT_EQ(file.Write("new") && file.Commit(), c.written != nullptr);
+        EXPECT_EQ(file.Failure(), c.failure);
         EXPECT_EQ(entries(), before);
         EXPECT_TRUE(fs::is_symlink(dir.File("link.ini")));
         if (!c.written) continue;

@@ -99,6 +99,7 @@ TEST(RunCli, SecondRunEndsAtOnceUnlessAllowedThenRunsAsSecondInstance) {
     ASSERT_GT(first, 0);
     EXPECT_TRUE(Eventually([&] { return !Status(h, "Executable").empty(); }));
     const auto refused = RunCli({"run", "--simulate", "--shots", "1"}, h.Path());
+    const auto refusedTest = RunCli({"regress", h.Path()}, h.Path());
     h.Set("Setup", "AllowMultipleInstances", "YES");
     const auto allowed = RunCli({"run", "--simulate", "--shots", "1"}, h.Path());
     ::kill(first, SIGTERM);
@@ -107,6 +108,8 @@ TEST(RunCli, SecondRunEndsAtOnceUnlessAllowedThenRunsAsSecondInstance) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.out.empty()) << refused.out;
     EXPECT_EQ(Lines(refused.err), 1) << refused.err;
+    EXPECT_EQ(refusedTest.exitCode, 1);
+    EXPECT_EQ(refusedTest.err, refused.err);
     EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
     EXPECT_EQ(Lines(allowed.out), 1) << allowed.out;
 }

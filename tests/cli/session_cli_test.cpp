@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "cli_runner.h"
@@ -66,6 +67,17 @@ TEST(SessionCli, ShowAndMergeMakeOneTableOfAllFiles) {
                home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(Contains(ReadFileText(out), "\r\nUser: Cid\r\nSession: Late\r\n"));
+
+    // Exported as CSV: the names, the units and a row per shot.
+    const std::string csv = home.File("shots.csv");
+    r = RunCli({"session", "export", "--csv", csv, one, two}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "4 shots exported to " + csv + "\n");
+    const std::string exported = ReadFileText(csv);
+    EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 6);
+    EXPECT_TRUE(
+        Contains(exported, "\r\n2024-03-05 14:22:05,\"Ann \"\"A\"\"\",Morning,Wedge,150.0,"))
+        << exported;
 }
 
 TEST(SessionCli, FailuresLeaveTheOutputAndShowTheRest) {
@@ -77,6 +89,10 @@ TEST(SessionCli, FailuresLeaveTheOutputAndShowTheRest) {
                     home.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(Contains(r.err, "Can't open file"));
+    EXPECT_EQ(ReadFileText(out), "kept");
+    r = RunCli({"session", "export", "--csv", out, home.File("one.txt"), home.File("missing")},
+               home.Path());
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(ReadFileText(out), "kept");
     r = RunCli({"session", "merge", "--out", home.File("no/such/dir.txt"), home.File("one.txt")},
                home.Path());
@@ -91,14 +107,15 @@ TEST(SessionCli, JsonIsValidUtf8WhateverTheNamesHold) {
     TempHome home;
     Rig rig;
     kyvern::data::ShotEntry shot = Drive("Driver");
-    // A stray byte, a cut-short pair, an overlong slash, a surrogate; then é and a 4-byte sign.
-    shot.user = "B\xff\xc3(\xc0\xaf\xed\xa0\x80\xc3\xa9\xf0\x9f\x8f\x8c";
+    // A stray byte, a cut-short pair, an overlong slash, a surrogate; then é, a 4-byte sign and
+    // a 3-byte sign cut short (one replacement for the sequence, as Unicode recommends).
+    shot.user = "B\xff\xc3(\xc0\xaf\xed\xa0\x80\xc3\xa9\xf0\x9f\x8f\x8c\xe2\x82";
     rig.table.AddShot(shot, false, true);
     ASSERT_TRUE(kyvern::data::SaveSession(rig.table, home.File("s.txt"), "Ann", "Morning"));
     auto r = RunCli({"session", "show", "--json", home.File("s.txt")}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string bad = "\xef\xbf\xbd";
     EXPECT_TRUE(Contains(r.out, "\"B" + bad + bad + "(" + bad + bad + bad + bad + bad +
-                                    "\xc3\xa9\xf0\x9f\x8f\x8c\""))
+                                    "\xc3\xa9\xf0\x9f\x8f\x8c" + bad + "\""))
         << r.out;
 }
