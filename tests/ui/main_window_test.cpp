@@ -21,6 +21,8 @@
 #include "shot/units.h"
 #include "sim/frame_renderer.h"
 #include "support/eventually.h"
+#include "ui/about_box.h"
+#include "ui/caps_lock_state.h"
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
@@ -263,6 +265,35 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
     EXPECT_NEAR(monitor.CurrentShot().launch.backSpin, setup.backSpin, 0.05 * setup.backSpin);
     EXPECT_NEAR(backSpinShown(), setup.backSpin, 0.05 * setup.backSpin);
     EXPECT_EQ(monitor.Table().RowCount(), 3);  // re-measured over its own row
+}
+
+// Where the keyboard does not report Caps Lock, the window's check box suspends the watched
+// capture file in its place.
+TEST_F(Window, SuspendBoxHoldsRemoteCaptures) {
+    if (CapsLockState().Known()) GTEST_SKIP() << "this keyboard reports Caps Lock itself";
+    ASSERT_TRUE(Shoot());
+    const std::string dropped = env.File("dropped.bmp");
+    env.Set("Remote", "CaptureFile", dropped);
+    ASSERT_TRUE(window->SaveImageTo(dropped));
+    app::LaunchMonitor& monitor = window->Monitor();
+    monitor.StartCycleTimers(true);  // as a pass ends: the watched path taken
+    const long passes = monitor.PassCount();
+    auto* suspend = Find<QCheckBox>("suspendBox");
+    ASSERT_TRUE(suspend->isVisibleTo(window.get()));
+    suspend->click();
+    EXPECT_TRUE(timers.Fire(app::kCaptureFileTimer));
+    EXPECT_EQ(monitor.PassCount(), passes);
+    suspend->click();
+    EXPECT_TRUE(timers.Fire(app::kCaptureFileTimer));
+    EXPECT_EQ(monitor.PassCount(), passes + 1);
+}
+
+// The About box: each serial above 0 as seven digits, the version, then the build date.
+TEST(AboutBox, SerialsVersionAndBuildDate) {
+    const long serials[] = {1234567, 0, 42, -5};
+    const std::string text = AboutBox::Text(serials).toStdString();
+    EXPECT_EQ(text.rfind("1234567\n0000042\nVersion 3.0.1\n", 0), 0u) << text;
+    EXPECT_EQ(text.size(), std::string("1234567\n0000042\nVersion 3.0.1\nMar  7 2005").size());
 }
 
 // "E&xit" saves the column widths and the name lists; the window's close and the Shutdown
