@@ -109,6 +109,10 @@ MainWindow::~MainWindow() {
     monitor_->Table().RemoveListener(this);
     monitor_->Stop();
     monitor_->SetView(nullptr);
+    // The grid listens to the monitor's table and the monitor writes to the message list: the
+    // grid goes before the monitor, the monitor before the child widgets.
+    delete shotsView_;
+    monitor_.reset();
 }
 
 QPushButton* MainWindow::AddButton(MessageId label, const char* name) {
