@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
             }
             status = application.exec();
         }
+        prompts.SetParent(nullptr);  // the cameras may still speak while they shut down
     }
     if (cameras.table) cameras.table->Shutdown();
     return status;
