@@ -87,6 +87,26 @@ private:
 
 }  // namespace
 
+RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& prompts,
+                       const base::Settings& settings) {
+    RunCameras run;
+    run.driverName = std::string(base::Trim(settings.Text(base::setting::kCameraDriver)));
+    if (simulate || base::EqualsNoCase(run.driverName, "Simulated")) {
+        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
+        if (shootOnIdle) simOptions.shotPeriod = 0.0;
+        auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);
+        run.simulated = made.get();
+        run.driver = std::move(made);
+    } else {
+        run.driver = capture::MakeHardwareDriver(run.driverName);
+    }
+    if (run.driver) {
+        run.table = std::make_unique<capture::CameraTable>(*run.driver, prompts, settings);
+        run.table->InitCameras();
+    }
+    return run;
+}
+
 std::string ShotLine(const shot::ShotRecord& s) {
     const int speedUnit = shot::ReadSpeedUnit();
     const int distanceUnit = shot::ReadDistanceUnit();
@@ -145,23 +165,9 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
     base::StderrPrompts prompts;
     base::TextMessageList messages;
 
-    std::unique_ptr<capture::CameraDriver> driver;
-    sim::SimulatedCameraDriver* simulated = nullptr;
-    const std::string driverName(base::Trim(settings.Text(base::setting::kCameraDriver)));
-    if (options.simulate || base::EqualsNoCase(driverName, "Simulated")) {
-        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
-        if (options.shootOnIdle) simOptions.shotPeriod = 0.0;
-        auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);
-        simulated = made.get();
-        driver = std::move(made);
-    } else {
-        driver = capture::MakeHardwareDriver(driverName);
-    }
-    std::unique_ptr<capture::CameraTable> cameras;
-    if (driver) {
-        cameras = std::make_unique<capture::CameraTable>(*driver, prompts, settings);
-        cameras->InitCameras();
-    }
+    RunCameras run = OpenCameras(options.simulate, options.shootOnIdle, prompts, settings);
+    std::unique_ptr<capture::CameraTable>& cameras = run.table;
+    sim::SimulatedCameraDriver* simulated = run.simulated;
     // Counted shots can only come from a camera or the watched file: without either the run
     // would wait for ever.
     const bool watching = !base::Trim(settings.Text(base::setting::kCaptureFile)).empty();
@@ -170,9 +176,9 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
         if (cameras) cameras->Shutdown();
         return 1;
     }
-    if (!driver) {
+    if (!run.driver) {
         std::fprintf(stderr, "No camera back-end \"%s\" in this build; watching files only\n",
-                     driverName.c_str());
+                     run.driverName.c_str());
     }
 
     int status = 0;

@@ -96,6 +96,14 @@ public:
     // Marks a point of the printed line on the ball of frame slot 0, in frame coordinates;
     // true when the launch was solved again after the second point.
     bool MarkLinePoint(long x, long y);
+    // Marks a point of a ball's edge on frame slot 0; true when the third point located the
+    // ball again and the launch was solved again.
+    bool MarkEdgePoint(long x, long y);
+    // After a correction solved the launch again: the club data from the new ball data, the
+    // club and index update and the shot computed again over its own row.
+    void RemeasureShot();
+    // Reloads and re-applies the settings the core holds, as the UpdateSettings command does.
+    void ReloadSettings();
 
     // --- Remote control and the automated test ---
     // The keyboard's suspension of remote captures; the headless runner never sets it.
@@ -117,6 +125,7 @@ public:
     analysis::CapturedImage& Frame(int slot) { return *frames_[slot]; }
     analysis::LaunchScene& Scene() { return *scene_; }
     data::ShotTable& Table() { return *table_; }
+    data::NameLists& Names() { return *names_; }
     links::StatusFile& Status() { return status_; }
     const shot::ShotRecord& CurrentShot() const;
     bool ShotInProgress() const { return shotInProgress_; }

@@ -386,6 +386,36 @@ bool LaunchMonitor::MarkLinePoint(long x, long y) {
                                       frames_[0].get());
 }
 
+bool LaunchMonitor::MarkEdgePoint(long x, long y) {
+    return corrections_.MarkEdgePoint(*scene_, 0, static_cast<int>(x), static_cast<int>(y),
+                                      frames_[0].get());
+}
+
+void LaunchMonitor::RemeasureShot() {
+    const analysis::LaunchScene& s = *scene_;
+    Shot().launch.Set(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.TotalSpin(), s.BackSpin(),
+                      s.SideSpin());
+    sensor_->BeginShot();
+    sensor_->Recompute(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.BackSpin(), s.SideSpin());
+    UpdateClubAndIndex();
+    ComputeShot(false);
+}
+
+void LaunchMonitor::ReloadSettings() {
+    table_->ReadDisplayUnits();
+    ReadModeAndSelection();
+    if (cameras_) cameras_->ApplySpeedAndBrightness();
+    sensor_->Configure(false);
+    serialOutput_->Configure();
+    metadata_->ReadUnits();
+    if (hasShot_) {
+        const shot::LaunchConditions& l = Shot().launch;
+        sensor_->BeginShot();
+        sensor_->Recompute(l.ballSpeed, l.launchAngle, l.sideAngle, l.backSpin, l.sideSpin);
+        Shot().club = sensor_->Club();
+    }
+}
+
 void LaunchMonitor::AnalyzeFrame(int slot) {
     analysis::CapturedImage& frame = *frames_[slot];
     scene_->SetSlot(slot, frame);
