@@ -50,6 +50,19 @@ void Caption(QPainter& painter, const QRectF& box, double textSize, const QStrin
                Qt::AlignHCenter | Qt::AlignTop, text);
 }
 
+// The angles of a picture, one line each in the colour of what they measure, at its bottom left.
+void Labels(QPainter& painter, const QRectF& box, double textSize,
+            std::initializer_list<std::pair<QColor, QString>> lines) {
+    painter.setFont(DrawingFont(textSize, true));
+    double y = box.bottom() - textSize * 0.5 - textSize * 1.3 * (lines.size() - 1);
+    for (const auto& [colour, text] : lines) {
+        painter.setPen(colour);
+        DrawTextAt(painter, QPointF(box.left() + textSize * 0.5, y),
+                   Qt::AlignLeft | Qt::AlignBottom, text);
+        y += textSize * 1.3;
+    }
+}
+
 // From above, target up: the path through the ball, the face square to its angle, the ball's
 // start line.
 void DrawFromAbove(QPainter& painter, const QRectF& box, const shot::ShotRecord* shot,
@@ -107,16 +120,10 @@ void DrawFromAbove(QPainter& painter, const QRectF& box, const shot::ShotRecord*
     painter.drawEllipse(ball, r, r);
 
     if (!shot) return;
-    painter.setFont(DrawingFont(textSize, true));
-    painter.setPen(kPathColour);
-    DrawTextAt(painter, QPointF(box.left() + textSize * 0.5, box.bottom() - textSize * 1.8),
-               Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Path ") + Signed(path));
-    painter.setPen(kFaceColour);
-    DrawTextAt(painter, QPointF(box.left() + textSize * 0.5, box.bottom() - textSize * 0.5),
-               Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Face ") + Signed(face));
-    painter.setPen(kLaunchColour);
-    DrawTextAt(painter, QPointF(box.right() - textSize * 0.5, box.bottom() - textSize * 0.5),
-               Qt::AlignRight | Qt::AlignBottom, QStringLiteral("Start ") + Signed(side));
+    Labels(painter, box, textSize,
+           {{kPathColour, QStringLiteral("Path ") + Signed(path)},
+            {kFaceColour, QStringLiteral("Face ") + Signed(face)},
+            {kLaunchColour, QStringLiteral("Start ") + Signed(side)}});
 }
 
 // From the side, target right: the club's descent or ascent into the ball, the face laid back
@@ -172,17 +179,10 @@ void DrawFromSide(QPainter& painter, const QRectF& box, const shot::ShotRecord* 
     painter.drawEllipse(ball, r, r);
 
     if (!shot) return;
-    painter.setFont(DrawingFont(textSize, true));
-    const double y = box.bottom() - textSize * 0.5;
-    painter.setPen(kPathColour);
-    DrawTextAt(painter, QPointF(box.left() + textSize * 0.5, y - textSize * 1.3),
-               Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Attack ") + Signed(attack));
-    painter.setPen(kFaceColour);
-    DrawTextAt(painter, QPointF(box.left() + textSize * 0.5, y), Qt::AlignLeft | Qt::AlignBottom,
-               QStringLiteral("Loft ") + Signed(loft));
-    painter.setPen(kLaunchColour);
-    DrawTextAt(painter, QPointF(box.right() - textSize * 0.5, y), Qt::AlignRight | Qt::AlignBottom,
-               QStringLiteral("Launch ") + Signed(launch));
+    Labels(painter, box, textSize,
+           {{kPathColour, QStringLiteral("Attack ") + Signed(attack)},
+            {kFaceColour, QStringLiteral("Loft ") + Signed(loft)},
+            {kLaunchColour, QStringLiteral("Launch ") + Signed(launch)}});
 }
 
 }  // namespace
@@ -276,11 +276,11 @@ void DrawImpact(QPainter& painter, const QRectF& rect, const shot::ShotRecord* s
         const double rowHeight = std::min(textSize * 2.2, box.height() / 11);
         double y = box.top() + rowHeight * 0.8;
         for (const auto& [name, value] : rows) {
-            painter.setFont(DrawingFont(textSize * 0.85));
+            painter.setFont(DrawingFont(textSize * 0.8));
             painter.setPen(QColor(90, 90, 90));
             DrawTextAt(painter, QPointF(box.left() + textSize * 0.6, y),
                        Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(name));
-            painter.setFont(DrawingFont(textSize * 1.1, true));
+            painter.setFont(DrawingFont(textSize * 0.95, true));
             painter.setPen(QColor(20, 20, 20));
             DrawTextAt(painter, QPointF(box.right() - textSize * 0.6, y),
                        Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8(value.c_str()));

@@ -249,17 +249,26 @@ void DrawBagTag(QPainter& painter, const QRectF& body, const SessionPicture& ses
     DrawTextAt(painter, inner.topLeft(), Qt::AlignLeft | Qt::AlignTop,
                QStringLiteral("My yardages"));
     QString player;
+    QString footer;
     for (int row = 1; table && row < table->RowCount() && player.isEmpty(); ++row) {
-        if (!table->IsGroupRow(row))
-            player = QString::fromStdString(table->Cell(row, data::kUserColumn));
+        if (table->IsGroupRow(row)) continue;
+        player = QString::fromStdString(table->Cell(row, data::kUserColumn));
+        const std::string& when = table->Cell(row, data::kWhenColumn);
+        footer = QString::fromStdString(table->Cell(row, data::kSessionColumn) + ", " +
+                                        when.substr(0, when.find(' ')));
     }
+    painter.setFont(DrawingFont(2.2 * mm * k));
+    painter.setPen(QColor(90, 90, 90));
+    DrawTextAt(painter, inner.bottomLeft(), Qt::AlignLeft | Qt::AlignBottom, footer);
+    painter.setPen(QColor(20, 20, 20));
     painter.setFont(DrawingFont(2.6 * mm * k));
     DrawTextAt(painter, inner.topRight(), Qt::AlignRight | Qt::AlignTop, player);
 
     const QString unit = QString::fromUtf8(shot::DistanceLabel(session.distanceUnit));
     const double top = inner.top() + 7 * mm * k;
     const int items = std::max<int>(1, static_cast<int>(session.items.size()));
-    const double rowHeight = std::min(5.5 * mm * k, (inner.bottom() - top) / (items + 1));
+    const double rowHeight =
+        std::min(5.5 * mm * k, (inner.bottom() - 4 * mm * k - top) / (items + 1));
     const double font = std::min(3.0 * mm * k, rowHeight * 0.62);
     const double carryX = inner.left() + inner.width() * 0.72;
     const double totalX = inner.right();
