@@ -366,10 +366,10 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
     {kRecentSession, "MRU", "Session%ld", "", kText, 80, kAny, kNoWords, "Recent session", ""},
     {kRecentItem, "MRU", "Item%ld", "", kText, 80, kAny, kNoWords, "Recent item", ""},
     {kRunOnceDateTime, "RunOnce", "DateTime", "", kText, 20, kAny, kNoWords, "First run", ""},
-    {kPlotColor, "Analysis", "PlotColor", "0", kInteger, 20, Between(0.0, 5.0), kNoWords,
+    {kPlotColor, "Analysis", "PlotColor", "0", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Plot colour", ""},
-    {kDistanceType, "Analysis", "DistanceType", "0", kInteger, 20, kAny, kNoWords, "Distance shown",
-     ""},
+    {kDistanceType, "Analysis", "DistanceType", "0", kInteger, 20, Between(0.0, 2.0), kNoWords,
+     "Distance shown", ""},
 
     {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Simulated cameras", "Simulator"},

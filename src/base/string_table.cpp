@@ -84,6 +84,11 @@ constexpr std::array kEntries{
           "Kyvern が検出されませんでした\n\nIEEE1394 インターフェイスを確認してください"},
     Entry{MessageId::kNoTriggerMode, "Warning: this Kyvern does not have a trigger mode",
           "警告: この Kyvern にはトリガーモードがありません"},
+    Entry{MessageId::kInvalidBallSpeed, "Invalid Ball Speed value", "ボール速度の値が無効です"},
+    Entry{MessageId::kInvalidLaunchAngle, "Invalid Launch Angle value", "打ち出し角の値が無効です"},
+    Entry{MessageId::kInvalidSideAngle, "Invalid Side Angle value", "左右角の値が無効です"},
+    Entry{MessageId::kInvalidBackSpin, "Invalid BackSpin value", "バックスピンの値が無効です"},
+    Entry{MessageId::kInvalidSideSpin, "Invalid Sidespin value", "サイドスピンの値が無効です"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

@@ -60,6 +60,12 @@ enum class MessageId {
     kCouldNotOpenShotLog,
     kNoCamerasDetected,
     kNoTriggerMode,
+    // The shot analysis window's range checks.
+    kInvalidBallSpeed,
+    kInvalidLaunchAngle,
+    kInvalidSideAngle,
+    kInvalidBackSpin,
+    kInvalidSideSpin,
     kCount
 };
 
