@@ -375,6 +375,45 @@ void DrawImpactReport(QPainter& painter, const QRectF& body, const shot::ShotRec
     }
 }
 
+// The session's latest shots as a list, as many as fit, under the practice range.
+void DrawShotList(QPainter& painter, const QRectF& rect, const data::ShotTable* table) {
+    if (!table) return;
+    const double mm = PerMm(painter);
+    constexpr int kColumns[] = {data::kItemColumn,      data::kShotColumn,
+                                data::kBallSpeedColumn, data::kLaunchAngleColumn,
+                                data::kBackSpinColumn,  data::kSideSpinColumn,
+                                data::kCarryColumn,     data::kOfflineColumn,
+                                data::kTotalColumn,     data::kMaxHeightColumn};
+    constexpr int kCount = static_cast<int>(std::size(kColumns));
+    const double rowHeight = 4.5 * mm;
+    const double width = rect.width() / kCount;
+    std::vector<int> rows;
+    for (int row = 1; row < table->RowCount(); ++row) {
+        if (!table->IsGroupRow(row)) rows.push_back(row);
+    }
+    const int fit = std::max(0, static_cast<int>(rect.height() / rowHeight) - 1);
+    const std::size_t first = rows.size() > static_cast<std::size_t>(fit) ? rows.size() - fit : 0;
+    painter.fillRect(QRectF(rect.left(), rect.top(), rect.width(), rowHeight),
+                     QColor(225, 230, 238));
+    painter.setPen(QColor(20, 20, 20));
+    painter.setFont(DrawingFont(2.4 * mm, true));
+    for (int c = 0; c < kCount; ++c)
+        painter.drawText(QRectF(rect.left() + c * width, rect.top(), width, rowHeight),
+                         Qt::AlignCenter, QString::fromStdString(table->Cell(0, kColumns[c])));
+    painter.setFont(DrawingFont(2.4 * mm));
+    double y = rect.top() + rowHeight;
+    for (std::size_t i = first; i < rows.size(); ++i) {
+        for (int c = 0; c < kCount; ++c) {
+            const std::string text = kColumns[c] == data::kItemColumn
+                                         ? table->ItemOf(rows[i])
+                                         : table->Cell(rows[i], kColumns[c]);
+            painter.drawText(QRectF(rect.left() + c * width, y, width, rowHeight), Qt::AlignCenter,
+                             QString::fromStdString(text));
+        }
+        y += rowHeight;
+    }
+}
+
 // The pages of the whole job, and the decoration of each.
 struct PlannedReport {
     ReportBit bit;
@@ -483,7 +522,14 @@ PrintOutcome PrintReports(QPagedPaintDevice& device, unsigned bits, const Report
                     QSizeF(120, 100), [&](QPainter& p, const QRectF& body) {
                         const QRectF area = Titled(p, body, QStringLiteral("Practice Range Report"),
                                                    SessionLine(source.table));
-                        source.practiceRange(p, area);
+                        const double mm = PerMm(p);
+                        const QRectF range(area.left(), area.top(), area.width(),
+                                           std::min(area.height() * 0.55, area.width() * 0.7));
+                        source.practiceRange(p, range);
+                        DrawShotList(p,
+                                     QRectF(area.left(), range.bottom() + 4 * mm, area.width(),
+                                            area.bottom() - range.bottom() - 4 * mm),
+                                     source.table);
                     });
                 break;
             case kShotAnalysisReport:

@@ -1,9 +1,12 @@
 #include "ui/reports_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
@@ -12,6 +15,12 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <memory>
+
+#include "ui/analysis_drawing.h"
+#include "ui/practice_range.h"
+#include "ui/shot_analysis_window.h"
+#include "ui/shot_drawing.h"
 
 namespace kyvern::ui {
 
@@ -77,7 +86,61 @@ void ReportChooser::Finish(Action action) {
     }
 }
 
-void RunReports(QWidget* parent, const ReportSource& source, base::UserPrompts& prompts) {
+PageDrawing PracticeRangePicture(const data::ShotTable& table, const base::Settings& settings) {
+    auto session = std::make_shared<SessionPicture>(CollectSession(table, settings, true));
+    return [session](QPainter& painter, const QRectF& rect) {
+        std::vector<flight::FlightResult> earlier;
+        for (const SessionShot& s : session->shots) {
+            if (!s.current && s.flight) earlier.push_back(*s.flight);
+        }
+        const SessionShot* current = session->Current();
+        DrawPracticeRange(painter, rect, current ? &*current->flight : nullptr, 1.0,
+                          session->distanceUnit, earlier);
+    };
+}
+
+PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window) {
+    struct Copy {
+        QString inputs;
+        QString distances;
+        app::AnalysisTable table;
+        AnalysisPlotData plot;
+    };
+    auto copy = std::make_shared<Copy>();
+    copy->inputs = QStringLiteral(
+                       "Ball speed %1 %2     Back spin %3 rpm     Launch angle %4\u00b0     "
+                       "Side spin %5 rpm     Side angle %6\u00b0")
+                       .arg(window.SpeedField()->text(), window.SpeedUnitLabel()->text(),
+                            window.SpinField()->text(), window.LaunchField()->text(),
+                            window.SideSpinField()->text(), window.SideAngleField()->text());
+    copy->distances = QStringLiteral("Carry %1     Offline %2     Total %3")
+                          .arg(window.CarryField()->text(), window.OfflineField()->text(),
+                               window.TotalField()->text());
+    copy->table = window.Table();
+    copy->plot = PlotDataOf(window.Analysis());
+    return [copy](QPainter& painter, const QRectF& rect) {
+        const double size = rect.width() * 0.018;
+        painter.setFont(DrawingFont(size));
+        painter.setPen(QColor(30, 30, 30));
+        DrawTextAt(painter, rect.topLeft(), Qt::AlignLeft | Qt::AlignTop, copy->inputs);
+        DrawTextAt(painter, rect.topLeft() + QPointF(0, size * 1.5), Qt::AlignLeft | Qt::AlignTop,
+                   copy->distances);
+        const double top = rect.top() + size * 3.6;
+        const double tableHeight = (rect.bottom() - top) * 0.45;
+        if (copy->table.rows > 0)
+            DrawAnalysisTable(painter, QRectF(rect.left(), top, rect.width(), tableHeight),
+                              copy->table);
+        DrawAnalysisPlot(painter,
+                         QRectF(rect.left(), top + tableHeight + size, rect.width(),
+                                rect.bottom() - top - tableHeight - size),
+                         copy->plot);
+    };
+}
+
+void RunReports(QWidget* parent, const ReportSource& given, base::UserPrompts& prompts) {
+    ReportSource source = given;
+    if (!source.practiceRange && source.table)
+        source.practiceRange = PracticeRangePicture(*source.table, source.settings);
     ReportChooser chooser(parent);
     chooser.SetShown(kImpactReport, source.settings.Yes(base::setting::kShowImpactData));
     chooser.SetAvailable(AvailableReports(source));

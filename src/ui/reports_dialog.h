@@ -10,6 +10,8 @@ class QCheckBox;
 
 namespace kyvern::ui {
 
+class ShotAnalysisWindow;
+
 // The report chooser: a check box per report in a standard-size and a label-size group; "Club/
 // Ball Impact Report" and "Printer Report" start hidden. "Print" and "Save as PDF..." close it
 // with the bits of the ticked reports.
@@ -36,9 +38,17 @@ private:
     Action action_ = Action::kCancel;
 };
 
+// The practice range page's picture: the range with the table's current shot at rest and the
+// session's other shots where they came to rest.
+PageDrawing PracticeRangePicture(const data::ShotTable& table, const base::Settings& settings);
+// The shot analysis page's picture, as the window shows it now: its fields and distances, its
+// Analyze table and its plot.
+PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window);
+
 // The "&Reports" command: the chooser, then the platform's print dialog (or a file dialog for
 // "Save as PDF"), then the chosen reports printed in their order. Club/Ball Impact is offered
-// when Setup/ShowImpactData is "Yes".
-void RunReports(QWidget* parent, const ReportSource& source, base::UserPrompts& prompts);
+// when Setup/ShowImpactData is "Yes". Without a practice range picture of its own the source
+// gets the table's.
+void RunReports(QWidget* parent, const ReportSource& given, base::UserPrompts& prompts);
 
 }  // namespace kyvern::ui

@@ -188,6 +188,8 @@ double NiceStep(double span, int targetTicks) {
 QFont DrawingFont(double pixelHeight, bool bold) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
+    // Without shaping no ligature joins letters, so a PDF's text reads back as written.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelHeight))));
     font.setBold(bold);
     return font;

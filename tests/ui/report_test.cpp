@@ -11,6 +11,7 @@
 #include "session_rig.h"
 #include "ui/report_pages.h"
 #include "ui/reports_dialog.h"
+#include "ui/shot_analysis_window.h"
 
 namespace kyvern::ui {
 namespace {
@@ -116,6 +117,42 @@ TEST(Reports, PrintedPagesReadBackFromThePdf) {
             ++shotRows;
     }
     EXPECT_EQ(shotRows, 30);
+}
+
+// Every report of the window in one job, in the print order, with the practice range and the
+// shot analysis window painting their own pictures.
+TEST(Reports, EveryReportInPrintOrder) {
+    testing::SavedSession s;
+    ShotAnalysisWindow analysis({}, &s.prompts);
+    shot::LaunchConditions launch;
+    launch.Set(220.0, 12.0, 1.0, 2800.0, 2800.0, -300.0);
+    analysis.ShowShot(launch);
+    analysis.Plot();
+    ReportSource source;
+    source.table = &s.table;
+    source.practiceRange = PracticeRangePicture(s.table, {});
+    source.shotAnalysis = ShotAnalysisPicture(analysis);
+    source.ballImage = QImage(64, 48, QImage::Format_Grayscale8);
+    source.ballImage.fill(40);
+    const std::string path = s.home.File("all.pdf");
+    {
+        QPdfWriter writer(QString::fromStdString(path));
+        EXPECT_EQ(PrintReports(writer, 0xFFFFFFFFu, source, s.prompts).printed,
+                  2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
+    }
+    const std::vector<std::string> pages = PdfPages(path);
+    const char* titles[] = {"My yardages",
+                            "Practice Range Report",
+                            "Shot Analysis Report",
+                            "Shots Report",
+                            "Shots Summary Report",
+                            "Shots Profile Report",
+                            "Club/Ball Impact Report",
+                            "Ball Image Report",
+                            "Printer Report"};
+    ASSERT_EQ(pages.size(), std::size(titles));
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        EXPECT_TRUE(Contains(pages[i], titles[i])) << pages[i];
 }
 
 // A job in which nothing fits writes no file at all.
