@@ -236,7 +236,7 @@ void DrawBagTag(QPainter& painter, const QRectF& body, const SessionPicture& ses
                 const data::ShotTable* table) {
     const double mm = PerMm(painter);
     QSizeF card(90.0 * mm, 60.0 * mm);
-    card.scale(body.size(), Qt::KeepAspectRatio);
+    card.scale(body.size() - QSizeF(0, 2 * mm), Qt::KeepAspectRatio);
     if (card.width() > 90.0 * mm) card = QSizeF(90.0 * mm, 60.0 * mm);
     const QRectF tag(body.topLeft() + QPointF(0, 2 * mm), card);
     const double k = card.width() / (90.0 * mm);  // the card's own scale
