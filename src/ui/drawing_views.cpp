@@ -41,7 +41,7 @@ void DrawingView::Changed() {
 
 const SessionPicture& DrawingView::Picture() {
     if (!picture_) {
-        picture_ = table_ ? CollectSession(*table_, settings_) : SessionPicture{};
+        picture_ = table_ ? CollectSession(*table_, settings_, false, &cache_) : SessionPicture{};
     }
     return *picture_;
 }

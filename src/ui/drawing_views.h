@@ -28,7 +28,10 @@ public:
     void SetCurrentShot(const shot::ShotRecord& shot);
     void ClearCurrentShot();
     // Read the settings and the table again (a settings change: units, colours, switches).
-    void Refresh() { Changed(); }
+    void Refresh() {
+        cache_.Clear();
+        Changed();
+    }
 
     // The drawing into any painter: the screen, a PNG, a page.
     virtual void Render(QPainter& painter, const QRectF& rect) = 0;
@@ -53,6 +56,7 @@ private:
     std::optional<shot::ShotRecord> given_;
     std::optional<shot::ShotRecord> fromRow_;
     std::optional<SessionPicture> picture_;
+    FlightCache cache_;
 };
 
 class ImpactView final : public DrawingView {

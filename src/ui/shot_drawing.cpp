@@ -127,13 +127,14 @@ shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Se
 }
 
 SessionPicture CollectSession(const data::ShotTable& table, const base::Settings& settings,
-                              bool everyTrajectory) {
+                              bool everyTrajectory, FlightCache* cache) {
     SessionPicture picture;
     picture.distanceUnit = shot::ReadDistanceUnit(settings, 0);
     picture.speedUnit = shot::ReadSpeedUnit(settings, 0);
     // One model for the whole table: the ball and the weather are read once.
     flight::FlightModel model(settings);
     int groupColour = 0;
+    std::string key;
     for (int row = 1; row < table.RowCount(); ++row) {
         if (table.IsGroupRow(row)) {
             picture.items.push_back(table.Cell(row, data::kItemColumn));
@@ -155,15 +156,36 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
                      number(data::kLaunchAngleColumn), number(data::kSideAngleColumn),
                      number(data::kTotalSpinColumn), number(data::kBackSpinColumn),
                      number(data::kSideSpinColumn));
-        model.Compute(s.launch.ballSpeed, s.launch.launchAngle, s.launch.backSpin,
-                      s.launch.sideSpin, s.launch.sideAngle);
-        const flight::FlightResult& f = model.Result();
-        s.carry = f.carry;
-        s.carryOffline = f.carryOffline;
-        s.total = f.total;
-        s.totalOffline = f.totalOffline;
-        s.maxHeight = f.maxHeight;
-        if (everyTrajectory || s.current || s.plotColour != 0) s.flight = f;
+        const bool trajectory = everyTrajectory || s.current || s.plotColour != 0;
+        key.clear();
+        for (int column : {data::kBallSpeedColumn, data::kLaunchAngleColumn, data::kBackSpinColumn,
+                           data::kSideSpinColumn, data::kSideAngleColumn, data::kUnitsColumn}) {
+            key += table.Cell(row, column);
+            key += '|';
+        }
+        const FlightCache::Distances* known = nullptr;
+        if (cache && !trajectory) {
+            const auto found = cache->distances_.find(key);
+            if (found != cache->distances_.end()) known = &found->second;
+        }
+        if (known) {
+            const FlightCache::Distances& d = *known;
+            s.carry = d.carry, s.carryOffline = d.carryOffline, s.total = d.total;
+            s.totalOffline = d.totalOffline, s.maxHeight = d.maxHeight;
+        } else {
+            model.Compute(s.launch.ballSpeed, s.launch.launchAngle, s.launch.backSpin,
+                          s.launch.sideSpin, s.launch.sideAngle);
+            const flight::FlightResult& f = model.Result();
+            s.carry = f.carry;
+            s.carryOffline = f.carryOffline;
+            s.total = f.total;
+            s.totalOffline = f.totalOffline;
+            s.maxHeight = f.maxHeight;
+            if (trajectory) s.flight = f;
+            if (cache)
+                cache->distances_[key] = {s.carry, s.carryOffline, s.total, s.totalOffline,
+                                          s.maxHeight};
+        }
         if (s.current) picture.current = static_cast<int>(picture.shots.size());
         picture.shots.push_back(std::move(s));
     }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/settings_schema.h"
@@ -63,11 +64,28 @@ struct SessionPicture {
     const SessionShot* Current() const { return current >= 0 ? &shots[current] : nullptr; }
 };
 
+// Distances already predicted, by the launch texts and units of a row: a view keeps one, so that
+// a shot added to a long session costs one flight, not one per row. Cleared when the settings
+// (ball, weather) may have changed.
+class FlightCache {
+public:
+    void Clear() { distances_.clear(); }
+    std::size_t Size() const { return distances_.size(); }
+
+private:
+    friend SessionPicture CollectSession(const data::ShotTable&, const base::Settings&, bool,
+                                         FlightCache*);
+    struct Distances {
+        double carry, carryOffline, total, totalOffline, maxHeight;
+    };
+    std::unordered_map<std::string, Distances> distances_;
+};
+
 // Reads every shot row of the table back. Each row's values are in the units its Units cell
 // names; the picture's units are the display units of the settings. With everyTrajectory, every
 // shot keeps its trajectory, not only the plotted and current ones.
 SessionPicture CollectSession(const data::ShotTable& table, const base::Settings& settings,
-                              bool everyTrajectory = false);
+                              bool everyTrajectory = false, FlightCache* cache = nullptr);
 
 // One row of the table as a shot record: ball and club values in the internal units, the flight
 // predicted again, the identification texts. The club values the row holds are marked present.

@@ -126,17 +126,30 @@ TEST(ImpactDrawing, FaceLineTurnsWithTheFaceAngle) {
     }
 }
 
-// A view follows its table: the last shot deleted redraws it without its current shot.
-TEST(DrawingViews, FollowTheTable) {
+// A view follows its table (the last shot deleted redraws it without its current shot) and,
+// told to refresh, the settings: after a change of the weather it draws what a new view draws.
+TEST(DrawingViews, FollowTheTableAndTheSettings) {
     SavedSession s;
-    ProfileView view;
-    view.resize(600, 400);
-    view.SetTable(&s.table);
-    const QImage before = view.grab().toImage();
+    ProfileView profile;
+    profile.resize(600, 400);
+    profile.SetTable(&s.table);
+    const QImage before = profile.grab().toImage();
     s.table.DeleteLastShot();
-    const QImage after = view.grab().toImage();
-    EXPECT_NE(before, after);
-    view.SetTable(nullptr);
+    EXPECT_NE(profile.grab().toImage(), before);
+    profile.SetTable(nullptr);
+
+    DownRangeView kept;
+    kept.resize(600, 400);
+    kept.SetTable(&s.table);
+    const QImage sea = kept.grab().toImage();
+    s.home.Set("Weather", "Altitude", "6000");
+    kept.Refresh();
+    DownRangeView fresh;
+    fresh.resize(600, 400);
+    fresh.SetTable(&s.table);
+    const QImage high = fresh.grab().toImage();
+    EXPECT_NE(high, sea);
+    EXPECT_EQ(kept.grab().toImage(), high);
 }
 
 }  // namespace
