@@ -429,7 +429,9 @@ void SimulatorLink::Read() {
 
 void SimulatorLink::HandleReply(const SimReply& reply) {
     const bool isObject = reply.kind == SimReply::Kind::kObject;
-    Post({SimLinkEvent::Kind::kReply, 0, isObject ? reply.object.dump() : reply.text, {}});
+    const std::string text =
+        isObject ? reply.object.dump(-1, ' ', false, Json::error_handler_t::replace) : reply.text;
+    Post({SimLinkEvent::Kind::kReply, 0, text, {}});
     if (reply.kind == SimReply::Kind::kReadyText) {
         SetState(SimLinkPhase::kReady, "");
         return;
