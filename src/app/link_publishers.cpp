@@ -152,8 +152,9 @@ links::SimShot SimulatorLinkPublisher::SimShotOf(const PublishedShot& shot) {
 void SimulatorLinkPublisher::ShotFinished(const PublishedShot& shot) {
     const bool opened = std::exchange(opened_, false);
     if (!link_ || !shot.newShot || opened) return;
+    // Only the hand-over: its reports, which may write the shot log, wait for the next Poll,
+    // so that the cycle's step costs microseconds whatever the peer does.
     link_->Publish(SimShotOf(shot));
-    Report();
 }
 
 void SimulatorLinkPublisher::Note(const std::string& line, bool toShotLog) {

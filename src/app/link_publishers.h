@@ -97,7 +97,7 @@ private:
 // The golf simulator: each new shot taken live goes to the link's thread, which costs the cycle
 // a copy and a wake-up whatever the peer does. Shots of an opened image file and shots computed
 // again are not sent: the simulator would fly them as new ones. What the link's thread has to
-// report is shown here, on the cycle's thread: by each shot and by Poll.
+// report is shown by Poll, on the cycle's thread.
 class SimulatorLinkPublisher final : public ShotPublisher {
 public:
     SimulatorLinkPublisher(const std::unique_ptr<links::SimulatorLink>& link,

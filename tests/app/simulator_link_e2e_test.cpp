@@ -91,6 +91,7 @@ TEST(SimulatorLinkPublishing, ShotsWhileTheSimulatorIsGoneAreReportedAndBadSetti
     }));
     ASSERT_TRUE(rig.ShootAndTake());
     ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
+    rig.timers.Fire(app::kSensorTimer);
     const std::string log = ReadFileText(kyvern::base::ShotLogPath());
     EXPECT_NE(log.find("Simulator: shot 1 not delivered (error: "), std::string::npos) << log;
     const auto& lines = rig.messages.Lines();
@@ -98,7 +99,6 @@ TEST(SimulatorLinkPublishing, ShotsWhileTheSimulatorIsGoneAreReportedAndBadSetti
         std::find_if(lines.begin(), lines.end(),
                      [](auto& l) { return l.rfind("Simulator: shot 1 not delivered", 0) == 0; }),
         lines.end());
-    rig.timers.Fire(app::kSensorTimer);
     EXPECT_EQ(rig.Status("Status", "SimulatorLink"), "error");
     rig.monitor->Stop();
     EXPECT_EQ(rig.Status("Status", "SimulatorLink"), "off");
