@@ -134,6 +134,7 @@ SimulatorLink::~SimulatorLink() {
 
 bool SimulatorLink::Start() {
     if (thread_.joinable() || config_.protocol == SimProtocol::kNone || wake_[0] < 0) return false;
+    SetState(SimLinkPhase::kConnecting, "to " + PeerName());
     try {
         thread_ = std::thread(&SimulatorLink::Run, this);
     } catch (const std::system_error&) {

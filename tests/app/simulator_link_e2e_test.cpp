@@ -114,3 +114,37 @@ TEST(SimulatorLinkPublishing, ShotsWhileTheSimulatorIsGoneAreReportedAndBadSetti
     EXPECT_TRUE(rig.ShootAndTake());
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
 }
+
+TEST(SimulatorLinkPublishing, PlayerInformationIsShownTheHandToldOnceTheClubFollowed) {
+    MockSimulator server([](auto&, int n) {
+        return std::string(R"({"Code":200}{"Code":201,"Player":{"Handed":"LH","Club":")") +
+               (n == 1 ? "I7" : "PT") + R"("}})";
+    });
+    MonitorRig rig;
+    rig.env.Set("SimulatorLink", "Protocol", "OpenConnect");
+    rig.env.Set("SimulatorLink", "Port", std::to_string(server.Port()));
+    rig.env.Set("SimulatorLink", "FollowClub", "Yes");
+    rig.monitor->Start();
+    ASSERT_TRUE(LinkConnected(*rig.monitor));
+    for (const char* club : {"I7", "PT"}) {
+        ASSERT_TRUE(rig.ShootAndTake());
+        ASSERT_TRUE(Eventually([&] {
+            const auto player = rig.monitor->SimulatorLink()->Player();
+            return player && player->club == club;
+        }));
+        rig.timers.Fire(app::kSensorTimer);
+    }
+    const auto& lines = rig.messages.Lines();
+    auto count = [&](const char* text) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](auto& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(count("the player there is left-handed but Setup/Handed is Right-handed"), 1);
+    EXPECT_EQ(count("Simulator: player LH, club I7"), 1);
+    EXPECT_EQ(count("club I7 selects the 7 Iron preset"), 1);
+    EXPECT_EQ(count("club PT has no club preset; the club settings stay"), 1);
+    // The 7 iron's loft and mass stay for the putter; the hand is never changed.
+    EXPECT_EQ(rig.env.Get("Setup", "ClubLoft") + " " + rig.env.Get("Setup", "ClubMass"),
+              "36.0 268.0");
+    EXPECT_EQ(rig.env.Get("Setup", "Handed"), "<missing>");
+}
