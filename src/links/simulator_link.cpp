@@ -247,6 +247,30 @@ bool SimulatorLink::WaitOrQuit(Clock::time_point until) {
     }
 }
 
+int SimulatorLink::AwaitConnection(int fd) {
+    const auto deadline = Clock::now() + timing_.connectWait;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return ETIMEDOUT;
+        pollfd waits[2] = {{fd, POLLOUT, 0}, {wake_[0], POLLIN, 0}};
+        if (::poll(waits, 2, int(left.count())) < 0 && errno != EINTR) return errno;
+        if (waits[0].revents & (POLLOUT | POLLERR | POLLHUP)) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+            return error;
+        }
+        // A shot or a change of readiness woke the thread; only a stop ends the wait.
+        if (waits[1].revents & POLLIN) {
+            char drain[64];
+            while (::read(wake_[0], drain, sizeof drain) > 0) {
+            }
+            std::lock_guard<std::mutex> hold(mutex_);
+            if (quit_) return ECANCELED;
+        }
+    }
+}
+
 bool SimulatorLink::Connect(std::string& reason) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -265,16 +289,7 @@ bool SimulatorLink::Connect(std::string& reason) {
         int error = 0;
         if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
             error = errno;
-            if (error == EINPROGRESS) {
-                pollfd waits[2] = {{fd, POLLOUT, 0}, {wake_[0], POLLIN, 0}};
-                const int ready = ::poll(waits, 2, int(timing_.connectWait.count()));
-                if (ready > 0 && (waits[0].revents & (POLLOUT | POLLERR | POLLHUP))) {
-                    socklen_t size = sizeof error;
-                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-                } else {
-                    error = ready == 0 ? ETIMEDOUT : EINTR;
-                }
-            }
+            if (error == EINPROGRESS) error = AwaitConnection(fd);
         }
         if (error == 0) {
             ::freeaddrinfo(found);
@@ -408,24 +423,26 @@ bool SimulatorLink::Flush() {
 }
 
 void SimulatorLink::Read() {
-    std::vector<SimReply> replies;
     for (int round = 0; round < 16; ++round) {
         char buffer[4096];
         const ssize_t got = ::recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
         if (got == 0) {
             Disconnect("the simulator closed the connection");
-            break;
+            return;
         }
         if (got < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK)
                 Disconnect(ErrorText(errno) + " reading from " + PeerName());
-            break;
+            return;
         }
+        // Each read's replies are taken at once: a peer that answers and then closes has
+        // still answered.
+        std::vector<SimReply> replies;
         reader_.Feed(std::string_view(buffer, std::size_t(got)), replies);
+        for (const SimReply& reply : replies)
+            HandleReply(reply);
     }
-    for (const SimReply& reply : replies)
-        HandleReply(reply);
 }
 
 void SimulatorLink::HandleReply(const SimReply& reply) {

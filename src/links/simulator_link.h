@@ -114,6 +114,8 @@ private:
 
     void Run();
     bool Connect(std::string& reason);
+    // Waits for a non-blocking connection to finish: 0, or the error that ended it.
+    int AwaitConnection(int fd);
     void Disconnect(const std::string& reason);
     bool WaitOrQuit(Clock::time_point until);
     void Serve();

@@ -133,7 +133,14 @@ TEST(SimulatorLinkPublishing, PlayerInformationIsShownTheHandToldOnceTheClubFoll
             return player && player->club == club;
         }));
         rig.timers.Fire(app::kSensorTimer);
+        // The shot held, computed again (a remote command, a manual correction), is no new
+        // shot for the simulator.
+        rig.monitor->ComputeShot(false);
     }
+    std::vector<long> numbers;
+    for (const auto& m : server.Messages())
+        if (MockSimulator::IsShot(m.json)) numbers.push_back(m.json["ShotNumber"]);
+    EXPECT_EQ(numbers, (std::vector<long>{1, 2}));
     const auto& lines = rig.messages.Lines();
     auto count = [&](const char* text) {
         return std::count_if(lines.begin(), lines.end(),
