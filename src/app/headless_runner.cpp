@@ -61,10 +61,21 @@ private:
     std::FILE* out_;
 };
 
-// Prints each shot as it is recorded.
+// Prints each shot as it is recorded, and what the simulator link has to say.
 class PrintingView final : public MonitorView {
 public:
     explicit PrintingView(std::FILE* out) : out_(out) {}
+    void ShowSimulatorLink(const links::SimLinkState& state) override {
+        if (!out_) return;
+        std::fprintf(out_, "simulator link: %s%s%s\n", links::SimLinkPhaseName(state.phase),
+                     state.reason.empty() ? "" : ": ", state.reason.c_str());
+        std::fflush(out_);
+    }
+    void SimulatorLinkNote(const std::string& line) override {
+        if (!out_) return;
+        std::fprintf(out_, "%s\n", line.c_str());
+        std::fflush(out_);
+    }
     void ShotRecorded(const shot::ShotRecord& shot, bool newShot) override {
         if (!newShot || !out_) return;
         std::fprintf(out_, "%s\n", ShotLine(shot).c_str());

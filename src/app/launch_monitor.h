@@ -33,11 +33,14 @@
 #include "links/notification_slot.h"
 #include "links/router_client.h"
 #include "links/serial_shot_output.h"
+#include "links/simulator_link.h"
 #include "links/status_file.h"
 #include "links/video_metadata_link.h"
 #include "shot/shot_record.h"
 
 namespace kyvern::app {
+
+class SimulatorLinkPublisher;
 
 inline constexpr const char* kApplicationTitle = base::kApplicationTitle;
 inline constexpr double kMaxFlashInterval = 0.004;  // seconds between the two flashes
@@ -55,6 +58,7 @@ struct MonitorOptions {
     links::DispatchFactory* metadataFactory = nullptr;
     bool openRouter = true;
     links::RouterTiming routerTiming;
+    links::SimLinkTiming simulatorTiming;
 };
 
 // The application core that the window, the headless runner and the tests drive alike: the
@@ -127,6 +131,8 @@ public:
     data::ShotTable& Table() { return *table_; }
     data::NameLists& Names() { return *names_; }
     links::StatusFile& Status() { return status_; }
+    // The golf simulator link while it is open, else null.
+    links::SimulatorLink* SimulatorLink() { return simulatorLink_.get(); }
     const shot::ShotRecord& CurrentShot() const;
     bool ShotInProgress() const { return shotInProgress_; }
     int DisplayedFrame() const { return displayedFrame_; }
@@ -167,6 +173,8 @@ private:
     void Wait(int milliseconds);
     void UpdateNames();
     void EndOfShot();
+    void OpenSimulatorLink();
+    void PollSimulatorLink();
     std::string ShowPath(const std::string& path) const;
     shot::ShotRecord& Shot();
     // The flash interval of the strobe speed in force (seconds).
@@ -186,6 +194,7 @@ private:
     std::unique_ptr<data::ShotTable> table_;
     std::unique_ptr<links::ClubSensor> sensor_;
     std::unique_ptr<links::RouterClient> router_;
+    std::unique_ptr<links::SimulatorLink> simulatorLink_;
     std::unique_ptr<links::VideoMetadataLink> metadata_;
     std::unique_ptr<links::SerialShotOutput> serialOutput_;
     std::unique_ptr<data::NameLists> names_;
@@ -193,6 +202,7 @@ private:
     links::StatusFile status_;
     links::NotificationSlot notifications_;
     std::unique_ptr<ShotPublishers> publishers_;
+    SimulatorLinkPublisher* simulatorPublisher_ = nullptr;  // one of publishers_, or none
     std::unique_ptr<ShotComputation> computation_;
     std::unique_ptr<RemoteControl> remote_;
     std::unique_ptr<RegressionTest> test_;

@@ -130,6 +130,13 @@ enum class SettingId : int {
     kSimulatorResolution,
     kSimulatorShotPeriod,
     kSimulatorSeed,
+    // SimulatorLink
+    kSimLinkProtocol,
+    kSimLinkHost,
+    kSimLinkPort,
+    kSimLinkDeviceId,
+    kSimLinkHeartbeatSeconds,
+    kSimLinkFollowClub,
     kCount
 };
 
@@ -185,6 +192,7 @@ inline constexpr const char* kPorts[] = {"None", "COM1", "COM2", "COM3", "COM4",
                                          "COM5", "COM6", "COM7", "COM8"};
 inline constexpr const char* kResolutions[] = {"1024x768", "640x480"};
 inline constexpr const char* kPrecisions[] = {"Standard", "Refined"};
+inline constexpr const char* kSimProtocols[] = {"None", "OpenConnect", "OpenGolfSim"};
 
 constexpr SettingRange Between(double low, double high) { return {low, high}; }
 inline constexpr SettingRange kAny{};
@@ -386,6 +394,20 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      kNoWords, "Seconds between simulated shots", "Simulator"},
     {kSimulatorSeed, "Simulator", "Seed", "1", kInteger, 20, kAny, kNoWords, "Simulator seed",
      "Simulator"},
+
+    {kSimLinkProtocol, "SimulatorLink", "Protocol", "None", kChoice, 20, kAny, kSimProtocols,
+     "Golf simulator protocol", "Devices"},
+    {kSimLinkHost, "SimulatorLink", "Host", "127.0.0.1", kText, 256, kAny, kNoWords,
+     "Golf simulator host", "Devices"},
+    // Empty: the protocol's own port (921 for OpenConnect, 3111 for OpenGolfSim).
+    {kSimLinkPort, "SimulatorLink", "Port", "", kInteger, 20, Between(1.0, 65535.0), kNoWords,
+     "Golf simulator port", "Devices"},
+    {kSimLinkDeviceId, "SimulatorLink", "DeviceID", "Kyvern", kText, 80, kAny, kNoWords,
+     "Device name sent to the simulator", "Devices"},
+    {kSimLinkHeartbeatSeconds, "SimulatorLink", "HeartbeatSeconds", "5", kInteger, 20,
+     Between(1.0, 60.0), kNoWords, "Seconds between heartbeats", "Devices"},
+    {kSimLinkFollowClub, "SimulatorLink", "FollowClub", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Take the club the simulator names", "Devices"},
 }};
 
 constexpr bool InIdOrder() {
