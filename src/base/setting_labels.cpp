@@ -60,6 +60,13 @@ constexpr std::pair<SettingId, const char*> kJapanese[] = {
     {kSimulatorResolution, "シミュレーションの解像度"},
     {kSimulatorShotPeriod, "シミュレーションのショット間隔 (秒)"},
     {kSimulatorSeed, "シミュレーションの乱数シード"},
+    {kPrecision, "解析の精度"},
+    {kSimLinkProtocol, "ゴルフシミュレーターのプロトコル"},
+    {kSimLinkHost, "ゴルフシミュレーターのホスト"},
+    {kSimLinkPort, "ゴルフシミュレーターのポート"},
+    {kSimLinkDeviceId, "シミュレーターに送る機器名"},
+    {kSimLinkHeartbeatSeconds, "ハートビートの間隔 (秒)"},
+    {kSimLinkFollowClub, "シミュレーターが指定したクラブを使う"},
 };
 
 constexpr std::array<const char*, static_cast<std::size_t>(kCount)> Japanese() {

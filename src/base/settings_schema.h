@@ -162,8 +162,8 @@ struct SettingSpec {
     std::span<const char* const> choices;  // the words of yes/no, on/off and choice keys
     const char* label;                     // English label of the settings dialog
     // The settings dialog's page: "Display", "Camera", "Weather", "BallClub", "ClubSensor",
-    // "SerialOutput", "Router", "Remote", "Launcher" or "Simulator"; empty for keys that only
-    // the program or the main window's own controls keep.
+    // "SerialOutput", "Router", "Remote", "Launcher", "Simulator" or "SimLink"; empty for keys that
+    // only the program or the main window's own controls keep.
     const char* page;
 };
 
@@ -396,18 +396,18 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Simulator"},
 
     {kSimLinkProtocol, "SimulatorLink", "Protocol", "None", kChoice, 20, kAny, kSimProtocols,
-     "Golf simulator protocol", "Devices"},
+     "Golf simulator protocol", "SimLink"},
     {kSimLinkHost, "SimulatorLink", "Host", "127.0.0.1", kText, 256, kAny, kNoWords,
-     "Golf simulator host", "Devices"},
+     "Golf simulator host", "SimLink"},
     // Empty: the protocol's own port (921 for OpenConnect, 3111 for OpenGolfSim).
     {kSimLinkPort, "SimulatorLink", "Port", "", kInteger, 20, Between(1.0, 65535.0), kNoWords,
-     "Golf simulator port", "Devices"},
+     "Golf simulator port", "SimLink"},
     {kSimLinkDeviceId, "SimulatorLink", "DeviceID", "Kyvern", kText, 80, kAny, kNoWords,
-     "Device name sent to the simulator", "Devices"},
+     "Device name sent to the simulator", "SimLink"},
     {kSimLinkHeartbeatSeconds, "SimulatorLink", "HeartbeatSeconds", "5", kInteger, 20,
-     Between(1.0, 60.0), kNoWords, "Seconds between heartbeats", "Devices"},
+     Between(1.0, 60.0), kNoWords, "Seconds between heartbeats", "SimLink"},
     {kSimLinkFollowClub, "SimulatorLink", "FollowClub", "No", kYesNo, 20, kAny, kYesNoWords,
-     "Take the club the simulator names", "Devices"},
+     "Take the club the simulator names", "SimLink"},
 }};
 
 constexpr bool InIdOrder() {

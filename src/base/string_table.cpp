@@ -203,6 +203,7 @@ constexpr std::array kEntries{
     Entry{MessageId::kPlotNoShots, "No shots plotted", "プロットしたショットはありません"},
     Entry{MessageId::kRangeLeft, "L", "左"},
     Entry{MessageId::kRangeRight, "R", "右"},
+    Entry{MessageId::kSettingsPageSimLink, "Golf Simulator", "ゴルフシミュレーター"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

@@ -166,6 +166,7 @@ enum class MessageId {
     kPlotNoShots,
     kRangeLeft,
     kRangeRight,
+    kSettingsPageSimLink,
     kCount
 };
 

@@ -3,12 +3,9 @@
 #include <QGridLayout>
 #include <QLabel>
 
-namespace kyvern::ui {
+#include "ui/shot_drawing.h"
 
-QColor ColourOfNumber(long colour) {
-    const unsigned long v = static_cast<unsigned long>(colour) & 0xFFFFFFul;
-    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-}
+namespace kyvern::ui {
 
 InfoPanel::InfoPanel(const QString& title, QWidget* parent)
     : QFrame(parent), title_(new QLabel(title, this)), grid_(new QGridLayout) {

@@ -33,7 +33,4 @@ private:
     QColor colour_;
 };
 
-// The colour a settings number names (0x00BBGGRR).
-QColor ColourOfNumber(long colour);
-
 }  // namespace kyvern::ui

@@ -49,6 +49,7 @@ constexpr Page kPages[] = {
     {"Remote", MessageId::kSettingsPageRemote},
     {"Launcher", MessageId::kSettingsPageLauncher},
     {"Simulator", MessageId::kSettingsPageSimulator},
+    {"SimLink", MessageId::kSettingsPageSimLink},
 };
 
 QString Qs(std::string_view text) {
