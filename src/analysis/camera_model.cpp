@@ -1,5 +1,6 @@
 #include "analysis/camera_model.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "base/config_store.h"
@@ -41,6 +42,20 @@ Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDia
     const double v = (centreY - height / 2.0) * p;
     const double k = ballDiameterInches / (p * diameterPixels);
     return {k * u, k * -v, k * -kFocalLength};
+}
+
+Xyz TurnIntoCameraView(const Xyz& normal, double centreX, double centreY, int width, int height) {
+    const double p = PixelPitch(width);
+    const double u = (centreX - width / 2.0) * p;
+    const double v = (height / 2.0 - centreY) * p;
+    const double a = std::atan(v / std::sqrt(kFocalLength * kFocalLength + u * u));
+    const double b = -std::atan(u / kFocalLength);
+    Xyz n(normal.x, std::cos(a) * normal.y - std::sin(a) * normal.z,
+          std::sin(a) * normal.y + std::cos(a) * normal.z);
+    n.Normalize();
+    n.Set(std::cos(b) * n.x + std::sin(b) * n.z, n.y, std::cos(b) * n.z - std::sin(b) * n.x);
+    n.Normalize();
+    return n;
 }
 
 std::string ReadCameraName(long serialNumber, const base::Settings& settings) {

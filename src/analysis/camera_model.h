@@ -11,6 +11,9 @@ namespace kyvern::analysis {
 inline constexpr double kPixelPitch1024 = 0.00018307086614193;      // 4.65 um
 inline constexpr double kPixelPitchOther = 0.00029133858267748003;  // 7.4 um
 inline constexpr double kFocalLength = 0.3346456692913386;          // 8.5 mm
+// The lens draws a ball smaller by 1 + kRadialShrink x the distance of its image centre from
+// the frame centre in pixels; the scene solution undoes it before locating the ball.
+inline constexpr double kRadialShrink = 6.7e-05;
 
 // The pitch is chosen by the frame width alone.
 double PixelPitch(int width);
@@ -19,6 +22,12 @@ double PixelPitch(int width);
 // camera) from its image centre and diameter in pixels, by similar triangles.
 Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
            int width, int height);
+
+// A ball's plane normal, measured as if the ball sat on the lens's axis, turned into the camera
+// frame: about x by the elevation and about y by the azimuth at which the camera sees the
+// image centre (centreX, centreY). A normal pointing straight back along the line of sight
+// comes out pointing from the ball to the lens.
+Xyz TurnIntoCameraView(const Xyz& normal, double centreX, double centreY, int width, int height);
 
 // The calibration of one camera as the settings file holds it.
 struct CameraPose {

@@ -358,7 +358,9 @@ void ImageAnalyzer::SampleProfiles(BallImage& ball) {
             const int x = cx + int(c * r);
             const int y = cy + int(s * r);
             const std::int64_t index = std::int64_t(y) * width_ + x;
-            if (index < low || index >= high) continue;
+            // A ray that leaves the frame at a side ends there: the linear index alone would
+            // go on into the next or previous row as if it were still the ball.
+            if (index < low || index >= high || x < 0 || x >= width_) continue;
             ProfileSample& sample = profile.samples[profile.sampleCount++];
             sample.value = frame_[index];
             sample.x = x;

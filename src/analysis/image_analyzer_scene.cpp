@@ -27,22 +27,12 @@ bool ImageAnalyzer::ProcessScene() {
     }
     pixelsPerInch_ = (w0 * ball0_.diameter + w1 * ball1_.diameter) / ballDiameterInches_;
 
-    const double field = width_ / pixelsPerInch_ * 2;  // degrees
     for (BallImage* b : {&ball0_, &ball1_}) {
-        const double a = (0.75 * field * base::kDegreesToRadians) / halfH * (halfH - b->centreY);
-        const Xyz& n = b->planeNormal;
-        Xyz v(n.x, std::cos(a) * n.y - std::sin(a) * n.z, std::sin(a) * n.y + std::cos(a) * n.z);
-        v.Normalize();
-        const double t = (field * base::kDegreesToRadians) / halfW * (halfW - b->centreX);
-        Xyz turned(std::cos(t) * v.x + std::sin(t) * v.z, v.y,
-                   std::cos(t) * v.z - std::sin(t) * v.x);
-        turned.Normalize();
-        b->viewNormal = turned;
-
+        b->viewNormal = TurnIntoCameraView(b->planeNormal, b->centreX, b->centreY, width_, height_);
         const double dx = b->centreX - halfW;
         const double dy = b->centreY - halfH;
         const double rho = std::sqrt(dx * dx + dy * dy);
-        b->diameter = (rho * 6.7e-05 + 1.0) * b->diameter;
+        b->diameter = (rho * kRadialShrink + 1.0) * b->diameter;
     }
 
     for (BallImage* b : {&ball0_, &ball1_}) {

@@ -49,31 +49,11 @@ bool ManualCorrections::ScreenToFrame(const CapturedImage& frame, ClickPoint& po
     return true;
 }
 
-void ManualCorrections::CorrectRecordView(const CapturedImage& frame, double ballDiameterInches,
-                                          BallRecord& record) {
-    const int halfW = frame.width / 2;
-    const int halfH = frame.height / 2;
-    const double d0 = frame.result.balls[0].pix.z;
-    const double d1 = frame.result.balls[1].pix.z;
-    // A frame without two measured balls has no scale: the normal is left as it is.
-    if (!(d0 + d1 > 0.0) || !(ballDiameterInches > 0.0) || halfW <= 0 || halfH <= 0) return;
-    // The frame's field in degrees as the analysis takes it, W / pixelsPerInch x 2, with the
-    // scale of the two balls' mean diameter. Half that scale (the sum of the diameters per
-    // inch) would turn a corrected ball by a quarter of the angle the camera sees it at, out
-    // of step with the other ball's normal, which the analysis turned in full.
-    const double pixelsPerInch = (d0 + d1) / 2.0 / ballDiameterInches;
-    const double field = frame.width / pixelsPerInch * 2.0;
-
-    const double a = (0.75 * field * base::kDegreesToRadians) / halfH * (halfH - record.pix.y);
-    Xyz& v = record.viewNormal;
-    v.Set(v.x, std::cos(a) * v.y - std::sin(a) * v.z, std::sin(a) * v.y + std::cos(a) * v.z);
-    v.Normalize();
-    const double b = (field * base::kDegreesToRadians) / halfW * (halfW - record.pix.x);
-    v.Set(std::cos(b) * v.x + std::sin(b) * v.z, v.y, std::cos(b) * v.z - std::sin(b) * v.x);
-    v.Normalize();
-
-    const double rho = std::hypot(record.pix.x - halfW, record.pix.y - halfH);
-    record.pix.z = (rho * 6.7e-05 + 1.0) * record.pix.z;
+void ManualCorrections::CorrectRecordView(const CapturedImage& frame, BallRecord& record) {
+    record.viewNormal = TurnIntoCameraView(record.viewNormal, record.pix.x, record.pix.y,
+                                           frame.width, frame.height);
+    const double rho = std::hypot(record.pix.x - frame.width / 2, record.pix.y - frame.height / 2);
+    record.pix.z = (rho * kRadialShrink + 1.0) * record.pix.z;
 }
 
 bool ManualCorrections::MarkLinePoint(LaunchScene& scene, int slot, int x, int y,
@@ -110,7 +90,7 @@ bool ManualCorrections::MarkLinePoint(LaunchScene& scene, int slot, int x, int y
     record.viewNormal = n;
 
     const double measured = record.pix.z;
-    CorrectRecordView(frame, scene.BallDiameter(), record);
+    CorrectRecordView(frame, record);
     // A diameter this object already corrected stays as it is: the shrink is the lens's, and
     // correcting it twice would grow the ball at every correction.
     if (measured == correctedDiameter_[slot][ball]) record.pix.z = measured;

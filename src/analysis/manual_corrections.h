@@ -69,11 +69,10 @@ public:
     // the launch conditions were solved again without error.
     bool MarkEdgePoint(LaunchScene& scene, int slot, int x, int y, CapturedImage* shown = nullptr);
 
-    // Turns record's view normal for the direction in which the camera sees the ball, with
-    // the scale of frame's two balls, and corrects the record's diameter for the lens's
-    // radial shrink. record is one of frame's ball records (or a copy of one).
-    static void CorrectRecordView(const CapturedImage& frame, double ballDiameterInches,
-                                  BallRecord& record);
+    // Turns record's view normal for the direction in which the camera sees the ball's centre
+    // and corrects the record's diameter for the lens's radial shrink. record is one of
+    // frame's ball records (or a copy of one).
+    static void CorrectRecordView(const CapturedImage& frame, BallRecord& record);
 
     // The line clicks kept for a ball of a slot; throws std::out_of_range for a bad index.
     const LineClicks& Clicks(int slot, int ball) const;

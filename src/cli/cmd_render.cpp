@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "usage: kyvern-cli render --out FILE.bmp [--width 1024|640] --speed V "
     "[--speed-unit fps|mph|kph|mps] --launch L --side S --back B --side-spin P [--rifle R] "
     "[--distance INCHES] [--seed N] [--noise SIGMA] [--interval SECONDS] [--line-width INCHES] "
-    "[--ball-diameter INCHES] [--serial N] [--json]\n";
+    "[--ball-diameter INCHES] [--serial N] [--pinhole] [--json]\n";
 
 constexpr double kMaxInterval = 0.004;  // the longest strobe interval a shot accepts
 
@@ -110,6 +110,7 @@ void PrintJsonDocument(const std::string& path, const sim::ShotSetup& s, const s
                {"turn", JsonNumber(t.turn)},
                {"seed", s.seed},
                {"noise", JsonNumber(s.noise)},
+               {"pinhole", s.pinhole},
                {"balls", std::move(balls)}});
 }
 
@@ -202,6 +203,7 @@ int RunRender(const Args& args) {
     s.ball0 = sim::CentredStart(s, distance);
     s.seed = static_cast<std::uint64_t>(seed);
     s.serialNumber = static_cast<std::int32_t>(serial);
+    s.pinhole = HasFlag(args, "--pinhole");
 
     auto frame = std::make_unique<analysis::CapturedImage>();
     sim::FrameRenderer renderer;

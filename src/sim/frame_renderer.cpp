@@ -31,6 +31,13 @@ Xyz Project(const Xyz& centre, double diameter, int width, int height) {
     return {width / 2.0 + centre.x * scale, height / 2.0 - centre.y * scale, diameter * scale};
 }
 
+// How much smaller than the pinhole's the lens draws a ball whose image centre is at pix.
+double Shrink(const Xyz& pix, const ShotSetup& setup) {
+    if (setup.pinhole) return 1.0;
+    const double rho = std::hypot(pix.x - setup.width / 2, pix.y - setup.height / 2);
+    return 1.0 + analysis::kRadialShrink * rho;
+}
+
 // Small, fast and the same on every platform, so that a seed always gives the same frame.
 class NoiseSource {
 public:
@@ -72,6 +79,18 @@ struct Exposure {
     Xyz normal;
     double radius = 0.0;
     double nearRadius2 = 0.0;  // rays closer than this to the centre are sampled finely
+    Xyz pix;                   // the pinhole's image of the centre, pixels
+    double shrink = 1.0;       // the lens's image of the ball is this much smaller, about pix
+
+    // The pinhole's ray that the lens shows at frame position (x, y) for this exposure.
+    Xyz Ray(double x, double y, const ShotSetup& setup, double pitch) const {
+        if (shrink != 1.0) {
+            x = pix.x + (x - pix.x) * shrink;
+            y = pix.y + (y - pix.y) * shrink;
+        }
+        return {(x - setup.width / 2.0) * pitch, -(y - setup.height / 2.0) * pitch,
+                -analysis::kFocalLength};
+    }
 
     // The light this flash sends back along the ray, in gray levels.
     double Radiance(const Xyz& ray, const ShotSetup& setup, double referenceDistance2) const {
@@ -137,6 +156,8 @@ bool FrameRenderer::Solve(const ShotSetup& setup, ShotTruth& truth) {
                     : t.normal0;
     t.pix0 = Project(t.ball0, setup.ballDiameter, setup.width, setup.height);
     t.pix1 = Project(t.ball1, setup.ballDiameter, setup.width, setup.height);
+    t.pix0.z /= Shrink(t.pix0, setup);
+    t.pix1.z /= Shrink(t.pix1, setup);
     truth = t;
     return true;
 }
@@ -159,8 +180,10 @@ bool FrameRenderer::Render(const ShotSetup& setup, analysis::CapturedImage& fram
         e.centre = centres[k];
         e.normal = normals[k];
         e.radius = setup.ballDiameter / 2.0;
+        e.pix = Project(e.centre, setup.ballDiameter, width, height);
+        e.shrink = Shrink(e.pix, setup);
         // Two pixel footprints beyond the rim catch every partly covered pixel.
-        const double footprint = pitch * e.centre.Length() / focal;
+        const double footprint = pitch * e.centre.Length() / focal * e.shrink;
         e.nearRadius2 = (e.radius + 2.0 * footprint) * (e.radius + 2.0 * footprint);
     }
     // The strobe's level is set by the point of ball 0 nearest to it.
@@ -173,10 +196,10 @@ bool FrameRenderer::Render(const ShotSetup& setup, analysis::CapturedImage& fram
     std::uint8_t* pixels = frame.Pixels();
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
-            const Xyz ray((column - width / 2.0) * pitch, -(row - height / 2.0) * pitch, -focal);
-            const double rayLength2 = ray.Dot(ray);
             bool near = false;
             for (const Exposure& e : flashes) {
+                const Xyz ray = e.Ray(column, row, setup, pitch);
+                const double rayLength2 = ray.Dot(ray);
                 const double along = ray.Dot(e.centre);
                 const double miss2 = e.centre.Dot(e.centre) - along * along / rayLength2;
                 near = near || miss2 < e.nearRadius2;
@@ -189,10 +212,10 @@ bool FrameRenderer::Render(const ShotSetup& setup, analysis::CapturedImage& fram
                     for (int sx = 0; sx < samples; ++sx) {
                         const double x = column - 0.5 + (sx + 0.5) * step;
                         const double y = row - 0.5 + (sy + 0.5) * step;
-                        const Xyz sub((x - width / 2.0) * pitch, -(y - height / 2.0) * pitch,
-                                      -focal);
-                        sum += flashes[0].Radiance(sub, setup, reference2) +
-                               flashes[1].Radiance(sub, setup, reference2);
+                        sum += flashes[0].Radiance(flashes[0].Ray(x, y, setup, pitch), setup,
+                                                   reference2) +
+                               flashes[1].Radiance(flashes[1].Ray(x, y, setup, pitch), setup,
+                                                   reference2);
                     }
                 }
                 level = sum / (samples * samples);

@@ -41,6 +41,9 @@ struct ShotSetup {
     double noise = 2.0;  // standard deviation of the sensor noise, gray levels
     std::uint64_t seed = 1;
     int supersampling = 4;  // samples per pixel side along the rims and the line
+    // An ideal pinhole instead of the cameras' lens, whose image of each ball is smaller by
+    // 1 + kRadialShrink x its distance from the frame centre in pixels, about its own centre.
+    bool pinhole = false;
     // Capture facts stamped on the frame.
     std::int32_t serialNumber = 0;
     std::int32_t cameraIndex = 0;
@@ -54,15 +57,18 @@ struct ShotTruth {
     Xyz ball1;
     Xyz normal0;  // unit great-circle normals at the two flashes
     Xyz normal1;
-    Xyz pix0;  // pinhole image of each centre (x, y) and the ball's diameter at its depth,
-    Xyz pix1;  // pixels: the inverse of locating a ball from its image
+    // Image of each centre (x, y) and the ball's diameter as the lens draws it, pixels: what
+    // the analysis should measure, so that its radial correction and locating the ball give
+    // the centres above back.
+    Xyz pix0;
+    Xyz pix1;
     double interval = 0.0;  // t2 - t1, seconds
     double spinRate = 0.0;  // rpm
     double turn = 0.0;      // degrees the ball turns between the flashes
 };
 
-// Renders synthetic strobed frames by casting a ray through every pixel of a pinhole camera
-// and shading the two exposures of the ball.
+// Renders synthetic strobed frames by casting a ray through every pixel of the camera and
+// shading the two exposures of the ball.
 class FrameRenderer {
 public:
     // The truth of a setup without rendering; false when the setup cannot be rendered

@@ -92,17 +92,6 @@ TEST_F(Corrections, ScreenToFrameScalesTheImageView) {
     EXPECT_EQ(p.x, 333);
 }
 
-// The turn itself is for the rendered correction test to show.
-TEST_F(Corrections, CorrectRecordViewWithoutAScaleKeepsTheNormal) {
-    CapturedImage& f = Frame();
-    f.result.balls[0].pix.z = f.result.balls[1].pix.z = 0;  // no diameter, no scale: no NaN
-    BallRecord r;
-    r.pix = Xyz(0, 240, 100);
-    r.viewNormal = Xyz(1, 0, 0);
-    ManualCorrections::CorrectRecordView(f, 1.685, r);
-    EXPECT_EQ(r.viewNormal, Xyz(1, 0, 0));
-}
-
 // How well two clicks bring the spin back is for the rendered correction test to show.
 TEST_F(Corrections, TwoLinePointsReplaceTheNormalOnce) {
     CapturedImage& f = Frame();

@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "analysis/analysis_codes.h"
 #include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
+#include "analysis/manual_corrections.h"
 
 namespace {
 
 using kyvern::analysis::BallImage;
+using kyvern::analysis::BallRecord;
+using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
+using kyvern::analysis::ManualCorrections;
 using kyvern::analysis::Xyz;
 namespace an = kyvern::analysis;
 
@@ -112,6 +117,37 @@ TEST(ProcessScene, WarningsAndTheDepthOfBallOne) {
         const double expected[] = {z1, z0 + 0.001, z1 + shift, (z0 + z1 + shift) / 2, z0};
         if (c.depth != kUnchecked) {
             EXPECT_DOUBLE_EQ(s.a.Ball(1).location.z, expected[c.depth]);
+        }
+    }
+}
+
+// Seen off the lens's axis, a normal along the line of sight comes out pointing from the ball
+// to the lens, whatever the ball's size: the turn is the direction in which the camera model
+// sees the image centre (it used to grow with the field that the ball's size implied).
+TEST(ProcessScene, ViewCorrectionTurnsTheLineOfSightTowardsTheLens) {
+    const struct {
+        int width;
+        double x, y;
+    } cases[] = {{1024, 150, 600}, {1024, 900, 100}, {640, 60, 400}, {640, 600, 30}};
+    auto frame = std::make_unique<CapturedImage>();
+    for (const auto& c : cases) {
+        for (const double d : {90.0, 180.0}) {
+            SCOPED_TRACE(::testing::Message()
+                         << c.width << ": " << c.x << ", " << c.y << ", " << d);
+            frame->width = c.width;
+            frame->height = c.width * 3 / 4;
+            Xyz toLens = an::Locate(c.x, c.y, d, kBall, frame->width, frame->height).Negated();
+            toLens.Normalize();
+            BallRecord corrected;
+            corrected.pix = Xyz(c.x, c.y, d);
+            corrected.viewNormal = Xyz(0, 0, 1);
+            ManualCorrections::CorrectRecordView(*frame, corrected);
+            EXPECT_LT(corrected.viewNormal.Minus(toLens).Length(), 1e-12);
+            if (c.width != 1024) continue;
+            Scene s({c.x, c.y, d});
+            s.a.Ball(0).planeNormal = Xyz(0, 0, 1);
+            ASSERT_TRUE(s.a.ProcessScene());
+            EXPECT_LT(s.a.Ball(0).viewNormal.Minus(toLens).Length(), 1e-12);
         }
     }
 }

@@ -130,7 +130,8 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     const std::string& j = r.out;
     std::size_t launch = j.find("\"launch\": {\"ok\": true, \"error\": 0, \"warnings\": [], ");
     ASSERT_NE(launch, std::string::npos) << j;
-    EXPECT_NEAR(NumberAfter(j, "ballSpeedMph", launch), 150 * 0.977, 2.5);
+    // The rendered lens shrinks the balls as the analysis assumes: the speed reads about 1 % low.
+    EXPECT_NEAR(NumberAfter(j, "ballSpeedMph", launch), 150 * 0.99, 1.5);
     EXPECT_NEAR(NumberAfter(j, "sideAngle", launch), 3, 0.8);
     EXPECT_NEAR(NumberAfter(j, "backSpin", launch), 3200, 160);
 

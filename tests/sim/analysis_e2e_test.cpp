@@ -59,10 +59,10 @@ struct Lcg {
 }  // namespace
 
 // Accuracy over speeds 60 to 300 ft/s, launch 0 to 35 degrees, side within 8 degrees, back
-// spin 1500 to 9000 rpm with some side spin, at both frame sizes. The renderer is an ideal
-// pinhole while the analysis corrects the diameter for the real lens's radial shrink, so the
-// speed reads about 2 % low here; the side spin, taken from the tilt of the line, is the
-// weakest value.
+// spin 1500 to 9000 rpm with some side spin, at both frame sizes. The speed reads about 1 %
+// low (the edge search places each rim a little outside, and the diameter of an off-axis
+// ball's elliptic image is not corrected); the side spin, taken from the tilt of the line, is
+// the weakest value.
 TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
     Lcg lcg{2026};
     int cases = 0;
@@ -84,7 +84,7 @@ TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
             EXPECT_TRUE(m.frameWarnings.empty());
             ++cases;
             const analysis::LaunchValues& v = m.values;
-            EXPECT_NEAR(v.ballSpeed, speed * 0.977, speed * 0.015);
+            EXPECT_NEAR(v.ballSpeed, speed * 0.99, speed * 0.007);
             EXPECT_NEAR(v.ballSpeedMph, v.ballSpeed * 3600 / 5280, 1e-9);
             EXPECT_NEAR(v.launchAngle, launch, 0.1);
             EXPECT_NEAR(v.sideAngle, side, 0.8);
@@ -124,5 +124,29 @@ TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
             kyvern::testing::RunSteps(fast, *frame);
             kyvern::testing::ExpectSame(fast, plain, i * 10 + lanes);
         }
+    }
+}
+
+// A ball that reaches out of the frame at its left or right side is measured from the part of
+// its rim inside the frame: rays that leave the frame end at its side instead of reading the
+// next or previous row as if it were still the ball.
+TEST_F(RenderedShot, BallsReachingOutOfTheFrameAtASide) {
+    const struct {
+        int width;
+        double shift;  // inches across the view: ball 0 out on the left, ball 1 on the right
+    } cases[] = {{640, -1.3}, {640, 1.3}, {1024, -1.6}, {1024, 1.6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "width " << c.width << " shift " << c.shift);
+        sim::ShotSetup setup = Setup(c.width, 150, 5, 0, 4000, 300, c.width == 1024 ? 16.5 : 15);
+        setup.ball0.x += c.shift;
+        ASSERT_TRUE(renderer.Render(setup, *frame));
+        const int ball = c.shift < 0 ? 0 : 1;
+        const analysis::Xyz truth = ball == 0 ? renderer.Truth().pix0 : renderer.Truth().pix1;
+        ASSERT_GT(std::fabs(truth.x - c.width / 2.0) + truth.z / 2.0 - c.width / 2.0, 30.0);
+        ASSERT_TRUE(pipeline.RunAnalysis(*frame, messages));
+        const analysis::Xyz& pix = frame->result.balls[ball].pix;
+        EXPECT_NEAR(pix.x, truth.x, 3.0);
+        EXPECT_NEAR(pix.y, truth.y, 1.0);
+        EXPECT_NEAR(pix.z, truth.z, 2.5);
     }
 }

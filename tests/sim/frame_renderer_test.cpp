@@ -87,12 +87,13 @@ Ellipse Silhouette(const ShotSetup& s, const Xyz& c) {
             (far - near) / 2 / p, std::sqrt(b2) / p};
 }
 
-TEST(FrameRenderer, BallImagesMatchThePinholeProjection) {
+TEST(FrameRenderer, BallImagesMatchThePinholeProjectionAndTheLens) {
     FrameRenderer renderer;
     auto frame = std::make_unique<CapturedImage>();
     for (int width : {1024, 640}) {
         const int height = width == 1024 ? 768 : 480;
         ShotSetup s = FlatSetup(width, height);
+        s.pinhole = true;
         s.ball0 = Xyz(0, 0, -24);
         s.ballSpeed = 100;
         s.launchAngle = 0;
@@ -120,6 +121,23 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjection) {
         EXPECT_NEAR(b1.diameter, 2 * std::sqrt(e1.a * e1.b), 0.1);
         EXPECT_GT(e1.x, t.pix1.x);  // stretched outwards, away from the principal point
         EXPECT_NEAR(e1.b * 2, t.pix1.z, 0.001 * t.pix1.z);
+
+        // The lens draws each ball smaller by its shrink about its own centre, and the truth
+        // gives the diameter it drew.
+        const ShotTruth pinhole = t;
+        s.pinhole = false;
+        ASSERT_TRUE(renderer.Render(s, *frame));
+        const ShotTruth& lens = renderer.Truth();
+        const double shrink =
+            1 + 6.7e-5 * std::hypot(pinhole.pix1.x - width / 2.0, pinhole.pix1.y - height / 2.0);
+        EXPECT_GT(shrink, 1.01);
+        EXPECT_EQ(lens.pix0.z, pinhole.pix0.z);  // centred: as the pinhole draws it
+        EXPECT_DOUBLE_EQ(lens.pix1.z, pinhole.pix1.z / shrink);
+        EXPECT_EQ(lens.pix1.x, pinhole.pix1.x);
+        const Blob lens1 = MeasureAround(*frame, s, lens.pix1);
+        EXPECT_NEAR(lens1.x, lens.pix1.x + (e1.x - lens.pix1.x) / shrink, 0.03);
+        EXPECT_NEAR(lens1.y, e1.y, 0.03);
+        EXPECT_NEAR(lens1.diameter, b1.diameter / shrink, 0.1);
     }
 }
 
