@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,13 @@ double PlainPassSeconds(const CapturedImage& frame) {
     return best;
 }
 
+// CPU time of the whole process (every thread of the analysis), in seconds.
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
 // Sets the counters that put a benchmark's time per iteration beside the plain pass.
 void ReportPassRatio(benchmark::State& state, const CapturedImage& frame, double seconds) {
     const double pass = PlainPassSeconds(frame);
@@ -143,6 +151,8 @@ CapturedImage& RenderedFrame(int width) {
     return frame;
 }
 
+// Arguments: frame width, the widest vector lanes the analysis may use (8: all this processor
+// has, 4: AVX2 only, 1: none).
 void BM_RunAnalysisRendered(benchmark::State& state) {
     CapturedImage& frame = RenderedFrame(int(state.range(0)));
     if (frame.width == 0) {
@@ -152,6 +162,8 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
     AnalysisPipeline pipeline(1.685, "/nonexistent/Kyvern.ini");
     NullMessages messages;
     pipeline.RunAnalysis(frame, messages);
+    pipeline.Analyzer()->LimitLanes(int(state.range(1)));
+    pipeline.RunAnalysis(frame, messages);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         benchmark::DoNotOptimize(pipeline.RunAnalysis(frame, messages));
@@ -159,7 +171,11 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
     ReportPassRatio(state, frame, taken.count());
 }
-BENCHMARK(BM_RunAnalysisRendered)->Arg(640)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunAnalysisRendered)
+    ->ArgsProduct({{640, 1024}, {8, 4}})
+    ->ArgNames({"width", "lanes"})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The steps in pipeline order.
 enum Step {
@@ -213,24 +229,31 @@ void BM_Step(benchmark::State& state) {
     const CapturedImage& frame = RenderedFrame(int(state.range(0)));
     const int step = int(state.range(1));
     static ImageAnalyzer analyzer(1.685);
+    analyzer.LimitLanes(int(state.range(2)));
     double total = 0.0;
+    double cpu = 0.0;
     for (auto _ : state) {
         analyzer.SetFrame(frame.Pixels(), frame.width, frame.height);
         for (int s = 0; s < step; ++s)
             RunStep(analyzer, s);
+        const double cpuStart = ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         RunStep(analyzer, step);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+        cpu += ProcessCpuSeconds() - cpuStart;
         state.SetIterationTime(taken.count());
         total += taken.count();
     }
+    // The machine may be shared: the step's CPU time (both threads) beside its wall time.
+    state.counters["cpu_ms"] = cpu * 1e3 / double(state.iterations());
     ReportPassRatio(state, frame, total);
 }
 BENCHMARK(BM_Step)
     ->ArgsProduct({{640, 1024},
                    {kPixelStats, kFindDiscs, kRefineDiscEdges, kRefineBallEdges, kFindMarks,
-                    kGroupMarks, kFindPlane, kProcessScene}})
-    ->ArgNames({"width", "step"})
+                    kGroupMarks, kFindPlane, kProcessScene},
+                   {8, 4}})
+    ->ArgNames({"width", "step", "lanes"})
     ->UseManualTime()
     ->Iterations(40)  // the untimed steps before the timed one would otherwise dominate
     ->Unit(benchmark::kMillisecond);
@@ -292,6 +315,7 @@ BENCHMARK(BM_HoughCircles)
 void BM_BallFinding(benchmark::State& state) {
     const CapturedImage& frame = RenderedFrame(int(state.range(0)));
     static ImageAnalyzer analyzer(1.685);
+    analyzer.LimitLanes(int(state.range(1)));
     double total = 0.0;
     double best = 1e9;
     for (auto _ : state) {
@@ -308,8 +332,8 @@ void BM_BallFinding(benchmark::State& state) {
 #endif
 }
 BENCHMARK(BM_BallFinding)
-    ->Arg(640)
-    ->Arg(1024)
+    ->ArgsProduct({{640, 1024}, {8, 4}})
+    ->ArgNames({"width", "lanes"})
     ->UseManualTime()
     ->Iterations(40)
     ->Unit(benchmark::kMillisecond);
