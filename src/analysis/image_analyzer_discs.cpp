@@ -10,6 +10,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/simd.h"
+#include "analysis/step_worker.h"
 #include "base/math_constants.h"
 
 namespace kyvern::analysis {
@@ -408,12 +409,14 @@ bool ImageAnalyzer::RefinedEdge(RadialProfile& profile, int backgroundLevel) {
     return false;
 }
 
-void ImageAnalyzer::AddEdgePoint(int x, int y) {
+void ImageAnalyzer::AddEdgePoint(int x, int y) { AddEdgePointTo(Shown(), x, y); }
+
+void ImageAnalyzer::AddEdgePointTo(StepScratch& s, int x, int y) const {
     if (!frameLoaded_) return;
     if (y < 3 || y > height_ - 3) return;
     int freeSlot = -1;
-    for (int i = 0; i < edgePointCount_; ++i) {
-        EdgePoint& p = edgePoints_[i];
+    for (int i = 0; i < s.edgePointCount; ++i) {
+        EdgePoint& p = s.edgePoints[i];
         if (!p.Live()) {
             if (freeSlot < 0) freeSlot = i;
             continue;
@@ -424,9 +427,9 @@ void ImageAnalyzer::AddEdgePoint(int x, int y) {
         }
     }
     if (freeSlot >= 0) {
-        edgePoints_[freeSlot] = {x, y};
-    } else if (edgePointCount_ < kMaxEdgePoints) {
-        edgePoints_[edgePointCount_++] = {x, y};
+        s.edgePoints[freeSlot] = {x, y};
+    } else if (s.edgePointCount < kMaxEdgePoints) {
+        s.edgePoints[s.edgePointCount++] = {x, y};
     }
 }
 
@@ -458,14 +461,23 @@ bool ImageAnalyzer::CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, 
 
 bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double priorDiameter,
                               double& centreX, double& centreY, double& diameter) {
+    return FitCircleWith(Shown(), priorDiameter, centreX, centreY, diameter);
+}
+
+bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& centreX,
+                                  double& centreY, double& diameter) const {
+    constexpr int kFarTableSide = StepScratch::kFarTableSide;
     // The live points, in slot order.
-    EdgePoint* live = livePoints_.get();
+    EdgePoint* live = s.livePoints.get();
     int n = 0;
-    for (int i = 0; i < edgePointCount_; ++i) {
-        if (edgePoints_[i].Live()) live[n++] = edgePoints_[i];
+    for (int i = 0; i < s.edgePointCount; ++i) {
+        if (s.edgePoints[i].Live()) live[n++] = s.edgePoints[i];
     }
     if (n < 10) return false;
-    circleCandidateCount_ = 0;
+    int& candidates = s.circleCandidateCount;
+    CircleCandidate* const circleCandidates = s.circleCandidates.get();
+    candidates = 0;
+    s.circlesCleared = true;
     auto point = [live](int k) -> const EdgePoint& { return live[k]; };
     const double w = width_;
     const double h = height_;
@@ -476,7 +488,7 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     };
     // Which pairs lie far enough apart, worked out once for all triples.
     const bool table = n <= kFarTableSide;
-    std::uint8_t* far = farTable_.get();
+    std::uint8_t* far = s.farTable.get();
     if (table) {
         for (int i = 0; i < n; ++i) {
             for (int j = i + 1; j < n; ++j)
@@ -494,13 +506,13 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
 #endif
     if (blocks) {
         for (int k = 0; k < n; ++k) {
-            liveX_[k] = live[k].x;
-            liveY_[k] = live[k].y;
+            s.liveX[k] = live[k].x;
+            s.liveY[k] = live[k].y;
         }
     }
-    for (int i = 0; i < n && circleCandidateCount_ < kMaxCircleCandidates; ++i) {
+    for (int i = 0; i < n && candidates < kMaxCircleCandidates; ++i) {
         const EdgePoint& p1 = point(i);
-        for (int j = i + 1; j < n && circleCandidateCount_ < kMaxCircleCandidates; ++j) {
+        for (int j = i + 1; j < n && candidates < kMaxCircleCandidates; ++j) {
             if (!apart(i, j)) continue;
             const EdgePoint& p2 = point(j);
             int k = j + 1;
@@ -516,11 +528,11 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
                                     w,
                                     h,
                                     priorDiameter};
-                circleCandidateCount_ =
-                    CircleBlocksAvx2(row, liveX_.get(), liveY_.get(), far + i * kFarTableSide,
-                                     far + j * kFarTableSide, k, end, circleCandidates_.get(),
-                                     circleCandidateCount_, kMaxCircleCandidates);
-                if (circleCandidateCount_ >= kMaxCircleCandidates) break;
+                candidates =
+                    CircleBlocksAvx2(row, s.liveX.get(), s.liveY.get(), far + i * kFarTableSide,
+                                     far + j * kFarTableSide, k, end, circleCandidates, candidates,
+                                     kMaxCircleCandidates);
+                if (candidates >= kMaxCircleCandidates) break;
                 k = end;
             }
 #endif
@@ -534,30 +546,30 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
                 if (d < 60.0 || d > 200.0) continue;
                 if (cx < 0.0 || cx > w || cy < 0.0 || cy > h) continue;
                 if (!(0.5 * d <= priorDiameter && priorDiameter <= 1.5 * d)) continue;
-                circleCandidates_[circleCandidateCount_++] = {cx, cy, d};
-                if (circleCandidateCount_ >= kMaxCircleCandidates) break;
+                circleCandidates[candidates++] = {cx, cy, d};
+                if (candidates >= kMaxCircleCandidates) break;
             }
         }
     }
-    const int count = circleCandidateCount_;
+    const int count = candidates;
     if (count < 50) return false;
     double sumX = 0.0;
     double sumY = 0.0;
     double sumD = 0.0;
     for (int i = 0; i < count; ++i) {
-        sumX += circleCandidates_[i].centreX;
-        sumY += circleCandidates_[i].centreY;
-        sumD += circleCandidates_[i].diameter;
+        sumX += circleCandidates[i].centreX;
+        sumY += circleCandidates[i].centreY;
+        sumD += circleCandidates[i].diameter;
     }
     const double meanX = sumX / count;
     const double meanY = sumY / count;
     const double meanD = sumD / count;
     // The agreeing candidates are listed first, without a branch on the data, and summed in
     // their order after: the sums then wait only on the candidates they take.
-    std::int32_t* agreeing = agreeingCircles_.get();
+    std::int32_t* agreeing = s.agreeingCircles.get();
     int agree = 0;
     for (int i = 0; i < count; ++i) {
-        const CircleCandidate& c = circleCandidates_[i];
+        const CircleCandidate& c = circleCandidates[i];
         agreeing[agree] = i;
         const bool agrees = (std::fabs(c.diameter - meanD) <= 2.0) &
                             (std::fabs(c.centreX - meanX) <= 5.0) &
@@ -566,7 +578,7 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     }
     sumX = sumY = sumD = 0.0;
     for (int k = 0; k < agree; ++k) {
-        const CircleCandidate& c = circleCandidates_[agreeing[k]];
+        const CircleCandidate& c = circleCandidates[agreeing[k]];
         sumX += c.centreX;
         sumY += c.centreY;
         sumD += c.diameter;
@@ -578,9 +590,10 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     return true;
 }
 
-void ImageAnalyzer::DiscardFarEdgePoints(double centreX, double centreY, double radius) {
-    for (int i = 0; i < edgePointCount_; ++i) {
-        EdgePoint& p = edgePoints_[i];
+void ImageAnalyzer::DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY,
+                                         double radius) {
+    for (int i = 0; i < s.edgePointCount; ++i) {
+        EdgePoint& p = s.edgePoints[i];
         if (!p.Live()) continue;
         const double dx = p.x - centreX;
         const double dy = p.y - centreY;
@@ -590,21 +603,22 @@ void ImageAnalyzer::DiscardFarEdgePoints(double centreX, double centreY, double 
 
 // Fits a circle to the edge points, drops the points far from it and fits again; the ball's
 // centre and the given diameter follow each fit, so a failed second fit leaves the first.
-bool ImageAnalyzer::FitEdgesTwice(BallImage& b, double priorDiameter, double& diameter,
-                                  std::int32_t firstError, std::int32_t secondError) {
+bool ImageAnalyzer::FitEdgesTwice(StepScratch& s, BallImage& b, double priorDiameter,
+                                  double& diameter, std::int32_t firstError,
+                                  std::int32_t secondError) const {
     double cx = 0.0;
     double cy = 0.0;
     double d = 0.0;
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(priorDiameter), cx, cy, d)) {
-        errorCode_ = firstError;
+    if (!FitCircleWith(s, int(priorDiameter), cx, cy, d)) {
+        s.error = firstError;
         return false;
     }
     b.centreX = cx;
     b.centreY = cy;
     diameter = d;
-    DiscardFarEdgePoints(cx, cy, diameter / 2);
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(diameter), cx, cy, d)) {
-        errorCode_ = secondError;
+    DiscardFarEdgePoints(s, cx, cy, diameter / 2);
+    if (!FitCircleWith(s, int(diameter), cx, cy, d)) {
+        s.error = secondError;
         return false;
     }
     b.centreX = cx;
@@ -615,18 +629,25 @@ bool ImageAnalyzer::FitEdgesTwice(BallImage& b, double priorDiameter, double& di
 
 bool ImageAnalyzer::RefineDiscEdges(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
-    BallImage& b = Ball(ball);
+    StepScratch& s = Shown();
+    s.error = 0;
+    if (RefineDiscEdgesWith(s, Ball(ball))) return true;
+    if (s.error != 0) errorCode_ = s.error;
+    return false;
+}
+
+bool ImageAnalyzer::RefineDiscEdgesWith(StepScratch& s, BallImage& b) const {
     if (!b.found) return false;
-    edgePointCount_ = 0;
+    s.edgePointCount = 0;
     for (int i = 0; i < b.profileCount; ++i) {
         RadialProfile& profile = b.profiles[i];
         profile.coarseEdge = CoarseEdge(profile);
         if (profile.coarseEdge != 0) {
-            const ProfileSample& s = profile.samples[profile.coarseEdge];
-            AddEdgePoint(s.x, s.y);
+            const ProfileSample& sample = profile.samples[profile.coarseEdge];
+            AddEdgePointTo(s, sample.x, sample.y);
         }
     }
-    if (!FitEdgesTwice(b, b.diameterEstimate, b.diameterEstimate, kDiscEdgeFitFirst,
+    if (!FitEdgesTwice(s, b, b.diameterEstimate, b.diameterEstimate, kDiscEdgeFitFirst,
                        kDiscEdgeFitSecond)) {
         return false;
     }
@@ -636,9 +657,16 @@ bool ImageAnalyzer::RefineDiscEdges(int ball) {
 
 bool ImageAnalyzer::RefineBallEdges(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
-    BallImage& b = Ball(ball);
+    StepScratch& s = Shown();
+    s.error = 0;
+    if (RefineBallEdgesWith(s, Ball(ball))) return true;
+    if (s.error != 0) errorCode_ = s.error;
+    return false;
+}
+
+bool ImageAnalyzer::RefineBallEdgesWith(StepScratch& s, BallImage& b) const {
     if (!b.found) return false;
-    edgePointCount_ = 0;
+    s.edgePointCount = 0;
     std::int64_t qualitySum = 0;
     for (int i = 0; i < b.profileCount; ++i) {
         RefinedEdge(b.profiles[i], backgroundLevel_);
@@ -648,11 +676,12 @@ bool ImageAnalyzer::RefineBallEdges(int ball) {
     for (int i = 0; i < b.profileCount; ++i) {
         const RadialProfile& profile = b.profiles[i];
         if (profile.refinedEdge != 0) {
-            const ProfileSample& s = profile.samples[profile.refinedEdge];
-            AddEdgePoint(s.x, s.y);
+            const ProfileSample& sample = profile.samples[profile.refinedEdge];
+            AddEdgePointTo(s, sample.x, sample.y);
         }
     }
-    if (!FitEdgesTwice(b, b.diameterEstimate, b.diameter, kBallEdgeFitFirst, kBallEdgeFitSecond)) {
+    if (!FitEdgesTwice(s, b, b.diameterEstimate, b.diameter, kBallEdgeFitFirst,
+                       kBallEdgeFitSecond)) {
         return false;
     }
     b.edgesRefined = true;
@@ -677,6 +706,87 @@ bool ImageAnalyzer::RefineBallEdges(int ball) {
     b.lum = count > 0 ? std::int32_t(sum / count) : 0;
     b.pix.Set(b.centreX, b.centreY, b.diameter);
     return true;
+}
+
+// Both balls' refinements at once, leaving what one thread running ball 0 and then ball 1
+// would: when ball 0 fails, ball 1 is put back as it was (one thread would not have touched
+// it) and ball 0's lists are shown; a ball 1 whose fit never started its candidate list shows
+// the count ball 0 left.
+template <typename Step>
+bool ImageAnalyzer::RefineBoth(Step step, bool (ImageAnalyzer::*single)(int)) {
+    if (!worker_ || !frameLoaded_ || !ball0_.found || !ball1_.found) {
+        return (this->*single)(0) && (this->*single)(1);
+    }
+    KeepEdges(ball1_);
+    StepScratch& mine = Shown();
+    StepScratch& other = *scratch_[1 - shown_];
+    other.circleCandidateCount = mine.circleCandidateCount;
+    mine.circlesCleared = false;
+    mine.error = 0;
+    other.error = 0;
+    bool ok[2];
+    RunBoth(step, ok);
+    if (!ok[0]) {
+        RestoreEdges(ball1_);
+        shown_ = 1 - shown_;
+        if (other.error != 0) errorCode_ = other.error;
+        return false;
+    }
+    if (!mine.circlesCleared) mine.circleCandidateCount = other.circleCandidateCount;
+    if (!ok[1]) {
+        if (mine.error != 0) errorCode_ = mine.error;
+        return false;
+    }
+    return true;
+}
+
+bool ImageAnalyzer::RefineBothDiscEdges() {
+    return RefineBoth(
+        [this](StepScratch& s, int ball) { return RefineDiscEdgesWith(s, Ball(ball)); },
+        &ImageAnalyzer::RefineDiscEdges);
+}
+
+bool ImageAnalyzer::RefineBothBallEdges() {
+    return RefineBoth(
+        [this](StepScratch& s, int ball) { return RefineBallEdgesWith(s, Ball(ball)); },
+        &ImageAnalyzer::RefineBallEdges);
+}
+
+void ImageAnalyzer::KeepEdges(const BallImage& b) {
+    EdgeKeep& k = kept_;
+    k.centreX = b.centreX;
+    k.centreY = b.centreY;
+    k.pix = b.pix;
+    k.diameterEstimate = b.diameterEstimate;
+    k.diameter = b.diameter;
+    k.edgesRefined = b.edgesRefined;
+    k.edgeQuality = b.edgeQuality;
+    k.lum = b.lum;
+    for (int i = 0; i < b.profileCount; ++i) {
+        const RadialProfile& p = b.profiles[i];
+        k.profiles[i] = {p.coarseEdge, p.refinedEdge, p.windowFirst, p.windowEnd, p.edgeQuality};
+    }
+}
+
+void ImageAnalyzer::RestoreEdges(BallImage& b) const {
+    const EdgeKeep& k = kept_;
+    b.centreX = k.centreX;
+    b.centreY = k.centreY;
+    b.pix = k.pix;
+    b.diameterEstimate = k.diameterEstimate;
+    b.diameter = k.diameter;
+    b.edgesRefined = k.edgesRefined;
+    b.edgeQuality = k.edgeQuality;
+    b.lum = k.lum;
+    for (int i = 0; i < b.profileCount; ++i) {
+        RadialProfile& p = b.profiles[i];
+        const auto& e = k.profiles[i];
+        p.coarseEdge = e[0];
+        p.refinedEdge = e[1];
+        p.windowFirst = e[2];
+        p.windowEnd = e[3];
+        p.edgeQuality = e[4];
+    }
 }
 
 }  // namespace kyvern::analysis
