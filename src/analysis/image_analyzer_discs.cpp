@@ -58,15 +58,27 @@ struct TripleRow {
     double width, height, prior;
 };
 
+// Running sums of the candidates' centres and diameters, in the order they are listed.
+struct CircleSums {
+    double x = 0.0;
+    double y = 0.0;
+    double d = 0.0;
+};
+
 // The third points k, k + 4, ... in blocks of four: the same operations as the scalar circle
 // through three points, lane by lane. Every value before the divisions is an integer well
 // inside 2^53 (frames up to 4096 pixels), so it is exact; divisions and roots round as the
-// scalar ones do. Passing circles are appended in k order. Returns the new count.
+// scalar ones do. Passing circles are appended in k order and added to the sums (whose
+// additions, one per candidate, wait on each other and so hide behind the divisions here
+// instead of running as a pass of their own). Returns the new count.
 __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const double* xs,
                                                      const double* ys, const std::uint8_t* farI,
                                                      const std::uint8_t* farJ, int k, int end,
-                                                     CircleCandidate* out, int count,
-                                                     int capacity) {
+                                                     CircleCandidate* out, int count, int capacity,
+                                                     CircleSums& sums) {
+    double sumX = sums.x;
+    double sumY = sums.y;
+    double sumD = sums.d;
     const __m256d x1 = _mm256_set1_pd(r.x1);
     const __m256d y1 = _mm256_set1_pd(r.y1);
     const __m256d x2 = _mm256_set1_pd(r.x2);
@@ -130,9 +142,16 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const d
         for (int lane = 0; lane < 4; ++lane) {
             if ((mask >> lane & 1) == 0) continue;
             out[count++] = {vx[lane], vy[lane], vd[lane]};
-            if (count >= capacity) return count;
+            sumX += vx[lane];
+            sumY += vy[lane];
+            sumD += vd[lane];
+            if (count >= capacity) {
+                sums = {sumX, sumY, sumD};
+                return count;
+            }
         }
     }
+    sums = {sumX, sumY, sumD};
     return count;
 }
 #endif
@@ -510,6 +529,9 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
             s.liveY[k] = live[k].y;
         }
     }
+#if defined(KYVERN_AVX2)
+    CircleSums sums;
+#endif
     for (int i = 0; i < n && candidates < kMaxCircleCandidates; ++i) {
         const EdgePoint& p1 = point(i);
         for (int j = i + 1; j < n && candidates < kMaxCircleCandidates; ++j) {
@@ -531,7 +553,7 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
                 candidates =
                     CircleBlocksAvx2(row, s.liveX.get(), s.liveY.get(), far + i * kFarTableSide,
                                      far + j * kFarTableSide, k, end, circleCandidates, candidates,
-                                     kMaxCircleCandidates);
+                                     kMaxCircleCandidates, sums);
                 if (candidates >= kMaxCircleCandidates) break;
                 k = end;
             }
@@ -547,6 +569,13 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
                 if (cx < 0.0 || cx > w || cy < 0.0 || cy > h) continue;
                 if (!(0.5 * d <= priorDiameter && priorDiameter <= 1.5 * d)) continue;
                 circleCandidates[candidates++] = {cx, cy, d};
+#if defined(KYVERN_AVX2)
+                if (blocks) {
+                    sums.x += cx;
+                    sums.y += cy;
+                    sums.d += d;
+                }
+#endif
                 if (candidates >= kMaxCircleCandidates) break;
             }
         }
@@ -556,7 +585,14 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
     double sumX = 0.0;
     double sumY = 0.0;
     double sumD = 0.0;
-    for (int i = 0; i < count; ++i) {
+#if defined(KYVERN_AVX2)
+    if (blocks) {
+        sumX = sums.x;
+        sumY = sums.y;
+        sumD = sums.d;
+    }
+#endif
+    for (int i = 0; i < count && !blocks; ++i) {
         sumX += circleCandidates[i].centreX;
         sumY += circleCandidates[i].centreY;
         sumD += circleCandidates[i].diameter;
