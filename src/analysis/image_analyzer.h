@@ -108,7 +108,16 @@ class StepWorker;
 struct StepScratch {
     static constexpr int kFarTableSide = 1024;
     static constexpr int kPlaneCellTables = 4 * 101 * 101;  // four tables of 101 x 101 bins
+    static constexpr int kMaxDiscRows = 4096;
+    static constexpr int kMaxDiscSizes = 16;
     StepScratch();
+
+    // The disc search over a share of the grid's columns: the template rows of the size at
+    // hand, and the share's first candidates with how many each size gave.
+    std::array<std::int32_t, kMaxDiscRows> discRows{};
+    std::array<DiscCandidate, kMaxDiscCandidates> discs{};
+    int discCount = 0;
+    std::array<int, kMaxDiscSizes> discsPerSize{};
 
     std::unique_ptr<EdgePoint[]> edgePoints;
     int edgePointCount = 0;
@@ -264,9 +273,15 @@ private:
     void KeepEdges(const BallImage& ball);
     void RestoreEdges(BallImage& ball) const;
     void SampleProfiles(BallImage& ball);
-    int DiscScoreFast(int& x, int& y, int size) const;
+    // rows: the template rows PrepareDiscRows made for this size, or null.
+    int DiscScoreFast(int& x, int& y, int size, const std::int32_t* rows) const;
     void BuildDiscSums();
-    void PrepareDiscRows(int size);
+    static bool PrepareDiscRows(int size, std::int32_t* rows);
+    struct DiscGrid {
+        int firstSize, lastSize, sizeStep;  // sizes from first down while above last
+        int firstColumn, rowStart, rowEnd, step;
+    };
+    void ScanDiscs(StepScratch& s, const DiscGrid& grid, int firstColumn, int endColumn) const;
     void BuildRowSums();
     int WindowMeanPlain(int row, int column) const;
     int WindowMeanFast(int row, int column) const;
@@ -298,9 +313,6 @@ private:
     std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
     std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
 
-    static constexpr int kMaxDiscRows = 4096;
-    std::array<std::int32_t, kMaxDiscRows> discRows_{};  // see PrepareDiscRows
-    int discRowsSize_ = -1;
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).
     std::unique_ptr<std::int32_t[]> brightEvery2_;

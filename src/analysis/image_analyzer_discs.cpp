@@ -192,17 +192,16 @@ int ImageAnalyzer::DiscScore(int& x, int& y, int size) const {
 
 // The half-width of every second row of the disc template of one size, taken once for all
 // the positions it is tried at (-1 for a row with no inside position).
-void ImageAnalyzer::PrepareDiscRows(int size) {
-    discRowsSize_ = -1;
+bool ImageAnalyzer::PrepareDiscRows(int size, std::int32_t* rows) {
     const std::int64_t h = size / 2;
-    if (h > kMaxDiscRows) return;
+    if (h > StepScratch::kMaxDiscRows) return false;
     const std::int64_t limit = (h + 1) * (h + 1);
     int t = 0;
     for (std::int64_t dy = -h; dy < h; dy += 2, ++t) {
         const std::int64_t rest = limit - 1 - dy * dy;
-        discRows_[t] = rest < 0 ? -1 : std::int32_t(IntegerRoot(rest));
+        rows[t] = rest < 0 ? -1 : std::int32_t(IntegerRoot(rest));
     }
-    discRowsSize_ = size;
+    return true;
 }
 
 // Running sums along each parity of the linear index, kept in locals (the frame's bytes may
@@ -240,7 +239,7 @@ void ImageAnalyzer::BuildDiscSums() {
 
 // The same counts as DiscScore, row by row: the inside positions of a template row form a
 // run of every second linear index, so the bright ones are read off running sums.
-int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
+int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size, const std::int32_t* discRows) const {
     if (backgroundLevel_ < 5) return -1;
     const std::int64_t h = size / 2;
     const std::int64_t total = std::int64_t(width_) * height_;
@@ -249,11 +248,11 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
     std::int64_t bright = 0;
     std::int64_t sumX = 0;
     std::int64_t sumY = 0;
-    const bool rows = discRowsSize_ == size;
+    const bool rows = discRows != nullptr;
     for (std::int64_t yy = y - h, t = 0; yy < y + h; yy += 2, ++t) {
         std::int64_t reach = 0;
         if (rows) {
-            reach = discRows_[t];
+            reach = discRows[t];
         } else {
             const std::int64_t dy = yy - y;
             const std::int64_t rest = limit - 1 - dy * dy;
@@ -291,6 +290,29 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
     return score;
 }
 
+void ImageAnalyzer::ScanDiscs(StepScratch& s, const DiscGrid& grid, int firstColumn,
+                              int endColumn) const {
+    s.discCount = 0;
+    int index = 0;
+    for (int size = grid.firstSize; size > grid.lastSize; size -= grid.sizeStep, ++index) {
+        s.discsPerSize[index] = 0;
+        const std::int32_t* rows =
+            PrepareDiscRows(size, s.discRows.data()) ? s.discRows.data() : nullptr;
+        for (int column = firstColumn; column < endColumn; ++column) {
+            const int x = grid.firstColumn + column * grid.step;
+            for (int y = grid.rowStart; y > grid.rowEnd; y -= grid.step) {
+                int cx = x;
+                int cy = y;
+                const int score = DiscScoreFast(cx, cy, size, rows);
+                if (score > 50 && s.discCount < kMaxDiscCandidates) {
+                    s.discs[s.discCount++] = {cx, cy, size, score};
+                    ++s.discsPerSize[index];
+                }
+            }
+        }
+    }
+}
+
 bool ImageAnalyzer::FindDiscs() {
     if (!frameLoaded_) return false;
     const int w = width_;
@@ -306,15 +328,54 @@ bool ImageAnalyzer::FindDiscs() {
         // The running index sums wrap at 2^32; no template row of these sizes gets there.
         const bool fast = fastSteps_ && std::int64_t(d0 / 2 + 1) * w * h < (std::int64_t(1) << 32);
         if (fast && backgroundLevel_ >= 5) BuildDiscSums();
-        for (int size = d0; size > margin; size -= sizeStep) {
-            if (fast) PrepareDiscRows(size);
-            for (int x = margin; x < w - margin; x += positionStep) {
-                for (int y = h - margin; y > margin; y -= positionStep) {
-                    int cx = x;
-                    int cy = y;
-                    const int score = fast ? DiscScoreFast(cx, cy, size) : DiscScore(cx, cy, size);
-                    if (score > 50 && discCandidateCount_ < kMaxDiscCandidates) {
-                        discCandidates_[discCandidateCount_++] = {cx, cy, size, score};
+        int sizes = 0;
+        for (int size = d0; size > margin; size -= sizeStep)
+            ++sizes;
+        int columns = 0;
+        for (int x = margin; x < w - margin; x += positionStep)
+            ++columns;
+        if (fast && sizes <= StepScratch::kMaxDiscSizes) {
+            // Each thread searches a share of the columns at every size; the shares' candidates
+            // are then listed in the order of one search over all of them: by size, then
+            // column. A share keeps its first candidates only, which is all the list can take.
+            const DiscGrid grid{d0, margin, sizeStep, margin, h - margin, margin, positionStep};
+            const StepScratch* second = nullptr;
+            const int half = columns / 2;
+            if (worker_ && backgroundLevel_ >= 5 && half > 0) {
+                auto step = [&](StepScratch& s, int part) {
+                    ScanDiscs(s, grid, part == 1 ? 0 : half, part == 1 ? half : columns);
+                    return true;
+                };
+                bool done[2];
+                RunBoth(step, done);
+                second = scratch_[1 - shown_].get();
+            } else {
+                ScanDiscs(Shown(), grid, 0, columns);
+            }
+            const StepScratch* shares[2] = {&Shown(), second};
+            int next[2] = {0, 0};
+            for (int size = 0; size < sizes; ++size) {
+                for (int k = 0; k < 2; ++k) {
+                    if (shares[k] == nullptr) continue;
+                    for (int i = 0; i < shares[k]->discsPerSize[size]; ++i) {
+                        const DiscCandidate& c = shares[k]->discs[next[k]++];
+                        if (discCandidateCount_ < kMaxDiscCandidates) {
+                            discCandidates_[discCandidateCount_++] = c;
+                        }
+                    }
+                }
+            }
+        } else {
+            for (int size = d0; size > margin; size -= sizeStep) {
+                for (int x = margin; x < w - margin; x += positionStep) {
+                    for (int y = h - margin; y > margin; y -= positionStep) {
+                        int cx = x;
+                        int cy = y;
+                        const int score =
+                            fast ? DiscScoreFast(cx, cy, size, nullptr) : DiscScore(cx, cy, size);
+                        if (score > 50 && discCandidateCount_ < kMaxDiscCandidates) {
+                            discCandidates_[discCandidateCount_++] = {cx, cy, size, score};
+                        }
                     }
                 }
             }
