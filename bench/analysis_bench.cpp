@@ -185,7 +185,8 @@ private:
 };
 
 // Arguments: frame width, the widest vector lanes the analysis may use (8: all this processor
-// has, 4: AVX2 only, 1: none) and its threads (1 or 2). The CPU time is the whole process's.
+// has, 4: AVX2 only, 1: none), its threads (1 or 2) and whether it refines (1). The CPU time is
+// the whole process's.
 void BM_RunAnalysisRendered(benchmark::State& state) {
     CapturedImage& frame = RenderedFrame(int(state.range(0)));
     if (frame.width == 0) {
@@ -198,6 +199,8 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
         return;
     }
     AnalysisPipeline pipeline(1.685, settings.Path());
+    pipeline.PinPrecision(state.range(3) ? kyvern::analysis::Precision::kRefined
+                                         : kyvern::analysis::Precision::kStandard);
     NullMessages messages;
     pipeline.RunAnalysis(frame, messages);
     pipeline.Analyzer()->LimitLanes(int(state.range(1)));
@@ -213,8 +216,8 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
     ReportPassRatio(state, frame, taken.count());
 }
 BENCHMARK(BM_RunAnalysisRendered)
-    ->ArgsProduct({{640, 1024}, {8, 4}, {1, 2}})
-    ->ArgNames({"width", "lanes", "threads"})
+    ->ArgsProduct({{640, 1024}, {8, 4}, {1, 2}, {0, 1}})
+    ->ArgNames({"width", "lanes", "threads", "refined"})
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 

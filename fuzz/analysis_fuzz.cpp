@@ -1,7 +1,7 @@
 // Runs the whole frame analysis on arbitrary frame bytes and sizes. The first bytes choose
 // the size and, optionally, two lit discs to draw under the data so that runs reach the
 // later steps; the rest are the pixels, repeated to fill the frame. Frames are small (at most
-// 128 x 96) unless the last header byte holds the full-size mark: a small frame costs the
+// 96 x 72) unless the last header byte holds the full-size mark: a small frame costs the
 // analysis well under a millisecond, so a ten-minute run passes a million inputs, while the
 // seeds that once failed on large frames keep their meaning.
 #include <stdlib.h>
@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 6) return 0;
     const int mode = Byte(data, size, 4);
     const bool fullSize = Byte(data, size, 23) == kFullSizeMark;
-    const int width = (Byte(data, size, 0) | Byte(data, size, 1) << 8) % (fullSize ? 2049 : 129);
-    const int height = (Byte(data, size, 2) | Byte(data, size, 3) << 8) % (fullSize ? 1025 : 97);
+    const int width = (Byte(data, size, 0) | Byte(data, size, 1) << 8) % (fullSize ? 2049 : 97);
+    const int height = (Byte(data, size, 2) | Byte(data, size, 3) << 8) % (fullSize ? 1025 : 73);
     const std::size_t headerSize = 24;
     const std::uint8_t* pixels = data + (size > headerSize ? headerSize : size);
     const std::size_t pixelCount = size > headerSize ? size - headerSize : 0;

@@ -93,6 +93,10 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     // The worker starts (or stops) only when the setting changes.
     a.SetThreads(int(settings_.Integer(base::setting::kAnalysisThreads)));
 
+    lastPrecision_ = pinnedPrecision_.value_or(settings_.Choice(base::setting::kPrecision) == 1
+                                                   ? Precision::kRefined
+                                                   : Precision::kStandard);
+    a.SetPrecision(lastPrecision_);
     a.SetFrame(frame.Pixels(), frame.width, frame.height);
     analysisDone_ = false;
     messages.Add("Processing image");
@@ -158,6 +162,8 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     viewDistance_ = located > 0 ? depth / located : 0.0;
     AddFormatted(messages, base::MessageId::kAnalysisComplete,
                  std::chrono::duration<double>(Clock::now() - start).count());
+    // Standard's printout stays as it always was; a refined measurement says so.
+    if (lastPrecision_ == Precision::kRefined) messages.Add("Precision: Refined");
 
     AnalysisResult& result = frame.result;
     a.GetHistogram(result.histogram, result.backgroundLevel, result.meanLevel);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/captured_image.h"
@@ -31,6 +32,11 @@ public:
     bool Process() const { return process_; }
     // Null before the first run.
     ImageAnalyzer* Analyzer() { return analyzer_.get(); }
+    // Pins the precision instead of reading Analysis/Precision at each run, so that the two
+    // modes can be compared on the same frames; nothing clears the pin but another one.
+    void PinPrecision(std::optional<Precision> precision) { pinnedPrecision_ = precision; }
+    // The precision of the last run that got past reading the settings.
+    Precision LastPrecision() const { return lastPrecision_; }
 
 private:
     double ballDiameterInches_;
@@ -39,6 +45,8 @@ private:
     bool analysisDone_ = false;
     double viewDistance_ = 0.0;
     bool process_ = false;
+    std::optional<Precision> pinnedPrecision_;
+    Precision lastPrecision_ = Precision::kStandard;
 };
 
 // The ball-data printout: each ball located more than 0.5 in from the lens, then the

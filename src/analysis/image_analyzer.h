@@ -140,6 +140,11 @@ struct StepScratch {
     std::int32_t warning = 0;
 };
 
+// How closely the analysis measures. Standard is the established algorithm; Refined also
+// corrects each diameter for the perspective stretch of a ball off the optical axis and
+// refines each plane normal from every pair normal near the mode's.
+enum class Precision { kStandard, kRefined };
+
 // The working state of the analysis of one frame. Every buffer is allocated here, once; no
 // step allocates. The steps run in the order the pipeline gives and each refuses to run
 // without a loaded frame.
@@ -200,6 +205,10 @@ public:
     void BeginWarnings() { warningCursor_ = warningCount_; }
     // Text of the warning before the cursor (newest first), or an empty text at the start.
     const char* NextWarningText();
+
+    // Read by FindPlane and ProcessScene; Standard until set.
+    void SetPrecision(Precision precision) { precision_ = precision; }
+    Precision GetPrecision() const { return precision_; }
 
     // Fast paths give the same results as the plain loops; tests switch them off to compare.
     void UseFastSteps(bool on) { fastSteps_ = on; }
@@ -288,6 +297,7 @@ private:
     void BuildWindowSums(int firstRow, int lastRow, int firstColumn, int lastColumn);
     int WindowMeanTable(int row, int column);
     void RecordPairs(StepScratch& s, const BallImage& ball) const;
+    Xyz RefinedNormal(StepScratch& s, const BallImage& ball, const Xyz& modeNormal) const;
     static void DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY, double radius);
 
     std::unique_ptr<std::uint8_t[]> frame_;
@@ -332,6 +342,7 @@ private:
 
     double pixelsPerInch_ = 0.0;
     double ballDiameterInches_;
+    Precision precision_ = Precision::kStandard;
     std::int32_t errorCode_ = 0;
     std::array<std::int32_t, kMaxWarnings> warnings_{};
     std::int32_t warningCount_ = 0;

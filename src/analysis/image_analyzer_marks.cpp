@@ -56,6 +56,9 @@ inline bool FarApart(const Xyz& a, const Xyz& c) {
     return d2 >= 400.000001 || std::sqrt(d2) > 20.0;
 }
 
+// cos 3 degrees: the reach of the refined plane normal around the mode's.
+constexpr double kNearCosine = 0.9986295347545738;
+
 // The lowest of the most frequent bins.
 int ModeOf(const int* counts) {
     int mode = 0;
@@ -818,9 +821,140 @@ bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
         sum.Add(axes[i]);
     sum.Divide(axisCount);
     sum.Normalize();
-    b.planeNormal = sum;
+    b.planeNormal = precision_ == Precision::kRefined ? RefinedNormal(s, b, sum) : sum;
     b.planeFound = true;
     return true;
+}
+
+#if defined(KYVERN_AVX2)
+namespace {
+
+// Marks j, j + 4, ... before end against mark i in blocks of four, with the operations of
+// FarApart, PairNormal and Xyz::Dot lane by lane: the pairs far enough apart are candidates,
+// counted until candidates reaches capacity, and those of them within reach of the mode's
+// normal are added to sum in order. Returns the first mark not looked at.
+__attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const double* ys,
+                                                  const double* zs, int j, int end, int capacity,
+                                                  int& candidates, const Xyz& mode, double* sum,
+                                                  int& taken) {
+    const __m256d pax = _mm256_set1_pd(xs[i]);
+    const __m256d pay = _mm256_set1_pd(ys[i]);
+    const __m256d paz = _mm256_set1_pd(zs[i]);
+    const __m256d upAy = _mm256_set1_pd(-ys[i]);
+    const __m256d close = _mm256_set1_pd(400.0);
+    const __m256d rounding = _mm256_set1_pd(400.000001);
+    const __m256d twenty = _mm256_set1_pd(20.0);
+    const __m256d tiny = _mm256_set1_pd(0.0001);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
+    const __m256d negate = _mm256_set1_pd(-0.0);
+    const __m256d mx = _mm256_set1_pd(mode.x);
+    const __m256d my = _mm256_set1_pd(mode.y);
+    const __m256d mz = _mm256_set1_pd(mode.z);
+    const __m256d reach = _mm256_set1_pd(kNearCosine);
+    for (; j + 4 <= end; j += 4) {
+        const __m256d cx = _mm256_loadu_pd(xs + j);
+        const __m256d cy = _mm256_loadu_pd(ys + j);
+        const __m256d cz = _mm256_loadu_pd(zs + j);
+        const __m256d dx = _mm256_sub_pd(pax, cx);
+        const __m256d dy = _mm256_sub_pd(pay, cy);
+        const __m256d dz = _mm256_sub_pd(paz, cz);
+        const __m256d d2 = _mm256_add_pd(
+            _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
+        int far = _mm256_movemask_pd(_mm256_cmp_pd(d2, close, _CMP_GT_OQ));
+        if (far == 0) continue;
+        if (_mm256_movemask_pd(_mm256_cmp_pd(d2, rounding, _CMP_LT_OQ)) & far) {
+            far = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), twenty, _CMP_GT_OQ));
+            if (far == 0) continue;
+        }
+        bool full = false;
+        if (candidates + __builtin_popcount(unsigned(far)) >= capacity) {
+            // Only the pairs up to the one that fills the candidates count.
+            for (int needed = capacity - candidates, lane = 0; lane < 4; ++lane) {
+                if ((far >> lane & 1) != 0 && needed-- <= 0) far &= ~(1 << lane);
+            }
+            full = true;
+        }
+        candidates += __builtin_popcount(unsigned(far));
+        const __m256d by = _mm256_xor_pd(cy, negate);
+        __m256d nx = _mm256_sub_pd(_mm256_mul_pd(by, paz), _mm256_mul_pd(cz, upAy));
+        __m256d ny = _mm256_sub_pd(_mm256_mul_pd(cz, pax), _mm256_mul_pd(cx, paz));
+        __m256d nz = _mm256_sub_pd(_mm256_mul_pd(cx, upAy), _mm256_mul_pd(by, pax));
+        __m256d length = _mm256_sqrt_pd(_mm256_add_pd(
+            _mm256_add_pd(_mm256_mul_pd(nx, nx), _mm256_mul_pd(ny, ny)), _mm256_mul_pd(nz, nz)));
+        length = _mm256_blendv_pd(length, one, _mm256_cmp_pd(length, tiny, _CMP_LT_OQ));
+        nx = _mm256_div_pd(nx, length);
+        ny = _mm256_div_pd(ny, length);
+        nz = _mm256_div_pd(nz, length);
+        nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
+        ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
+        nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
+        const __m256d dot = _mm256_add_pd(
+            _mm256_add_pd(_mm256_mul_pd(mx, nx), _mm256_mul_pd(my, ny)), _mm256_mul_pd(mz, nz));
+        int near = far & _mm256_movemask_pd(_mm256_cmp_pd(dot, reach, _CMP_GE_OQ));
+        if (near != 0) {
+            alignas(32) double lx[4], ly[4], lz[4];
+            _mm256_store_pd(lx, nx);
+            _mm256_store_pd(ly, ny);
+            _mm256_store_pd(lz, nz);
+            for (; near != 0; near &= near - 1) {
+                const int lane = __builtin_ctz(unsigned(near));
+                sum[0] += lx[lane];
+                sum[1] += ly[lane];
+                sum[2] += lz[lane];
+                ++taken;
+            }
+        }
+        if (full) return j + 4;
+    }
+    return j;
+}
+
+}  // namespace
+#endif
+
+// The bins are 0.02 wide, so the mean of the mode's candidates alone quantises the normal by
+// about a degree; every candidate within 3 degrees of it, averaged in the order the candidates
+// were made, does not.
+Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b, const Xyz& modeNormal) const {
+    const SpinMark* marks = b.marks.get();
+    const int n = b.markCount;
+    double sum[3] = {0.0, 0.0, 0.0};
+    int taken = 0;
+    int candidates = 0;
+#if defined(KYVERN_AVX2)
+    // RecordPairs laid the mark points out by component for the wide lanes.
+    const bool wide = fastSteps_ && std::min(laneLimit_, ProcessorLanes()) >= 4;
+#endif
+    for (int i = 0; i < n && candidates < kMaxAxisCandidates; ++i) {
+        const Xyz& a = marks[i].point;
+        int j = i + 1;
+#if defined(KYVERN_AVX2)
+        if (wide) {
+            j = NearPairsAvx2(i, s.markX.get(), s.markY.get(), s.markZ.get(), j,
+                              j + (n - j) / 4 * 4, kMaxAxisCandidates, candidates, modeNormal, sum,
+                              taken);
+            if (candidates >= kMaxAxisCandidates) break;
+        }
+#endif
+        for (; j < n; ++j) {
+            const Xyz& c = marks[j].point;
+            if (!FarApart(a, c)) continue;
+            const Xyz normal = PairNormal(a, c);
+            if (normal.Dot(modeNormal.x, modeNormal.y, modeNormal.z) >= kNearCosine) {
+                sum[0] += normal.x;
+                sum[1] += normal.y;
+                sum[2] += normal.z;
+                ++taken;
+            }
+            if (++candidates >= kMaxAxisCandidates) break;
+        }
+    }
+    if (taken == 0) return modeNormal;
+    Xyz mean(sum[0], sum[1], sum[2]);
+    mean.Divide(taken);
+    mean.Normalize();
+    return mean;
 }
 
 }  // namespace kyvern::analysis

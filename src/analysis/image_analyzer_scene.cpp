@@ -11,6 +11,21 @@
 
 namespace kyvern::analysis {
 
+namespace {
+
+// A sphere seen at an angle t off the optical axis images as an ellipse stretched radially by
+// 1 / cos t; the circle fitted to its rim is as wide as the mean of the two axes. This factor
+// brings that width back to the one the ball would have on the axis.
+double PerspectiveCorrection(double centreX, double centreY, int width, int height) {
+    const double pitch = PixelPitch(width);
+    const double u = (centreX - width / 2.0) * pitch;
+    const double v = (centreY - height / 2.0) * pitch;
+    const double cosine = kFocalLength / std::sqrt(kFocalLength * kFocalLength + u * u + v * v);
+    return 2.0 * cosine / (1.0 + cosine);
+}
+
+}  // namespace
+
 bool ImageAnalyzer::ProcessScene() {
     if (!frameLoaded_ || !ball0_.found || !ball1_.found) return false;
     const int halfW = width_ / 2;
@@ -33,6 +48,8 @@ bool ImageAnalyzer::ProcessScene() {
         const double dy = b->centreY - halfH;
         const double rho = std::sqrt(dx * dx + dy * dy);
         b->diameter = (rho * kRadialShrink + 1.0) * b->diameter;
+        if (precision_ == Precision::kRefined)
+            b->diameter *= PerspectiveCorrection(b->centreX, b->centreY, width_, height_);
     }
 
     for (BallImage* b : {&ball0_, &ball1_}) {

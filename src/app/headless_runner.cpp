@@ -61,10 +61,21 @@ private:
     std::FILE* out_;
 };
 
-// Prints each shot as it is recorded.
+// Prints each shot as it is recorded, and what the simulator link has to say.
 class PrintingView final : public MonitorView {
 public:
     explicit PrintingView(std::FILE* out) : out_(out) {}
+    void ShowSimulatorLink(const links::SimLinkState& state) override {
+        if (!out_) return;
+        std::fprintf(out_, "simulator link: %s%s%s\n", links::SimLinkPhaseName(state.phase),
+                     state.reason.empty() ? "" : ": ", state.reason.c_str());
+        std::fflush(out_);
+    }
+    void SimulatorLinkNote(const std::string& line) override {
+        if (!out_) return;
+        std::fprintf(out_, "%s\n", line.c_str());
+        std::fflush(out_);
+    }
     void ShotRecorded(const shot::ShotRecord& shot, bool newShot) override {
         if (!newShot || !out_) return;
         std::fprintf(out_, "%s\n", ShotLine(shot).c_str());
@@ -86,6 +97,26 @@ private:
 };
 
 }  // namespace
+
+RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& prompts,
+                       const base::Settings& settings) {
+    RunCameras run;
+    run.driverName = std::string(base::Trim(settings.Text(base::setting::kCameraDriver)));
+    if (simulate || base::EqualsNoCase(run.driverName, "Simulated")) {
+        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
+        if (shootOnIdle) simOptions.shotPeriod = 0.0;
+        auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);
+        run.simulated = made.get();
+        run.driver = std::move(made);
+    } else {
+        run.driver = capture::MakeHardwareDriver(run.driverName);
+    }
+    if (run.driver) {
+        run.table = std::make_unique<capture::CameraTable>(*run.driver, prompts, settings);
+        run.table->InitCameras();
+    }
+    return run;
+}
 
 std::string ShotLine(const shot::ShotRecord& s) {
     const int speedUnit = shot::ReadSpeedUnit();
@@ -145,23 +176,9 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
     base::StderrPrompts prompts;
     base::TextMessageList messages;
 
-    std::unique_ptr<capture::CameraDriver> driver;
-    sim::SimulatedCameraDriver* simulated = nullptr;
-    const std::string driverName(base::Trim(settings.Text(base::setting::kCameraDriver)));
-    if (options.simulate || base::EqualsNoCase(driverName, "Simulated")) {
-        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
-        if (options.shootOnIdle) simOptions.shotPeriod = 0.0;
-        auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);
-        simulated = made.get();
-        driver = std::move(made);
-    } else {
-        driver = capture::MakeHardwareDriver(driverName);
-    }
-    std::unique_ptr<capture::CameraTable> cameras;
-    if (driver) {
-        cameras = std::make_unique<capture::CameraTable>(*driver, prompts, settings);
-        cameras->InitCameras();
-    }
+    RunCameras run = OpenCameras(options.simulate, options.shootOnIdle, prompts, settings);
+    std::unique_ptr<capture::CameraTable>& cameras = run.table;
+    sim::SimulatedCameraDriver* simulated = run.simulated;
     // Counted shots can only come from a camera or the watched file: without either the run
     // would wait for ever.
     const bool watching = !base::Trim(settings.Text(base::setting::kCaptureFile)).empty();
@@ -170,9 +187,9 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
         if (cameras) cameras->Shutdown();
         return 1;
     }
-    if (!driver) {
+    if (!run.driver) {
         std::fprintf(stderr, "No camera back-end \"%s\" in this build; watching files only\n",
-                     driverName.c_str());
+                     run.driverName.c_str());
     }
 
     int status = 0;

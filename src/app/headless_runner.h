@@ -5,6 +5,11 @@
 #include <string>
 
 #include "app/launch_monitor.h"
+#include "capture/camera_table.h"
+
+namespace kyvern::sim {
+class SimulatedCameraDriver;
+}
 
 namespace kyvern::app {
 
@@ -16,6 +21,20 @@ struct HeadlessOptions {
     bool shootOnIdle = false;
     std::FILE* out = stdout;  // one line per shot
 };
+
+// The cameras of a run: the simulated camera when asked for or when Camera/Driver names it,
+// else the hardware back-end Camera/Driver names. table is null when this build has no such
+// back-end; simulated points into driver when it is the simulated camera.
+struct RunCameras {
+    std::unique_ptr<capture::CameraDriver> driver;
+    sim::SimulatedCameraDriver* simulated = nullptr;
+    std::unique_ptr<capture::CameraTable> table;
+    std::string driverName;  // Camera/Driver as read
+};
+// Opens the cameras and finds them on the bus. shootOnIdle makes the simulated camera wait
+// for RequestShot instead of its own period. The caller shuts the table down when done.
+RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& prompts,
+                       const base::Settings& settings = {});
 
 // The text line of a recorded shot in the display units in force: time, item, ball speed,
 // launch, side, spins, club speed, carry, total, offline, score.

@@ -33,11 +33,14 @@
 #include "links/notification_slot.h"
 #include "links/router_client.h"
 #include "links/serial_shot_output.h"
+#include "links/simulator_link.h"
 #include "links/status_file.h"
 #include "links/video_metadata_link.h"
 #include "shot/shot_record.h"
 
 namespace kyvern::app {
+
+class SimulatorLinkPublisher;
 
 inline constexpr const char* kApplicationTitle = base::kApplicationTitle;
 inline constexpr double kMaxFlashInterval = 0.004;  // seconds between the two flashes
@@ -55,6 +58,7 @@ struct MonitorOptions {
     links::DispatchFactory* metadataFactory = nullptr;
     bool openRouter = true;
     links::RouterTiming routerTiming;
+    links::SimLinkTiming simulatorTiming;
 };
 
 // The application core that the window, the headless runner and the tests drive alike: the
@@ -96,6 +100,14 @@ public:
     // Marks a point of the printed line on the ball of frame slot 0, in frame coordinates;
     // true when the launch was solved again after the second point.
     bool MarkLinePoint(long x, long y);
+    // Marks a point of a ball's edge on frame slot 0; true when the third point located the
+    // ball again and the launch was solved again.
+    bool MarkEdgePoint(long x, long y);
+    // After a correction solved the launch again: the club data from the new ball data, the
+    // club and index update and the shot computed again over its own row.
+    void RemeasureShot();
+    // Reloads and re-applies the settings the core holds, as the UpdateSettings command does.
+    void ReloadSettings();
 
     // --- Remote control and the automated test ---
     // The keyboard's suspension of remote captures; the headless runner never sets it.
@@ -118,7 +130,10 @@ public:
     analysis::LaunchScene& Scene() { return *scene_; }
     analysis::AnalysisPipeline& Pipeline() { return *pipeline_; }
     data::ShotTable& Table() { return *table_; }
+    data::NameLists& Names() { return *names_; }
     links::StatusFile& Status() { return status_; }
+    // The golf simulator link while it is open, else null.
+    links::SimulatorLink* SimulatorLink() { return simulatorLink_.get(); }
     const shot::ShotRecord& CurrentShot() const;
     bool ShotInProgress() const { return shotInProgress_; }
     int DisplayedFrame() const { return displayedFrame_; }
@@ -159,6 +174,8 @@ private:
     void Wait(int milliseconds);
     void UpdateNames();
     void EndOfShot();
+    void OpenSimulatorLink();
+    void PollSimulatorLink();
     std::string ShowPath(const std::string& path) const;
     shot::ShotRecord& Shot();
     // The flash interval of the strobe speed in force (seconds).
@@ -178,6 +195,7 @@ private:
     std::unique_ptr<data::ShotTable> table_;
     std::unique_ptr<links::ClubSensor> sensor_;
     std::unique_ptr<links::RouterClient> router_;
+    std::unique_ptr<links::SimulatorLink> simulatorLink_;
     std::unique_ptr<links::VideoMetadataLink> metadata_;
     std::unique_ptr<links::SerialShotOutput> serialOutput_;
     std::unique_ptr<data::NameLists> names_;
@@ -185,6 +203,7 @@ private:
     links::StatusFile status_;
     links::NotificationSlot notifications_;
     std::unique_ptr<ShotPublishers> publishers_;
+    SimulatorLinkPublisher* simulatorPublisher_ = nullptr;  // one of publishers_, or none
     std::unique_ptr<ShotComputation> computation_;
     std::unique_ptr<RemoteControl> remote_;
     std::unique_ptr<RegressionTest> test_;

@@ -1,6 +1,11 @@
 #include "app/link_publishers.h"
 
+#include <cstdio>
+
+#include "analysis/camera_model.h"
+#include "base/settings_schema.h"
 #include "data/shot_log.h"
+#include "shot/impact_model.h"
 
 namespace kyvern::app {
 
@@ -129,6 +134,103 @@ void RouterPublisher::ShotFinished(const PublishedShot& shot) {
 
 void RouterPublisher::ShotFailed(const FailedShot& /*shot*/) {
     if (router_) router_->SendFailedAnalysis();
+}
+
+links::SimShot SimulatorLinkPublisher::SimShotOf(const PublishedShot& shot) {
+    const shot::LaunchConditions& launch = shot.shot.launch;
+    links::SimShot sim;
+    sim.ballSpeed = launch.ballSpeed;
+    sim.launchAngle = launch.launchAngle;
+    sim.sideAngle = launch.sideAngle;
+    sim.backSpin = launch.backSpin;
+    sim.sideSpin = launch.sideSpin;
+    sim.carry = shot.measured.Carry();
+    sim.club = shot.shot.club;
+    return sim;
+}
+
+void SimulatorLinkPublisher::ShotFinished(const PublishedShot& shot) {
+    const bool opened = std::exchange(opened_, false);
+    if (!link_ || !shot.newShot || opened) return;
+    // Only the hand-over: its reports, which may write the shot log, wait for the next Poll,
+    // so that the cycle's step costs microseconds whatever the peer does.
+    link_->Publish(SimShotOf(shot));
+}
+
+void SimulatorLinkPublisher::Note(const std::string& line, bool toShotLog) {
+    messages_.Add(line);
+    view_->SimulatorLinkNote(line);
+    if (toShotLog) data::AppendShotLog(line + "\n", prompts_);
+}
+
+void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
+    const bool simulatorLeft = base::EqualsNoCase(player.handed, "LH");
+    const bool simulatorRight = base::EqualsNoCase(player.handed, "RH");
+    const bool setupLeft = analysis::IsLeftHanded();
+    if (!handTold_ && ((simulatorLeft && !setupLeft) || (simulatorRight && setupLeft))) {
+        // The cameras are set up for one hand; the link reports, it never changes the hand.
+        handTold_ = true;
+        Note(std::string("Simulator: the player there is ") + (simulatorLeft ? "left" : "right") +
+                 "-handed but Setup/Handed is " + (setupLeft ? "Left" : "Right") +
+                 "-handed; the cameras' set-up decides the hand, so shots stay measured as " +
+                 (setupLeft ? "left" : "right") + "-handed",
+             false);
+    }
+    const base::Settings settings;
+    if (!settings.Yes(base::setting::kSimLinkFollowClub) || player.club == followedClub_) return;
+    followedClub_ = player.club;
+    const int preset = links::ClubPresetOfSimulatorClub(player.club);
+    if (preset < 0) {
+        Note("Simulator: club " + player.club + " has no club preset; the club settings stay",
+             false);
+        return;
+    }
+    char name[40] = {};
+    double loft = 0.0;
+    double mass = 0.0;
+    std::sscanf(shot::ImpactModel::ClubPresets()[preset], "%39[^,], %lf, %lf", name, &loft, &mass);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", loft);
+    settings.Write(base::setting::kClubLoft, text);
+    std::snprintf(text, sizeof text, "%.1f", mass);
+    settings.Write(base::setting::kClubMass, text);
+    Note("Simulator: club " + player.club + " selects the " + name + " preset", false);
+}
+
+void SimulatorLinkPublisher::Report() {
+    for (const links::SimLinkEvent& event : link_->TakeEvents()) {
+        using Kind = links::SimLinkEvent::Kind;
+        switch (event.kind) {
+            case Kind::kNotDelivered:
+            case Kind::kUnconfirmed:
+            case Kind::kRejected:
+                Note(event.text, true);
+                break;
+            case Kind::kPlayer:
+                Note(event.text, false);
+                PlayerInformation(event.player);
+                break;
+            case Kind::kReply:
+                break;  // the command line prints them; the list gets what they mean
+            default:
+                Note(event.text, false);
+                break;
+        }
+    }
+}
+
+void SimulatorLinkPublisher::ShowState(const links::SimLinkState& state) {
+    if (shown_ && *shown_ == state) return;
+    shown_ = state;
+    status_.WriteSimulatorLink(links::SimLinkPhaseName(state.phase), state.reason);
+    view_->ShowSimulatorLink(state);
+}
+
+void SimulatorLinkPublisher::Poll(bool ready) {
+    if (!link_) return;
+    link_->SetReady(ready);
+    Report();
+    ShowState(link_->State());
 }
 
 }  // namespace kyvern::app

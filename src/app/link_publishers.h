@@ -5,12 +5,15 @@
 
 #include <memory>
 
+#include "app/monitor_view.h"
 #include "app/shot_publisher.h"
+#include "base/message_list.h"
 #include "base/user_prompts.h"
 #include "data/shot_table.h"
 #include "links/notification_slot.h"
 #include "links/router_client.h"
 #include "links/serial_shot_output.h"
+#include "links/simulator_link.h"
 #include "links/status_file.h"
 #include "links/video_metadata_link.h"
 
@@ -89,6 +92,45 @@ public:
 
 private:
     const std::unique_ptr<links::RouterClient>& router_;
+};
+
+// The golf simulator: each new shot taken live goes to the link's thread, which costs the cycle
+// a copy and a wake-up whatever the peer does. Shots of an opened image file and shots computed
+// again are not sent: the simulator would fly them as new ones. What the link's thread has to
+// report is shown by Poll, on the cycle's thread.
+class SimulatorLinkPublisher final : public ShotPublisher {
+public:
+    SimulatorLinkPublisher(const std::unique_ptr<links::SimulatorLink>& link,
+                           base::MessageList& messages, base::UserPrompts& prompts,
+                           links::StatusFile& status, MonitorView* const& view)
+        : link_(link), messages_(messages), prompts_(prompts), status_(status), view_(view) {}
+    void ShotBegun(ShotOrigin origin) override { opened_ = origin == ShotOrigin::kOpenedFile; }
+    void ShotFinished(const PublishedShot& shot) override;
+    void ShotFailed(const FailedShot& /*shot*/) override { opened_ = false; }
+
+    // Tells the link whether a shot can come, shows its reports and a changed state.
+    void Poll(bool ready);
+    // A state the link never reached: the configuration's problem, or off.
+    void ShowState(const links::SimLinkState& state);
+
+    // The shot as the simulator gets it: the measured launch, the carry of its flight, the
+    // club values the shot has.
+    static links::SimShot SimShotOf(const PublishedShot& shot);
+
+private:
+    void Report();
+    void Note(const std::string& line, bool toShotLog);
+    void PlayerInformation(const links::SimPlayer& player);
+
+    const std::unique_ptr<links::SimulatorLink>& link_;
+    base::MessageList& messages_;
+    base::UserPrompts& prompts_;
+    links::StatusFile& status_;
+    MonitorView* const& view_;
+    bool opened_ = false;
+    bool handTold_ = false;
+    std::string followedClub_;
+    std::optional<links::SimLinkState> shown_;
 };
 
 }  // namespace kyvern::app

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/captured_image.h"
+#include "links/simulator_link.h"
 #include "shot/shot_record.h"
 
 namespace kyvern::app {
@@ -40,6 +41,10 @@ public:
     virtual void SettingsReloaded() {}
     // A command asked the program to close.
     virtual void CloseRequested() {}
+    // The golf simulator link's state changed (the status line).
+    virtual void ShowSimulatorLink(const links::SimLinkState& /*state*/) {}
+    // A line of the golf simulator link for the user (it also goes to the message list).
+    virtual void SimulatorLinkNote(const std::string& /*line*/) {}
 };
 
 }  // namespace kyvern::app

@@ -111,19 +111,7 @@ void RemoteControl::CheckCommands() {
     }
     if (IsYes(StatusCommand("UpdateSettings", "No"))) {
         ResetCommand("UpdateSettings", "No");
-        monitor_.table_->ReadDisplayUnits();
-        monitor_.ReadModeAndSelection();
-        if (monitor_.cameras_) monitor_.cameras_->ApplySpeedAndBrightness();
-        monitor_.sensor_->Configure(false);
-        monitor_.serialOutput_->Configure();
-        monitor_.metadata_->ReadUnits();
-        if (monitor_.hasShot_) {
-            const shot::LaunchConditions& l = monitor_.Shot().launch;
-            monitor_.sensor_->BeginShot();
-            monitor_.sensor_->Recompute(l.ballSpeed, l.launchAngle, l.sideAngle, l.backSpin,
-                                        l.sideSpin);
-            monitor_.Shot().club = monitor_.sensor_->Club();
-        }
+        monitor_.ReloadSettings();
         monitor_.view_->SettingsReloaded();
     }
 
@@ -144,15 +132,7 @@ void RemoteControl::CheckCommands() {
     std::sscanf(text.c_str() + c3 + 1, "%ld", &y2);
     monitor_.MarkLinePoint(x1, y1);
     if (!monitor_.MarkLinePoint(x2, y2)) return;
-    monitor_.Shot().launch.Set(monitor_.scene_->BallSpeed(), monitor_.scene_->LaunchAngle(),
-                               monitor_.scene_->SideAngle(), monitor_.scene_->TotalSpin(),
-                               monitor_.scene_->BackSpin(), monitor_.scene_->SideSpin());
-    monitor_.sensor_->BeginShot();
-    monitor_.sensor_->Recompute(monitor_.scene_->BallSpeed(), monitor_.scene_->LaunchAngle(),
-                                monitor_.scene_->SideAngle(), monitor_.scene_->BackSpin(),
-                                monitor_.scene_->SideSpin());
-    monitor_.UpdateClubAndIndex();
-    monitor_.ComputeShot(false);
+    monitor_.RemeasureShot();
 }
 
 long RemoteControl::LaunchProgram() {

@@ -67,6 +67,15 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     // Where a shot goes, in the order other programs rely on; a new link is one more Add.
     const bool second = options_.secondInstance;
     publishers_ = std::make_unique<ShotPublishers>(std::make_unique<StatusFilePublisher>(status_));
+    // The golf simulator first: a player waits at the screen for the ball to fly, and handing
+    // the shot over costs the others nothing. One simulator, one monitor: a second instance's
+    // shots would arrive twice.
+    if (!second) {
+        auto simulator = std::make_unique<SimulatorLinkPublisher>(simulatorLink_, messages_,
+                                                                  prompts_, status_, view_);
+        simulatorPublisher_ = simulator.get();
+        publishers_->Add(std::move(simulator));
+    }
     publishers_->Add(std::make_unique<ShotTablePublisher>(*table_, prompts_));
     publishers_->Add(std::make_unique<VideoLinkPublisher>(*metadata_, second));
     // A second instance sends no serial line, no shot notification and no router message:
@@ -113,6 +122,7 @@ void LaunchMonitor::Start() {
     status_.Context().executable = links::ExecutablePath();
     status_.Context().clubDevice = sensor_->DeviceName();
     status_.WriteExecutable();
+    OpenSimulatorLink();
     timers_.StartTimer(kSensorTimer, 500);
     timers_.StartTimer(kConnectionTimer, 5000);
     if (base::Settings().Yes(base::setting::kRegressionTest)) {
@@ -131,6 +141,11 @@ void LaunchMonitor::Stop() {
     publishers_->Stop(shotInProgress_);
     shotInProgress_ = false;
     router_.reset();
+    if (simulatorLink_) {
+        simulatorLink_->Stop();
+        simulatorPublisher_->Poll(false);
+        simulatorLink_.reset();
+    }
     notifications_.Close();
 }
 
@@ -144,6 +159,7 @@ void LaunchMonitor::OnTimer(int id) {
             break;
         case kSensorTimer:
             sensor_->Poll();
+            PollSimulatorLink();
             break;
         case kTestTimer:
             test_->RunStep();
@@ -170,6 +186,29 @@ void LaunchMonitor::OnTimer(int id) {
         default:
             break;  // the views' own timers
     }
+}
+
+void LaunchMonitor::OpenSimulatorLink() {
+    if (!simulatorPublisher_) return;
+    links::SimLinkConfig config;
+    std::string problem;
+    if (!links::ReadSimLinkConfig(base::Settings(), config, problem)) {
+        // Told once; the link stays off and nothing else is affected.
+        messages_.Add(problem);
+        view_->SimulatorLinkNote(problem);
+        simulatorPublisher_->ShowState({links::SimLinkPhase::kOff, problem});
+        return;
+    }
+    if (config.protocol == links::SimProtocol::kNone) return;
+    simulatorLink_ = std::make_unique<links::SimulatorLink>(config, options_.simulatorTiming);
+    simulatorLink_->Start();
+    PollSimulatorLink();
+}
+
+void LaunchMonitor::PollSimulatorLink() {
+    if (!simulatorLink_) return;
+    // Ready while the cycle runs with a camera to take the shot (the simulated one counts).
+    simulatorPublisher_->Poll(started_ && cameras_ && cameras_->CameraCount() > 0);
 }
 
 void LaunchMonitor::StartCycleTimers(bool on) {
@@ -384,6 +423,36 @@ bool LaunchMonitor::MarkLinePoint(long x, long y) {
     // frame the views show; the second point of a ball solves the launch again.
     return corrections_.MarkLinePoint(*scene_, 0, static_cast<int>(x), static_cast<int>(y),
                                       frames_[0].get());
+}
+
+bool LaunchMonitor::MarkEdgePoint(long x, long y) {
+    return corrections_.MarkEdgePoint(*scene_, 0, static_cast<int>(x), static_cast<int>(y),
+                                      frames_[0].get());
+}
+
+void LaunchMonitor::RemeasureShot() {
+    const analysis::LaunchScene& s = *scene_;
+    Shot().launch.Set(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.TotalSpin(), s.BackSpin(),
+                      s.SideSpin());
+    sensor_->BeginShot();
+    sensor_->Recompute(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.BackSpin(), s.SideSpin());
+    UpdateClubAndIndex();
+    ComputeShot(false);
+}
+
+void LaunchMonitor::ReloadSettings() {
+    table_->ReadDisplayUnits();
+    ReadModeAndSelection();
+    if (cameras_) cameras_->ApplySpeedAndBrightness();
+    sensor_->Configure(false);
+    serialOutput_->Configure();
+    metadata_->ReadUnits();
+    if (hasShot_) {
+        const shot::LaunchConditions& l = Shot().launch;
+        sensor_->BeginShot();
+        sensor_->Recompute(l.ballSpeed, l.launchAngle, l.sideAngle, l.backSpin, l.sideSpin);
+        Shot().club = sensor_->Club();
+    }
 }
 
 void LaunchMonitor::AnalyzeFrame(int slot) {

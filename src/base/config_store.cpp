@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -210,6 +211,26 @@ std::optional<std::string> ConfigStore::FindSetting(const std::string& path,
         return Cut(value, bufferLength);
     }
     return std::nullopt;
+}
+
+std::vector<std::string> ConfigStore::SectionKeys(const std::string& path,
+                                                  std::string_view section) {
+    std::vector<std::string> keys;
+    std::string text;
+    if (ReadRegularFile(path, kMaxSettingsFileBytes, text) != ReadRefusal::kNone) return keys;
+    const std::string_view wantSection = Trim(section);
+    bool inSection = false;
+    for (std::string_view raw : SplitKeepingEnds(text)) {
+        const Line line = Parse(StripEnd(raw));
+        if (line.isSection) {
+            inSection = EqualsNoCase(line.name, wantSection);
+        } else if (inSection && line.isPair && !line.name.empty() &&
+                   std::none_of(keys.begin(), keys.end(),
+                                [&](const std::string& k) { return EqualsNoCase(k, line.name); })) {
+            keys.emplace_back(line.name);
+        }
+    }
+    return keys;
 }
 
 bool ConfigStore::WriteSetting(const std::string& path, std::string_view section,

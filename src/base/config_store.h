@@ -44,6 +44,11 @@ public:
     };
     static bool WriteSettings(const std::string& path, const std::vector<Write>& writes);
 
+    // The keys of a section in the order of the file, each once (the first spelling), as the
+    // profile functions list them when no key is named; none when the file or section is
+    // missing.
+    static std::vector<std::string> SectionKeys(const std::string& path, std::string_view section);
+
     // The in-memory rule behind ReadSetting, for callers that already hold the text.
     static bool FindValue(std::string_view text, std::string_view section, std::string_view key,
                           std::string& value);

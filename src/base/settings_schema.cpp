@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
@@ -98,6 +100,18 @@ bool Settings::Write(SettingId family, long n, std::string_view value) const {
     std::string found;
     return ConfigStore::WriteSetting(File(found), Spec(family).section, SettingKey(family, n),
                                      value);
+}
+
+bool Settings::WriteAll(std::span<const Change> changes) const {
+    std::vector<ConfigStore::Write> writes;
+    writes.reserve(changes.size());
+    for (const Change& c : changes) {
+        const SettingSpec& spec = Spec(c.id);
+        const bool family = std::strchr(spec.key, '%') != nullptr;
+        writes.push_back({spec.section, family ? SettingKey(c.id, c.member) : spec.key, c.value});
+    }
+    std::string found;
+    return ConfigStore::WriteSettings(File(found), writes);
 }
 
 }  // namespace kyvern::base

@@ -125,11 +125,19 @@ enum class SettingId : int {
     kRunOnceDateTime,
     kPlotColor,
     kDistanceType,
+    kPrecision,
     // Simulator
     kSimulatorCameras,
     kSimulatorResolution,
     kSimulatorShotPeriod,
     kSimulatorSeed,
+    // SimulatorLink
+    kSimLinkProtocol,
+    kSimLinkHost,
+    kSimLinkPort,
+    kSimLinkDeviceId,
+    kSimLinkHeartbeatSeconds,
+    kSimLinkFollowClub,
     kCount
 };
 
@@ -154,7 +162,10 @@ struct SettingSpec {
     SettingRange range;  // numbers: the values the program takes; unbounded when low == high
     std::span<const char* const> choices;  // the words of yes/no, on/off and choice keys
     const char* label;                     // English label of the settings dialog
-    const char* page;  // the dialog's page; empty for keys only the program itself keeps
+    // The settings dialog's page: "Display", "Camera", "Weather", "BallClub", "ClubSensor",
+    // "SerialOutput", "Router", "Remote", "Launcher" or "Simulator"; empty for keys that only
+    // the program or the main window's own controls keep.
+    const char* page;
 };
 
 namespace schema_detail {
@@ -181,6 +192,8 @@ inline constexpr const char* kSensors[] = {"None",      "Lazer",   "DxCaddy",
 inline constexpr const char* kPorts[] = {"None", "COM1", "COM2", "COM3", "COM4",
                                          "COM5", "COM6", "COM7", "COM8"};
 inline constexpr const char* kResolutions[] = {"1024x768", "640x480"};
+inline constexpr const char* kPrecisions[] = {"Standard", "Refined"};
+inline constexpr const char* kSimProtocols[] = {"None", "OpenConnect", "OpenGolfSim"};
 
 constexpr SettingRange Between(double low, double high) { return {low, high}; }
 inline constexpr SettingRange kAny{};
@@ -190,7 +203,8 @@ inline constexpr std::span<const char* const> kNoWords{};
 
 // Keys the program keeps for itself are on no page; the rest are offered by the dialog.
 inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTable{{
-    {kHanded, "Setup", "Handed", "Right-handed", kChoice, 20, kAny, kHands, "Player", "General"},
+    {kHanded, "Setup", "Handed", "Right-handed", kChoice, 20, kAny, kHands, "Handedness",
+     "Display"},
     {kSpeedDisplay, "Setup", "SpeedDisplay", "MPH", kChoice, 20, kAny, kSpeedUnits, "Speed units",
      "Display"},
     {kDistanceDisplay, "Setup", "DistanceDisplay", "Yards", kChoice, 20, kAny, kDistanceUnits,
@@ -209,13 +223,13 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Club panel text colour", "Display"},
     {kFlightInfoFontColor, "Setup", "FlightInfoFontColor", "0", kInteger, 20, kColour, kNoWords,
      "Flight panel text colour", "Display"},
-    {kBall, "Setup", "Ball", "Golf Ball", kText, 80, kAny, kNoWords, "Ball type", "Ball"},
+    {kBall, "Setup", "Ball", "Golf Ball", kText, 80, kAny, kNoWords, "Ball type", "BallClub"},
     {kHeightAboveGround, "Setup", "HeightAboveGround", "-1", kInteger, 20, kAny, kNoWords,
      "Ball height above ground (in)", ""},
     {kClubMass, "Setup", "ClubMass", "200.0", kNumber, 20, Between(100.0, 700.0), kNoWords,
-     "Club head mass (g)", "Club"},
+     "Club head mass (g)", "BallClub"},
     {kClubLoft, "Setup", "ClubLoft", "10.0", kNumber, 20, Between(2.0, 75.0), kNoWords,
-     "Club loft (degrees)", "Club"},
+     "Club loft (degrees)", "BallClub"},
     {kPredictWithSpin, "Setup", "PredictWithSpin", "Yes", kYesNo, 20, kAny, kYesNoWords,
      "Route the measured back spin", ""},
     {kPerformanceIndex, "Setup", "PerformanceIndex", "LE", kChoice, 20, kAny, kIndexes,
@@ -233,7 +247,7 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      ""},
     {kCameraSA, "Setup", "CameraSA", "0.0", kNumber, 20, kAny, kNoWords, "Camera side angle", ""},
     {kCameraTilt, "Setup", "CameraTilt", "0.0", kNumber, 20, kAny, kNoWords, "Camera tilt", ""},
-    {kLanguage, "Setup", "Language", "", kChoice, 80, kAny, kLanguages, "Language", "General"},
+    {kLanguage, "Setup", "Language", "", kChoice, 80, kAny, kLanguages, "Language", "Display"},
     {kAllowMultipleInstances, "Setup", "AllowMultipleInstances", "", kYesNo, 80, kAny, kYesNoWords,
      "Allow a second instance", ""},
     {kHideWindow, "Setup", "HideWindow", "no", kYesNo, 20, kAny, kYesNoWords, "Start hidden", ""},
@@ -255,7 +269,7 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
     {kCameraSelected, "Camera", "Selected", "0", kInteger, 20, kAny, kNoWords,
      "Selected camera (serial number)", "Camera"},
     {kCameraCalibration, "Camera", "%ld", "", kText, 50, kAny, kNoWords,
-     "Camera calibration: name,x,y,z,a,b,c,", ""},
+     "Camera calibration: name,x,y,z,a,b,c,", "Camera"},
     {kCameraDriver, "Camera", "Driver", "Auto", kChoice, 20, kAny, kDrivers, "Camera driver",
      "Camera"},
 
@@ -275,49 +289,48 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Wind direction (degrees)", "Weather"},
 
     {kClubSensorType, "ClubSensor", "Type", "None", kChoice, 20, kAny, kSensors, "Club sensor",
-     "Devices"},
+     "ClubSensor"},
     {kClubSensorPort, "ClubSensor", "CommPort", "", kChoice, 20, kAny, kPorts, "Club sensor port",
-     "Devices"},
+     "ClubSensor"},
     {kSerialOutputEnabled, "SerialOutput", "Enabled", "No", kYesNo, 20, kAny, kYesNoWords,
-     "Serial shot output", "Devices"},
+     "Serial shot output", "SerialOutput"},
     {kSerialOutputPort, "SerialOutput", "CommPort", "", kChoice, 20, kAny, kPorts,
-     "Serial output port", "Devices"},
+     "Serial output port", "SerialOutput"},
     {kRouterClientId, "Router", "ClientID", "3", kInteger, 20, kAny, kNoWords,
-     "Router client number", ""},
+     "Router client number", "Router"},
     {kRouterTargetId, "Router", "TargetID", "5", kInteger, 20, kAny, kNoWords,
-     "Router target client", ""},
-    {kTeeLocation, "Router", "TeeLocation", "0,0", kText, 20, kAny, kNoWords, "Tee location", ""},
+     "Router target client", "Router"},
+    {kTeeLocation, "Router", "TeeLocation", "0,0", kText, 20, kAny, kNoWords, "Tee location",
+     "Router"},
     {kPortDevice, "Ports", "COM%ld", "", kText, 260, kAny, kNoWords, "Serial device path", ""},
 
     {kCaptureFile, "Remote", "CaptureFile", "", kText, 260, kAny, kNoWords, "Watched image file",
-     ""},
+     "Remote"},
     {kCaptureFileModified, "Remote", "CaptureFileModified", "", kText, 260, kAny, kNoWords,
      "Watched file's last stamp", ""},
     {kUpdateAnalysisDialog, "Remote", "UpdateAnalysisDialog", "No", kYesNo, 260, kAny, kYesNoWords,
-     "Refresh the analysis window", ""},
+     "Refresh the analysis window", "Remote"},
     {kRegressionTest, "RegressionTest", "Test", "No", kYesNo, 20, kAny, kYesNoWords,
-     "Run the automated test", ""},
+     "Run the automated test", "Remote"},
     {kRegressionContinuous, "RegressionTest", "Continuous", "No", kYesNo, 20, kAny, kYesNoWords,
-     "Repeat the automated test", ""},
+     "Repeat the automated test", "Remote"},
     {kRegressionTimeBetween, "RegressionTest", "TimeBetween", "3000", kInteger, 20,
-     Between(100.0, 15000.0), kNoWords, "Milliseconds between images", ""},
+     Between(100.0, 15000.0), kNoWords, "Milliseconds between images", "Remote"},
     {kRegressionDirectory, "RegressionTest", "Directory", "\\Images\\", kText, 80, kAny, kNoWords,
-     "Image folder", ""},
+     "Image folder", "Remote"},
     {kLauncherExecutable, "ProgramLauncher", "ExecutablePath", "", kText, 80, kAny, kNoWords,
-     "Program", ""},
+     "Program", "Launcher"},
     {kLauncherArguments, "ProgramLauncher", "Arguments", "", kText, 80, kAny, kNoWords, "Arguments",
-     ""},
+     "Launcher"},
     {kLauncherButtonLabel, "ProgramLauncher", "ButtonLabel", "", kText, 80, kAny, kNoWords,
-     "Button label", ""},
+     "Button label", "Launcher"},
     {kLauncherDefaultDir, "ProgramLauncher", "DefaultDir", "c:\\", kText, 80, kAny, kNoWords,
-     "Working folder", ""},
+     "Working folder", "Launcher"},
 
-    {kOverlayGrid, "ImageDisplay", "Grid", "Off", kOnOff, 20, kAny, kOnOffWords, "Grid", "Image"},
-    {kOverlayMono, "ImageDisplay", "Mono", "Off", kOnOff, 20, kAny, kOnOffWords, "Mono", "Image"},
-    {kOverlayMarks, "ImageDisplay", "Marks", "Off", kOnOff, 20, kAny, kOnOffWords, "Marks",
-     "Image"},
-    {kOverlayPlanes, "ImageDisplay", "Planes", "Off", kOnOff, 20, kAny, kOnOffWords, "Planes",
-     "Image"},
+    {kOverlayGrid, "ImageDisplay", "Grid", "Off", kOnOff, 20, kAny, kOnOffWords, "Grid", ""},
+    {kOverlayMono, "ImageDisplay", "Mono", "Off", kOnOff, 20, kAny, kOnOffWords, "Mono", ""},
+    {kOverlayMarks, "ImageDisplay", "Marks", "Off", kOnOff, 20, kAny, kOnOffWords, "Marks", ""},
+    {kOverlayPlanes, "ImageDisplay", "Planes", "Off", kOnOff, 20, kAny, kOnOffWords, "Planes", ""},
 
     {kItemWidth, "GridSetup", "ItemWidth", "", kInteger, 80, kWidth, kNoWords, "Item", ""},
     {kShotWidth, "GridSetup", "ShotWidth", "", kInteger, 80, kWidth, kNoWords, "Shot", ""},
@@ -369,10 +382,12 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
     {kRecentSession, "MRU", "Session%ld", "", kText, 80, kAny, kNoWords, "Recent session", ""},
     {kRecentItem, "MRU", "Item%ld", "", kText, 80, kAny, kNoWords, "Recent item", ""},
     {kRunOnceDateTime, "RunOnce", "DateTime", "", kText, 20, kAny, kNoWords, "First run", ""},
-    {kPlotColor, "Analysis", "PlotColor", "0", kInteger, 20, Between(0.0, 5.0), kNoWords,
+    {kPlotColor, "Analysis", "PlotColor", "0", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Plot colour", ""},
-    {kDistanceType, "Analysis", "DistanceType", "0", kInteger, 20, kAny, kNoWords, "Distance shown",
-     ""},
+    {kDistanceType, "Analysis", "DistanceType", "0", kInteger, 20, Between(0.0, 2.0), kNoWords,
+     "Distance shown", ""},
+    {kPrecision, "Analysis", "Precision", "Standard", kChoice, 20, kAny, kPrecisions,
+     "Analysis precision", "Camera"},
 
     {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Simulated cameras", "Simulator"},
@@ -382,6 +397,20 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      kNoWords, "Seconds between simulated shots", "Simulator"},
     {kSimulatorSeed, "Simulator", "Seed", "1", kInteger, 20, kAny, kNoWords, "Simulator seed",
      "Simulator"},
+
+    {kSimLinkProtocol, "SimulatorLink", "Protocol", "None", kChoice, 20, kAny, kSimProtocols,
+     "Golf simulator protocol", "Devices"},
+    {kSimLinkHost, "SimulatorLink", "Host", "127.0.0.1", kText, 256, kAny, kNoWords,
+     "Golf simulator host", "Devices"},
+    // Empty: the protocol's own port (921 for OpenConnect, 3111 for OpenGolfSim).
+    {kSimLinkPort, "SimulatorLink", "Port", "", kInteger, 20, Between(1.0, 65535.0), kNoWords,
+     "Golf simulator port", "Devices"},
+    {kSimLinkDeviceId, "SimulatorLink", "DeviceID", "Kyvern", kText, 80, kAny, kNoWords,
+     "Device name sent to the simulator", "Devices"},
+    {kSimLinkHeartbeatSeconds, "SimulatorLink", "HeartbeatSeconds", "5", kInteger, 20,
+     Between(1.0, 60.0), kNoWords, "Seconds between heartbeats", "Devices"},
+    {kSimLinkFollowClub, "SimulatorLink", "FollowClub", "No", kYesNo, 20, kAny, kYesNoWords,
+     "Take the club the simulator names", "Devices"},
 }};
 
 constexpr bool InIdOrder() {
@@ -436,6 +465,15 @@ public:
 
     bool Write(SettingId id, std::string_view value) const;
     bool Write(SettingId family, long n, std::string_view value) const;
+
+    // Several keys in one replacement of the file, under the one lock: a reader sees all of
+    // them or none, and nothing is written when any of them cannot be.
+    struct Change {
+        SettingId id;
+        long member = 0;  // the member of a family; unused for a single key
+        std::string value;
+    };
+    bool WriteAll(std::span<const Change> changes) const;
 
 private:
     const std::string& File(std::string& found) const;

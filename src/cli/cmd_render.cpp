@@ -9,9 +9,11 @@
 
 #include "analysis/captured_image.h"
 #include "base/user_prompts.h"
+#include "capture/camera_table.h"
 #include "capture/image_file.h"
 #include "cli/command.h"
 #include "sim/frame_renderer.h"
+#include "sim/shot_generator.h"
 
 namespace kyvern::cli {
 namespace {
@@ -21,7 +23,8 @@ using analysis::Xyz;
 constexpr const char* kUsage =
     "usage: kyvern-cli render --out FILE.bmp [--width 1024|640] --speed V "
     "[--speed-unit fps|mph|kph|mps] --launch L --side S --back B --side-spin P [--rifle R] "
-    "[--distance INCHES] [--seed N] [--noise SIGMA] [--interval SECONDS] [--line-width INCHES] "
+    "[--distance INCHES] [--offset-x INCHES] [--offset-y INCHES] [--seed N] [--noise SIGMA] "
+    "[--interval SECONDS | --speed-mode Fast|Medium|Slow|SuperSlow] [--line-width INCHES] "
     "[--ball-diameter INCHES] [--serial N] [--pinhole] [--json]\n";
 
 constexpr double kMaxInterval = 0.004;  // the longest strobe interval a shot accepts
@@ -82,7 +85,8 @@ double SignedTotal(const sim::ShotSetup& s, const sim::ShotTruth& t) {
     return s.backSpin < 0.0 ? -t.spinRate : t.spinRate;
 }
 
-void PrintJsonDocument(const std::string& path, const sim::ShotSetup& s, const sim::ShotTruth& t) {
+void PrintJsonDocument(const std::string& path, const std::string& speedMode,
+                       const sim::ShotSetup& s, const sim::ShotTruth& t) {
     Json balls = Json::array();
     const Xyz* locs[2] = {&t.ball0, &t.ball1};
     const Xyz* pixes[2] = {&t.pix0, &t.pix1};
@@ -107,22 +111,27 @@ void PrintJsonDocument(const std::string& path, const sim::ShotSetup& s, const s
                {"rifleSpin", JsonNumber(s.rifleSpin)},
                {"t1", JsonNumber(s.t1)},
                {"t2", JsonNumber(s.t2)},
+               {"speedMode", speedMode.empty() ? Json(nullptr) : Json(speedMode)},
                {"turn", JsonNumber(t.turn)},
+               {"aliased", t.aliased},
                {"seed", s.seed},
                {"noise", JsonNumber(s.noise)},
                {"pinhole", s.pinhole},
                {"balls", std::move(balls)}});
 }
 
-void PrintText(const std::string& path, const sim::ShotSetup& s, const sim::ShotTruth& t) {
+void PrintText(const std::string& path, const std::string& speedMode, const sim::ShotSetup& s,
+               const sim::ShotTruth& t) {
     std::printf("%s: %d x %d, serial number %ld\n", path.c_str(), s.width, s.height,
                 static_cast<long>(s.serialNumber));
     std::printf("  ball speed %.2f ft/s (%.2f mph), launch %.2f deg, side %.2f deg\n", s.ballSpeed,
                 s.ballSpeed * 3600.0 / 5280.0, s.launchAngle, s.sideAngle);
     std::printf("  spin: total %.0f rpm, back %.0f rpm, side %.0f rpm, rifle %.0f rpm\n",
                 SignedTotal(s, t), s.backSpin, s.sideSpin, s.rifleSpin);
-    std::printf("  T1 %.6f s, T2 %.6f s, strobe interval %.6f s, ball turns %.2f deg\n", s.t1, s.t2,
-                s.t2 - s.t1, t.turn);
+    const std::string mode = speedMode.empty() ? "" : " (" + speedMode + ")";
+    std::printf("  T1 %.6f s, T2 %.6f s, strobe interval %.6f s%s, ball turns %.2f deg%s\n", s.t1,
+                s.t2, s.t2 - s.t1, mode.c_str(), t.turn,
+                t.aliased ? " (aliased: the spin cannot be measured)" : "");
     const Xyz* locs[2] = {&t.ball0, &t.ball1};
     const Xyz* pixes[2] = {&t.pix0, &t.pix1};
     const Xyz* normals[2] = {&t.normal0, &t.normal1};
@@ -146,6 +155,7 @@ int RunRender(const Args& args) {
     bool complete = true;
     const std::string out = FlagValue(args, "--out", "", complete);
     const std::string unit = FlagValue(args, "--speed-unit", "fps", complete);
+    std::string speedMode = FlagValue(args, "--speed-mode", "", complete);
     NumberFlags numbers(args);
     if (!complete || out.empty()) numbers.Fail("--out needs a file name");
 
@@ -157,7 +167,9 @@ int RunRender(const Args& args) {
     s.backSpin = numbers.Get("--back", 0, true);
     s.sideSpin = numbers.Get("--side-spin", 0, true);
     s.rifleSpin = numbers.Get("--rifle", 0);
-    const double distance = numbers.Get("--distance", 24);
+    const double distance = numbers.Get("--distance", sim::SimulatedDistance(int(width)));
+    const double offsetX = numbers.Get("--offset-x", 0);
+    const double offsetY = numbers.Get("--offset-y", 0);
     const double seed = numbers.Get("--seed", 1);
     s.noise = numbers.Get("--noise", s.noise);
     const double interval = numbers.Get("--interval", 0);
@@ -175,6 +187,14 @@ int RunRender(const Args& args) {
         }
         if (HasFlag(args, "--interval") && !(interval > 0.0 && interval <= kMaxInterval)) {
             numbers.Fail("--interval must lie above 0 and at most 0.004 s");
+        }
+        if (const capture::SpeedMode* mode = capture::SpeedModeOfName(speedMode)) {
+            speedMode = mode->name;  // as the settings spell it
+        } else if (HasFlag(args, "--speed-mode")) {
+            numbers.Fail("--speed-mode must be Fast, Medium, Slow or SuperSlow");
+        }
+        if (HasFlag(args, "--speed-mode") && HasFlag(args, "--interval")) {
+            numbers.Fail("give --interval or --speed-mode, not both");
         }
         if (!(s.ballDiameter > 0.0) || !(distance > 2.0 * s.ballDiameter)) {
             numbers.Fail("--distance must exceed two ball diameters");
@@ -199,8 +219,13 @@ int RunRender(const Args& args) {
     s.ballSpeed = speed * factor;
     s.lineNormal = sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin);
     s.t1 = 0.001;
-    s.t2 = s.t1 + (interval > 0.0 ? interval : sim::StrobeIntervalFor(s.ballSpeed));
-    s.ball0 = sim::CentredStart(s, distance);
+    // A speed mode strobes as the cameras do; without one the flashes are about 5 in apart.
+    double flashes = sim::StrobeIntervalOf(speedMode);
+    if (interval > 0.0) flashes = interval;
+    if (!(flashes > 0.0)) flashes = sim::StrobeIntervalFor(s.ballSpeed);
+    s.t2 = s.t1 + flashes;
+    // The middle of the flight straight ahead of the lens, moved across the view.
+    s.ball0 = sim::CentredStart(s, distance).Plus(offsetX, offsetY, 0.0);
     s.seed = static_cast<std::uint64_t>(seed);
     s.serialNumber = static_cast<std::int32_t>(serial);
     s.pinhole = HasFlag(args, "--pinhole");
@@ -219,9 +244,9 @@ int RunRender(const Args& args) {
     if (!file.Save(out)) return 1;
 
     if (HasFlag(args, "--json")) {
-        PrintJsonDocument(out, s, truth);
+        PrintJsonDocument(out, speedMode, s, truth);
     } else {
-        PrintText(out, s, truth);
+        PrintText(out, speedMode, s, truth);
     }
     if (!InView(truth.pix0, s) || !InView(truth.pix1, s)) {
         std::fprintf(stderr, "kyvern-cli render: a ball reaches beyond the frame\n");

@@ -250,6 +250,12 @@ void StatusFile::Unlock() {
     Write(kStatus, "Lock", "Unlocked");
 }
 
+void StatusFile::WriteSimulatorLink(const std::string& state, const std::string& reason) {
+    Batch batch(*this);
+    Write(kStatus, "SimulatorLink", state);
+    Write(kStatus, "SimulatorLinkReason", reason);
+}
+
 double MeanBallDistance(const std::array<const analysis::CapturedImage*, kCameraSlots>& frames) {
     double sum = 0.0;
     int count = 0;

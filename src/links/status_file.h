@@ -60,6 +60,9 @@ public:
     void CompleteSuccess(bool isUpdate);
     void CompleteTerminated();
     void Unlock();
+    // The golf simulator link's state ("off", "connecting", "connected", "ready", "error") and
+    // its reason, for programs that watch the link.
+    void WriteSimulatorLink(const std::string& state, const std::string& reason);
 
     // "Kyvern: " and the serial numbers of the present cameras.
     std::string DeviceText() const;

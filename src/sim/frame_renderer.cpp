@@ -5,6 +5,7 @@
 
 #include "analysis/camera_model.h"
 #include "base/math_constants.h"
+#include "capture/camera_table.h"
 
 namespace kyvern::sim {
 
@@ -150,6 +151,7 @@ bool FrameRenderer::Solve(const ShotSetup& setup, ShotTruth& truth) {
     const Xyz spin(setup.rifleSpin, setup.sideSpin, setup.backSpin);
     t.spinRate = spin.Length();
     t.turn = t.spinRate * 6.0 * t.interval;  // rpm to degrees per second, over the interval
+    t.aliased = t.turn >= kAliasedTurn;
     t.normal0 = Unit(setup.lineNormal);
     t.normal1 = t.spinRate > 0.0
                     ? Rotate(t.normal0, Unit(spin), t.turn * base::kExactDegreesToRadians)
@@ -249,6 +251,11 @@ double StrobeIntervalFor(double ballSpeed) {
     const double interval = kTravelBetweenFlashes / (ballSpeed * 12.0);
     const double micros = std::max(1.0, std::floor(interval * 1e6));
     return std::min(micros / 1e6, kMaxStrobeInterval);
+}
+
+double StrobeIntervalOf(std::string_view speedMode) {
+    const capture::SpeedMode* mode = capture::SpeedModeOfName(speedMode);
+    return mode ? mode->strobeInterval : 0.0;
 }
 
 Xyz CentredStart(const ShotSetup& setup, double distance) {

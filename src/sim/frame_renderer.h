@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "analysis/captured_image.h"
 #include "analysis/xyz.h"
@@ -65,6 +66,9 @@ struct ShotTruth {
     double interval = 0.0;  // t2 - t1, seconds
     double spinRate = 0.0;  // rpm
     double turn = 0.0;      // degrees the ball turns between the flashes
+    // The ball turns kAliasedTurn or more between the flashes: the analysis's continuity rule
+    // reads such a turn as one the other way, so its spin cannot be measured.
+    bool aliased = false;
 };
 
 // Renders synthetic strobed frames by casting a ray through every pixel of the camera and
@@ -87,9 +91,15 @@ private:
     ShotTruth truth_;
 };
 
+inline constexpr double kAliasedTurn = 135.0;  // degrees
+
 // A flash interval that lets a ball of this speed travel about 5 in between the flashes, in
 // whole microseconds, at most 0.004 s (the strobe's limit).
 double StrobeIntervalFor(double ballSpeed);
+
+// The flash interval of a speed mode of the cameras ("Fast", "Medium", "Slow", "SuperSlow",
+// case ignored), as the simulated cameras strobe; 0 for any other name.
+double StrobeIntervalOf(std::string_view speedMode);
 
 // The first ball's centre that puts the middle of the flight between the two flashes straight
 // ahead of the lens at this distance, so that both balls are in view.

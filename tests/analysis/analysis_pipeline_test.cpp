@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "analysis/analysis_codes.h"
@@ -59,6 +60,32 @@ TEST(AnalysisPipeline, TimingLinesOnlyForYes) {
         EXPECT_EQ(LinesStartingWith(messages, "   PreprocessImage: "), process && lines ? 1 : 0);
         EXPECT_EQ(LinesStartingWith(messages, "Analysis complete: "), 1);
     }
+}
+
+// The precision is read at each run; a refined run says so, and a pin outranks the file.
+TEST(AnalysisPipeline, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
+    Settings settings("");
+    AnalysisPipeline pipeline(1.68, settings.Path());
+    CapturedImage image;
+    kt::Draw(kt::TwoBalls(), image);
+    const auto run = [&](int refinedLines) {
+        TextMessageList messages;
+        EXPECT_TRUE(pipeline.RunAnalysis(image, messages));
+        EXPECT_EQ(LinesStartingWith(messages, "Precision: Refined"), refinedLines);
+        const BallRecord& ball = image.result.balls[1];
+        return std::pair{ball.loc, ball.viewNormal};
+    };
+    const auto standard = run(0);
+    EXPECT_EQ(pipeline.LastPrecision(), an::Precision::kStandard);
+    ASSERT_TRUE(kyvern::base::Settings(settings.Path())
+                    .Write(kyvern::base::setting::kPrecision, "refined"));
+    const auto refined = run(1);
+    EXPECT_EQ(pipeline.LastPrecision(), an::Precision::kRefined);
+    // Off the axis the ball images wider than it is: the refined location lies farther away.
+    EXPECT_LT(refined.first.z, standard.first.z);
+    pipeline.PinPrecision(an::Precision::kStandard);
+    const auto pinned = run(0);
+    EXPECT_EQ(pinned, standard);
 }
 
 TEST(AnalysisPipeline, FailuresStoreOnlyTheirCode) {

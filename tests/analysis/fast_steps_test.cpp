@@ -1,4 +1,5 @@
-// The fast disc search and mark threshold must give exactly what the plain loops give.
+// The fast disc search, mark threshold and plane search must give exactly what the plain loops
+// give, in both precisions.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@ namespace {
 
 using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
+using kyvern::analysis::Precision;
 using kyvern::analysis::Xyz;
 namespace kt = kyvern::testing;
 using kt::ExpectSame;
@@ -35,6 +37,9 @@ TEST(FastSteps, SameResultsAsThePlainLoops) {
         if (k % 5 == 4) f.balls[0].centreX = 40;  // over the left border: wrapped reads
         if (k % 7 == 6) f.balls[1].centreY = f.height - 30.0;
         kt::Draw(f, image);
+        const auto precision = k % 2 == 1 ? Precision::kRefined : Precision::kStandard;
+        plain.SetPrecision(precision);
+        fast.SetPrecision(precision);
         RunSteps(plain, image);
         for (const int lanes : {8, 4, 1}) {  // every lane width this machine has
             fast.LimitLanes(lanes);

@@ -102,6 +102,8 @@ TEST(AnalysisAllocation, StepsAllocateNothing) {
     bool ok = false;
     const long n = Count([&] {
         for (int repeat = 0; repeat < 2; ++repeat) {
+            a.SetPrecision(repeat == 0 ? kyvern::analysis::Precision::kStandard
+                                       : kyvern::analysis::Precision::kRefined);
             ok = a.SetFrame(image.Pixels(), image.width, image.height) && a.PixelStats() &&
                  a.PreprocessImage() && a.PixelStats() && a.FindDiscs() && a.RefineDiscEdges(0) &&
                  a.RefineDiscEdges(1) && a.RefineBallEdges(0) && a.RefineBallEdges(1);
@@ -118,7 +120,7 @@ TEST(AnalysisAllocation, StepsAllocateNothing) {
 }
 
 TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
-    Settings settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n");
+    Settings settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n[Analysis]\nPrecision=Refined\n");
     const std::string path = settings.Path();
     AnalysisPipeline pipeline(1.68, path);
     pipeline.SetProcess(true);
@@ -132,18 +134,20 @@ TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
     ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer
 
     // The settings reads go to the file and allocate on their own; measure them alone.
-    // Every run reads ShowTiming and AnalysisThreads; a complete one ShowBallData too.
-    auto read = [&](const char* key) {
-        kyvern::base::ConfigStore::ReadSetting(path, "Setup", key, "No", 20);
+    // Every run reads ShowTiming, Precision and AnalysisThreads; a complete one ShowBallData too.
+    auto read = [&](const char* section, const char* key) {
+        kyvern::base::ConfigStore::ReadSetting(path, section, key, "No", 20);
     };
     const long failedRunReads = Count([&] {
-        read("ShowTiming");
-        read("AnalysisThreads");
+        read("Setup", "ShowTiming");
+        read("Analysis", "Precision");
+        read("Setup", "AnalysisThreads");
     });
     const long completeRunReads = Count([&] {
-        read("ShowTiming");
-        read("AnalysisThreads");
-        read("ShowBallData");
+        read("Setup", "ShowTiming");
+        read("Analysis", "Precision");
+        read("Setup", "AnalysisThreads");
+        read("Setup", "ShowBallData");
     });
     ASSERT_GT(failedRunReads, 0);
 

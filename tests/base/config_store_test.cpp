@@ -38,6 +38,10 @@ TEST(ConfigStore, ReadsWithTheProfileMatchingRules) {
     for (const auto& [section, key, fallback, length, want] : cases)
         EXPECT_EQ(ConfigStore::ReadSetting(path, section, key, fallback, length), want)
             << section << "/" << key << "/" << length;
+    // A section's keys once each, in the spelling first met.
+    EXPECT_EQ(ConfigStore::SectionKeys(path, "SETUP"),
+              (std::vector<std::string>{"SPEEDDISPLAY", "Ball", "Empty"}));
+    EXPECT_TRUE(ConfigStore::SectionKeys(path, "Camera").empty());
 }
 
 TEST(ConfigStore, WritesKeepEveryOtherLineRefuseForgedLinesAndBatchesLandWhole) {

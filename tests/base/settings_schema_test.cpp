@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/config_store.h"
+#include "base/setting_labels.h"
 #include "support/temp_dir.h"
 
 namespace base = kyvern::base;
@@ -107,4 +108,25 @@ TEST(SettingsSchema, TypedReadsFollowTheKeysRules) {
     EXPECT_EQ(base::ConfigStore::ReadSetting(settings.Path(), "MRU", "User3", "", 200).size(),
               100u);
     EXPECT_EQ(settings.Text(setting::kRecentUser, 3).size(), 79u);
+
+    // A batch names family members by their key; one value that cannot be written stops all.
+    const base::Settings::Change batch[] = {{setting::kCameraCalibration, 9100001, "Cam A,1,2,3,"},
+                                            {setting::kClubLoft, 0, "9.5"}};
+    ASSERT_TRUE(settings.WriteAll(batch));
+    EXPECT_EQ(settings.Text(setting::kCameraCalibration, 9100001), "Cam A,1,2,3,");
+    EXPECT_EQ(settings.Text(setting::kClubLoft), "9.5");
+    const base::Settings::Change refused[] = {{setting::kClubLoft, 0, "12"},
+                                              {setting::kBall, 0, "x\n[Setup]"}};
+    EXPECT_FALSE(settings.WriteAll(refused));
+    EXPECT_EQ(settings.Text(setting::kClubLoft), "9.5");
+}
+
+// The settings dialog shows every key it offers in Japanese too.
+TEST(SettingsSchema, EveryKeyOnADialogPageHasAJapaneseLabel) {
+    for (const SettingSpec& spec : base::SettingTable()) {
+        if (!*spec.page) continue;
+        EXPECT_STRNE(base::SettingLabel(spec.id, base::Language::kJapanese).data(), spec.label)
+            << spec.key;
+        EXPECT_EQ(base::SettingLabel(spec.id, base::Language::kEnglish), spec.label);
+    }
 }

@@ -1,8 +1,12 @@
 // The commands that compute a shot: flight, render and analyze.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_runner.h"
@@ -23,6 +27,17 @@ std::size_t Count(const std::string& text, const std::string& what) {
 double NumberAfter(const std::string& json, const std::string& key, std::size_t from = 0) {
     std::size_t at = json.find("\"" + key + "\": ", from);
     return at == std::string::npos ? -1e300 : std::strtod(json.c_str() + at + key.size() + 4, 0);
+}
+
+// A ball's centre as render's text gives it ("ball 1: loc=x, y, z in"); NaN when missing.
+std::array<double, 3> Loc(const std::string& out, int ball) {
+    std::array<double, 3> v{NAN, NAN, NAN};
+    const std::string key = "ball " + std::to_string(ball) + ": loc=";
+    const std::size_t at = out.find(key);
+    if (at != std::string::npos) {
+        std::sscanf(out.c_str() + at + key.size(), "%lf, %lf, %lf", &v[0], &v[1], &v[2]);
+    }
+    return v;
 }
 
 Args Render(const std::string& out, Args more) {
@@ -114,13 +129,69 @@ TEST(RenderCli, SpeedUnitsSeedsIntervalsAndAnUnwritableFile) {
     EXPECT_FALSE(r.err.empty());
 }
 
+// The four speed modes strobe as the cameras do, and the truth says when the ball turns too
+// far between the flashes for its spin to be measured.
+TEST(RenderCli, SpeedModes) {
+    TempHome home;
+    const struct {
+        const char* mode;
+        const char* back;
+        bool aliased;
+        const char* json;
+    } cases[] = {
+        {"fast", "3500", false, "\"t2\": 0.00195, \"speedMode\": \"Fast\", \"turn\": 19.95, "},
+        {"SuperSlow", "7627", false, "\"turn\": 134.9"},
+        {"SuperSlow", "7628", true, "\"turn\": 135.0"},
+    };
+    for (const auto& c : cases) {
+        Args args = {"render",  "--out",        home.File("m.bmp"),
+                     "--speed", "200",          "--launch",
+                     "10",      "--side",       "0",
+                     "--back",  c.back,         "--side-spin",
+                     "0",       "--speed-mode", c.mode};
+        auto r = RunCli(args, home.Path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(Contains(r.out, "(aliased: the spin cannot be measured)"), c.aliased) << r.out;
+        args.push_back("--json");
+        r = RunCli(args, home.Path());
+        EXPECT_TRUE(Contains(r.out, c.json)) << r.out;
+        EXPECT_TRUE(Contains(r.out, c.aliased ? "\"aliased\": true" : "\"aliased\": false"));
+    }
+    for (const Args& bad :
+         {Args{"--speed-mode", "Quick"}, Args{"--speed-mode", "Slow", "--interval", "0.002"}}) {
+        Args args = Render(home.File("m.bmp"), {"--speed", "200"});
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(RunCli(args, home.Path()).exitCode, 2) << bad[1];
+    }
+}
+
+// By default the middle of the flight lies straight ahead at the simulated cameras' distance;
+// the offsets move it across the view.
+TEST(RenderCli, DistanceAndOffsets) {
+    TempHome home;
+    for (const auto& [width, distance] : {std::pair("640", 15.0), std::pair("1024", 16.5)}) {
+        const Args plain = Render(home.File("d.bmp"), {"--speed", "150", "--width", width});
+        Args moved = plain;
+        moved.insert(moved.end(), {"--offset-x", "1.25", "--offset-y", "-0.5"});
+        const auto a = RunCli(plain, home.Path());
+        const auto b = RunCli(moved, home.Path());
+        ASSERT_EQ(a.exitCode + b.exitCode, 0) << a.err << b.err;
+        const std::array<double, 3> a0 = Loc(a.out, 0), a1 = Loc(a.out, 1), b0 = Loc(b.out, 0);
+        EXPECT_NEAR((a0[0] + a1[0]) / 2, 0.0, 0.001) << width;
+        EXPECT_NEAR((a0[1] + a1[1]) / 2, 0.0, 0.001);
+        EXPECT_NEAR((a0[2] + a1[2]) / 2, -distance, 0.001);
+        EXPECT_NEAR(b0[0] - a0[0], 1.25, 0.002);
+        EXPECT_NEAR(b0[1] - a0[1], -0.5, 0.002);
+        EXPECT_NEAR(b0[2] - a0[2], 0.0, 0.002);
+    }
+}
+
 TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     TempHome home;
     const std::string file = home.File("a.bmp");
-    auto r =
-        RunCli({"render", "--out", file, "--speed", "150", "--speed-unit", "mph", "--launch", "14",
-                "--side", "3", "--back", "3200", "--side-spin", "0", "--distance", "17", "--json"},
-               home.Path());
+    auto r = RunCli({"render", "--out", file, "--speed", "150", "--speed-unit", "mph", "--launch",
+                     "14", "--side", "3", "--back", "3200", "--side-spin", "0", "--json"},
+                    home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // 5 in at 220 ft/s, in whole microseconds.
     EXPECT_TRUE(Contains(r.out, "\"t2\": 0.002892999")) << r.out;
@@ -128,6 +199,7 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     r = RunCli({"analyze", "--json", file}, home.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string& j = r.out;
+    // At the default distance the balls lie within the analysis's depth window: no warning.
     std::size_t launch = j.find("\"launch\": {\"ok\": true, \"error\": 0, \"warnings\": [], ");
     ASSERT_NE(launch, std::string::npos) << j;
     // The rendered lens shrinks the balls as the analysis assumes: the speed reads about 1 % low.
@@ -151,4 +223,33 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     EXPECT_TRUE(Contains(r.err, "Couldn't open image file"));
     EXPECT_TRUE(Contains(r.out, "\"frames\": [], \"launch\": {\"ok\": false, ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "\"launch\": {\"ok\": true"));
+}
+
+// The accuracy report reads no settings: a left-handed, refined set-up changes no figure.
+TEST(AccuracyCli, ListsEachShotAndIgnoresTheSettings) {
+    TempHome home;
+    const Args args = {"accuracy", "--shots", "2", "--list", "--json"};
+    const auto plain = RunCli(args, home.Path());
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(Count(plain.out, "\n"), 3u) << plain.out;  // two shots, then the summary
+    const std::size_t summary = plain.out.find("{\"shots\": 2, \"seed\": 1, ");
+    ASSERT_NE(summary, std::string::npos) << plain.out;
+    EXPECT_TRUE(
+        Contains(plain.out, "\"precision\": \"Standard\", \"measured\": 2, \"failures\": 0"));
+    EXPECT_TRUE(
+        Contains(plain.out, "\"precision\": \"Refined\", \"measured\": 2, \"failures\": 0"));
+    EXPECT_EQ(NumberAfter(plain.out, "shot"), 0);
+    EXPECT_NEAR(NumberAfter(plain.out, "ballSpeed", summary), -0.5, 1.0);  // a bias, percent
+
+    ASSERT_TRUE(home.Set("Setup", "Handed", "Left-handed"));
+    ASSERT_TRUE(home.Set("Analysis", "Precision", "Refined"));
+    const auto set = RunCli(args, home.Path());
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    // Every figure but the timings agrees.
+    const auto untimed = [](std::string json) {
+        for (std::size_t at = 0; (at = json.find("\"milliseconds\": ", at)) != std::string::npos;)
+            json.erase(at, json.find(',', at) - at);
+        return json;
+    };
+    EXPECT_EQ(untimed(set.out), untimed(plain.out));
 }

@@ -227,10 +227,12 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
                 kyvern::analysis::LaunchScene::AlignNormals(*frame);
                 ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}))
                     << "error " << scene.ErrorCode();
-                EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.045 * truth.ballSpeed);
+                // The simulated camera draws through the lens the analysis assumes: the speed
+                // reads about 1 % low, as from any rendered frame (2.5 % through a pinhole).
+                EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed * 0.99, 0.01 * truth.ballSpeed);
                 EXPECT_NEAR(scene.LaunchAngle(), truth.launchAngle, 0.3);
                 EXPECT_NEAR(scene.SideAngle(), truth.sideAngle, 1.0);
-                if (rig.driver.TruthOf(0).turn < 150.0) {
+                if (!rig.driver.TruthOf(0).aliased) {
                     ++spinChecked;
                     EXPECT_NEAR(scene.BackSpin(), truth.backSpin, 0.06 * truth.backSpin + 100);
                     EXPECT_NEAR(scene.SideSpin(), truth.sideSpin, 1200.0);
@@ -267,7 +269,7 @@ TEST(SimulatedCameraAnalysis, TwoCamerasAndALeftHandedPlayer) {
         ASSERT_TRUE(scene.SolveLaunch({straight.get(), turned.get(), nullptr, nullptr}));
         // The player's side: a left-hander's measured side angle is turned over.
         const double sign = std::string(hand) == "Left-handed" ? -1.0 : 1.0;
-        EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.045 * truth.ballSpeed);
+        EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed * 0.99, 0.01 * truth.ballSpeed);
         EXPECT_NEAR(scene.LaunchAngle(), truth.launchAngle, 0.5);
         EXPECT_NEAR(scene.SideAngle(), sign * truth.sideAngle, 1.5);
         EXPECT_NEAR(scene.BackSpin(), truth.backSpin, 0.06 * truth.backSpin + 100);

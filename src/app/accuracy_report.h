@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "analysis/image_analyzer.h"
+#include "sim/frame_renderer.h"
+
+namespace kyvern::app {
+
+// The values the accuracy report judges, each with the unit of its error: ball speed and back
+// spin in percent of the truth, launch and side angle in degrees, side spin in rpm.
+enum class AccuracyValue : int { kBallSpeed, kLaunchAngle, kSideAngle, kBackSpin, kSideSpin };
+inline constexpr int kAccuracyValues = 5;
+const char* AccuracyValueName(AccuracyValue value);  // "ball speed"
+const char* AccuracyValueUnit(AccuracyValue value);  // "%", "deg" or "rpm"
+
+// The errors of one value over the shots that measured it.
+struct ErrorFigures {
+    int count = 0;
+    double bias = 0.0;   // mean error
+    double sd = 0.0;     // standard deviation of the errors about their mean (n - 1)
+    double worst = 0.0;  // the error of largest size, with its sign
+    int worstShot = -1;  // the grid index of that shot
+};
+
+// What one precision of the analysis made of the grid.
+struct PrecisionFigures {
+    analysis::Precision precision = analysis::Precision::kStandard;
+    std::array<ErrorFigures, kAccuracyValues> values{};
+    int failures = 0;           // shots without launch conditions: the frame or the scene failed
+    int spinless = 0;           // shots measured without a plane on both balls: no spin figures
+    double milliseconds = 0.0;  // mean processor time of one frame's analysis
+};
+
+struct AccuracyOptions {
+    int shots = 300;
+    std::uint64_t seed = 1;
+    int width = 0;  // 1024 or 640 for that width alone; 0 for both in turn
+};
+
+struct AccuracySummary {
+    int shots = 0;    // the grid's length
+    int aliased = 0;  // shots whose ball turns 135 degrees or more between the flashes: the
+                      // continuity of the spin reads them the other way, so they are left out
+    std::array<PrecisionFigures, 2> modes{};  // Standard, then Refined, on the same frames
+};
+
+// One shot of the grid: what the renderer draws and the speed mode whose strobe it uses.
+struct GridShot {
+    sim::ShotSetup setup;
+    int speedMode = 0;  // index into capture::SpeedModes()
+};
+
+// Shot index of the grid of a seed: a function of the seed, the index and the width choice
+// alone, so a longer grid begins with the shorter one. Shots take the widths in turn (unless
+// one is chosen), the four speed modes in turn, and draw the rest over the monitor's envelope:
+// speeds 60 to 300 ft/s that the mode's interval spaces two ball images apart, launch 0 to 40
+// degrees, side -10 to 10, back spin 1,500 to 10,000 rpm, side spin -2,000 to 2,000, the line
+// rolled up to 30 degrees about the spin axis, balls 16 to 18 in from the lens at 1024 x 768
+// and 14 to 16 in at 640 x 480, the flight anywhere across the view that keeps both images
+// whole, and sensor noise of 1 to 3 gray levels. A shot whose ball would turn within 5 degrees
+// of the alias limit (135) between the flashes is drawn again.
+GridShot MakeGridShot(std::uint64_t seed, int index, int width);
+
+// One shot of a run: its truth and, in each precision, whether it was measured and its errors.
+struct ShotOutcome {
+    int index = 0;
+    GridShot shot;
+    sim::ShotTruth truth;  // an aliased shot is neither rendered nor analysed
+    std::array<bool, 2> measured{};
+    std::array<std::array<double, kAccuracyValues>, 2> errors{};
+};
+using ShotObserver = std::function<void(const ShotOutcome&)>;
+
+// Renders the grid, analyses every frame through the analysis pipeline and the launch scene in
+// both precisions, and compares the launch conditions with the rendered truth. The analysis
+// reads no settings file: the defaults (a right-handed golf ball) hold.
+// observe, when given, sees every shot as it is done.
+AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& observe = {});
+
+}  // namespace kyvern::app

@@ -1,0 +1,196 @@
+// kyvern-cli accuracy: renders a seeded grid of shots over the field of view, analyses each in
+// both precisions and prints each value's error against the rendered truth.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/accuracy_report.h"
+#include "capture/camera_table.h"
+#include "cli/command.h"
+
+namespace kyvern::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] [--list] [--json]\n";
+constexpr long kMaxShots = 100000;
+// JSON names of the values, in the order of app::AccuracyValue.
+constexpr const char* kJsonNames[] = {"ballSpeed", "launchAngle", "sideAngle", "backSpin",
+                                      "sideSpin"};
+
+const char* PrecisionName(analysis::Precision precision) {
+    return precision == analysis::Precision::kRefined ? "Refined" : "Standard";
+}
+
+// A whole number within [low, high] from a flag, or fallback when the flag is absent.
+bool WholeFlag(const Args& args, const char* name, long long low, long long high,
+               long long fallback, long long& value) {
+    value = fallback;
+    if (!HasFlag(args, name)) return true;
+    bool complete = true;
+    const std::string text = FlagValue(args, name, "", complete);
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (!complete || text.empty() || *end != '\0' || errno != 0 || parsed < low || parsed > high) {
+        std::fprintf(stderr, "kyvern-cli accuracy: %s must be a whole number from %lld to %lld\n",
+                     name, low, high);
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+int Measured(const app::PrecisionFigures& figures) {
+    return figures.values[int(app::AccuracyValue::kBallSpeed)].count;
+}
+
+// One shot of the grid and its errors: a line of text, or of JSON.
+void PrintShot(const app::ShotOutcome& o, bool json) {
+    const sim::ShotSetup& s = o.shot.setup;
+    const char* mode = capture::SpeedModes()[o.shot.speedMode].name;
+    if (json) {
+        Json errors = Json::array();
+        for (int m = 0; m < 2; ++m) {
+            Json values = nullptr;
+            for (int v = 0; o.measured[m] && v < app::kAccuracyValues; ++v)
+                values[kJsonNames[v]] = JsonNumber(o.errors[m][v]);
+            errors.push_back(std::move(values));
+        }
+        PrintJson({{"shot", o.index},
+                   {"width", s.width},
+                   {"speedMode", mode},
+                   {"ballSpeed", JsonNumber(s.ballSpeed)},
+                   {"launchAngle", JsonNumber(s.launchAngle)},
+                   {"sideAngle", JsonNumber(s.sideAngle)},
+                   {"backSpin", JsonNumber(s.backSpin)},
+                   {"sideSpin", JsonNumber(s.sideSpin)},
+                   {"turn", JsonNumber(o.truth.turn)},
+                   {"aliased", o.truth.aliased},
+                   {"errors", std::move(errors)}});
+        return;
+    }
+    std::printf("%4d %5d %-9s %6.1f %6.1f %5.1f %6.0f %7.0f %5.1f", o.index, s.width, mode,
+                s.ballSpeed, s.launchAngle, s.sideAngle, s.backSpin, s.sideSpin, o.truth.turn);
+    if (o.truth.aliased) {
+        std::printf(" | aliased\n");
+        return;
+    }
+    for (int m = 0; m < 2; ++m) {
+        if (!o.measured[m]) {
+            std::printf(" | failed");
+            continue;
+        }
+        const auto& e = o.errors[m];
+        std::printf(" | %+6.2f%% %+5.2f %+5.2f %+6.2f%% %+5.0f", e[0], e[1], e[2], e[3], e[4]);
+    }
+    std::printf("\n");
+}
+
+void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
+    std::printf("Accuracy on %d rendered shots, seed %llu, %s\n", summary.shots,
+                static_cast<unsigned long long>(options.seed),
+                options.width == 0 ? "1024 x 768 and 640 x 480 in turn"
+                                   : (options.width == 1024 ? "1024 x 768" : "640 x 480"));
+    std::printf("Aliased (the ball turns 135 deg or more between the flashes), left out: %d\n",
+                summary.aliased);
+    for (const app::PrecisionFigures& figures : summary.modes) {
+        std::printf("\n%s precision: %d measured, %d failed, %d without spin, %.1f ms a frame\n",
+                    PrecisionName(figures.precision), Measured(figures), figures.failures,
+                    figures.spinless, figures.milliseconds);
+        std::printf("  %-13s %-4s %9s %9s %9s %6s %6s\n", "value", "unit", "bias", "sd", "worst",
+                    "shot", "count");
+        for (int v = 0; v < app::kAccuracyValues; ++v) {
+            const auto value = app::AccuracyValue(v);
+            const app::ErrorFigures& f = figures.values[v];
+            std::printf("  %-13s %-4s %9.2f %9.2f %9.2f %6d %6d\n", app::AccuracyValueName(value),
+                        app::AccuracyValueUnit(value), f.bias, f.sd, f.worst, f.worstShot, f.count);
+        }
+    }
+}
+
+void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
+    Json modes = Json::array();
+    for (const app::PrecisionFigures& figures : summary.modes) {
+        Json values = Json::object();
+        for (int v = 0; v < app::kAccuracyValues; ++v) {
+            const app::ErrorFigures& f = figures.values[v];
+            values[kJsonNames[v]] = {{"unit", app::AccuracyValueUnit(app::AccuracyValue(v))},
+                                     {"count", f.count},
+                                     {"bias", JsonNumber(f.bias)},
+                                     {"sd", JsonNumber(f.sd)},
+                                     {"worst", JsonNumber(f.worst)},
+                                     {"worstShot", f.worstShot}};
+        }
+        modes.push_back({{"precision", PrecisionName(figures.precision)},
+                         {"measured", Measured(figures)},
+                         {"failures", figures.failures},
+                         {"spinless", figures.spinless},
+                         {"milliseconds", JsonNumber(figures.milliseconds)},
+                         {"values", std::move(values)}});
+    }
+    PrintJson({{"shots", summary.shots},
+               {"seed", options.seed},
+               {"width", options.width},
+               {"aliased", summary.aliased},
+               {"modes", std::move(modes)}});
+}
+
+int RunAccuracy(const Args& args) {
+    const Args known = {"--shots", "--seed", "--width", "--list", "--json"};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        bool isKnown = false;
+        for (const std::string& k : known)
+            isKnown = isKnown || args[i] == k;
+        if (!isKnown) {
+            std::fprintf(stderr, "kyvern-cli accuracy: unknown argument %s\n", args[i].c_str());
+            std::fprintf(stderr, "%s", kUsage);
+            return 2;
+        }
+        if (args[i] != "--json" && args[i] != "--list") ++i;  // its value
+    }
+    long long shots = 0;
+    long long seed = 0;
+    long long width = 0;
+    if (!WholeFlag(args, "--shots", 1, kMaxShots, 300, shots) ||
+        !WholeFlag(args, "--seed", 0, 9007199254740992LL, 1, seed) ||
+        !WholeFlag(args, "--width", 640, 1024, 0, width) ||
+        (width != 0 && width != 640 && width != 1024)) {
+        if (width != 0 && width != 640 && width != 1024) {
+            std::fprintf(stderr, "kyvern-cli accuracy: --width must be 1024 or 640\n");
+        }
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
+    app::AccuracyOptions options;
+    options.shots = int(shots);
+    options.seed = std::uint64_t(seed);
+    options.width = int(width);
+    const bool json = HasFlag(args, "--json");
+    app::ShotObserver list;
+    if (HasFlag(args, "--list")) {
+        if (!json) {
+            std::printf(
+                "shot width mode      speed launch  side   back  s.spin  turn | errors "
+                "standard: speed launch side back s.spin | refined\n");
+        }
+        list = [json](const app::ShotOutcome& o) { PrintShot(o, json); };
+    }
+    const app::AccuracySummary summary = app::RunAccuracy(options, list);
+    if (json) {
+        PrintSummaryJson(options, summary);
+    } else {
+        PrintText(options, summary);
+    }
+    return 0;
+}
+
+const Registration kAccuracy({"accuracy",
+                              "accuracy [--shots N] [--seed S] [--width 1024|640] [--json]   "
+                              "the analysis's error on rendered shots",
+                              RunAccuracy});
+
+}  // namespace
+}  // namespace kyvern::cli

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QImage>
+
+#include "analysis/captured_image.h"
+
+namespace kyvern::ui {
+
+// A copy of a frame as an image: 8-bit gray, or the blue-green-red bytes the overlays leave.
+// A frame without pixels gives a null image.
+QImage FrameImage(const analysis::CapturedImage& frame);
+
+}  // namespace kyvern::ui

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QFrame>
+#include <QString>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QLabel;
+class QGridLayout;
+
+namespace kyvern::ui {
+
+// One of the three information panels under the views (ball, club, flight): a title and rows
+// of a name and a figure, in the font colour the settings give as a number.
+class InfoPanel final : public QFrame {
+    Q_OBJECT
+public:
+    explicit InfoPanel(const QString& title, QWidget* parent = nullptr);
+
+    // Names and figures, row by row; rows beyond the list are emptied.
+    void SetRows(const std::vector<std::pair<QString, QString>>& rows);
+    // A colour number as the settings file keeps it: red in the low byte, then green, then
+    // blue. The background is light behind a dark colour and dark behind a light one.
+    void SetColourNumber(long colour);
+    QString Figure(int row) const;
+    QColor TextColour() const { return colour_; }
+
+private:
+    QLabel* title_;
+    QGridLayout* grid_;
+    std::vector<std::pair<QLabel*, QLabel*>> rows_;
+    QColor colour_;
+};
+
+// The colour a settings number names (0x00BBGGRR).
+QColor ColourOfNumber(long colour);
+
+}  // namespace kyvern::ui

@@ -1,0 +1,677 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "app/overlay_drawing.h"
+#include "base/settings_schema.h"
+#include "base/string_table.h"
+#include "data/session_file.h"
+#include "shot/text_formats.h"
+#include "shot/units.h"
+#include "ui/about_box.h"
+#include "ui/image_view.h"
+#include "ui/info_panel.h"
+#include "ui/message_list_widget.h"
+#include "ui/settings_dialog.h"
+#include "ui/shots_view.h"
+
+namespace kyvern::ui {
+namespace {
+
+using base::MessageId;
+
+QString T(MessageId id) {
+    const std::string_view text = base::Text(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::string S(const QString& text) { return text.toStdString(); }
+
+constexpr std::array kSpeedWords{"Fast", "Medium", "Slow", "SuperSlow"};
+constexpr std::array kSpeedLabels{MessageId::kLabelFast, MessageId::kLabelMedium,
+                                  MessageId::kLabelSlow, MessageId::kLabelSuperSlow};
+// The overlay check boxes in tab order and the keys they write.
+constexpr std::array kOverlayLabels{MessageId::kLabelMarks, MessageId::kLabelMono,
+                                    MessageId::kLabelPlane, MessageId::kLabelGrid};
+constexpr std::array kOverlayKeys{base::setting::kOverlayMarks, base::setting::kOverlayMono,
+                                  base::setting::kOverlayPlanes, base::setting::kOverlayGrid};
+constexpr std::array kViewLabels{MessageId::kLabelImage, MessageId::kLabelImpact,
+                                 MessageId::kLabelProfile, MessageId::kLabelDownRange,
+                                 MessageId::kLabelShots};
+// The drawing views of Impact, Profile and Down Range are not built yet.
+constexpr std::array kViewReady{true, false, false, false, true};
+
+}  // namespace
+
+MainWindow::MainWindow(WindowOptions options, QWidget* parent)
+    : QMainWindow(parent),
+      options_(std::move(options)),
+      ownPrompts_(this),
+      prompts_(options_.prompts ? options_.prompts : &ownPrompts_) {
+    messages_ = new MessageListWidget;
+    messages_->setObjectName("messageList");
+    monitor_ = std::make_unique<app::LaunchMonitor>(*options_.timers, *prompts_, *messages_,
+                                                    options_.cameras, options_.monitor);
+    monitor_->SetView(this);
+    monitor_->Table().AddListener(this);
+    setWindowTitle(QStringLiteral("Kyvern"));
+    setWindowOpacity(1.0);
+    BuildControls();
+    SetTabOrder();
+
+    // The About box lives in the window's own menu: there is no system menu to put it in.
+    QMenu* menu = menuBar()->addMenu(T(MessageId::kLabelHelpMenu));
+    QAction* about = menu->addAction(T(MessageId::kLabelAbout));
+    about->setObjectName("aboutAction");
+    connect(about, &QAction::triggered, this, [this] {
+        std::array<long, 4> serials{};
+        if (options_.cameras) {
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t s = options_.cameras->SerialOfSlot(i);
+                serials[std::size_t(i)] = s == capture::kNoSerial ? 0 : long(s);
+            }
+        }
+        AboutBox::Show(this, serials);
+    });
+
+    fadeTimer_ = new QTimer(this);
+    connect(fadeTimer_, &QTimer::timeout, this, &MainWindow::FadeStep);
+    if (capsLock_.Known()) {
+        capsTimer_ = new QTimer(this);
+        connect(capsTimer_, &QTimer::timeout, this,
+                [this] { monitor_->SetSuspended(capsLock_.On()); });
+        capsTimer_->start(250);
+    }
+}
+
+MainWindow::~MainWindow() {
+    monitor_->Table().RemoveListener(this);
+    monitor_->Stop();
+    monitor_->SetView(nullptr);
+    // The grid listens to the monitor's table and the monitor writes to the message list: the
+    // grid goes before the monitor, the monitor before the child widgets.
+    delete shotsView_;
+    monitor_.reset();
+}
+
+QPushButton* MainWindow::AddButton(MessageId label, const char* name) {
+    auto* button = new QPushButton(T(label));
+    button->setObjectName(name);
+    return button;
+}
+
+void MainWindow::BuildControls() {
+    auto* central = new QWidget;
+    setCentralWidget(central);
+    auto* columns = new QHBoxLayout(central);
+    auto* left = new QVBoxLayout;
+    columns->addLayout(left, 1);
+
+    // Views, the shot commands and the three name boxes.
+    auto* top = new QHBoxLayout;
+    left->addLayout(top);
+    viewGroup_ = new QButtonGroup(this);
+    viewGroup_->setExclusive(true);
+    const char* viewNames[] = {"imageButton", "impactButton", "profileButton", "downRangeButton",
+                               "shotsButton"};
+    for (int v = 0; v < 5; ++v) {
+        QPushButton* b = AddButton(kViewLabels[std::size_t(v)], viewNames[v]);
+        b->setCheckable(true);
+        b->setEnabled(kViewReady[std::size_t(v)]);
+        viewGroup_->addButton(b, v);
+        viewButtons_[std::size_t(v)] = b;
+    }
+    for (int v : {kImage, kImpact, kProfile, kShots})
+        top->addWidget(viewButtons_[std::size_t(v)]);
+    connect(viewGroup_, &QButtonGroup::idClicked, this, &MainWindow::SwitchView);
+    deleteLastShot_ = AddButton(MessageId::kLabelDeleteLastShot, "deleteLastShotButton");
+    deleteLastShot_->setEnabled(false);
+    connect(deleteLastShot_, &QPushButton::clicked, this, &MainWindow::DeleteLastShot);
+    analysis_ = AddButton(MessageId::kLabelAnalysis, "analysisButton");
+    analysis_->setEnabled(false);
+    top->addSpacing(12);
+    top->addWidget(deleteLastShot_);
+    top->addWidget(analysis_);
+    top->addStretch(1);
+    auto nameBox = [&](MessageId label, const char* name) {
+        auto* box = new QComboBox;
+        box->setObjectName(name);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setMinimumContentsLength(10);
+        auto* caption = new QLabel(T(label));
+        caption->setBuddy(box);
+        top->addWidget(caption);
+        top->addWidget(box);
+        connect(box, &QComboBox::editTextChanged, this, [this] { NamesEdited(); });
+        return box;
+    };
+    player_ = nameBox(MessageId::kLabelPlayer, "playerBox");
+    session_ = nameBox(MessageId::kLabelSession, "sessionBox");
+    item_ = nameBox(MessageId::kLabelItem, "itemBox");
+
+    // The drawing area (the image with its message list) and the shot table page.
+    pages_ = new QStackedWidget;
+    left->addWidget(pages_, 1);
+    auto* drawing = new QWidget;
+    auto* drawingLayout = new QHBoxLayout(drawing);
+    drawingLayout->setContentsMargins(0, 0, 0, 0);
+    imageView_ = new ImageView(*monitor_);
+    imageView_->setObjectName("imageView");
+    drawingLayout->addWidget(imageView_, 3);
+    messages_->setMinimumWidth(220);
+    drawingLayout->addWidget(messages_, 1);
+    pages_->addWidget(drawing);
+    connect(imageView_, &ImageView::PixelReadout, this, [this](const QString& text) {
+        pixelText_ = text;
+        pixelLabel_->setText(text);
+    });
+    connect(imageView_, &ImageView::PointMarked, this, &MainWindow::PointMarked);
+
+    auto* shotsPage = new QWidget;
+    auto* shotsLayout = new QVBoxLayout(shotsPage);
+    shotsLayout->setContentsMargins(0, 0, 0, 0);
+    shotsView_ = new ShotsView(monitor_->Table());
+    shotsView_->setObjectName("shotsView");
+    shotsLayout->addWidget(shotsView_, 1);
+    sessionButtons_ = new QWidget;
+    auto* sessionRow = new QHBoxLayout(sessionButtons_);
+    sessionRow->setContentsMargins(0, 0, 0, 0);
+    saveSession_ = AddButton(MessageId::kLabelSaveSession, "saveSessionButton");
+    newSession_ = AddButton(MessageId::kLabelNewSession, "newSessionButton");
+    loadSession_ = AddButton(MessageId::kLabelLoadSession, "loadSessionButton");
+    deleteRecord_ = AddButton(MessageId::kLabelDeleteRecord, "deleteRecordButton");
+    for (QPushButton* b : {saveSession_, newSession_, loadSession_, deleteRecord_})
+        sessionRow->addWidget(b);
+    sessionRow->addStretch(1);
+    shotsLayout->addWidget(sessionButtons_);
+    pages_->addWidget(shotsPage);
+    connect(saveSession_, &QPushButton::clicked, this, &MainWindow::SaveSessionCommand);
+    connect(newSession_, &QPushButton::clicked, this, &MainWindow::NewSession);
+    connect(loadSession_, &QPushButton::clicked, this, &MainWindow::LoadSessionCommand);
+    connect(deleteRecord_, &QPushButton::clicked, this, &MainWindow::DeleteRecords);
+
+    // The information panels and the status line.
+    auto* panels = new QHBoxLayout;
+    left->addLayout(panels);
+    ballPanel_ = new InfoPanel(T(MessageId::kPanelBall));
+    clubPanel_ = new InfoPanel(T(MessageId::kPanelClub));
+    flightPanel_ = new InfoPanel(T(MessageId::kPanelFlight));
+    ballPanel_->setObjectName("ballPanel");
+    clubPanel_->setObjectName("clubPanel");
+    flightPanel_->setObjectName("flightPanel");
+    for (InfoPanel* p : {ballPanel_, clubPanel_, flightPanel_})
+        panels->addWidget(p, 1);
+    auto* status = new QHBoxLayout;
+    left->addLayout(status);
+    captureLabel_ = new QLabel;
+    captureLabel_->setObjectName("captureLabel");
+    pixelLabel_ = new QLabel;
+    pixelLabel_->setObjectName("pixelLabel");
+    pixelLabel_->setMinimumWidth(200);
+    speedUnitLabel_ = new QLabel(QStringLiteral("MPH"));
+    speedUnitLabel_->setObjectName("speedUnitLabel");
+    auto* rpm = new QLabel(QStringLiteral("RPM"));
+    unitsLabel_ = new QLabel;
+    unitsLabel_->setObjectName("unitsLabel");
+    suspend_ = new QCheckBox(T(MessageId::kLabelSuspendRemote));
+    suspend_->setObjectName("suspendBox");
+    suspend_->setVisible(!capsLock_.Known());
+    connect(suspend_, &QCheckBox::toggled, this, [this](bool on) { monitor_->SetSuspended(on); });
+    status->addWidget(captureLabel_);
+    status->addSpacing(16);
+    status->addWidget(pixelLabel_);
+    status->addStretch(1);
+    status->addWidget(suspend_);
+    status->addSpacing(16);
+    status->addWidget(speedUnitLabel_);
+    status->addWidget(rpm);
+    status->addWidget(unitsLabel_);
+
+    // The right column: the camera and display settings and the commands.
+    auto* right = new QVBoxLayout;
+    columns->addLayout(right);
+    auto* settingsBox = new QGroupBox(T(MessageId::kLabelSettings));
+    settingsBox->setObjectName("settingsGroup");
+    right->addWidget(settingsBox);
+    auto* box = new QVBoxLayout(settingsBox);
+    speed_ = new QSlider(Qt::Horizontal);
+    speed_->setObjectName("speedSlider");
+    speed_->setRange(0, 3);
+    speed_->setPageStep(1);
+    speed_->setTickPosition(QSlider::TicksBelow);
+    box->addWidget(speed_);
+    auto* speedRow = new QHBoxLayout;
+    box->addLayout(speedRow);
+    const char* speedNames[] = {"fastLabel", "mediumLabel", "slowLabel", "superSlowLabel"};
+    for (int i = 0; i < 4; ++i) {
+        QPushButton* b = AddButton(kSpeedLabels[std::size_t(i)], speedNames[i]);
+        b->setFlat(true);
+        speedRow->addWidget(b);
+        speedLabels_[std::size_t(i)] = b;
+        connect(b, &QPushButton::clicked, this, [this, i] { speed_->setValue(i); });
+    }
+    connect(speed_, &QSlider::valueChanged, this, &MainWindow::SpeedMoved);
+    auto* brightnessRow = new QHBoxLayout;
+    box->addLayout(brightnessRow);
+    brightnessRow->addWidget(new QLabel(T(MessageId::kLabelBrightness)));
+    brightness_ = new QSlider(Qt::Horizontal);
+    brightness_->setObjectName("brightnessSlider");
+    brightness_->setRange(0, 10);
+    brightness_->setPageStep(1);
+    brightness_->setTickPosition(QSlider::TicksBelow);
+    brightnessRow->addWidget(brightness_, 1);
+    brightnessRow->addWidget(new QLabel(T(MessageId::kLabelNormal)));
+    connect(brightness_, &QSlider::valueChanged, this, &MainWindow::BrightnessMoved);
+    advanced_ = AddButton(MessageId::kLabelAdvanced, "advancedButton");
+    connect(advanced_, &QPushButton::clicked, this, &MainWindow::AdvancedCommand);
+    box->addWidget(advanced_);
+    auto* overlayGrid = new QGridLayout;
+    box->addLayout(overlayGrid);
+    const char* overlayNames[] = {"marksBox", "monoBox", "planeBox", "gridBox"};
+    for (int i = 0; i < 4; ++i) {
+        auto* check = new QCheckBox(T(kOverlayLabels[std::size_t(i)]));
+        check->setObjectName(overlayNames[i]);
+        overlayGrid->addWidget(check, i / 2, i % 2);
+        overlays_[std::size_t(i)] = check;
+        connect(check, &QCheckBox::toggled, this, [this, i](bool on) { OverlayToggled(i, on); });
+    }
+    reports_ = AddButton(MessageId::kLabelReports, "reportsButton");
+    reports_->setEnabled(false);
+    openImage_ = AddButton(MessageId::kLabelOpenImage, "openImageButton");
+    saveImage_ = AddButton(MessageId::kLabelSaveImage, "saveImageButton");
+    launcher_ = AddButton(MessageId::kLabelProgramLauncher, "launcherButton");
+    help_ = AddButton(MessageId::kLabelHelp, "helpButton");
+    help_->setEnabled(false);
+    for (QPushButton* b : {reports_, openImage_, saveImage_, launcher_, help_})
+        box->addWidget(b);
+    connect(openImage_, &QPushButton::clicked, this, &MainWindow::OpenImageCommand);
+    connect(saveImage_, &QPushButton::clicked, this, &MainWindow::SaveImageCommand);
+    connect(launcher_, &QPushButton::clicked, this, [this] { monitor_->LaunchProgram(); });
+    auto* fileRow = new QHBoxLayout;
+    box->addLayout(fileRow);
+    fileName_ = new QLineEdit;
+    fileName_->setObjectName("fileNameField");
+    fileName_->setReadOnly(true);
+    fileName_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(34, QChar('M'))) / 2);
+    auto* fileCaption = new QLabel(T(MessageId::kLabelFile));
+    fileCaption->setBuddy(fileName_);
+    fileRow->addWidget(fileCaption);
+    fileRow->addWidget(fileName_, 1);
+    box->addWidget(viewButtons_[kDownRange]);
+    viewButtons_[kDownRange]->hide();  // shown by the practice range when it is set up
+    box->addStretch(1);
+    right->addStretch(1);
+    exit_ = AddButton(MessageId::kLabelExit, "exitButton");
+    connect(exit_, &QPushButton::clicked, this, &MainWindow::Exit);
+    right->addWidget(exit_);
+    settingsBox->setFixedWidth(std::max(300, settingsBox->sizeHint().width()));
+}
+
+void MainWindow::SetTabOrder() {
+    std::vector<QWidget*> order{viewButtons_[kImage],
+                                viewButtons_[kImpact],
+                                viewButtons_[kProfile],
+                                viewButtons_[kShots],
+                                deleteLastShot_,
+                                analysis_,
+                                player_,
+                                session_,
+                                item_};
+    for (QPushButton* b : speedLabels_)
+        order.push_back(b);
+    order.insert(order.end(), {brightness_, advanced_});
+    for (QCheckBox* c : overlays_)
+        order.push_back(c);
+    order.insert(order.end(), {reports_, openImage_, saveImage_, launcher_, help_, fileName_,
+                               viewButtons_[kDownRange], saveSession_, newSession_, loadSession_,
+                               deleteRecord_, shotsView_->TableView(), speed_, exit_});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::Start() {
+    if (started_) return;
+    started_ = true;
+    ReadControls();
+    // Fewer colours than true colour would show the frames banded; said once, then on.
+    const QScreen* shown = screen();
+    const int depth = shown ? shown->depth() : 32;
+    if (depth != 24 && depth != 32) prompts_->Message(base::Text(MessageId::kColourDepthWarning));
+    monitor_->Start();
+    shotsView_->LoadWidths();
+    const std::pair<QComboBox*, std::string> names[] = {
+        {player_, monitor_->User()}, {session_, monitor_->Session()}, {item_, monitor_->Item()}};
+    for (const auto& [box, text] : names) {
+        const QSignalBlocker block(box);
+        box->setEditText(Q(text));
+    }
+    RefreshNameLists();
+}
+
+void MainWindow::ReadControls() {
+    const base::Settings settings;
+    {
+        const QSignalBlocker block(speed_);
+        const int choice = settings.Choice(base::setting::kCameraSpeed);
+        speed_->setValue(choice < 0 ? 1 : choice);
+    }
+    {
+        const QSignalBlocker block(brightness_);
+        brightness_->setValue(
+            10 - std::clamp<long>(settings.Integer(base::setting::kCameraBrightness), 0, 10));
+    }
+    const app::OverlaySwitches on = app::ReadOverlaySwitches(settings);
+    const bool states[] = {on.marks, on.mono, on.planes, on.grid};
+    for (std::size_t i = 0; i < overlays_.size(); ++i) {
+        const QSignalBlocker block(overlays_[i]);
+        overlays_[i]->setChecked(states[i]);
+    }
+    // Views not built yet show the image instead.
+    int view = kImage;
+    const std::string word(base::Trim(settings.Text(base::setting::kViewType)));
+    for (std::size_t v = 0; v < kViewWords.size(); ++v)
+        if (base::EqualsNoCase(word, kViewWords[v]) && kViewReady[v]) view = int(v);
+    view_ = view;
+    viewButtons_[std::size_t(view)]->setChecked(true);
+    pages_->setCurrentIndex(view == kShots ? 1 : 0);
+
+    const std::string label(base::Trim(settings.Text(base::setting::kLauncherButtonLabel)));
+    launcher_->setText(Q(label));
+    launcher_->setVisible(label.size() >= 2);
+
+    data::ShotTable& table = monitor_->Table();
+    table.ReadDisplayUnits();
+    speedUnitLabel_->setText(shot::SpeedLabel(table.SpeedUnit()));
+    unitsLabel_->setText(Q(table.UnitsLabel()));
+    ShowPanelColours();
+    if (monitor_->Table().CurrentRow() > 0) ShowPanels(monitor_->CurrentShot());
+    imageView_->Redraw();
+}
+
+void MainWindow::ApplySettings() {
+    monitor_->ReloadSettings();
+    ReadControls();
+}
+
+void MainWindow::SettingsReloaded() { ReadControls(); }
+
+void MainWindow::SwitchView(int view) {
+    if (view < 0 || view >= int(kViewWords.size()) || !kViewReady[std::size_t(view)]) return;
+    view_ = view;
+    viewButtons_[std::size_t(view)]->setChecked(true);
+    pages_->setCurrentIndex(view == kShots ? 1 : 0);
+    if (!base::Settings().Write(base::setting::kViewType, kViewWords[std::size_t(view)]))
+        prompts_->Message(base::Text(MessageId::kCouldNotWriteSettings));
+    update();
+}
+
+void MainWindow::SpeedMoved(int position) {
+    if (position < 0 || position > 3) return;
+    if (!base::Settings().Write(base::setting::kCameraSpeed, kSpeedWords[std::size_t(position)]))
+        prompts_->Message(base::Text(MessageId::kCouldNotWriteSettings));
+    if (options_.cameras) options_.cameras->ApplySpeedAndBrightness();
+}
+
+void MainWindow::BrightnessMoved(int position) {
+    char value[24];
+    std::snprintf(value, sizeof value, "%ld", 10L - position);
+    if (!base::Settings().Write(base::setting::kCameraBrightness, value))
+        prompts_->Message(base::Text(MessageId::kCouldNotWriteSettings));
+    if (options_.cameras) options_.cameras->ApplySpeedAndBrightness();
+}
+
+void MainWindow::OverlayToggled(int which, bool on) {
+    if (!base::Settings().Write(kOverlayKeys[std::size_t(which)], on ? "On" : "Off"))
+        prompts_->Message(base::Text(MessageId::kCouldNotWriteSettings));
+    imageView_->Redraw();
+}
+
+void MainWindow::NamesEdited() {
+    monitor_->SetNames(S(player_->currentText()), S(session_->currentText()),
+                       S(item_->currentText()));
+}
+
+void MainWindow::RefreshNameLists() {
+    const data::NameLists& names = monitor_->Names();
+    auto fill = [](QComboBox* box, const std::vector<std::string>& list) {
+        const QSignalBlocker block(box);
+        const QString text = box->currentText();
+        box->clear();
+        for (const std::string& name : list)
+            box->addItem(Q(name));
+        box->setEditText(text);
+    };
+    fill(player_, names.Players());
+    fill(session_, names.Sessions());
+    fill(item_, names.Items());
+}
+
+bool MainWindow::OpenImageFrom(const std::string& path) { return monitor_->OpenImage(path); }
+
+bool MainWindow::SaveImageTo(const std::string& path) { return monitor_->SaveImage(path); }
+
+void MainWindow::OpenImageCommand() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, T(MessageId::kLabelOpenImage).remove('&'), QString(),
+        T(MessageId::kImageFilesFilter) + ";;" + T(MessageId::kAllFilesFilter));
+    if (!path.isEmpty()) OpenImageFrom(S(path));
+}
+
+void MainWindow::SaveImageCommand() {
+    QFileDialog dialog(this, T(MessageId::kLabelSaveImage).remove('&'), QString(),
+                       T(MessageId::kImageFilesFilter) + ";;" + T(MessageId::kAllFilesFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        SaveImageTo(S(dialog.selectedFiles().front()));
+}
+
+bool MainWindow::SaveSessionTo(const std::string& path) {
+    return data::SaveSessionAs(monitor_->Table(), path, monitor_->User(), monitor_->Session());
+}
+
+bool MainWindow::LoadSessionFrom(const std::string& path) {
+    data::LoadReport report;
+    const bool loaded = data::LoadSession(monitor_->Table(), path, report);
+    if (loaded) {
+        char text[160];
+        std::snprintf(text, sizeof text, std::string(base::Text(MessageId::kSessionLoaded)).c_str(),
+                      report.loaded, report.skipped);
+        messages_->Add(text);
+    }
+    return loaded;
+}
+
+void MainWindow::SaveSessionCommand() {
+    QFileDialog dialog(this, T(MessageId::kLabelSaveSession), QString(),
+                       T(MessageId::kTextFilesFilter) + ";;" + T(MessageId::kAllFilesFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        SaveSessionTo(S(dialog.selectedFiles().front()));
+}
+
+void MainWindow::LoadSessionCommand() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, T(MessageId::kLabelLoadSession), QString(),
+        T(MessageId::kTextFilesFilter) + ";;" + T(MessageId::kAllFilesFilter));
+    if (!path.isEmpty()) LoadSessionFrom(S(path));
+}
+
+void MainWindow::NewSession() { monitor_->Table().NewSession(); }
+
+void MainWindow::DeleteLastShot() { monitor_->Table().DeleteLastShot(); }
+
+void MainWindow::DeleteRecords() { monitor_->Table().DeleteSelected(); }
+
+void MainWindow::DeleteLastShotEnabledChanged(bool enabled) {
+    deleteLastShot_->setEnabled(enabled);
+}
+
+void MainWindow::AdvancedCommand() {
+    const base::Settings settings;
+    if (!SettingsDialog::Unlock(settings, this)) return;
+    SettingsDialog dialog(settings, this);
+    dialog.SetPrompts(prompts_);
+    if (dialog.exec() == QDialog::Accepted) ApplySettings();
+}
+
+void MainWindow::Exit() {
+    shotsView_->SaveWidths();
+    monitor_->Names().SaveNameLists();
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        monitor_->Stop();
+        if (capsTimer_) capsTimer_->stop();
+        // Only a window system that composes windows can make one translucent.
+        const bool canFade = options_.fade && isVisible() && !isMinimized() &&
+                             QGuiApplication::platformName() == QLatin1String("xcb");
+        if (canFade) {
+            event->ignore();
+            fadeStep_ = 0;
+            FadeStep();
+            fadeTimer_->start(30);
+            return;
+        }
+    } else if (fadeTimer_->isActive()) {
+        event->ignore();  // the fade ends the window
+        return;
+    }
+    event->accept();
+}
+
+void MainWindow::FadeStep() {
+    if (fadeStep_ < int(kFadeAlphas.size())) {
+        setWindowOpacity(kFadeAlphas[std::size_t(fadeStep_++)] / 255.0);
+        return;
+    }
+    fadeTimer_->stop();
+    close();
+}
+
+void MainWindow::CloseRequested() {
+    // Closed from the event loop, not from inside the command check that asked for it.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void MainWindow::ShowClubAndIndex(const shot::ShotRecord& shot, const std::string& label) {
+    scoreLabel_ = Q(label);
+    ShowClubPanel(shot);
+}
+
+void MainWindow::ShotRecorded(const shot::ShotRecord& shot, bool newShot) {
+    ShowPanels(shot);
+    imageView_->Redraw();
+    RefreshNameLists();
+    if (newShot) emit PassEnded(true);
+}
+
+void MainWindow::ShotFailed(std::int32_t) {
+    imageView_->Redraw();
+    RefreshNameLists();
+    emit PassEnded(false);
+}
+
+void MainWindow::ShowCaptureLabel(const std::string& text) { captureLabel_->setText(Q(text)); }
+
+void MainWindow::ShowFileLabel(const std::string& text) { fileName_->setText(Q(text)); }
+
+void MainWindow::ShowFrame(int slot) { imageView_->ShowSlot(slot); }
+
+void MainWindow::ShowFocusFrame(const analysis::CapturedImage& frame, const std::string&) {
+    imageView_->ShowFocus(frame, T(MessageId::kFocusMode));
+}
+
+void MainWindow::SetTitle(const std::string& title) { setWindowTitle(Q(title)); }
+
+void MainWindow::PointMarked(bool, bool solved) {
+    imageView_->Redraw();
+    if (!solved) return;
+    monitor_->RemeasureShot();
+}
+
+void MainWindow::ShowPanelColours() {
+    const base::Settings settings;
+    ballPanel_->SetColourNumber(settings.Integer(base::setting::kBallInfoFontColor));
+    clubPanel_->SetColourNumber(settings.Integer(base::setting::kClubInfoFontColor));
+    flightPanel_->SetColourNumber(settings.Integer(base::setting::kFlightInfoFontColor));
+}
+
+void MainWindow::ShowPanels(const shot::ShotRecord& s) {
+    // Colours edited into the settings file by hand show from the next shot on.
+    ShowPanelColours();
+    const data::ShotTable& table = monitor_->Table();
+    const int speedUnit = table.SpeedUnit();
+    const int distanceUnit = table.DistanceUnit();
+    const QString speed = QString::fromLatin1(shot::SpeedLabel(speedUnit));
+    const QString distance = QString::fromLatin1(shot::DistanceLabel(distanceUnit));
+    auto value = [](double v) { return Q(shot::FormatValue(v)); };
+    auto with = [](const QString& figure, const QString& unit) { return figure + ' ' + unit; };
+    ballPanel_->SetRows({
+        {T(MessageId::kColumnBallSpeed),
+         with(value(shot::ToDisplaySpeed(s.launch.ballSpeed, speedUnit)), speed)},
+        {T(MessageId::kColumnLaunchAngle), with(value(s.launch.launchAngle), "°")},
+        {T(MessageId::kColumnSideAngle), with(value(s.launch.sideAngle), "°")},
+        {T(MessageId::kColumnBackSpin), with(Q(shot::FormatViewSpin(s.launch.backSpin)), "rpm")},
+        {T(MessageId::kColumnSideSpin), with(Q(shot::FormatViewSpin(s.launch.sideSpin)), "rpm")},
+        {T(MessageId::kColumnTotalSpin), with(Q(shot::FormatViewSpin(s.launch.totalSpin)), "rpm")},
+    });
+    ShowClubPanel(s);
+    flightPanel_->SetRows({
+        {T(MessageId::kColumnCarry),
+         with(value(shot::ToDisplayDistance(s.flight.carry, distanceUnit)), distance)},
+        {T(MessageId::kColumnTotal),
+         with(value(shot::ToDisplayDistance(s.flight.total, distanceUnit)), distance)},
+        {T(MessageId::kColumnOffline),
+         Q(shot::FormatOffline(shot::ToDisplayDistance(s.flight.totalOffline, distanceUnit)))},
+        {T(MessageId::kColumnMaxHeight),
+         with(value(shot::ToDisplayDistance(s.flight.maxHeight, distanceUnit)), distance)},
+        {T(MessageId::kColumnFlightTime), with(value(s.flight.flightTime), "s")},
+    });
+    speedUnitLabel_->setText(speed);
+    unitsLabel_->setText(Q(table.UnitsLabel()));
+}
+
+void MainWindow::ShowClubPanel(const shot::ShotRecord& s) {
+    const int speedUnit = monitor_->Table().SpeedUnit();
+    auto value = [](double v) { return Q(shot::FormatValue(v)); };
+    const QString speed = QString::fromLatin1(shot::SpeedLabel(speedUnit));
+    clubPanel_->SetRows({
+        {T(MessageId::kColumnClubSpeed),
+         value(shot::ToDisplaySpeed(s.club.clubSpeed.Value(), speedUnit)) + ' ' + speed},
+        {T(MessageId::kColumnPathAngle), value(s.club.pathAngle.Value()) + " °"},
+        {T(MessageId::kColumnFaceAngle), value(s.club.faceAngle.Value()) + " °"},
+        {T(MessageId::kColumnAngleOfAttack), value(s.club.angleOfAttack.Value()) + " °"},
+        {T(MessageId::kColumnEffectiveLoft), value(s.club.effectiveLoft.Value()) + " °"},
+        {scoreLabel_.isEmpty() ? T(MessageId::kColumnShotScore) : scoreLabel_,
+         Q(shot::FormatShotScore(s.shotScore))},
+    });
+}
+
+}  // namespace kyvern::ui

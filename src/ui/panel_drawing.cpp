@@ -1,0 +1,140 @@
+#include "ui/panel_drawing.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "shot/text_formats.h"
+#include "shot/units.h"
+#include "ui/profile_drawing.h"
+#include "ui/shot_drawing.h"
+
+namespace kyvern::ui {
+namespace {
+
+std::string Number(const char* format, double value, const char* unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value, unit);
+    return text;
+}
+
+}  // namespace
+
+bool LandingFigures(const flight::FlightResult& flight, double& descentAngle, double& speed) {
+    const int k = LandingIndex(flight);
+    if (k < 1 || flight.pointCount < 2) return false;
+    const double dx = flight.pointX[k] - flight.pointX[k - 1];
+    const double dz = flight.pointZ[k] - flight.pointZ[k - 1];
+    const double dy = flight.pointHeight[k] - flight.pointHeight[k - 1];
+    const double ground = std::hypot(dx, dz);
+    descentAngle = std::atan2(-dy, ground) * 180.0 / M_PI;
+    // Points in flight are 0.1 s apart.
+    speed = std::sqrt(ground * ground + dy * dy) / 0.1;
+    return true;
+}
+
+std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
+                                    const base::Settings& settings) {
+    using base::setting::kBallInfoFontColor;
+    using base::setting::kClubInfoFontColor;
+    using base::setting::kFlightInfoFontColor;
+    const int d = shot::ReadDistanceUnit(settings, 0);
+    const int s = shot::ReadSpeedUnit(settings, 0);
+    const char* dl = shot::DistanceLabel(d);
+    const char* sl = shot::SpeedLabel(s);
+    const std::string none = shot::kNoFigure;
+    std::array<InfoPanel, 3> panels;
+    panels[kBallPanel].title = "Ball";
+    panels[kClubPanel].title = "Club";
+    panels[kFlightPanel].title = "Flight";
+    panels[kBallPanel].colour = ColourOfNumber(settings.Integer(kBallInfoFontColor));
+    panels[kClubPanel].colour = ColourOfNumber(settings.Integer(kClubInfoFontColor));
+    panels[kFlightPanel].colour = ColourOfNumber(settings.Integer(kFlightInfoFontColor));
+
+    auto& ball = panels[kBallPanel].lines;
+    const shot::LaunchConditions* l = shot ? &shot->launch : nullptr;
+    ball.emplace_back("Ball speed",
+                      l ? Number("%.1f %s", shot::ToDisplaySpeed(l->ballSpeed, s), sl) : none);
+    ball.emplace_back("Launch angle", l ? Number("%.1f\u00b0%s", l->launchAngle, "") : none);
+    ball.emplace_back("Side angle", l ? shot::FormatOffline(l->sideAngle) : none);
+    ball.emplace_back("Back spin", l ? Number("%.0f %s", l->backSpin, "rpm") : shot::kNoSpinFigure);
+    ball.emplace_back("Side spin", l ? Number("%.0f %s", l->sideSpin, "rpm") : shot::kNoSpinFigure);
+    if (settings.Yes(base::setting::kTotalSpinDisplay))
+        ball.emplace_back("Total spin",
+                          l ? Number("%.0f %s", l->totalSpin, "rpm") : shot::kNoSpinFigure);
+
+    auto& club = panels[kClubPanel].lines;
+    const shot::ClubData* c = shot ? &shot->club : nullptr;
+    auto degrees = [&](const shot::ClubValue* v) {
+        return v && v->Present() ? Number("%.1f\u00b0%s", v->Value(), "") : none;
+    };
+    club.emplace_back("Club speed",
+                      c && c->clubSpeed.Present()
+                          ? Number("%.1f %s", shot::ToDisplaySpeed(c->clubSpeed.Value(), s), sl)
+                          : none);
+    club.emplace_back("Attack angle", degrees(c ? &c->angleOfAttack : nullptr));
+    club.emplace_back("Club path", degrees(c ? &c->pathAngle : nullptr));
+    club.emplace_back("Face angle", degrees(c ? &c->faceAngle : nullptr));
+    club.emplace_back("Effective loft", degrees(c ? &c->effectiveLoft : nullptr));
+    if (!scoreLabel.empty())
+        club.emplace_back(scoreLabel, shot ? shot::FormatShotScore(shot->shotScore) : none);
+
+    auto& flight = panels[kFlightPanel].lines;
+    const flight::FlightResult* f = shot ? &shot->flight : nullptr;
+    auto distance = [&](double yards) {
+        return Number("%.1f %s", shot::ToDisplayDistance(yards, d), dl);
+    };
+    auto offline = [&](double yards) {
+        const std::string text = shot::FormatOffline(shot::ToDisplayDistance(yards, d));
+        return text == "center" ? text
+                                : text.substr(0, text.size() - 2) + " " + dl + " " +
+                                      text.substr(text.size() - 1);
+    };
+    flight.emplace_back("Carry", f ? distance(f->carry) : none);
+    flight.emplace_back("Offline", f ? offline(f->carryOffline) : none);
+    flight.emplace_back("Total", f ? distance(f->total) : none);
+    flight.emplace_back("Total offline", f ? offline(f->totalOffline) : none);
+    flight.emplace_back("Max height", f ? distance(f->maxHeight) : none);
+    flight.emplace_back("Flight time", f ? Number("%.1f %s", f->flightTime, "s") : none);
+    if (settings.Yes(base::setting::kTerminalDisplay)) {
+        double descent = 0.0;
+        double speed = 0.0;
+        const bool landed = f && LandingFigures(*f, descent, speed);
+        flight.emplace_back("Descent angle", landed ? Number("%.1f\u00b0%s", descent, "") : none);
+        flight.emplace_back("Landing speed",
+                            landed ? Number("%.1f %s", shot::ToDisplaySpeed(speed, s), sl) : none);
+    }
+    return panels;
+}
+
+void DrawInfoPanel(QPainter& painter, const QRectF& rect, const InfoPanel& panel) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setClipRect(rect);
+    // Light text gets a dark panel, dark text a light one.
+    const bool lightText = panel.colour.lightnessF() > 0.55;
+    painter.fillRect(rect, lightText ? QColor(28, 34, 42) : QColor(246, 246, 240));
+    const int rows = static_cast<int>(panel.lines.size()) + 1;
+    const double rowHeight = rect.height() / (rows + 0.5);
+    const double textSize =
+        std::clamp(std::min(rowHeight * 0.62, rect.width() * 0.075), 6.0, 400.0);
+    const double margin = textSize * 0.5;
+    painter.setPen(panel.colour);
+    painter.setFont(DrawingFont(textSize * 1.05, true));
+    DrawTextAt(painter, QPointF(rect.left() + margin, rect.top() + rowHeight * 0.75),
+               Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(panel.title));
+    double y = rect.top() + rowHeight * 1.75;
+    for (const auto& [label, value] : panel.lines) {
+        painter.setFont(DrawingFont(textSize * 0.85));
+        DrawTextAt(painter, QPointF(rect.left() + margin, y), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromStdString(label));
+        painter.setFont(DrawingFont(textSize, true));
+        DrawTextAt(painter, QPointF(rect.right() - margin, y), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::fromUtf8(value.c_str()));
+        y += rowHeight;
+    }
+    painter.restore();
+}
+
+}  // namespace kyvern::ui

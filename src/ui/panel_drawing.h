@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/settings_schema.h"
+#include "shot/shot_record.h"
+
+class QPainter;
+
+namespace kyvern::ui {
+
+// One of the three information panels beside every view: its title, its lines (label and value
+// text in the display units) and its text colour from the settings.
+struct InfoPanel {
+    std::string title;
+    std::vector<std::pair<std::string, std::string>> lines;
+    QColor colour;
+};
+
+enum PanelIndex { kBallPanel = 0, kClubPanel = 1, kFlightPanel = 2 };
+
+// The ball, club and flight panels of a shot (null: every value "--.-") as the settings ask at
+// this moment: display units, Setup/TotalSpinDisplay, Setup/TerminalDisplay (the descent angle
+// and landing speed in the flight panel) and the three panel colours. scoreLabel is the shot
+// score's label ("LE", "PTI"); empty shows no score line.
+std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
+                                    const base::Settings& settings);
+
+// The ball's descent angle (degrees below the horizon) and its speed (ft/s) as it reaches the
+// ground, from the last two trajectory points in flight; false when the flight has none.
+bool LandingFigures(const flight::FlightResult& flight, double& descentAngle, double& speed);
+
+// A panel drawn in the rectangle: a background that contrasts with its text colour, the title,
+// and the lines with labels left and values right.
+void DrawInfoPanel(QPainter& painter, const QRectF& rect, const InfoPanel& panel);
+
+}  // namespace kyvern::ui

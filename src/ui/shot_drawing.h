@@ -1,0 +1,105 @@
+#pragma once
+
+// What every drawing of shots shares: the session's shots read back from the shot table, the
+// plot colours, and the small painting helpers of axes and labels. Free of widgets, so that the
+// same code paints the screen, a PDF page, a printer and a PNG.
+
+#include <QColor>
+#include <QFont>
+#include <QRectF>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/settings_schema.h"
+#include "data/shot_table.h"
+#include "flight/flight_result.h"
+#include "shot/shot_record.h"
+
+class QPainter;
+
+namespace kyvern::ui {
+
+// The plot colour a Plot cell names, as an index into shot::kPlotColourNames (0 is "None").
+// The cell holds an entry of the drop-down list ("Blue (1)") or a bare colour name; an entry
+// without a name is taken by its number in the drop-down list.
+int PlotColourOfCell(std::string_view cell);
+// The colour a plot colour index is painted in; yellow is darkened to show on white.
+QColor PlotColour(int plotColour);
+// Colours of the items of a session, in the order their groups stand in the table.
+QColor ItemColour(int itemIndex);
+// The highlight of the current shot.
+inline const QColor kCurrentShotColour{224, 48, 30};
+// A panel text colour of the settings file: a number whose low byte is red, then green, then
+// blue.
+QColor ColourOfNumber(long number);
+
+// One shot of the session as the drawings use it: launch in ft/s, degrees and rpm, distances in
+// yards (the flight predicted again with the ball and weather in force, as the table does).
+struct SessionShot {
+    int row = -1;
+    int itemIndex = 0;
+    long number = 0;
+    int plotColour = 0;  // shot::kPlotColourNames; its group's colour when the row has none
+    bool current = false;
+    shot::LaunchConditions launch;
+    double carry = 0.0;
+    double carryOffline = 0.0;
+    double total = 0.0;
+    double totalOffline = 0.0;
+    double maxHeight = 0.0;
+    // Kept for the shots a trajectory is drawn of: the plotted ones and the current one.
+    std::optional<flight::FlightResult> flight;
+};
+
+struct SessionPicture {
+    std::vector<SessionShot> shots;
+    std::vector<std::string> items;  // in table order
+    int distanceUnit = 0;
+    int speedUnit = 0;
+    int current = -1;  // index into shots of the current shot; -1 when none
+
+    const SessionShot* Current() const { return current >= 0 ? &shots[current] : nullptr; }
+};
+
+// Distances already predicted, by the launch texts and units of a row: a view keeps one, so that
+// a shot added to a long session costs one flight, not one per row. Cleared when the settings
+// (ball, weather) may have changed.
+class FlightCache {
+public:
+    void Clear() { distances_.clear(); }
+    std::size_t Size() const { return distances_.size(); }
+
+private:
+    friend SessionPicture CollectSession(const data::ShotTable&, const base::Settings&, bool,
+                                         FlightCache*);
+    struct Distances {
+        double carry, carryOffline, total, totalOffline, maxHeight;
+    };
+    std::unordered_map<std::string, Distances> distances_;
+};
+
+// Reads every shot row of the table back. Each row's values are in the units its Units cell
+// names; the picture's units are the display units of the settings. With everyTrajectory, every
+// shot keeps its trajectory, not only the plotted and current ones.
+SessionPicture CollectSession(const data::ShotTable& table, const base::Settings& settings,
+                              bool everyTrajectory = false, FlightCache* cache = nullptr);
+
+// One row of the table as a shot record: ball and club values in the internal units, the flight
+// predicted again, the identification texts. The club values the row holds are marked present.
+shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Settings& settings);
+
+// "%.1f" of a value with a suffix, through snprintf.
+std::string Format1(double value, const char* suffix = "");
+// A tick step of about target ticks over the span: 1, 2 or 5 times a power of ten.
+double NiceStep(double span, int targetTicks);
+
+// The drawings' font at a height in device pixels, so that a PDF page, a printer and the screen
+// keep the proportions of the rectangle they are given.
+QFont DrawingFont(double pixelHeight, bool bold = false);
+// Text drawn with its anchor point: alignment as Qt::Alignment flags relative to the point.
+void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QString& text);
+
+}  // namespace kyvern::ui

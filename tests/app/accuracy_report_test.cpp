@@ -1,0 +1,57 @@
+// The analysis's accuracy on a small grid of rendered shots over the field of view, both
+// widths and the four strobe speeds, held to the bounds the monitor promises in each precision.
+#include "app/accuracy_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using kyvern::app::AccuracyValue;
+using kyvern::app::ErrorFigures;
+
+struct Bounds {
+    const char* precision;
+    double speedBiasLow, speedBiasHigh, speedSd;  // percent
+    double launchWorst, sideWorst;                // degrees
+    double backSpinSd;                            // percent
+    double sideSpinBias, sideSpinSd;              // rpm
+};
+
+TEST(AccuracyReport, EachPrecisionHoldsItsBoundsOverTheView) {
+    kyvern::app::AccuracyOptions options;
+    options.shots = 32;  // the default grid's first shots: four of each width and speed mode
+    const kyvern::app::AccuracySummary summary = kyvern::app::RunAccuracy(options);
+    ASSERT_EQ(summary.shots, 32);
+    // Standard's back spin spreads 2.6 % here (3.5 % over 300 shots): a quarter of the grid
+    // strobes at the fastest interval, where a low spin turns the ball only 10 to 20 degrees.
+    const Bounds bounds[] = {
+        {"Standard", -1.5, 0.0, 0.6, 0.3, 4.0, 3.0, 60.0, 200.0},
+        {"Refined", -0.7, 0.5, 0.35, 0.3, 1.5, 2.5, 60.0, 150.0},
+    };
+    for (int m = 0; m < 2; ++m) {
+        const Bounds& b = bounds[m];
+        const kyvern::app::PrecisionFigures& figures = summary.modes[m];
+        SCOPED_TRACE(b.precision);
+        const auto value = [&](AccuracyValue v) -> const ErrorFigures& {
+            return figures.values[int(v)];
+        };
+        EXPECT_EQ(figures.failures, 0);
+        EXPECT_EQ(figures.spinless, 0);
+        // Every shot that does not alias is measured, in every value.
+        for (const ErrorFigures& f : figures.values)
+            EXPECT_EQ(f.count, summary.shots - summary.aliased);
+        const ErrorFigures& speed = value(AccuracyValue::kBallSpeed);
+        EXPECT_GE(speed.bias, b.speedBiasLow);
+        EXPECT_LE(speed.bias, b.speedBiasHigh);
+        EXPECT_LE(speed.sd, b.speedSd);
+        EXPECT_LE(std::fabs(value(AccuracyValue::kLaunchAngle).worst), b.launchWorst);
+        EXPECT_LE(std::fabs(value(AccuracyValue::kSideAngle).worst), b.sideWorst);
+        EXPECT_LE(value(AccuracyValue::kBackSpin).sd, b.backSpinSd);
+        EXPECT_LE(std::fabs(value(AccuracyValue::kSideSpin).bias), b.sideSpinBias);
+        EXPECT_LE(value(AccuracyValue::kSideSpin).sd, b.sideSpinSd);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+
+#include "session_rig.h"
+#include "ui/downrange_drawing.h"
+#include "ui/drawing_views.h"
+#include "ui/impact_drawing.h"
+#include "ui/profile_drawing.h"
+
+namespace kyvern::ui {
+namespace {
+
+using testing::ColourNear;
+using testing::CountColour;
+using testing::SavedSession;
+
+QImage Render(const std::function<void(QPainter&, const QRectF&)>& draw, int w = 900, int h = 600) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    draw(painter, QRectF(0, 0, w, h));
+    return image;
+}
+
+// The current shot's flight lies where its trajectory says, the plotted item in its Plot colour
+// beside it, and nothing of any flight below the ground line.
+TEST(ProfileDrawing, TrajectoriesWhereTheFlightSaysAndNothingBelowGround) {
+    SavedSession s;
+    s.table.SetCell(s.GroupRow("Driver"), data::kPlotColumn, "Blue (1)");
+    const SessionPicture picture = CollectSession(s.table, {});
+    ASSERT_EQ(picture.shots.size(), 30u);
+    const QImage image = Render([&](QPainter& p, const QRectF& r) { DrawProfile(p, r, picture); });
+    const ProfileFrame frame = ProfileLayout(QRectF(0, 0, 900, 600), picture);
+
+    const SessionShot& current = *picture.Current();
+    EXPECT_EQ(picture.items[current.itemIndex], "Wedge");
+    const flight::FlightResult& f = *current.flight;
+    for (int i = 1; i < LandingIndex(f); ++i) {
+        const QPointF p = frame.Map(f.pointX[i], f.pointHeight[i]);
+        ASSERT_TRUE(frame.plot.contains(p)) << i;
+        EXPECT_TRUE(ColourNear(image, p, kCurrentShotColour)) << i;
+    }
+    const QColor blue = PlotColour(2);
+    int driversChecked = 0;
+    for (const SessionShot& shot : picture.shots) {
+        if (picture.items[shot.itemIndex] != "Driver") continue;
+        ASSERT_TRUE(shot.flight);
+        ++driversChecked;
+        // Beyond the wedge's reach only the drives are drawn.
+        for (int i = 1; i < LandingIndex(*shot.flight); ++i) {
+            if (shot.flight->pointX[i] < 3 * 130.0) continue;
+            EXPECT_TRUE(ColourNear(
+                image, frame.Map(shot.flight->pointX[i], shot.flight->pointHeight[i]), blue));
+        }
+    }
+    EXPECT_EQ(driversChecked, 10);
+
+    const QRect below(static_cast<int>(frame.plot.left()), static_cast<int>(frame.GroundY()) + 4,
+                      static_cast<int>(frame.plot.width()), 600);
+    EXPECT_EQ(CountColour(image, below, kCurrentShotColour), 0);
+    EXPECT_EQ(CountColour(image, below, blue), 0);
+}
+
+// Every carry point in its item's colour, the current one in the highlight, target lines every
+// 50 yards: the same session shown in metres puts them every 50 metres.
+TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
+    SavedSession s;
+    for (const char* unit : {"Yards", "Meters"}) {
+        s.home.Set("Setup", "DistanceDisplay", unit);
+        const SessionPicture picture = CollectSession(s.table, {});
+        const QImage image =
+            Render([&](QPainter& p, const QRectF& r) { DrawDownRange(p, r, picture); });
+        const DownRangeFrame frame = DownRangeLayout(QRectF(0, 0, 900, 600), picture);
+        const QPointF current =
+            frame.Map(CarryPoint(*picture.Current()).x(), CarryPoint(*picture.Current()).y());
+        EXPECT_TRUE(ColourNear(image, current, kCurrentShotColour, 1, 20)) << unit;
+        for (const SessionShot& shot : picture.shots) {
+            const QPointF p = frame.Map(CarryPoint(shot).x(), CarryPoint(shot).y());
+            if (shot.current || std::hypot(p.x() - current.x(), p.y() - current.y()) < 30) continue;
+            EXPECT_TRUE(ColourNear(image, p, ItemColour(shot.itemIndex), 1)) << shot.row;
+        }
+        // A target line crosses the rough at 50 display units, none at 75.
+        const double yards50 = std::string(unit) == "Meters" ? 50 / 0.9144 : 50.0;
+        const QPointF line = frame.Map(yards50, 0.0);
+        const QPointF between = frame.Map(yards50 * 1.5, 0.0);
+        EXPECT_TRUE(ColourNear(image, QPointF(frame.plot.left() + 3, line.y()), Qt::white, 1, 30))
+            << unit;
+        EXPECT_FALSE(
+            ColourNear(image, QPointF(frame.plot.left() + 3, between.y()), Qt::white, 1, 30))
+            << unit;
+    }
+}
+
+// From above, an open face turns the face line clockwise (its right end away from the target),
+// a closed one anticlockwise.
+TEST(ImpactDrawing, FaceLineTurnsWithTheFaceAngle) {
+    testing::TempHome home;
+    for (double face : {8.0, -8.0}) {
+        shot::ShotRecord shot;
+        shot.launch.Set(200.0, 12.0, face / 2, 3000, 3000, 0);
+        shot.club.faceAngle.Set(face);
+        shot.club.pathAngle.Set(0.0);
+        shot.club.effectiveLoft.Set(12.0);
+        shot.club.angleOfAttack.Set(0.0);
+        shot.club.clubSpeed.Set(140.0);
+        const QImage image = Render([&](QPainter& p, const QRectF& r) {
+            DrawImpact(p, r, &shot, ImpactOptions{0, false, false});
+        });
+        // The red of the face in the left picture, above the angle labels: its outermost
+        // pixels are the ends of the face line.
+        QPoint leftEnd(10000, 0);
+        QPoint rightEnd(-1, 0);
+        for (int y = 0; y < 450; ++y) {
+            for (int x = 0; x < 450; ++x) {
+                if (!testing::Close(image.pixelColor(x, y), QColor(215, 30, 30), 40)) continue;
+                if (x < leftEnd.x()) leftEnd = QPoint(x, y);
+                if (x > rightEnd.x()) rightEnd = QPoint(x, y);
+            }
+        }
+        ASSERT_GT(rightEnd.x() - leftEnd.x(), 50);
+        EXPECT_EQ(rightEnd.y() > leftEnd.y() + 5, face > 0) << face;
+        EXPECT_EQ(leftEnd.y() > rightEnd.y() + 5, face < 0) << face;
+    }
+}
+
+// A view follows its table (the last shot deleted redraws it without its current shot) and,
+// told to refresh, the settings: after a change of the weather it draws what a new view draws.
+TEST(DrawingViews, FollowTheTableAndTheSettings) {
+    SavedSession s;
+    ProfileView profile;
+    profile.resize(600, 400);
+    profile.SetTable(&s.table);
+    const QImage before = profile.grab().toImage();
+    s.table.DeleteLastShot();
+    EXPECT_NE(profile.grab().toImage(), before);
+    profile.SetTable(nullptr);
+
+    DownRangeView kept;
+    kept.resize(600, 400);
+    kept.SetTable(&s.table);
+    const QImage sea = kept.grab().toImage();
+    s.home.Set("Weather", "Altitude", "6000");
+    kept.Refresh();
+    DownRangeView fresh;
+    fresh.resize(600, 400);
+    fresh.SetTable(&s.table);
+    const QImage high = fresh.grab().toImage();
+    EXPECT_NE(high, sea);
+    EXPECT_EQ(kept.grab().toImage(), high);
+}
+
+}  // namespace
+}  // namespace kyvern::ui

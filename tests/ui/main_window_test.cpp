@@ -1,0 +1,339 @@
+// The main window driven as the user drives it, offscreen, with the shot cycle's timers fired by
+// hand so that nothing happens between two steps of a test.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableView>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+#include "analysis/camera_model.h"
+#include "app/app_fixtures.h"
+#include "shot/text_formats.h"
+#include "shot/units.h"
+#include "sim/frame_renderer.h"
+#include "support/eventually.h"
+#include "ui/about_box.h"
+#include "ui/caps_lock_state.h"
+#include "ui/image_view.h"
+#include "ui/info_panel.h"
+#include "ui/main_window.h"
+#include "ui/shots_view.h"
+
+namespace kyvern::ui {
+namespace {
+
+using testing::Eventually;
+
+class Window : public ::testing::Test {
+protected:
+    Window() {
+        env.Set("Setup", "ImageHistorySize", "3");
+        sim::SimulatorOptions simulator;
+        simulator.cameras = 1, simulator.shotPeriod = 0.0, simulator.seed = 11;
+        driver = std::make_unique<sim::SimulatedCameraDriver>(simulator, env.Settings());
+        cameras = std::make_unique<capture::CameraTable>(*driver, prompts, env.Settings());
+        cameras->SetGrabPause(std::chrono::microseconds(0));
+        cameras->InitCameras();
+        WindowOptions options;
+        options.timers = &timers, options.prompts = &prompts, options.cameras = cameras.get();
+        options.monitor.wait = [](int) {};
+        options.monitor.routerTiming = testing::QuickRouter();
+        options.fade = false;
+        window = std::make_unique<MainWindow>(options);
+        // Larger than the frame: every frame pixel has a screen pixel of its own.
+        window->resize(2200, 1500);
+        window->show();
+        window->Start();
+    }
+    ~Window() override {
+        window.reset();
+        cameras->Shutdown();
+    }
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* found = window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    // One strobe of the simulated camera, taken by the camera timer's next tick.
+    bool Shoot() {
+        driver->RequestShot();
+        return Eventually([&] { return cameras->HasNewFrame(sim::kFirstSimulatedSerial); }) &&
+               timers.Fire(app::kCameraTimer);
+    }
+    std::string Key(const char* section, const char* key) { return env.Get(section, key); }
+
+    testing::TempHome env;
+    testing::RecordingPrompts prompts;
+    testing::ManualTimerHost timers;
+    std::unique_ptr<sim::SimulatedCameraDriver> driver;
+    std::unique_ptr<capture::CameraTable> cameras;
+    std::unique_ptr<MainWindow> window;
+};
+
+// Each control writes its key at once, in the words the settings file keeps.
+TEST_F(Window, ControlsWriteTheirKeys) {
+    auto* speed = Find<QSlider>("speedSlider");
+    auto* brightness = Find<QSlider>("brightnessSlider");
+    struct Case {
+        std::function<void()> act;
+        const char* section;
+        const char* key;
+        const char* value;
+    };
+    const Case cases[] = {
+        {[&] { speed->setValue(3); }, "Camera", "Speed", "SuperSlow"},
+        {[&] { QTest::mouseClick(Find<QPushButton>("fastLabel"), Qt::LeftButton); }, "Camera",
+         "Speed", "Fast"},
+        {[&] { speed->setValue(2); }, "Camera", "Speed", "Slow"},
+        {[&] { brightness->setValue(0); }, "Camera", "Brightness", "10"},
+        {[&] { brightness->setValue(10); }, "Camera", "Brightness", "0"},
+        {[&] { Find<QCheckBox>("marksBox")->click(); }, "ImageDisplay", "Marks", "On"},
+        {[&] { Find<QCheckBox>("marksBox")->click(); }, "ImageDisplay", "Marks", "Off"},
+        {[&] { Find<QCheckBox>("planeBox")->click(); }, "ImageDisplay", "Planes", "On"},
+        {[&] { Find<QCheckBox>("gridBox")->click(); }, "ImageDisplay", "Grid", "On"},
+        {[&] { Find<QPushButton>("shotsButton")->click(); }, "Setup", "ViewType", "Shots"},
+        {[&] { Find<QPushButton>("imageButton")->click(); }, "Setup", "ViewType", "Image"},
+    };
+    for (const Case& c : cases) {
+        c.act();
+        EXPECT_EQ(Key(c.section, c.key), c.value) << c.section << "/" << c.key;
+    }
+    // The views are one radio group: the image is on, the shots off.
+    EXPECT_TRUE(Find<QPushButton>("imageButton")->isChecked());
+    EXPECT_FALSE(Find<QPushButton>("shotsButton")->isChecked());
+    EXPECT_EQ(window->CurrentView(), MainWindow::kImage);
+    // The grid overlay is drawn: the view's picture is in colour now.
+    ASSERT_TRUE(Shoot());
+    EXPECT_FALSE(window->Image().Picture().isGrayscale());
+}
+
+// Tab goes through the controls in the order of the control table.
+TEST_F(Window, TabOrderFollowsTheControlTable) {
+    const std::vector<std::string> expected{"imageButton",
+                                            "impactButton",
+                                            "profileButton",
+                                            "shotsButton",
+                                            "deleteLastShotButton",
+                                            "analysisButton",
+                                            "playerBox",
+                                            "sessionBox",
+                                            "itemBox",
+                                            "fastLabel",
+                                            "mediumLabel",
+                                            "slowLabel",
+                                            "superSlowLabel",
+                                            "brightnessSlider",
+                                            "advancedButton",
+                                            "marksBox",
+                                            "monoBox",
+                                            "planeBox",
+                                            "gridBox",
+                                            "reportsButton",
+                                            "openImageButton",
+                                            "saveImageButton",
+                                            "launcherButton",
+                                            "helpButton",
+                                            "fileNameField",
+                                            "downRangeButton",
+                                            "saveSessionButton",
+                                            "newSessionButton",
+                                            "loadSessionButton",
+                                            "deleteRecordButton",
+                                            "speedSlider",
+                                            "exitButton"};
+    std::vector<std::string> seen;
+    QWidget* w = Find<QWidget>("imageButton");
+    for (std::size_t n = 0; n < 500 && seen.size() < expected.size();
+         ++n, w = w->nextInFocusChain())
+        if (std::find(expected.begin(), expected.end(), w->objectName().toStdString()) !=
+            expected.end())
+            seen.push_back(w->objectName().toStdString());
+    EXPECT_EQ(seen, expected);
+}
+
+// A shot of the simulated camera reaches the table, the three panels and the Image view, whose
+// read-out gives the level of the frame's pixel under the mouse.
+TEST_F(Window, SimulatedShotReachesTablePanelsAndImage) {
+    ASSERT_TRUE(Shoot());
+    ASSERT_EQ(window->Monitor().ShotsRecorded(), 1);
+    const shot::ShotRecord& shot = window->Monitor().CurrentShot();
+    EXPECT_EQ(window->Shots().TableView()->model()->rowCount(), 2);  // group and shot
+    const int speedUnit = window->Monitor().Table().SpeedUnit();
+    EXPECT_EQ(Find<InfoPanel>("ballPanel")->Figure(0).toStdString(),
+              shot::FormatValue(shot::ToDisplaySpeed(shot.launch.ballSpeed, speedUnit)) + " " +
+                  shot::SpeedLabel(speedUnit));
+    EXPECT_FALSE(Find<InfoPanel>("clubPanel")->Figure(0).isEmpty());
+    EXPECT_FALSE(Find<InfoPanel>("flightPanel")->Figure(0).isEmpty());
+    EXPECT_TRUE(Find<QPushButton>("deleteLastShotButton")->isEnabled());
+
+    const analysis::CapturedImage& frame = window->Monitor().Frame(0);
+    ASSERT_EQ(window->Image().Picture().size(), QSize(frame.width, frame.height));
+    const int x = frame.width / 2 + 37, y = frame.height / 3;
+    // Sent to the view itself: the offscreen platform places a moved cursor by the window's
+    // frame, not by the view.
+    const QPointF at = window->Image().FrameToWidget(x, y);
+    QMouseEvent move(QEvent::MouseMove, at, window->Image().mapToGlobal(at), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&window->Image(), &move);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "x %d  y %d  level %d", x, y, int(frame.At(y, x)));
+    EXPECT_EQ(window->PixelText().toStdString(), expected);
+}
+
+// The "File:" field shows a name of 30 characters whole; one of 31 loses its first character
+// to an ellipsis.
+TEST_F(Window, FileFieldShowsTheLastThirtyCharacters) {
+    ASSERT_TRUE(Shoot());
+    const std::string folder = env.Path();
+    char* was = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(folder.c_str()), 0);
+    const std::string thirty = "abcdefghijklmnopqrstuvwxyz.bmp";
+    const std::string thirtyOne = "_" + thirty;
+    EXPECT_TRUE(window->SaveImageTo(thirty));
+    EXPECT_EQ(Find<QLineEdit>("fileNameField")->text().toStdString(), thirty);
+    EXPECT_TRUE(window->SaveImageTo(thirtyOne));
+    EXPECT_EQ(Find<QLineEdit>("fileNameField")->text().toStdString(), "..." + thirty);
+    EXPECT_EQ(::chdir(was), 0);
+    std::free(was);
+}
+
+// Two clicks on the printed line where the renderer drew it bring a spoilt ball's spin back,
+// in the recorded shot and in its row of the table.
+TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
+    sim::ShotSetup setup;
+    setup.width = 640, setup.height = 480, setup.ballSpeed = 160.0, setup.launchAngle = 14.0;
+    setup.sideAngle = 2.0, setup.backSpin = 4500.0, setup.sideSpin = -400.0;
+    setup.t2 = setup.t1 + sim::StrobeIntervalFor(setup.ballSpeed);
+    setup.lineNormal = sim::NormalAcrossSpin(setup.backSpin, setup.sideSpin, 0.0);
+    setup.ball0 = sim::CentredStart(setup, 15.0);
+    sim::FrameRenderer renderer;
+    auto frame = std::make_unique<analysis::CapturedImage>();
+    ASSERT_TRUE(renderer.Render(setup, *frame));
+    const sim::ShotTruth truth = renderer.Truth();
+    capture::ImageFile file(prompts);
+    file.SetImage(0, *frame);
+    const std::string path = env.File("rendered.bmp");
+    ASSERT_TRUE(file.Save(path));
+    ASSERT_TRUE(window->OpenImageFrom(path));
+    app::LaunchMonitor& monitor = window->Monitor();
+    ASSERT_EQ(monitor.ShotsRecorded(), 1);
+    auto backSpinShown = [&] {
+        const data::ShotTable& table = monitor.Table();
+        return std::atof(table.Cell(table.CurrentRow(), data::kBackSpinColumn).c_str());
+    };
+    ASSERT_NEAR(backSpinShown(), setup.backSpin, 0.05 * setup.backSpin);
+
+    // Spoil ball 0's line (turned 40 degrees about the camera's axis) and record it so.
+    constexpr double kTurn = 40 * 0.017453292519943278;
+    analysis::BallRecord& ball0 = monitor.Scene().Slot(0).result.balls[0];
+    analysis::Xyz& n = ball0.viewNormal;
+    n.Set(std::cos(kTurn) * n.x - std::sin(kTurn) * n.y,
+          std::sin(kTurn) * n.x + std::cos(kTurn) * n.y, n.z);
+    ball0.planeNormal = n;
+    monitor.Scene().AlignNormals(0);
+    ASSERT_TRUE(monitor.Scene().SolveLaunch());
+    monitor.RemeasureShot();
+    ASSERT_GT(std::fabs(backSpinShown() - setup.backSpin), 0.1 * setup.backSpin);
+
+    // The great circle's points a quarter turn apart on the side facing the camera.
+    analysis::Xyz u = truth.normal0.Cross(analysis::Xyz(0, 0, 1));
+    u.Normalize();
+    analysis::Xyz w = truth.normal0.Cross(u);
+    w.Normalize();
+    if (w.Dot(truth.ball0.Negated()) < 0.0) w.Negate();
+    for (double degrees : {45.0, 135.0}) {
+        const double a = degrees * 0.017453292519943278;
+        const analysis::Xyz p = truth.ball0.Plus(
+            u.Scaled(std::cos(a)).Plus(w.Scaled(std::sin(a))).Scaled(setup.ballDiameter / 2));
+        const double scale = analysis::kFocalLength / analysis::PixelPitch(setup.width) / -p.z;
+        const int x = int(std::lround(setup.width / 2.0 + p.x * scale));
+        const int y = int(std::lround(setup.height / 2.0 - p.y * scale));
+        QTest::mouseClick(&window->Image(), Qt::LeftButton, {},
+                          window->Image().FrameToWidget(x, y));
+    }
+    EXPECT_NEAR(monitor.CurrentShot().launch.backSpin, setup.backSpin, 0.05 * setup.backSpin);
+    EXPECT_NEAR(backSpinShown(), setup.backSpin, 0.05 * setup.backSpin);
+    EXPECT_EQ(monitor.Table().RowCount(), 3);  // re-measured over its own row
+}
+
+// Where the keyboard does not report Caps Lock, the window's check box suspends the watched
+// capture file in its place.
+TEST_F(Window, SuspendBoxHoldsRemoteCaptures) {
+    if (CapsLockState().Known()) GTEST_SKIP() << "this keyboard reports Caps Lock itself";
+    ASSERT_TRUE(Shoot());
+    const std::string dropped = env.File("dropped.bmp");
+    env.Set("Remote", "CaptureFile", dropped);
+    ASSERT_TRUE(window->SaveImageTo(dropped));
+    app::LaunchMonitor& monitor = window->Monitor();
+    monitor.StartCycleTimers(true);  // as a pass ends: the watched path taken
+    const long passes = monitor.PassCount();
+    auto* suspend = Find<QCheckBox>("suspendBox");
+    ASSERT_TRUE(suspend->isVisibleTo(window.get()));
+    suspend->click();
+    EXPECT_TRUE(timers.Fire(app::kCaptureFileTimer));
+    EXPECT_EQ(monitor.PassCount(), passes);
+    suspend->click();
+    EXPECT_TRUE(timers.Fire(app::kCaptureFileTimer));
+    EXPECT_EQ(monitor.PassCount(), passes + 1);
+}
+
+// The About box: each serial above 0 as seven digits, the version, then the build date.
+TEST(AboutBox, SerialsVersionAndBuildDate) {
+    const long serials[] = {1234567, 0, 42, -5};
+    const std::string text = AboutBox::Text(serials).toStdString();
+    EXPECT_EQ(text.rfind("1234567\n0000042\nVersion 3.0.1\n", 0), 0u) << text;
+    EXPECT_EQ(text.size(), std::string("1234567\n0000042\nVersion 3.0.1\nMar  7 2005").size());
+}
+
+// "E&xit" saves the column widths and the name lists; the window's close and the Shutdown
+// command close without saving them. Every way stops the shot cycle's timers.
+TEST_F(Window, ExitSavesWidthsAndNamesCloseAndShutdownDoNot) {
+    enum class How { kExit, kClose, kShutdown };
+    for (How how : {How::kClose, How::kShutdown, How::kExit}) {
+        SCOPED_TRACE(int(how));
+        if (how != How::kClose) {
+            window.reset();
+            WindowOptions options;
+            options.timers = &timers, options.prompts = &prompts, options.cameras = cameras.get();
+            options.monitor.wait = [](int) {};
+            options.fade = false;
+            window = std::make_unique<MainWindow>(options);
+            window->show();
+            window->Start();
+        }
+        ASSERT_TRUE(Shoot());
+        switch (how) {
+            case How::kExit:
+                QTest::mouseClick(Find<QPushButton>("exitButton"), Qt::LeftButton);
+                break;
+            case How::kClose:
+                window->close();
+                break;
+            case How::kShutdown:
+                base::ConfigStore::WriteSetting(env.File("statusKyvern.ini"), "Command", "Shutdown",
+                                                "YES");
+                timers.Advance(2000);
+                QApplication::processEvents();
+                break;
+        }
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(timers.IsRunning(app::kCameraTimer));
+        const bool saved = how == How::kExit;
+        EXPECT_EQ(Key("MRU", "User0") == "Player", saved);
+        EXPECT_EQ(Key("GridSetup", "ItemWidth") != "<missing>", saved);
+    }
+}
+
+}  // namespace
+}  // namespace kyvern::ui

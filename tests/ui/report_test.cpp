@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/cli_runner.h"
+#include "session_rig.h"
+#include "ui/report_pages.h"
+#include "ui/reports_dialog.h"
+#include "ui/shot_analysis_window.h"
+
+namespace kyvern::ui {
+namespace {
+
+using testing::Contains;
+
+// The text of a PDF, one entry per page, as pdftotext reads it back.
+std::vector<std::string> PdfPages(const std::string& path) {
+    std::string text;
+    if (FILE* pipe = ::popen(("pdftotext -layout '" + path + "' - 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            text.append(buffer, n);
+        ::pclose(pipe);
+    }
+    std::vector<std::string> pages;
+    for (std::size_t start = 0, end; (end = text.find('\f', start)) != std::string::npos;
+         start = end + 1)
+        pages.push_back(text.substr(start, end - start));
+    return pages;
+}
+
+// The chooser's boxes: labels and groups, the two hidden ones, one bit per ticked report, and
+// the print order of any choice.
+TEST(ReportChooser, BitsGroupsHiddenBoxesAndPrintOrder) {
+    ReportChooser chooser;
+    struct Row {
+        ReportBit bit;
+        const char* label;
+        const char* group;
+        bool hidden;
+    };
+    const Row rows[] = {
+        {kPracticeRangeReport, "Practice Range Report", "Standard size", false},
+        {kShotAnalysisReport, "Shot Analysis Report", "Standard size", false},
+        {kShotsReport, "Shots Report", "Standard size", false},
+        {kShotsSummaryReport, "Shots Summary Report", "Standard size", false},
+        {kShotsProfileReport, "Shots Profile Report", "Standard size", false},
+        {kImpactReport, "Club/Ball Impact Report", "Standard size", true},
+        {kBallImageReport, "Ball Image Report", "Standard size", false},
+        {kBagTagReport, "Bag Tag Report", "Label size", false},
+        {kPrinterReport, "Printer Report", "Standard size", true},
+    };
+    unsigned all = 0;
+    for (const Row& r : rows) {
+        QCheckBox* box = chooser.Box(r.bit);
+        EXPECT_EQ(box->text().toStdString(), r.label);
+        EXPECT_EQ(qobject_cast<QGroupBox*>(box->parent())->title().toStdString(), r.group);
+        EXPECT_EQ(box->isHidden(), r.hidden) << r.label;
+        box->setChecked(true);
+        all |= r.bit;
+    }
+    EXPECT_EQ(all, 2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
+    EXPECT_EQ(chooser.Bits(), all);
+    chooser.SetShown(kPrinterReport, false);
+    chooser.Box(kShotsReport)->setChecked(false);
+    EXPECT_EQ(chooser.Bits(), all & ~(8u | 4096u));
+
+    std::vector<std::string> order;
+    for (ReportBit bit : ReportsInOrder(all | 1u | 512u))
+        order.push_back(ReportName(bit));
+    EXPECT_EQ(order, (std::vector<std::string>{"bag-tag", "practice-range", "shot-analysis",
+                                               "shots", "shots-summary", "shots-profile", "impact",
+                                               "ball-image", "printer"}));
+}
+
+// kyvern-cli prints the session on a small paper: the bag tag first, the whole table over
+// several pages with its header on each, every page dated, numbered and titled; the profile
+// does not fit and the user is told.
+TEST(Reports, PrintedPagesReadBackFromThePdf) {
+    testing::TempHome home;
+    const std::string pdf = home.File("report.pdf");
+    const testing::CliResult r =
+        testing::RunCli({"report", "--out", pdf, "--paper", "210x100", "--kind", "shots", "--kind",
+                         "shots-profile", "--kind", "bag-tag", testing::kThreeItemsSession},
+                        home.Path());
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, kPaperTooSmall)) << r.err;
+    const std::vector<std::string> pages = PdfPages(pdf);
+    ASSERT_GE(pages.size(), 3u);
+    const QRegularExpression date(
+        QStringLiteral("\\d\\d/[A-Z][a-z]{2}/\\d{4} \\d\\d:\\d\\d:\\d\\d"));
+    int shotRows = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string& page = pages[i];
+        EXPECT_TRUE(Contains(page, kProductTitle)) << i;
+        EXPECT_TRUE(date.match(QString::fromStdString(page)).hasMatch()) << i;
+        char number[48];
+        std::snprintf(number, sizeof number, "Page %zu of %zu", i + 1, pages.size());
+        EXPECT_TRUE(Contains(page, number)) << page;
+        EXPECT_FALSE(Contains(page, "Profile")) << i;
+        if (i == 0) {
+            EXPECT_TRUE(Contains(page, "Driver")) << page;
+            EXPECT_TRUE(Contains(page, "Carry (yd)")) << page;
+            continue;
+        }
+        EXPECT_TRUE(Contains(page, "Shots Report")) << i;
+        EXPECT_TRUE(Contains(page, "Launch")) << i;  // the header row, repeated
+        EXPECT_TRUE(Contains(page, "Player: Ann Driscoll")) << i;
+        // Shot rows end with their effective loft; count the wedge's 10 last ones.
+        const QRegularExpression row(QStringLiteral("\\n\\s+\\d+\\s+\\d+\\.\\d\\s+\\d+\\.\\d"));
+        for (auto it = row.globalMatch(QString::fromStdString(page)); it.hasNext(); it.next())
+            ++shotRows;
+    }
+    EXPECT_EQ(shotRows, 30);
+}
+
+// Every report of the window in one job, in the print order, with the practice range and the
+// shot analysis window painting their own pictures.
+TEST(Reports, EveryReportInPrintOrder) {
+    testing::SavedSession s;
+    ShotAnalysisWindow analysis({}, &s.prompts);
+    shot::LaunchConditions launch;
+    launch.Set(220.0, 12.0, 1.0, 2800.0, 2800.0, -300.0);
+    analysis.ShowShot(launch);
+    analysis.Plot();
+    ReportSource source;
+    source.table = &s.table;
+    source.practiceRange = PracticeRangePicture(s.table, {});
+    source.shotAnalysis = ShotAnalysisPicture(analysis);
+    source.ballImage = QImage(64, 48, QImage::Format_Grayscale8);
+    source.ballImage.fill(40);
+    const std::string path = s.home.File("all.pdf");
+    {
+        QPdfWriter writer(QString::fromStdString(path));
+        EXPECT_EQ(PrintReports(writer, 0xFFFFFFFFu, source, s.prompts).printed,
+                  2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
+    }
+    const std::vector<std::string> pages = PdfPages(path);
+    const char* titles[] = {"My yardages",
+                            "Practice Range Report",
+                            "Shot Analysis Report",
+                            "Shots Report",
+                            "Shots Summary Report",
+                            "Shots Profile Report",
+                            "Club/Ball Impact Report",
+                            "Ball Image Report",
+                            "Printer Report"};
+    ASSERT_EQ(pages.size(), std::size(titles));
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        EXPECT_TRUE(Contains(pages[i], titles[i])) << pages[i];
+}
+
+// A job in which nothing fits writes no file at all.
+TEST(Reports, NothingFitsLeavesNoFile) {
+    testing::SavedSession s;
+    const std::string path = s.home.File("small.pdf");
+    {
+        QPdfWriter writer(QString::fromStdString(path));
+        writer.setPageSize(QPageSize(QSizeF(50, 40), QPageSize::Millimeter));
+        ReportSource source;
+        source.table = &s.table;
+        const PrintOutcome outcome =
+            PrintReports(writer, kShotsReport | kShotsProfileReport, source, s.prompts);
+        EXPECT_EQ(outcome.pages, 0);
+        EXPECT_EQ(outcome.tooSmall, unsigned{kShotsReport | kShotsProfileReport});
+    }
+    EXPECT_EQ(s.prompts.messages, std::vector<std::string>{kPaperTooSmall});
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace kyvern::ui
