@@ -8,7 +8,7 @@ CLI        := $(BUILD)/src/cli/kyvern-cli
 # Our own builds stop on a warning; a plain cmake build (another compiler, another level) does not.
 WERROR     ?= ON
 # The folders whose code runs threads, for ThreadSanitizer.
-TSAN_FOLDERS := capture links app sim
+TSAN_FOLDERS := capture links app sim analysis
 # Aravis's fake camera runs uninstrumented threads whose hand-overs TSan cannot follow (tests/tsan.supp).
 TSAN_SKIP    := -GenicamFakeCamera.*
 

@@ -1,15 +1,21 @@
 // Speed of the frame analysis on drawn and rendered 640 x 480 and 1024 x 768 frames: the whole
-// pipeline, and each step alone on the rendered frames. Beside each time stands x_pass, the time
-// as a multiple of one plain pass over the same frame's pixels measured in the same run, so that
-// figures from different machines can be compared. Where OpenCV is installed, its circle finder
+// pipeline, and each step alone on the rendered frames, with all the lanes this processor has or
+// AVX2's four, on one thread or two. Beside each time stands x_pass, the time as a multiple of
+// one plain pass over the same frame's pixels measured in the same run, so that figures from
+// different machines can be compared. Where OpenCV is installed, its circle finder
 // times the same rendered frame as the reference a developer would reach for first.
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -85,6 +91,16 @@ double PlainPassSeconds(const CapturedImage& frame) {
     return best;
 }
 
+// CPU time of the whole process (every thread of the analysis), in seconds.
+double CpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+double ProcessCpuSeconds() { return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+// The calling thread's alone: with a second thread, what is left on the first one's path.
+double ThreadCpuSeconds() { return CpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
+
 // Sets the counters that put a benchmark's time per iteration beside the plain pass.
 void ReportPassRatio(benchmark::State& state, const CapturedImage& frame, double seconds) {
     const double pass = PlainPassSeconds(frame);
@@ -143,27 +159,66 @@ CapturedImage& RenderedFrame(int width) {
     return frame;
 }
 
+// A settings file of the benchmark's own saying how many threads the analysis may use.
+class ThreadSettings {
+public:
+    explicit ThreadSettings(int threads) {
+        char pattern[] = "/tmp/kyvern-bench-settings-XXXXXX";
+        const int fd = ::mkstemp(pattern);
+        if (fd < 0) return;
+        path_ = pattern;
+        char text[64];
+        const int n = std::snprintf(text, sizeof text, "[Setup]\nAnalysisThreads=%d\n", threads);
+        const bool written = ::write(fd, text, std::size_t(n)) == n;
+        ::close(fd);
+        if (!written) path_.clear();
+    }
+    ThreadSettings(const ThreadSettings&) = delete;
+    ThreadSettings& operator=(const ThreadSettings&) = delete;
+    ~ThreadSettings() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Arguments: frame width, the widest vector lanes the analysis may use (8: all this processor
+// has, 4: AVX2 only, 1: none), its threads (1 or 2) and whether it refines (1). The CPU time is
+// the whole process's.
 void BM_RunAnalysisRendered(benchmark::State& state) {
     CapturedImage& frame = RenderedFrame(int(state.range(0)));
     if (frame.width == 0) {
         state.SkipWithError("render failed");
         return;
     }
-    AnalysisPipeline pipeline(1.685, "/nonexistent/Kyvern.ini");
-    pipeline.PinPrecision(state.range(1) ? kyvern::analysis::Precision::kRefined
+    const ThreadSettings settings(int(state.range(2)));
+    if (settings.Path().empty()) {
+        state.SkipWithError("no settings file");
+        return;
+    }
+    AnalysisPipeline pipeline(1.685, settings.Path());
+    pipeline.PinPrecision(state.range(3) ? kyvern::analysis::Precision::kRefined
                                          : kyvern::analysis::Precision::kStandard);
     NullMessages messages;
     pipeline.RunAnalysis(frame, messages);
+    pipeline.Analyzer()->LimitLanes(int(state.range(1)));
+    pipeline.RunAnalysis(frame, messages);
+    const double ownStart = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         benchmark::DoNotOptimize(pipeline.RunAnalysis(frame, messages));
     }
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+    state.counters["main_cpu_ms"] = (ThreadCpuSeconds() - ownStart) * 1e3 /
+                                    double(std::max<std::int64_t>(state.iterations(), 1));
     ReportPassRatio(state, frame, taken.count());
 }
 BENCHMARK(BM_RunAnalysisRendered)
-    ->ArgsProduct({{640, 1024}, {0, 1}})
-    ->ArgNames({"width", "refined"})
+    ->ArgsProduct({{640, 1024}, {8, 4}, {1, 2}, {0, 1}})
+    ->ArgNames({"width", "lanes", "threads", "refined"})
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
 // The steps in pipeline order.
@@ -187,12 +242,10 @@ void RunStep(ImageAnalyzer& a, int step) {
             a.FindDiscs();
             break;
         case kRefineDiscEdges:
-            a.RefineDiscEdges(0);
-            a.RefineDiscEdges(1);
+            a.RefineBothDiscEdges();
             break;
         case kRefineBallEdges:
-            a.RefineBallEdges(0);
-            a.RefineBallEdges(1);
+            a.RefineBothBallEdges();
             break;
         case kFindMarks:
             a.FindMarks(0);
@@ -203,8 +256,7 @@ void RunStep(ImageAnalyzer& a, int step) {
             a.GroupMarks(1);
             break;
         case kFindPlane:
-            a.FindPlane(0);
-            a.FindPlane(1);
+            a.FindBothPlanes();
             break;
         default:
             a.ProcessScene();
@@ -218,24 +270,38 @@ void BM_Step(benchmark::State& state) {
     const CapturedImage& frame = RenderedFrame(int(state.range(0)));
     const int step = int(state.range(1));
     static ImageAnalyzer analyzer(1.685);
+    analyzer.LimitLanes(int(state.range(2)));
+    analyzer.SetThreads(int(state.range(3)));
     double total = 0.0;
+    double cpu = 0.0;
+    double own = 0.0;
     for (auto _ : state) {
         analyzer.SetFrame(frame.Pixels(), frame.width, frame.height);
         for (int s = 0; s < step; ++s)
             RunStep(analyzer, s);
+        const double cpuStart = ProcessCpuSeconds();
+        const double ownStart = ThreadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         RunStep(analyzer, step);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+        cpu += ProcessCpuSeconds() - cpuStart;
+        own += ThreadCpuSeconds() - ownStart;
         state.SetIterationTime(taken.count());
         total += taken.count();
     }
+    // The machine may be shared: the step's CPU time (both threads, and the calling thread's
+    // alone) beside its wall time.
+    state.counters["cpu_ms"] = cpu * 1e3 / double(state.iterations());
+    state.counters["main_cpu_ms"] = own * 1e3 / double(state.iterations());
     ReportPassRatio(state, frame, total);
 }
 BENCHMARK(BM_Step)
     ->ArgsProduct({{640, 1024},
                    {kPixelStats, kFindDiscs, kRefineDiscEdges, kRefineBallEdges, kFindMarks,
-                    kGroupMarks, kFindPlane, kProcessScene}})
-    ->ArgNames({"width", "step"})
+                    kGroupMarks, kFindPlane, kProcessScene},
+                   {8, 4},
+                   {1, 2}})
+    ->ArgNames({"width", "step", "lanes", "threads"})
     ->UseManualTime()
     ->Iterations(40)  // the untimed steps before the timed one would otherwise dominate
     ->Unit(benchmark::kMillisecond);
@@ -297,6 +363,8 @@ BENCHMARK(BM_HoughCircles)
 void BM_BallFinding(benchmark::State& state) {
     const CapturedImage& frame = RenderedFrame(int(state.range(0)));
     static ImageAnalyzer analyzer(1.685);
+    analyzer.LimitLanes(int(state.range(1)));
+    analyzer.SetThreads(int(state.range(2)));
     double total = 0.0;
     double best = 1e9;
     for (auto _ : state) {
@@ -313,8 +381,8 @@ void BM_BallFinding(benchmark::State& state) {
 #endif
 }
 BENCHMARK(BM_BallFinding)
-    ->Arg(640)
-    ->Arg(1024)
+    ->ArgsProduct({{640, 1024}, {8, 4}, {1, 2}})
+    ->ArgNames({"width", "lanes", "threads"})
     ->UseManualTime()
     ->Iterations(40)
     ->Unit(benchmark::kMillisecond);

@@ -90,6 +90,8 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     const Clock::time_point start = Clock::now();
     if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
     ImageAnalyzer& a = *analyzer_;
+    // The worker starts (or stops) only when the setting changes.
+    a.SetThreads(int(settings_.Integer(base::setting::kAnalysisThreads)));
 
     lastPrecision_ = pinnedPrecision_.value_or(settings_.Choice(base::setting::kPrecision) == 1
                                                    ? Precision::kRefined
@@ -122,12 +124,12 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     AddTiming(messages, showTiming, "   FindDiscs: %.1lf", Milliseconds(before, Clock::now()));
 
     before = Clock::now();
-    if (!a.RefineDiscEdges(0) || !a.RefineDiscEdges(1)) return fail();
+    if (!a.RefineBothDiscEdges()) return fail();
     AddTiming(messages, showTiming, "   RefineDiscEdges: %.1lf",
               Milliseconds(before, Clock::now()));
 
     before = Clock::now();
-    if (!a.RefineBallEdges(0) || !a.RefineBallEdges(1)) return fail();
+    if (!a.RefineBothBallEdges()) return fail();
     AddTiming(messages, showTiming, "   RefineBallEdges: %.1lf",
               Milliseconds(before, Clock::now()));
 
@@ -142,8 +144,7 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     AddTiming(messages, showTiming, "   GroupMarks: %.1lf", Milliseconds(before, Clock::now()));
 
     before = Clock::now();
-    a.FindPlane(0);
-    a.FindPlane(1);
+    a.FindBothPlanes();
     AddTiming(messages, showTiming, "   FindPlane: %.1lf", Milliseconds(before, Clock::now()));
 
     before = Clock::now();

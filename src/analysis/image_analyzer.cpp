@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "analysis/analysis_codes.h"
+#include "analysis/step_worker.h"
 
 namespace kyvern::analysis {
 
@@ -44,24 +46,27 @@ void BallImage::Reset() {
     groupCount = 0;
 }
 
+StepScratch::StepScratch()
+    : edgePoints(new EdgePoint[kMaxEdgePoints]),
+      livePoints(new EdgePoint[kMaxEdgePoints]),
+      farTable(new std::uint8_t[kFarTableSide * kFarTableSide]),
+      liveX(new double[kFarTableSide]),
+      liveY(new double[kFarTableSide]),
+      circleCandidates(new CircleCandidate[kMaxCircleCandidates]),
+      agreeingCircles(new std::int32_t[kMaxCircleCandidates]),
+      axisCandidates(new Xyz[kMaxAxisCandidates]),
+      pairRecords(new std::uint64_t[kMaxAxisCandidates + 7]),
+      planeCells(new std::int32_t[kPlaneCellTables]),
+      markX(new double[kMaxMarks]),
+      markY(new double[kMaxMarks]),
+      markZ(new double[kMaxMarks]) {}
+
 ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
     : frame_(new std::uint8_t[kFramePixelCapacity]),
       discCandidates_(new DiscCandidate[kMaxDiscCandidates]),
-      edgePoints_(new EdgePoint[kMaxEdgePoints]),
-      livePoints_(new EdgePoint[kMaxEdgePoints]),
-      farTable_(new std::uint8_t[kFarTableSide * kFarTableSide]),
-      liveX_(new double[kFarTableSide]),
-      liveY_(new double[kFarTableSide]),
-      circleCandidates_(new CircleCandidate[kMaxCircleCandidates]),
-      agreeingCircles_(new std::int32_t[kMaxCircleCandidates]),
-      axisCandidates_(new Xyz[kMaxAxisCandidates]),
-      pairRecords_(new std::uint64_t[kMaxAxisCandidates + 7]),
-      planeCells_(new std::int32_t[kPlaneCellTables]),
+      scratch_{std::make_unique<StepScratch>(), nullptr},
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
-      markX_(new double[kMaxMarks]),
-      markY_(new double[kMaxMarks]),
-      markZ_(new double[kMaxMarks]),
       brightEvery2_(new std::int32_t[kFramePixelCapacity]),
       brightIndexEvery2_(new std::uint32_t[kFramePixelCapacity]),
       graySums_(new std::int64_t[kFramePixelCapacity + 1]),
@@ -100,10 +105,13 @@ bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) 
     if (count > 0) meanLevel_ = std::uint8_t(sum / std::uint64_t(count));
     ball0_.Reset();
     ball1_.Reset();
-    edgePointCount_ = 0;
-    circleCandidateCount_ = 0;
+    for (const auto& scratch : scratch_) {
+        if (!scratch) continue;
+        scratch->edgePointCount = 0;
+        scratch->circleCandidateCount = 0;
+        scratch->axisCandidateCount = 0;
+    }
     discCandidateCount_ = 0;
-    axisCandidateCount_ = 0;
     pixelsPerInch_ = 0.0;
     frameLoaded_ = true;
     return true;
@@ -222,9 +230,42 @@ bool ImageAnalyzer::GetBallData(int ball, BallRecord& record) const {
 
 int ImageAnalyzer::LiveEdgePointCount() const {
     int live = 0;
-    for (int i = 0; i < edgePointCount_; ++i)
-        live += edgePoints_[i].Live() ? 1 : 0;
+    const StepScratch& s = Shown();
+    for (int i = 0; i < s.edgePointCount; ++i)
+        live += s.edgePoints[i].Live() ? 1 : 0;
     return live;
+}
+
+void ImageAnalyzer::SetThreads(int threads) {
+    const bool two = threads >= 2 && std::thread::hardware_concurrency() >= 2;
+    if (two == (worker_ != nullptr)) return;
+    if (!two) {
+        worker_.reset();
+        return;
+    }
+    if (!scratch_[1]) scratch_[1] = std::make_unique<StepScratch>();
+    worker_ = std::make_unique<StepWorker>();
+}
+
+int ImageAnalyzer::Threads() const { return worker_ ? 2 : 1; }
+
+// Ball 0's share on the worker with the second lists, ball 1's here with the shown ones.
+void ImageAnalyzer::RunShares(ShareStep step, void* context, bool results[2]) {
+    struct Share {
+        ShareStep step;
+        void* context;
+        StepScratch* scratch;
+        bool result;
+    } share{step, context, scratch_[1 - shown_].get(), false};
+    worker_->Post(
+        [](void* c) {
+            Share& s = *static_cast<Share*>(c);
+            s.result = s.step(s.context, *s.scratch, 0);
+        },
+        &share);
+    results[1] = step(context, Shown(), 1);
+    worker_->Finish();
+    results[0] = share.result;
 }
 
 }  // namespace kyvern::analysis

@@ -100,6 +100,46 @@ struct DiscCandidate {
     std::int32_t score = 0;
 };
 
+class StepWorker;
+
+// The working lists of the steps that may run for both balls at once, one set for each: the
+// edge points and circle candidates of the edge refinements and the plane candidates of the
+// plane search, with the error or warning a step ends with.
+struct StepScratch {
+    static constexpr int kFarTableSide = 1024;
+    static constexpr int kPlaneCellTables = 4 * 101 * 101;  // four tables of 101 x 101 bins
+    static constexpr int kMaxDiscRows = 4096;
+    static constexpr int kMaxDiscSizes = 16;
+    StepScratch();
+
+    // The disc search over a share of the grid's columns: the template rows of the size at
+    // hand, and the share's first candidates with how many each size gave.
+    std::array<std::int32_t, kMaxDiscRows> discRows{};
+    std::array<DiscCandidate, kMaxDiscCandidates> discs{};
+    int discCount = 0;
+    std::array<int, kMaxDiscSizes> discsPerSize{};
+
+    std::unique_ptr<EdgePoint[]> edgePoints;
+    int edgePointCount = 0;
+    std::unique_ptr<EdgePoint[]> livePoints;   // of the circle fit
+    std::unique_ptr<std::uint8_t[]> farTable;  // pairs of live points more than 20 apart
+    std::unique_ptr<double[]> liveX;           // live points as doubles, kFarTableSide
+    std::unique_ptr<double[]> liveY;
+    std::unique_ptr<CircleCandidate[]> circleCandidates;
+    int circleCandidateCount = 0;
+    bool circlesCleared = false;                      // a fit cleared the list since the flag
+    std::unique_ptr<std::int32_t[]> agreeingCircles;  // kMaxCircleCandidates
+    std::unique_ptr<Xyz[]> axisCandidates;
+    int axisCandidateCount = 0;
+    std::unique_ptr<std::uint64_t[]> pairRecords;  // plane candidates as marks and bins
+    std::unique_ptr<std::int32_t[]> planeCells;    // their counts by first and second bin
+    std::unique_ptr<double[]> markX;               // mark points of one ball by component
+    std::unique_ptr<double[]> markY;
+    std::unique_ptr<double[]> markZ;
+    std::int32_t error = 0;
+    std::int32_t warning = 0;
+};
+
 // How closely the analysis measures. Standard is the established algorithm; Refined also
 // corrects each diameter for the perspective stretch of a ball off the optical axis and
 // refines each plane normal from every pair normal near the mode's.
@@ -129,8 +169,12 @@ public:
     bool FindDiscs();
     bool RefineDiscEdges(int ball);
     bool RefineBallEdges(int ball);
+    // Both balls, ball 0 first, stopping at the first failure as two calls would; on the
+    // second thread's share when there is one, with the same results.
+    bool RefineBothDiscEdges();
+    bool RefineBothBallEdges();
     void AddEdgePoint(int x, int y);
-    void ClearEdgePoints() { edgePointCount_ = 0; }
+    void ClearEdgePoints() { Shown().edgePointCount = 0; }
     bool FitCircle(double priorX, double priorY, double priorDiameter, double& centreX,
                    double& centreY, double& diameter);
     // False when the three points are collinear.
@@ -145,6 +189,8 @@ public:
     bool FindMarks(int ball);
     bool GroupMarks(int ball);
     bool FindPlane(int ball);
+    // FindPlane(0) then FindPlane(1), the two on both threads when there are two.
+    void FindBothPlanes();
 
     // Scene.
     bool ProcessScene();
@@ -169,6 +215,10 @@ public:
     // The widest vector lanes the fast paths of this analyzer may use (8, 4 or 1; never more
     // than the processor has); tests lower it to compare the narrower paths too.
     void LimitLanes(int lanes) { laneLimit_ = lanes; }
+    // 2: the steps that work on the two balls apart run ball 0's share on a second thread,
+    // started here once, when the machine has a second core; 1 (the start): one thread.
+    void SetThreads(int threads);
+    int Threads() const;
 
     bool FrameLoaded() const { return frameLoaded_; }
     int Width() const { return width_; }
@@ -186,29 +236,69 @@ public:
     const BallImage& Ball(int ball) const { return ball == 0 ? ball0_ : ball1_; }
     int DiscCandidateCount() const { return discCandidateCount_; }
     const DiscCandidate& Candidate(int i) const { return discCandidates_[i]; }
-    int EdgePointCount() const { return edgePointCount_; }  // slots in use, deleted ones too
-    const EdgePoint& EdgePointAt(int i) const { return edgePoints_[i]; }
+    // The lists of the last step, as one thread running the steps in order would leave them.
+    int EdgePointCount() const { return Shown().edgePointCount; }  // slots in use, deleted too
+    const EdgePoint& EdgePointAt(int i) const { return Shown().edgePoints[i]; }
     int LiveEdgePointCount() const;
-    int CircleCandidateCount() const { return circleCandidateCount_; }
-    int AxisCandidateCount() const { return axisCandidateCount_; }
+    int CircleCandidateCount() const { return Shown().circleCandidateCount; }
+    int AxisCandidateCount() const { return Shown().axisCandidateCount; }
 
 private:
     void RebuildHistogram();
     bool GroupMarksByGrid(BallImage& ball);
-    bool FitEdgesTwice(BallImage& ball, double priorDiameter, double& diameter,
-                       std::int32_t firstError, std::int32_t secondError);
+    StepScratch& Shown() { return *scratch_[shown_]; }
+    const StepScratch& Shown() const { return *scratch_[shown_]; }
+    void AddEdgePointTo(StepScratch& s, int x, int y) const;
+    bool FitCircleWith(StepScratch& s, double priorDiameter, double& centreX, double& centreY,
+                       double& diameter) const;
+    bool FitEdgesTwice(StepScratch& s, BallImage& ball, double priorDiameter, double& diameter,
+                       std::int32_t firstError, std::int32_t secondError) const;
+    bool RefineDiscEdgesWith(StepScratch& s, BallImage& ball) const;
+    bool RefineBallEdgesWith(StepScratch& s, BallImage& ball) const;
+    bool FindPlaneWith(StepScratch& s, BallImage& ball) const;
+    // Runs step(second scratch, ball 0) on the worker and step(shown scratch, ball 1) here.
+    using ShareStep = bool (*)(void* context, StepScratch& s, int ball);
+    void RunShares(ShareStep step, void* context, bool results[2]);
+    template <typename Step>
+    void RunBoth(Step& step, bool results[2]) {
+        RunShares([](void* context, StepScratch& s,
+                     int ball) { return (*static_cast<Step*>(context))(s, ball); },
+                  &step, results);
+    }
+    template <typename Step>
+    bool RefineBoth(Step step, bool (ImageAnalyzer::*single)(int));
+    // What the edge refinements change in a ball, kept to put back.
+    struct EdgeKeep {
+        double centreX = 0.0;
+        double centreY = 0.0;
+        Xyz pix;
+        double diameterEstimate = 0.0;
+        double diameter = 0.0;
+        bool edgesRefined = false;
+        std::int32_t edgeQuality = 0;
+        std::int32_t lum = 0;
+        std::array<std::array<std::int32_t, 5>, kMaxProfiles> profiles{};
+    };
+    void KeepEdges(const BallImage& ball);
+    void RestoreEdges(BallImage& ball) const;
     void SampleProfiles(BallImage& ball);
-    int DiscScoreFast(int& x, int& y, int size) const;
+    // rows: the template rows PrepareDiscRows made for this size, or null.
+    int DiscScoreFast(int& x, int& y, int size, const std::int32_t* rows) const;
     void BuildDiscSums();
-    void PrepareDiscRows(int size);
+    static bool PrepareDiscRows(int size, std::int32_t* rows);
+    struct DiscGrid {
+        int firstSize, lastSize, sizeStep;  // sizes from first down while above last
+        int firstColumn, rowStart, rowEnd, step;
+    };
+    void ScanDiscs(StepScratch& s, const DiscGrid& grid, int firstColumn, int endColumn) const;
     void BuildRowSums();
     int WindowMeanPlain(int row, int column) const;
     int WindowMeanFast(int row, int column) const;
     void BuildWindowSums(int firstRow, int lastRow, int firstColumn, int lastColumn);
     int WindowMeanTable(int row, int column);
-    void RecordPairs(const BallImage& ball);
-    Xyz RefinedNormal(const BallImage& ball, const Xyz& modeNormal);
-    void DiscardFarEdgePoints(double centreX, double centreY, double radius);
+    void RecordPairs(StepScratch& s, const BallImage& ball) const;
+    Xyz RefinedNormal(StepScratch& s, const BallImage& ball, const Xyz& modeNormal) const;
+    static void DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY, double radius);
 
     std::unique_ptr<std::uint8_t[]> frame_;
     std::array<std::uint32_t, 256> histogram_{};
@@ -224,30 +314,15 @@ private:
 
     std::unique_ptr<DiscCandidate[]> discCandidates_;
     int discCandidateCount_ = 0;
-    std::unique_ptr<EdgePoint[]> edgePoints_;
-    int edgePointCount_ = 0;
-    std::unique_ptr<EdgePoint[]> livePoints_;  // scratch of the circle fit
-    static constexpr int kFarTableSide = 1024;
-    std::unique_ptr<std::uint8_t[]> farTable_;  // pairs of live points more than 20 apart
-    std::unique_ptr<double[]> liveX_;           // live points as doubles, kFarTableSide
-    std::unique_ptr<double[]> liveY_;
-    std::unique_ptr<CircleCandidate[]> circleCandidates_;
-    int circleCandidateCount_ = 0;
-    std::unique_ptr<std::int32_t[]> agreeingCircles_;  // kMaxCircleCandidates
-    std::unique_ptr<Xyz[]> axisCandidates_;
-    std::unique_ptr<std::uint64_t[]> pairRecords_;          // plane candidates as marks and bins
-    static constexpr int kPlaneCellTables = 4 * 101 * 101;  // four tables of 101 x 101 bins
-    std::unique_ptr<std::int32_t[]> planeCells_;            // their counts by first and second bin
+    // The first set serves one thread; the second is made with the worker. shown_ is the set
+    // the last step left its lists in.
+    std::array<std::unique_ptr<StepScratch>, 2> scratch_;
+    int shown_ = 0;
+    std::unique_ptr<StepWorker> worker_;
+    EdgeKeep kept_;
     std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
     std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
-    std::unique_ptr<double[]> markX_;            // mark points of one ball by component, kMaxMarks
-    std::unique_ptr<double[]> markY_;
-    std::unique_ptr<double[]> markZ_;
-    int axisCandidateCount_ = 0;
 
-    static constexpr int kMaxDiscRows = 4096;
-    std::array<std::int32_t, kMaxDiscRows> discRows_{};  // see PrepareDiscRows
-    int discRowsSize_ = -1;
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).
     std::unique_ptr<std::int32_t[]> brightEvery2_;

@@ -10,6 +10,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/simd.h"
+#include "analysis/step_worker.h"
 #include "base/math_constants.h"
 
 namespace kyvern::analysis {
@@ -57,15 +58,27 @@ struct TripleRow {
     double width, height, prior;
 };
 
+// Running sums of the candidates' centres and diameters, in the order they are listed.
+struct CircleSums {
+    double x = 0.0;
+    double y = 0.0;
+    double d = 0.0;
+};
+
 // The third points k, k + 4, ... in blocks of four: the same operations as the scalar circle
 // through three points, lane by lane. Every value before the divisions is an integer well
 // inside 2^53 (frames up to 4096 pixels), so it is exact; divisions and roots round as the
-// scalar ones do. Passing circles are appended in k order. Returns the new count.
+// scalar ones do. Passing circles are appended in k order and added to the sums (whose
+// additions, one per candidate, wait on each other and so hide behind the divisions here
+// instead of running as a pass of their own). Returns the new count.
 __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const double* xs,
                                                      const double* ys, const std::uint8_t* farI,
                                                      const std::uint8_t* farJ, int k, int end,
-                                                     CircleCandidate* out, int count,
-                                                     int capacity) {
+                                                     CircleCandidate* out, int count, int capacity,
+                                                     CircleSums& sums) {
+    double sumX = sums.x;
+    double sumY = sums.y;
+    double sumD = sums.d;
     const __m256d x1 = _mm256_set1_pd(r.x1);
     const __m256d y1 = _mm256_set1_pd(r.y1);
     const __m256d x2 = _mm256_set1_pd(r.x2);
@@ -129,10 +142,58 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const d
         for (int lane = 0; lane < 4; ++lane) {
             if ((mask >> lane & 1) == 0) continue;
             out[count++] = {vx[lane], vy[lane], vd[lane]};
-            if (count >= capacity) return count;
+            sumX += vx[lane];
+            sumY += vy[lane];
+            sumD += vd[lane];
+            if (count >= capacity) {
+                sums = {sumX, sumY, sumD};
+                return count;
+            }
         }
     }
+    sums = {sumX, sumY, sumD};
     return count;
+}
+
+// The consensus test of the circle fit on four candidates at a time, read as twelve doubles
+// in three loads, each lane tested against the mean and the bound of its own field. Lists the
+// index of every candidate in [0, count) and counts up only for the agreeing ones, as the
+// scalar loop does. Returns their number.
+__attribute__((target("avx2"))) int AgreeingAvx2(const CircleCandidate* candidates, int count,
+                                                 double meanX, double meanY, double meanD,
+                                                 std::int32_t* agreeing) {
+    static_assert(sizeof(CircleCandidate) == 3 * sizeof(double));
+    const double* fields = &candidates[0].centreX;
+    const __m256d means[3] = {_mm256_setr_pd(meanX, meanY, meanD, meanX),
+                              _mm256_setr_pd(meanY, meanD, meanX, meanY),
+                              _mm256_setr_pd(meanD, meanX, meanY, meanD)};
+    const __m256d bounds[3] = {_mm256_setr_pd(5.0, 5.0, 2.0, 5.0),
+                               _mm256_setr_pd(5.0, 2.0, 5.0, 5.0),
+                               _mm256_setr_pd(2.0, 5.0, 5.0, 2.0)};
+    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
+    int agree = 0;
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        int within = 0;
+        for (int part = 0; part < 3; ++part) {
+            const __m256d v = _mm256_loadu_pd(fields + 3 * i + 4 * part);
+            const __m256d off = _mm256_and_pd(_mm256_sub_pd(v, means[part]), signless);
+            within |= _mm256_movemask_pd(_mm256_cmp_pd(off, bounds[part], _CMP_LE_OQ)) << 4 * part;
+        }
+        for (int lane = 0; lane < 4; ++lane) {
+            agreeing[agree] = i + lane;
+            agree += (within >> 3 * lane & 7) == 7 ? 1 : 0;
+        }
+    }
+    for (; i < count; ++i) {
+        const CircleCandidate& c = candidates[i];
+        agreeing[agree] = i;
+        const bool agrees = (std::fabs(c.diameter - meanD) <= 2.0) &
+                            (std::fabs(c.centreX - meanX) <= 5.0) &
+                            (std::fabs(c.centreY - meanY) <= 5.0);
+        agree += agrees ? 1 : 0;
+    }
+    return agree;
 }
 #endif
 
@@ -172,17 +233,16 @@ int ImageAnalyzer::DiscScore(int& x, int& y, int size) const {
 
 // The half-width of every second row of the disc template of one size, taken once for all
 // the positions it is tried at (-1 for a row with no inside position).
-void ImageAnalyzer::PrepareDiscRows(int size) {
-    discRowsSize_ = -1;
+bool ImageAnalyzer::PrepareDiscRows(int size, std::int32_t* rows) {
     const std::int64_t h = size / 2;
-    if (h > kMaxDiscRows) return;
+    if (h > StepScratch::kMaxDiscRows) return false;
     const std::int64_t limit = (h + 1) * (h + 1);
     int t = 0;
     for (std::int64_t dy = -h; dy < h; dy += 2, ++t) {
         const std::int64_t rest = limit - 1 - dy * dy;
-        discRows_[t] = rest < 0 ? -1 : std::int32_t(IntegerRoot(rest));
+        rows[t] = rest < 0 ? -1 : std::int32_t(IntegerRoot(rest));
     }
-    discRowsSize_ = size;
+    return true;
 }
 
 // Running sums along each parity of the linear index, kept in locals (the frame's bytes may
@@ -220,7 +280,7 @@ void ImageAnalyzer::BuildDiscSums() {
 
 // The same counts as DiscScore, row by row: the inside positions of a template row form a
 // run of every second linear index, so the bright ones are read off running sums.
-int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
+int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size, const std::int32_t* discRows) const {
     if (backgroundLevel_ < 5) return -1;
     const std::int64_t h = size / 2;
     const std::int64_t total = std::int64_t(width_) * height_;
@@ -229,11 +289,11 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
     std::int64_t bright = 0;
     std::int64_t sumX = 0;
     std::int64_t sumY = 0;
-    const bool rows = discRowsSize_ == size;
+    const bool rows = discRows != nullptr;
     for (std::int64_t yy = y - h, t = 0; yy < y + h; yy += 2, ++t) {
         std::int64_t reach = 0;
         if (rows) {
-            reach = discRows_[t];
+            reach = discRows[t];
         } else {
             const std::int64_t dy = yy - y;
             const std::int64_t rest = limit - 1 - dy * dy;
@@ -271,6 +331,29 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size) const {
     return score;
 }
 
+void ImageAnalyzer::ScanDiscs(StepScratch& s, const DiscGrid& grid, int firstColumn,
+                              int endColumn) const {
+    s.discCount = 0;
+    int index = 0;
+    for (int size = grid.firstSize; size > grid.lastSize; size -= grid.sizeStep, ++index) {
+        s.discsPerSize[index] = 0;
+        const std::int32_t* rows =
+            PrepareDiscRows(size, s.discRows.data()) ? s.discRows.data() : nullptr;
+        for (int column = firstColumn; column < endColumn; ++column) {
+            const int x = grid.firstColumn + column * grid.step;
+            for (int y = grid.rowStart; y > grid.rowEnd; y -= grid.step) {
+                int cx = x;
+                int cy = y;
+                const int score = DiscScoreFast(cx, cy, size, rows);
+                if (score > 50 && s.discCount < kMaxDiscCandidates) {
+                    s.discs[s.discCount++] = {cx, cy, size, score};
+                    ++s.discsPerSize[index];
+                }
+            }
+        }
+    }
+}
+
 bool ImageAnalyzer::FindDiscs() {
     if (!frameLoaded_) return false;
     const int w = width_;
@@ -286,15 +369,54 @@ bool ImageAnalyzer::FindDiscs() {
         // The running index sums wrap at 2^32; no template row of these sizes gets there.
         const bool fast = fastSteps_ && std::int64_t(d0 / 2 + 1) * w * h < (std::int64_t(1) << 32);
         if (fast && backgroundLevel_ >= 5) BuildDiscSums();
-        for (int size = d0; size > margin; size -= sizeStep) {
-            if (fast) PrepareDiscRows(size);
-            for (int x = margin; x < w - margin; x += positionStep) {
-                for (int y = h - margin; y > margin; y -= positionStep) {
-                    int cx = x;
-                    int cy = y;
-                    const int score = fast ? DiscScoreFast(cx, cy, size) : DiscScore(cx, cy, size);
-                    if (score > 50 && discCandidateCount_ < kMaxDiscCandidates) {
-                        discCandidates_[discCandidateCount_++] = {cx, cy, size, score};
+        int sizes = 0;
+        for (int size = d0; size > margin; size -= sizeStep)
+            ++sizes;
+        int columns = 0;
+        for (int x = margin; x < w - margin; x += positionStep)
+            ++columns;
+        if (fast && sizes <= StepScratch::kMaxDiscSizes) {
+            // Each thread searches a share of the columns at every size; the shares' candidates
+            // are then listed in the order of one search over all of them: by size, then
+            // column. A share keeps its first candidates only, which is all the list can take.
+            const DiscGrid grid{d0, margin, sizeStep, margin, h - margin, margin, positionStep};
+            const StepScratch* second = nullptr;
+            const int half = columns / 2;
+            if (worker_ && backgroundLevel_ >= 5 && half > 0) {
+                auto step = [&](StepScratch& s, int part) {
+                    ScanDiscs(s, grid, part == 1 ? 0 : half, part == 1 ? half : columns);
+                    return true;
+                };
+                bool done[2];
+                RunBoth(step, done);
+                second = scratch_[1 - shown_].get();
+            } else {
+                ScanDiscs(Shown(), grid, 0, columns);
+            }
+            const StepScratch* shares[2] = {&Shown(), second};
+            int next[2] = {0, 0};
+            for (int size = 0; size < sizes; ++size) {
+                for (int k = 0; k < 2; ++k) {
+                    if (shares[k] == nullptr) continue;
+                    for (int i = 0; i < shares[k]->discsPerSize[size]; ++i) {
+                        const DiscCandidate& c = shares[k]->discs[next[k]++];
+                        if (discCandidateCount_ < kMaxDiscCandidates) {
+                            discCandidates_[discCandidateCount_++] = c;
+                        }
+                    }
+                }
+            }
+        } else {
+            for (int size = d0; size > margin; size -= sizeStep) {
+                for (int x = margin; x < w - margin; x += positionStep) {
+                    for (int y = h - margin; y > margin; y -= positionStep) {
+                        int cx = x;
+                        int cy = y;
+                        const int score =
+                            fast ? DiscScoreFast(cx, cy, size, nullptr) : DiscScore(cx, cy, size);
+                        if (score > 50 && discCandidateCount_ < kMaxDiscCandidates) {
+                            discCandidates_[discCandidateCount_++] = {cx, cy, size, score};
+                        }
                     }
                 }
             }
@@ -408,12 +530,14 @@ bool ImageAnalyzer::RefinedEdge(RadialProfile& profile, int backgroundLevel) {
     return false;
 }
 
-void ImageAnalyzer::AddEdgePoint(int x, int y) {
+void ImageAnalyzer::AddEdgePoint(int x, int y) { AddEdgePointTo(Shown(), x, y); }
+
+void ImageAnalyzer::AddEdgePointTo(StepScratch& s, int x, int y) const {
     if (!frameLoaded_) return;
     if (y < 3 || y > height_ - 3) return;
     int freeSlot = -1;
-    for (int i = 0; i < edgePointCount_; ++i) {
-        EdgePoint& p = edgePoints_[i];
+    for (int i = 0; i < s.edgePointCount; ++i) {
+        EdgePoint& p = s.edgePoints[i];
         if (!p.Live()) {
             if (freeSlot < 0) freeSlot = i;
             continue;
@@ -424,9 +548,9 @@ void ImageAnalyzer::AddEdgePoint(int x, int y) {
         }
     }
     if (freeSlot >= 0) {
-        edgePoints_[freeSlot] = {x, y};
-    } else if (edgePointCount_ < kMaxEdgePoints) {
-        edgePoints_[edgePointCount_++] = {x, y};
+        s.edgePoints[freeSlot] = {x, y};
+    } else if (s.edgePointCount < kMaxEdgePoints) {
+        s.edgePoints[s.edgePointCount++] = {x, y};
     }
 }
 
@@ -458,14 +582,23 @@ bool ImageAnalyzer::CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, 
 
 bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double priorDiameter,
                               double& centreX, double& centreY, double& diameter) {
+    return FitCircleWith(Shown(), priorDiameter, centreX, centreY, diameter);
+}
+
+bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& centreX,
+                                  double& centreY, double& diameter) const {
+    constexpr int kFarTableSide = StepScratch::kFarTableSide;
     // The live points, in slot order.
-    EdgePoint* live = livePoints_.get();
+    EdgePoint* live = s.livePoints.get();
     int n = 0;
-    for (int i = 0; i < edgePointCount_; ++i) {
-        if (edgePoints_[i].Live()) live[n++] = edgePoints_[i];
+    for (int i = 0; i < s.edgePointCount; ++i) {
+        if (s.edgePoints[i].Live()) live[n++] = s.edgePoints[i];
     }
     if (n < 10) return false;
-    circleCandidateCount_ = 0;
+    int& candidates = s.circleCandidateCount;
+    CircleCandidate* const circleCandidates = s.circleCandidates.get();
+    candidates = 0;
+    s.circlesCleared = true;
     auto point = [live](int k) -> const EdgePoint& { return live[k]; };
     const double w = width_;
     const double h = height_;
@@ -476,7 +609,7 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     };
     // Which pairs lie far enough apart, worked out once for all triples.
     const bool table = n <= kFarTableSide;
-    std::uint8_t* far = farTable_.get();
+    std::uint8_t* far = s.farTable.get();
     if (table) {
         for (int i = 0; i < n; ++i) {
             for (int j = i + 1; j < n; ++j)
@@ -494,13 +627,16 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
 #endif
     if (blocks) {
         for (int k = 0; k < n; ++k) {
-            liveX_[k] = live[k].x;
-            liveY_[k] = live[k].y;
+            s.liveX[k] = live[k].x;
+            s.liveY[k] = live[k].y;
         }
     }
-    for (int i = 0; i < n && circleCandidateCount_ < kMaxCircleCandidates; ++i) {
+#if defined(KYVERN_AVX2)
+    CircleSums sums;
+#endif
+    for (int i = 0; i < n && candidates < kMaxCircleCandidates; ++i) {
         const EdgePoint& p1 = point(i);
-        for (int j = i + 1; j < n && circleCandidateCount_ < kMaxCircleCandidates; ++j) {
+        for (int j = i + 1; j < n && candidates < kMaxCircleCandidates; ++j) {
             if (!apart(i, j)) continue;
             const EdgePoint& p2 = point(j);
             int k = j + 1;
@@ -516,11 +652,11 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
                                     w,
                                     h,
                                     priorDiameter};
-                circleCandidateCount_ =
-                    CircleBlocksAvx2(row, liveX_.get(), liveY_.get(), far + i * kFarTableSide,
-                                     far + j * kFarTableSide, k, end, circleCandidates_.get(),
-                                     circleCandidateCount_, kMaxCircleCandidates);
-                if (circleCandidateCount_ >= kMaxCircleCandidates) break;
+                candidates =
+                    CircleBlocksAvx2(row, s.liveX.get(), s.liveY.get(), far + i * kFarTableSide,
+                                     far + j * kFarTableSide, k, end, circleCandidates, candidates,
+                                     kMaxCircleCandidates, sums);
+                if (candidates >= kMaxCircleCandidates) break;
                 k = end;
             }
 #endif
@@ -534,30 +670,47 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
                 if (d < 60.0 || d > 200.0) continue;
                 if (cx < 0.0 || cx > w || cy < 0.0 || cy > h) continue;
                 if (!(0.5 * d <= priorDiameter && priorDiameter <= 1.5 * d)) continue;
-                circleCandidates_[circleCandidateCount_++] = {cx, cy, d};
-                if (circleCandidateCount_ >= kMaxCircleCandidates) break;
+                circleCandidates[candidates++] = {cx, cy, d};
+#if defined(KYVERN_AVX2)
+                if (blocks) {
+                    sums.x += cx;
+                    sums.y += cy;
+                    sums.d += d;
+                }
+#endif
+                if (candidates >= kMaxCircleCandidates) break;
             }
         }
     }
-    const int count = circleCandidateCount_;
+    const int count = candidates;
     if (count < 50) return false;
     double sumX = 0.0;
     double sumY = 0.0;
     double sumD = 0.0;
-    for (int i = 0; i < count; ++i) {
-        sumX += circleCandidates_[i].centreX;
-        sumY += circleCandidates_[i].centreY;
-        sumD += circleCandidates_[i].diameter;
+#if defined(KYVERN_AVX2)
+    if (blocks) {
+        sumX = sums.x;
+        sumY = sums.y;
+        sumD = sums.d;
+    }
+#endif
+    for (int i = 0; i < count && !blocks; ++i) {
+        sumX += circleCandidates[i].centreX;
+        sumY += circleCandidates[i].centreY;
+        sumD += circleCandidates[i].diameter;
     }
     const double meanX = sumX / count;
     const double meanY = sumY / count;
     const double meanD = sumD / count;
     // The agreeing candidates are listed first, without a branch on the data, and summed in
     // their order after: the sums then wait only on the candidates they take.
-    std::int32_t* agreeing = agreeingCircles_.get();
+    std::int32_t* agreeing = s.agreeingCircles.get();
     int agree = 0;
-    for (int i = 0; i < count; ++i) {
-        const CircleCandidate& c = circleCandidates_[i];
+#if defined(KYVERN_AVX2)
+    if (blocks) agree = AgreeingAvx2(circleCandidates, count, meanX, meanY, meanD, agreeing);
+#endif
+    for (int i = 0; i < count && !blocks; ++i) {
+        const CircleCandidate& c = circleCandidates[i];
         agreeing[agree] = i;
         const bool agrees = (std::fabs(c.diameter - meanD) <= 2.0) &
                             (std::fabs(c.centreX - meanX) <= 5.0) &
@@ -566,7 +719,7 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     }
     sumX = sumY = sumD = 0.0;
     for (int k = 0; k < agree; ++k) {
-        const CircleCandidate& c = circleCandidates_[agreeing[k]];
+        const CircleCandidate& c = circleCandidates[agreeing[k]];
         sumX += c.centreX;
         sumY += c.centreY;
         sumD += c.diameter;
@@ -578,9 +731,10 @@ bool ImageAnalyzer::FitCircle(double /*priorX*/, double /*priorY*/, double prior
     return true;
 }
 
-void ImageAnalyzer::DiscardFarEdgePoints(double centreX, double centreY, double radius) {
-    for (int i = 0; i < edgePointCount_; ++i) {
-        EdgePoint& p = edgePoints_[i];
+void ImageAnalyzer::DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY,
+                                         double radius) {
+    for (int i = 0; i < s.edgePointCount; ++i) {
+        EdgePoint& p = s.edgePoints[i];
         if (!p.Live()) continue;
         const double dx = p.x - centreX;
         const double dy = p.y - centreY;
@@ -590,21 +744,22 @@ void ImageAnalyzer::DiscardFarEdgePoints(double centreX, double centreY, double 
 
 // Fits a circle to the edge points, drops the points far from it and fits again; the ball's
 // centre and the given diameter follow each fit, so a failed second fit leaves the first.
-bool ImageAnalyzer::FitEdgesTwice(BallImage& b, double priorDiameter, double& diameter,
-                                  std::int32_t firstError, std::int32_t secondError) {
+bool ImageAnalyzer::FitEdgesTwice(StepScratch& s, BallImage& b, double priorDiameter,
+                                  double& diameter, std::int32_t firstError,
+                                  std::int32_t secondError) const {
     double cx = 0.0;
     double cy = 0.0;
     double d = 0.0;
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(priorDiameter), cx, cy, d)) {
-        errorCode_ = firstError;
+    if (!FitCircleWith(s, int(priorDiameter), cx, cy, d)) {
+        s.error = firstError;
         return false;
     }
     b.centreX = cx;
     b.centreY = cy;
     diameter = d;
-    DiscardFarEdgePoints(cx, cy, diameter / 2);
-    if (!FitCircle(int(b.centreX), int(b.centreY), int(diameter), cx, cy, d)) {
-        errorCode_ = secondError;
+    DiscardFarEdgePoints(s, cx, cy, diameter / 2);
+    if (!FitCircleWith(s, int(diameter), cx, cy, d)) {
+        s.error = secondError;
         return false;
     }
     b.centreX = cx;
@@ -615,18 +770,25 @@ bool ImageAnalyzer::FitEdgesTwice(BallImage& b, double priorDiameter, double& di
 
 bool ImageAnalyzer::RefineDiscEdges(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
-    BallImage& b = Ball(ball);
+    StepScratch& s = Shown();
+    s.error = 0;
+    if (RefineDiscEdgesWith(s, Ball(ball))) return true;
+    if (s.error != 0) errorCode_ = s.error;
+    return false;
+}
+
+bool ImageAnalyzer::RefineDiscEdgesWith(StepScratch& s, BallImage& b) const {
     if (!b.found) return false;
-    edgePointCount_ = 0;
+    s.edgePointCount = 0;
     for (int i = 0; i < b.profileCount; ++i) {
         RadialProfile& profile = b.profiles[i];
         profile.coarseEdge = CoarseEdge(profile);
         if (profile.coarseEdge != 0) {
-            const ProfileSample& s = profile.samples[profile.coarseEdge];
-            AddEdgePoint(s.x, s.y);
+            const ProfileSample& sample = profile.samples[profile.coarseEdge];
+            AddEdgePointTo(s, sample.x, sample.y);
         }
     }
-    if (!FitEdgesTwice(b, b.diameterEstimate, b.diameterEstimate, kDiscEdgeFitFirst,
+    if (!FitEdgesTwice(s, b, b.diameterEstimate, b.diameterEstimate, kDiscEdgeFitFirst,
                        kDiscEdgeFitSecond)) {
         return false;
     }
@@ -636,9 +798,16 @@ bool ImageAnalyzer::RefineDiscEdges(int ball) {
 
 bool ImageAnalyzer::RefineBallEdges(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
-    BallImage& b = Ball(ball);
+    StepScratch& s = Shown();
+    s.error = 0;
+    if (RefineBallEdgesWith(s, Ball(ball))) return true;
+    if (s.error != 0) errorCode_ = s.error;
+    return false;
+}
+
+bool ImageAnalyzer::RefineBallEdgesWith(StepScratch& s, BallImage& b) const {
     if (!b.found) return false;
-    edgePointCount_ = 0;
+    s.edgePointCount = 0;
     std::int64_t qualitySum = 0;
     for (int i = 0; i < b.profileCount; ++i) {
         RefinedEdge(b.profiles[i], backgroundLevel_);
@@ -648,11 +817,12 @@ bool ImageAnalyzer::RefineBallEdges(int ball) {
     for (int i = 0; i < b.profileCount; ++i) {
         const RadialProfile& profile = b.profiles[i];
         if (profile.refinedEdge != 0) {
-            const ProfileSample& s = profile.samples[profile.refinedEdge];
-            AddEdgePoint(s.x, s.y);
+            const ProfileSample& sample = profile.samples[profile.refinedEdge];
+            AddEdgePointTo(s, sample.x, sample.y);
         }
     }
-    if (!FitEdgesTwice(b, b.diameterEstimate, b.diameter, kBallEdgeFitFirst, kBallEdgeFitSecond)) {
+    if (!FitEdgesTwice(s, b, b.diameterEstimate, b.diameter, kBallEdgeFitFirst,
+                       kBallEdgeFitSecond)) {
         return false;
     }
     b.edgesRefined = true;
@@ -677,6 +847,87 @@ bool ImageAnalyzer::RefineBallEdges(int ball) {
     b.lum = count > 0 ? std::int32_t(sum / count) : 0;
     b.pix.Set(b.centreX, b.centreY, b.diameter);
     return true;
+}
+
+// Both balls' refinements at once, leaving what one thread running ball 0 and then ball 1
+// would: when ball 0 fails, ball 1 is put back as it was (one thread would not have touched
+// it) and ball 0's lists are shown; a ball 1 whose fit never started its candidate list shows
+// the count ball 0 left.
+template <typename Step>
+bool ImageAnalyzer::RefineBoth(Step step, bool (ImageAnalyzer::*single)(int)) {
+    if (!worker_ || !frameLoaded_ || !ball0_.found || !ball1_.found) {
+        return (this->*single)(0) && (this->*single)(1);
+    }
+    KeepEdges(ball1_);
+    StepScratch& mine = Shown();
+    StepScratch& other = *scratch_[1 - shown_];
+    other.circleCandidateCount = mine.circleCandidateCount;
+    mine.circlesCleared = false;
+    mine.error = 0;
+    other.error = 0;
+    bool ok[2];
+    RunBoth(step, ok);
+    if (!ok[0]) {
+        RestoreEdges(ball1_);
+        shown_ = 1 - shown_;
+        if (other.error != 0) errorCode_ = other.error;
+        return false;
+    }
+    if (!mine.circlesCleared) mine.circleCandidateCount = other.circleCandidateCount;
+    if (!ok[1]) {
+        if (mine.error != 0) errorCode_ = mine.error;
+        return false;
+    }
+    return true;
+}
+
+bool ImageAnalyzer::RefineBothDiscEdges() {
+    return RefineBoth(
+        [this](StepScratch& s, int ball) { return RefineDiscEdgesWith(s, Ball(ball)); },
+        &ImageAnalyzer::RefineDiscEdges);
+}
+
+bool ImageAnalyzer::RefineBothBallEdges() {
+    return RefineBoth(
+        [this](StepScratch& s, int ball) { return RefineBallEdgesWith(s, Ball(ball)); },
+        &ImageAnalyzer::RefineBallEdges);
+}
+
+void ImageAnalyzer::KeepEdges(const BallImage& b) {
+    EdgeKeep& k = kept_;
+    k.centreX = b.centreX;
+    k.centreY = b.centreY;
+    k.pix = b.pix;
+    k.diameterEstimate = b.diameterEstimate;
+    k.diameter = b.diameter;
+    k.edgesRefined = b.edgesRefined;
+    k.edgeQuality = b.edgeQuality;
+    k.lum = b.lum;
+    for (int i = 0; i < b.profileCount; ++i) {
+        const RadialProfile& p = b.profiles[i];
+        k.profiles[i] = {p.coarseEdge, p.refinedEdge, p.windowFirst, p.windowEnd, p.edgeQuality};
+    }
+}
+
+void ImageAnalyzer::RestoreEdges(BallImage& b) const {
+    const EdgeKeep& k = kept_;
+    b.centreX = k.centreX;
+    b.centreY = k.centreY;
+    b.pix = k.pix;
+    b.diameterEstimate = k.diameterEstimate;
+    b.diameter = k.diameter;
+    b.edgesRefined = k.edgesRefined;
+    b.edgeQuality = k.edgeQuality;
+    b.lum = k.lum;
+    for (int i = 0; i < b.profileCount; ++i) {
+        RadialProfile& p = b.profiles[i];
+        const auto& e = k.profiles[i];
+        p.coarseEdge = e[0];
+        p.refinedEdge = e[1];
+        p.windowFirst = e[2];
+        p.windowEnd = e[3];
+        p.edgeQuality = e[4];
+    }
 }
 
 }  // namespace kyvern::analysis

@@ -222,6 +222,37 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
     return j;
 }
 
+// Keeps, in order and in place, the records whose first two bins are those of both, and counts
+// their third bins; blocks of four in which no record matches (nearly all) cost one compare.
+// Returns how many were kept.
+__attribute__((target("avx2"))) int KeepBothModesAvx2(std::uint64_t* records, int total,
+                                                      std::uint64_t both, std::uint64_t bothMask,
+                                                      int* zCounts) {
+    const __m256i mask = _mm256_set1_epi64x(std::int64_t(bothMask));
+    const __m256i wanted = _mm256_set1_epi64x(std::int64_t(both));
+    int kept = 0;
+    int k = 0;
+    for (; k + 4 <= total; k += 4) {
+        const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(records + k));
+        const int match = _mm256_movemask_pd(
+            _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(r, mask), wanted)));
+        if (match == 0) continue;
+        for (int lane = 0; lane < 4; ++lane) {
+            if ((match >> lane & 1) == 0) continue;
+            const std::uint64_t record = records[k + lane];
+            ++zCounts[RecordBin(record, kZBin)];
+            records[kept++] = record;
+        }
+    }
+    for (; k < total; ++k) {
+        const std::uint64_t record = records[k];
+        if ((record & bothMask) != both) continue;
+        ++zCounts[RecordBin(record, kZBin)];
+        records[kept++] = record;
+    }
+    return kept;
+}
+
 // GCC 12's AVX-512 intrinsics start from undefined vectors, which it reports as maybe unset.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
@@ -610,14 +641,14 @@ bool ImageAnalyzer::GroupMarks(int ball) {
 // Every candidate is binned on all three axes as it is made, and only its pair of marks and
 // its bins are kept. The mode filter then works on the bins, and only the normals that pass
 // all three axes are made again, in the order they were made first (the same operations give
-// the same bits). Leaves the records in pairRecords_, axisCandidateCount_ of them.
-void ImageAnalyzer::RecordPairs(const BallImage& b) {
+// the same bits). Leaves the records in the scratch's pair records, axisCandidateCount of them.
+void ImageAnalyzer::RecordPairs(StepScratch& s, const BallImage& b) const {
     const SpinMark* marks = b.marks.get();
     const int n = b.markCount;
-    std::uint64_t* records = pairRecords_.get();
-    std::int32_t* cells = planeCells_.get();
-    static_assert(kPlaneCellTables == 4 * kPlaneCells);
-    std::fill_n(cells, kPlaneCellTables, 0);
+    std::uint64_t* records = s.pairRecords.get();
+    std::int32_t* cells = s.planeCells.get();
+    static_assert(StepScratch::kPlaneCellTables == 4 * kPlaneCells);
+    std::fill_n(cells, StepScratch::kPlaneCellTables, 0);
     int count = 0;
 #if defined(KYVERN_AVX2)
     const int lanes = std::min(laneLimit_, ProcessorLanes());
@@ -625,9 +656,9 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
     const bool wide = lanes >= 8;
     if (blocks) {
         for (int k = 0; k < n; ++k) {
-            markX_[k] = marks[k].point.x;
-            markY_[k] = marks[k].point.y;
-            markZ_[k] = marks[k].point.z;
+            s.markX[k] = marks[k].point.x;
+            s.markY[k] = marks[k].point.y;
+            s.markZ[k] = marks[k].point.z;
         }
     }
 #endif
@@ -637,14 +668,14 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
 #if defined(KYVERN_AVX2)
         if (wide) {
             const int end = j + (n - j) / 8 * 8;
-            j = PlaneBlocksAvx512(i, markX_.get(), markY_.get(), markZ_.get(), j, end, records,
+            j = PlaneBlocksAvx512(i, s.markX.get(), s.markY.get(), s.markZ.get(), j, end, records,
                                   count, kMaxAxisCandidates, cells);
             if (count >= kMaxAxisCandidates) break;
         }
         if (blocks) {
             const int end = j + (n - j) / 4 * 4;
-            j = PlaneBlocksAvx2(i, markX_.get(), markY_.get(), markZ_.get(), j, end, records, count,
-                                kMaxAxisCandidates, cells);
+            j = PlaneBlocksAvx2(i, s.markX.get(), s.markY.get(), s.markZ.get(), j, end, records,
+                                count, kMaxAxisCandidates, cells);
             if (count >= kMaxAxisCandidates) break;
         }
 #endif
@@ -656,31 +687,56 @@ void ImageAnalyzer::RecordPairs(const BallImage& b) {
             if (count >= kMaxAxisCandidates) break;
         }
     }
-    axisCandidateCount_ = count;
+    s.axisCandidateCount = count;
 }
 
 bool ImageAnalyzer::FindPlane(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
-    BallImage& b = Ball(ball);
+    StepScratch& s = Shown();
+    s.warning = 0;
+    const bool found = FindPlaneWith(s, Ball(ball));
+    if (s.warning != 0) AddWarning(s.warning);
+    return found;
+}
+
+void ImageAnalyzer::FindBothPlanes() {
+    if (!worker_ || !frameLoaded_ || !ball0_.found || !ball1_.found) {
+        FindPlane(0);
+        FindPlane(1);
+        return;
+    }
+    auto step = [this](StepScratch& s, int ball) {
+        s.warning = 0;
+        return FindPlaneWith(s, Ball(ball));
+    };
+    bool found[2];
+    RunBoth(step, found);
+    for (const int k : {1 - shown_, shown_}) {
+        if (scratch_[k]->warning != 0) AddWarning(scratch_[k]->warning);
+    }
+}
+
+bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
     if (!b.found) return false;
     b.planeFound = false;
-    axisCandidateCount_ = 0;
-    Xyz* axes = axisCandidates_.get();
+    int& axisCount = s.axisCandidateCount;
+    axisCount = 0;
+    Xyz* axes = s.axisCandidates.get();
     const SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     int firstAxis = 0;  // of the plain mode filter
     if (fastSteps_) {
-        RecordPairs(b);
-        if (axisCandidateCount_ == 0) {
-            AddWarning(kNoValidMarks);
+        RecordPairs(s, b);
+        if (axisCount == 0) {
+            s.warning = kNoValidMarks;
             return false;
         }
         // The first two modes come from the cells counted while the candidates were made;
         // one pass keeps the records of both and counts their third bins, four tables taking
         // turns (most candidates share a bin, and one table would make each count wait for
         // the last); a last pass keeps those of the third mode.
-        std::uint64_t* records = pairRecords_.get();
-        std::int32_t* cells = planeCells_.get();
+        std::uint64_t* records = s.pairRecords.get();
+        std::int32_t* cells = s.planeCells.get();
         for (int cell = 0; cell < kPlaneCells; ++cell)
             cells[cell] += cells[kPlaneCells + cell] + cells[2 * kPlaneCells + cell] +
                            cells[3 * kPlaneCells + cell];
@@ -695,14 +751,21 @@ bool ImageAnalyzer::FindPlane(int ball) {
                                    std::uint64_t(std::uint8_t(yMode)) << kYBin;
         const std::uint64_t bothMask = std::uint64_t(0xffff) << kXBin;
         std::fill(&counts[0][0], &counts[0][0] + 4 * 256, 0);
-        int total = axisCandidateCount_;
+        int total = axisCount;
         int kept = 0;
-        for (int k = 0; k < total; ++k) {
-            const std::uint64_t r = records[k];
-            const int keep = (r & bothMask) == both ? 1 : 0;
-            records[kept] = r;
-            counts[k & 3][RecordBin(r, kZBin)] += keep;
-            kept += keep;
+#if defined(KYVERN_AVX2)
+        if (std::min(laneLimit_, ProcessorLanes()) >= 4) {
+            kept = KeepBothModesAvx2(records, total, both, bothMask, counts[0]);
+        } else
+#endif
+        {
+            for (int k = 0; k < total; ++k) {
+                const std::uint64_t r = records[k];
+                const int keep = (r & bothMask) == both ? 1 : 0;
+                records[kept] = r;
+                counts[k & 3][RecordBin(r, kZBin)] += keep;
+                kept += keep;
+            }
         }
         total = kept;
         for (int bin = 0; bin < 100; ++bin)
@@ -719,46 +782,46 @@ bool ImageAnalyzer::FindPlane(int ball) {
             const std::uint64_t r = records[k];
             axes[k] = PairNormal(marks[r >> 16 & 0xffff].point, marks[r & 0xffff].point);
         }
-        axisCandidateCount_ = total;
+        axisCount = total;
         firstAxis = 3;
     } else {
-        for (int i = 0; i < n && axisCandidateCount_ < kMaxAxisCandidates; ++i) {
+        for (int i = 0; i < n && axisCount < kMaxAxisCandidates; ++i) {
             const Xyz& a = marks[i].point;
             for (int j = i + 1; j < n; ++j) {
                 const Xyz& c = marks[j].point;
                 if (!FarApart(a, c)) continue;
-                axes[axisCandidateCount_++] = PairNormal(a, c);
-                if (axisCandidateCount_ >= kMaxAxisCandidates) break;
+                axes[axisCount++] = PairNormal(a, c);
+                if (axisCount >= kMaxAxisCandidates) break;
             }
         }
-        if (axisCandidateCount_ == 0) {
-            AddWarning(kNoValidMarks);
+        if (axisCount == 0) {
+            s.warning = kNoValidMarks;
             return false;
         }
     }
     for (int axis = firstAxis; axis < 3; ++axis) {
         int counts[100] = {};
-        for (int i = 0; i < axisCandidateCount_; ++i) {
+        for (int i = 0; i < axisCount; ++i) {
             const int bin = Bin(Component(axes[i], axis));
             if (bin >= 0 && bin <= 99) ++counts[bin];
         }
         const int mode = ModeOf(counts);
         int kept = 0;
-        for (int i = 0; i < axisCandidateCount_; ++i) {
+        for (int i = 0; i < axisCount; ++i) {
             if (Bin(Component(axes[i], axis)) == mode) axes[kept++] = axes[i];
         }
-        axisCandidateCount_ = kept;
+        axisCount = kept;
     }
-    if (axisCandidateCount_ < 75) {
-        AddWarning(kMarksTooSmall);
+    if (axisCount < 75) {
+        s.warning = kMarksTooSmall;
         return false;
     }
     Xyz sum;
-    for (int i = 0; i < axisCandidateCount_; ++i)
+    for (int i = 0; i < axisCount; ++i)
         sum.Add(axes[i]);
-    sum.Divide(axisCandidateCount_);
+    sum.Divide(axisCount);
     sum.Normalize();
-    b.planeNormal = precision_ == Precision::kRefined ? RefinedNormal(b, sum) : sum;
+    b.planeNormal = precision_ == Precision::kRefined ? RefinedNormal(s, b, sum) : sum;
     b.planeFound = true;
     return true;
 }
@@ -853,7 +916,7 @@ __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const
 // The bins are 0.02 wide, so the mean of the mode's candidates alone quantises the normal by
 // about a degree; every candidate within 3 degrees of it, averaged in the order the candidates
 // were made, does not.
-Xyz ImageAnalyzer::RefinedNormal(const BallImage& b, const Xyz& modeNormal) {
+Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b, const Xyz& modeNormal) const {
     const SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     double sum[3] = {0.0, 0.0, 0.0};
@@ -868,8 +931,9 @@ Xyz ImageAnalyzer::RefinedNormal(const BallImage& b, const Xyz& modeNormal) {
         int j = i + 1;
 #if defined(KYVERN_AVX2)
         if (wide) {
-            j = NearPairsAvx2(i, markX_.get(), markY_.get(), markZ_.get(), j, j + (n - j) / 4 * 4,
-                              kMaxAxisCandidates, candidates, modeNormal, sum, taken);
+            j = NearPairsAvx2(i, s.markX.get(), s.markY.get(), s.markZ.get(), j,
+                              j + (n - j) / 4 * 4, kMaxAxisCandidates, candidates, modeNormal, sum,
+                              taken);
             if (candidates >= kMaxAxisCandidates) break;
         }
 #endif

@@ -128,6 +128,7 @@ public:
     const std::string& Item() const { return item_; }
     analysis::CapturedImage& Frame(int slot) { return *frames_[slot]; }
     analysis::LaunchScene& Scene() { return *scene_; }
+    analysis::AnalysisPipeline& Pipeline() { return *pipeline_; }
     data::ShotTable& Table() { return *table_; }
     data::NameLists& Names() { return *names_; }
     links::StatusFile& Status() { return status_; }

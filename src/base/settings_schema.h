@@ -47,6 +47,7 @@ enum class SettingId : int {
     kMinimizeWindow,
     kMinimized,
     kAdvSettingsPassword,
+    kAnalysisThreads,
     // Camera
     kCameraSpeed,
     kCameraBrightness,
@@ -256,6 +257,8 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Start minimised (kept)", ""},
     {kAdvSettingsPassword, "Setup", "AdvSettingsPassword", "", kText, 20, kAny, kNoWords,
      "Advanced settings password", ""},
+    {kAnalysisThreads, "Setup", "AnalysisThreads", "2", kInteger, 20, Between(1.0, 2.0), kNoWords,
+     "Analysis threads (1 leaves a core free)", ""},
 
     {kCameraSpeed, "Camera", "Speed", "Medium", kChoice, 20, kAny, kSpeeds, "Camera speed",
      "Camera"},

@@ -13,13 +13,14 @@ inline void RunSteps(analysis::ImageAnalyzer& a, const analysis::CapturedImage& 
     a.SetFrame(image.Pixels(), image.width, image.height);
     a.PixelStats();
     if (!a.FindDiscs()) return;
-    if (!a.RefineDiscEdges(0) || !a.RefineDiscEdges(1)) return;
-    if (!a.RefineBallEdges(0) || !a.RefineBallEdges(1)) return;
+    // With one thread the calls for both balls are the calls for each in turn.
+    if (!a.RefineBothDiscEdges()) return;
+    if (!a.RefineBothBallEdges()) return;
     for (int ball = 0; ball < 2; ++ball) {
         a.FindMarks(ball);
         a.GroupMarks(ball);
-        a.FindPlane(ball);
     }
+    a.FindBothPlanes();
     a.ProcessScene();
 }
 
@@ -35,12 +36,23 @@ inline void ExpectSame(const analysis::ImageAnalyzer& fast, const analysis::Imag
     }
     EXPECT_EQ(fast.ErrorCode(), plain.ErrorCode());
     EXPECT_EQ(fast.CircleCandidateCount(), plain.CircleCandidateCount());
+    ASSERT_EQ(fast.EdgePointCount(), plain.EdgePointCount());
+    for (int i = 0; i < fast.EdgePointCount(); ++i) {
+        EXPECT_EQ(fast.EdgePointAt(i).x, plain.EdgePointAt(i).x);
+        EXPECT_EQ(fast.EdgePointAt(i).y, plain.EdgePointAt(i).y);
+    }
     EXPECT_EQ(fast.AxisCandidateCount(), plain.AxisCandidateCount());
     ASSERT_EQ(fast.WarningCount(), plain.WarningCount());
     for (int ball = 0; ball < 2; ++ball) {
         const analysis::BallImage& f = fast.Ball(ball);
         const analysis::BallImage& p = plain.Ball(ball);
         EXPECT_EQ(f.pix, p.pix);
+        EXPECT_EQ(f.centreX, p.centreX);
+        EXPECT_EQ(f.centreY, p.centreY);
+        EXPECT_EQ(f.diameterEstimate, p.diameterEstimate);
+        EXPECT_EQ(f.diameter, p.diameter);
+        EXPECT_EQ(f.edgeQuality, p.edgeQuality);
+        EXPECT_EQ(f.lum, p.lum);
         EXPECT_EQ(f.location, p.location);
         ASSERT_EQ(f.markCount, p.markCount);
         for (int i = 0; i < f.markCount; ++i) {
@@ -55,6 +67,7 @@ inline void ExpectSame(const analysis::ImageAnalyzer& fast, const analysis::Imag
             EXPECT_EQ(f.groups[k].count, p.groups[k].count);
         }
         EXPECT_EQ(f.planeNormal, p.planeNormal);
+        EXPECT_EQ(f.planeFound, p.planeFound);
         EXPECT_EQ(f.viewNormal, p.viewNormal);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -102,8 +103,8 @@ TEST_F(RenderedShot, LaunchConditionsMatchTheRenderedTruth) {
     EXPECT_EQ(spinCases, 23);
 }
 
-// Rendered balls carry thousands of line pixels: the fast grouping and plane search must give
-// exactly what the plain loops give on them, in both precisions.
+// Rendered balls carry thousands of line pixels: the fast grouping and plane search, on one
+// thread or two, must give exactly what the plain loops give on them, in both precisions.
 TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
     analysis::ImageAnalyzer fast(1.685);
     analysis::ImageAnalyzer plain(1.685);
@@ -122,9 +123,10 @@ TEST_F(RenderedShot, FastStepsMatchThePlainLoopsOnRenderedFrames) {
         kyvern::testing::RunSteps(plain, *frame);
         ASSERT_TRUE(plain.Ball(1).locationValid);
         EXPECT_GT(plain.Ball(0).markCount, 500);
-        // Every lane width this machine has: eight, four and one.
-        for (const int lanes : {8, 4, 1}) {
-            fast.LimitLanes(lanes);
+        // Every lane width this machine has: eight, four and one; AVX2 on two threads too.
+        for (const int lanes : {8, 4, 1, -4}) {
+            fast.LimitLanes(std::abs(lanes));
+            fast.SetThreads(lanes < 0 ? 2 : 1);
             kyvern::testing::RunSteps(fast, *frame);
             kyvern::testing::ExpectSame(fast, plain, i * 10 + lanes);
         }
