@@ -421,6 +421,8 @@ TEST(SimulatorLink, OpenGolfSimHearsReadinessAndShotsAndReportsItsCarry) {
     ASSERT_TRUE(landed.has_value());
     EXPECT_EQ(landed->text, "Simulator: shot 1 landed: carry 150.0 m");
     link.Stop();
+    // The last word of a stop may still be on its way to the server's reader.
+    EXPECT_TRUE(server.WaitUntil([](auto& m) { return m.size() >= 4; }));
     std::vector<std::string> types;
     for (const auto& x : server.Messages())
         types.push_back(x.json.value("type", "") + " " + x.json.value("status", ""));
