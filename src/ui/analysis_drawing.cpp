@@ -190,7 +190,7 @@ void DrawAnalysisTable(QPainter& painter, const QRectF& target, const app::Analy
             QColor text(0, 0, 0);
             QString label;
             if (i == 0 && j == 0) {
-                label = QStringLiteral("rpm \\ \xC2\xB0");
+                label = QStringLiteral("rpm \\ \u00B0");
             } else if (i == 0) {
                 label = QString::fromStdString(table.columnHeaders[j]);
             } else if (j == 0) {
