@@ -99,7 +99,7 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     a.SetPrecision(lastPrecision_);
     a.SetFrame(frame.Pixels(), frame.width, frame.height);
     analysisDone_ = false;
-    messages.Add("Processing image");
+    messages.Add(base::Text(base::MessageId::kProcessingImage));
 
     auto fail = [&]() {
         frame.result.errorCode = a.ErrorCode();

@@ -15,6 +15,7 @@
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
+#include "base/string_table.h"
 
 extern char** environ;
 
@@ -85,7 +86,8 @@ void RemoteControl::CheckCaptureFile() {
     file.Clear();
     if (!file.Load(monitor_.capturePath_)) return;
     monitor_.StartCycleTimers(false);
-    monitor_.view_->ShowCaptureLabel(ClockText("Capture at %H:%M:%S", std::time(nullptr)));
+    monitor_.view_->ShowCaptureLabel(ClockText(
+        std::string(base::Text(base::MessageId::kCaptureAt)).c_str(), std::time(nullptr)));
     monitor_.UpdateNames();
     monitor_.scene_->ClearSlots();
     const double interval = monitor_.StrobeInterval();

@@ -15,6 +15,7 @@
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
+#include "base/string_table.h"
 #include "flight/ball_type.h"
 
 namespace kyvern::app {
@@ -315,7 +316,8 @@ void LaunchMonitor::CameraTick() {
 
     shotInProgress_ = true;
     publishers_->ShotBegun(ShotOrigin::kCamera);
-    view_->ShowCaptureLabel(ClockText("Capture at %H:%M:%S"));
+    view_->ShowCaptureLabel(
+        ClockText(std::string(base::Text(base::MessageId::kCaptureAt)).c_str()));
     UpdateNames();
     scene_->ClearSlots();
 

@@ -167,6 +167,32 @@ enum class MessageId {
     kRangeLeft,
     kRangeRight,
     kSettingsPageSimLink,
+    kLabelExportCsv,
+    kPanelTotalOffline,
+    kPanelDescentAngle,
+    kPanelLandingSpeed,
+    kSimulatorLinkState,  // format with %s (the link's state)
+    kGuideNotOpened,
+    kProcessingImage,
+    kCaptureAt,  // a strftime format
+    // The drawings' texts; %1, %2 ... are Qt's arguments.
+    kDrawImpactTitle,
+    kDrawProfileTitle,
+    kDrawDownRangeTitle,
+    kDrawItemShot,
+    kDrawFromAbove,
+    kDrawFromSide,
+    kDrawTarget,
+    kDrawPath,
+    kDrawFace,
+    kDrawStart,
+    kDrawAttack,
+    kDrawLoft,
+    kDrawLaunch,
+    kDrawNoShot,
+    kDrawApex,
+    kDrawOfflineAxis,
+    kDrawItemSummary,
     kCount
 };
 

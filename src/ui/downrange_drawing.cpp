@@ -156,10 +156,12 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
     painter.setPen(QColor(60, 60, 60));
     for (double o = -frame.halfWidth; o <= frame.halfWidth + 1e-9; o += frame.sideStep) {
         const double x = frame.Map(0.0, toYards(o)).x();
-        const QString side =
-            std::fabs(o) < 1e-9
-                ? QStringLiteral("0")
-                : QStringLiteral("%1 %2").arg(std::fabs(o), 0, 'f', 0).arg(o < 0 ? 'L' : 'R');
+        const QString side = std::fabs(o) < 1e-9
+                                 ? QStringLiteral("0")
+                                 : QStringLiteral("%1 %2")
+                                       .arg(std::fabs(o), 0, 'f', 0)
+                                       .arg(TextOf(o < 0 ? base::MessageId::kRangeLeft
+                                                         : base::MessageId::kRangeRight));
         // The outermost labels stay inside the picture.
         const int across = o < -frame.halfWidth + 1e-9  ? Qt::AlignLeft
                            : o > frame.halfWidth - 1e-9 ? Qt::AlignRight
@@ -167,16 +169,15 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
         DrawTextAt(painter, QPointF(x, plot.bottom() + textSize * 0.4), across | Qt::AlignTop,
                    side);
     }
-    DrawTextAt(painter, QPointF(plot.center().x(), plot.bottom() + textSize * 1.9),
-               Qt::AlignHCenter | Qt::AlignTop,
-               QStringLiteral("Offline (%1), downrange (%1) every %2")
-                   .arg(label)
-                   .arg(frame.targetStep, 0, 'f', 0));
+    DrawTextAt(
+        painter, QPointF(plot.center().x(), plot.bottom() + textSize * 1.9),
+        Qt::AlignHCenter | Qt::AlignTop,
+        TextOf(base::MessageId::kDrawOfflineAxis).arg(label).arg(frame.targetStep, 0, 'f', 0));
     if (title) {
         painter.setFont(DrawingFont(textSize * 1.3, true));
         painter.setPen(QColor(30, 30, 30));
         DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
-                   Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Down Range"));
+                   Qt::AlignLeft | Qt::AlignTop, TextOf(base::MessageId::kDrawDownRangeTitle));
     }
 
     painter.setClipRect(plot);
@@ -272,7 +273,7 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
         const double spread =
             shot::ToDisplayDistance(std::sqrt(std::max(0.0, s.varOffline)), unitIndex);
         DrawTextAt(painter, swatch + QPointF(textSize * 0.8, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("%1 (%2): carry %3 %4, offline \u00b1%5")
+                   TextOf(base::MessageId::kDrawItemSummary)
                        .arg(QString::fromStdString(session.items[item]))
                        .arg(s.count)
                        .arg(meanCarry, 0, 'f', 1)

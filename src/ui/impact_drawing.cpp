@@ -68,7 +68,7 @@ void Labels(QPainter& painter, const QRectF& box, double textSize,
 void DrawFromAbove(QPainter& painter, const QRectF& box, const shot::ShotRecord* shot,
                    double textSize, double line) {
     painter.fillRect(box, QColor(226, 240, 216));
-    Caption(painter, box, textSize, QStringLiteral("From above"));
+    Caption(painter, box, textSize, TextOf(base::MessageId::kDrawFromAbove));
     const double size = std::min(box.width(), box.height());
     const QPointF ball(box.center().x(), box.top() + box.height() * 0.52);
     const double r = size * 0.045;
@@ -80,7 +80,7 @@ void DrawFromAbove(QPainter& painter, const QRectF& box, const shot::ShotRecord*
     painter.setFont(DrawingFont(textSize * 0.85));
     painter.setPen(QColor(90, 90, 90));
     DrawTextAt(painter, QPointF(ball.x() + textSize * 0.3, box.top() + textSize * 2.3),
-               Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Target"));
+               Qt::AlignLeft | Qt::AlignTop, TextOf(base::MessageId::kDrawTarget));
 
     const double path = shot ? shot->club.pathAngle.Value() : 0.0;
     const double face = shot ? shot->club.faceAngle.Value() : 0.0;
@@ -121,9 +121,9 @@ void DrawFromAbove(QPainter& painter, const QRectF& box, const shot::ShotRecord*
 
     if (!shot) return;
     Labels(painter, box, textSize,
-           {{kPathColour, QStringLiteral("Path ") + Signed(path)},
-            {kFaceColour, QStringLiteral("Face ") + Signed(face)},
-            {kLaunchColour, QStringLiteral("Start ") + Signed(side)}});
+           {{kPathColour, TextOf(base::MessageId::kDrawPath) + ' ' + Signed(path)},
+            {kFaceColour, TextOf(base::MessageId::kDrawFace) + ' ' + Signed(face)},
+            {kLaunchColour, TextOf(base::MessageId::kDrawStart) + ' ' + Signed(side)}});
 }
 
 // From the side, target right: the club's descent or ascent into the ball, the face laid back
@@ -131,7 +131,7 @@ void DrawFromAbove(QPainter& painter, const QRectF& box, const shot::ShotRecord*
 void DrawFromSide(QPainter& painter, const QRectF& box, const shot::ShotRecord* shot,
                   double textSize, double line) {
     painter.fillRect(box, QColor(232, 242, 252));
-    Caption(painter, box, textSize, QStringLiteral("From the side"));
+    Caption(painter, box, textSize, TextOf(base::MessageId::kDrawFromSide));
     const double size = std::min(box.width(), box.height());
     const double groundY = box.top() + box.height() * 0.68;
     const double r = size * 0.045;
@@ -180,9 +180,9 @@ void DrawFromSide(QPainter& painter, const QRectF& box, const shot::ShotRecord* 
 
     if (!shot) return;
     Labels(painter, box, textSize,
-           {{kPathColour, QStringLiteral("Attack ") + Signed(attack)},
-            {kFaceColour, QStringLiteral("Loft ") + Signed(loft)},
-            {kLaunchColour, QStringLiteral("Launch ") + Signed(launch)}});
+           {{kPathColour, TextOf(base::MessageId::kDrawAttack) + ' ' + Signed(attack)},
+            {kFaceColour, TextOf(base::MessageId::kDrawLoft) + ' ' + Signed(loft)},
+            {kLaunchColour, TextOf(base::MessageId::kDrawLaunch) + ' ' + Signed(launch)}});
 }
 
 }  // namespace
@@ -245,9 +245,9 @@ void DrawImpact(QPainter& painter, const QRectF& rect, const shot::ShotRecord* s
     if (options.title) {
         painter.setFont(DrawingFont(textSize * 1.3, true));
         painter.setPen(QColor(30, 30, 30));
-        QString title = QStringLiteral("Impact");
+        QString title = TextOf(base::MessageId::kDrawImpactTitle);
         if (shot && !shot->item.empty())
-            title += QStringLiteral(" \u2014 %1, shot %2")
+            title += TextOf(base::MessageId::kDrawItemShot)
                          .arg(QString::fromStdString(shot->item))
                          .arg(shot->shotNumber);
         DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
@@ -266,7 +266,7 @@ void DrawImpact(QPainter& painter, const QRectF& rect, const shot::ShotRecord* s
         painter.setFont(DrawingFont(textSize * 1.2));
         painter.setPen(QColor(110, 110, 110));
         DrawTextAt(painter, QPointF(rect.center().x(), top + pictureHeight * 0.2), Qt::AlignCenter,
-                   QStringLiteral("No shot yet"));
+                   TextOf(base::MessageId::kDrawNoShot));
     }
     if (options.showNumbers) {
         const QRectF box(side.right() + gap, top, numbersWidth - gap, pictureHeight);

@@ -2,8 +2,9 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QVBoxLayout>
 
-#include "ui/shot_drawing.h"
+#include "ui/panel_drawing.h"
 
 namespace kyvern::ui {
 
@@ -21,7 +22,7 @@ InfoPanel::InfoPanel(const QString& title, QWidget* parent)
     layout->addStretch(1);
     grid_->setHorizontalSpacing(12);
     grid_->setVerticalSpacing(1);
-    SetColourNumber(0);
+    SetColour(Qt::black);
 }
 
 void InfoPanel::SetRows(const std::vector<std::pair<QString, QString>>& rows) {
@@ -40,12 +41,10 @@ void InfoPanel::SetRows(const std::vector<std::pair<QString, QString>>& rows) {
     }
 }
 
-void InfoPanel::SetColourNumber(long colour) {
-    colour_ = ColourOfNumber(colour);
-    const bool lightText =
-        0.299 * colour_.red() + 0.587 * colour_.green() + 0.114 * colour_.blue() > 140.0;
+void InfoPanel::SetColour(const QColor& colour) {
+    colour_ = colour;
     QPalette p = palette();
-    p.setColor(QPalette::Window, lightText ? QColor(40, 44, 52) : QColor(236, 236, 230));
+    p.setColor(QPalette::Window, PanelBackground(colour_));
     p.setColor(QPalette::WindowText, colour_);
     setPalette(p);
 }

@@ -20,9 +20,8 @@ public:
 
     // Names and figures, row by row; rows beyond the list are emptied.
     void SetRows(const std::vector<std::pair<QString, QString>>& rows);
-    // A colour number as the settings file keeps it: red in the low byte, then green, then
-    // blue. The background is light behind a dark colour and dark behind a light one.
-    void SetColourNumber(long colour);
+    // The text colour; the background is the printed panels' one behind it.
+    void SetColour(const QColor& colour);
     QString Figure(int row) const;
     QColor TextColour() const { return colour_; }
 

@@ -2,11 +2,13 @@
 //   kyvern [--simulate] [minimized|minimizewindow|hide]
 // Diagnostics for scripts and tests: --report-start prints one line when the window is ready
 // for shots; --quit-when-ready ends there; --shots N fires the simulated camera until N shots
-// are recorded; --screenshot PREFIX then saves PREFIX-image.png and PREFIX-shots.png and ends.
+// are recorded; --screenshot PREFIX then saves PREFIX-VIEW.png of every view (image, impact,
+// profile, downrange, shots) and PREFIX-analysis.png of the analysis window, and ends.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QTimer>
 #include <QTranslator>
 #include <chrono>
 #include <clocale>
@@ -22,7 +24,9 @@
 #include "ui/main_window.h"
 #include "ui/qt_prompts.h"
 #include "ui/qt_timer_host.h"
+#include "ui/shot_analysis_window.h"
 #include "ui/start_up.h"
+#include "ui/user_guide.h"
 
 using namespace kyvern;
 
@@ -131,6 +135,8 @@ int main(int argc, char** argv) {
             window.show();
         }
         window.Start();
+        // The guides are written after the window is up: a missing one takes a moment.
+        if (!second) QTimer::singleShot(0, [] { ui::EnsureUserGuides(); });
         if (options.reportStart) {
             const double ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began)
@@ -151,12 +157,18 @@ int main(int argc, char** argv) {
                         return;
                     }
                     if (!options.screenshot.empty()) {
-                        window.SwitchView(ui::MainWindow::kImage);
-                        window.grab().save(
-                            QString::fromStdString(options.screenshot + "-image.png"));
-                        window.SwitchView(ui::MainWindow::kShots);
-                        window.grab().save(
-                            QString::fromStdString(options.screenshot + "-shots.png"));
+                        const QString prefix = QString::fromStdString(options.screenshot);
+                        for (int view : {ui::MainWindow::kImage, ui::MainWindow::kImpact,
+                                         ui::MainWindow::kProfile, ui::MainWindow::kDownRange,
+                                         ui::MainWindow::kShots}) {
+                            window.SwitchView(view);
+                            const QString word =
+                                QString::fromLatin1(ui::MainWindow::kViewWords[view]).toLower();
+                            window.grab().save(prefix + '-' + word + ".png");
+                        }
+                        window.OpenAnalysis();
+                        window.Analysis()->Plot();  // the current shot's flight in the plot
+                        window.Analysis()->grab().save(prefix + "-analysis.png");
                         window.close();
                     }
                 });

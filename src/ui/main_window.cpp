@@ -24,15 +24,22 @@
 #include "app/overlay_drawing.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
+#include "data/csv_export.h"
 #include "data/session_file.h"
+#include "data/text_format.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
 #include "ui/about_box.h"
+#include "ui/drawing_views.h"
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/message_list_widget.h"
+#include "ui/panel_drawing.h"
+#include "ui/reports_dialog.h"
 #include "ui/settings_dialog.h"
+#include "ui/shot_analysis_window.h"
 #include "ui/shots_view.h"
+#include "ui/user_guide.h"
 
 namespace kyvern::ui {
 namespace {
@@ -59,8 +66,6 @@ constexpr std::array kOverlayKeys{base::setting::kOverlayMarks, base::setting::k
 constexpr std::array kViewLabels{MessageId::kLabelImage, MessageId::kLabelImpact,
                                  MessageId::kLabelProfile, MessageId::kLabelDownRange,
                                  MessageId::kLabelShots};
-// The drawing views of Impact, Profile and Down Range are not built yet.
-constexpr std::array kViewReady{true, false, false, false, true};
 
 }  // namespace
 
@@ -107,6 +112,8 @@ MainWindow::MainWindow(WindowOptions options, QWidget* parent)
 
 MainWindow::~MainWindow() {
     monitor_->Table().RemoveListener(this);
+    for (DrawingView* view : drawingViews_)
+        view->SetTable(nullptr);
     monitor_->Stop();
     monitor_->SetView(nullptr);
     // The grid listens to the monitor's table and the monitor writes to the message list: the
@@ -138,7 +145,6 @@ void MainWindow::BuildControls() {
     for (int v = 0; v < 5; ++v) {
         QPushButton* b = AddButton(kViewLabels[std::size_t(v)], viewNames[v]);
         b->setCheckable(true);
-        b->setEnabled(kViewReady[std::size_t(v)]);
         viewGroup_->addButton(b, v);
         viewButtons_[std::size_t(v)] = b;
     }
@@ -149,7 +155,7 @@ void MainWindow::BuildControls() {
     deleteLastShot_->setEnabled(false);
     connect(deleteLastShot_, &QPushButton::clicked, this, &MainWindow::DeleteLastShot);
     analysis_ = AddButton(MessageId::kLabelAnalysis, "analysisButton");
-    analysis_->setEnabled(false);
+    connect(analysis_, &QPushButton::clicked, this, &MainWindow::OpenAnalysis);
     top->addSpacing(12);
     top->addWidget(deleteLastShot_);
     top->addWidget(analysis_);
@@ -171,15 +177,24 @@ void MainWindow::BuildControls() {
     session_ = nameBox(MessageId::kLabelSession, "sessionBox");
     item_ = nameBox(MessageId::kLabelItem, "itemBox");
 
-    // The drawing area (the image with its message list) and the shot table page.
+    // The drawing area (a view of the last shot with the message list) and the shot table page.
     pages_ = new QStackedWidget;
     left->addWidget(pages_, 1);
     auto* drawing = new QWidget;
     auto* drawingLayout = new QHBoxLayout(drawing);
     drawingLayout->setContentsMargins(0, 0, 0, 0);
+    drawings_ = new QStackedWidget;
     imageView_ = new ImageView(*monitor_);
     imageView_->setObjectName("imageView");
-    drawingLayout->addWidget(imageView_, 3);
+    drawings_->addWidget(imageView_);
+    drawingViews_ = {new ImpactView, new ProfileView, new DownRangeView};
+    const char* drawingNames[] = {"impactView", "profileView", "downRangeView"};
+    for (std::size_t i = 0; i < drawingViews_.size(); ++i) {
+        drawingViews_[i]->setObjectName(drawingNames[i]);
+        drawingViews_[i]->SetTable(&monitor_->Table());
+        drawings_->addWidget(drawingViews_[i]);
+    }
+    drawingLayout->addWidget(drawings_, 3);
     messages_->setMinimumWidth(220);
     drawingLayout->addWidget(messages_, 1);
     pages_->addWidget(drawing);
@@ -202,7 +217,8 @@ void MainWindow::BuildControls() {
     newSession_ = AddButton(MessageId::kLabelNewSession, "newSessionButton");
     loadSession_ = AddButton(MessageId::kLabelLoadSession, "loadSessionButton");
     deleteRecord_ = AddButton(MessageId::kLabelDeleteRecord, "deleteRecordButton");
-    for (QPushButton* b : {saveSession_, newSession_, loadSession_, deleteRecord_})
+    exportCsv_ = AddButton(MessageId::kLabelExportCsv, "exportCsvButton");
+    for (QPushButton* b : {saveSession_, newSession_, loadSession_, deleteRecord_, exportCsv_})
         sessionRow->addWidget(b);
     sessionRow->addStretch(1);
     shotsLayout->addWidget(sessionButtons_);
@@ -211,6 +227,7 @@ void MainWindow::BuildControls() {
     connect(newSession_, &QPushButton::clicked, this, &MainWindow::NewSession);
     connect(loadSession_, &QPushButton::clicked, this, &MainWindow::LoadSessionCommand);
     connect(deleteRecord_, &QPushButton::clicked, this, &MainWindow::DeleteRecords);
+    connect(exportCsv_, &QPushButton::clicked, this, &MainWindow::ExportCsv);
 
     // The information panels and the status line.
     auto* panels = new QHBoxLayout;
@@ -235,6 +252,9 @@ void MainWindow::BuildControls() {
     auto* rpm = new QLabel(QStringLiteral("RPM"));
     unitsLabel_ = new QLabel;
     unitsLabel_->setObjectName("unitsLabel");
+    simulatorLabel_ = new QLabel;
+    simulatorLabel_->setObjectName("simulatorLabel");
+    simulatorLabel_->hide();  // until the golf simulator link has something to say
     suspend_ = new QCheckBox(T(MessageId::kLabelSuspendRemote));
     suspend_->setObjectName("suspendBox");
     suspend_->setVisible(!capsLock_.Known());
@@ -242,6 +262,8 @@ void MainWindow::BuildControls() {
     status->addWidget(captureLabel_);
     status->addSpacing(16);
     status->addWidget(pixelLabel_);
+    status->addSpacing(16);
+    status->addWidget(simulatorLabel_);
     status->addStretch(1);
     status->addWidget(suspend_);
     status->addSpacing(16);
@@ -298,14 +320,16 @@ void MainWindow::BuildControls() {
         connect(check, &QCheckBox::toggled, this, [this, i](bool on) { OverlayToggled(i, on); });
     }
     reports_ = AddButton(MessageId::kLabelReports, "reportsButton");
-    reports_->setEnabled(false);
     openImage_ = AddButton(MessageId::kLabelOpenImage, "openImageButton");
     saveImage_ = AddButton(MessageId::kLabelSaveImage, "saveImageButton");
     launcher_ = AddButton(MessageId::kLabelProgramLauncher, "launcherButton");
     help_ = AddButton(MessageId::kLabelHelp, "helpButton");
-    help_->setEnabled(false);
     for (QPushButton* b : {reports_, openImage_, saveImage_, launcher_, help_})
         box->addWidget(b);
+    connect(reports_, &QPushButton::clicked, this, &MainWindow::ReportsCommand);
+    connect(help_, &QPushButton::clicked, this, [this] {
+        if (!OpenUserGuide("")) prompts_->Message(base::Text(MessageId::kGuideNotOpened));
+    });
     connect(openImage_, &QPushButton::clicked, this, &MainWindow::OpenImageCommand);
     connect(saveImage_, &QPushButton::clicked, this, &MainWindow::SaveImageCommand);
     connect(launcher_, &QPushButton::clicked, this, [this] { monitor_->LaunchProgram(); });
@@ -320,7 +344,7 @@ void MainWindow::BuildControls() {
     fileRow->addWidget(fileCaption);
     fileRow->addWidget(fileName_, 1);
     box->addWidget(viewButtons_[kDownRange]);
-    viewButtons_[kDownRange]->hide();  // shown by the practice range when it is set up
+    viewButtons_[kDownRange]->hide();  // see ReadControls
     box->addStretch(1);
     right->addStretch(1);
     exit_ = AddButton(MessageId::kLabelExit, "exitButton");
@@ -346,7 +370,7 @@ void MainWindow::SetTabOrder() {
         order.push_back(c);
     order.insert(order.end(), {reports_, openImage_, saveImage_, launcher_, help_, fileName_,
                                viewButtons_[kDownRange], saveSession_, newSession_, loadSession_,
-                               deleteRecord_, shotsView_->TableView(), speed_, exit_});
+                               deleteRecord_, exportCsv_, shotsView_->TableView(), speed_, exit_});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -388,26 +412,28 @@ void MainWindow::ReadControls() {
         const QSignalBlocker block(overlays_[i]);
         overlays_[i]->setChecked(states[i]);
     }
-    // Views not built yet show the image instead.
     int view = kImage;
     const std::string word(base::Trim(settings.Text(base::setting::kViewType)));
     for (std::size_t v = 0; v < kViewWords.size(); ++v)
-        if (base::EqualsNoCase(word, kViewWords[v]) && kViewReady[v]) view = int(v);
-    view_ = view;
-    viewButtons_[std::size_t(view)]->setChecked(true);
-    pages_->setCurrentIndex(view == kShots ? 1 : 0);
+        if (base::EqualsNoCase(word, kViewWords[v])) view = int(v);
+    ShowView(view);
+    // Down Range is offered to those who look down the range: with a practice range set up,
+    // or when it was the view last shown.
+    const bool rangeSetUp =
+        PracticeRangeScreen(settings.Text(base::setting::kPracticeRange), 1).has_value();
+    viewButtons_[kDownRange]->setVisible(rangeSetUp || view == kDownRange);
 
     const std::string label(base::Trim(settings.Text(base::setting::kLauncherButtonLabel)));
     launcher_->setText(Q(label));
     launcher_->setVisible(label.size() >= 2);
 
-    data::ShotTable& table = monitor_->Table();
-    table.ReadDisplayUnits();
-    speedUnitLabel_->setText(shot::SpeedLabel(table.SpeedUnit()));
-    unitsLabel_->setText(Q(table.UnitsLabel()));
-    ShowPanelColours();
-    if (monitor_->Table().CurrentRow() > 0) ShowPanels(monitor_->CurrentShot());
+    monitor_->Table().ReadDisplayUnits();
+    ShowPanels(monitor_->Table().CurrentRow() > 0 ? &monitor_->CurrentShot() : nullptr);
     imageView_->Redraw();
+    for (DrawingView* drawingView : drawingViews_)
+        drawingView->Refresh();
+    practiceRange_.Apply();
+    if (analysisWindow_) analysisWindow_->SettingsChanged();
 }
 
 void MainWindow::ApplySettings() {
@@ -417,11 +443,21 @@ void MainWindow::ApplySettings() {
 
 void MainWindow::SettingsReloaded() { ReadControls(); }
 
-void MainWindow::SwitchView(int view) {
-    if (view < 0 || view >= int(kViewWords.size()) || !kViewReady[std::size_t(view)]) return;
+void MainWindow::ShowView(int view) {
     view_ = view;
     viewButtons_[std::size_t(view)]->setChecked(true);
     pages_->setCurrentIndex(view == kShots ? 1 : 0);
+    if (view != kShots) drawings_->setCurrentIndex(view);
+}
+
+DrawingView* MainWindow::Drawing(int view) const {
+    return view >= kImpact && view <= kDownRange ? drawingViews_[std::size_t(view - kImpact)]
+                                                 : nullptr;
+}
+
+void MainWindow::SwitchView(int view) {
+    if (view < 0 || view >= int(kViewWords.size())) return;
+    ShowView(view);
     if (!base::Settings().Write(base::setting::kViewType, kViewWords[std::size_t(view)]))
         prompts_->Message(base::Text(MessageId::kCouldNotWriteSettings));
     update();
@@ -495,6 +531,7 @@ bool MainWindow::SaveSessionTo(const std::string& path) {
 bool MainWindow::LoadSessionFrom(const std::string& path) {
     data::LoadReport report;
     const bool loaded = data::LoadSession(monitor_->Table(), path, report);
+    CurrentShotChanged();
     if (loaded) {
         char text[160];
         std::snprintf(text, sizeof text, std::string(base::Text(MessageId::kSessionLoaded)).c_str(),
@@ -520,11 +557,70 @@ void MainWindow::LoadSessionCommand() {
     if (!path.isEmpty()) LoadSessionFrom(S(path));
 }
 
-void MainWindow::NewSession() { monitor_->Table().NewSession(); }
+void MainWindow::NewSession() {
+    monitor_->Table().NewSession();
+    CurrentShotChanged();
+}
 
-void MainWindow::DeleteLastShot() { monitor_->Table().DeleteLastShot(); }
+void MainWindow::DeleteLastShot() {
+    monitor_->Table().DeleteLastShot();
+    CurrentShotChanged();
+}
 
-void MainWindow::DeleteRecords() { monitor_->Table().DeleteSelected(); }
+void MainWindow::DeleteRecords() {
+    monitor_->Table().DeleteSelected();
+    CurrentShotChanged();
+}
+
+void MainWindow::CurrentShotChanged() {
+    for (DrawingView* view : drawingViews_)
+        view->ClearCurrentShot();
+}
+
+QString MainWindow::AskSavePath(const QString& title, const QString& filter, const QString& name) {
+    if (options_.askSavePath) return options_.askSavePath(title, filter, name);
+    return QFileDialog::getSaveFileName(this, title, name, filter);
+}
+
+void MainWindow::ExportCsv() {
+    const QString path =
+        AskSavePath(T(MessageId::kLabelExportCsv),
+                    QStringLiteral("CSV (*.csv);;") + T(MessageId::kAllFilesFilter),
+                    QStringLiteral("Kyvern Shots.csv"));
+    if (path.isEmpty()) return;
+    const data::CsvExportResult result =
+        data::ExportShotsCsv(monitor_->Table(), base::Settings(), S(path));
+    messages_->Add(result.message);
+    prompts_->Message(result.message);
+}
+
+void MainWindow::OpenAnalysis() {
+    if (!analysisWindow_) {
+        analysisWindow_ = new ShotAnalysisWindow({}, prompts_, this);
+        analysisWindow_->setObjectName("analysisWindow");
+        connect(analysisWindow_, &ShotAnalysisWindow::reportsRequested, this,
+                &MainWindow::ReportsCommand);
+    }
+    if (monitor_->ShotsRecorded() > 0) analysisWindow_->ShowShot(monitor_->CurrentShot().launch);
+    analysisWindow_->show();
+    analysisWindow_->raise();
+}
+
+void MainWindow::RefreshAnalysisWindow() {
+    if (analysisWindow_ && analysisWindow_->isVisible())
+        analysisWindow_->ShowShot(monitor_->CurrentShot().launch);
+}
+
+void MainWindow::ReportsCommand() {
+    ReportSource source;
+    source.table = &monitor_->Table();
+    if (monitor_->ShotsRecorded() > 0) source.currentShot = monitor_->CurrentShot();
+    source.scoreLabel = S(scoreLabel_);
+    source.ballImage = imageView_->Picture();
+    source.ballImageCaption = S(fileName_->text());
+    if (analysisWindow_) source.shotAnalysis = ShotAnalysisPicture(*analysisWindow_);
+    RunReports(this, source, *prompts_);
+}
 
 void MainWindow::DeleteLastShotEnabledChanged(bool enabled) {
     deleteLastShot_->setEnabled(enabled);
@@ -582,12 +678,21 @@ void MainWindow::CloseRequested() {
 
 void MainWindow::ShowClubAndIndex(const shot::ShotRecord& shot, const std::string& label) {
     scoreLabel_ = Q(label);
-    ShowClubPanel(shot);
+    ShowPanels(&shot);
 }
 
+void MainWindow::ShowPracticeRange(const shot::ShotRecord& shot) { practiceRange_.ShowShot(shot); }
+
 void MainWindow::ShotRecorded(const shot::ShotRecord& shot, bool newShot) {
-    ShowPanels(shot);
+    ShowPanels(&shot);
     imageView_->Redraw();
+    // The table numbers the shot as it records it; the drawings title it with that number.
+    shot::ShotRecord shown = shot;
+    const data::ShotTable& table = monitor_->Table();
+    if (shown.shotNumber == 0 && table.CurrentRow() > 0)
+        shown.shotNumber = data::ReadLong(table.Cell(table.CurrentRow(), data::kShotColumn));
+    for (DrawingView* view : drawingViews_)
+        view->SetCurrentShot(shown);
     RefreshNameLists();
     if (newShot) emit PassEnded(true);
 }
@@ -610,68 +715,43 @@ void MainWindow::ShowFocusFrame(const analysis::CapturedImage& frame, const std:
 
 void MainWindow::SetTitle(const std::string& title) { setWindowTitle(Q(title)); }
 
+void MainWindow::ShowSimulatorLink(const links::SimLinkState& state) {
+    char line[80];
+    std::snprintf(line, sizeof line,
+                  std::string(base::Text(MessageId::kSimulatorLinkState)).c_str(),
+                  links::SimLinkPhaseName(state.phase));
+    simulatorLabel_->setText(QString::fromUtf8(line));
+    // The reason is long: the label keeps the line short and tells it under the mouse.
+    simulatorLabel_->setToolTip(Q(state.reason));
+    simulatorLabel_->setVisible(state.phase != links::SimLinkPhase::kOff || !state.reason.empty());
+}
+
+void MainWindow::SimulatorLinkNote(const std::string& line) {
+    // The line is in the message list already; the status line keeps the latest under the
+    // mouse.
+    simulatorLabel_->setToolTip(Q(line));
+}
+
 void MainWindow::PointMarked(bool, bool solved) {
     imageView_->Redraw();
     if (!solved) return;
     monitor_->RemeasureShot();
 }
 
-void MainWindow::ShowPanelColours() {
-    const base::Settings settings;
-    ballPanel_->SetColourNumber(settings.Integer(base::setting::kBallInfoFontColor));
-    clubPanel_->SetColourNumber(settings.Integer(base::setting::kClubInfoFontColor));
-    flightPanel_->SetColourNumber(settings.Integer(base::setting::kFlightInfoFontColor));
-}
-
-void MainWindow::ShowPanels(const shot::ShotRecord& s) {
-    // Colours edited into the settings file by hand show from the next shot on.
-    ShowPanelColours();
+void MainWindow::ShowPanels(const shot::ShotRecord* shot) {
+    // Units and colours edited into the settings file by hand show from the next shot on.
+    const auto panels = InfoPanels(shot, S(scoreLabel_), base::Settings());
+    InfoPanel* shown[] = {ballPanel_, clubPanel_, flightPanel_};
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        std::vector<std::pair<QString, QString>> rows;
+        for (const auto& [label, value] : panels[i].lines)
+            rows.emplace_back(QString::fromUtf8(label.c_str()), QString::fromUtf8(value.c_str()));
+        shown[i]->SetRows(rows);
+        shown[i]->SetColour(panels[i].colour);
+    }
     const data::ShotTable& table = monitor_->Table();
-    const int speedUnit = table.SpeedUnit();
-    const int distanceUnit = table.DistanceUnit();
-    const QString speed = QString::fromLatin1(shot::SpeedLabel(speedUnit));
-    const QString distance = QString::fromLatin1(shot::DistanceLabel(distanceUnit));
-    auto value = [](double v) { return Q(shot::FormatValue(v)); };
-    auto with = [](const QString& figure, const QString& unit) { return figure + ' ' + unit; };
-    ballPanel_->SetRows({
-        {T(MessageId::kColumnBallSpeed),
-         with(value(shot::ToDisplaySpeed(s.launch.ballSpeed, speedUnit)), speed)},
-        {T(MessageId::kColumnLaunchAngle), with(value(s.launch.launchAngle), "°")},
-        {T(MessageId::kColumnSideAngle), with(value(s.launch.sideAngle), "°")},
-        {T(MessageId::kColumnBackSpin), with(Q(shot::FormatViewSpin(s.launch.backSpin)), "rpm")},
-        {T(MessageId::kColumnSideSpin), with(Q(shot::FormatViewSpin(s.launch.sideSpin)), "rpm")},
-        {T(MessageId::kColumnTotalSpin), with(Q(shot::FormatViewSpin(s.launch.totalSpin)), "rpm")},
-    });
-    ShowClubPanel(s);
-    flightPanel_->SetRows({
-        {T(MessageId::kColumnCarry),
-         with(value(shot::ToDisplayDistance(s.flight.carry, distanceUnit)), distance)},
-        {T(MessageId::kColumnTotal),
-         with(value(shot::ToDisplayDistance(s.flight.total, distanceUnit)), distance)},
-        {T(MessageId::kColumnOffline),
-         Q(shot::FormatOffline(shot::ToDisplayDistance(s.flight.totalOffline, distanceUnit)))},
-        {T(MessageId::kColumnMaxHeight),
-         with(value(shot::ToDisplayDistance(s.flight.maxHeight, distanceUnit)), distance)},
-        {T(MessageId::kColumnFlightTime), with(value(s.flight.flightTime), "s")},
-    });
-    speedUnitLabel_->setText(speed);
+    speedUnitLabel_->setText(QString::fromLatin1(shot::SpeedLabel(table.SpeedUnit())));
     unitsLabel_->setText(Q(table.UnitsLabel()));
-}
-
-void MainWindow::ShowClubPanel(const shot::ShotRecord& s) {
-    const int speedUnit = monitor_->Table().SpeedUnit();
-    auto value = [](double v) { return Q(shot::FormatValue(v)); };
-    const QString speed = QString::fromLatin1(shot::SpeedLabel(speedUnit));
-    clubPanel_->SetRows({
-        {T(MessageId::kColumnClubSpeed),
-         value(shot::ToDisplaySpeed(s.club.clubSpeed.Value(), speedUnit)) + ' ' + speed},
-        {T(MessageId::kColumnPathAngle), value(s.club.pathAngle.Value()) + " °"},
-        {T(MessageId::kColumnFaceAngle), value(s.club.faceAngle.Value()) + " °"},
-        {T(MessageId::kColumnAngleOfAttack), value(s.club.angleOfAttack.Value()) + " °"},
-        {T(MessageId::kColumnEffectiveLoft), value(s.club.effectiveLoft.Value()) + " °"},
-        {scoreLabel_.isEmpty() ? T(MessageId::kColumnShotScore) : scoreLabel_,
-         Q(shot::FormatShotScore(s.shotScore))},
-    });
 }
 
 }  // namespace kyvern::ui

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "app/monitor_view.h"
 #include "data/shot_table.h"
 #include "ui/caps_lock_state.h"
+#include "ui/practice_range.h"
 #include "ui/qt_prompts.h"
 
 class QAbstractButton;
@@ -25,9 +27,11 @@ class QTimer;
 
 namespace kyvern::ui {
 
+class DrawingView;
 class ImageView;
 class InfoPanel;
 class MessageListWidget;
+class ShotAnalysisWindow;
 class ShotsView;
 
 // How the window is put together; the program passes its own, the tests doubles.
@@ -38,6 +42,9 @@ struct WindowOptions {
     app::MonitorOptions monitor;
     // Closing fades the window out where the platform can make a window translucent.
     bool fade = true;
+    // Asks for the name of a file to write (title, filter, suggested name); empty when the
+    // user cancels. Null: the platform's file dialog.
+    std::function<QString(const QString&, const QString&, const QString&)> askSavePath;
 };
 
 // The main window: the views of the last shot, the shot table, the camera's speed and
@@ -75,6 +82,11 @@ public:
     void NewSession();
     void DeleteLastShot();
     void DeleteRecords();
+    // "Export CSV": the shots in the display units, to a file the user names.
+    void ExportCsv();
+    // "&Analysis": the shot analysis window, filled with the current shot.
+    void OpenAnalysis();
+    void ReportsCommand();
     // "E&xit": the column widths and the name lists are saved, then the window closes.
     void Exit();
     // The settings dialog's OK and the UpdateSettings command: what the window shows from the
@@ -83,10 +95,15 @@ public:
 
     ImageView& Image() { return *imageView_; }
     ShotsView& Shots() { return *shotsView_; }
+    // The drawing view of Impact, Profile or Down Range; null for the others.
+    DrawingView* Drawing(int view) const;
+    // The analysis window once opened; null before.
+    ShotAnalysisWindow* Analysis() const { return analysisWindow_; }
     const QString& PixelText() const { return pixelText_; }
 
     // --- MonitorView ---
     void ShowClubAndIndex(const shot::ShotRecord& shot, const std::string& label) override;
+    void ShowPracticeRange(const shot::ShotRecord& shot) override;
     void ShotRecorded(const shot::ShotRecord& shot, bool newShot) override;
     void ShotFailed(std::int32_t errorCode) override;
     void ShowCaptureLabel(const std::string& text) override;
@@ -96,6 +113,9 @@ public:
     void SetTitle(const std::string& title) override;
     void SettingsReloaded() override;
     void CloseRequested() override;
+    void RefreshAnalysisWindow() override;
+    void ShowSimulatorLink(const links::SimLinkState& state) override;
+    void SimulatorLinkNote(const std::string& line) override;
 
     // --- ShotTableListener ---
     void DeleteLastShotEnabledChanged(bool enabled) override;
@@ -111,9 +131,12 @@ private:
     void BuildControls();
     void SetTabOrder();
     void ReadControls();
-    void ShowPanelColours();
-    void ShowPanels(const shot::ShotRecord& shot);
-    void ShowClubPanel(const shot::ShotRecord& shot);
+    // The view's button, page and drawing, without writing the settings.
+    void ShowView(int view);
+    void ShowPanels(const shot::ShotRecord* shot);
+    // The views take the table's current row again (a session loaded, cleared or cut).
+    void CurrentShotChanged();
+    QString AskSavePath(const QString& title, const QString& filter, const QString& name);
     void RefreshNameLists();
     void NamesEdited();
     void SpeedMoved(int position);
@@ -157,6 +180,7 @@ private:
     QPushButton* newSession_ = nullptr;
     QPushButton* loadSession_ = nullptr;
     QPushButton* deleteRecord_ = nullptr;
+    QPushButton* exportCsv_ = nullptr;
     ShotsView* shotsView_ = nullptr;
     QSlider* speed_ = nullptr;
     QPushButton* exit_ = nullptr;
@@ -164,7 +188,11 @@ private:
 
     QStackedWidget* pages_ = nullptr;
     QWidget* sessionButtons_ = nullptr;
+    QStackedWidget* drawings_ = nullptr;  // the four drawing views by their index
     ImageView* imageView_ = nullptr;
+    std::array<DrawingView*, 3> drawingViews_{};  // Impact, Profile, Down Range
+    ShotAnalysisWindow* analysisWindow_ = nullptr;
+    PracticeRange practiceRange_;
     InfoPanel* ballPanel_ = nullptr;
     InfoPanel* clubPanel_ = nullptr;
     InfoPanel* flightPanel_ = nullptr;
@@ -172,6 +200,7 @@ private:
     QLabel* pixelLabel_ = nullptr;
     QLabel* speedUnitLabel_ = nullptr;
     QLabel* unitsLabel_ = nullptr;
+    QLabel* simulatorLabel_ = nullptr;
     QString pixelText_;
     QString scoreLabel_;
     QTimer* capsTimer_ = nullptr;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/string_table.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
 #include "ui/profile_drawing.h"
@@ -12,6 +13,10 @@
 
 namespace kyvern::ui {
 namespace {
+
+using base::MessageId;
+
+std::string Label(MessageId id) { return std::string(base::Text(id)); }
 
 std::string Number(const char* format, double value, const char* unit) {
     char text[64];
@@ -34,7 +39,7 @@ bool LandingFigures(const flight::FlightResult& flight, double& descentAngle, do
     return true;
 }
 
-std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
+std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
                                     const base::Settings& settings) {
     using base::setting::kBallInfoFontColor;
     using base::setting::kClubInfoFontColor;
@@ -44,24 +49,28 @@ std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
     const char* dl = shot::DistanceLabel(d);
     const char* sl = shot::SpeedLabel(s);
     const std::string none = shot::kNoFigure;
-    std::array<InfoPanel, 3> panels;
-    panels[kBallPanel].title = "Ball";
-    panels[kClubPanel].title = "Club";
-    panels[kFlightPanel].title = "Flight";
+    std::array<PanelText, 3> panels;
+    panels[kBallPanel].title = Label(MessageId::kPanelBall);
+    panels[kClubPanel].title = Label(MessageId::kPanelClub);
+    panels[kFlightPanel].title = Label(MessageId::kPanelFlight);
     panels[kBallPanel].colour = ColourOfNumber(settings.Integer(kBallInfoFontColor));
     panels[kClubPanel].colour = ColourOfNumber(settings.Integer(kClubInfoFontColor));
     panels[kFlightPanel].colour = ColourOfNumber(settings.Integer(kFlightInfoFontColor));
 
     auto& ball = panels[kBallPanel].lines;
     const shot::LaunchConditions* l = shot ? &shot->launch : nullptr;
-    ball.emplace_back("Ball speed",
+    ball.emplace_back(Label(MessageId::kColumnBallSpeed),
                       l ? Number("%.1f %s", shot::ToDisplaySpeed(l->ballSpeed, s), sl) : none);
-    ball.emplace_back("Launch angle", l ? Number("%.1f\u00b0%s", l->launchAngle, "") : none);
-    ball.emplace_back("Side angle", l ? shot::FormatOffline(l->sideAngle) : none);
-    ball.emplace_back("Back spin", l ? Number("%.0f %s", l->backSpin, "rpm") : shot::kNoSpinFigure);
-    ball.emplace_back("Side spin", l ? Number("%.0f %s", l->sideSpin, "rpm") : shot::kNoSpinFigure);
+    ball.emplace_back(Label(MessageId::kColumnLaunchAngle),
+                      l ? Number("%.1f\u00b0%s", l->launchAngle, "") : none);
+    ball.emplace_back(Label(MessageId::kColumnSideAngle),
+                      l ? shot::FormatOffline(l->sideAngle) : none);
+    ball.emplace_back(Label(MessageId::kColumnBackSpin),
+                      l ? Number("%.0f %s", l->backSpin, "rpm") : shot::kNoSpinFigure);
+    ball.emplace_back(Label(MessageId::kColumnSideSpin),
+                      l ? Number("%.0f %s", l->sideSpin, "rpm") : shot::kNoSpinFigure);
     if (settings.Yes(base::setting::kTotalSpinDisplay))
-        ball.emplace_back("Total spin",
+        ball.emplace_back(Label(MessageId::kColumnTotalSpin),
                           l ? Number("%.0f %s", l->totalSpin, "rpm") : shot::kNoSpinFigure);
 
     auto& club = panels[kClubPanel].lines;
@@ -69,14 +78,16 @@ std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
     auto degrees = [&](const shot::ClubValue* v) {
         return v && v->Present() ? Number("%.1f\u00b0%s", v->Value(), "") : none;
     };
-    club.emplace_back("Club speed",
+    club.emplace_back(Label(MessageId::kColumnClubSpeed),
                       c && c->clubSpeed.Present()
                           ? Number("%.1f %s", shot::ToDisplaySpeed(c->clubSpeed.Value(), s), sl)
                           : none);
-    club.emplace_back("Attack angle", degrees(c ? &c->angleOfAttack : nullptr));
-    club.emplace_back("Club path", degrees(c ? &c->pathAngle : nullptr));
-    club.emplace_back("Face angle", degrees(c ? &c->faceAngle : nullptr));
-    club.emplace_back("Effective loft", degrees(c ? &c->effectiveLoft : nullptr));
+    club.emplace_back(Label(MessageId::kColumnAngleOfAttack),
+                      degrees(c ? &c->angleOfAttack : nullptr));
+    club.emplace_back(Label(MessageId::kColumnPathAngle), degrees(c ? &c->pathAngle : nullptr));
+    club.emplace_back(Label(MessageId::kColumnFaceAngle), degrees(c ? &c->faceAngle : nullptr));
+    club.emplace_back(Label(MessageId::kColumnEffectiveLoft),
+                      degrees(c ? &c->effectiveLoft : nullptr));
     if (!scoreLabel.empty())
         club.emplace_back(scoreLabel, shot ? shot::FormatShotScore(shot->shotScore) : none);
 
@@ -91,30 +102,36 @@ std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
                                 : text.substr(0, text.size() - 2) + " " + dl + " " +
                                       text.substr(text.size() - 1);
     };
-    flight.emplace_back("Carry", f ? distance(f->carry) : none);
-    flight.emplace_back("Offline", f ? offline(f->carryOffline) : none);
-    flight.emplace_back("Total", f ? distance(f->total) : none);
-    flight.emplace_back("Total offline", f ? offline(f->totalOffline) : none);
-    flight.emplace_back("Max height", f ? distance(f->maxHeight) : none);
-    flight.emplace_back("Flight time", f ? Number("%.1f %s", f->flightTime, "s") : none);
+    flight.emplace_back(Label(MessageId::kColumnCarry), f ? distance(f->carry) : none);
+    flight.emplace_back(Label(MessageId::kColumnOffline), f ? offline(f->carryOffline) : none);
+    flight.emplace_back(Label(MessageId::kColumnTotal), f ? distance(f->total) : none);
+    flight.emplace_back(Label(MessageId::kPanelTotalOffline), f ? offline(f->totalOffline) : none);
+    flight.emplace_back(Label(MessageId::kColumnMaxHeight), f ? distance(f->maxHeight) : none);
+    flight.emplace_back(Label(MessageId::kColumnFlightTime),
+                        f ? Number("%.1f %s", f->flightTime, "s") : none);
     if (settings.Yes(base::setting::kTerminalDisplay)) {
         double descent = 0.0;
         double speed = 0.0;
         const bool landed = f && LandingFigures(*f, descent, speed);
-        flight.emplace_back("Descent angle", landed ? Number("%.1f\u00b0%s", descent, "") : none);
-        flight.emplace_back("Landing speed",
+        flight.emplace_back(Label(MessageId::kPanelDescentAngle),
+                            landed ? Number("%.1f\u00b0%s", descent, "") : none);
+        flight.emplace_back(Label(MessageId::kPanelLandingSpeed),
                             landed ? Number("%.1f %s", shot::ToDisplaySpeed(speed, s), sl) : none);
     }
     return panels;
 }
 
-void DrawInfoPanel(QPainter& painter, const QRectF& rect, const InfoPanel& panel) {
+QColor PanelBackground(const QColor& text) {
+    // By how bright the eye finds the colour: pure yellow is light, pure blue dark.
+    const double luma = 0.299 * text.red() + 0.587 * text.green() + 0.114 * text.blue();
+    return luma > 140.0 ? QColor(28, 34, 42) : QColor(246, 246, 240);
+}
+
+void DrawInfoPanel(QPainter& painter, const QRectF& rect, const PanelText& panel) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRect(rect);
-    // Light text gets a dark panel, dark text a light one.
-    const bool lightText = panel.colour.lightnessF() > 0.55;
-    painter.fillRect(rect, lightText ? QColor(28, 34, 42) : QColor(246, 246, 240));
+    painter.fillRect(rect, PanelBackground(panel.colour));
     const int rows = static_cast<int>(panel.lines.size()) + 1;
     const double rowHeight = rect.height() / (rows + 0.5);
     const double textSize =
@@ -123,12 +140,12 @@ void DrawInfoPanel(QPainter& painter, const QRectF& rect, const InfoPanel& panel
     painter.setPen(panel.colour);
     painter.setFont(DrawingFont(textSize * 1.05, true));
     DrawTextAt(painter, QPointF(rect.left() + margin, rect.top() + rowHeight * 0.75),
-               Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(panel.title));
+               Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(panel.title.c_str()));
     double y = rect.top() + rowHeight * 1.75;
     for (const auto& [label, value] : panel.lines) {
         painter.setFont(DrawingFont(textSize * 0.85));
         DrawTextAt(painter, QPointF(rect.left() + margin, y), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromStdString(label));
+                   QString::fromUtf8(label.c_str()));
         painter.setFont(DrawingFont(textSize, true));
         DrawTextAt(painter, QPointF(rect.right() - margin, y), Qt::AlignRight | Qt::AlignVCenter,
                    QString::fromUtf8(value.c_str()));

@@ -15,8 +15,9 @@ class QPainter;
 namespace kyvern::ui {
 
 // One of the three information panels beside every view: its title, its lines (label and value
-// text in the display units) and its text colour from the settings.
-struct InfoPanel {
+// text in the display units, labels in the language in force) and its text colour from the
+// settings. The window's panels and the printed ones both show these.
+struct PanelText {
     std::string title;
     std::vector<std::pair<std::string, std::string>> lines;
     QColor colour;
@@ -28,15 +29,18 @@ enum PanelIndex { kBallPanel = 0, kClubPanel = 1, kFlightPanel = 2 };
 // this moment: display units, Setup/TotalSpinDisplay, Setup/TerminalDisplay (the descent angle
 // and landing speed in the flight panel) and the three panel colours. scoreLabel is the shot
 // score's label ("LE", "PTI"); empty shows no score line.
-std::array<InfoPanel, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
+std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
                                     const base::Settings& settings);
 
 // The ball's descent angle (degrees below the horizon) and its speed (ft/s) as it reaches the
 // ground, from the last two trajectory points in flight; false when the flight has none.
 bool LandingFigures(const flight::FlightResult& flight, double& descentAngle, double& speed);
 
+// The background behind a panel's text colour: dark behind light text, light behind dark.
+QColor PanelBackground(const QColor& text);
+
 // A panel drawn in the rectangle: a background that contrasts with its text colour, the title,
 // and the lines with labels left and values right.
-void DrawInfoPanel(QPainter& painter, const QRectF& rect, const InfoPanel& panel);
+void DrawInfoPanel(QPainter& painter, const QRectF& rect, const PanelText& panel);
 
 }  // namespace kyvern::ui

@@ -149,16 +149,18 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
                    Qt::AlignRight | Qt::AlignVCenter, QString::number(h, 'f', 0));
     }
     DrawTextAt(painter, QPointF(plot.center().x(), plot.bottom() + textSize * 2.0),
-               Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Downrange (%1)").arg(label));
+               Qt::AlignHCenter | Qt::AlignTop,
+               TextOf(base::MessageId::kPlotDownrange).replace(QStringLiteral("%s"), label));
     DrawTextAt(painter, QPointF(plot.left(), plot.top() - textSize * 0.4),
-               Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Height (%1)").arg(label));
+               Qt::AlignLeft | Qt::AlignBottom,
+               TextOf(base::MessageId::kPlotHeight).replace(QStringLiteral("%s"), label));
 
     if (options.title) {
         painter.setFont(DrawingFont(textSize * 1.3, true));
         painter.setPen(QColor(30, 30, 30));
-        QString title = QStringLiteral("Profile");
+        QString title = TextOf(base::MessageId::kDrawProfileTitle);
         if (const SessionShot* c = session.Current()) {
-            title += QStringLiteral(" \u2014 %1, shot %2")
+            title += TextOf(base::MessageId::kDrawItemShot)
                          .arg(QString::fromStdString(session.items[c->itemIndex]))
                          .arg(c->number);
         }
@@ -206,7 +208,9 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
         const double apexValue = shot::ToDisplayDistance(current->maxHeight, frame.distanceUnit);
         DrawTextAt(painter, QPointF(top.x(), top.y() - textSize * 0.5),
                    Qt::AlignHCenter | Qt::AlignBottom,
-                   QStringLiteral("Apex %1 %2").arg(apexValue, 0, 'f', 1).arg(label));
+                   (TextOf(base::MessageId::kDrawApex) + QStringLiteral(" %1 %2"))
+                       .arg(apexValue, 0, 'f', 1)
+                       .arg(label));
 
         // Carry: a marker where the ball lands.
         const QPointF land = frame.Map(LandingPoint(f).x(), 0.0);
@@ -220,13 +224,15 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
         const double carry = shot::ToDisplayDistance(current->carry, frame.distanceUnit);
         DrawTextAt(painter, QPointF(land.x() - line * 6, land.y() - line * 10),
                    Qt::AlignRight | Qt::AlignBottom,
-                   QStringLiteral("Carry %1 %2").arg(carry, 0, 'f', 1).arg(label));
+                   (TextOf(base::MessageId::kColumnCarry) + QStringLiteral(" %1 %2"))
+                       .arg(carry, 0, 'f', 1)
+                       .arg(label));
         legend.emplace(std::make_pair(current->itemIndex, current->plotColour), colour);
     }
     if (!current && legend.empty()) {
         painter.setFont(DrawingFont(textSize * 1.2));
         painter.setPen(QColor(110, 110, 110));
-        DrawTextAt(painter, plot.center(), Qt::AlignCenter, QStringLiteral("No shot yet"));
+        DrawTextAt(painter, plot.center(), Qt::AlignCenter, TextOf(base::MessageId::kDrawNoShot));
     }
 
     // Legend, top right inside the plot: item names in the colours drawn.

@@ -370,7 +370,7 @@ void DrawImpactReport(QPainter& painter, const QRectF& body, const shot::ShotRec
     const double top = area.top() + pictureHeight + gap;
     const double height = std::min(area.bottom() - top, 70 * mm);
     for (int i = 0; i < 3; ++i) {
-        InfoPanel panel = panels[i];
+        PanelText panel = panels[i];
         DrawInfoPanel(painter, QRectF(area.left() + i * (width + gap), top, width, height), panel);
     }
 }

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "base/string_table.h"
@@ -170,9 +171,12 @@ ShotAnalysisWindow::ShotAnalysisWindow(base::Settings settings, base::UserPrompt
     tableWidget_->setSelectionMode(QAbstractItemView::NoSelection);
     tableWidget_->setFocusPolicy(Qt::NoFocus);
     tableWidget_->horizontalHeader()->setDefaultSectionSize(52);
-    tableWidget_->verticalHeader()->setDefaultSectionSize(20);
+    // Rows as tall as the font needs: Japanese text is taller than the 20 pixels of Latin.
+    const int rowHeight = std::max(20, tableWidget_->fontMetrics().height() + 4);
+    tableWidget_->verticalHeader()->setMinimumSectionSize(rowHeight);
+    tableWidget_->verticalHeader()->setDefaultSectionSize(rowHeight);
     // The whole table in view: no scrolling to find the marked cell.
-    tableWidget_->setMinimumSize(52 * (kTableColumns + 1) + 4, 20 * (kTableRows + 1) + 4);
+    tableWidget_->setMinimumSize(52 * (kTableColumns + 1) + 4, rowHeight * (kTableRows + 1) + 4);
     tableWidget_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tableWidget_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int i = 0; i <= kTableRows; ++i)

@@ -207,6 +207,11 @@ double NiceStep(double span, int targetTicks) {
     return nice * power;
 }
 
+QString TextOf(base::MessageId id) {
+    const std::string_view text = base::Text(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QFont DrawingFont(double pixelHeight, bool bold) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);

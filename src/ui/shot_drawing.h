@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/settings_schema.h"
+#include "base/string_table.h"
 #include "data/shot_table.h"
 #include "flight/flight_result.h"
 #include "shot/shot_record.h"
@@ -99,6 +100,9 @@ double NiceStep(double span, int targetTicks);
 // The drawings' font at a height in device pixels, so that a PDF page, a printer and the screen
 // keep the proportions of the rectangle they are given.
 QFont DrawingFont(double pixelHeight, bool bold = false);
+
+// A text of the string table in the language in force.
+QString TextOf(base::MessageId id);
 // Text drawn with its anchor point: alignment as Qt::Alignment flags relative to the point.
 void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QString& text);
 

@@ -6,13 +6,17 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "analysis/camera_model.h"
@@ -23,9 +27,11 @@
 #include "support/eventually.h"
 #include "ui/about_box.h"
 #include "ui/caps_lock_state.h"
+#include "ui/drawing_views.h"
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
+#include "ui/shot_analysis_window.h"
 #include "ui/shots_view.h"
 
 namespace kyvern::ui {
@@ -43,11 +49,19 @@ protected:
         cameras = std::make_unique<capture::CameraTable>(*driver, prompts, env.Settings());
         cameras->SetGrabPause(std::chrono::microseconds(0));
         cameras->InitCameras();
+        Open();
+    }
+    // A new window over the same cameras and settings, started.
+    void Open() {
+        window.reset();
         WindowOptions options;
         options.timers = &timers, options.prompts = &prompts, options.cameras = cameras.get();
         options.monitor.wait = [](int) {};
         options.monitor.routerTiming = testing::QuickRouter();
         options.fade = false;
+        options.askSavePath = [this](const QString&, const QString&, const QString&) {
+            return QString::fromStdString(savePath);
+        };
         window = std::make_unique<MainWindow>(options);
         // Larger than the frame: every frame pixel has a screen pixel of its own.
         window->resize(2200, 1500);
@@ -79,6 +93,7 @@ protected:
     std::unique_ptr<sim::SimulatedCameraDriver> driver;
     std::unique_ptr<capture::CameraTable> cameras;
     std::unique_ptr<MainWindow> window;
+    std::string savePath;  // what the file dialog answers
 };
 
 // Each control writes its key at once, in the words the settings file keeps.
@@ -116,6 +131,83 @@ TEST_F(Window, ControlsWriteTheirKeys) {
     // The grid overlay is drawn: the view's picture is in colour now.
     ASSERT_TRUE(Shoot());
     EXPECT_FALSE(window->Image().Picture().isGrayscale());
+}
+
+// Each drawing view's button shows its view, which draws the new shot; a ViewType of
+// "Downrange" brings out the button that starts hidden.
+TEST_F(Window, ViewButtonsShowTheirDrawingsOfTheShot) {
+    auto* downRange = Find<QPushButton>("downRangeButton");
+    EXPECT_FALSE(downRange->isVisibleTo(window.get()));
+    std::vector<QImage> before;
+    for (int v : {MainWindow::kImpact, MainWindow::kProfile, MainWindow::kDownRange})
+        before.push_back(window->Drawing(v)->grab().toImage());
+    ASSERT_TRUE(Shoot());
+    const struct {
+        const char* button;
+        int view;
+        const char* word;
+    } cases[] = {{"impactButton", MainWindow::kImpact, "Impact"},
+                 {"profileButton", MainWindow::kProfile, "Profile"},
+                 {"downRangeButton", MainWindow::kDownRange, "Downrange"}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].word);
+        Find<QPushButton>(cases[i].button)->click();
+        EXPECT_EQ(Key("Setup", "ViewType"), cases[i].word);
+        EXPECT_EQ(window->CurrentView(), cases[i].view);
+        DrawingView* view = window->Drawing(cases[i].view);
+        EXPECT_TRUE(view->isVisibleTo(window.get()));
+        EXPECT_FALSE(window->Image().isVisibleTo(window.get()));
+        EXPECT_NE(view->grab().toImage(), before[i]);
+    }
+    Find<QPushButton>("imageButton")->click();
+    env.Set("Setup", "ViewType", "Downrange");
+    window->ApplySettings();
+    EXPECT_TRUE(downRange->isVisibleTo(window.get()));
+    EXPECT_TRUE(downRange->isChecked());
+    EXPECT_TRUE(window->Drawing(MainWindow::kDownRange)->isVisibleTo(window.get()));
+}
+
+// "&Analysis" opens the analysis window with the current shot in its fields.
+TEST_F(Window, AnalysisOpensWithTheCurrentShot) {
+    ASSERT_TRUE(Shoot());
+    Find<QPushButton>("analysisButton")->click();
+    ShotAnalysisWindow* analysis = window->Analysis();
+    ASSERT_NE(analysis, nullptr);
+    EXPECT_TRUE(analysis->isVisible());
+    const shot::LaunchConditions& launch = window->Monitor().CurrentShot().launch;
+    char spin[32], angle[32];
+    std::snprintf(spin, sizeof spin, "%.0f", launch.backSpin);
+    std::snprintf(angle, sizeof angle, "%.1f", launch.launchAngle);
+    EXPECT_EQ(analysis->SpinField()->text().toStdString(), spin);
+    EXPECT_EQ(analysis->LaunchField()->text().toStdString(), angle);
+    EXPECT_FALSE(analysis->CarryField()->text().isEmpty());  // analysed, not just filled
+}
+
+// "Export CSV" writes the file the dialog names, its two header rows and a row per shot, and
+// says so.
+TEST_F(Window, ExportCsvWritesTheNamedFile) {
+    ASSERT_TRUE(Shoot());
+    ASSERT_TRUE(Shoot());
+    savePath = env.File("shots.csv");
+    Find<QPushButton>("exportCsvButton")->click();
+    std::ifstream in(savePath, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_EQ(prompts.messages.back().rfind("2 shots exported to ", 0), 0u)
+        << prompts.messages.back();
+}
+
+// A simulator link that cannot start says so in the status line; an unset one says nothing.
+TEST_F(Window, SimulatorLinkStateReachesTheStatusLine) {
+    auto* label = Find<QLabel>("simulatorLabel");
+    EXPECT_FALSE(label->isVisibleTo(window.get()));
+    env.Set("SimulatorLink", "Protocol", "Pigeon");
+    Open();
+    label = Find<QLabel>("simulatorLabel");
+    EXPECT_TRUE(label->isVisibleTo(window.get()));
+    EXPECT_EQ(label->text().toStdString(), "Simulator: off");
+    EXPECT_NE(label->toolTip().toStdString().find("Pigeon"), std::string::npos);
 }
 
 // Tab goes through the controls in the order of the control table.
@@ -302,16 +394,7 @@ TEST_F(Window, ExitSavesWidthsAndNamesCloseAndShutdownDoNot) {
     enum class How { kExit, kClose, kShutdown };
     for (How how : {How::kClose, How::kShutdown, How::kExit}) {
         SCOPED_TRACE(int(how));
-        if (how != How::kClose) {
-            window.reset();
-            WindowOptions options;
-            options.timers = &timers, options.prompts = &prompts, options.cameras = cameras.get();
-            options.monitor.wait = [](int) {};
-            options.fade = false;
-            window = std::make_unique<MainWindow>(options);
-            window->show();
-            window->Start();
-        }
+        if (how != How::kClose) Open();
         ASSERT_TRUE(Shoot());
         switch (how) {
             case How::kExit:
