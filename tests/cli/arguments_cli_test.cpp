@@ -53,7 +53,10 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {With(flight, {"--side-spin", "-25000"}), "--side-spin must be at least -20000"},
         {{"render", "--speed", "150", "--launch", "10", "--side", "0", "--back", "3000",
           "--side-spin", "0"},
-         "render"},          // no --out
+         "render"},  // no --out
+        {{"render", "--out", out, "--speed", "150", "--side", "0", "--back", "3000", "--side-spin",
+          "0"},
+         "render"},          // no --launch
         {render, "render"},  // no --speed
         {With(render, {"--speed", "0"}), "render"},
         {With(render, {"--speed", "150", "--speed-unit", "knots"}), "render"},
