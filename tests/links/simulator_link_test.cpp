@@ -65,22 +65,16 @@ std::vector<SimLinkEvent> EventsUntil(SimulatorLink& link, Condition condition) 
     }
 }
 
-// The link's events until one settles this shot: confirmed, rejected, unconfirmed or not
-// delivered.
-std::vector<SimLinkEvent> EventsUntilVerdict(SimulatorLink& link, long shot) {
-    return EventsUntil(link, [shot](const std::vector<SimLinkEvent>& events) {
-        return std::any_of(events.begin(), events.end(), [shot](const SimLinkEvent& e) {
-            return e.shotNumber == shot && e.kind != Kind::kReply;
-        });
-    });
-}
-
 // The event that settles this shot: confirmed, rejected, unconfirmed or not delivered.
 std::optional<SimLinkEvent> Verdict(const std::vector<SimLinkEvent>& events, long shot) {
     for (const SimLinkEvent& e : events) {
         if (e.shotNumber == shot && e.kind != Kind::kReply) return e;
     }
     return std::nullopt;
+}
+
+std::vector<SimLinkEvent> EventsUntilVerdict(SimulatorLink& link, long shot) {
+    return EventsUntil(link, [shot](auto& events) { return Verdict(events, shot).has_value(); });
 }
 
 bool Mentions(const std::vector<SimLinkEvent>& events, const std::string& text) {
@@ -139,9 +133,7 @@ TEST(SimulatorMessages, ReaderCutsWholeObjectsFromAnyStream) {
         std::vector<std::string> reads;
         std::vector<R> kinds;
     } cases[] = {
-        {{R"({"Code":200}{"Code":201})"}, {R::kObject, R::kObject}},
         {{R"({"Co)", R"(de":2)", "00}\n"}, {R::kObject}},
-        {{"GSPro ready"}, {R::kReadyText}},
         {{"GSPro ", "ready\r\n", R"({"Code":202})"}, {R::kReadyText, R::kObject}},
         {{R"({"Message":"a}b{\"c"})"}, {R::kObject}},
         {{R"({"Code":})", "\n"}, {R::kInvalid}},
@@ -162,26 +154,12 @@ TEST(SimulatorMessages, ReaderCutsWholeObjectsFromAnyStream) {
 }
 
 TEST(SimulatorMessages, RepliesEventsAndClubsAreReadWhateverTheirTypes) {
-    const struct {
-        const char* json;
-        int code;
-        const char* message;
-        const char* handed;
-    } replies[] = {
-        {R"({"Code":501,"Message":"Invalid shot"})", 501, "Invalid shot", nullptr},
-        {R"({"Code":"200","Message":5})", 0, "", nullptr},
-        {R"({"Code":201,"Player":{"Handed":"LH","Club":"7I","DistanceToTarget":150}})", 201, "",
-         "LH"},
-        {R"({"Code":201,"Player":"LH"})", 201, "", nullptr},
-    };
-    for (const auto& r : replies) {
-        const OpenConnectReply read = ReadOpenConnectReply(Json::parse(r.json));
-        EXPECT_EQ(read.code, r.code) << r.json;
-        EXPECT_EQ(read.message, r.message) << r.json;
-        EXPECT_EQ(read.player.has_value(), r.handed != nullptr) << r.json;
-        if (read.player) {
-            EXPECT_EQ(read.player->handed, r.handed);
-        }
+    // Fields of the wrong type read as absent.
+    for (const char* json : {R"({"Code":"200","Message":5})", R"({"Player":"LH"})"}) {
+        const OpenConnectReply read = ReadOpenConnectReply(Json::parse(json));
+        EXPECT_EQ(read.code, 0) << json;
+        EXPECT_EQ(read.message, "") << json;
+        EXPECT_FALSE(read.player.has_value()) << json;
     }
     EXPECT_EQ(ReadOpenGolfSimEvent(Json::parse(R"({"type":"result","result":{"carry":201.5}})"))
                   .carryMetres,

@@ -141,7 +141,7 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjectionAndTheLens) {
     }
 }
 
-TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
+TEST(FrameRenderer, SecondFlashCarriesEverySpinComponent) {
     ShotSetup s;
     s.ballSpeed = 180;
     s.launchAngle = 17;
@@ -154,10 +154,8 @@ TEST(FrameRenderer, SecondFlashIsOneIntervalDownTheFlight) {
     s.ball0 = kyvern::sim::CentredStart(s, 24);
     ShotTruth t;
     ASSERT_TRUE(FrameRenderer::Solve(s, t));
-    EXPECT_GT(t.pix1.x, t.pix0.x);  // the flight runs to the right of the image
-    EXPECT_LT(t.pix1.y, t.pix0.y);  // and up
-
-    // The analysis reads the same truth back: speed, angles and every spin component.
+    // The analysis reads the same truth back: speed, angles and every spin component (the
+    // rendered-shot tests draw no rifle spin).
     auto frame = std::make_unique<CapturedImage>();
     FrameRenderer renderer;
     ASSERT_TRUE(renderer.Render(s, *frame));
