@@ -193,6 +193,21 @@ enum class MessageId {
     kDrawApex,
     kDrawOfflineAxis,
     kDrawItemSummary,
+    // The report chooser: its title, groups, buttons and the reports in the order of its boxes.
+    kReportsTitle,
+    kReportsStandardSize,
+    kReportsLabelSize,
+    kReportsPrint,
+    kReportsSavePdf,
+    kReportPracticeRange,
+    kReportShotAnalysis,
+    kReportShots,
+    kReportShotsSummary,
+    kReportShotsProfile,
+    kReportImpact,
+    kReportBallImage,
+    kReportBagTag,
+    kReportPrinter,
     kCount
 };
 

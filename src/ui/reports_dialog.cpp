@@ -24,30 +24,60 @@
 
 namespace kyvern::ui {
 
+namespace {
+
+// The chooser's label of a report in the language in force; the pages keep the English title.
+QString ChooserLabel(ReportBit report) {
+    using base::MessageId;
+    switch (report) {
+        case kPracticeRangeReport:
+            return TextOf(MessageId::kReportPracticeRange);
+        case kShotAnalysisReport:
+            return TextOf(MessageId::kReportShotAnalysis);
+        case kShotsReport:
+            return TextOf(MessageId::kReportShots);
+        case kShotsSummaryReport:
+            return TextOf(MessageId::kReportShotsSummary);
+        case kShotsProfileReport:
+            return TextOf(MessageId::kReportShotsProfile);
+        case kImpactReport:
+            return TextOf(MessageId::kReportImpact);
+        case kBallImageReport:
+            return TextOf(MessageId::kReportBallImage);
+        case kBagTagReport:
+            return TextOf(MessageId::kReportBagTag);
+        default:
+            return TextOf(MessageId::kReportPrinter);
+    }
+}
+
+}  // namespace
+
 ReportChooser::ReportChooser(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Reports"));
+    setWindowTitle(TextOf(base::MessageId::kReportsTitle));
     auto* layout = new QVBoxLayout(this);
     auto group = [&](const QString& title, std::initializer_list<ReportBit> reports) {
         auto* box = new QGroupBox(title, this);
         auto* column = new QVBoxLayout(box);
         for (ReportBit report : reports) {
-            auto* check = new QCheckBox(QString::fromUtf8(ReportLabel(report)), box);
+            auto* check = new QCheckBox(ChooserLabel(report), box);
             column->addWidget(check);
             boxes_[report] = check;
         }
         layout->addWidget(box);
     };
-    group(QStringLiteral("Standard size"),
+    group(TextOf(base::MessageId::kReportsStandardSize),
           {kPracticeRangeReport, kShotAnalysisReport, kShotsReport, kShotsSummaryReport,
            kShotsProfileReport, kImpactReport, kBallImageReport, kPrinterReport});
-    group(QStringLiteral("Label size"), {kBagTagReport});
+    group(TextOf(base::MessageId::kReportsLabelSize), {kBagTagReport});
     SetShown(kImpactReport, false);
     SetShown(kPrinterReport, false);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* print = buttons->addButton(QStringLiteral("Print"), QDialogButtonBox::AcceptRole);
+    QPushButton* print =
+        buttons->addButton(TextOf(base::MessageId::kReportsPrint), QDialogButtonBox::AcceptRole);
     QPushButton* pdf =
-        buttons->addButton(QStringLiteral("Save as PDF..."), QDialogButtonBox::ActionRole);
+        buttons->addButton(TextOf(base::MessageId::kReportsSavePdf), QDialogButtonBox::ActionRole);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     print->setDefault(true);
     connect(print, &QPushButton::clicked, this, [this] { Finish(Action::kPrint); });
