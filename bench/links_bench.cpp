@@ -4,10 +4,12 @@
 // next timer tick shows; BM_SimulatorReportNotDelivered is that tick). Counters give the
 // median, the 99th percentile and the worst call in microseconds.
 #include <benchmark/benchmark.h>
+
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include "bench_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,11 +27,7 @@
 
 namespace {
 
-class QuietPrompts final : public kyvern::base::UserPrompts {
-public:
-    void Message(std::string_view) override {}
-    bool OkCancel(std::string_view) override { return true; }
-};
+using kyvern::bench::QuietPrompts;
 
 class QuietList final : public kyvern::base::MessageList {
 public:

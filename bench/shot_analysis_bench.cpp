@@ -1,6 +1,8 @@
 // The shot analysis window's Analyze table: 20 x 20 flights on one model, as the window fills it.
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -11,18 +13,7 @@
 
 namespace {
 
-// A settings path in an empty folder: the defaults, whatever the machine's program folder holds.
-std::string DefaultSettings() {
-    static std::string path = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kyvern-bench-XXXXXX").string();
-        char* made = ::mkdtemp(pattern.data());
-        std::string folder = made ? made : "/nonexistent";
-        std::filesystem::remove(folder);
-        return folder + "/Kyvern.ini";
-    }();
-    return path;
-}
+using kyvern::bench::DefaultSettings;
 
 void BM_AnalyzeTable20x20(benchmark::State& state) {
     kyvern::base::StderrPrompts prompts;

@@ -3,7 +3,9 @@
 // The shot cycle's prescribed 100 ms pause before the frames are taken is left out. Runs
 // offscreen unless a platform is named.
 #include <benchmark/benchmark.h>
+
 #include <stdlib.h>
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -21,13 +23,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using kyvern::bench::QuietPrompts;
 
-class QuietPrompts final : public kyvern::base::UserPrompts {
-public:
-    void Message(std::string_view) override {}
-    bool OkCancel(std::string_view) override { return true; }
-};
+using Clock = std::chrono::steady_clock;
 
 // Timers that tick only when fired: the benchmark decides when the camera is looked at.
 class FiredTimers final : public kyvern::app::TimerHost {
