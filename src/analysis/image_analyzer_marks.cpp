@@ -142,6 +142,51 @@ __attribute__((target("avx2"))) inline __m256i PackLanesAvx2(__m256i lanes, int 
         lanes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kOrder[mask])));
 }
 
+// Loads marks j ... j + 3 and returns the lanes of those more than 20 apart from the mark at
+// (ax, ay, az), as FarApart decides: the exact square root only where the squared distance lies
+// within rounding of 400.
+__attribute__((target("avx2"))) inline int FarLanesAvx2(__m256d ax, __m256d ay, __m256d az,
+                                                        const double* xs, const double* ys,
+                                                        const double* zs, int j, __m256d& cx,
+                                                        __m256d& cy, __m256d& cz) {
+    cx = _mm256_loadu_pd(xs + j);
+    cy = _mm256_loadu_pd(ys + j);
+    cz = _mm256_loadu_pd(zs + j);
+    const __m256d dx = _mm256_sub_pd(ax, cx);
+    const __m256d dy = _mm256_sub_pd(ay, cy);
+    const __m256d dz = _mm256_sub_pd(az, cz);
+    const __m256d d2 = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)),
+                                     _mm256_mul_pd(dz, dz));
+    const int far = _mm256_movemask_pd(_mm256_cmp_pd(d2, _mm256_set1_pd(400.0), _CMP_GT_OQ));
+    if (far == 0 ||
+        (_mm256_movemask_pd(_mm256_cmp_pd(d2, _mm256_set1_pd(400.000001), _CMP_LT_OQ)) & far) == 0)
+        return far;
+    return _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), _mm256_set1_pd(20.0), _CMP_GT_OQ));
+}
+
+// PairNormal lane by lane: the unit normal of the plane through the origin, the mark at
+// (ax, ay, az) and the marks (cx, cy, cz), with tiny components floored to zero.
+__attribute__((target("avx2"))) inline void PairNormalsAvx2(__m256d ax, __m256d ay, __m256d az,
+                                                            __m256d cx, __m256d cy, __m256d cz,
+                                                            __m256d& nx, __m256d& ny, __m256d& nz) {
+    const __m256d tiny = _mm256_set1_pd(0.0001);
+    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
+    const __m256d upAy = _mm256_xor_pd(ay, _mm256_set1_pd(-0.0));
+    const __m256d by = _mm256_xor_pd(cy, _mm256_set1_pd(-0.0));
+    nx = _mm256_sub_pd(_mm256_mul_pd(by, az), _mm256_mul_pd(cz, upAy));
+    ny = _mm256_sub_pd(_mm256_mul_pd(cz, ax), _mm256_mul_pd(cx, az));
+    nz = _mm256_sub_pd(_mm256_mul_pd(cx, upAy), _mm256_mul_pd(by, ax));
+    __m256d length = _mm256_sqrt_pd(_mm256_add_pd(
+        _mm256_add_pd(_mm256_mul_pd(nx, nx), _mm256_mul_pd(ny, ny)), _mm256_mul_pd(nz, nz)));
+    length = _mm256_blendv_pd(length, _mm256_set1_pd(1.0), _mm256_cmp_pd(length, tiny, _CMP_LT_OQ));
+    nx = _mm256_div_pd(nx, length);
+    ny = _mm256_div_pd(ny, length);
+    nz = _mm256_div_pd(nz, length);
+    nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
+    ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
+    nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
+}
+
 // Marks j, j + 4, ... before end against mark i in blocks of four, with the operations of
 // PairNormal and Bin lane by lane (no fused operations, so every lane rounds as the scalar
 // code). The records of the pairs far enough apart are appended to out, in j order, until
@@ -154,44 +199,14 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
     const __m256d pax = _mm256_set1_pd(xs[i]);
     const __m256d pay = _mm256_set1_pd(ys[i]);
     const __m256d paz = _mm256_set1_pd(zs[i]);
-    const __m256d upAy = _mm256_set1_pd(-ys[i]);
-    const __m256d near = _mm256_set1_pd(400.0);
-    const __m256d rounding = _mm256_set1_pd(400.000001);
-    const __m256d twenty = _mm256_set1_pd(20.0);
-    const __m256d tiny = _mm256_set1_pd(0.0001);
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
-    const __m256d negate = _mm256_set1_pd(-0.0);
     const __m256i laneOffsets = _mm256_setr_epi64x(0, 1, 2, 3);
     int count = outCount;  // a local: out and cells could alias the caller's count
     for (; j + 4 <= end; j += 4) {
-        const __m256d cx = _mm256_loadu_pd(xs + j);
-        const __m256d cy = _mm256_loadu_pd(ys + j);
-        const __m256d cz = _mm256_loadu_pd(zs + j);
-        const __m256d dx = _mm256_sub_pd(pax, cx);
-        const __m256d dy = _mm256_sub_pd(pay, cy);
-        const __m256d dz = _mm256_sub_pd(paz, cz);
-        const __m256d d2 = _mm256_add_pd(
-            _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
-        int far = _mm256_movemask_pd(_mm256_cmp_pd(d2, near, _CMP_GT_OQ));
+        __m256d cx, cy, cz;
+        int far = FarLanesAvx2(pax, pay, paz, xs, ys, zs, j, cx, cy, cz);
         if (far == 0) continue;
-        if (_mm256_movemask_pd(_mm256_cmp_pd(d2, rounding, _CMP_LT_OQ)) & far) {
-            far = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), twenty, _CMP_GT_OQ));
-            if (far == 0) continue;
-        }
-        const __m256d by = _mm256_xor_pd(cy, negate);
-        __m256d nx = _mm256_sub_pd(_mm256_mul_pd(by, paz), _mm256_mul_pd(cz, upAy));
-        __m256d ny = _mm256_sub_pd(_mm256_mul_pd(cz, pax), _mm256_mul_pd(cx, paz));
-        __m256d nz = _mm256_sub_pd(_mm256_mul_pd(cx, upAy), _mm256_mul_pd(by, pax));
-        __m256d length = _mm256_sqrt_pd(_mm256_add_pd(
-            _mm256_add_pd(_mm256_mul_pd(nx, nx), _mm256_mul_pd(ny, ny)), _mm256_mul_pd(nz, nz)));
-        length = _mm256_blendv_pd(length, one, _mm256_cmp_pd(length, tiny, _CMP_LT_OQ));
-        nx = _mm256_div_pd(nx, length);
-        ny = _mm256_div_pd(ny, length);
-        nz = _mm256_div_pd(nz, length);
-        nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
-        ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
-        nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
+        __m256d nx, ny, nz;
+        PairNormalsAvx2(pax, pay, paz, cx, cy, cz, nx, ny, nz);
         const __m256i pairs = _mm256_add_epi64(
             _mm256_set1_epi64x(std::int64_t(std::uint32_t(i) << 16 | std::uint32_t(j))),
             laneOffsets);
@@ -840,33 +855,14 @@ __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const
     const __m256d pax = _mm256_set1_pd(xs[i]);
     const __m256d pay = _mm256_set1_pd(ys[i]);
     const __m256d paz = _mm256_set1_pd(zs[i]);
-    const __m256d upAy = _mm256_set1_pd(-ys[i]);
-    const __m256d close = _mm256_set1_pd(400.0);
-    const __m256d rounding = _mm256_set1_pd(400.000001);
-    const __m256d twenty = _mm256_set1_pd(20.0);
-    const __m256d tiny = _mm256_set1_pd(0.0001);
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
-    const __m256d negate = _mm256_set1_pd(-0.0);
     const __m256d mx = _mm256_set1_pd(mode.x);
     const __m256d my = _mm256_set1_pd(mode.y);
     const __m256d mz = _mm256_set1_pd(mode.z);
     const __m256d reach = _mm256_set1_pd(kNearCosine);
     for (; j + 4 <= end; j += 4) {
-        const __m256d cx = _mm256_loadu_pd(xs + j);
-        const __m256d cy = _mm256_loadu_pd(ys + j);
-        const __m256d cz = _mm256_loadu_pd(zs + j);
-        const __m256d dx = _mm256_sub_pd(pax, cx);
-        const __m256d dy = _mm256_sub_pd(pay, cy);
-        const __m256d dz = _mm256_sub_pd(paz, cz);
-        const __m256d d2 = _mm256_add_pd(
-            _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
-        int far = _mm256_movemask_pd(_mm256_cmp_pd(d2, close, _CMP_GT_OQ));
+        __m256d cx, cy, cz;
+        int far = FarLanesAvx2(pax, pay, paz, xs, ys, zs, j, cx, cy, cz);
         if (far == 0) continue;
-        if (_mm256_movemask_pd(_mm256_cmp_pd(d2, rounding, _CMP_LT_OQ)) & far) {
-            far = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_sqrt_pd(d2), twenty, _CMP_GT_OQ));
-            if (far == 0) continue;
-        }
         bool full = false;
         if (candidates + __builtin_popcount(unsigned(far)) >= capacity) {
             // Only the pairs up to the one that fills the candidates count.
@@ -876,19 +872,8 @@ __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const
             full = true;
         }
         candidates += __builtin_popcount(unsigned(far));
-        const __m256d by = _mm256_xor_pd(cy, negate);
-        __m256d nx = _mm256_sub_pd(_mm256_mul_pd(by, paz), _mm256_mul_pd(cz, upAy));
-        __m256d ny = _mm256_sub_pd(_mm256_mul_pd(cz, pax), _mm256_mul_pd(cx, paz));
-        __m256d nz = _mm256_sub_pd(_mm256_mul_pd(cx, upAy), _mm256_mul_pd(by, pax));
-        __m256d length = _mm256_sqrt_pd(_mm256_add_pd(
-            _mm256_add_pd(_mm256_mul_pd(nx, nx), _mm256_mul_pd(ny, ny)), _mm256_mul_pd(nz, nz)));
-        length = _mm256_blendv_pd(length, one, _mm256_cmp_pd(length, tiny, _CMP_LT_OQ));
-        nx = _mm256_div_pd(nx, length);
-        ny = _mm256_div_pd(ny, length);
-        nz = _mm256_div_pd(nz, length);
-        nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
-        ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
-        nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
+        __m256d nx, ny, nz;
+        PairNormalsAvx2(pax, pay, paz, cx, cy, cz, nx, ny, nz);
         const __m256d dot = _mm256_add_pd(
             _mm256_add_pd(_mm256_mul_pd(mx, nx), _mm256_mul_pd(my, ny)), _mm256_mul_pd(mz, nz));
         int near = far & _mm256_movemask_pd(_mm256_cmp_pd(dot, reach, _CMP_GE_OQ));
