@@ -255,6 +255,8 @@ private:
                        std::int32_t firstError, std::int32_t secondError) const;
     bool RefineDiscEdgesWith(StepScratch& s, BallImage& ball) const;
     bool RefineBallEdgesWith(StepScratch& s, BallImage& ball) const;
+    // One ball's refinement on the shown lists; its error, if any, becomes the frame's.
+    bool RefineOne(int ball, bool (ImageAnalyzer::*refine)(StepScratch&, BallImage&) const);
     bool FindPlaneWith(StepScratch& s, BallImage& ball) const;
     // Runs step(second scratch, ball 0) on the worker and step(shown scratch, ball 1) here.
     using ShareStep = bool (*)(void* context, StepScratch& s, int ball);

@@ -768,13 +768,18 @@ bool ImageAnalyzer::FitEdgesTwice(StepScratch& s, BallImage& b, double priorDiam
     return true;
 }
 
-bool ImageAnalyzer::RefineDiscEdges(int ball) {
+bool ImageAnalyzer::RefineOne(int ball,
+                              bool (ImageAnalyzer::*refine)(StepScratch&, BallImage&) const) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     StepScratch& s = Shown();
     s.error = 0;
-    if (RefineDiscEdgesWith(s, Ball(ball))) return true;
+    if ((this->*refine)(s, Ball(ball))) return true;
     if (s.error != 0) errorCode_ = s.error;
     return false;
+}
+
+bool ImageAnalyzer::RefineDiscEdges(int ball) {
+    return RefineOne(ball, &ImageAnalyzer::RefineDiscEdgesWith);
 }
 
 bool ImageAnalyzer::RefineDiscEdgesWith(StepScratch& s, BallImage& b) const {
@@ -797,12 +802,7 @@ bool ImageAnalyzer::RefineDiscEdgesWith(StepScratch& s, BallImage& b) const {
 }
 
 bool ImageAnalyzer::RefineBallEdges(int ball) {
-    if (!frameLoaded_ || ball < 0 || ball > 1) return false;
-    StepScratch& s = Shown();
-    s.error = 0;
-    if (RefineBallEdgesWith(s, Ball(ball))) return true;
-    if (s.error != 0) errorCode_ = s.error;
-    return false;
+    return RefineOne(ball, &ImageAnalyzer::RefineBallEdgesWith);
 }
 
 bool ImageAnalyzer::RefineBallEdgesWith(StepScratch& s, BallImage& b) const {
