@@ -116,10 +116,13 @@ inline int CountLanes(int far, int count, int capacity, const Cell* laneCells,
     return last;
 }
 
-// Bin() of four components, as bytes in the low bits of 64-bit lanes.
-__attribute__((target("avx2"))) inline __m256i BinsAvx2(__m256d component) {
-    const __m256d v =
-        _mm256_add_pd(_mm256_mul_pd(component, _mm256_set1_pd(50.0)), _mm256_set1_pd(50.0));
+// What Bin() floors: component * 50 + 50, rounded as the scalar code rounds it.
+__attribute__((target("avx2"))) inline __m256d BinValuesAvx2(__m256d component) {
+    return _mm256_add_pd(_mm256_mul_pd(component, _mm256_set1_pd(50.0)), _mm256_set1_pd(50.0));
+}
+
+// Bin() of four values from BinValuesAvx2, as bytes in the low bits of 64-bit lanes.
+__attribute__((target("avx2"))) inline __m256i BinsOfValuesAvx2(__m256d v) {
     const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_GE_OQ),
                                          _mm256_cmp_pd(v, _mm256_set1_pd(101.0), _CMP_LT_OQ));
     const __m256d safe = _mm256_and_pd(v, inside);  // 0 where outside: no undefined conversion
@@ -200,6 +203,8 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
     const __m256d pay = _mm256_set1_pd(ys[i]);
     const __m256d paz = _mm256_set1_pd(zs[i]);
     const __m256i laneOffsets = _mm256_setr_epi64x(0, 1, 2, 3);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m128i side = _mm_set1_epi32(kPlaneSide);
     int count = outCount;  // a local: out and cells could alias the caller's count
     for (; j + 4 <= end; j += 4) {
         __m256d cx, cy, cz;
@@ -207,25 +212,41 @@ __attribute__((target("avx2"))) int PlaneBlocksAvx2(int i, const double* xs, con
         if (far == 0) continue;
         __m256d nx, ny, nz;
         PairNormalsAvx2(pax, pay, paz, cx, cy, cz, nx, ny, nz);
+        const __m256d vx = BinValuesAvx2(nx);
+        const __m256d vy = BinValuesAvx2(ny);
+        const __m256d vz = BinValuesAvx2(nz);
         const __m256i pairs = _mm256_add_epi64(
             _mm256_set1_epi64x(std::int64_t(std::uint32_t(i) << 16 | std::uint32_t(j))),
             laneOffsets);
-        const __m256i records =
-            _mm256_or_si256(_mm256_or_si256(pairs, _mm256_slli_epi64(BinsAvx2(nx), kXBin)),
-                            _mm256_or_si256(_mm256_slli_epi64(BinsAvx2(ny), kYBin),
-                                            _mm256_slli_epi64(BinsAvx2(nz), kZBin)));
+        __m256i records;
+        alignas(16) std::int32_t laneCells[4];
+        // A unit normal's values lie in [0, 101) unless rounding takes one a hair below 0 or
+        // a component is not a number; only then are the bins worked out lane by lane.
+        const __m256d outside = _mm256_or_pd(_mm256_or_pd(_mm256_cmp_pd(vx, zero, _CMP_NGE_UQ),
+                                                          _mm256_cmp_pd(vy, zero, _CMP_NGE_UQ)),
+                                             _mm256_cmp_pd(vz, zero, _CMP_NGE_UQ));
+        if ((_mm256_movemask_pd(outside) & far) == 0) {
+            const __m128i xBins = _mm256_cvttpd_epi32(vx);
+            const __m128i yBins = _mm256_cvttpd_epi32(vy);
+            const __m128i codes =
+                _mm_or_si128(_mm_or_si128(xBins, _mm_slli_epi32(yBins, kYBin - kXBin)),
+                             _mm_slli_epi32(_mm256_cvttpd_epi32(vz), kZBin - kXBin));
+            records =
+                _mm256_or_si256(pairs, _mm256_slli_epi64(_mm256_cvtepu32_epi64(codes), kXBin));
+            _mm_store_si128(reinterpret_cast<__m128i*>(laneCells),
+                            _mm_add_epi32(_mm_mullo_epi32(xBins, side), yBins));
+        } else {
+            records = _mm256_or_si256(
+                _mm256_or_si256(pairs, _mm256_slli_epi64(BinsOfValuesAvx2(vx), kXBin)),
+                _mm256_or_si256(_mm256_slli_epi64(BinsOfValuesAvx2(vy), kYBin),
+                                _mm256_slli_epi64(BinsOfValuesAvx2(vz), kZBin)));
+            alignas(32) std::uint64_t laneRecords[4];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(laneRecords), records);
+            for (int lane = 0; lane < 4; ++lane)
+                laneCells[lane] = PlaneCell(laneRecords[lane]);
+        }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count), PackLanesAvx2(records, far));
         const int added = __builtin_popcount(unsigned(far));
-        const __m256i byte = _mm256_set1_epi64x(0xff);
-        const __m256i side = _mm256_set1_epi64x(100);
-        const __m256i xCodes =
-            _mm256_min_epi32(_mm256_and_si256(_mm256_srli_epi64(records, kXBin), byte), side);
-        const __m256i yCodes =
-            _mm256_min_epi32(_mm256_and_si256(_mm256_srli_epi64(records, kYBin), byte), side);
-        const __m256i cell =
-            _mm256_add_epi64(_mm256_mul_epu32(xCodes, _mm256_set1_epi64x(kPlaneSide)), yCodes);
-        alignas(32) std::int64_t laneCells[4];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(laneCells), cell);
         const int last = CountLanes<4>(far, count, capacity, laneCells, cells);
         if (last < 4) {
             outCount = capacity;
