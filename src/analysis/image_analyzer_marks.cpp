@@ -465,6 +465,49 @@ int ImageAnalyzer::WindowMeanTable(int row, int column) {
     return (bottom[30] - bottom[0] - top[30] + top[0]) / 900;
 }
 
+namespace {
+
+// Narrows [left, right] to the run of a row's pixels that pass within(row, column), a test
+// that holds the nearer a column lies to the centre (so the passing pixels are one run): from
+// the pixel nearest the centre, the run's two ends are found by halving with the same test.
+// False when no pixel of the row passes.
+template <typename Within>
+bool WithinRun(int row, int& left, int& right, double centreX, const Within& within) {
+    if (left > right) return false;
+    // The pixel nearest the centre is one of the two around it, or the end of the row nearer
+    // to it when the row does not reach it.
+    const int nearest = std::clamp(int(std::floor(centreX)), left, right);
+    const int next = std::min(nearest + 1, right);
+    int middle = nearest;
+    if (!within(row, middle)) {
+        middle = next;
+        if (!within(row, middle)) return false;
+    }
+    int low = left;  // the first passing column lies in [low, middle]
+    int high = middle;
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (within(row, mid))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    left = low;
+    low = middle;  // the last in [middle, right]
+    high = right;
+    while (low < high) {
+        const int mid = high - (high - low) / 2;
+        if (within(row, mid))
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    right = low;
+    return true;
+}
+
+}  // namespace
+
 bool ImageAnalyzer::FindMarks(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
@@ -477,9 +520,18 @@ bool ImageAnalyzer::FindMarks(int ball) {
     const int firstColumn = int(cx - d);
 
     bool anyInside = false;
+    auto inside = [&](int row, int column) {
+        return TruncatedDistance(column - cx, row - cy) <= r;
+    };
     for (int row = firstRow; row < cy + d && !anyInside; ++row) {
-        for (int column = firstColumn; column < cx + d; ++column) {
-            if (TruncatedDistance(column - cx, row - cy) <= r) {
+        int left = firstColumn;
+        int right = int(std::ceil(cx + d)) - 1;
+        if (fastSteps_) {
+            anyInside = WithinRun(row, left, right, cx, inside);
+            continue;
+        }
+        for (int column = left; column <= right; ++column) {
+            if (inside(row, column)) {
                 anyInside = true;
                 break;
             }
@@ -507,11 +559,17 @@ bool ImageAnalyzer::FindMarks(int ball) {
     const std::int64_t total = std::int64_t(width_) * height_;
     const std::uint8_t* f = frame_.get();
     b.markCount = 0;
+    auto within = [&](int row, int column) {
+        return TruncatedDistance(column - cx, row - cy) <= r - 10;
+    };
     for (int row = firstRow; row < cy + d; ++row) {
-        for (int column = firstColumn; column < cx + d; ++column) {
+        int left = firstColumn;
+        int right = int(std::ceil(cx + d)) - 1;
+        if (fastSteps_ && !WithinRun(row, left, right, cx, within)) continue;
+        for (int column = left; column <= right; ++column) {
             const std::int64_t index = std::int64_t(row) * width_ + column;
             if (index - width_ - 1 < 0 || index + width_ + 1 >= total) continue;
-            if (TruncatedDistance(column - cx, row - cy) > r - 10) continue;
+            if (!fastSteps_ && !within(row, column)) continue;
             const int mean = table        ? WindowMeanTable(row, column)
                              : fastSteps_ ? WindowMeanFast(row, column)
                                           : WindowMeanPlain(row, column);
