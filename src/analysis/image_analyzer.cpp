@@ -92,15 +92,23 @@ bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) 
     height_ = height;
     const int count = width * height;
     std::uint64_t sum = 0;
-    std::uint32_t counts[256] = {};
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t value = pixels[i];
-        frame_[i] = value;
-        ++counts[value];
+    if (count > 0) std::memmove(frame_.get(), pixels, std::size_t(count));  // may be frame_ itself
+    // Four tables taking turns: a dark frame is mostly one level, and one table would make
+    // each count wait for the one before.
+    std::uint32_t counts[4][256] = {};
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        ++counts[0][pixels[i]];
+        ++counts[1][pixels[i + 1]];
+        ++counts[2][pixels[i + 2]];
+        ++counts[3][pixels[i + 3]];
     }
+    for (; i < count; ++i)
+        ++counts[0][pixels[i]];
     for (int level = 0; level < 256; ++level) {
-        histogram_[level] = counts[level];
-        sum += std::uint64_t(counts[level]) * level;
+        histogram_[level] =
+            counts[0][level] + counts[1][level] + counts[2][level] + counts[3][level];
+        sum += std::uint64_t(histogram_[level]) * level;
     }
     if (count > 0) meanLevel_ = std::uint8_t(sum / std::uint64_t(count));
     ball0_.Reset();
