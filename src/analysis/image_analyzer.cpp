@@ -67,7 +67,8 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
       scratch_{std::make_unique<StepScratch>(), nullptr},
       markGrid_(new std::int32_t[kFramePixelCapacity]),
       markQueue_(new std::int32_t[kMaxMarks]),
-      brightEvery2_(new BrightSums[kFramePixelCapacity]),
+      brightEvery2_(new std::int32_t[kFramePixelCapacity]),
+      brightIndexEvery2_(new std::uint32_t[kFramePixelCapacity]),
       graySums_(new std::int64_t[kFramePixelCapacity + 1]),
       windowTable_(new std::int32_t[kWindowTableSize]),
       ballDiameterInches_(ballDiameterInches) {

@@ -327,13 +327,8 @@ private:
 
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).
-    // Running count and index sum of the bright pixels along each parity of the linear index,
-    // side by side: a template row reads both at each of its ends.
-    struct BrightSums {
-        std::int32_t count;
-        std::uint32_t indexSum;
-    };
-    std::unique_ptr<BrightSums[]> brightEvery2_;
+    std::unique_ptr<std::int32_t[]> brightEvery2_;
+    std::unique_ptr<std::uint32_t[]> brightIndexEvery2_;
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
     bool graySumsReady_ = false;
     // Summed-area table around one ball for the mark search: entry (r, c) is the sum of the

@@ -252,7 +252,8 @@ void ImageAnalyzer::BuildDiscSums() {
     const int total = width_ * height_;
     const std::uint8_t* f = frame_.get();
     const std::uint8_t level = backgroundLevel_;
-    BrightSums* sums = brightEvery2_.get();
+    std::int32_t* counts = brightEvery2_.get();
+    std::uint32_t* sums = brightIndexEvery2_.get();
     std::int32_t countEven = 0;
     std::int32_t countOdd = 0;
     std::uint32_t sumEven = 0;
@@ -265,12 +266,15 @@ void ImageAnalyzer::BuildDiscSums() {
         countOdd += odd ? 1 : 0;
         sumEven += even ? std::uint32_t(i) : 0u;
         sumOdd += odd ? std::uint32_t(i + 1) : 0u;
-        sums[i] = {countEven, sumEven};
-        sums[i + 1] = {countOdd, sumOdd};
+        counts[i] = countEven;
+        counts[i + 1] = countOdd;
+        sums[i] = sumEven;
+        sums[i + 1] = sumOdd;
     }
     if (i < total) {
         const bool even = f[i] > level;
-        sums[i] = {countEven + (even ? 1 : 0), sumEven + (even ? std::uint32_t(i) : 0u)};
+        counts[i] = countEven + (even ? 1 : 0);
+        sums[i] = sumEven + (even ? std::uint32_t(i) : 0u);
     }
 }
 
@@ -310,11 +314,10 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size, const std::int32_t* d
         const std::int64_t first = base + 2 * kLow;
         const std::int64_t last = base + 2 * kHigh;
         inside += n;
-        const BrightSums end = brightEvery2_[last];
-        const BrightSums before = first >= 2 ? brightEvery2_[first - 2] : BrightSums{0, 0u};
-        const std::int64_t b = end.count - before.count;
+        const std::int64_t b = brightEvery2_[last] - (first >= 2 ? brightEvery2_[first - 2] : 0);
         if (b == 0) continue;
-        const std::int64_t indexSum = std::uint32_t(end.indexSum - before.indexSum);
+        const std::int64_t indexSum = std::uint32_t(
+            brightIndexEvery2_[last] - (first >= 2 ? brightIndexEvery2_[first - 2] : 0u));
         bright += b;
         sumX += indexSum - yy * width_ * b;
         sumY += yy * b;
