@@ -13,6 +13,19 @@
 
 namespace kyvern::flight {
 
+// What the equations of motion need of the ball and the air.
+struct FlightConstants {
+    std::int32_t typeId = 0;
+    double windX = 0.0;
+    double windY = 0.0;
+    double windZ = 0.0;
+    double diameterFt = 0.0;
+    double viscosity = 0.0;
+    double density = 0.0;
+    double areaFt2 = 0.0;
+    double massSlug = 0.0;
+};
+
 // Predicts a launched ball's flight: RK4 through gravity, drag, Magnus lift and spin decay to
 // the ground, then a bounce-and-roll estimate. Made per use; the ball and the weather are read
 // when it is made and kept for every Compute. All storage is fixed-size.
@@ -31,6 +44,11 @@ public:
     // Speed in ft/s, angles in degrees, spins in rpm.
     void Compute(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
                  double sideAngle);
+
+    // CarryFeet() of Compute(ballSpeed, launchAngles[k], backSpins[k], 0, 0) for each k < count,
+    // bit for bit, several flights at a time where the processor allows.
+    void CarriesFeet(double ballSpeed, const double* launchAngles, const double* backSpins,
+                     int count, double* carries);
 
     // Results in yards (distances) and seconds.
     double Carry() const { return result_.carry; }
@@ -90,7 +108,9 @@ private:
     using State = std::array<double, 9>;  // x, y, z, vx, vy, vz, wx, wy, wz
 
     void Setup(const BallType& ball, const Weather& weather);
-    void Derivative(const State& y, State& dy);
+    void PrepareAir();
+    FlightConstants Constants() const;
+    void Derivative(const FlightConstants& c, const double* y, double* dy);
     void AppendPoint(double x, double z, double height, double spin, bool hasSpin);
 
     std::int32_t ballTypeId_ = 0;

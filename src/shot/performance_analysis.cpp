@@ -53,14 +53,25 @@ double PerformanceAnalysis::BestCarry(flight::FlightModel& model, double ballSpe
     double best = model.CarryFeet();
     launchAngle = start;
     backSpin = spin;
-    for (double a = low; a < high; a += 1.0) {
+    // The grid's flights all at once (they do not depend on one another), then the best of
+    // them in the grid's order, so the first of equal carries wins.
+    constexpr int kMaxFlights = 64 * 12;
+    double angles[kMaxFlights];
+    double spins[kMaxFlights];
+    double carries[kMaxFlights];
+    int count = 0;
+    for (double a = low; a < high && count + 12 <= kMaxFlights; a += 1.0) {
         for (double s = 1500.0; s < 5000.0; s += 300.0) {
-            model.Compute(ballSpeed, a, s, 0.0, 0.0);
-            if (model.CarryFeet() > best) {
-                best = model.CarryFeet();
-                launchAngle = a;
-                backSpin = s;
-            }
+            angles[count] = a;
+            spins[count++] = s;
+        }
+    }
+    model.CarriesFeet(ballSpeed, angles, spins, count, carries);
+    for (int k = 0; k < count; ++k) {
+        if (carries[k] > best) {
+            best = carries[k];
+            launchAngle = angles[k];
+            backSpin = spins[k];
         }
     }
     return best;

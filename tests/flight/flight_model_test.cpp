@@ -226,3 +226,34 @@ TEST(FlightModel, EveryBallFliesAndNoFullShotMeetsACoefficientFloor) {
     EXPECT_NE(driveCarry[0], driveCarry[2]);
     EXPECT_NE(driveCarry[1], driveCarry[2]);
 }
+
+TEST(FlightModel, FlightsComputedTogetherCarryAsEachAlone) {
+    TempHome home;
+    const char* balls[] = {"Normal Trajectory Golf Ball", "Range Golf Ball",
+                           "High Trajectory Golf Ball",   "Low Trajectory Golf Ball",
+                           "Baseball",                    "Rubber Baseball",
+                           "Cork Softball",               "Softball"};
+    // Dipping, flat, usual and steep launches; no spin (no air force at all) to far too much;
+    // no flight, a slow ball and one that stays up past the last flight point. 19 flights, so
+    // the last group of lanes is not full.
+    double angles[19];
+    double spins[19];
+    for (int k = 0; k < 19; ++k) {
+        angles[k] = (const double[]){-5.0, 0.5, 12.0, 45.0, 89.0}[k % 5];
+        spins[k] = (const double[]){0.0, 1500.0, 4800.0, 12000.0}[k % 4];
+    }
+    for (int type = 0; type < 8; ++type) {
+        for (double speed : {4.0, 60.0, 250.0, 500.0}) {
+            FlightModel together = Model(home, balls[type], Wind(15.0, 120.0));
+            FlightModel alone = Model(home, balls[type], Wind(15.0, 120.0));
+            double carries[19];
+            together.CarriesFeet(speed, angles, spins, 19, carries);
+            EXPECT_EQ(together.ComputeCount(), 19);
+            for (int k = 0; k < 19; ++k) {
+                alone.Compute(speed, angles[k], spins[k], 0.0, 0.0);
+                EXPECT_EQ(carries[k], alone.CarryFeet())
+                    << balls[type] << " " << speed << " ft/s " << angles[k] << " deg " << spins[k];
+            }
+        }
+    }
+}

@@ -1,0 +1,144 @@
+// Four flights at once, one in each lane of an AVX2 vector, through the very operations of the
+// one-flight model: each flight is a long chain of dependent divisions and roots, and four
+// chains side by side keep the processor busy where one leaves it waiting.
+#include "flight/flight_lanes.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "base/math_constants.h"
+#include "flight/flight_model.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+
+// Everything from here on may use AVX2; it runs only where the processor has it. The laws are
+// included here so that their copies in this file are built for it (they are internal to it).
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#include "flight/flight_laws.h"
+
+namespace kyvern::flight {
+
+namespace {
+
+struct Lanes {
+    __m256d v;
+    Lanes() = default;
+    Lanes(double x) : v(_mm256_set1_pd(x)) {}  // NOLINT: a constant in every lane
+    explicit Lanes(__m256d x) : v(x) {}
+};
+
+struct LaneMask {
+    __m256d v;
+};
+
+inline Lanes operator+(Lanes a, Lanes b) { return Lanes(_mm256_add_pd(a.v, b.v)); }
+inline Lanes operator-(Lanes a, Lanes b) { return Lanes(_mm256_sub_pd(a.v, b.v)); }
+inline Lanes operator*(Lanes a, Lanes b) { return Lanes(_mm256_mul_pd(a.v, b.v)); }
+inline Lanes operator/(Lanes a, Lanes b) { return Lanes(_mm256_div_pd(a.v, b.v)); }
+inline Lanes operator+(Lanes a, double b) { return a + Lanes(b); }
+inline Lanes operator-(Lanes a, double b) { return a - Lanes(b); }
+inline Lanes operator*(Lanes a, double b) { return a * Lanes(b); }
+inline Lanes operator/(Lanes a, double b) { return a / Lanes(b); }
+inline Lanes operator+(double a, Lanes b) { return Lanes(a) + b; }
+inline Lanes operator-(double a, Lanes b) { return Lanes(a) - b; }
+inline Lanes operator*(double a, Lanes b) { return Lanes(a) * b; }
+inline Lanes operator/(double a, Lanes b) { return Lanes(a) / b; }
+inline Lanes operator-(Lanes a) { return Lanes(_mm256_xor_pd(a.v, _mm256_set1_pd(-0.0))); }
+
+inline LaneMask operator>(Lanes a, double b) {
+    return {_mm256_cmp_pd(a.v, _mm256_set1_pd(b), _CMP_GT_OQ)};
+}
+inline LaneMask operator<(Lanes a, double b) {
+    return {_mm256_cmp_pd(a.v, _mm256_set1_pd(b), _CMP_LT_OQ)};
+}
+inline LaneMask operator>=(Lanes a, double b) {
+    return {_mm256_cmp_pd(a.v, _mm256_set1_pd(b), _CMP_GE_OQ)};
+}
+inline LaneMask operator&(LaneMask a, LaneMask b) { return {_mm256_and_pd(a.v, b.v)}; }
+
+inline Lanes Select(LaneMask take, Lanes taken, Lanes otherwise) {
+    return Lanes(_mm256_blendv_pd(otherwise.v, taken.v, take.v));
+}
+inline bool Any(LaneMask m) { return _mm256_movemask_pd(m.v) != 0; }
+inline Lanes Root(Lanes x) { return Lanes(_mm256_sqrt_pd(x.v)); }
+inline Lanes Size(Lanes x) { return Lanes(_mm256_andnot_pd(_mm256_set1_pd(-0.0), x.v)); }
+inline Lanes Atan(Lanes x) {
+    alignas(32) double lane[4];
+    _mm256_store_pd(lane, x.v);
+    for (double& value : lane)
+        value = std::atan(value);
+    return Lanes(_mm256_load_pd(lane));
+}
+
+double Lane(Lanes x, int k) {
+    alignas(32) double lane[4];
+    _mm256_store_pd(lane, x.v);
+    return lane[k];
+}
+
+}  // namespace
+
+void CarriesFeetAvx2(const FlightConstants& c, const FlightStart& start, const double* launchAngles,
+                     const double* backSpins, int count, double* carries) {
+    for (int first = 0; first < count; first += 4) {
+        const int lanes = count - first < 4 ? count - first : 4;
+        alignas(32) double init[9][4];
+        for (int k = 0; k < 4; ++k) {
+            // Lanes past the end repeat the last flight, whose result is not kept.
+            const int index = first + (k < lanes ? k : lanes - 1);
+            const double launchRad = launchAngles[index] * base::kDegreesToRadians;
+            const double sideRad = start.sideAngle * base::kDegreesToRadians;
+            init[0][k] = 0.0;
+            init[1][k] = start.teeHeightIn / 12.0;
+            init[2][k] = 0.0;
+            init[3][k] = start.ballSpeed * std::cos(launchRad) * std::cos(sideRad);
+            init[4][k] = start.ballSpeed * std::sin(launchRad);
+            init[5][k] = start.ballSpeed * std::cos(launchRad) * std::sin(sideRad);
+            init[6][k] = 0.0;
+            init[7][k] = 2.0 * start.sideSpin * base::kPi / 60.0;
+            init[8][k] = 2.0 * backSpins[index] * base::kPi / 60.0;
+        }
+        Lanes y[9];
+        Lanes previous[9];
+        for (int i = 0; i < 9; ++i)
+            previous[i] = y[i] = Lanes(_mm256_load_pd(init[i]));
+        auto derivative = [&c](const Lanes* state, Lanes* rate) {
+            Lanes drag;
+            Lanes lift;
+            MotionOf(state, rate, c, drag, lift, nullptr);
+        };
+        // A flight stops where the one-flight model stops: at the ground or at the last point.
+        LaneMask flying = y[1] > 0.0;
+        for (int points = 1; points < FlightModel::kFlightPointLimit && Any(flying); ++points) {
+            Lanes next[9];
+            for (int i = 0; i < 9; ++i)
+                next[i] = y[i];
+            MotionStep(next, FlightModel::kStep, derivative);
+            for (int i = 0; i < 9; ++i) {
+                previous[i] = Select(flying, y[i], previous[i]);
+                y[i] = Select(flying, next[i], y[i]);
+            }
+            flying = flying & (y[1] > 0.0);
+        }
+        for (int k = 0; k < lanes; ++k) {
+            double x = Lane(y[0], k);
+            double z = Lane(y[2], k);
+            double share = 0.0;
+            if (LandingShare(Lane(previous[1], k), Lane(y[1], k), share)) {
+                const double x0 = Lane(previous[0], k);
+                const double z0 = Lane(previous[2], k);
+                x = x0 + share * (x - x0);
+                z = z0 + share * (z - z0);
+            }
+            carries[first + k] = SignedDistance(x / 3.0, z / 3.0) * 3.0;
+        }
+    }
+}
+
+}  // namespace kyvern::flight
+
+#pragma GCC pop_options
+#endif
