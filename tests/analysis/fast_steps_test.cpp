@@ -59,14 +59,11 @@ TEST(FastSteps, SameResultsOnNoise) {
     std::uint32_t state = 7;
     const int sizes[][2] = {{640, 480}, {1024, 768}, {300, 200}, {100, 700}, {777, 333}};
     for (int k = 0; k < 10; ++k) {
-        image.width = sizes[k % 5][0];
-        image.height = sizes[k % 5][1];
+        image.width = sizes[k % 5][0], image.height = sizes[k % 5][1];
         for (int i = 0; i < image.width * image.height; ++i) {
             state = state * 1664525u + 1013904223u;
             // Sparse bright speckle on a dark scene, denser in blobs.
-            const int x = i % image.width;
-            const int y = i / image.width;
-            const bool blob = ((x / 90) + (y / 70) + k) % 3 == 0;
+            const bool blob = ((i % image.width / 90) + (i / image.width / 70) + k) % 3 == 0;
             image.Pixels()[i] = std::uint8_t((state >> 24) % (blob ? 256 : 30));
         }
         fast.SetThreads(1 + k % 2);  // the second thread's merge after failed steps too
