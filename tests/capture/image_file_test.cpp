@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "base/config_store.h"
@@ -31,10 +29,7 @@ namespace {
 
 void FillFrame(CapturedImage& frame, int width, int height, int seed) {
     frame.Reset();
-    frame.width = width;
-    frame.height = height;
-    frame.bytesPerPixel = 1;
-    frame.valid = true;
+    frame.width = width, frame.height = height, frame.bytesPerPixel = 1, frame.valid = true;
     for (int r = 0; r < height; ++r) {
         for (int c = 0; c < width; ++c)
             frame.At(r, c) = std::uint8_t((r * 7 + c * 3 + seed) & 0xff);
@@ -72,8 +67,7 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         frame->serialNumber = 5000 + s;
         frame->cameraPosition.Set(1.5 * s, -2.25, 30.125);
         frame->cameraRotation.Set(s * 0.1, -0.05, 0.0);
-        frame->t1 = 0.001 * (s + 1);
-        frame->t2 = frame->t1 + 0.0008;
+        frame->t1 = 0.001 * (s + 1), frame->t2 = frame->t1 + 0.0008;
         file.SetImage(s, *frame);
     }
     std::string path = dir.File("four.bmp");
