@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <utility>
 #include <vector>
 
 #include "analysis/analysis_codes.h"

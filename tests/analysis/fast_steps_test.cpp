@@ -10,10 +10,7 @@
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::Precision;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 namespace kt = kyvern::testing;
 using kt::ExpectSame;
 using kt::RunSteps;

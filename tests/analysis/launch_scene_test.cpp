@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
-#include <utility>
 
 #include "analysis/camera_model.h"
 #include "base/math_constants.h"
@@ -13,10 +11,7 @@
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::FrameSet;
-using kyvern::analysis::LaunchScene;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 using kyvern::testing::TempHome;
 
 constexpr double kDeg = kyvern::base::kDegreesToRadians;

@@ -4,20 +4,13 @@
 
 #include <cmath>
 #include <stdexcept>
-#include <string>
 
 #include "analysis/camera_model.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using kyvern::analysis::BallRecord;
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ClickPoint;
-using kyvern::analysis::LaunchScene;
-using kyvern::analysis::Locate;
-using kyvern::analysis::ManualCorrections;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 
 constexpr double kDeg = 0.017453292519943278;
 

@@ -11,12 +11,7 @@
 
 namespace {
 
-using kyvern::analysis::BallImage;
-using kyvern::analysis::BallRecord;
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::ManualCorrections;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 namespace an = kyvern::analysis;
 
 constexpr double kBall = 1.68;

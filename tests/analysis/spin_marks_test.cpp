@@ -9,9 +9,7 @@
 
 namespace {
 
-using kyvern::analysis::BallImage;
-using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 namespace an = kyvern::analysis;
 
 // An analyzer with a loaded frame and ball 0 placed by hand in its middle.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "analysis/captured_image.h"
@@ -65,15 +66,15 @@ inline void Draw(const DrawnFrame& f, analysis::CapturedImage& image) {
 // Two balls on a level flight, each with a tilted band.
 inline DrawnFrame TwoBalls(int width = 1024, int height = 768, double diameter = 130.0) {
     const double scale = width / 1024.0;
-    const auto ball = [&](double x, double y, analysis::Xyz band) {
-        return DrawnBall{.centreX = x * scale,
-                         .centreY = y * scale,
-                         .diameter = diameter,
-                         .bandNormal = band.Normalize()};
-    };
-    return {.width = width,
-            .height = height,
-            .balls = {ball(300.3, 400.6, {0.3, 0.9, 0.3}), ball(700.8, 350.2, {0.5, 0.8, -0.2})}};
+    DrawnFrame f;
+    f.width = width, f.height = height;
+    for (auto [x, y, band] : {std::tuple(300.3, 400.6, analysis::Xyz(0.3, 0.9, 0.3)),
+                              std::tuple(700.8, 350.2, analysis::Xyz(0.5, 0.8, -0.2))}) {
+        DrawnBall& b = f.balls.emplace_back();
+        b.centreX = x * scale, b.centreY = y * scale, b.diameter = diameter;
+        b.bandNormal = band.Normalize();
+    }
+    return f;
 }
 
 }  // namespace kyvern::testing

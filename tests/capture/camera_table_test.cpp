@@ -13,12 +13,8 @@
 #include "support/temp_home.h"
 
 using kyvern::analysis::CapturedImage;
-using kyvern::capture::CameraInfo;
-using kyvern::capture::CameraTable;
-using kyvern::capture::kNoSerial;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::ScriptedDriver;
-using kyvern::testing::TempHome;
+using namespace kyvern::capture;
+using namespace kyvern::testing;
 
 namespace {
 

@@ -16,14 +16,8 @@
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::ImageFile;
-using kyvern::testing::Bytes;
-using kyvern::testing::MakeBitmap;
-using kyvern::testing::ReadBytes;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::TempDir;
+using namespace kyvern::testing;
 using kyvern::testing::U32;
-using kyvern::testing::WriteBytes;
-using kyvern::testing::WriteHeaderInBlock;
 
 namespace {
 

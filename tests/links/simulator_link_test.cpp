@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,11 +24,10 @@ using Clock = std::chrono::steady_clock;
 
 // Real gaps between messages; short waits for replies and reconnection.
 SimLinkTiming QuickTiming() {
-    return {.replyWait = 300ms,
-            .firstRetry = 20ms,
-            .maxRetry = 80ms,
-            .closePause = 0ms,
-            .heartbeat = 60s};
+    SimLinkTiming t;
+    t.replyWait = 300ms, t.firstRetry = 20ms, t.maxRetry = 80ms, t.closePause = 0ms;
+    t.heartbeat = 60s;
+    return t;
 }
 
 SimLinkConfig ConfigFor(const MockSimulator& server,
@@ -39,14 +37,11 @@ SimLinkConfig ConfigFor(const MockSimulator& server,
     return config;
 }
 
-// 220 ft/s is 150 mph.
 SimShot Drive() {
-    return {.ballSpeed = 220.0,
-            .launchAngle = 11.5,
-            .sideAngle = -1.25,
-            .backSpin = 2600.0,
-            .sideSpin = 400.0,
-            .carry = 240.5};
+    SimShot s;
+    s.ballSpeed = 220.0, s.launchAngle = 11.5, s.sideAngle = -1.25;  // 150 mph
+    s.backSpin = 2600.0, s.sideSpin = 400.0, s.carry = 240.5;
+    return s;
 }
 
 // The link's events until the condition over them holds (or ten seconds have gone).

@@ -2,11 +2,8 @@
 // the renderer drew.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
-#include <string>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/image_analyzer.h"

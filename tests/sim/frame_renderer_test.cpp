@@ -14,11 +14,8 @@
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::Xyz;
-using kyvern::sim::FrameRenderer;
-using kyvern::sim::ShotSetup;
-using kyvern::sim::ShotTruth;
+using namespace kyvern::analysis;
+using namespace kyvern::sim;
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 

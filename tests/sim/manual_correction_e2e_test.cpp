@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
-#include <string>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/camera_model.h"

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
 
 #include "analysis/analysis_pipeline.h"
@@ -25,14 +23,8 @@
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::CameraTable;
-using kyvern::sim::GeneratedShot;
-using kyvern::sim::kFirstSimulatedSerial;
-using kyvern::sim::ShotGenerator;
-using kyvern::sim::ShotTruth;
-using kyvern::sim::SimulatedCameraDriver;
-using kyvern::sim::SimulatorOptions;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::TempHome;
+using namespace kyvern::sim;
+using namespace kyvern::testing;
 
 namespace {
 
