@@ -15,11 +15,14 @@ namespace kt = kyvern::testing;
 using kt::ExpectSame;
 using kt::RunSteps;
 
-TEST(FastSteps, SameResultsAsThePlainLoops) {
-    ImageAnalyzer fast(1.68);
-    ImageAnalyzer plain(1.68);
-    plain.UseFastSteps(false);
+class FastSteps : public ::testing::Test {
+protected:
+    FastSteps() { plain.UseFastSteps(false); }
+    ImageAnalyzer fast{1.68}, plain{1.68};
     CapturedImage image;
+};
+
+TEST_F(FastSteps, SameResultsAsThePlainLoops) {
     int successes = 0;
     for (int k = 0; k < 24; ++k) {
         kt::DrawnFrame f = kt::TwoBalls(k % 3 == 0 ? 640 : 1024, k % 3 == 0 ? 480 : 768,
@@ -29,8 +32,7 @@ TEST(FastSteps, SameResultsAsThePlainLoops) {
         const double shift = (k * 37) % 200 - 100;
         f.balls[0].centreX += shift;
         f.balls[1].centreY -= shift / 2;
-        f.balls[1].bandNormal = Xyz(std::sin(k * 0.7), std::cos(k * 0.7), 0.3);
-        f.balls[1].bandNormal.Normalize();
+        f.balls[1].bandNormal = Xyz(std::sin(k * 0.7), std::cos(k * 0.7), 0.3).Normalize();
         if (k % 5 == 4) f.balls[0].centreX = 40;  // over the left border: wrapped reads
         if (k % 7 == 6) f.balls[1].centreY = f.height - 30.0;
         kt::Draw(f, image);
@@ -48,11 +50,7 @@ TEST(FastSteps, SameResultsAsThePlainLoops) {
     EXPECT_GE(successes, 12);
 }
 
-TEST(FastSteps, SameResultsOnNoise) {
-    ImageAnalyzer fast(1.68);
-    ImageAnalyzer plain(1.68);
-    plain.UseFastSteps(false);
-    CapturedImage image;
+TEST_F(FastSteps, SameResultsOnNoise) {
     std::uint32_t state = 7;
     const int sizes[][2] = {{640, 480}, {1024, 768}, {300, 200}, {100, 700}, {777, 333}};
     for (int k = 0; k < 10; ++k) {
