@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -16,10 +15,7 @@
 
 namespace {
 
-using kyvern::analysis::AnalysisPipeline;
-using kyvern::analysis::BallRecord;
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ImageAnalyzer;
+using namespace kyvern::analysis;
 using kyvern::base::TextMessageList;
 namespace an = kyvern::analysis;
 namespace kt = kyvern::testing;

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <utility>
 #include <vector>
 
 #include "analysis/analysis_codes.h"
@@ -91,10 +89,8 @@ TEST(RefineEdges, DrawnBallsAreMeasuredClosely) {
     kt::Draw(f, image);
     ASSERT_TRUE(Load(a, image));
     ASSERT_TRUE(a.FindDiscs());
-    for (int ball = 0; ball < 2; ++ball)
-        ASSERT_TRUE(a.RefineDiscEdges(ball));
-    for (int ball = 0; ball < 2; ++ball)
-        ASSERT_TRUE(a.RefineBallEdges(ball));
+    ASSERT_TRUE(a.RefineDiscEdges(0) && a.RefineDiscEdges(1));
+    ASSERT_TRUE(a.RefineBallEdges(0) && a.RefineBallEdges(1));
     for (int ball = 0; ball < 2; ++ball) {
         const auto& b = a.Ball(ball);
         // Pixel (x, y) covers x .. x + 1, so the drawn centre sits half a pixel further.
@@ -107,8 +103,7 @@ TEST(RefineEdges, DrawnBallsAreMeasuredClosely) {
 TEST(RefineEdges, BallsTooLargeForTheFitFailWithCode3) {
     // Two flat discs 240 pixels across: every circle through their edge is too large.
     CapturedImage image;
-    image.width = 1024;
-    image.height = 768;
+    image.width = 1024, image.height = 768;
     for (int y = 0; y < 768; ++y) {
         for (int x = 0; x < 1024; ++x) {
             const bool disc =

@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
-#include <utility>
 
 #include "analysis/camera_model.h"
 #include "base/math_constants.h"
@@ -13,10 +11,7 @@
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::FrameSet;
-using kyvern::analysis::LaunchScene;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 using kyvern::testing::TempHome;
 
 constexpr double kDeg = kyvern::base::kDegreesToRadians;
@@ -26,19 +21,13 @@ constexpr double kToDeg = 1 / kDeg;
 std::unique_ptr<CapturedImage> Frame(Xyz loc0, Xyz loc1, double t1 = 0.001, double t2 = 0.003) {
     auto f = std::make_unique<CapturedImage>();
     f->valid = f->analyzed = true;
-    f->width = 640;
-    f->height = 480;
-    f->bytesPerPixel = 1;
-    f->t1 = t1;
-    f->t2 = t2;
-    f->result.balls[0].loc = loc0;
-    f->result.balls[1].loc = loc1;
+    f->width = 640, f->height = 480, f->bytesPerPixel = 1, f->t1 = t1, f->t2 = t2;
+    f->result.balls[0].loc = loc0, f->result.balls[1].loc = loc1;
     return f;
 }
 
 void SetNormals(CapturedImage& f, Xyz n, Xyz m) {
-    f.result.balls[0].viewNormal = n;
-    f.result.balls[1].viewNormal = m;
+    f.result.balls[0].viewNormal = n, f.result.balls[1].viewNormal = m;
 }
 
 FrameSet One(const CapturedImage& f) { return {&f, nullptr, nullptr, nullptr}; }

@@ -4,20 +4,13 @@
 
 #include <cmath>
 #include <stdexcept>
-#include <string>
 
 #include "analysis/camera_model.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using kyvern::analysis::BallRecord;
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ClickPoint;
-using kyvern::analysis::LaunchScene;
-using kyvern::analysis::Locate;
-using kyvern::analysis::ManualCorrections;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 
 constexpr double kDeg = 0.017453292519943278;
 
@@ -37,19 +30,13 @@ protected:
     CapturedImage& Frame() {
         CapturedImage& f = scene.Slot(0);
         f.Reset();
-        f.valid = true;
-        f.analyzed = true;
-        f.width = 640;
-        f.height = 480;
-        f.bytesPerPixel = 1;
-        f.t1 = 0.001;
-        f.t2 = 0.002;
+        f.valid = f.analyzed = true;
+        f.width = 640, f.height = 480, f.bytesPerPixel = 1, f.t1 = 0.001, f.t2 = 0.002;
         for (int i = 0; i < 2; ++i) {
             BallRecord& b = f.result.balls[i];
             b.pix = i == 0 ? Xyz(200, 240, 100) : Xyz(440, 200, 100);
             b.loc = Locate(b.pix.x, b.pix.y, b.pix.z, 1.685, 640, 480);
-            b.planeNormal = Xyz(1, 0, 0);
-            b.viewNormal = Xyz(1, 0, 0);
+            b.planeNormal = b.viewNormal = Xyz(1, 0, 0);
         }
         f.result.balls[1].viewNormal = Xyz(std::cos(10 * kDeg), std::sin(10 * kDeg), 0);
         LaunchScene::AlignNormals(f);
@@ -225,9 +212,7 @@ TEST_F(Corrections, EdgeCirclesOutsideTheToolsBoundsAreDiscarded) {
         // circle may fail on these made-up balls, so the circle itself tells.
         f.result.balls[0].pix = Xyz(c.cx + 3, c.cy, 2 * c.r);
         f.result.balls[1].pix.z = 120;
-        const int r = int(c.r);
-        const int x = int(c.cx);
-        const int y = int(c.cy);
+        const int r = int(c.r), x = int(c.cx), y = int(c.cy);
         EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, x + r, y));
         EXPECT_FALSE(corrections.MarkEdgePoint(scene, 0, x - r, y));
         const bool solved = corrections.MarkEdgePoint(scene, 0, x, y + r);

@@ -11,12 +11,7 @@
 
 namespace {
 
-using kyvern::analysis::BallImage;
-using kyvern::analysis::BallRecord;
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::ManualCorrections;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 namespace an = kyvern::analysis;
 
 constexpr double kBall = 1.68;
@@ -37,12 +32,8 @@ struct Scene {
     }
     void Place(int ball, const Placement& p) {
         BallImage& b = a.Ball(ball);
-        b.found = true;
-        b.centreX = p.x;
-        b.centreY = p.y;
-        b.diameter = p.d;
-        b.lum = p.lum;
-        b.edgeQuality = p.edgeQuality;
+        b.found = true, b.centreX = p.x, b.centreY = p.y, b.diameter = p.d;
+        b.lum = p.lum, b.edgeQuality = p.edgeQuality;
     }
     std::vector<int> Warnings() const {
         std::vector<int> w;
@@ -139,8 +130,7 @@ TEST(ProcessScene, ViewCorrectionTurnsTheLineOfSightTowardsTheLens) {
             Xyz toLens = an::Locate(c.x, c.y, d, kBall, frame->width, frame->height).Negated();
             toLens.Normalize();
             BallRecord corrected;
-            corrected.pix = Xyz(c.x, c.y, d);
-            corrected.viewNormal = Xyz(0, 0, 1);
+            corrected.pix = Xyz(c.x, c.y, d), corrected.viewNormal = Xyz(0, 0, 1);
             ManualCorrections::CorrectRecordView(*frame, corrected);
             EXPECT_LT(corrected.viewNormal.Minus(toLens).Length(), 1e-12);
             if (c.width != 1024) continue;

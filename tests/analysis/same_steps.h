@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
 
@@ -28,46 +31,44 @@ inline void ExpectSame(const analysis::ImageAnalyzer& fast, const analysis::Imag
                        int frame) {
     SCOPED_TRACE(frame);
     ASSERT_EQ(fast.DiscCandidateCount(), plain.DiscCandidateCount());
-    for (int i = 0; i < fast.DiscCandidateCount(); ++i) {
-        EXPECT_EQ(fast.Candidate(i).x, plain.Candidate(i).x);
-        EXPECT_EQ(fast.Candidate(i).y, plain.Candidate(i).y);
-        EXPECT_EQ(fast.Candidate(i).size, plain.Candidate(i).size);
-        EXPECT_EQ(fast.Candidate(i).score, plain.Candidate(i).score);
-    }
+    const auto candidate = [](const analysis::ImageAnalyzer& a, int i) {
+        return std::tuple(a.Candidate(i).x, a.Candidate(i).y, a.Candidate(i).size,
+                          a.Candidate(i).score);
+    };
+    for (int i = 0; i < fast.DiscCandidateCount(); ++i)
+        EXPECT_EQ(candidate(fast, i), candidate(plain, i)) << "candidate " << i;
     EXPECT_EQ(fast.ErrorCode(), plain.ErrorCode());
     EXPECT_EQ(fast.CircleCandidateCount(), plain.CircleCandidateCount());
     ASSERT_EQ(fast.EdgePointCount(), plain.EdgePointCount());
-    for (int i = 0; i < fast.EdgePointCount(); ++i) {
-        EXPECT_EQ(fast.EdgePointAt(i).x, plain.EdgePointAt(i).x);
-        EXPECT_EQ(fast.EdgePointAt(i).y, plain.EdgePointAt(i).y);
-    }
+    for (int i = 0; i < fast.EdgePointCount(); ++i)
+        EXPECT_EQ(std::pair(fast.EdgePointAt(i).x, fast.EdgePointAt(i).y),
+                  std::pair(plain.EdgePointAt(i).x, plain.EdgePointAt(i).y));
     EXPECT_EQ(fast.AxisCandidateCount(), plain.AxisCandidateCount());
     ASSERT_EQ(fast.WarningCount(), plain.WarningCount());
     for (int ball = 0; ball < 2; ++ball) {
         const analysis::BallImage& f = fast.Ball(ball);
         const analysis::BallImage& p = plain.Ball(ball);
+        SCOPED_TRACE(ball);
+        const auto scalars = [](const analysis::BallImage& b) {
+            return std::tuple(b.centreX, b.centreY, b.diameterEstimate, b.diameter, b.edgeQuality,
+                              b.lum, b.planeFound);
+        };
+        EXPECT_EQ(scalars(f), scalars(p));
         EXPECT_EQ(f.pix, p.pix);
-        EXPECT_EQ(f.centreX, p.centreX);
-        EXPECT_EQ(f.centreY, p.centreY);
-        EXPECT_EQ(f.diameterEstimate, p.diameterEstimate);
-        EXPECT_EQ(f.diameter, p.diameter);
-        EXPECT_EQ(f.edgeQuality, p.edgeQuality);
-        EXPECT_EQ(f.lum, p.lum);
         EXPECT_EQ(f.location, p.location);
         ASSERT_EQ(f.markCount, p.markCount);
         for (int i = 0; i < f.markCount; ++i) {
-            EXPECT_EQ(f.marks[i].pixelX, p.marks[i].pixelX);
-            EXPECT_EQ(f.marks[i].pixelY, p.marks[i].pixelY);
-            EXPECT_EQ(f.marks[i].group, p.marks[i].group);
-            EXPECT_EQ(f.marks[i].visited, p.marks[i].visited);
+            const auto &a = f.marks[i], &b = p.marks[i];
+            EXPECT_EQ(std::tuple(a.pixelX, a.pixelY, a.group, a.visited),
+                      std::tuple(b.pixelX, b.pixelY, b.group, b.visited))
+                << "mark " << i;
         }
         ASSERT_EQ(f.groupCount, p.groupCount);
-        for (int k = 0; k < f.groupCount; ++k) {
-            EXPECT_EQ(f.groups[k].number, p.groups[k].number);
-            EXPECT_EQ(f.groups[k].count, p.groups[k].count);
-        }
+        for (int k = 0; k < f.groupCount; ++k)
+            EXPECT_EQ(std::pair(f.groups[k].number, f.groups[k].count),
+                      std::pair(p.groups[k].number, p.groups[k].count))
+                << "group " << k;
         EXPECT_EQ(f.planeNormal, p.planeNormal);
-        EXPECT_EQ(f.planeFound, p.planeFound);
         EXPECT_EQ(f.viewNormal, p.viewNormal);
     }
 }

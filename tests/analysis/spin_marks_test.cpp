@@ -9,9 +9,7 @@
 
 namespace {
 
-using kyvern::analysis::BallImage;
-using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::Xyz;
+using namespace kyvern::analysis;
 namespace an = kyvern::analysis;
 
 // An analyzer with a loaded frame and ball 0 placed by hand in its middle.
@@ -21,18 +19,12 @@ struct Placed {
         : frame(std::move(pixels)), a(1.68) {
         a.SetFrame(frame.data(), 1024, 768);
         BallImage& b = a.Ball(0);
-        b.found = true;
-        b.centreX = 512;
-        b.centreY = 384;
-        b.diameter = diameter;
+        b.found = true, b.centreX = 512, b.centreY = 384, b.diameter = diameter;
     }
     void AddMark(int x, int y) {
         BallImage& b = a.Ball(0);
         auto& m = b.marks[b.markCount++];
-        m.pixelX = x;
-        m.pixelY = y;
-        m.group = -1;
-        m.visited = false;
+        m.pixelX = x, m.pixelY = y, m.group = -1, m.visited = false;
     }
     std::vector<std::uint8_t> frame;
     ImageAnalyzer a;

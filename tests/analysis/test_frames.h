@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "analysis/captured_image.h"
@@ -32,10 +33,7 @@ struct DrawnFrame {
 
 // Draws the frame into the pixel buffer of an image (8-bit gray, width x height).
 inline void Draw(const DrawnFrame& f, analysis::CapturedImage& image) {
-    image.width = f.width;
-    image.height = f.height;
-    image.bytesPerPixel = 1;
-    image.valid = true;
+    image.width = f.width, image.height = f.height, image.bytesPerPixel = 1, image.valid = true;
     std::uint32_t state = f.seed * 2654435761u + 12345u;
     for (int y = 0; y < f.height; ++y) {
         for (int x = 0; x < f.width; ++x) {
@@ -67,22 +65,15 @@ inline void Draw(const DrawnFrame& f, analysis::CapturedImage& image) {
 
 // Two balls on a level flight, each with a tilted band.
 inline DrawnFrame TwoBalls(int width = 1024, int height = 768, double diameter = 130.0) {
-    DrawnFrame f;
-    f.width = width;
-    f.height = height;
     const double scale = width / 1024.0;
-    DrawnBall b0;
-    b0.centreX = 300.3 * scale;
-    b0.centreY = 400.6 * scale;
-    b0.diameter = diameter;
-    b0.bandNormal = analysis::Xyz(0.3, 0.9, 0.3);
-    b0.bandNormal.Normalize();
-    DrawnBall b1 = b0;
-    b1.centreX = 700.8 * scale;
-    b1.centreY = 350.2 * scale;
-    b1.bandNormal = analysis::Xyz(0.5, 0.8, -0.2);
-    b1.bandNormal.Normalize();
-    f.balls = {b0, b1};
+    DrawnFrame f;
+    f.width = width, f.height = height;
+    for (auto [x, y, band] : {std::tuple(300.3, 400.6, analysis::Xyz(0.3, 0.9, 0.3)),
+                              std::tuple(700.8, 350.2, analysis::Xyz(0.5, 0.8, -0.2))}) {
+        DrawnBall& b = f.balls.emplace_back();
+        b.centreX = x * scale, b.centreY = y * scale, b.diameter = diameter;
+        b.bandNormal = band.Normalize();
+    }
     return f;
 }
 

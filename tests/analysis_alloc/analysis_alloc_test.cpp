@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -57,9 +56,7 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::f
 
 namespace {
 
-using kyvern::analysis::AnalysisPipeline;
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::ImageAnalyzer;
+using namespace kyvern::analysis;
 namespace kt = kyvern::testing;
 
 // Counts the allocations made while the function runs.

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include "app/overlay_drawing.h"
 #include "app_fixtures.h"

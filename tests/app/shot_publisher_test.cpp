@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/shot_publisher.h"
 #include "support/recording_prompts.h"

@@ -137,10 +137,7 @@ TEST(SimulatorLinkPublishing, PlayerInformationIsShownTheHandToldOnceTheClubFoll
         // shot for the simulator.
         rig.monitor->ComputeShot(false);
     }
-    std::vector<long> numbers;
-    for (const auto& m : server.Messages())
-        if (MockSimulator::IsShot(m.json)) numbers.push_back(m.json["ShotNumber"]);
-    EXPECT_EQ(numbers, (std::vector<long>{1, 2}));
+    EXPECT_EQ(MockSimulator::ShotNumbers(server.Messages()), (std::vector<long>{1, 2}));
     const auto& lines = rig.messages.Lines();
     auto count = [&](const char* text) {
         return std::count_if(lines.begin(), lines.end(),

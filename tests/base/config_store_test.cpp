@@ -15,9 +15,7 @@
 #include "support/temp_dir.h"
 
 using namespace kyvern::base;
-using kyvern::testing::ReadFileText;
-using kyvern::testing::TempDir;
-using kyvern::testing::WriteFileText;
+using namespace kyvern::testing;
 
 TEST(ConfigStore, ReadsWithTheProfileMatchingRules) {
     TempDir dir;

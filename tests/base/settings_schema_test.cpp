@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>

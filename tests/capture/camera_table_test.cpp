@@ -13,12 +13,8 @@
 #include "support/temp_home.h"
 
 using kyvern::analysis::CapturedImage;
-using kyvern::capture::CameraInfo;
-using kyvern::capture::CameraTable;
-using kyvern::capture::kNoSerial;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::ScriptedDriver;
-using kyvern::testing::TempHome;
+using namespace kyvern::capture;
+using namespace kyvern::testing;
 
 namespace {
 
@@ -31,9 +27,6 @@ struct Rig {
         for (auto s : serials)
             driver.cameras.push_back(CameraInfo{s, "Test", "Cam"});
         table.SetGrabPause(std::chrono::microseconds(0));
-    }
-    void Set(const char* section, const char* key, const char* value) {
-        home.Set(section, key, value);
     }
     // How often the driver was called with exactly this text.
     long Called(const std::string& call) {
@@ -122,8 +115,8 @@ TEST(CameraTable, SpeedAndBrightnessSettings) {
                  {"Slow", "0", 0.00195, 225},   {"superslow", "10", 0.00295, 325},
                  {"fAST", "abc", 0.00095, 235}, {"Fast", "6x", 0.00095, 285}};
     for (const auto& c : cases) {
-        rig.Set("Camera", "Speed", c.speed);
-        rig.Set("Camera", "Brightness", c.brightness);
+        rig.home.Set("Camera", "Speed", c.speed);
+        rig.home.Set("Camera", "Brightness", c.brightness);
         rig.driver.ClearCalls();
         ASSERT_TRUE(rig.table.ApplySpeedAndBrightness()) << c.speed;
         EXPECT_DOUBLE_EQ(rig.table.StrobeInterval(), c.interval) << c.speed;
@@ -132,8 +125,8 @@ TEST(CameraTable, SpeedAndBrightnessSettings) {
     }
 
     // An unrecognised speed changes nothing: no call, the same interval and gain.
-    rig.Set("Camera", "Speed", "Ludicrous");
-    rig.Set("Camera", "Brightness", "7");
+    rig.home.Set("Camera", "Speed", "Ludicrous");
+    rig.home.Set("Camera", "Brightness", "7");
     rig.driver.ClearCalls();
     EXPECT_FALSE(rig.table.ApplySpeedAndBrightness());
     EXPECT_TRUE(rig.driver.Calls().empty());
@@ -142,14 +135,14 @@ TEST(CameraTable, SpeedAndBrightnessSettings) {
 
     // The speed mode stops at the first failing register write; the shutter's failure is
     // ignored.
-    rig.Set("Camera", "Speed", "Slow");
+    rig.home.Set("Camera", "Speed", "Slow");
     rig.driver.failing = {"SetCameraRegister(1,0x1120,0x80010001)", "SetCameraAbsProperty"};
     rig.driver.ClearCalls();
     EXPECT_FALSE(rig.table.ApplySpeedAndBrightness());
     EXPECT_EQ(rig.driver.Calls().back(), "SetCameraRegister(1,0x1120,0x80010001)");
 
     // Either property call failing fails the gain, and the apply with it.
-    rig.Set("Camera", "Speed", "Fast");
+    rig.home.Set("Camera", "Speed", "Fast");
     for (const char* failing : {"GetCameraProperty", "SetCameraProperty"}) {
         rig.driver.failing = {failing};
         EXPECT_FALSE(rig.table.ApplySpeedAndBrightness()) << failing;
@@ -174,7 +167,7 @@ TEST(CameraTable, ArrivalAndRemovalRestartTheTable) {
     EXPECT_EQ(rig.table.SerialOfSlot(1), kNoSerial);
 
     // A camera arrives: restarted with the speed mode and gain applied to the new slots.
-    rig.Set("Camera", "Speed", "Fast");
+    rig.home.Set("Camera", "Speed", "Fast");
     rig.driver.cameras = {CameraInfo{33, "Test", "Cam"}, CameraInfo{22, "Test", "Cam"}};
     rig.driver.ClearCalls();
     rig.driver.Deliver(kyvern::capture::kBusMessageArrival);
@@ -263,9 +256,7 @@ TEST(CameraTable, HandOverOfThousandsOfFramesIsWhole) {
     rig.driver.Endless(1, kFrames);
     auto frame = std::make_unique<CapturedImage>();
     const std::uint8_t* destination = frame->Pixels();
-    int fetched[2] = {0, 0};
-    int torn = 0;
-    int lastValue[2] = {-1, -1};
+    int fetched[2] = {0, 0}, lastValue[2] = {-1, -1}, torn = 0;
     const std::uint32_t serials[2] = {101, 202};
     auto fetchOnce = [&](int i) {
         if (!rig.table.HasNewFrame(serials[i])) return;
@@ -286,12 +277,10 @@ TEST(CameraTable, HandOverOfThousandsOfFramesIsWhole) {
     fetchOnce(0);
     fetchOnce(1);
     EXPECT_EQ(torn, 0);
-    EXPECT_GT(fetched[0], 0);
-    EXPECT_GT(fetched[1], 0);
-    EXPECT_EQ(lastValue[0], kFrames % 256);
-    EXPECT_EQ(lastValue[1], kFrames % 256);
-    // Frames converted minus frames fetched.
-    EXPECT_EQ(rig.table.FrameCount(0), kFrames - fetched[0]);
-    EXPECT_EQ(rig.table.FrameCount(1), kFrames - fetched[1]);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_GT(fetched[i], 0);
+        EXPECT_EQ(lastValue[i], kFrames % 256);
+        EXPECT_EQ(rig.table.FrameCount(i), kFrames - fetched[i]);  // converted minus fetched
+    }
     rig.table.Shutdown();
 }

@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "base/config_store.h"
@@ -18,23 +16,14 @@
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::ImageFile;
-using kyvern::testing::Bytes;
-using kyvern::testing::MakeBitmap;
-using kyvern::testing::ReadBytes;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::TempDir;
+using namespace kyvern::testing;
 using kyvern::testing::U32;
-using kyvern::testing::WriteBytes;
-using kyvern::testing::WriteHeaderInBlock;
 
 namespace {
 
 void FillFrame(CapturedImage& frame, int width, int height, int seed) {
     frame.Reset();
-    frame.width = width;
-    frame.height = height;
-    frame.bytesPerPixel = 1;
-    frame.valid = true;
+    frame.width = width, frame.height = height, frame.bytesPerPixel = 1, frame.valid = true;
     for (int r = 0; r < height; ++r) {
         for (int c = 0; c < width; ++c)
             frame.At(r, c) = std::uint8_t((r * 7 + c * 3 + seed) & 0xff);
@@ -72,8 +61,7 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         frame->serialNumber = 5000 + s;
         frame->cameraPosition.Set(1.5 * s, -2.25, 30.125);
         frame->cameraRotation.Set(s * 0.1, -0.05, 0.0);
-        frame->t1 = 0.001 * (s + 1);
-        frame->t2 = frame->t1 + 0.0008;
+        frame->t1 = 0.001 * (s + 1), frame->t2 = frame->t1 + 0.0008;
         file.SetImage(s, *frame);
     }
     std::string path = dir.File("four.bmp");

@@ -19,8 +19,7 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         return args;
     };
     const Args flight = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
-    const Args render = {"render", "--out",  out,    "--launch",    "12",  "--side",
-                         "-2",     "--back", "3500", "--side-spin", "-600"};
+    const Args render = Render(out, {});
     // The arguments and what the message names, when known: a command's name stands for its usage.
     const std::pair<Args, const char*> cases[] = {
         {{"no-such-command"}, nullptr},

@@ -15,8 +15,7 @@ namespace kyvern::testing {
 
 struct CliResult {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Starts kyvern-cli without a shell or waiting for it, with the given program folder
@@ -55,6 +54,21 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
 
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+inline long Count(const std::string& text, const std::string& what) {
+    long n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// A render of a drive seen straight on, to the given file, with more arguments after.
+inline std::vector<std::string> Render(const std::string& out, std::vector<std::string> more) {
+    std::vector<std::string> args = {"render", "--out",  out,    "--launch",    "12",  "--side",
+                                     "-2",     "--back", "3500", "--side-spin", "-600"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
 }
 
 }  // namespace kyvern::testing

@@ -2,7 +2,6 @@
 
 #include <signal.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -14,7 +13,7 @@ using namespace kyvern::testing;
 
 namespace {
 
-long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+long Lines(const std::string& text) { return Count(text, "\n"); }
 
 std::string Status(const TempHome& h, const char* key) {
     return kyvern::base::ConfigStore::ReadSetting(h.File("statusKyvern.ini"), "Status", key, "",
@@ -69,10 +68,7 @@ TEST(RunCli, RegressPrintsAndWritesOneResultLinePerImage) {
     TempHome h;
     std::filesystem::create_directories(h.File("images"));
     for (const char* name : {"one.bmp", "two.bmp"}) {
-        ASSERT_EQ(RunCli({"render", "--out", h.File("images/") + name, "--speed", "150", "--launch",
-                          "12", "--side", "-2", "--back", "3500", "--side-spin", "-600"},
-                         h.Path())
-                      .exitCode,
+        ASSERT_EQ(RunCli(Render(h.File("images/") + name, {"--speed", "150"}), h.Path()).exitCode,
                   0);
     }
     auto r = RunCli({"regress", h.File("images")}, h.Path());

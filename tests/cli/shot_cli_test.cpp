@@ -16,13 +16,6 @@ using Args = std::vector<std::string>;
 
 namespace {
 
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // The number after "key": in a JSON text, from the given position on.
 double NumberAfter(const std::string& json, const std::string& key, std::size_t from = 0) {
     std::size_t at = json.find("\"" + key + "\": ", from);
@@ -34,17 +27,9 @@ std::array<double, 3> Loc(const std::string& out, int ball) {
     std::array<double, 3> v{NAN, NAN, NAN};
     const std::string key = "ball " + std::to_string(ball) + ": loc=";
     const std::size_t at = out.find(key);
-    if (at != std::string::npos) {
+    if (at != std::string::npos)
         std::sscanf(out.c_str() + at + key.size(), "%lf, %lf, %lf", &v[0], &v[1], &v[2]);
-    }
     return v;
-}
-
-Args Render(const std::string& out, Args more) {
-    Args args = {"render", "--out",  out,    "--launch",    "12",  "--side",
-                 "-2",     "--back", "3500", "--side-spin", "-600"};
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
 }
 
 }  // namespace
@@ -58,7 +43,7 @@ TEST(FlightCli, JsonTextTrajectoryAndABadClub) {
     // 220 ft/s typed as 150 mph: the same flight as the drive the flight tests know; twenty
     // points without spin (the origin, the nineteen roll points and the rest).
     EXPECT_EQ(r.out.rfind("{\"carry\": 249.", 0), 0u) << r.out;
-    EXPECT_EQ(Count(r.out, ", null]"), 21u);
+    EXPECT_EQ(Count(r.out, ", null]"), 21);
     EXPECT_FALSE(Contains(r.out, "\"powerTransferIndex\": null"));
     // Without a club speed there is no transfer index.
     const Args drive = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
@@ -84,7 +69,7 @@ TEST(FlightCli, JsonTextTrajectoryAndABadClub) {
     Args trajectory = drive;
     trajectory.insert(trajectory.end(), {"--trajectory", home.File("flightKyvern.txt")});
     ASSERT_EQ(RunCli(trajectory, home.Path()).exitCode, 0);
-    EXPECT_GT(Count(ReadFileText(home.File("flightKyvern.txt")), "\n"), 22u);
+    EXPECT_GT(Count(ReadFileText(home.File("flightKyvern.txt")), "\n"), 22);
     trajectory.back() = home.File("no/such/folder.txt");
     r = RunCli(trajectory, home.Path());
     EXPECT_EQ(r.exitCode, 1);
@@ -177,12 +162,11 @@ TEST(RenderCli, DistanceAndOffsets) {
         const auto b = RunCli(moved, home.Path());
         ASSERT_EQ(a.exitCode + b.exitCode, 0) << a.err << b.err;
         const std::array<double, 3> a0 = Loc(a.out, 0), a1 = Loc(a.out, 1), b0 = Loc(b.out, 0);
-        EXPECT_NEAR((a0[0] + a1[0]) / 2, 0.0, 0.001) << width;
-        EXPECT_NEAR((a0[1] + a1[1]) / 2, 0.0, 0.001);
-        EXPECT_NEAR((a0[2] + a1[2]) / 2, -distance, 0.001);
-        EXPECT_NEAR(b0[0] - a0[0], 1.25, 0.002);
-        EXPECT_NEAR(b0[1] - a0[1], -0.5, 0.002);
-        EXPECT_NEAR(b0[2] - a0[2], 0.0, 0.002);
+        const double middle[] = {0.0, 0.0, -distance}, offset[] = {1.25, -0.5, 0.0};
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR((a0[k] + a1[k]) / 2, middle[k], 0.001) << width << " " << k;
+            EXPECT_NEAR(b0[k] - a0[k], offset[k], 0.002) << width << " " << k;
+        }
     }
 }
 
@@ -231,7 +215,7 @@ TEST(AccuracyCli, ListsEachShotAndIgnoresTheSettings) {
     const Args args = {"accuracy", "--shots", "2", "--list", "--json"};
     const auto plain = RunCli(args, home.Path());
     ASSERT_EQ(plain.exitCode, 0) << plain.err;
-    EXPECT_EQ(Count(plain.out, "\n"), 3u) << plain.out;  // two shots, then the summary
+    EXPECT_EQ(Count(plain.out, "\n"), 3) << plain.out;  // two shots, then the summary
     const std::size_t summary = plain.out.find("{\"shots\": 2, \"seed\": 1, ");
     ASSERT_NE(summary, std::string::npos) << plain.out;
     EXPECT_TRUE(

@@ -9,12 +9,8 @@
 #include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
-using kyvern::flight::BallType;
-using kyvern::flight::FlightModel;
-using kyvern::flight::FlightResult;
-using kyvern::flight::Weather;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::TempHome;
+using namespace kyvern::flight;
+using namespace kyvern::testing;
 
 namespace {
 

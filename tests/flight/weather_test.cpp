@@ -6,13 +6,7 @@
 
 #include "support/temp_home.h"
 
-using kyvern::flight::AirProperties;
-using kyvern::flight::ComputeAir;
-using kyvern::flight::ReadWeather;
-using kyvern::flight::StationPressure;
-using kyvern::flight::Weather;
-using kyvern::flight::WholeWindDirection;
-using kyvern::flight::WindVector;
+using namespace kyvern::flight;
 using kyvern::testing::TempHome;
 
 TEST(Weather, AirAtSeaLevelAnd5000Feet) {

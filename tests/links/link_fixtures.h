@@ -22,11 +22,10 @@ namespace kyvern::testing {
 
 // Router timing with no prescribed waits.
 inline links::RouterTiming QuickRouter(int heartbeatAfter = 1000000) {
+    using std::chrono::milliseconds;
     links::RouterTiming timing;
-    timing.pass = std::chrono::milliseconds(1);
-    timing.connectWait = std::chrono::milliseconds(0);
-    timing.sendPoll = std::chrono::milliseconds(1);
-    timing.heartbeatAfter = heartbeatAfter;
+    timing.pass = milliseconds(1), timing.connectWait = milliseconds(0);
+    timing.sendPoll = milliseconds(1), timing.heartbeatAfter = heartbeatAfter;
     return timing;
 }
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,32 +24,24 @@ using Clock = std::chrono::steady_clock;
 
 // Real gaps between messages; short waits for replies and reconnection.
 SimLinkTiming QuickTiming() {
-    SimLinkTiming timing;
-    timing.replyWait = 300ms;
-    timing.firstRetry = 20ms;
-    timing.maxRetry = 80ms;
-    timing.closePause = 0ms;
-    timing.heartbeat = 60s;
-    return timing;
+    SimLinkTiming t;
+    t.replyWait = 300ms, t.firstRetry = 20ms, t.maxRetry = 80ms, t.closePause = 0ms;
+    t.heartbeat = 60s;
+    return t;
 }
 
 SimLinkConfig ConfigFor(const MockSimulator& server,
                         SimProtocol protocol = SimProtocol::kOpenConnect) {
     SimLinkConfig config;
-    config.protocol = protocol;
-    config.port = server.Port();
+    config.protocol = protocol, config.port = server.Port();
     return config;
 }
 
 SimShot Drive() {
-    SimShot shot;
-    shot.ballSpeed = 220.0;  // 150 mph
-    shot.launchAngle = 11.5;
-    shot.sideAngle = -1.25;
-    shot.backSpin = 2600.0;
-    shot.sideSpin = 400.0;
-    shot.carry = 240.5;
-    return shot;
+    SimShot s;
+    s.ballSpeed = 220.0, s.launchAngle = 11.5, s.sideAngle = -1.25;  // 150 mph
+    s.backSpin = 2600.0, s.sideSpin = 400.0, s.carry = 240.5;
+    return s;
 }
 
 // The link's events until the condition over them holds (or ten seconds have gone).
@@ -65,12 +56,15 @@ std::vector<SimLinkEvent> EventsUntil(SimulatorLink& link, Condition condition) 
     }
 }
 
+template <typename Condition>
+std::optional<SimLinkEvent> First(const std::vector<SimLinkEvent>& events, Condition condition) {
+    const auto found = std::find_if(events.begin(), events.end(), condition);
+    return found == events.end() ? std::nullopt : std::optional(*found);
+}
+
 // The event that settles this shot: confirmed, rejected, unconfirmed or not delivered.
 std::optional<SimLinkEvent> Verdict(const std::vector<SimLinkEvent>& events, long shot) {
-    for (const SimLinkEvent& e : events) {
-        if (e.shotNumber == shot && e.kind != Kind::kReply) return e;
-    }
-    return std::nullopt;
+    return First(events, [&](auto& e) { return e.shotNumber == shot && e.kind != Kind::kReply; });
 }
 
 std::vector<SimLinkEvent> EventsUntilVerdict(SimulatorLink& link, long shot) {
@@ -78,16 +72,12 @@ std::vector<SimLinkEvent> EventsUntilVerdict(SimulatorLink& link, long shot) {
 }
 
 bool Mentions(const std::vector<SimLinkEvent>& events, const std::string& text) {
-    return std::any_of(events.begin(), events.end(), [&](const SimLinkEvent& e) {
-        return e.text.find(text) != std::string::npos;
-    });
+    return First(events, [&](auto& e) { return e.text.find(text) != std::string::npos; })
+        .has_value();
 }
 
 std::optional<SimLinkEvent> Find(const std::vector<SimLinkEvent>& events, Kind kind) {
-    for (const SimLinkEvent& e : events) {
-        if (e.kind == kind) return e;
-    }
-    return std::nullopt;
+    return First(events, [&](auto& e) { return e.kind == kind; });
 }
 
 bool Connected(SimulatorLink& link) {
@@ -260,10 +250,7 @@ TEST(SimulatorLink, EachPeerModeEndsInOneVerdictPerShot) {
         EXPECT_TRUE(Mentions(events, c.alsoSaid));
         // The link still works after whatever came: a second shot reaches the peer whole.
         EXPECT_EQ(link.Publish(Drive()), 2);
-        EXPECT_TRUE(server.WaitUntil([](auto& m) {
-            return std::count_if(m.begin(), m.end(),
-                                 [](auto& x) { return MockSimulator::IsShot(x.json); }) == 2;
-        }));
+        EXPECT_TRUE(server.WaitUntil([](auto& m) { return MockSimulator::Shots(m) == 2; }));
         EXPECT_EQ(server.BadReads(), 0);
     }
 }
@@ -292,16 +279,12 @@ TEST(SimulatorLink, HeartbeatsKeepTheirCadenceAndNoTwoMessagesComeTogether) {
     timing.replyWait = 1s;  // the second shot waits two gaps behind the readiness
     SimulatorLink link(ConfigFor(server), timing);
     ASSERT_TRUE(link.Start());
-    auto count = [](const std::vector<MockSimulator::Message>& m, bool shots) {
-        return std::count_if(m.begin(), m.end(),
-                             [&](auto& x) { return MockSimulator::IsShot(x.json) == shots; });
-    };
-    ASSERT_TRUE(server.WaitUntil([&](auto& m) { return count(m, false) >= 3; }));
+    ASSERT_TRUE(server.WaitUntil([&](auto& m) { return m.size() - MockSimulator::Shots(m) >= 3; }));
     // Readiness goes out at once; shots right behind it wait out the gap on the link's thread.
     link.SetReady(true);
     link.Publish(Drive());
     link.Publish(Drive());
-    ASSERT_TRUE(server.WaitUntil([&](auto& m) { return count(m, true) == 2; }));
+    ASSERT_TRUE(server.WaitUntil([&](auto& m) { return MockSimulator::Shots(m) == 2; }));
     link.Stop();
     ASSERT_TRUE(server.WaitForClose());
 
@@ -358,11 +341,9 @@ TEST(SimulatorLink, FindsARestartedSimulatorAndNeverSendsANumberTwice) {
     ASSERT_TRUE(Connected(link));
     EXPECT_EQ(link.Publish(Drive()), 4);
     EXPECT_EQ(Verdict(EventsUntilVerdict(link, 4), 4)->kind, Kind::kConfirmed);
-    std::vector<long> numbers;
-    for (const auto& x : first)
-        if (MockSimulator::IsShot(x.json)) numbers.push_back(x.json["ShotNumber"]);
-    for (const auto& x : server->Messages())
-        if (MockSimulator::IsShot(x.json)) numbers.push_back(x.json["ShotNumber"]);
+    std::vector<long> numbers = MockSimulator::ShotNumbers(first);
+    for (long n : MockSimulator::ShotNumbers(server->Messages()))
+        numbers.push_back(n);
     EXPECT_EQ(numbers, (std::vector<long>{1, 2, 4}));
 }
 

@@ -46,10 +46,9 @@ std::string Camera(int slot, const char* valid, const char* serial,
 
 StatusFile MakeStatus() {
     StatusFile status;
-    status.Context().title = "Tessaline Kyvern v3.0.1";
-    status.Context().clubDevice = "Kyvern (Calculated)";
-    status.Context().cameras[0].present = true;
-    status.Context().cameras[0].serialNumber = 7110123;
+    StatusContext& c = status.Context();
+    c.title = "Tessaline Kyvern v3.0.1", c.clubDevice = "Kyvern (Calculated)";
+    c.cameras[0].present = true, c.cameras[0].serialNumber = 7110123;
     return status;
 }
 

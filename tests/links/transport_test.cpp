@@ -194,18 +194,14 @@ TEST(SerialShotOutput, FieldsSignsAndWideValues) {
     }
     // 1000 ft/s is one character wider: everything after it moves right and the carriage
     // return overwrites the last check character.
-    const std::string wide =
-        "\x02"
-        "1000.010.00000.000050.00000.0";
+    const std::string wide = "\0021000.010.00000.000050.00000.0";
     int sum = 0;
     for (char c : wide)
         sum += c;
     EXPECT_EQ(SerialShotOutput::ShotLine(1000, 10, 3000, 0, 0),
               wide + "0123456789ABCDEF"[sum % 256 & 0x0F] + '\r');
     const std::string wider = SerialShotOutput::ShotLine(100000, 100000, 3000, 0, 0);
-    EXPECT_EQ(wider.substr(0, 12) + std::to_string(wider.size()),
-              "\x02"
-              "100000.010032");
+    EXPECT_EQ(wider.substr(0, 12) + std::to_string(wider.size()), "\002100000.010032");
 }
 
 TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
@@ -224,14 +220,8 @@ TEST(SerialShotOutput, DeviceOnAPseudoTerminalHearsTheLine) {
         const char* heard;
         std::size_t messages;
     } steps[] = {{nullptr, nullptr, nullptr, 0, "", 0},
-                 {"Yes", "com2", nullptr, 2,
-                  "\x02"
-                  "150.110.00000.000050.00000.055\r",
-                  0},
-                 {"No", nullptr, nullptr, 2,
-                  "\x02"
-                  "150.110.00000.000050.00000.055\r",
-                  0},
+                 {"Yes", "com2", nullptr, 2, "\002150.110.00000.000050.00000.055\r", 0},
+                 {"No", nullptr, nullptr, 2, "\002150.110.00000.000050.00000.055\r", 0},
                  {"no", "COM7", "/none", 0, "", 1},
                  {"no", "None", nullptr, 0, "", 1}};
     for (const auto& s : steps) {

@@ -1,5 +1,4 @@
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>

@@ -2,11 +2,8 @@
 // the renderer drew.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
-#include <string>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/image_analyzer.h"
@@ -37,9 +34,8 @@ protected:
         messages.Clear();
         frame->analyzed = pipeline.RunAnalysis(*frame, messages);
         m.frameError = frame->result.errorCode;
-        for (int i = 0; i < frame->result.warningCount; ++i) {
-            m.frameWarnings.push_back(frame->result.warningCodes[i]);
-        }
+        const auto& codes = frame->result.warningCodes;
+        m.frameWarnings.assign(codes.begin(), codes.begin() + frame->result.warningCount);
         if (frame->analyzed) analysis::LaunchScene::AlignNormals(*frame);
         m.ok = scene.SolveLaunch(analysis::FrameSet{frame.get(), nullptr, nullptr, nullptr});
         m.sceneError = scene.ErrorCode();

@@ -14,30 +14,21 @@
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
-using kyvern::analysis::Xyz;
-using kyvern::sim::FrameRenderer;
-using kyvern::sim::ShotSetup;
-using kyvern::sim::ShotTruth;
+using namespace kyvern::analysis;
+using namespace kyvern::sim;
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
 // Flat lighting, no line and no noise: a pixel's level tells how much of it the ball covers.
 ShotSetup FlatSetup(int width, int height) {
     ShotSetup s;
-    s.width = width;
-    s.height = height;
-    s.lighting.ambient = 1.0;
-    s.lighting.ballLevel = 200.0;
-    s.lighting.backgroundLevel = 16.0;
-    s.lineWidth = 0.0;
-    s.noise = 0.0;
+    s.width = width, s.height = height, s.lineWidth = 0.0, s.noise = 0.0;
+    s.lighting.ambient = 1.0, s.lighting.ballLevel = 200.0, s.lighting.backgroundLevel = 16.0;
     return s;
 }
 
 struct Blob {
-    double x = 0.0;
-    double y = 0.0;
+    double x = 0.0, y = 0.0;
     double diameter = 0.0;  // of the circle with the covered area
 };
 
@@ -66,10 +57,8 @@ Blob MeasureAround(const CapturedImage& f, const ShotSetup& s, const Xyz& pix) {
 // The exact image of a sphere through a pinhole: an ellipse stretched along the line from the
 // principal point, whose centre lies a little outside the image of the sphere's centre.
 struct Ellipse {
-    double x = 0.0;
-    double y = 0.0;
-    double a = 0.0;  // semi-axes, pixels
-    double b = 0.0;
+    double x = 0.0, y = 0.0;
+    double a = 0.0, b = 0.0;  // semi-axes, pixels
 };
 
 Ellipse Silhouette(const ShotSetup& s, const Xyz& c) {
@@ -93,10 +82,7 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjectionAndTheLens) {
     for (int width : {1024, 640}) {
         const int height = width == 1024 ? 768 : 480;
         ShotSetup s = FlatSetup(width, height);
-        s.pinhole = true;
-        s.ball0 = Xyz(0, 0, -24);
-        s.ballSpeed = 100;
-        s.launchAngle = 0;
+        s.pinhole = true, s.ball0 = Xyz(0, 0, -24), s.ballSpeed = 100, s.launchAngle = 0;
         s.t2 = s.t1 + 0.004;  // 4.8 in: ball 1 well clear of ball 0
         ASSERT_TRUE(renderer.Render(s, *frame));
         const ShotTruth& t = renderer.Truth();
@@ -143,12 +129,8 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjectionAndTheLens) {
 
 TEST(FrameRenderer, SecondFlashCarriesEverySpinComponent) {
     ShotSetup s;
-    s.ballSpeed = 180;
-    s.launchAngle = 17;
-    s.sideAngle = -6;
-    s.backSpin = 4200;
-    s.sideSpin = -900;
-    s.rifleSpin = 250;
+    s.ballSpeed = 180, s.launchAngle = 17, s.sideAngle = -6;
+    s.backSpin = 4200, s.sideSpin = -900, s.rifleSpin = 250;
     s.lineNormal = kyvern::sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin);
     s.t2 = s.t1 + kyvern::sim::StrobeIntervalFor(s.ballSpeed);
     s.ball0 = kyvern::sim::CentredStart(s, 24);
@@ -160,10 +142,9 @@ TEST(FrameRenderer, SecondFlashCarriesEverySpinComponent) {
     FrameRenderer renderer;
     ASSERT_TRUE(renderer.Render(s, *frame));
     frame->analyzed = true;
-    frame->result.balls[0].loc = t.ball0;
-    frame->result.balls[1].loc = t.ball1;
-    frame->result.balls[0].viewNormal = t.normal0;
-    frame->result.balls[1].viewNormal = t.normal1;
+    auto& balls = frame->result.balls;
+    balls[0].loc = t.ball0, balls[1].loc = t.ball1;
+    balls[0].viewNormal = t.normal0, balls[1].viewNormal = t.normal1;
     const std::string noSettings =
         (std::filesystem::temp_directory_path() / "kyvern-no-such-folder/Kyvern.ini").string();
     kyvern::analysis::LaunchScene scene(1.685, noSettings);

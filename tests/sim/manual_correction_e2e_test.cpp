@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
-#include <string>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/camera_model.h"
@@ -53,8 +51,7 @@ void LinePoints(const Xyz& centre, const Xyz& normal, double diameter, int width
 }
 
 struct Spin {
-    double back;
-    double side;
+    double back, side;
 };
 
 class CorrectedShot : public kyvern::testing::RenderedShotTest {
@@ -103,8 +100,7 @@ TEST_F(CorrectedShot, TwoLineClicksBringTheSpinBack) {
         EXPECT_GT(std::hypot(scene.BackSpin() - c.back, scene.SideSpin() - c.side), 2000.0);
 
         // The operator clicks twice on the line where it really is.
-        analysis::ClickPoint first;
-        analysis::ClickPoint second;
+        analysis::ClickPoint first, second;
         LinePoints(truth.ball0, truth.normal0, setup.ballDiameter, c.width, setup.height, first,
                    second);
         EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, first.x, first.y, frame.get()));

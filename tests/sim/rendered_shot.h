@@ -30,15 +30,10 @@ protected:
     static sim::ShotSetup Setup(int width, double speed, double launch, double side, double back,
                                 double sideSpin, double distance) {
         sim::ShotSetup s;
-        s.width = width;
-        s.height = width == 1024 ? 768 : 480;
-        s.ballSpeed = speed;
-        s.launchAngle = launch;
-        s.sideAngle = side;
-        s.backSpin = back;
-        s.sideSpin = sideSpin;
-        s.t1 = 0.001;
-        s.t2 = 0.001 + sim::StrobeIntervalFor(speed);
+        s.width = width, s.height = width == 1024 ? 768 : 480;
+        s.ballSpeed = speed, s.launchAngle = launch, s.sideAngle = side;
+        s.backSpin = back, s.sideSpin = sideSpin;
+        s.t1 = 0.001, s.t2 = 0.001 + sim::StrobeIntervalFor(speed);
         s.lineNormal = sim::NormalAcrossSpin(back, sideSpin, 0.0);
         s.ball0 = sim::CentredStart(s, distance);
         return s;

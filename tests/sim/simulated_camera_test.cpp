@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
 
 #include "analysis/analysis_pipeline.h"
@@ -25,14 +23,8 @@
 using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::CameraTable;
-using kyvern::sim::GeneratedShot;
-using kyvern::sim::kFirstSimulatedSerial;
-using kyvern::sim::ShotGenerator;
-using kyvern::sim::ShotTruth;
-using kyvern::sim::SimulatedCameraDriver;
-using kyvern::sim::SimulatorOptions;
-using kyvern::testing::RecordingPrompts;
-using kyvern::testing::TempHome;
+using namespace kyvern::sim;
+using namespace kyvern::testing;
 
 namespace {
 
@@ -62,10 +54,7 @@ struct SimRig {
 
 SimulatorOptions OnRequest(int cameras, int width, unsigned seed = 7) {
     SimulatorOptions o;
-    o.cameras = cameras;
-    o.width = width;
-    o.shotPeriod = 0.0;
-    o.seed = seed;
+    o.cameras = cameras, o.width = width, o.shotPeriod = 0.0, o.seed = seed;
     return o;
 }
 
@@ -77,9 +66,7 @@ bool TakeFrame(SimRig& rig, std::uint32_t serial, double interval, CapturedImage
     frame.serialNumber = std::int32_t(serial);
     frame.cameraPosition = kyvern::analysis::ReadCameraPosition(serial, rig.settings);
     frame.cameraRotation = kyvern::analysis::ReadCameraRotation(serial, rig.settings);
-    frame.t1 = 0.001;
-    frame.t2 = 0.001 + interval;
-    frame.valid = true;
+    frame.t1 = 0.001, frame.t2 = 0.001 + interval, frame.valid = true;
     return true;
 }
 
@@ -136,15 +123,10 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             EXPECT_TRUE(InFrame(t.pix0, 1024, 768) && InFrame(t.pix1, 1024, 768)) << turnDegrees;
             CapturedImage& f = *frames[i];
             f.valid = f.analyzed = true;
-            f.width = 1024;
-            f.height = 768;
-            f.t1 = setup.t1;
-            f.t2 = setup.t2;
+            f.width = 1024, f.height = 768, f.t1 = setup.t1, f.t2 = setup.t2;
             f.cameraRotation = kyvern::analysis::Xyz(turns[i], 0.0, 0.0);
-            f.result.balls[0].pix = t.pix0;
-            f.result.balls[1].pix = t.pix1;
-            f.result.balls[0].loc = t.ball0;
-            f.result.balls[1].loc = t.ball1;
+            f.result.balls[0].pix = t.pix0, f.result.balls[1].pix = t.pix1;
+            f.result.balls[0].loc = t.ball0, f.result.balls[1].loc = t.ball1;
         }
         kyvern::analysis::LaunchScene scene;
         ASSERT_TRUE(scene.SolveTwoCameras({frames[1].get(), frames[0].get(), nullptr, nullptr}));

@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -85,10 +85,6 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         return badReads_;
     }
-    int Connections() {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return connections_;
-    }
     // True when the current connection has been closed by the link.
     bool WaitForClose(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
         std::unique_lock<std::mutex> hold(mutex_);
@@ -104,8 +100,15 @@ public:
     static bool IsShot(const nlohmann::json& m) {
         return m.contains("BallData") || m.value("type", "") == "shot";
     }
-    static bool IsHeartbeat(const nlohmann::json& m) {
-        return m.contains("ShotDataOptions") && m["ShotDataOptions"].value("IsHeartBeat", false);
+    static std::size_t Shots(const std::vector<Message>& m) {
+        return std::count_if(m.begin(), m.end(), [](auto& x) { return IsShot(x.json); });
+    }
+    // The numbers of the shots among the messages, in order.
+    static std::vector<long> ShotNumbers(const std::vector<Message>& m) {
+        std::vector<long> numbers;
+        for (const Message& x : m)
+            if (IsShot(x.json)) numbers.push_back(x.json["ShotNumber"]);
+        return numbers;
     }
 
 private:

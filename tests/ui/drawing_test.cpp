@@ -130,23 +130,24 @@ TEST(ImpactDrawing, FaceLineTurnsWithTheFaceAngle) {
 // told to refresh, the settings: after a change of the weather it draws what a new view draws.
 TEST(DrawingViews, FollowTheTableAndTheSettings) {
     SavedSession s;
+    const auto show = [&](DrawingView& view) {
+        view.resize(600, 400);
+        view.SetTable(&s.table);
+    };
     ProfileView profile;
-    profile.resize(600, 400);
-    profile.SetTable(&s.table);
+    show(profile);
     const QImage before = profile.grab().toImage();
     s.table.DeleteLastShot();
     EXPECT_NE(profile.grab().toImage(), before);
     profile.SetTable(nullptr);
 
     DownRangeView kept;
-    kept.resize(600, 400);
-    kept.SetTable(&s.table);
+    show(kept);
     const QImage sea = kept.grab().toImage();
     s.home.Set("Weather", "Altitude", "6000");
     kept.Refresh();
-    DownRangeView fresh;
-    fresh.resize(600, 400);
-    fresh.SetTable(&s.table);
+    DownRangeView fresh;  // made after the change, as a new view is
+    show(fresh);
     const QImage high = fresh.grab().toImage();
     EXPECT_NE(high, sea);
     EXPECT_EQ(kept.grab().toImage(), high);

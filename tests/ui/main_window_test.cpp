@@ -15,8 +15,6 @@
 #include <QTest>
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "analysis/camera_model.h"
@@ -190,8 +188,7 @@ TEST_F(Window, ExportCsvWritesTheNamedFile) {
     ASSERT_TRUE(Shoot());
     savePath = env.File("shots.csv");
     Find<QPushButton>("exportCsvButton")->click();
-    std::ifstream in(savePath, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const std::string text = testing::ReadFileText(savePath);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
     ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back().rfind("2 shots exported to ", 0), 0u)
@@ -212,46 +209,19 @@ TEST_F(Window, SimulatorLinkStateReachesTheStatusLine) {
 
 // Tab goes through the controls in the order of the control table.
 TEST_F(Window, TabOrderFollowsTheControlTable) {
-    const std::vector<std::string> expected{"imageButton",
-                                            "impactButton",
-                                            "profileButton",
-                                            "shotsButton",
-                                            "deleteLastShotButton",
-                                            "analysisButton",
-                                            "playerBox",
-                                            "sessionBox",
-                                            "itemBox",
-                                            "fastLabel",
-                                            "mediumLabel",
-                                            "slowLabel",
-                                            "superSlowLabel",
-                                            "brightnessSlider",
-                                            "advancedButton",
-                                            "marksBox",
-                                            "monoBox",
-                                            "planeBox",
-                                            "gridBox",
-                                            "reportsButton",
-                                            "openImageButton",
-                                            "saveImageButton",
-                                            "launcherButton",
-                                            "helpButton",
-                                            "fileNameField",
-                                            "downRangeButton",
-                                            "saveSessionButton",
-                                            "newSessionButton",
-                                            "loadSessionButton",
-                                            "deleteRecordButton",
-                                            "speedSlider",
-                                            "exitButton"};
-    std::vector<std::string> seen;
+    const QString expected =
+        "imageButton impactButton profileButton shotsButton deleteLastShotButton analysisButton "
+        "playerBox sessionBox itemBox fastLabel mediumLabel slowLabel superSlowLabel "
+        "brightnessSlider advancedButton marksBox monoBox planeBox gridBox reportsButton "
+        "openImageButton saveImageButton launcherButton helpButton fileNameField downRangeButton "
+        "saveSessionButton newSessionButton loadSessionButton deleteRecordButton speedSlider "
+        "exitButton";
+    const QStringList names = expected.split(' ');
+    QStringList seen;
     QWidget* w = Find<QWidget>("imageButton");
-    for (std::size_t n = 0; n < 500 && seen.size() < expected.size();
-         ++n, w = w->nextInFocusChain())
-        if (std::find(expected.begin(), expected.end(), w->objectName().toStdString()) !=
-            expected.end())
-            seen.push_back(w->objectName().toStdString());
-    EXPECT_EQ(seen, expected);
+    for (int n = 0; n < 500 && seen.size() < names.size(); ++n, w = w->nextInFocusChain())
+        if (names.contains(w->objectName())) seen.push_back(w->objectName());
+    EXPECT_EQ(seen.join(' ').toStdString(), expected.toStdString());
 }
 
 // A shot of the simulated camera reaches the table, the three panels and the Image view, whose

@@ -42,19 +42,6 @@ inline bool Close(QColor a, QColor b, int tolerance) {
            tolerance;
 }
 
-// A pixel of the colour within radius of the point.
-inline bool ColourNear(const QImage& image, QPointF at, QColor colour, int radius = 3,
-                       int tolerance = 60) {
-    const int cx = static_cast<int>(at.x());
-    const int cy = static_cast<int>(at.y());
-    for (int y = cy - radius; y <= cy + radius; ++y) {
-        for (int x = cx - radius; x <= cx + radius; ++x) {
-            if (image.valid(x, y) && Close(image.pixelColor(x, y), colour, tolerance)) return true;
-        }
-    }
-    return false;
-}
-
 inline int CountColour(const QImage& image, const QRect& region, QColor colour,
                        int tolerance = 60) {
     int count = 0;
@@ -64,6 +51,13 @@ inline int CountColour(const QImage& image, const QRect& region, QColor colour,
         }
     }
     return count;
+}
+
+// A pixel of the colour within radius of the point.
+inline bool ColourNear(const QImage& image, QPointF at, QColor colour, int radius = 3,
+                       int tolerance = 60) {
+    const QRect square(int(at.x()) - radius, int(at.y()) - radius, 2 * radius + 1, 2 * radius + 1);
+    return CountColour(image, square, colour, tolerance) > 0;
 }
 
 }  // namespace kyvern::testing

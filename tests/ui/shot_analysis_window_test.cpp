@@ -12,17 +12,15 @@
 #include <QTableWidget>
 #include <cstdlib>
 
-#include "base/config_store.h"
 #include "base/string_table.h"
 #include "support/recording_prompts.h"
-#include "support/temp_dir.h"
+#include "support/temp_home.h"
 #include "ui/analysis_drawing.h"
 
 namespace kyvern::ui {
 namespace {
 
 using testing::RecordingPrompts;
-using testing::TempDir;
 
 // Where a run asked to keep the rendered pictures (for looking at them), else nowhere.
 void KeepPicture(const QImage& image, const char* name) {
@@ -33,14 +31,8 @@ void KeepPicture(const QImage& image, const char* name) {
 class ShotAnalysisWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Set("Setup", "SpeedDisplay", "MPH");
-        Set("Setup", "DistanceDisplay", "Yards");
-    }
-    void Set(const char* section, const char* key, const char* value) {
-        base::ConfigStore::WriteSetting(path_, section, key, value);
-    }
-    std::string Get(const char* section, const char* key) {
-        return base::ConfigStore::ReadSetting(path_, section, key, "<missing>", 80);
+        home_.Set("Setup", "SpeedDisplay", "MPH");
+        home_.Set("Setup", "DistanceDisplay", "Yards");
     }
     void Enter(const char* speed, const char* spin, const char* launch, const char* sideSpin = "0",
                const char* sideAngle = "0") {
@@ -52,8 +44,8 @@ protected:
     }
     QString Cell(int row, int column) { return window_.TableWidget()->item(row, column)->text(); }
 
-    TempDir dir_;
-    std::string path_ = dir_.File("Kyvern.ini");
+    testing::TempHome home_;
+    std::string path_ = home_.Settings();
     RecordingPrompts prompts_;
     ShotAnalysisWindow window_{path_, &prompts_};
 };
@@ -167,7 +159,7 @@ TEST_F(ShotAnalysisWindowTest, TwentyPlotsDrawnWhereTheTrajectorySays) {
 // asks the main window.
 TEST_F(ShotAnalysisWindowTest, UnitChangeExitAndReports) {
     Enter("100", "3000", "12");
-    Set("Setup", "SpeedDisplay", "FPS");
+    home_.Set("Setup", "SpeedDisplay", "FPS");
     window_.SettingsChanged();
     EXPECT_EQ(window_.SpeedField()->text(), "146.7");
     EXPECT_EQ(window_.SpeedUnitLabel()->text(), "FPS");
@@ -178,10 +170,10 @@ TEST_F(ShotAnalysisWindowTest, UnitChangeExitAndReports) {
 
     window_.ColourChoice()->setCurrentIndex(4);
     window_.DistanceChoice()->setCurrentIndex(1);
-    EXPECT_EQ(Get("Analysis", "PlotColor"), "<missing>");
+    EXPECT_EQ(home_.Get("Analysis", "PlotColor"), "<missing>");
     window_.ExitButton()->click();
-    EXPECT_EQ(Get("Analysis", "PlotColor"), "4");
-    EXPECT_EQ(Get("Analysis", "DistanceType"), "1");
+    EXPECT_EQ(home_.Get("Analysis", "PlotColor"), "4");
+    EXPECT_EQ(home_.Get("Analysis", "DistanceType"), "1");
 
     ShotAnalysisWindow reopened(path_, &prompts_);
     EXPECT_EQ(reopened.ColourChoice()->currentIndex(), 4);

@@ -99,13 +99,6 @@ private:
 
 class StartUp : public ::testing::Test {
 protected:
-    std::string Ini() const { return home.File("Kyvern.ini"); }
-    std::string Get(const char* section, const char* key) const {
-        return base::ConfigStore::ReadSetting(Ini(), section, key, "<missing>", 260);
-    }
-    void Set(const char* section, const char* key, const char* value) const {
-        base::ConfigStore::WriteSetting(Ini(), section, key, value);
-    }
     // A start that ends as soon as the window is ready; its report line.
     std::string StartOnce(const std::map<std::string, std::string>& locale,
                           std::vector<std::string> words = {}) {
@@ -116,7 +109,7 @@ protected:
         return line.substr(line.find(" ms ") == std::string::npos ? 0 : line.find(" ms ") + 4);
     }
 
-    TempDir home;
+    testing::TempHome home;
     TempDir runtime;
 };
 
@@ -142,21 +135,22 @@ TEST_F(StartUp, FirstRunAndLanguage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.report);
-        std::remove(Ini().c_str());
-        if (c.runOnce) Set("RunOnce", "DateTime", c.runOnce);
-        if (c.language) Set("Setup", "Language", c.language);
+        std::remove(home.Settings().c_str());
+        if (c.runOnce) home.Set("RunOnce", "DateTime", c.runOnce);
+        if (c.language) home.Set("Setup", "Language", c.language);
         EXPECT_EQ(StartOnce(c.locale).rfind(c.report, 0), 0u);
-        const std::string stamp = Get("RunOnce", "DateTime");
+        const std::string stamp = home.Get("RunOnce", "DateTime");
         if (c.runOnce && std::string(c.runOnce).size() >= 4) {
             EXPECT_EQ(stamp, c.runOnce);
         } else {
             EXPECT_EQ(stamp.size(), 20u) << stamp;  // "%d/%b/%Y %H:%M:%S"
         }
-        EXPECT_EQ(Get("Setup", "SpeedDisplay"), c.speedDisplay);
+        EXPECT_EQ(home.Get("Setup", "SpeedDisplay"), c.speedDisplay);
         const bool japaneseDefaults = std::string(c.speedDisplay) == "MPS";
-        EXPECT_EQ(Get("Weather", "Units"), japaneseDefaults ? "Metric" : "<missing>");
-        EXPECT_EQ(Get("Setup", "ClubInfoFontColor"), japaneseDefaults ? "65535" : "<missing>");
-        EXPECT_EQ(Get("Setup", "AdvSettingsPassword"), japaneseDefaults ? "Morlat" : "<missing>");
+        EXPECT_EQ(home.Get("Weather", "Units"), japaneseDefaults ? "Metric" : "<missing>");
+        EXPECT_EQ(home.Get("Setup", "ClubInfoFontColor"), japaneseDefaults ? "65535" : "<missing>");
+        EXPECT_EQ(home.Get("Setup", "AdvSettingsPassword"),
+                  japaneseDefaults ? "Morlat" : "<missing>");
     }
 }
 
@@ -177,9 +171,9 @@ TEST_F(StartUp, WordsAndSettingsThatMinimiseOrHide) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags);
-        std::remove(Ini().c_str());
-        Set("RunOnce", "DateTime", "01/Jan/2026 10:00:00");
-        if (c.key) Set("Setup", c.key, "Yes");
+        std::remove(home.Settings().c_str());
+        home.Set("RunOnce", "DateTime", "01/Jan/2026 10:00:00");
+        if (c.key) home.Set("Setup", c.key, "Yes");
         const std::string report = StartOnce({{"LANG", "C"}}, c.words);
         EXPECT_NE(report.find(c.flags), std::string::npos) << report;
     }
@@ -189,7 +183,7 @@ TEST_F(StartUp, WordsAndSettingsThatMinimiseOrHide) {
 // more instances; allowed, it runs as a second instance.
 TEST_F(StartUp, SecondInstance) {
     const std::map<std::string, std::string> locale{{"LANG", "C"}};
-    Set("RunOnce", "DateTime", "01/Jan/2026 10:00:00");
+    home.Set("RunOnce", "DateTime", "01/Jan/2026 10:00:00");
     const std::string run = runtime.Path() + "/run";
     Program first(home.Path(), run, locale, {"--report-start"});
     ASSERT_NE(first.Line().find("second=0"), std::string::npos);
@@ -198,7 +192,7 @@ TEST_F(StartUp, SecondInstance) {
     EXPECT_EQ(refused.Line(), "");
     EXPECT_EQ(refused.Wait(), 0);
 
-    Set("Setup", "AllowMultipleInstances", "YES");
+    home.Set("Setup", "AllowMultipleInstances", "YES");
     Program allowed(home.Path(), run, locale, {"--report-start", "--quit-when-ready"});
     EXPECT_NE(allowed.Line().find("second=1"), std::string::npos);
     EXPECT_EQ(allowed.Wait(), 0);
