@@ -212,8 +212,9 @@ bool SimulatorLink::WaitForEvent(Clock::time_point deadline) {
     return eventSignal_.wait_until(hold, deadline, [this] { return !events_.empty(); });
 }
 
-void SimulatorLink::Post(SimLinkEvent event) {
+void SimulatorLink::Post(SimLinkEvent event, const SimPlayer* player) {
     std::lock_guard<std::mutex> hold(mutex_);
+    if (player != nullptr) player_ = *player;
     if (events_.size() >= kMaxEvents) events_.erase(events_.begin());
     events_.push_back(std::move(event));
     eventSignal_.notify_all();
@@ -489,10 +490,6 @@ void SimulatorLink::HandleReply(const SimReply& reply) {
         if (!awaited_.empty()) answerShot(SimLinkEvent::Kind::kConfirmed, "received");
         SetState(SimLinkPhase::kReady, "");
     } else if (read.code == 201 && read.player) {
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            player_ = read.player;
-        }
         SimLinkEvent event;
         event.kind = SimLinkEvent::Kind::kPlayer;
         event.player = *read.player;
@@ -505,7 +502,8 @@ void SimulatorLink::HandleReply(const SimReply& reply) {
                           *read.player->distanceToTarget);
             event.text += text;
         }
-        Post(std::move(event));
+        // The player and its event together: whoever sees the one can take the other.
+        Post(std::move(event), &*read.player);
     } else if (read.code == 202) {
         SetState(SimLinkPhase::kReady, "");
     } else if (read.code == 203) {

@@ -124,7 +124,8 @@ private:
     void Read();
     void HandleReply(const SimReply& reply);
     void SetState(SimLinkPhase phase, std::string reason);
-    void Post(SimLinkEvent event);
+    // Queues an event for TakeEvents; with a player, records it as the peer's in the same step.
+    void Post(SimLinkEvent event, const SimPlayer* player = nullptr);
     void FailQueued(const char* why);
     void ExpireAwaited(Clock::time_point now, bool all);
     std::string PeerName() const;
