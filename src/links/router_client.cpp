@@ -51,20 +51,34 @@ bool RouterClient::Pause(std::chrono::milliseconds period) {
     return !quitSignal_.wait_for(hold, period, [this] { return quit_; });
 }
 
-bool RouterClient::Send(const RouterPacket& packet) {
-    for (;;) {
-        // A stopped client never frees its buffer again; waiting would hang the shot.
-        if (stopped_) return false;
-        {
-            std::lock_guard<std::mutex> hold(transmitLock_);
-            if (transmitFree_) {
-                transmitBuffer_ = packet;
-                transmitFree_ = false;
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(timing_.sendPoll);
+RouterClient::Wake RouterClient::WaitForPass(std::chrono::steady_clock::time_point due) {
+    std::unique_lock<std::mutex> hold(quitLock_);
+    quitSignal_.wait_until(hold, due, [this] { return quit_ || queued_; });
+    if (quit_) return Wake::kQuit;
+    if (queued_) {
+        queued_ = false;
+        return Wake::kPacket;
     }
+    return Wake::kPass;
+}
+
+bool RouterClient::Send(const RouterPacket& packet) {
+    {
+        std::unique_lock<std::mutex> hold(transmitLock_);
+        // A stopped client never frees its buffer again; waiting would hang the shot.
+        transmitSignal_.wait(hold, [this] { return transmitFree_ || stopped_; });
+        if (stopped_) return false;
+        transmitBuffer_ = packet;
+        transmitFree_ = false;
+    }
+    // The thread sends it now rather than at its next pass: a shot is not held up, nor is it
+    // late to the router.
+    {
+        std::lock_guard<std::mutex> hold(quitLock_);
+        queued_ = true;
+    }
+    quitSignal_.notify_all();
+    return true;
 }
 
 bool RouterClient::Receive(RouterPacket& packet) {
@@ -133,7 +147,11 @@ bool RouterClient::ReceivePacket() {
 void RouterClient::Release() {
     routerSlot_.Close();
     ownSlot_.Close();
-    stopped_ = true;
+    {
+        std::lock_guard<std::mutex> hold(transmitLock_);
+        stopped_ = true;
+    }
+    transmitSignal_.notify_all();
 }
 
 void RouterClient::Run() {
@@ -142,18 +160,28 @@ void RouterClient::Run() {
         return;
     }
     int pass = 0;
-    while (Pause(timing_.pass)) {
-        if (pass > timing_.heartbeatAfter) {
-            pass = 0;
-            RouterPacket heartbeat;
-            heartbeat.Put32(kTypeOffset, MSG_HEARTBEAT);
-            heartbeat.PutText(title_);
-            if (!SendPacket(heartbeat) && !Connect()) {
-                Release();
-                return;
+    auto due = std::chrono::steady_clock::now() + timing_.pass;
+    for (;;) {
+        const Wake wake = WaitForPass(due);
+        if (wake == Wake::kQuit) break;
+        // A packet queued by Send wakes the thread before its pass: it goes out at once below,
+        // and the pass (and with it the heartbeat count) still comes when due.
+        if (wake == Wake::kPass) {
+            due += timing_.pass;
+            const auto now = std::chrono::steady_clock::now();
+            if (due < now) due = now + timing_.pass;  // fell behind: no burst of passes
+            if (pass > timing_.heartbeatAfter) {
+                pass = 0;
+                RouterPacket heartbeat;
+                heartbeat.Put32(kTypeOffset, MSG_HEARTBEAT);
+                heartbeat.PutText(title_);
+                if (!SendPacket(heartbeat) && !Connect()) {
+                    Release();
+                    return;
+                }
+            } else {
+                ++pass;
             }
-        } else {
-            ++pass;
         }
         {
             std::lock_guard<std::mutex> hold(transmitLock_);
@@ -162,6 +190,7 @@ void RouterClient::Run() {
                 transmitFree_ = true;
             }
         }
+        transmitSignal_.notify_all();
         {
             std::lock_guard<std::mutex> hold(receiveLock_);
             if (receiveFree_ && ReceivePacket()) receiveFree_ = false;

@@ -19,7 +19,6 @@ inline constexpr const char* kRouterSlotName = "msROUTER";
 struct RouterTiming {
     std::chrono::milliseconds pass{25};          // one pass of the thread loop
     std::chrono::milliseconds connectWait{200};  // between making the own slot and the login
-    std::chrono::milliseconds sendPoll{10};      // how often Send looks for a free buffer
     int heartbeatAfter = 200;                    // a heartbeat on the pass after this many
 };
 
@@ -68,6 +67,9 @@ private:
     bool ReceivePacket();
     void Release();
     bool Pause(std::chrono::milliseconds period);
+    // Waits until due, a queued packet or the end of the client.
+    enum class Wake { kPass, kPacket, kQuit };
+    Wake WaitForPass(std::chrono::steady_clock::time_point due);
 
     std::string title_;
     RouterTiming timing_;
@@ -77,6 +79,7 @@ private:
     Mailslot ownSlot_;
     MailslotWriter routerSlot_;
     std::mutex transmitLock_;
+    std::condition_variable transmitSignal_;  // the buffer came free, or the client stopped
     RouterPacket transmitBuffer_;
     bool transmitFree_ = true;
     std::mutex receiveLock_;
@@ -97,6 +100,7 @@ private:
     std::mutex quitLock_;
     std::condition_variable quitSignal_;
     bool quit_ = false;
+    bool queued_ = false;  // Send left a packet for the thread; under quitLock_
 };
 
 }  // namespace kyvern::links

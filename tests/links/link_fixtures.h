@@ -25,7 +25,7 @@ inline links::RouterTiming QuickRouter(int heartbeatAfter = 1000000) {
     using std::chrono::milliseconds;
     links::RouterTiming timing;
     timing.pass = milliseconds(1), timing.connectWait = milliseconds(0);
-    timing.sendPoll = milliseconds(1), timing.heartbeatAfter = heartbeatAfter;
+    timing.heartbeatAfter = heartbeatAfter;
     return timing;
 }
 
