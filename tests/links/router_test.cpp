@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -77,7 +78,10 @@ TEST(RouterClient, PeerReceivesLoginAndShotCycleMessages) {
     env.Set("Router", "TeeLocation", "10,20");
     PeerSocket router(kRouterSlotName);
     ASSERT_TRUE(router.Bound());
-    RouterClient client(kTitle, QuickRouter());
+    // Passes an hour apart: each packet goes out when it is sent, not at the thread's pass.
+    RouterTiming timing = QuickRouter();
+    timing.pass = std::chrono::hours(1);
+    RouterClient client(kTitle, timing);
     ASSERT_TRUE(client.Open());
     EXPECT_EQ(router.Receive(2000),
               Packet(0x01000503, 16, 2, {}, "Tessaline Kyvern v3.0.1 logging in"));
