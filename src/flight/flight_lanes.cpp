@@ -26,7 +26,7 @@ namespace {
 struct Lanes {
     __m256d v;
     Lanes() = default;
-    Lanes(double x) : v(_mm256_set1_pd(x)) {}  // NOLINT: a constant in every lane
+    Lanes(double x) : v(_mm256_set1_pd(x)) {}  // a constant in every lane, as the laws write it
     explicit Lanes(__m256d x) : v(x) {}
 };
 

@@ -225,18 +225,24 @@ TEST(FlightModel, EveryBallFliesAndNoFullShotMeetsACoefficientFloor) {
 
 TEST(FlightModel, FlightsComputedTogetherCarryAsEachAlone) {
     TempHome home;
-    const char* balls[] = {"Normal Trajectory Golf Ball", "Range Golf Ball",
-                           "High Trajectory Golf Ball",   "Low Trajectory Golf Ball",
-                           "Baseball",                    "Rubber Baseball",
-                           "Cork Softball",               "Softball"};
+    const char* balls[] = {"Normal Trajectory Golf Ball",
+                           "Range Golf Ball",
+                           "High Trajectory Golf Ball",
+                           "Low Trajectory Golf Ball",
+                           "Baseball",
+                           "Rubber Baseball",
+                           "Cork Softball",
+                           "Softball"};
     // Dipping, flat, usual and steep launches; no spin (no air force at all) to far too much;
     // no flight, a slow ball and one that stays up past the last flight point. 19 flights, so
     // the last group of lanes is not full.
+    constexpr double kLaunches[] = {-5.0, 0.5, 12.0, 45.0, 89.0};
+    constexpr double kSpins[] = {0.0, 1500.0, 4800.0, 12000.0};
     double angles[19];
     double spins[19];
     for (int k = 0; k < 19; ++k) {
-        angles[k] = (const double[]){-5.0, 0.5, 12.0, 45.0, 89.0}[k % 5];
-        spins[k] = (const double[]){0.0, 1500.0, 4800.0, 12000.0}[k % 4];
+        angles[k] = kLaunches[k % 5];
+        spins[k] = kSpins[k % 4];
     }
     for (int type = 0; type < 8; ++type) {
         for (double speed : {4.0, 60.0, 250.0, 500.0}) {
