@@ -4,12 +4,23 @@
 
 #include "analysis/camera_model.h"
 #include "base/settings_schema.h"
+#include "base/string_table.h"
 #include "data/shot_log.h"
 #include "shot/impact_model.h"
 
 namespace kyvern::app {
 
-void StatusFilePublisher::ShotBegun(ShotOrigin /*origin*/) { status_.BeginImage(); }
+void StatusFilePublisher::TellFailure() {
+    const std::string why = status_.TakeFailure();
+    if (why.empty()) return;
+    messages_.Add(std::string(base::Text(base::MessageId::kCouldNotWriteStatusFile)) + " (" +
+                  status_.Path() + ": " + why + ")");
+}
+
+void StatusFilePublisher::ShotBegun(ShotOrigin /*origin*/) {
+    status_.BeginImage();
+    TellFailure();
+}
 
 void StatusFilePublisher::ShotFinished(const PublishedShot& shot) {
     const shot::LaunchConditions& launch = shot.shot.launch;
@@ -45,13 +56,18 @@ void StatusFilePublisher::ShotFinished(const PublishedShot& shot) {
             }
         }
     }
+    TellFailure();
 }
 
-void StatusFilePublisher::ShotFailed(const FailedShot& /*shot*/) { status_.CompleteTerminated(); }
+void StatusFilePublisher::ShotFailed(const FailedShot& /*shot*/) {
+    status_.CompleteTerminated();
+    TellFailure();
+}
 
 void StatusFilePublisher::Stop(bool midShot) {
     // A pass cut short leaves the status file locked; readers must not wait on it for ever.
     if (midShot) status_.Unlock();
+    TellFailure();
 }
 
 void ShotTablePublisher::ShotFinished(const PublishedShot& shot) {

@@ -22,14 +22,19 @@ namespace kyvern::app {
 // The status file other programs read: locked while a frame is analysed, then the results.
 class StatusFilePublisher final : public ShotPublisher {
 public:
-    explicit StatusFilePublisher(links::StatusFile& status) : status_(status) {}
+    StatusFilePublisher(links::StatusFile& status, base::MessageList& messages)
+        : status_(status), messages_(messages) {}
     void ShotBegun(ShotOrigin origin) override;
     void ShotFinished(const PublishedShot& shot) override;
     void ShotFailed(const FailedShot& shot) override;
     void Stop(bool midShot) override;
 
 private:
+    // Tells of a run of failed writes once, at its first.
+    void TellFailure();
+
     links::StatusFile& status_;
+    base::MessageList& messages_;
 };
 
 // The shot table (which logs each shot it adds) and the shot log's line for a failed image.

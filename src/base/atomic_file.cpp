@@ -175,9 +175,11 @@ bool FileReplacement::Commit() {
     return synced;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* failure) {
     FileReplacement file(path);
-    return file.Write(bytes) && file.Commit();
+    if (file.Write(bytes) && file.Commit()) return true;
+    if (failure != nullptr) *failure = file.Failure();
+    return false;
 }
 
 }  // namespace kyvern::base

@@ -40,8 +40,9 @@ private:
     std::string failure_;
 };
 
-// The whole replacement in one call.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+// The whole replacement in one call; on failure, why it failed into failure when given.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                           std::string* failure = nullptr);
 
 // Removes from a folder the temporary files of replacements whose writer was killed: names
 // of our pattern ("<target>.<writer pid>.<six letters or digits>") whose writer process is

@@ -238,15 +238,21 @@ bool ConfigStore::WriteSetting(const std::string& path, std::string_view section
     return WriteSettings(path, {Write{std::string(section), std::string(key), std::string(value)}});
 }
 
-bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write>& writes) {
+bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write>& writes,
+                                std::string* failure) {
     namespace fs = std::filesystem;
-    if (path.empty()) return false;
+    auto fail = [failure](const char* why) {
+        if (failure != nullptr) *failure = why;
+        return false;
+    };
+    if (path.empty()) return fail("no file");
     for (const Write& w : writes) {
-        if (Trim(w.section).empty() || Trim(w.key).empty()) return false;
+        if (Trim(w.section).empty() || Trim(w.key).empty()) return fail("a key without a name");
         // A line break inside a name or value would forge other lines of the file.
         for (std::string_view part :
              {std::string_view(w.section), std::string_view(w.key), std::string_view(w.value)}) {
-            if (part.find_first_of("\r\n") != std::string_view::npos) return false;
+            if (part.find_first_of("\r\n") != std::string_view::npos)
+                return fail("a line break in a key");
         }
     }
     std::error_code ec;
@@ -254,7 +260,7 @@ bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
 
     int lock = LockFolder(target.parent_path());
-    if (lock < 0) return false;
+    if (lock < 0) return fail("its folder cannot be locked");
     std::string text;
     // A file that cannot be read whole is not replaced: its keys would be lost.
     const ReadRefusal refusal = ReadRegularFile(path, kMaxSettingsFileBytes, text);
@@ -262,7 +268,9 @@ bool ConfigStore::WriteSettings(const std::string& path, const std::vector<Write
     if (ok) {
         for (const Write& w : writes)
             text = SetValue(text, w.section, w.key, w.value);
-        ok = ReplaceFileAtomically(path, text);
+        ok = ReplaceFileAtomically(path, text, failure);
+    } else if (failure != nullptr) {
+        *failure = RefusalText(refusal, kMaxSettingsFileBytes);
     }
     ::close(lock);  // released only once the new file is in place
     return ok;

@@ -42,7 +42,9 @@ public:
         std::string key;
         std::string value;
     };
-    static bool WriteSettings(const std::string& path, const std::vector<Write>& writes);
+    // On failure, why it failed into failure when given.
+    static bool WriteSettings(const std::string& path, const std::vector<Write>& writes,
+                              std::string* failure = nullptr);
 
     // The keys of a section in the order of the file, each once (the first spelling), as the
     // profile functions list them when no key is named; none when the file or section is

@@ -246,6 +246,8 @@ constexpr std::array kEntries{
     Entry{MessageId::kReportBallImage, "Ball Image Report", "ボール画像レポート"},
     Entry{MessageId::kReportBagTag, "Bag Tag Report", "バッグタグレポート"},
     Entry{MessageId::kReportPrinter, "Printer Report", "プリンターレポート"},
+    Entry{MessageId::kCouldNotWriteStatusFile, "Couldn't write the status file",
+          "ステータスファイルに書き込めませんでした"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

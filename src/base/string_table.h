@@ -208,6 +208,7 @@ enum class MessageId {
     kReportBallImage,
     kReportBagTag,
     kReportPrinter,
+    kCouldNotWriteStatusFile,
     kCount
 };
 

@@ -52,8 +52,11 @@ std::string StatusFile::Path() const { return path_.empty() ? base::StatusPath()
 
 StatusFile::Batch::~Batch() {
     if (--file_.batchDepth_ > 0 || file_.pending_.empty()) return;
-    base::ConfigStore::WriteSettings(file_.Path(), file_.pending_);
+    std::string why;
+    const bool written = base::ConfigStore::WriteSettings(file_.Path(), file_.pending_, &why);
     file_.pending_.clear();
+    if (!written && !file_.failing_) file_.newFailure_ = why.empty() ? "unknown" : why;
+    file_.failing_ = !written;
 }
 
 void StatusFile::Write(const char* section, const char* key, const std::string& value) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/config_store.h"
@@ -32,8 +33,9 @@ struct StatusContext {
 
 // Writes the state of the shot cycle and the results of the last shot into the status file
 // that other programs poll. One settings write per key, in a fixed order readers rely on;
-// every write replaces the file whole, so a reader never sees half of it. Failures are
-// ignored. The Command section belongs to other programs and is never touched.
+// every write replaces the file whole, so a reader never sees half of it. A failed write
+// leaves the old file and does not stop the shot; TakeFailure tells of it once, until a
+// write succeeds again. The Command section belongs to other programs and is never touched.
 class StatusFile {
 public:
     // An empty path means the program folder's status file, looked up at every write.
@@ -64,6 +66,9 @@ public:
     // its reason, for programs that watch the link.
     void WriteSimulatorLink(const std::string& state, const std::string& reason);
 
+    // Why the first of a run of failed writes failed, once; empty otherwise.
+    std::string TakeFailure() { return std::exchange(newFailure_, {}); }
+
     // "Kyvern: " and the serial numbers of the present cameras.
     std::string DeviceText() const;
     std::string Path() const;
@@ -90,6 +95,8 @@ private:
     StatusContext context_;
     std::vector<base::ConfigStore::Write> pending_;
     int batchDepth_ = 0;
+    bool failing_ = false;
+    std::string newFailure_;
 };
 
 // The ball's distance from the cameras: the mean depth of both ball images over the frames

@@ -2,6 +2,7 @@
 // shot computation's stops. The timer loop itself runs under the command-line tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/overlay_drawing.h"
@@ -147,4 +148,31 @@ TEST(Overlay, DrawsTheSwitchedOnOverlaysIntoAColourFrame) {
     home.Set("ImageDisplay", "Grid", "yes");
     const app::OverlaySwitches read = app::ReadOverlaySwitches(home.Settings());
     EXPECT_TRUE(read.marks && !read.grid && !read.planes && !read.mono);
+}
+
+TEST(ShotCycle, AStatusFileThatCannotBeWrittenIsToldOnceARunAndTheShotsGoOn) {
+    MonitorRig rig;
+    rig.monitor->Start();
+    const std::string status = rig.env.File("statusKyvern.ini");
+    auto blockStatus = [&] {  // a folder where the file belongs: every write fails
+        std::filesystem::remove(status);
+        std::filesystem::create_directory(status);
+    };
+    const std::string told = "Couldn't write the status file (" + status + ": not a regular file)";
+    auto timesTold = [&] {
+        const auto& lines = rig.messages.Lines();
+        return std::count(lines.begin(), lines.end(), told);
+    };
+    blockStatus();
+    ASSERT_TRUE(rig.ShootAndTake());
+    ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 2);
+    EXPECT_EQ(timesTold(), 1);
+    std::filesystem::remove(status);
+    ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_EQ(rig.Status("Status", "Analysis"), "Success");
+    blockStatus();
+    ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 4);
+    EXPECT_EQ(timesTold(), 2);
 }
