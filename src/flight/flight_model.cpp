@@ -219,8 +219,10 @@ bool FlightModel::WriteTrajectory(const std::string& path, base::UserPrompts& pr
         text += line;
     }
     // Another program may be reading the table of the last shot: it sees that one or this one.
-    if (!base::ReplaceFileAtomically(path, text)) {
-        prompts.Message(base::Text(base::MessageId::kCouldNotOpenTrajectoryFile));
+    std::string why;
+    if (!base::ReplaceFileAtomically(path, text, &why)) {
+        prompts.Message(std::string(base::Text(base::MessageId::kCouldNotOpenTrajectoryFile)) +
+                        " (" + path + ": " + why + ")");
         return false;
     }
     return true;

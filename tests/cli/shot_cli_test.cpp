@@ -73,7 +73,10 @@ TEST(FlightCli, JsonTextTrajectoryAndABadClub) {
     trajectory.back() = home.File("no/such/folder.txt");
     r = RunCli(trajectory, home.Path());
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Contains(r.err, "Couldn't open the flightKyvern.txt file"));
+    EXPECT_TRUE(Contains(r.err, "Couldn't open the flightKyvern.txt file (" +
+                                    home.File("no/such/folder.txt") +
+                                    ": No such file or directory)"))
+        << r.err;
 }
 
 TEST(RenderCli, SpeedUnitsSeedsIntervalsAndAnUnwritableFile) {
