@@ -186,6 +186,17 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
                 cache->distances_[key] = {s.carry, s.carryOffline, s.total, s.totalOffline,
                                           s.maxHeight};
         }
+        // The table's own distances, worked out from the unrounded launch, are what it and the
+        // panel show; the prediction above, from the rounded cells, only draws the flight and
+        // places the total's offline (which the table does not keep).
+        for (const auto& [column, value] : {std::pair{data::kCarryColumn, &s.carry},
+                                            std::pair{data::kOfflineColumn, &s.carryOffline},
+                                            std::pair{data::kTotalColumn, &s.total},
+                                            std::pair{data::kMaxHeightColumn, &s.maxHeight}}) {
+            const std::string& cell = table.Cell(row, column);
+            if (!base::Trim(cell).empty())
+                *value = shot::FromDisplayDistance(data::ReadDouble(cell), distance);
+        }
         if (s.current) picture.current = static_cast<int>(picture.shots.size());
         picture.shots.push_back(std::move(s));
     }
