@@ -22,6 +22,16 @@ FlightModel Model(const TempHome& home, const char* ball, const Weather& weather
     return FlightModel(BallType(home.Settings()), weather);
 }
 
+// Every ball type, in type-id order.
+constexpr const char* kBalls[] = {"Normal Trajectory Golf Ball",
+                                  "Range Golf Ball",
+                                  "High Trajectory Golf Ball",
+                                  "Low Trajectory Golf Ball",
+                                  "Baseball",
+                                  "Rubber Baseball",
+                                  "Cork Softball",
+                                  "Softball"};
+
 Weather Wind(double mph, double direction) {
     Weather w;
     w.windSpeed = mph;
@@ -180,23 +190,15 @@ TEST(FlightModel, EveryBallFliesAndNoFullShotMeetsACoefficientFloor) {
                                {205, 13, 4500},   {195, 14, 5000}, {185, 15, 5700},
                                {175, 16.5, 6500}, {165, 18, 7400}, {155, 20, 8300},
                                {140, 24, 9000},   {125, 28, 9500}};
-    const char* balls[] = {"Normal Trajectory Golf Ball",
-                           "Range Golf Ball",
-                           "High Trajectory Golf Ball",
-                           "Low Trajectory Golf Ball",
-                           "Baseball",
-                           "Rubber Baseball",
-                           "Cork Softball",
-                           "Softball"};
     double driveCarry[8] = {};
     for (int type = 0; type < 8; ++type) {
         for (double mph : {0.0, 10.0, 20.0, 30.0}) {
             for (double dir : {0.0, 90.0, 180.0, 270.0}) {
-                FlightModel model = Model(home, balls[type], Wind(mph, dir));
+                FlightModel model = Model(home, kBalls[type], Wind(mph, dir));
                 ASSERT_EQ(model.BallTypeId(), type);
                 for (const auto& s : shots) {
                     model.Compute(type < 4 ? s[0] : s[0] * 0.6, s[1], s[2], 300.0, 1.0);
-                    SCOPED_TRACE(testing::Message() << balls[type] << " " << mph << " mph from "
+                    SCOPED_TRACE(testing::Message() << kBalls[type] << " " << mph << " mph from "
                                                     << dir << ", " << s[0]);
                     EXPECT_GT(model.Carry(), 0.0);
                     EXPECT_GT(model.FlightTime(), 1.0);
@@ -213,10 +215,10 @@ TEST(FlightModel, EveryBallFliesAndNoFullShotMeetsACoefficientFloor) {
         }
     }
     for (int type = 0; type < 8; ++type) {  // a drive, and a hit, carry like one
-        FlightModel model = Model(home, balls[type]);
+        FlightModel model = Model(home, kBalls[type]);
         type < 4 ? model.Compute(240, 11, 2700, 0, 0) : model.Compute(150, 30, 2000, 0, 0);
-        EXPECT_GT(model.Carry(), type < 4 ? 200 : 60) << balls[type];
-        EXPECT_LT(model.Carry(), type < 4 ? 330 : 250) << balls[type];
+        EXPECT_GT(model.Carry(), type < 4 ? 200 : 60) << kBalls[type];
+        EXPECT_LT(model.Carry(), type < 4 ? 330 : 250) << kBalls[type];
     }
     // The laws differ per golf ball type.
     EXPECT_NE(driveCarry[0], driveCarry[2]);
@@ -225,14 +227,6 @@ TEST(FlightModel, EveryBallFliesAndNoFullShotMeetsACoefficientFloor) {
 
 TEST(FlightModel, FlightsComputedTogetherCarryAsEachAlone) {
     TempHome home;
-    const char* balls[] = {"Normal Trajectory Golf Ball",
-                           "Range Golf Ball",
-                           "High Trajectory Golf Ball",
-                           "Low Trajectory Golf Ball",
-                           "Baseball",
-                           "Rubber Baseball",
-                           "Cork Softball",
-                           "Softball"};
     // Dipping, flat, usual and steep launches; no spin (no air force at all) to far too much;
     // no flight, a slow ball and one that stays up past the last flight point. 19 flights, so
     // the last group of lanes is not full.
@@ -246,15 +240,15 @@ TEST(FlightModel, FlightsComputedTogetherCarryAsEachAlone) {
     }
     for (int type = 0; type < 8; ++type) {
         for (double speed : {4.0, 60.0, 250.0, 500.0}) {
-            FlightModel together = Model(home, balls[type], Wind(15.0, 120.0));
-            FlightModel alone = Model(home, balls[type], Wind(15.0, 120.0));
+            FlightModel together = Model(home, kBalls[type], Wind(15.0, 120.0));
+            FlightModel alone = Model(home, kBalls[type], Wind(15.0, 120.0));
             double carries[19];
             together.CarriesFeet(speed, angles, spins, 19, carries);
             EXPECT_EQ(together.ComputeCount(), 19);
             for (int k = 0; k < 19; ++k) {
                 alone.Compute(speed, angles[k], spins[k], 0.0, 0.0);
                 EXPECT_EQ(carries[k], alone.CarryFeet())
-                    << balls[type] << " " << speed << " ft/s " << angles[k] << " deg " << spins[k];
+                    << kBalls[type] << " " << speed << " ft/s " << angles[k] << " deg " << spins[k];
             }
         }
     }
