@@ -163,39 +163,26 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
             key += table.Cell(row, column);
             key += '|';
         }
-        const FlightCache::Distances* known = nullptr;
+        // The table's own distances, worked out from the unrounded launch, are what it and the
+        // panel show; a prediction from the rounded cells only draws the flight and places the
+        // total's offline, which the table does not keep.
+        s.carry = shot::FromDisplayDistance(number(data::kCarryColumn), distance);
+        s.carryOffline = shot::FromDisplayDistance(number(data::kOfflineColumn), distance);
+        s.total = shot::FromDisplayDistance(number(data::kTotalColumn), distance);
+        s.maxHeight = shot::FromDisplayDistance(number(data::kMaxHeightColumn), distance);
+        const double* known = nullptr;
         if (cache && !trajectory) {
             const auto found = cache->distances_.find(key);
             if (found != cache->distances_.end()) known = &found->second;
         }
         if (known) {
-            const FlightCache::Distances& d = *known;
-            s.carry = d.carry, s.carryOffline = d.carryOffline, s.total = d.total;
-            s.totalOffline = d.totalOffline, s.maxHeight = d.maxHeight;
+            s.totalOffline = *known;
         } else {
             model.Compute(s.launch.ballSpeed, s.launch.launchAngle, s.launch.backSpin,
                           s.launch.sideSpin, s.launch.sideAngle);
-            const flight::FlightResult& f = model.Result();
-            s.carry = f.carry;
-            s.carryOffline = f.carryOffline;
-            s.total = f.total;
-            s.totalOffline = f.totalOffline;
-            s.maxHeight = f.maxHeight;
-            if (trajectory) s.flight = f;
-            if (cache)
-                cache->distances_[key] = {s.carry, s.carryOffline, s.total, s.totalOffline,
-                                          s.maxHeight};
-        }
-        // The table's own distances, worked out from the unrounded launch, are what it and the
-        // panel show; the prediction above, from the rounded cells, only draws the flight and
-        // places the total's offline (which the table does not keep).
-        for (const auto& [column, value] : {std::pair{data::kCarryColumn, &s.carry},
-                                            std::pair{data::kOfflineColumn, &s.carryOffline},
-                                            std::pair{data::kTotalColumn, &s.total},
-                                            std::pair{data::kMaxHeightColumn, &s.maxHeight}}) {
-            const std::string& cell = table.Cell(row, column);
-            if (!base::Trim(cell).empty())
-                *value = shot::FromDisplayDistance(data::ReadDouble(cell), distance);
+            s.totalOffline = model.Result().totalOffline;
+            if (trajectory) s.flight = model.Result();
+            if (cache) cache->distances_[key] = s.totalOffline;
         }
         if (s.current) picture.current = static_cast<int>(picture.shots.size());
         picture.shots.push_back(std::move(s));

@@ -65,9 +65,9 @@ struct SessionPicture {
     const SessionShot* Current() const { return current >= 0 ? &shots[current] : nullptr; }
 };
 
-// Distances already predicted, by the launch texts and units of a row: a view keeps one, so that
-// a shot added to a long session costs one flight, not one per row. Cleared when the settings
-// (ball, weather) may have changed.
+// The total's offline already predicted, by the launch texts and units of a row: a view keeps
+// one, so that a shot added to a long session costs one flight, not one per row. Cleared when the
+// settings (ball, weather) may have changed.
 class FlightCache {
 public:
     void Clear() { distances_.clear(); }
@@ -76,10 +76,8 @@ public:
 private:
     friend SessionPicture CollectSession(const data::ShotTable&, const base::Settings&, bool,
                                          FlightCache*);
-    struct Distances {
-        double carry, carryOffline, total, totalOffline, maxHeight;
-    };
-    std::unordered_map<std::string, Distances> distances_;
+    // The total's offline of each launch: the one distance the table does not keep.
+    std::unordered_map<std::string, double> distances_;
 };
 
 // Reads every shot row of the table back. Each row's values are in the units its Units cell
