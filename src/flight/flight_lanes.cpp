@@ -81,8 +81,9 @@ double Lane(Lanes x, int k) {
 
 }  // namespace
 
-void CarriesFeetAvx2(const FlightConstants& c, const FlightStart& start, const double* launchAngles,
-                     const double* backSpins, int count, double* carries) {
+void CarriesFeetAvx2(const FlightConstants& c, double ballSpeed, double teeHeightIn,
+                     const double* launchAngles, const double* backSpins, int count,
+                     double* carries) {
     for (int first = 0; first < count; first += 4) {
         const int lanes = count - first < 4 ? count - first : 4;
         alignas(32) double init[9][4];
@@ -90,15 +91,16 @@ void CarriesFeetAvx2(const FlightConstants& c, const FlightStart& start, const d
             // Lanes past the end repeat the last flight, whose result is not kept.
             const int index = first + (k < lanes ? k : lanes - 1);
             const double launchRad = launchAngles[index] * base::kDegreesToRadians;
-            const double sideRad = start.sideAngle * base::kDegreesToRadians;
+            const double sideRad = 0.0;  // straight, as the one-flight model's 0 degrees
+            const double sideSpin = 0.0;
             init[0][k] = 0.0;
-            init[1][k] = start.teeHeightIn / 12.0;
+            init[1][k] = teeHeightIn / 12.0;
             init[2][k] = 0.0;
-            init[3][k] = start.ballSpeed * std::cos(launchRad) * std::cos(sideRad);
-            init[4][k] = start.ballSpeed * std::sin(launchRad);
-            init[5][k] = start.ballSpeed * std::cos(launchRad) * std::sin(sideRad);
+            init[3][k] = ballSpeed * std::cos(launchRad) * std::cos(sideRad);
+            init[4][k] = ballSpeed * std::sin(launchRad);
+            init[5][k] = ballSpeed * std::cos(launchRad) * std::sin(sideRad);
             init[6][k] = 0.0;
-            init[7][k] = 2.0 * start.sideSpin * base::kPi / 60.0;
+            init[7][k] = 2.0 * sideSpin * base::kPi / 60.0;
             init[8][k] = 2.0 * backSpins[index] * base::kPi / 60.0;
         }
         Lanes y[9];

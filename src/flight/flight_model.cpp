@@ -48,8 +48,8 @@ void FlightModel::CarriesFeet(double ballSpeed, const double* launchAngles, cons
 #if defined(__x86_64__)
     if (ballSpeed >= 5.0 && count > 0 && analysis::ProcessorLanes() >= 4) {
         PrepareAir();
-        CarriesFeetAvx2(Constants(), {ballSpeed, teeHeightIn_, 0.0, 0.0}, launchAngles, backSpins,
-                        count, carries);
+        CarriesFeetAvx2(Constants(), ballSpeed, teeHeightIn_, launchAngles, backSpins, count,
+                        carries);
         computeCount_ += count;
         return;
     }
