@@ -46,6 +46,22 @@ double CellNumber(const data::ShotTable& table, int row, int column) {
     return data::ReadDouble(table.Cell(row, column));
 }
 
+// A shot row's launch in the internal units; distance and speed become the units its values are
+// in (its Units cell, else the table's).
+shot::LaunchConditions LaunchOfRow(const data::ShotTable& table, int row, int& distance,
+                                   int& speed) {
+    distance = table.DistanceUnit();
+    speed = table.SpeedUnit();
+    UnitsOfCell(table.Cell(row, data::kUnitsColumn), distance, speed);
+    auto number = [&](int column) { return CellNumber(table, row, column); };
+    shot::LaunchConditions launch;
+    launch.Set(shot::ConvertSpeed(number(data::kBallSpeedColumn), speed, shot::kFps),
+               number(data::kLaunchAngleColumn), number(data::kSideAngleColumn),
+               number(data::kTotalSpinColumn), number(data::kBackSpinColumn),
+               number(data::kSideSpinColumn));
+    return launch;
+}
+
 }  // namespace
 
 int PlotColourOfCell(std::string_view cell) {
@@ -95,14 +111,10 @@ QColor ColourOfNumber(long number) {
 shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Settings& settings) {
     shot::ShotRecord record;
     if (row < 1 || row >= table.RowCount() || table.IsGroupRow(row)) return record;
-    int distance = table.DistanceUnit();
-    int speed = table.SpeedUnit();
-    UnitsOfCell(table.Cell(row, data::kUnitsColumn), distance, speed);
+    int distance = 0;
+    int speed = 0;
+    record.launch = LaunchOfRow(table, row, distance, speed);
     auto number = [&](int column) { return CellNumber(table, row, column); };
-    record.launch.Set(shot::ConvertSpeed(number(data::kBallSpeedColumn), speed, shot::kFps),
-                      number(data::kLaunchAngleColumn), number(data::kSideAngleColumn),
-                      number(data::kTotalSpinColumn), number(data::kBackSpinColumn),
-                      number(data::kSideSpinColumn));
     shot::ClubData& club = record.club;
     club.clubSpeed.Set(shot::ConvertSpeed(number(data::kClubSpeedColumn), speed, shot::kFps));
     club.angleOfAttack.Set(number(data::kAttackColumn));
@@ -148,14 +160,10 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
         const int own = PlotColourOfCell(table.Cell(row, data::kPlotColumn));
         s.plotColour = own != 0 ? own : groupColour;
         s.current = row == table.CurrentRow();
-        int distance = table.DistanceUnit();
-        int speed = table.SpeedUnit();
-        UnitsOfCell(table.Cell(row, data::kUnitsColumn), distance, speed);
+        int distance = 0;
+        int speed = 0;
+        s.launch = LaunchOfRow(table, row, distance, speed);
         auto number = [&](int column) { return CellNumber(table, row, column); };
-        s.launch.Set(shot::ConvertSpeed(number(data::kBallSpeedColumn), speed, shot::kFps),
-                     number(data::kLaunchAngleColumn), number(data::kSideAngleColumn),
-                     number(data::kTotalSpinColumn), number(data::kBackSpinColumn),
-                     number(data::kSideSpinColumn));
         const bool trajectory = everyTrajectory || s.current || s.plotColour != 0;
         key.clear();
         for (int column : {data::kBallSpeedColumn, data::kLaunchAngleColumn, data::kBackSpinColumn,
