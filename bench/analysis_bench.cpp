@@ -248,8 +248,7 @@ void RunStep(ImageAnalyzer& a, int step) {
             a.RefineBothBallEdges();
             break;
         case kFindMarks:
-            a.FindMarks(0);
-            a.FindMarks(1);
+            a.FindBothMarks();
             break;
         case kGroupMarks:
             a.GroupMarks(0);

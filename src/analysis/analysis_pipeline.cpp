@@ -134,8 +134,7 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
               Milliseconds(before, Clock::now()));
 
     before = Clock::now();
-    a.FindMarks(0);
-    a.FindMarks(1);
+    a.FindBothMarks();
     AddTiming(messages, showTiming, "   FindMarks: %.1lf", Milliseconds(before, Clock::now()));
 
     before = Clock::now();

@@ -187,6 +187,8 @@ public:
 
     // Spin marks and plane.
     bool FindMarks(int ball);
+    // FindMarks(0) then FindMarks(1), the two on both threads when there are two.
+    void FindBothMarks();
     bool GroupMarks(int ball);
     bool FindPlane(int ball);
     // FindPlane(0) then FindPlane(1), the two on both threads when there are two.
@@ -296,8 +298,28 @@ private:
     void BuildRowSums();
     int WindowMeanPlain(int row, int column) const;
     int WindowMeanFast(int row, int column) const;
-    void BuildWindowSums(int firstRow, int lastRow, int firstColumn, int lastColumn);
-    int WindowMeanTable(int row, int column);
+    // Summed-area table around one ball for the mark search: entry (r, c) is the sum of the
+    // pixels above and left of (firstRow + r, firstColumn + c), for windows inside rows
+    // firstRow .. lastRow and columns firstColumn .. lastColumn.
+    struct WindowSums {
+        const std::int32_t* table = nullptr;  // null: none
+        int firstRow = 0;
+        int lastRow = -1;
+        int firstColumn = 0;
+        int lastColumn = -1;
+        bool clipped = false;  // by the frame's edges: some windows lie outside
+        bool Empty() const { return lastRow < firstRow || lastColumn < firstColumn; }
+        std::int64_t Size() const {
+            return std::int64_t(lastRow - firstRow + 2) * (lastColumn - firstColumn + 2);
+        }
+    };
+    // The table a ball's mark search needs (its windows, within the frame), still unbuilt.
+    WindowSums MarkWindows(const BallImage& ball) const;
+    void BuildWindowSums(WindowSums& sums, std::int32_t* table) const;
+    int WindowMeanTable(const WindowSums& sums, int row, int column) const;
+    // Whether a ball's search would read the running gray sums: windows without a table.
+    bool NeedsRowSums(const WindowSums& sums, std::int64_t capacity) const;
+    bool FindMarksWith(BallImage& ball, std::int32_t* table, std::int64_t capacity) const;
     void RecordPairs(StepScratch& s, const BallImage& ball) const;
     Xyz RefinedNormal(StepScratch& s, const BallImage& ball, const Xyz& modeNormal) const;
     static void DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY, double radius);
@@ -331,15 +353,8 @@ private:
     std::unique_ptr<std::uint32_t[]> brightIndexEvery2_;
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
     bool graySumsReady_ = false;
-    // Summed-area table around one ball for the mark search: entry (r, c) is the sum of the
-    // pixels above and left of (firstRow + r, firstColumn + c).
+    // The summed-area tables of the mark search, one ball's or both balls' one after the other.
     static constexpr int kWindowTableSize = (kMaxFrameWidth + 2) * (kMaxFrameHeight + 2);
-    struct WindowSums {
-        int firstRow = 0;
-        int firstColumn = 0;
-        int stride = 0;
-    };
-    WindowSums windowSums_;
     std::unique_ptr<std::int32_t[]> windowTable_;
 
     double pixelsPerInch_ = 0.0;

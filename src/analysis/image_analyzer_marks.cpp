@@ -438,37 +438,59 @@ int ImageAnalyzer::WindowMeanFast(int row, int column) const {
     return count > 0 ? int(sum / count) : 0;
 }
 
-// Summed-area table of the frame over rows and columns first..last (inclusive), which must be
-// inside the frame and fit the table.
-void ImageAnalyzer::BuildWindowSums(int firstRow, int lastRow, int firstColumn, int lastColumn) {
-    windowSums_ = {firstRow, firstColumn, lastColumn - firstColumn + 2};
-    const int stride = windowSums_.stride;
-    std::int32_t* sums = windowTable_.get();
-    std::fill_n(sums, stride, 0);
-    for (int row = firstRow; row <= lastRow; ++row) {
-        std::int32_t* line = sums + std::size_t(row - firstRow + 1) * stride;
+ImageAnalyzer::WindowSums ImageAnalyzer::MarkWindows(const BallImage& b) const {
+    WindowSums sums;
+    const double r = b.diameter / 2;
+    if (!(std::isfinite(b.centreX) && std::isfinite(b.centreY) && r >= 10 && r < 1e6)) {
+        sums.clipped = true;
+        return sums;
+    }
+    // A searched pixel's truncated distance from the centre is at most r - 10, so it lies less
+    // than r - 9 away; its window reaches 15 pixels before it and 14 after.
+    const double top = std::floor(b.centreY - r) - 15;
+    const double bottom = std::ceil(b.centreY + r) + 14;
+    const double left = std::floor(b.centreX - r) - 15;
+    const double right = std::ceil(b.centreX + r) + 14;
+    sums.clipped = top < 0 || left < 0 || bottom > height_ - 1 || right > width_ - 1;
+    sums.firstRow = int(std::max(top, 0.0));
+    sums.lastRow = int(std::min(bottom, double(height_ - 1)));
+    sums.firstColumn = int(std::max(left, 0.0));
+    sums.lastColumn = int(std::min(right, double(width_ - 1)));
+    return sums;
+}
+
+bool ImageAnalyzer::NeedsRowSums(const WindowSums& sums, std::int64_t capacity) const {
+    return fastSteps_ && (sums.Empty() || sums.Size() > capacity || sums.clipped);
+}
+
+void ImageAnalyzer::BuildWindowSums(WindowSums& sums, std::int32_t* table) const {
+    sums.table = table;
+    const int stride = sums.lastColumn - sums.firstColumn + 2;
+    std::fill_n(table, stride, 0);
+    for (int row = sums.firstRow; row <= sums.lastRow; ++row) {
+        std::int32_t* line = table + std::size_t(row - sums.firstRow + 1) * stride;
         const std::int32_t* above = line - stride;
         const std::uint8_t* pixels = frame_.get() + std::size_t(row) * width_;
         std::int32_t running = 0;
         line[0] = 0;
-        for (int column = firstColumn; column <= lastColumn; ++column) {
+        for (int column = sums.firstColumn; column <= sums.lastColumn; ++column) {
             running += pixels[column];
-            line[column - firstColumn + 1] = above[column - firstColumn + 1] + running;
+            line[column - sums.firstColumn + 1] = above[column - sums.firstColumn + 1] + running;
         }
     }
 }
 
-// The plain loop's mean where its 30 x 30 window lies inside the frame (900 pixels, no
-// wrapped reads), from the summed-area table; elsewhere from the running sums.
-int ImageAnalyzer::WindowMeanTable(int row, int column) {
-    if (row - 15 < 0 || row + 14 >= height_ || column - 15 < 0 || column + 14 >= width_) {
-        if (!graySumsReady_) BuildRowSums();
-        return WindowMeanFast(row, column);
+// The plain loop's mean from the table where its 30 x 30 window lies inside the table (so
+// inside the frame: 900 pixels, no wrapped reads); elsewhere from the running sums when they
+// are built, or from the pixels, which give the same mean.
+int ImageAnalyzer::WindowMeanTable(const WindowSums& sums, int row, int column) const {
+    if (sums.table == nullptr || row - 15 < sums.firstRow || row + 14 > sums.lastRow ||
+        column - 15 < sums.firstColumn || column + 14 > sums.lastColumn) {
+        return graySumsReady_ ? WindowMeanFast(row, column) : WindowMeanPlain(row, column);
     }
-    const int stride = windowSums_.stride;
-    const std::int32_t* top = windowTable_.get() +
-                              std::size_t(row - 15 - windowSums_.firstRow) * stride +
-                              (column - 15 - windowSums_.firstColumn);
+    const int stride = sums.lastColumn - sums.firstColumn + 2;
+    const std::int32_t* top = sums.table + std::size_t(row - 15 - sums.firstRow) * stride +
+                              (column - 15 - sums.firstColumn);
     const std::int32_t* bottom = top + std::size_t(30) * stride;
     return (bottom[30] - bottom[0] - top[30] + top[0]) / 900;
 }
@@ -520,6 +542,39 @@ bool ImageAnalyzer::FindMarks(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
     if (!b.found) return false;
+    if (!graySumsReady_ && NeedsRowSums(MarkWindows(b), kWindowTableSize)) BuildRowSums();
+    return FindMarksWith(b, windowTable_.get(), kWindowTableSize);
+}
+
+void ImageAnalyzer::FindBothMarks() {
+    if (!worker_ || !frameLoaded_ || !ball0_.found || !ball1_.found) {
+        FindMarks(0);
+        FindMarks(1);
+        return;
+    }
+    // The two balls' tables one after the other; when they do not fit together, one by one.
+    const WindowSums sums[2] = {MarkWindows(ball0_), MarkWindows(ball1_)};
+    const std::int64_t sizes[2] = {sums[0].Empty() ? 0 : sums[0].Size(),
+                                   sums[1].Empty() ? 0 : sums[1].Size()};
+    if (sizes[0] + sizes[1] > kWindowTableSize) {
+        FindMarks(0);
+        FindMarks(1);
+        return;
+    }
+    if (!graySumsReady_ && (NeedsRowSums(sums[0], sizes[0]) || NeedsRowSums(sums[1], sizes[1]))) {
+        BuildRowSums();
+    }
+    auto step = [&](StepScratch&, int ball) {
+        return FindMarksWith(Ball(ball), windowTable_.get() + (ball == 0 ? 0 : sizes[0]),
+                             sizes[ball]);
+    };
+    bool found[2];
+    RunBoth(step, found);
+}
+
+// Reads the frame, the running gray sums when they are built, and nothing else the other
+// ball's search writes: the two balls may be searched at once, each with a table of its own.
+bool ImageAnalyzer::FindMarksWith(BallImage& b, std::int32_t* table, std::int64_t capacity) const {
     const double d = b.diameter;
     const double r = d / 2;
     const double cx = b.centreX;
@@ -547,23 +602,8 @@ bool ImageAnalyzer::FindMarks(int ball) {
     }
     if (!anyInside) return false;
 
-    // The table covers every full window of the search; it is built only when it fits.
-    bool table = false;
-    if (fastSteps_) {
-        const int top = std::max(firstRow - 15, 0);
-        const int left = std::max(firstColumn - 15, 0);
-        const int bottom =
-            int(std::min<std::int64_t>(std::int64_t(std::ceil(cy + d)) + 14, height_ - 1));
-        const int right =
-            int(std::min<std::int64_t>(std::int64_t(std::ceil(cx + d)) + 14, width_ - 1));
-        table = bottom >= top && right >= left &&
-                std::int64_t(bottom - top + 2) * (right - left + 2) <= kWindowTableSize;
-        if (table) {
-            BuildWindowSums(top, bottom, left, right);
-        } else if (!graySumsReady_) {
-            BuildRowSums();
-        }
-    }
+    WindowSums sums = MarkWindows(b);
+    if (fastSteps_ && !sums.Empty() && sums.Size() <= capacity) BuildWindowSums(sums, table);
     const std::int64_t total = std::int64_t(width_) * height_;
     const std::uint8_t* f = frame_.get();
     b.markCount = 0;
@@ -578,9 +618,8 @@ bool ImageAnalyzer::FindMarks(int ball) {
             const std::int64_t index = std::int64_t(row) * width_ + column;
             if (index - width_ - 1 < 0 || index + width_ + 1 >= total) continue;
             if (!fastSteps_ && !within(row, column)) continue;
-            const int mean = table        ? WindowMeanTable(row, column)
-                             : fastSteps_ ? WindowMeanFast(row, column)
-                                          : WindowMeanPlain(row, column);
+            const int mean =
+                fastSteps_ ? WindowMeanTable(sums, row, column) : WindowMeanPlain(row, column);
             const int threshold = mean - 10;
             if (f[index] > threshold) continue;
             const std::int64_t around[8] = {

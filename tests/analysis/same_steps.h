@@ -19,10 +19,9 @@ inline void RunSteps(analysis::ImageAnalyzer& a, const analysis::CapturedImage& 
     // With one thread the calls for both balls are the calls for each in turn.
     if (!a.RefineBothDiscEdges()) return;
     if (!a.RefineBothBallEdges()) return;
-    for (int ball = 0; ball < 2; ++ball) {
-        a.FindMarks(ball);
-        a.GroupMarks(ball);
-    }
+    a.FindBothMarks();
+    a.GroupMarks(0);
+    a.GroupMarks(1);
     a.FindBothPlanes();
     a.ProcessScene();
 }
