@@ -1,5 +1,11 @@
 #include "analysis/step_worker.h"
 
+#include <chrono>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace kyvern::analysis {
 
 StepWorker::StepWorker() : thread_([this] { Loop(); }) {}
@@ -8,6 +14,7 @@ StepWorker::~StepWorker() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
+        pending_.store(true, std::memory_order_release);
     }
     posted_.notify_one();
     thread_.join();
@@ -19,6 +26,7 @@ void StepWorker::Post(Task task, void* context) {
         task_ = task;
         context_ = context;
         state_ = State::kPosted;
+        pending_.store(true, std::memory_order_release);
     }
     posted_.notify_one();
 }
@@ -26,6 +34,7 @@ void StepWorker::Post(Task task, void* context) {
 void StepWorker::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (state_ == State::kPosted) {
+        pending_.store(false, std::memory_order_relaxed);
         state_ = State::kTaken;
         lock.unlock();
         task_(context_);
@@ -39,8 +48,20 @@ void StepWorker::Finish() {
 void StepWorker::Loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        // A frame's steps follow each other within microseconds, and waking from the condition
+        // takes tens of them here: the worker watches for the next task a while before it sleeps.
+        lock.unlock();
+        const auto until = std::chrono::steady_clock::now() + kWatch;
+        while (!pending_.load(std::memory_order_acquire) &&
+               std::chrono::steady_clock::now() < until) {
+#if defined(__x86_64__) || defined(__i386__)
+            _mm_pause();
+#endif
+        }
+        lock.lock();
         posted_.wait(lock, [this] { return stop_ || state_ == State::kPosted; });
         if (stop_) return;
+        pending_.store(false, std::memory_order_relaxed);
         state_ = State::kTaken;
         const Task task = task_;
         void* const context = context_;

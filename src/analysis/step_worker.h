@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -28,11 +30,14 @@ private:
     enum class State { kIdle, kPosted, kTaken, kDone };
     void Loop();
 
+    static constexpr std::chrono::microseconds kWatch{300};
+
     std::mutex mutex_;
     std::condition_variable posted_;
     std::condition_variable done_;
     State state_ = State::kIdle;
     bool stop_ = false;
+    std::atomic<bool> pending_{false};  // state_ is kPosted (or stop_): read without the lock
     Task task_ = nullptr;
     void* context_ = nullptr;
     std::thread thread_;  // last: starts once the rest exists
