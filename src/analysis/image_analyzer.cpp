@@ -77,6 +77,19 @@ ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
 
 ImageAnalyzer::~ImageAnalyzer() = default;
 
+void ImageAnalyzer::CountLevels(const std::uint8_t* pixels, int count,
+                                std::uint32_t (&counts)[4][256]) {
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        ++counts[0][pixels[i]];
+        ++counts[1][pixels[i + 1]];
+        ++counts[2][pixels[i + 2]];
+        ++counts[3][pixels[i + 3]];
+    }
+    for (; i < count; ++i)
+        ++counts[0][pixels[i]];
+}
+
 bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) {
     histogram_.fill(0);
     errorCode_ = 0;
@@ -92,23 +105,36 @@ bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) 
     height_ = height;
     const int count = width * height;
     std::uint64_t sum = 0;
-    if (count > 0) std::memmove(frame_.get(), pixels, std::size_t(count));  // may be frame_ itself
-    // Four tables taking turns: a dark frame is mostly one level, and one table would make
-    // each count wait for the one before.
-    std::uint32_t counts[4][256] = {};
-    int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        ++counts[0][pixels[i]];
-        ++counts[1][pixels[i + 1]];
-        ++counts[2][pixels[i + 2]];
-        ++counts[3][pixels[i + 3]];
+    // Four tables taking turns for each half of the frame: a dark frame is mostly one level,
+    // and one table would make each count wait for the one before.
+    std::uint32_t counts[2][4][256] = {};
+    std::uint8_t* const frame = frame_.get();
+    const bool apart = pixels == frame || pixels + count <= frame || frame + count <= pixels;
+    if (worker_ && apart && count >= 4096) {
+        // The worker copies and counts the first half, this thread the second.
+        const int middle = count / 2;
+        auto half = [&](StepScratch&, int part) {
+            const int first = part == 0 ? 0 : middle;
+            const int end = part == 0 ? middle : count;
+            if (pixels != frame)
+                std::memcpy(frame + first, pixels + first, std::size_t(end - first));
+            CountLevels(pixels + first, end - first, counts[part]);
+            return true;
+        };
+        bool done[2];
+        RunBoth(half, done);
+    } else {
+        if (count > 0) std::memmove(frame, pixels, std::size_t(count));  // may be frame_ itself
+        CountLevels(pixels, count, counts[0]);
     }
-    for (; i < count; ++i)
-        ++counts[0][pixels[i]];
     for (int level = 0; level < 256; ++level) {
-        histogram_[level] =
-            counts[0][level] + counts[1][level] + counts[2][level] + counts[3][level];
-        sum += std::uint64_t(histogram_[level]) * level;
+        std::uint32_t n = 0;
+        for (const auto& tables : counts) {
+            for (const auto& table : tables)
+                n += table[level];
+        }
+        histogram_[level] = n;
+        sum += std::uint64_t(n) * level;
     }
     if (count > 0) meanLevel_ = std::uint8_t(sum / std::uint64_t(count));
     ball0_.Reset();

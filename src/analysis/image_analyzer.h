@@ -247,6 +247,8 @@ public:
 
 private:
     void RebuildHistogram();
+    // Adds the levels of count pixels to four tables, pixel i to table i % 4.
+    static void CountLevels(const std::uint8_t* pixels, int count, std::uint32_t (&counts)[4][256]);
     bool GroupMarksByGrid(BallImage& ball);
     StepScratch& Shown() { return *scratch_[shown_]; }
     const StepScratch& Shown() const { return *scratch_[shown_]; }

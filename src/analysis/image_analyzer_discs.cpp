@@ -457,8 +457,17 @@ bool ImageAnalyzer::FindDiscs() {
         ball.centreY = chosen[i]->y;
         ball.edgesRefined = false;
     }
-    SampleProfiles(ball0_);
-    SampleProfiles(ball1_);
+    if (worker_) {
+        auto sample = [this](StepScratch&, int ball) {
+            SampleProfiles(Ball(ball));
+            return true;
+        };
+        bool done[2];
+        RunBoth(sample, done);
+    } else {
+        SampleProfiles(ball0_);
+        SampleProfiles(ball1_);
+    }
     return true;
 }
 

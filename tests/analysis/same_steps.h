@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <tuple>
 #include <utility>
 
@@ -29,6 +31,11 @@ inline void RunSteps(analysis::ImageAnalyzer& a, const analysis::CapturedImage& 
 inline void ExpectSame(const analysis::ImageAnalyzer& fast, const analysis::ImageAnalyzer& plain,
                        int frame) {
     SCOPED_TRACE(frame);
+    std::array<std::uint32_t, 256> histograms[2];
+    std::uint8_t levels[2][2];
+    fast.GetHistogram(histograms[0], levels[0][0], levels[0][1]);
+    plain.GetHistogram(histograms[1], levels[1][0], levels[1][1]);
+    EXPECT_EQ(histograms[0], histograms[1]);
     ASSERT_EQ(fast.DiscCandidateCount(), plain.DiscCandidateCount());
     const auto candidate = [](const analysis::ImageAnalyzer& a, int i) {
         return std::tuple(a.Candidate(i).x, a.Candidate(i).y, a.Candidate(i).size,
