@@ -290,7 +290,16 @@ private:
     void SampleProfiles(BallImage& ball);
     // rows: the template rows PrepareDiscRows made for this size, or null.
     int DiscScoreFast(int& x, int& y, int size, const std::int32_t* rows) const;
-    void BuildDiscSums();
+    void BuildDiscSums(int first, int end);
+    void BuildAllDiscSums();
+    // The running sums at a linear index, of its parity, from the frame's first pixel.
+    std::int32_t BrightCount(std::int64_t index) const {
+        return brightEvery2_[index] + (index >= discSumsMiddle_ ? discCarry_[index & 1].count : 0);
+    }
+    std::uint32_t BrightIndexSum(std::int64_t index) const {
+        return brightIndexEvery2_[index] +
+               (index >= discSumsMiddle_ ? discCarry_[index & 1].indexSum : 0u);
+    }
     static bool PrepareDiscRows(int size, std::int32_t* rows);
     struct DiscGrid {
         int firstSize, lastSize, sizeStep;  // sizes from first down while above last
@@ -353,6 +362,14 @@ private:
     // every second index (disc search), and gray sums (local mean of the mark search).
     std::unique_ptr<std::int32_t[]> brightEvery2_;
     std::unique_ptr<std::uint32_t[]> brightIndexEvery2_;
+    // Where the second half's sums start from zero (the frame's size when they do not), and
+    // what each parity's entries from there on lack.
+    std::int64_t discSumsMiddle_ = 0;
+    struct DiscCarry {
+        std::int32_t count = 0;
+        std::uint32_t indexSum = 0;
+    };
+    std::array<DiscCarry, 2> discCarry_{};
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
     bool graySumsReady_ = false;
     // The summed-area tables of the mark search, one ball's or both balls' one after the other.

@@ -245,11 +245,11 @@ bool ImageAnalyzer::PrepareDiscRows(int size, std::int32_t* rows) {
     return true;
 }
 
-// Running sums along each parity of the linear index, kept in locals (the frame's bytes may
-// alias the tables). Index sums wrap modulo 2^32: a template row's sum is a difference that
-// the caller only takes where the true value is below 2^32.
-void ImageAnalyzer::BuildDiscSums() {
-    const int total = width_ * height_;
+// Running sums along each parity of the linear index over [first, end), kept in locals (the
+// frame's bytes may alias the tables) and starting from zero at first, which is even. Index
+// sums wrap modulo 2^32: a template row's sum is a difference that the caller only takes where
+// the true value is below 2^32.
+void ImageAnalyzer::BuildDiscSums(int first, int end) {
     const std::uint8_t* f = frame_.get();
     const std::uint8_t level = backgroundLevel_;
     std::int32_t* counts = brightEvery2_.get();
@@ -258,8 +258,8 @@ void ImageAnalyzer::BuildDiscSums() {
     std::int32_t countOdd = 0;
     std::uint32_t sumEven = 0;
     std::uint32_t sumOdd = 0;
-    int i = 0;
-    for (; i + 1 < total; i += 2) {
+    int i = first;
+    for (; i + 1 < end; i += 2) {
         const bool even = f[i] > level;
         const bool odd = f[i + 1] > level;
         countEven += even ? 1 : 0;
@@ -271,11 +271,35 @@ void ImageAnalyzer::BuildDiscSums() {
         sums[i] = sumEven;
         sums[i + 1] = sumOdd;
     }
-    if (i < total) {
+    if (i < end) {
         const bool even = f[i] > level;
         counts[i] = countEven + (even ? 1 : 0);
         sums[i] = sumEven + (even ? std::uint32_t(i) : 0u);
     }
+}
+
+// The running sums of the whole frame: with two threads, the worker makes the first half's and
+// this thread the second half's from zero; the second half's entries then take the first
+// half's last ones of their parity as they are read.
+void ImageAnalyzer::BuildAllDiscSums() {
+    const int total = width_ * height_;
+    discSumsMiddle_ = total;
+    if (!worker_ || total < 4096) {
+        BuildDiscSums(0, total);
+        return;
+    }
+    const int middle = total / 2 & ~1;
+    auto half = [&](StepScratch&, int part) {
+        BuildDiscSums(part == 0 ? 0 : middle, part == 0 ? middle : total);
+        return true;
+    };
+    bool done[2];
+    RunBoth(half, done);
+    for (int parity = 0; parity < 2; ++parity) {
+        discCarry_[parity] = {brightEvery2_[middle - 2 + parity],
+                              brightIndexEvery2_[middle - 2 + parity]};
+    }
+    discSumsMiddle_ = middle;
 }
 
 // The same counts as DiscScore, row by row: the inside positions of a template row form a
@@ -314,10 +338,10 @@ int ImageAnalyzer::DiscScoreFast(int& x, int& y, int size, const std::int32_t* d
         const std::int64_t first = base + 2 * kLow;
         const std::int64_t last = base + 2 * kHigh;
         inside += n;
-        const std::int64_t b = brightEvery2_[last] - (first >= 2 ? brightEvery2_[first - 2] : 0);
+        const std::int64_t b = BrightCount(last) - (first >= 2 ? BrightCount(first - 2) : 0);
         if (b == 0) continue;
-        const std::int64_t indexSum = std::uint32_t(
-            brightIndexEvery2_[last] - (first >= 2 ? brightIndexEvery2_[first - 2] : 0u));
+        const std::int64_t indexSum =
+            std::uint32_t(BrightIndexSum(last) - (first >= 2 ? BrightIndexSum(first - 2) : 0u));
         bright += b;
         sumX += indexSum - yy * width_ * b;
         sumY += yy * b;
@@ -368,7 +392,7 @@ bool ImageAnalyzer::FindDiscs() {
     if (sizeStep > 0 && positionStep > 0) {
         // The running index sums wrap at 2^32; no template row of these sizes gets there.
         const bool fast = fastSteps_ && std::int64_t(d0 / 2 + 1) * w * h < (std::int64_t(1) << 32);
-        if (fast && backgroundLevel_ >= 5) BuildDiscSums();
+        if (fast && backgroundLevel_ >= 5) BuildAllDiscSums();
         int sizes = 0;
         for (int size = d0; size > margin; size -= sizeStep)
             ++sizes;
