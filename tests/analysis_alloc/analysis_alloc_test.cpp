@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "analysis/analysis_pipeline.h"
 #include "analysis/image_analyzer.h"
@@ -37,22 +38,15 @@ void* AllocateAligned(std::size_t size, std::align_val_t align) {
 
 }  // namespace
 
+// The library's own array and nothrow forms call these.
 void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
 void* operator new(std::size_t size, std::align_val_t align) {
     return AllocateAligned(size, align);
 }
-void* operator new[](std::size_t size, std::align_val_t align) {
-    return AllocateAligned(size, align);
-}
 void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -91,31 +85,6 @@ private:
 
 using Settings = kyvern::testing::SettingsFile;
 
-TEST(AnalysisAllocation, StepsAllocateNothing) {
-    CapturedImage image;
-    kt::Draw(kt::TwoBalls(), image);
-    ImageAnalyzer a(1.68);
-    kyvern::analysis::BallRecord record;
-    bool ok = false;
-    const long n = Count([&] {
-        for (int repeat = 0; repeat < 2; ++repeat) {
-            a.SetPrecision(repeat == 0 ? kyvern::analysis::Precision::kStandard
-                                       : kyvern::analysis::Precision::kRefined);
-            ok = a.SetFrame(image.Pixels(), image.width, image.height) && a.PixelStats() &&
-                 a.PreprocessImage() && a.PixelStats() && a.FindDiscs() && a.RefineDiscEdges(0) &&
-                 a.RefineDiscEdges(1) && a.RefineBallEdges(0) && a.RefineBallEdges(1);
-            for (int ball = 0; ball < 2; ++ball) {
-                a.FindMarks(ball);
-                a.GroupMarks(ball);
-                a.FindPlane(ball);
-            }
-            ok = ok && a.ProcessScene() && a.GetBallData(0, record);
-        }
-    });
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(n, 0);
-}
-
 TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
     Settings settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n[Analysis]\nPrecision=Refined\n");
     const std::string path = settings.Path();
@@ -128,32 +97,35 @@ TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
     f.balls.pop_back();
     kt::Draw(f, oneBall);
     FixedMessages messages;
-    ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer
+    ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer and its worker
 
     // The settings reads go to the file and allocate on their own; measure them alone.
     // Every run reads ShowTiming, Precision and AnalysisThreads; a complete one ShowBallData too.
     auto read = [&](const char* section, const char* key) {
         kyvern::base::ConfigStore::ReadSetting(path, section, key, "No", 20);
     };
-    const long failedRunReads = Count([&] {
-        read("Setup", "ShowTiming");
-        read("Analysis", "Precision");
-        read("Setup", "AnalysisThreads");
-    });
-    const long completeRunReads = Count([&] {
-        read("Setup", "ShowTiming");
-        read("Analysis", "Precision");
-        read("Setup", "AnalysisThreads");
-        read("Setup", "ShowBallData");
-    });
-    ASSERT_GT(failedRunReads, 0);
-
-    for (int repeat = 0; repeat < 3; ++repeat) {
+    // Both precisions on two threads, then on one: stopping the worker frees, never allocates.
+    const std::pair<const char*, const char*> runs[] = {
+        {"2", "Refined"}, {"2", "Standard"}, {"1", "Standard"}, {"1", "Refined"}};
+    for (const auto& [threads, precision] : runs) {
+        SCOPED_TRACE(std::string(threads) + " " + precision);
+        ASSERT_TRUE(
+            kyvern::base::ConfigStore::WriteSetting(path, "Setup", "AnalysisThreads", threads) &&
+            kyvern::base::ConfigStore::WriteSetting(path, "Analysis", "Precision", precision));
+        const long failedRunReads = Count([&] {
+            read("Setup", "ShowTiming");
+            read("Analysis", "Precision");
+            read("Setup", "AnalysisThreads");
+        });
+        ASSERT_GT(failedRunReads, 0);
+        const long completeRunReads =
+            failedRunReads + Count([&] { read("Setup", "ShowBallData"); });
         messages.Clear();
         bool ok = false;
         EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), completeRunReads);
         EXPECT_TRUE(ok);
         EXPECT_GT(messages.Count(), 20);  // timings, warning and ball data were printed
+        EXPECT_EQ(pipeline.Analyzer()->Threads(), threads[0] - '0');
         messages.Clear();
         EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), failedRunReads);
         EXPECT_FALSE(ok);
