@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "analysis/analysis_pipeline.h"
@@ -113,7 +114,9 @@ TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
         EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), completeRunReads);
         EXPECT_TRUE(ok);
         EXPECT_GT(messages.count, 20);  // timings, warning and ball data were printed
-        EXPECT_EQ(pipeline.Analyzer()->Threads(), threads[0] - '0');
+        // Both paths were taken (a machine of one core has only the one).
+        EXPECT_EQ(pipeline.Analyzer()->Threads(),
+                  std::thread::hardware_concurrency() < 2 ? 1 : threads[0] - '0');
         EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), failedRunReads);
         EXPECT_FALSE(ok);
         EXPECT_STREQ(messages.last, "Analysis terminated: only one ball found");
