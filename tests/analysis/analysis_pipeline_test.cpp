@@ -19,21 +19,28 @@ using namespace kyvern::analysis;
 using kyvern::base::TextMessageList;
 namespace an = kyvern::analysis;
 namespace kt = kyvern::testing;
-using Settings = kyvern::testing::SettingsFile;
+namespace setting = kyvern::base::setting;
 
 int LinesStartingWith(const TextMessageList& messages, const std::string& prefix) {
     return int(std::count_if(messages.Lines().begin(), messages.Lines().end(),
                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
-// Rendered shots carry the locations and normals through; these are what they do not read.
-TEST(AnalysisPipeline, SuccessfulRunStoresTheAnalyzersResult) {
-    Settings settings("[Setup]\nShowBallData=yes\n");
-    AnalysisPipeline pipeline(1.68, settings.Path());
+// A pipeline reading its own settings file, and a frame of two balls.
+class AnalysisPipelineTest : public ::testing::Test {
+protected:
+    AnalysisPipelineTest() { kt::Draw(kt::TwoBalls(), image); }
+    kyvern::testing::TempDir home;
+    kyvern::base::Settings settings{home.File("Kyvern.ini")};
+    AnalysisPipeline pipeline{1.68, settings};
     CapturedImage image;
-    kt::Draw(kt::TwoBalls(), image);
-    image.result.balls[0].time = 0.25;  // the capture's, not the analysis's
     TextMessageList messages;
+};
+
+// Rendered shots carry the locations and normals through; these are what they do not read.
+TEST_F(AnalysisPipelineTest, SuccessfulRunStoresTheAnalyzersResult) {
+    ASSERT_TRUE(settings.Write(setting::kShowBallData, "yes"));
+    image.result.balls[0].time = 0.25;  // the capture's, not the analysis's
     ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
     ASSERT_EQ(image.result.warningCount, 1);
     EXPECT_EQ(image.result.warningCodes[0], an::kBallTooFar);
@@ -42,15 +49,12 @@ TEST(AnalysisPipeline, SuccessfulRunStoresTheAnalyzersResult) {
     EXPECT_EQ(LinesStartingWith(messages, "Ball "), 2);  // the ball data asked for
 }
 
-TEST(AnalysisPipeline, TimingLinesOnlyForYes) {
-    CapturedImage image;
-    kt::Draw(kt::TwoBalls(), image);
+TEST_F(AnalysisPipelineTest, TimingLinesOnlyForYes) {
+    EXPECT_FALSE(pipeline.Process());
     for (const auto& [value, process, lines] : {std::tuple{"y", false, 0}, {"Yes", true, 9}}) {
-        Settings settings(std::string("[Setup]\nShowTiming=") + value + "\n");
-        AnalysisPipeline pipeline(1.68, settings.Path());
-        EXPECT_FALSE(pipeline.Process());
+        ASSERT_TRUE(settings.Write(setting::kShowTiming, value));
         pipeline.SetProcess(process);
-        TextMessageList messages;
+        messages.Clear();
         ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
         EXPECT_EQ(int(messages.Lines().size()), 3 + lines) << value;
         EXPECT_EQ(LinesStartingWith(messages, "   PreprocessImage: "), process && lines ? 1 : 0);
@@ -59,13 +63,9 @@ TEST(AnalysisPipeline, TimingLinesOnlyForYes) {
 }
 
 // The precision is read at each run; a refined run says so, and a pin outranks the file.
-TEST(AnalysisPipeline, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
-    Settings settings("");
-    AnalysisPipeline pipeline(1.68, settings.Path());
-    CapturedImage image;
-    kt::Draw(kt::TwoBalls(), image);
+TEST_F(AnalysisPipelineTest, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
     const auto run = [&](int refinedLines) {
-        TextMessageList messages;
+        messages.Clear();
         EXPECT_TRUE(pipeline.RunAnalysis(image, messages));
         EXPECT_EQ(LinesStartingWith(messages, "Precision: Refined"), refinedLines);
         const BallRecord& ball = image.result.balls[1];
@@ -73,8 +73,7 @@ TEST(AnalysisPipeline, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
     };
     const auto standard = run(0);
     EXPECT_EQ(pipeline.LastPrecision(), an::Precision::kStandard);
-    ASSERT_TRUE(kyvern::base::Settings(settings.Path())
-                    .Write(kyvern::base::setting::kPrecision, "refined"));
+    ASSERT_TRUE(settings.Write(setting::kPrecision, "refined"));
     const auto refined = run(1);
     EXPECT_EQ(pipeline.LastPrecision(), an::Precision::kRefined);
     // Off the axis the ball images wider than it is: the refined location lies farther away.
@@ -84,15 +83,11 @@ TEST(AnalysisPipeline, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
     EXPECT_EQ(pinned, standard);
 }
 
-TEST(AnalysisPipeline, FailuresStoreOnlyTheirCode) {
-    Settings settings("");
-    AnalysisPipeline pipeline(1.68, settings.Path());
-    CapturedImage image;
+TEST_F(AnalysisPipelineTest, FailuresStoreOnlyTheirCode) {
     kt::DrawnFrame oneBall = kt::TwoBalls();
     oneBall.balls.pop_back();
     kt::Draw(oneBall, image);
     image.result.warningCount = 3;  // kept: only the error code is stored on failure
-    TextMessageList messages;
     EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
     EXPECT_FALSE(pipeline.AnalysisDone());
     EXPECT_EQ(image.result.errorCode, an::kOnlyOneBallFound);
@@ -118,15 +113,11 @@ TEST(AnalysisPipeline, FailuresStoreOnlyTheirCode) {
     EXPECT_STREQ(an::WarningText(-1), "missing warning code");
 }
 
-TEST(AnalysisPipeline, WarningsAreListedNewestFirstAndCapped) {
-    Settings settings("");
-    AnalysisPipeline pipeline(1.68, settings.Path());
-    CapturedImage image;
+TEST_F(AnalysisPipelineTest, WarningsAreListedNewestFirstAndCapped) {
     kt::DrawnFrame f = kt::TwoBalls();
     for (auto& b : f.balls)
         b.bandNormal = {};  // no marks: the planes fail as warnings
     kt::Draw(f, image);
-    TextMessageList messages;
     ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
     EXPECT_EQ(LinesStartingWith(messages, "Warning: "), 3);
     EXPECT_EQ(image.result.warningCount, 3);

@@ -22,27 +22,17 @@ TEST(FindDiscs, FailureCodes) {
     ImageAnalyzer a(1.68);
     EXPECT_FALSE(a.FindDiscs());  // no frame: the code is untouched
     EXPECT_EQ(a.ErrorCode(), 0);
-    CapturedImage image;
-    kt::DrawnFrame oneBall = kt::TwoBalls();
-    oneBall.balls.pop_back();
-    // A second ball closer than 0.8 of the winning template (128) is suppressed.
+    // A second ball closer than 0.8 of the winning template (128) is suppressed. (A blank frame
+    // and a frame of one ball go through the whole analysis in the pipeline's test.)
     kt::DrawnFrame tooClose = kt::TwoBalls();
     tooClose.balls[1].centreX = tooClose.balls[0].centreX + 95;
     tooClose.balls[1].centreY = tooClose.balls[0].centreY;
     tooClose.balls[0].diameter = tooClose.balls[1].diameter = 90;
-    const struct {
-        const char* what;
-        kt::DrawnFrame frame;
-        int code;
-    } cases[] = {{"blank", kt::DrawnFrame{}, an::kNoBallsFound},
-                 {"one ball", oneBall, an::kOnlyOneBallFound},
-                 {"two too close", tooClose, an::kOnlyOneBallFound}};
-    for (const auto& c : cases) {
-        kt::Draw(c.frame, image);
-        ASSERT_TRUE(Load(a, image));
-        EXPECT_FALSE(a.FindDiscs()) << c.what;
-        EXPECT_EQ(a.ErrorCode(), c.code) << c.what;
-    }
+    CapturedImage image;
+    kt::Draw(tooClose, image);
+    ASSERT_TRUE(Load(a, image));
+    EXPECT_FALSE(a.FindDiscs());
+    EXPECT_EQ(a.ErrorCode(), an::kOnlyOneBallFound);
     // Below 22 columns the position step truncates to 0: the search must still end.
     std::vector<std::uint8_t> narrow(31 * 20, 200);
     for (int width : {1, 10, 21, 31}) {
@@ -80,24 +70,6 @@ TEST(CircleFit, ConsensusOfTriples) {
     ring(40, 110);  // circles over 200 pixels are no ball
     EXPECT_FALSE(a.FitCircle(320, 240, 220, cx, cy, d));
     EXPECT_EQ(a.CircleCandidateCount(), 0);
-}
-
-TEST(RefineEdges, DrawnBallsAreMeasuredClosely) {
-    ImageAnalyzer a(1.68);
-    CapturedImage image;
-    const kt::DrawnFrame f = kt::TwoBalls();
-    kt::Draw(f, image);
-    ASSERT_TRUE(Load(a, image));
-    ASSERT_TRUE(a.FindDiscs());
-    ASSERT_TRUE(a.RefineDiscEdges(0) && a.RefineDiscEdges(1));
-    ASSERT_TRUE(a.RefineBallEdges(0) && a.RefineBallEdges(1));
-    for (int ball = 0; ball < 2; ++ball) {
-        const auto& b = a.Ball(ball);
-        // Pixel (x, y) covers x .. x + 1, so the drawn centre sits half a pixel further.
-        EXPECT_NEAR(b.centreX, f.balls[std::size_t(ball)].centreX - 0.5, 0.5);
-        EXPECT_NEAR(b.centreY, f.balls[std::size_t(ball)].centreY - 0.5, 0.5);
-        EXPECT_NEAR(b.diameter, 130, 4);
-    }
 }
 
 TEST(RefineEdges, BallsTooLargeForTheFitFailWithCode3) {

@@ -12,7 +12,6 @@
 namespace {
 
 using namespace kyvern::analysis;
-using kyvern::testing::TempHome;
 
 constexpr double kDeg = kyvern::base::kDegreesToRadians;
 constexpr double kToDeg = 1 / kDeg;
@@ -53,10 +52,15 @@ std::unique_ptr<CapturedImage> Heading(double alpha, double phiDegrees) {
     return f;
 }
 
+class LaunchSceneTest : public ::testing::Test {
+protected:
+    kyvern::testing::TempHome settings;
+    LaunchScene scene{1.685, settings.Settings()};
+};
+
 // Rendered shots check forward spin from a straight camera; these are what they never show.
-TEST(LaunchScene, SpinFollowsTheTurnOfTheNormal) {
+TEST_F(LaunchSceneTest, SpinFollowsTheTurnOfTheNormal) {
     // A negative back spin makes the total negative.
-    LaunchScene scene;
     auto f = Frame({0, 0, -20}, {4, 0, -20}, 0.001, 0.0025);
     SetNormals(*f, {-1, 0, 0}, Turned({0, 300, -2000}, 0.0015));
     scene.ComputeSpin(*f);
@@ -78,11 +82,10 @@ TEST(LaunchScene, SpinFollowsTheTurnOfTheNormal) {
     EXPECT_EQ(scene.TotalSpin(), 0.0);
 }
 
-TEST(LaunchScene, EqualNormalsGiveZeroSpinNeverNaN) {
+TEST_F(LaunchSceneTest, EqualNormalsGiveZeroSpinNeverNaN) {
     // Unit vectors whose dot product with themselves rounds above 1 must not reach acos
     // unclamped.
     int roundedAbove = 0;
-    LaunchScene scene;
     auto f = Frame({0, 0, -20}, {4, 0, -20});
     for (int i = 1; i < 400; ++i) {
         const double a = i * 0.0157;
@@ -103,7 +106,7 @@ TEST(LaunchScene, EqualNormalsGiveZeroSpinNeverNaN) {
     EXPECT_GT(roundedAbove, 0);  // the set does exercise the clamp
 }
 
-TEST(LaunchScene, GolfLimitsAreInclusive) {
+TEST_F(LaunchSceneTest, GolfLimitsAreInclusive) {
     // dt = 2/1024 s and these distances are exact in binary, so the speeds are exact.
     constexpr double kT1 = 1.0 / 1024, kT2 = 3.0 / 1024;
     double at80 = std::tan(80.0 * kDeg);  // the height the solver reads as exactly 80 degrees
@@ -136,8 +139,6 @@ TEST(LaunchScene, GolfLimitsAreInclusive) {
         {"down, other ball: a warning", {5, -1e-9, 0}, other, true, 0, 0, 12},
         {"the next solve clears it", {1, at80, 0}, other, true, 0, 0, 0},
     };
-    TempHome settings;
-    LaunchScene scene(golf, settings.Settings());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         scene.SetBallDiameter(c.ball);
@@ -157,9 +158,7 @@ TEST(LaunchScene, GolfLimitsAreInclusive) {
     }
 }
 
-TEST(LaunchScene, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
-    TempHome settings;
-    LaunchScene scene(1.685, settings.Settings());
+TEST_F(LaunchSceneTest, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
     // The flip comes after the never-zero rule and before the clamp.
     const struct {
         const char* hand;
@@ -190,9 +189,7 @@ TEST(LaunchScene, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
     EXPECT_EQ(scene.BackSpin(), right.backSpin);
 }
 
-TEST(LaunchScene, WhichFramesAreSolved) {
-    TempHome settings;
-    LaunchScene scene(1.685, settings.Settings());
+TEST_F(LaunchSceneTest, WhichFramesAreSolved) {
     EXPECT_FALSE(scene.SolveLaunch(FrameSet{}));
     auto a = Frame({0, 0, -16}, {5, 1, -16});
     auto b = Frame({0, 0, -16}, {5, 1, -16});
@@ -228,9 +225,7 @@ TEST(LaunchScene, WhichFramesAreSolved) {
     EXPECT_NEAR(scene.LaunchAngle(), 20.0, 1e-9);
 }
 
-TEST(LaunchScene, NoUsableFlashIntervalIsRefused) {
-    TempHome settings;
-    LaunchScene scene(1.685, settings.Settings());
+TEST_F(LaunchSceneTest, NoUsableFlashIntervalIsRefused) {
     auto good = Frame({0, 0, -16}, {5, 1, -16});
     SetNormals(*good, {-1, 0, 0}, {0, 1, 0});
     for (double t2 : {0.001, 0.0005}) {
@@ -253,8 +248,7 @@ TEST(LaunchScene, NoUsableFlashIntervalIsRefused) {
     }
 }
 
-TEST(LaunchScene, AlignNormalsTurnsBallZeroUp) {
-    LaunchScene scene;
+TEST_F(LaunchSceneTest, AlignNormalsTurnsBallZeroUp) {
     auto f = Frame({0, 0, -16}, {5, 1, -16});
     const Xyz n = Xyz(0.3, -0.8, 0.52).Normalize();
     const Xyz axis = n.Cross(Xyz(0, 0, 1)).Normalize();

@@ -79,18 +79,15 @@ TEST_F(Corrections, ScreenToFrameScalesTheImageView) {
     EXPECT_EQ(p.x, 333);
 }
 
-// How well two clicks bring the spin back is for the rendered correction test to show.
+// The new normal, and the spin solved again from it, are for the rendered correction test to
+// show.
 TEST_F(Corrections, TwoLinePointsReplaceTheNormalOnce) {
     CapturedImage& f = Frame();
-    ASSERT_TRUE(scene.SolveLaunch());
-    const double spinBefore = scene.TotalSpin();
     const double diameter = f.result.balls[0].pix.z;
-    // The new normal itself is for the rendered correction test to show.
     EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, 200, 210));
     EXPECT_TRUE(corrections.MarkLinePoint(scene, 0, 200, 270));
     const BallRecord& ball0 = f.result.balls[0];
     EXPECT_DOUBLE_EQ(ball0.displayNormal.y, 1.0);                     // aligned again
-    EXPECT_GT(std::fabs(scene.TotalSpin() - spinBefore), 100.0);      // and solved again
     EXPECT_DOUBLE_EQ(ball0.pix.z, (120 * 6.7e-05 + 1.0) * diameter);  // 120 from the middle
     // A second correction turns the normal again but does not grow the ball: its diameter
     // already carries the lens correction.

@@ -72,12 +72,11 @@ TEST(ProcessScene, WarningsAndTheDepthOfBallOne) {
         std::vector<int> warnings;  // empty: not checked
         Depth depth;
     } cases[] = {
-        // 130 pixels at 1024 is about 23.7 in away: "too far" once for both balls.
-        {"far", {312, 384, 130}, {712, 384, 130}, {far}, kUnchecked},
         {"close", {312, 384, 300}, {712, 384, 300}, {close}, kUnchecked},
         {"far and close", {312, 384, 300}, {712, 384, 130}, {far, close}, kUnchecked},
         // Contrast threshold 3 x 40 / 2 = 60: 59 is low, 60 is not.
         {"low contrast", {312, 384, 130}, {712, 384, 100, 59}, {far, an::kLowContrast}, kFlattened},
+        // 130 pixels at 1024 is about 23.7 in away: "too far" once for both balls.
         {"contrast at the threshold", {312, 384, 130, 100}, {712, 384, 130, 60}, {far}, kUnchecked},
         // 200 - 159 = 41 > 40: uneven.
         {"uneven", {312, 384, 130}, {712, 384, 130, 159}, {far, uneven}, kFlattened},

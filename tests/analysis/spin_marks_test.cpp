@@ -45,13 +45,11 @@ TEST(FindMarks, OnlyPixelsWithMoreThanFiveDarkerNeighbours) {
     EXPECT_DOUBLE_EQ(b.marks[0].point.z, std::sqrt(100.0 * 100 - 90 * 90));
     EXPECT_DOUBLE_EQ(b.marks[0].azimuth, std::asin(-0.9));
 
-    // A uniform ball has no marks, and then no plane: warning 7; a ball not found, no search.
+    // A uniform ball has no marks; a ball not found, no search.
     Placed uniform(200);
     EXPECT_FALSE(uniform.a.FindMarks(1));
     ASSERT_TRUE(uniform.a.FindMarks(0));
     EXPECT_EQ(uniform.a.Ball(0).markCount, 0);
-    EXPECT_FALSE(uniform.a.FindPlane(0));
-    EXPECT_EQ(uniform.a.Warning(0), an::kNoValidMarks);
 }
 
 TEST(GroupMarks, EightConnectedGroupsAboveOnePercentOfTheDisc) {
