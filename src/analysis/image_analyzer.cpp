@@ -271,7 +271,7 @@ int ImageAnalyzer::LiveEdgePointCount() const {
 }
 
 void ImageAnalyzer::SetThreads(int threads) {
-    const bool two = threads >= 2 && std::thread::hardware_concurrency() >= 2;
+    const bool two = threads >= 2 && StepWorker::UsableProcessors() >= 2;
     if (two == (worker_ != nullptr)) return;
     if (!two) {
         worker_.reset();

@@ -1,12 +1,22 @@
 #include "analysis/step_worker.h"
 
+#include <sched.h>
+
 #include <chrono>
+#include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
 
 namespace kyvern::analysis {
+
+int StepWorker::UsableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+    return int(std::thread::hardware_concurrency());
+}
 
 StepWorker::StepWorker() : thread_([this] { Loop(); }) {}
 

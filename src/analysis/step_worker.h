@@ -21,6 +21,10 @@ public:
     StepWorker& operator=(const StepWorker&) = delete;
     ~StepWorker();
 
+    // The processors this process may run on: a second thread on the one the caller runs on
+    // would only take turns with it (and, watching for tasks, hold it up).
+    static int UsableProcessors();
+
     // Hands task(context) over; one task at a time, each ended by Finish.
     void Post(Task task, void* context);
     // Returns when the posted task has run, here if the worker has not taken it yet.
