@@ -162,11 +162,6 @@ TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
     char spin[32];
     std::snprintf(spin, sizeof spin, "%.0f", corrected);
     EXPECT_EQ(rig.Status("Ball", "BackSpin"), spin);
-
-    // Clicked back on the true line, the spin returns to what the analysis measured.
-    SetCommand(rig, "TwoClick", LineClicks(truth, n, 1024, 768));
-    rig.timers.Fire(app::kCommandTimer);
-    EXPECT_NEAR(rig.monitor->Scene().BackSpin(), measured, 0.05 * measured + 100);
 }
 
 TEST(AutomatedTest, RunsAFolderAndWritesOneLinePerImage) {

@@ -146,7 +146,6 @@ TEST_F(ShotAnalysisTest, TableGridAndMarkedCell) {
         int markedColumn;
     };
     const Case cases[] = {
-        {"Golf Ball", 2500, 12.3, 5, 9, 2000, 10.0, 2, 5},
         {"Golf Ball", 2620, 4.0, 7, 9, 1750, 3.0, 3, 2},    // raised to 3 degrees
         {"Golf Ball", 500, 12.0, 5, 5, 1000, 11.0, 0, 0},   // below the lowest row
         {"Golf Ball", 1200, 12.3, 1, 1, 1000, 12.0, 1, 1},  // the last row is a cell too
@@ -211,20 +210,6 @@ TEST(ShotAnalysisColours, CellAgainstTheReference) {
     for (const auto& c : cases)
         EXPECT_EQ(ShotAnalysis::CellBackground(c.value, c.reference), c.expected)
             << c.value << " vs " << c.reference;
-}
-
-TEST_F(ShotAnalysisTest, TwentyPlotsAtMost) {
-    for (int i = 0; i < ShotAnalysis::kMaxPlots; ++i) {
-        analysis_.SetPlotColour(i % 5);
-        EXPECT_TRUE(analysis_.AddPlot({100.0 + i, 12.0, 3000.0, 0.0, 0.0}));
-    }
-    EXPECT_FALSE(analysis_.AddPlot({200.0, 12.0, 3000.0, 0.0, 0.0}));
-    ASSERT_EQ(analysis_.Plots().size(), 20u);
-    EXPECT_EQ(analysis_.Plots().back().shot.ballSpeed, 119.0);
-    EXPECT_EQ(analysis_.Plots()[3].colour, 3);
-    EXPECT_EQ(analysis_.PlotFlights().size(), 20u);
-    analysis_.ClearPlots();
-    EXPECT_TRUE(analysis_.AddPlot({200.0, 12.0, 3000.0, 0.0, 0.0}));
 }
 
 // Points (feet) become dots at x = 10 + yards × k, y = 215 − yards × k; the first and the last

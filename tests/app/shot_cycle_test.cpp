@@ -95,11 +95,18 @@ TEST(ShotCycle, SingleCamTakesOnlyTheSelectedCameraAndFocusModeRecordsNothing) {
     EXPECT_EQ(rig.monitor->SelectedCamera(), -1);
 }
 
-TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow) {
+// The club values are computed more than once per shot: each bad setting is still told once.
+TEST(ShotComputation, BadClubSettingsStopTheShotOnceToldAndARecomputedShotReplacesItsRow) {
     MonitorRig rig;
     rig.monitor->Start();
-    rig.env.Set("Setup", "ClubLoft", "80");
-    ASSERT_TRUE(rig.ShootAndTake());
+    for (auto [key, value] : {std::pair{"ClubMass", "99"}, {"ClubLoft", "80"}}) {
+        rig.env.Set("Setup", "ClubMass", "200.0");
+        rig.env.Set("Setup", key, value);
+        rig.prompts.messages.clear();
+        ASSERT_TRUE(rig.ShootAndTake());
+        EXPECT_EQ(rig.prompts.messages,
+                  std::vector<std::string>{std::string("Invalid ") + key + " in Kyvern.ini"});
+    }
     EXPECT_EQ(rig.Status("Status", "Lock"), "Locked");
     EXPECT_EQ(rig.monitor->Table().RowCount(), 1);
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
