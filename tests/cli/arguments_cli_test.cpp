@@ -32,7 +32,6 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {{"frames"}, "frames"},
         {{"analyze"}, nullptr},
         {{"analyze", "--frobnicate", out}, nullptr},
-        {{"flight"}, "flight"},
         {{"flight", "--speed", "220", "--launch", "12"}, "flight"},
         {{"flight", "--speed", "fast", "--launch", "12", "--back", "2800"}, "flight"},
         {{"flight", "--speed", "nan", "--launch", "12", "--back", "2800"}, "flight"},
@@ -41,7 +40,6 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
          "flight"},
         {With(flight, {"--speed-unit", "knots"}), "flight"},
         {With(flight, {"--wind", "3"}), "flight"},
-        {With(flight, {"extra"}), "flight"},
         {With(flight, {"--side-spin", "1e999"}), "flight"},
         {{"flight", "--speed", "-1", "--launch", "12", "--back", "2800"},
          "--speed must be above 0 and at most 500"},
@@ -52,10 +50,7 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {With(flight, {"--side-spin", "-25000"}), "--side-spin must be at least -20000"},
         {{"render", "--speed", "150", "--launch", "10", "--side", "0", "--back", "3000",
           "--side-spin", "0"},
-         "render"},  // no --out
-        {{"render", "--out", out, "--speed", "150", "--side", "0", "--back", "3000", "--side-spin",
-          "0"},
-         "render"},          // no --launch
+         "render"},          // no --out
         {render, "render"},  // no --speed
         {With(render, {"--speed", "0"}), "render"},
         {With(render, {"--speed", "150", "--speed-unit", "knots"}), "render"},
@@ -68,7 +63,6 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {{"accuracy", "--width", "800"}, "accuracy"},
         {{"accuracy", "--seed"}, "accuracy"},
         {{"accuracy", "--verbose"}, "accuracy"},
-        {{"session"}, "session"},
         {{"session", "show"}, "session"},
         {{"session", "list", session}, "session"},
         {{"session", "merge", session}, "session"},
