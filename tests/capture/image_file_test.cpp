@@ -87,20 +87,16 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         EXPECT_NEAR(got.cameraRotation.Minus({s * 0.1, -0.05, 0.0}).Length(), 0.0, 1e-7);
         EXPECT_DOUBLE_EQ(got.t1, 0.001 * (s + 1));
         EXPECT_NEAR(got.t2, 0.001 * (s + 1) + 0.0008, 1e-12);
-        // Only the header bytes of the bottom row differ from what was saved.
+        // Only the header, at the start of the bottom row, differs from what was saved.
         FillFrame(*frame, 640, 480, s);
-        int headerLength = int(std::strlen(
-            reinterpret_cast<const char*>(bytes.data() + 1078 + std::size_t(s) * 640 * 480)));
-        int differing = 0;
-        for (int r = 0; r < 480; ++r) {
-            for (int c = 0; c < 640; ++c) {
-                if (got.At(r, c) == frame->At(r, c)) continue;
-                ++differing;
-                EXPECT_EQ(r, 479);
-                EXPECT_LT(c, headerLength + 5);
-            }
-        }
-        EXPECT_GT(differing, headerLength - 10);
+        const char* header =
+            reinterpret_cast<const char*>(bytes.data() + 1078 + std::size_t(s) * 640 * 480);
+        const std::size_t bottom = 640 * 479, end = std::strlen(header) + 5;
+        ASSERT_GT(end, 100u);
+        EXPECT_EQ(std::memcmp(got.Pixels(), frame->Pixels(), bottom), 0);
+        EXPECT_EQ(
+            std::memcmp(got.Pixels() + bottom + end, frame->Pixels() + bottom + end, 640 - end), 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(got.Pixels() + bottom), header);
     }
     EXPECT_DOUBLE_EQ(loaded.ClubMass(), 205.5);
     EXPECT_DOUBLE_EQ(loaded.ClubLoft(), 9.5);
