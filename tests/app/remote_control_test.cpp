@@ -88,7 +88,6 @@ TEST(RemoteControl, ADroppedImageIsAnalysedOncePerNewStamp) {
 TEST(RemoteControl, CommandsActAndResetTheirKeys) {
     MonitorRig rig(0);
     rig.monitor->Start();
-    EXPECT_EQ(rig.timers.Period(app::kCommandTimer), 2000);
 
     SetCommand(rig, "UpdateSettings", "YES");
     SetCommand(rig, "TwoClick", "0, 10, 20, 30");
