@@ -92,18 +92,13 @@ TEST_F(ShotAnalysisTest, ChecksTheFieldsInOrderWithTheirMessages) {
 // A unit changed while the window is open rewrites the speed field through ft/s, and the next
 // read takes the number in the new unit.
 TEST_F(ShotAnalysisTest, UnitChangeRewritesTheSpeedField) {
-    struct Case {
+    const struct {
         const char* text;
-        int from;
-        int to;
+        int from, to;
         const char* expected;
-    };
-    const Case cases[] = {{"146.7", 1, 0, "100.0"},
-                          {"100", 0, 2, "160.9"},
-                          {"100", 2, 3, "27.8"},
-                          {"44.7", 3, 0, "100.0"},
-                          {"123.45", 1, 1, "123.5"}};
-    for (const Case& c : cases)
+    } cases[] = {{"100", 0, 1, "146.7"}, {"146.7", 1, 0, "100.0"}, {"100", 0, 2, "160.9"},
+                 {"100", 2, 3, "27.8"},  {"44.7", 3, 0, "100.0"},  {"123.45", 1, 1, "123.5"}};
+    for (const auto& c : cases)
         EXPECT_EQ(ShotAnalysis::ConvertSpeedText(c.text, c.from, c.to), c.expected) << c.text;
 
     Set("Setup", "SpeedDisplay", "MPH");
