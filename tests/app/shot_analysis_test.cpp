@@ -207,6 +207,20 @@ TEST(ShotAnalysisColours, CellAgainstTheReference) {
             << c.value << " vs " << c.reference;
 }
 
+TEST_F(ShotAnalysisTest, TwentyPlotsAtMost) {
+    for (int i = 0; i < ShotAnalysis::kMaxPlots; ++i) {
+        analysis_.SetPlotColour(i % 5);
+        EXPECT_TRUE(analysis_.AddPlot({100.0 + i, 12.0, 3000.0, 0.0, 0.0}));
+    }
+    EXPECT_FALSE(analysis_.AddPlot({200.0, 12.0, 3000.0, 0.0, 0.0}));
+    ASSERT_EQ(analysis_.Plots().size(), 20u);
+    EXPECT_EQ(analysis_.Plots().back().shot.ballSpeed, 119.0);
+    EXPECT_EQ(analysis_.Plots()[3].colour, 3);
+    EXPECT_EQ(analysis_.PlotFlights().size(), 20u);
+    analysis_.ClearPlots();
+    EXPECT_TRUE(analysis_.AddPlot({200.0, 12.0, 3000.0, 0.0, 0.0}));
+}
+
 // Points (feet) become dots at x = 10 + yards × k, y = 215 − yards × k; the first and the last
 // point, points under the ground and points off the plot are left out.
 TEST_F(ShotAnalysisTest, PlotDotsScaleAndClip) {
