@@ -114,9 +114,12 @@ TEST(ShotCycle, SimulatedShotsAreRecordedAndPublishedToEveryPeer) {
 
         EXPECT_EQ(rig.Status("Status", "Status") + " " + rig.Status("Status", "Analysis") + " " +
                       rig.Status("Status", "Lock") + " " + rig.Status("Ball", "SpeedFPS") + " " +
-                      rig.Status("Flight", "CarryDRft") + " " + rig.Status("Cam0Status", "Valid"),
+                      rig.Status("Flight", "CarryDRft") + " " + rig.Status("Cam0Status", "Valid") +
+                      " " + rig.Status("Club", "ClubMass"),
                   "Completed Success Unlocked " + Format("%.1f", l.ballSpeed) + " " +
-                      Format("%.1f", flight.CarryFeet()) + " True");
+                      Format("%.1f", flight.CarryFeet()) + " True 200.0");
+        // With no club key set, the mass published is the one the shot was computed with.
+        EXPECT_EQ(shot.club.clubMass.Value(), 200.0);
         EXPECT_FALSE(rig.monitor->ShotInProgress());
         EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
     }

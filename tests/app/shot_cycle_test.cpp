@@ -1,5 +1,6 @@
 // The parts of the shot cycle: timers, modes, the history ring, the flash-interval rule, the
-// shot computation's stops. The timer loop itself runs under the command-line tests.
+// shot computation's stops, the publishers' order. The timer loop itself runs under the
+// command-line tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,11 +96,18 @@ TEST(ShotCycle, SingleCamTakesOnlyTheSelectedCameraAndFocusModeRecordsNothing) {
     EXPECT_EQ(rig.monitor->SelectedCamera(), -1);
 }
 
-TEST(ShotComputation, BadClubSettingStopsTheShotAndARecomputedShotReplacesItsRow) {
+// The club values are computed more than once per shot: each bad setting is still told once.
+TEST(ShotComputation, BadClubSettingsStopTheShotOnceToldAndARecomputedShotReplacesItsRow) {
     MonitorRig rig;
     rig.monitor->Start();
-    rig.env.Set("Setup", "ClubLoft", "80");
-    ASSERT_TRUE(rig.ShootAndTake());
+    for (auto [key, value] : {std::pair{"ClubMass", "99"}, {"ClubLoft", "80"}}) {
+        rig.env.Set("Setup", "ClubMass", "200.0");
+        rig.env.Set("Setup", key, value);
+        rig.prompts.messages.clear();
+        ASSERT_TRUE(rig.ShootAndTake());
+        EXPECT_EQ(rig.prompts.messages,
+                  std::vector<std::string>{std::string("Invalid ") + key + " in Kyvern.ini"});
+    }
     EXPECT_EQ(rig.Status("Status", "Lock"), "Locked");
     EXPECT_EQ(rig.monitor->Table().RowCount(), 1);
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
@@ -175,4 +183,49 @@ TEST(ShotCycle, AStatusFileThatCannotBeWrittenIsToldOnceARunAndTheShotsGoOn) {
     ASSERT_TRUE(rig.ShootAndTake());
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 4);
     EXPECT_EQ(timesTold(), 2);
+}
+
+// The order in which each stage of a shot reaches its publishers: other programs rely on the
+// status file being locked before a new frame is announced, written before a shot is, and
+// unlocked only after a failure is.
+namespace {
+
+// Each stage adds the publisher's name to the log.
+struct Recorder final : app::ShotPublisher {
+    Recorder(std::string n, std::string& l) : name(std::move(n)), log(l) {}
+    void ShotBegun(app::ShotOrigin) override { log += name + " "; }
+    void ShotFinished(const app::PublishedShot&) override { log += name + " "; }
+    void ShotFailed(const app::FailedShot&) override { log += name + " "; }
+    void Stop(bool) override { log += name + " "; }
+    std::string name;
+    std::string& log;
+};
+
+}  // namespace
+
+TEST(ShotPublishers, EachStageReachesThePublishersInItsOrder) {
+    TempHome env;
+    RecordingPrompts prompts;
+    std::string log;
+    app::ShotPublishers publishers(std::make_unique<Recorder>("status", log));
+    for (const char* name : {"table", "video", "serial", "notify", "router", "added"})
+        publishers.Add(std::make_unique<Recorder>(name, log));
+
+    const kyvern::shot::ShotRecord shot;
+    const kyvern::links::ClubSensor sensor(prompts);
+    const kyvern::flight::FlightModel flight;
+    const app::PublishedShot finished{shot, sensor, flight, flight, 0.0, {}, true};
+    // Each stage in turn, "|" between them.
+    publishers.ShotBegun(app::ShotOrigin::kCamera);
+    log += "| ";
+    publishers.ShotFinished(finished);
+    log += "| ";
+    publishers.ShotFailed({"Item", 1});
+    log += "| ";
+    publishers.Stop(true);
+    EXPECT_EQ(log,
+              "status table video serial notify router added | "
+              "status table video serial notify router added | "
+              "table video serial notify router added status | "
+              "status table video serial notify router added ");
 }

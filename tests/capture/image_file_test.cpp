@@ -87,20 +87,16 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         EXPECT_NEAR(got.cameraRotation.Minus({s * 0.1, -0.05, 0.0}).Length(), 0.0, 1e-7);
         EXPECT_DOUBLE_EQ(got.t1, 0.001 * (s + 1));
         EXPECT_NEAR(got.t2, 0.001 * (s + 1) + 0.0008, 1e-12);
-        // Only the header bytes of the bottom row differ from what was saved.
+        // Only the header, at the start of the bottom row, differs from what was saved.
         FillFrame(*frame, 640, 480, s);
-        int headerLength = int(std::strlen(
-            reinterpret_cast<const char*>(bytes.data() + 1078 + std::size_t(s) * 640 * 480)));
-        int differing = 0;
-        for (int r = 0; r < 480; ++r) {
-            for (int c = 0; c < 640; ++c) {
-                if (got.At(r, c) == frame->At(r, c)) continue;
-                ++differing;
-                EXPECT_EQ(r, 479);
-                EXPECT_LT(c, headerLength + 5);
-            }
-        }
-        EXPECT_GT(differing, headerLength - 10);
+        const char* header =
+            reinterpret_cast<const char*>(bytes.data() + 1078 + std::size_t(s) * 640 * 480);
+        const std::size_t bottom = 640 * 479, end = std::strlen(header) + 5;
+        ASSERT_GT(end, 100u);
+        EXPECT_EQ(std::memcmp(got.Pixels(), frame->Pixels(), bottom), 0);
+        EXPECT_EQ(
+            std::memcmp(got.Pixels() + bottom + end, frame->Pixels() + bottom + end, 640 - end), 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(got.Pixels() + bottom), header);
     }
     EXPECT_DOUBLE_EQ(loaded.ClubMass(), 205.5);
     EXPECT_DOUBLE_EQ(loaded.ClubLoft(), 9.5);
@@ -123,10 +119,6 @@ TEST_F(ImageFileTest, FrameHeightRuleSplitsStackedFrames) {
         EXPECT_EQ(ValidSlots(), c.frames) << c.totalHeight;
         EXPECT_EQ(file.Slot(0).height, c.frameHeight) << c.totalHeight;
     }
-    // A single frame higher than 768 rows is too big.
-    ASSERT_FALSE(LoadBytes(MakeBitmap(640, 800, 8, 1078, 640 * 800)));
-    EXPECT_EQ(prompts.messages,
-              std::vector<std::string>{"The resolution of the image is too big (1024x768 max)"});
 }
 
 TEST_F(ImageFileTest, HeaderFieldsOfOtherWriters) {
@@ -200,8 +192,6 @@ TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
         b.resize(size);
         return b;
     };
-    Bytes notBitmap = MakeBitmap(640, 480, 8, 1078, 640 * 480);
-    notBitmap[0] = 'P';
     Bytes garbage(5000);
     for (std::size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = std::uint8_t(i * 131 + 17);
@@ -211,16 +201,14 @@ TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
         {"empty", {}, loadFailed},
         {"short info header", cut(30), loadFailed},
         {"short colour table", cut(600), loadFailed},
-        {"no pixels", MakeBitmap(640, 480, 8), loadFailed},
         {"short first frame", MakeBitmap(640, 480, 8, 1078, 640 * 479), loadFailed},
         {"table beyond 1024 bytes", MakeBitmap(640, 480, 8, 2000, 640 * 480), loadFailed},
         {"pixels inside the headers", MakeBitmap(640, 480, 8, 20, 640 * 480), loadFailed},
         {"negative width", MakeBitmap(-640, 480, 8, 1078, 640 * 480), loadFailed},
         {"zero width", MakeBitmap(0, 480, 8, 1078, 640 * 480), loadFailed},
         {"top-down rows", MakeBitmap(640, -480, 8, 1078, 640 * 480), loadFailed},
-        {"huge height", MakeBitmap(640, 0x7fffffff, 8, 1078, 640 * 480), tooBig},
-        {"not a bitmap", notBitmap, loadFailed},
-        {"garbage", garbage, loadFailed},
+        {"a frame over 768 rows", MakeBitmap(640, 0x7fffffff, 8, 1078, 640 * 480), tooBig},
+        {"garbage, not starting BM", garbage, loadFailed},
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(LoadBytes(c.bytes)) << c.what;

@@ -117,14 +117,6 @@ public:
         method = colorMethod;
         return true;
     }
-    bool GetColorTileFormat(int, int& tile) override {
-        tile = 0;
-        return true;
-    }
-    bool ConvertImage(int, const capture::GrabbedImage& image, std::uint8_t* destination,
-                      std::size_t capacity) override {
-        return capture::ConvertMono8(image, destination, capacity);
-    }
     bool InplaceWhiteBalance(int slot, std::uint8_t*, int rows, int columns) override {
         return RecordF("InplaceWhiteBalance", "InplaceWhiteBalance(%d,%dx%d)", slot, rows, columns);
     }

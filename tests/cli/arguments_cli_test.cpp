@@ -18,7 +18,8 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         args.insert(args.end(), more.begin(), more.end());
         return args;
     };
-    const Args flight = {"flight", "--speed", "220", "--launch", "12", "--back", "2800"};
+    const Args unsped = {"flight", "--launch", "12", "--back", "2800"};
+    const Args flight = With(unsped, {"--speed", "220"});
     const Args render = Render(out, {});
     // The arguments and what the message names, when known: a command's name stands for its usage.
     const std::pair<Args, const char*> cases[] = {
@@ -32,30 +33,23 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {{"frames"}, "frames"},
         {{"analyze"}, nullptr},
         {{"analyze", "--frobnicate", out}, nullptr},
-        {{"flight"}, "flight"},
         {{"flight", "--speed", "220", "--launch", "12"}, "flight"},
-        {{"flight", "--speed", "fast", "--launch", "12", "--back", "2800"}, "flight"},
-        {{"flight", "--speed", "nan", "--launch", "12", "--back", "2800"}, "flight"},
+        {With(unsped, {"--speed", "fast"}), "flight"},
+        {With(unsped, {"--speed", "nan"}), "flight"},
         {{"flight", "--speed", "220", "--launch", "12", "--back"}, "flight"},
-        {{"flight", "--speed", "220", "--speed", "230", "--launch", "12", "--back", "2800"},
-         "flight"},
+        {With(flight, {"--speed", "230"}), "flight"},
         {With(flight, {"--speed-unit", "knots"}), "flight"},
         {With(flight, {"--wind", "3"}), "flight"},
-        {With(flight, {"extra"}), "flight"},
         {With(flight, {"--side-spin", "1e999"}), "flight"},
-        {{"flight", "--speed", "-1", "--launch", "12", "--back", "2800"},
-         "--speed must be above 0 and at most 500"},
-        {{"flight", "--speed", "1e308", "--launch", "12", "--back", "2800", "--speed-unit", "mps"},
+        {With(unsped, {"--speed", "-1"}), "--speed must be above 0 and at most 500"},
+        {With(unsped, {"--speed", "1e308", "--speed-unit", "mps"}),
          "--speed must be above 0 and at most 152.4"},
         {{"flight", "--speed", "220", "--launch", "180", "--back", "2800"},
          "--launch must be at least -90 and at most 90"},
         {With(flight, {"--side-spin", "-25000"}), "--side-spin must be at least -20000"},
         {{"render", "--speed", "150", "--launch", "10", "--side", "0", "--back", "3000",
           "--side-spin", "0"},
-         "render"},  // no --out
-        {{"render", "--out", out, "--speed", "150", "--side", "0", "--back", "3000", "--side-spin",
-          "0"},
-         "render"},          // no --launch
+         "render"},          // no --out
         {render, "render"},  // no --speed
         {With(render, {"--speed", "0"}), "render"},
         {With(render, {"--speed", "150", "--speed-unit", "knots"}), "render"},
@@ -68,7 +62,6 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {{"accuracy", "--width", "800"}, "accuracy"},
         {{"accuracy", "--seed"}, "accuracy"},
         {{"accuracy", "--verbose"}, "accuracy"},
-        {{"session"}, "session"},
         {{"session", "show"}, "session"},
         {{"session", "list", session}, "session"},
         {{"session", "merge", session}, "session"},

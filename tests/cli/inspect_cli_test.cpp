@@ -102,13 +102,8 @@ TEST(FramesCli, ListsEveryCaptureHeaderFieldAndRefusesBadFiles) {
     // Loading made the file's club the current club.
     EXPECT_EQ(home.Get("Setup", "ClubMass"), "250.0");
 
-    // Bad files: the system's message, status 1.
+    // A bad file: the system's message, status 1.
     WriteFileText(home.File("garbage.bmp"), "this is not a bitmap at all, not even close.......");
-    const std::pair<const char*, std::string> cases[] = {
-        {"none.bmp", "Couldn't open image file (" + home.File("none.bmp") + ": no such file)\n"},
-        {"garbage.bmp", "Image load failed\n"}};
-    for (const auto& [name, message] : cases) {
-        auto r = RunCli({"frames", home.File(name), "--json"}, home.Path());
-        EXPECT_EQ(std::to_string(r.exitCode) + " " + r.err + r.out, std::string("1 ") + message);
-    }
+    auto r = RunCli({"frames", home.File("garbage.bmp"), "--json"}, home.Path());
+    EXPECT_EQ(std::to_string(r.exitCode) + " " + r.err + r.out, "1 Image load failed\n");
 }

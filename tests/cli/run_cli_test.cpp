@@ -34,20 +34,6 @@ TEST(RunCli, SimulatedShotsOneLineEachThenStops) {
     EXPECT_TRUE(std::filesystem::exists(h.File("History/pic1.bmp")));
 }
 
-TEST(RunCli, TermSignalEndsTheRunCleanly) {
-    TempHome h;
-    h.Set("Simulator", "ShotPeriod", "0");
-    const pid_t pid = StartCli({"run", "--simulate"}, h.Path(), "/dev/null", "/dev/null");
-    ASSERT_GT(pid, 0);
-    // Running once its path is in the status file.
-    EXPECT_TRUE(Eventually([&] { return !Status(h, "Executable").empty(); }));
-    ASSERT_EQ(::kill(pid, SIGTERM), 0);
-    int code = 0;
-    ASSERT_EQ(::waitpid(pid, &code, 0), pid);
-    EXPECT_TRUE(WIFEXITED(code) && WEXITSTATUS(code) == 0) << code;
-    EXPECT_NE(Status(h, "Lock"), "Locked");
-}
-
 TEST(RunCli, DemoPrintsTheTableAndSavesTheSessionInTheTemporaryFolder) {
     TempDir tmp;
     ScopedEnv tmpdir("TMPDIR", tmp.Path());
@@ -88,7 +74,7 @@ TEST(RunCli, CountedShotsWithoutCameraOrWatchedFileEndAtOnce) {
     EXPECT_TRUE(Contains(r.err, "CaptureFile")) << r.err;
 }
 
-TEST(RunCli, SecondRunEndsAtOnceUnlessAllowedThenRunsAsSecondInstance) {
+TEST(RunCli, SecondRunEndsAtOnceUnlessAllowedThenRunsAsSecondInstanceAndTermEndsTheFirst) {
     TempHome h;
     h.Set("Simulator", "ShotPeriod", "0.05");
     const pid_t first = StartCli({"run", "--simulate"}, h.Path(), "/dev/null", "/dev/null");
@@ -98,9 +84,10 @@ TEST(RunCli, SecondRunEndsAtOnceUnlessAllowedThenRunsAsSecondInstance) {
     const auto refusedTest = RunCli({"regress", h.Path()}, h.Path());
     h.Set("Setup", "AllowMultipleInstances", "YES");
     const auto allowed = RunCli({"run", "--simulate", "--shots", "1"}, h.Path());
-    ::kill(first, SIGTERM);
+    ASSERT_EQ(::kill(first, SIGTERM), 0);
     int code = 0;
     ASSERT_EQ(::waitpid(first, &code, 0), first);
+    EXPECT_TRUE(WIFEXITED(code) && WEXITSTATUS(code) == 0) << code;  // a clean end on SIGTERM
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.out.empty()) << refused.out;
     EXPECT_EQ(Lines(refused.err), 1) << refused.err;

