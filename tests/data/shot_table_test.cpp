@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <tuple>
@@ -12,10 +13,12 @@
 #include "data/shot_log.h"
 #include "flight/flight_model.h"
 #include "sample_shots.h"
+#include "shot/units.h"
 
 using namespace kyvern::data;
 using namespace kyvern::testing;
 namespace d = kyvern::data;
+namespace s = kyvern::shot;
 using Strings = std::vector<std::string>;
 
 TEST(ShotTable, ShotsGroupByItemWithoutCaseAndNumberPerItem) {
@@ -148,6 +151,39 @@ TEST(ShotTable, GroupStatisticsAndScores) {
     EXPECT_EQ(t.table.Cell(1, d::kCarryColumn) + " " + t.table.Cell(1, d::kOfflineColumn) + " " +
                   t.table.Cell(1, d::kGroupScoreColumn),
               "150.0 (9.0) 0.0 (8.0) 84.6");
+}
+
+// A group whose shots were written in different display units: each statistic is the first
+// shot's value, give or take the rounding of the second.
+TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
+    TempHome home;
+    RecordingPrompts prompts;
+    const struct {
+        int firstDistance, firstSpeed, laterDistance, laterSpeed;
+        const char* label;
+    } cases[] = {{s::kYards, s::kMph, s::kMeters, s::kKph, "Yards MPH"},
+                 {s::kFeet, s::kFps, s::kYards, s::kMps, "Feet FPS"},
+                 {s::kMeters, s::kMps, s::kFeet, s::kMph, "Meters m/s"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ShotTable table(prompts);
+        table.SetupTable();
+        for (const auto& [distance, speed] :
+             {std::pair{c.firstDistance, c.firstSpeed}, {c.laterDistance, c.laterSpeed}}) {
+            table.SetDistanceUnit(distance);
+            table.SetSpeedUnit(speed);
+            table.AddShot(Drive("Driver"), false, true);
+        }
+        EXPECT_EQ(table.Cell(1, d::kUnitsColumn), c.label);
+        for (int column : {d::kBallSpeedColumn, d::kClubSpeedColumn, d::kCarryColumn,
+                           d::kOfflineColumn, d::kTotalColumn, d::kMaxHeightColumn}) {
+            double mean = 0.0, deviation = 0.0;
+            ASSERT_EQ(std::sscanf(table.Cell(1, column).c_str(), "%lf (%lf)", &mean, &deviation),
+                      2);
+            EXPECT_NEAR(mean, std::stod(table.Cell(2, column)), 0.1) << column;
+            EXPECT_LE(deviation, 0.1) << column;
+        }
+    }
 }
 
 TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
