@@ -253,8 +253,7 @@ TEST(ShotTable, ColumnWidthsFromAndToTheSettings) {
         const char* key;
         const char* value;
         int column, width;
-    } widths[] = {{"ShotWidth", "abc", d::kShotColumn, d::kDefaultColumnWidth},
-                  {"BallSpeedWidth", " 1500xyz", d::kBallSpeedColumn, 1500},
+    } widths[] = {{"BallSpeedWidth", " 1500xyz", d::kBallSpeedColumn, 1500},
                   {"drCarryWidth", "0", d::kCarryColumn, d::kDefaultColumnWidth},
                   {"ClubLoftWidth", "1", d::kClubLoftColumn, 1}};
     for (const auto& w : widths)
