@@ -21,38 +21,24 @@ namespace d = kyvern::data;
 namespace s = kyvern::shot;
 using Strings = std::vector<std::string>;
 
-TEST(ShotTable, ShotsGroupByItemWithoutCaseAndNumberPerItem) {
+// "Item" is the header text and "" the first cell of every shot row: neither is a group. A
+// re-measure overwrites the last shot's row, whatever its item, and keeps its number. Grouping
+// without case and numbering per item are the session file's round trip.
+TEST(ShotTable, ShotsGroupByItemAndARemeasureKeepsTheRow) {
     TempHome home;
-    const struct {
-        std::initializer_list<const char*> items;
-        const char* layout;
-        int currentRow;
-    } cases[] = {
-        // Case does not split a group; a new item opens one at the end.
-        {{"Driver", "7 Iron", "Driver", "7 Iron", "Driver", "driver", "Wedge", "7 IRON"},
-         "[Driver 4] 1 2 3 4 [7 Iron 3] 1 2 3 [Wedge 1] 1",
-         9},
-        // "Item" is the header text and "" the first cell of every shot row: neither is a group.
-        {{"Driver", "Item", "", "item", ""}, "[Driver 1] 1 [Item 2] 1 2 [ 2] 1 2", 8},
-    };
-    for (const auto& c : cases) {
-        Rig t;
-        t.Add(c.items);
-        EXPECT_EQ(Layout(t.table), c.layout);
-        EXPECT_EQ(t.table.CurrentRow(), c.currentRow);
-        EXPECT_EQ(t.table.ActiveRow(), c.currentRow);
-        EXPECT_TRUE(t.table.Unsaved() && t.table.DeleteLastShotEnabled());
-    }
-    // A re-measure overwrites the last shot's row and keeps its number.
     Rig t;
-    t.Add({"Driver", "7 Iron", "Wedge", "7 Iron"});
-    EXPECT_EQ(t.table.ItemOf(5), "7 Iron");
-    EXPECT_EQ(t.table.ItemOf(7), "Wedge");
+    t.Add({"Driver", "Item", "", "item", ""});
+    const std::string layout = "[Driver 1] 1 [Item 2] 1 2 [ 2] 1 2";
+    EXPECT_EQ(Layout(t.table), layout);
+    EXPECT_EQ(t.table.CurrentRow(), 8);
+    EXPECT_EQ(t.table.ActiveRow(), 8);
+    EXPECT_TRUE(t.table.Unsaved() && t.table.DeleteLastShotEnabled());
     t.table.AddShot(Drive("Driver", 180.0), false, false);
-    EXPECT_EQ(Layout(t.table), "[Driver 1] 1 [7 Iron 2] 1 2 [Wedge 1] 1");
-    EXPECT_EQ(t.table.CurrentRow(), 5);
-    EXPECT_EQ(t.table.Cell(5, d::kShotColumn), "2");
-    EXPECT_EQ(t.table.Cell(5, d::kBallSpeedColumn), "122.7");  // 180 ft/s in MPH
+    EXPECT_EQ(Layout(t.table), layout);
+    EXPECT_EQ(t.table.ItemOf(8), "");
+    EXPECT_EQ(t.table.CurrentRow(), 8);
+    EXPECT_EQ(t.table.Cell(8, d::kShotColumn), "2");
+    EXPECT_EQ(t.table.Cell(8, d::kBallSpeedColumn), "122.7");  // 180 ft/s in MPH
 }
 
 TEST(ShotTable, ABulkAddLeavesTheTableAsSingleCallsDo) {
