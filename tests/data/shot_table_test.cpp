@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <tuple>
@@ -12,44 +13,32 @@
 #include "data/shot_log.h"
 #include "flight/flight_model.h"
 #include "sample_shots.h"
+#include "shot/units.h"
 
 using namespace kyvern::data;
 using namespace kyvern::testing;
 namespace d = kyvern::data;
+namespace s = kyvern::shot;
 using Strings = std::vector<std::string>;
 
-TEST(ShotTable, ShotsGroupByItemWithoutCaseAndNumberPerItem) {
+// "Item" is the header text and "" the first cell of every shot row: neither is a group. A
+// re-measure overwrites the last shot's row, whatever its item, and keeps its number. Grouping
+// without case and numbering per item are the session file's round trip.
+TEST(ShotTable, ShotsGroupByItemAndARemeasureKeepsTheRow) {
     TempHome home;
-    const struct {
-        std::initializer_list<const char*> items;
-        const char* layout;
-        int currentRow;
-    } cases[] = {
-        // Case does not split a group; a new item opens one at the end.
-        {{"Driver", "7 Iron", "Driver", "7 Iron", "Driver", "driver", "Wedge", "7 IRON"},
-         "[Driver 4] 1 2 3 4 [7 Iron 3] 1 2 3 [Wedge 1] 1",
-         9},
-        // "Item" is the header text and "" the first cell of every shot row: neither is a group.
-        {{"Driver", "Item", "", "item", ""}, "[Driver 1] 1 [Item 2] 1 2 [ 2] 1 2", 8},
-    };
-    for (const auto& c : cases) {
-        Rig t;
-        t.Add(c.items);
-        EXPECT_EQ(Layout(t.table), c.layout);
-        EXPECT_EQ(t.table.CurrentRow(), c.currentRow);
-        EXPECT_EQ(t.table.ActiveRow(), c.currentRow);
-        EXPECT_TRUE(t.table.Unsaved() && t.table.DeleteLastShotEnabled());
-    }
-    // A re-measure overwrites the last shot's row and keeps its number.
     Rig t;
-    t.Add({"Driver", "7 Iron", "Wedge", "7 Iron"});
-    EXPECT_EQ(t.table.ItemOf(5), "7 Iron");
-    EXPECT_EQ(t.table.ItemOf(7), "Wedge");
+    t.Add({"Driver", "Item", "", "item", ""});
+    const std::string layout = "[Driver 1] 1 [Item 2] 1 2 [ 2] 1 2";
+    EXPECT_EQ(Layout(t.table), layout);
+    EXPECT_EQ(t.table.CurrentRow(), 8);
+    EXPECT_EQ(t.table.ActiveRow(), 8);
+    EXPECT_TRUE(t.table.Unsaved() && t.table.DeleteLastShotEnabled());
     t.table.AddShot(Drive("Driver", 180.0), false, false);
-    EXPECT_EQ(Layout(t.table), "[Driver 1] 1 [7 Iron 2] 1 2 [Wedge 1] 1");
-    EXPECT_EQ(t.table.CurrentRow(), 5);
-    EXPECT_EQ(t.table.Cell(5, d::kShotColumn), "2");
-    EXPECT_EQ(t.table.Cell(5, d::kBallSpeedColumn), "122.7");  // 180 ft/s in MPH
+    EXPECT_EQ(Layout(t.table), layout);
+    EXPECT_EQ(t.table.ItemOf(8), "");
+    EXPECT_EQ(t.table.CurrentRow(), 8);
+    EXPECT_EQ(t.table.Cell(8, d::kShotColumn), "2");
+    EXPECT_EQ(t.table.Cell(8, d::kBallSpeedColumn), "122.7");  // 180 ft/s in MPH
 }
 
 TEST(ShotTable, ABulkAddLeavesTheTableAsSingleCallsDo) {
@@ -150,6 +139,39 @@ TEST(ShotTable, GroupStatisticsAndScores) {
               "150.0 (9.0) 0.0 (8.0) 84.6");
 }
 
+// A group whose shots were written in different display units: each statistic is the first
+// shot's value, give or take the rounding of the second.
+TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
+    TempHome home;
+    RecordingPrompts prompts;
+    const struct {
+        int firstDistance, firstSpeed, laterDistance, laterSpeed;
+        const char* label;
+    } cases[] = {{s::kYards, s::kMph, s::kMeters, s::kKph, "Yards MPH"},
+                 {s::kFeet, s::kFps, s::kYards, s::kMps, "Feet FPS"},
+                 {s::kMeters, s::kMps, s::kFeet, s::kMph, "Meters m/s"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ShotTable table(prompts);
+        table.SetupTable();
+        for (const auto& [distance, speed] :
+             {std::pair{c.firstDistance, c.firstSpeed}, {c.laterDistance, c.laterSpeed}}) {
+            table.SetDistanceUnit(distance);
+            table.SetSpeedUnit(speed);
+            table.AddShot(Drive("Driver"), false, true);
+        }
+        EXPECT_EQ(table.Cell(1, d::kUnitsColumn), c.label);
+        for (int column : {d::kBallSpeedColumn, d::kClubSpeedColumn, d::kCarryColumn,
+                           d::kOfflineColumn, d::kTotalColumn, d::kMaxHeightColumn}) {
+            double mean = 0.0, deviation = 0.0;
+            ASSERT_EQ(std::sscanf(table.Cell(1, column).c_str(), "%lf (%lf)", &mean, &deviation),
+                      2);
+            EXPECT_NEAR(mean, std::stod(table.Cell(2, column)), 0.1) << column;
+            EXPECT_LE(deviation, 0.1) << column;
+        }
+    }
+}
+
 TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
     TempHome home;
     Rig t;
@@ -217,8 +239,7 @@ TEST(ShotTable, ColumnWidthsFromAndToTheSettings) {
         const char* key;
         const char* value;
         int column, width;
-    } widths[] = {{"ShotWidth", "abc", d::kShotColumn, d::kDefaultColumnWidth},
-                  {"BallSpeedWidth", " 1500xyz", d::kBallSpeedColumn, 1500},
+    } widths[] = {{"BallSpeedWidth", " 1500xyz", d::kBallSpeedColumn, 1500},
                   {"drCarryWidth", "0", d::kCarryColumn, d::kDefaultColumnWidth},
                   {"ClubLoftWidth", "1", d::kClubLoftColumn, 1}};
     for (const auto& w : widths)

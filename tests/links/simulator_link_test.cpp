@@ -80,6 +80,9 @@ std::optional<SimLinkEvent> Find(const std::vector<SimLinkEvent>& events, Kind k
     return First(events, [&](auto& e) { return e.kind == kind; });
 }
 
+// Bytes no reader can make an object of, ahead of a good reply.
+std::string Garbage() { return std::string("\x00\xff{\"Code\":[}}\n\x7f", 15); }
+
 bool Connected(SimulatorLink& link) {
     return Eventually([&] {
         const SimLinkPhase phase = link.State().phase;
@@ -196,7 +199,6 @@ TEST(SimulatorLinkConfig, BadValuesLeaveTheLinkOffWithOneMessage) {
 
 // Each way a peer may answer a shot, and what the link makes of it.
 TEST(SimulatorLink, EachPeerModeEndsInOneVerdictPerShot) {
-    const std::string garbage("\x00\xff{\"Code\":[}}\n\x7f", 15);
     const struct Case {
         const char* name;
         MockSimulator::Answer answer;
@@ -221,17 +223,14 @@ TEST(SimulatorLink, EachPeerModeEndsInOneVerdictPerShot) {
              return R"({"Code":200}{"Code":201,"Player":{"Handed":"RH","Club":"DR"}})";
          },
          Kind::kConfirmed, "received", "player RH, club DR"},
-        {"garbage first", [&](auto&, int) { return garbage + R"({"Code":200})"; }, Kind::kConfirmed,
-         "received", "unreadable reply ignored"},
+        {"garbage first", [](auto&, int) { return Garbage() + R"({"Code":200})"; },
+         Kind::kConfirmed, "received", "unreadable reply ignored"},
         {"OpenGolfSim silent",
          {},
          Kind::kUnconfirmed,
          "unconfirmed",
          "connected",
          SimProtocol::kOpenGolfSim},
-        {"OpenGolfSim garbage first",
-         [&](auto&, int) { return garbage + R"({"type":"result","carry":100})"; }, Kind::kConfirmed,
-         "landed: carry 100.0 m", "unreadable reply ignored", SimProtocol::kOpenGolfSim},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -366,10 +365,11 @@ TEST(SimulatorLink, PublishingCostsTheCallerLittleWhenThePeerNeverReads) {
     EXPECT_TRUE(Find(events, Kind::kNotDelivered).has_value());
 }
 
+// Garbage before the result is passed over; the carry here is at the event's top level.
 TEST(SimulatorLink, OpenGolfSimHearsReadinessAndShotsAndReportsItsCarry) {
     MockSimulator server([](auto& shot, int) {
-        return R"({"type":"result","result":{"carry":)" +
-               std::to_string(shot["shot"]["ballSpeed"].template get<double>()) + "}}\n";
+        return Garbage() + R"({"type":"result","carry":)" +
+               std::to_string(shot["shot"]["ballSpeed"].template get<double>()) + "}\n";
     });
     SimulatorLink link(ConfigFor(server, SimProtocol::kOpenGolfSim), QuickTiming());
     ASSERT_TRUE(link.Start());

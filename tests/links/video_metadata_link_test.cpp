@@ -97,9 +97,9 @@ TEST(VideoMetadataLink, UnitsOfTheSettingsAndAnUnknownWordKeepsTheLast) {
         const char *speed, *distance;
         double fps220, feet600;
     } cases[] = {{nullptr, nullptr, 150.0, 200.0},
-                 {"mps", "Feet", 67.056, 600.0},
-                 {"FPS", "Yards", 220.0, 200.0},
-                 {"knots", "furlongs", 220.0, 200.0}};
+                 {"mps", "Yards", 67.056, 200.0},
+                 {"FPS", "Feet", 220.0, 600.0},
+                 {"knots", "furlongs", 220.0, 600.0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.speed ? c.speed : "unset");
         if (c.speed) {
