@@ -195,8 +195,9 @@ AnalysisTable ShotAnalysis::Analyze(const AnalysisShot& shot, int rows, int colu
         }
     }
 
-    // The entered shot rounded to the grid: spin to the nearest step, launch to the nearest
-    // half degree.
+    // The entered shot's cell: spin rounded to the nearest step; launch moved up a quarter
+    // degree and cut to 0.05 degrees, so that the column, which floors it to half degrees, is
+    // the nearest half degree.
     const double spinStep = steps.spinStep;
     const double roundedSpin = std::floor((shot.backSpin + spinStep / 2) / spinStep) * spinStep;
     const double roundedLaunch =
