@@ -25,17 +25,22 @@ struct ReportInfo {
     ReportBit bit;
     const char* label;
     const char* name;
+    base::MessageId text;
 };
 constexpr std::array<ReportInfo, 9> kReports{{
-    {kPracticeRangeReport, "Practice Range Report", "practice-range"},
-    {kShotAnalysisReport, "Shot Analysis Report", "shot-analysis"},
-    {kShotsReport, "Shots Report", "shots"},
-    {kShotsSummaryReport, "Shots Summary Report", "shots-summary"},
-    {kShotsProfileReport, "Shots Profile Report", "shots-profile"},
-    {kImpactReport, "Club/Ball Impact Report", "impact"},
-    {kBallImageReport, "Ball Image Report", "ball-image"},
-    {kBagTagReport, "Bag Tag Report", "bag-tag"},
-    {kPrinterReport, "Printer Report", "printer"},
+    {kPracticeRangeReport, "Practice Range Report", "practice-range",
+     base::MessageId::kReportPracticeRange},
+    {kShotAnalysisReport, "Shot Analysis Report", "shot-analysis",
+     base::MessageId::kReportShotAnalysis},
+    {kShotsReport, "Shots Report", "shots", base::MessageId::kReportShots},
+    {kShotsSummaryReport, "Shots Summary Report", "shots-summary",
+     base::MessageId::kReportShotsSummary},
+    {kShotsProfileReport, "Shots Profile Report", "shots-profile",
+     base::MessageId::kReportShotsProfile},
+    {kImpactReport, "Club/Ball Impact Report", "impact", base::MessageId::kReportImpact},
+    {kBallImageReport, "Ball Image Report", "ball-image", base::MessageId::kReportBallImage},
+    {kBagTagReport, "Bag Tag Report", "bag-tag", base::MessageId::kReportBagTag},
+    {kPrinterReport, "Printer Report", "printer", base::MessageId::kReportPrinter},
 }};
 
 const QColor kGroupRowFill(255, 255, 128);
@@ -460,6 +465,13 @@ const char* ReportLabel(ReportBit report) {
         if (r.bit == report) return r.label;
     }
     return "";
+}
+
+base::MessageId ReportText(ReportBit report) {
+    for (const ReportInfo& r : kReports) {
+        if (r.bit == report) return r.text;
+    }
+    return base::MessageId::kReportPrinter;
 }
 
 const char* ReportName(ReportBit report) {

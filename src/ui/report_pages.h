@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/settings_schema.h"
+#include "base/string_table.h"
 #include "base/user_prompts.h"
 #include "data/shot_table.h"
 #include "shot/shot_record.h"
@@ -51,6 +52,8 @@ inline constexpr const char* kPaperTooSmall =
 std::vector<ReportBit> ReportsInOrder(unsigned bits);
 // The chooser's label ("Shots Report") and the command line's name ("shots") of a report.
 const char* ReportLabel(ReportBit report);
+// The chooser's label in the language in force; the pages keep the English one.
+base::MessageId ReportText(ReportBit report);
 const char* ReportName(ReportBit report);
 // The report a command-line name selects; 0 when none.
 unsigned ReportOfName(std::string_view name);

@@ -24,35 +24,6 @@
 
 namespace kyvern::ui {
 
-namespace {
-
-// The chooser's label of a report in the language in force; the pages keep the English title.
-QString ChooserLabel(ReportBit report) {
-    using base::MessageId;
-    switch (report) {
-        case kPracticeRangeReport:
-            return TextOf(MessageId::kReportPracticeRange);
-        case kShotAnalysisReport:
-            return TextOf(MessageId::kReportShotAnalysis);
-        case kShotsReport:
-            return TextOf(MessageId::kReportShots);
-        case kShotsSummaryReport:
-            return TextOf(MessageId::kReportShotsSummary);
-        case kShotsProfileReport:
-            return TextOf(MessageId::kReportShotsProfile);
-        case kImpactReport:
-            return TextOf(MessageId::kReportImpact);
-        case kBallImageReport:
-            return TextOf(MessageId::kReportBallImage);
-        case kBagTagReport:
-            return TextOf(MessageId::kReportBagTag);
-        default:
-            return TextOf(MessageId::kReportPrinter);
-    }
-}
-
-}  // namespace
-
 ReportChooser::ReportChooser(QWidget* parent) : QDialog(parent) {
     setWindowTitle(TextOf(base::MessageId::kReportsTitle));
     auto* layout = new QVBoxLayout(this);
@@ -60,7 +31,7 @@ ReportChooser::ReportChooser(QWidget* parent) : QDialog(parent) {
         auto* box = new QGroupBox(title, this);
         auto* column = new QVBoxLayout(box);
         for (ReportBit report : reports) {
-            auto* check = new QCheckBox(ChooserLabel(report), box);
+            auto* check = new QCheckBox(TextOf(ReportText(report)), box);
             column->addWidget(check);
             boxes_[report] = check;
         }
