@@ -67,7 +67,8 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     workFile_ = std::make_unique<capture::ImageFile>(prompts_);
     // Where a shot goes, in the order other programs rely on; a new link is one more Add.
     const bool second = options_.secondInstance;
-    publishers_ = std::make_unique<ShotPublishers>(std::make_unique<StatusFilePublisher>(status_, messages_));
+    publishers_ =
+        std::make_unique<ShotPublishers>(std::make_unique<StatusFilePublisher>(status_, messages_));
     // The golf simulator first: a player waits at the screen for the ball to fly, and handing
     // the shot over costs the others nothing. One simulator, one monitor: a second instance's
     // shots would arrive twice.
