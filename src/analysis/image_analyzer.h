@@ -330,7 +330,9 @@ private:
     int WindowMeanTable(const WindowSums& sums, int row, int column) const;
     // Whether a ball's search would read the running gray sums: windows without a table.
     bool NeedsRowSums(const WindowSums& sums, std::int64_t capacity) const;
-    bool FindMarksWith(BallImage& ball, std::int32_t* table, std::int64_t capacity) const;
+    // sums: MarkWindows(ball), built into table here when it fits capacity.
+    bool FindMarksWith(BallImage& ball, WindowSums sums, std::int32_t* table,
+                       std::int64_t capacity) const;
     void RecordPairs(StepScratch& s, const BallImage& ball) const;
     Xyz RefinedNormal(StepScratch& s, const BallImage& ball, const Xyz& modeNormal) const;
     static void DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY, double radius);

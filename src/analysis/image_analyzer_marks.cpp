@@ -542,8 +542,9 @@ bool ImageAnalyzer::FindMarks(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
     if (!b.found) return false;
-    if (!graySumsReady_ && NeedsRowSums(MarkWindows(b), kWindowTableSize)) BuildRowSums();
-    return FindMarksWith(b, windowTable_.get(), kWindowTableSize);
+    const WindowSums sums = MarkWindows(b);
+    if (!graySumsReady_ && NeedsRowSums(sums, kWindowTableSize)) BuildRowSums();
+    return FindMarksWith(b, sums, windowTable_.get(), kWindowTableSize);
 }
 
 void ImageAnalyzer::FindBothMarks() {
@@ -565,8 +566,8 @@ void ImageAnalyzer::FindBothMarks() {
         BuildRowSums();
     }
     auto step = [&](StepScratch&, int ball) {
-        return FindMarksWith(Ball(ball), windowTable_.get() + (ball == 0 ? 0 : sizes[0]),
-                             sizes[ball]);
+        return FindMarksWith(Ball(ball), sums[ball],
+                             windowTable_.get() + (ball == 0 ? 0 : sizes[0]), sizes[ball]);
     };
     bool found[2];
     RunBoth(step, found);
@@ -574,7 +575,8 @@ void ImageAnalyzer::FindBothMarks() {
 
 // Reads the frame, the running gray sums when they are built, and nothing else the other
 // ball's search writes: the two balls may be searched at once, each with a table of its own.
-bool ImageAnalyzer::FindMarksWith(BallImage& b, std::int32_t* table, std::int64_t capacity) const {
+bool ImageAnalyzer::FindMarksWith(BallImage& b, WindowSums sums, std::int32_t* table,
+                                  std::int64_t capacity) const {
     const double d = b.diameter;
     const double r = d / 2;
     const double cx = b.centreX;
@@ -602,7 +604,6 @@ bool ImageAnalyzer::FindMarksWith(BallImage& b, std::int32_t* table, std::int64_
     }
     if (!anyInside) return false;
 
-    WindowSums sums = MarkWindows(b);
     if (fastSteps_ && !sums.Empty() && sums.Size() <= capacity) BuildWindowSums(sums, table);
     const std::int64_t total = std::int64_t(width_) * height_;
     const std::uint8_t* f = frame_.get();
