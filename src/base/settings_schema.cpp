@@ -7,6 +7,7 @@
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::base {
 
@@ -37,58 +38,30 @@ const std::string& Settings::File(std::string& found) const {
     return found;
 }
 
-std::string Settings::Text(SettingId id) const {
-    std::string found;
-    const SettingSpec& spec = Spec(id);
-    return ConfigStore::ReadSetting(File(found), spec.section, spec.key, spec.defaultText,
-                                    spec.length);
-}
+// Each read is a snapshot of its own, so a file read and a pass's read follow one rule.
+std::string Settings::Text(SettingId id) const { return SettingsSnapshot::Read(*this).Text(id); }
 
 std::string Settings::Text(SettingId family, long n) const {
-    std::string found;
-    const SettingSpec& spec = Spec(family);
-    return ConfigStore::ReadSetting(File(found), spec.section, SettingKey(family, n),
-                                    spec.defaultText, spec.length);
+    return SettingsSnapshot::Read(*this).Text(family, n);
 }
 
 std::optional<std::string> Settings::Stored(SettingId id) const {
-    std::string found;
-    const SettingSpec& spec = Spec(id);
-    return ConfigStore::FindSetting(File(found), spec.section, spec.key, spec.length);
+    return SettingsSnapshot::Read(*this).Stored(id);
 }
 
 std::optional<std::string> Settings::Stored(SettingId family, long n) const {
-    std::string found;
-    const SettingSpec& spec = Spec(family);
-    return ConfigStore::FindSetting(File(found), spec.section, SettingKey(family, n), spec.length);
+    return SettingsSnapshot::Read(*this).Stored(family, n);
 }
 
-double Settings::Number(SettingId id) const {
-    double value = 0.0;
-    if (std::sscanf(Text(id).c_str(), "%lf", &value) != 1 || !std::isfinite(value)) {
-        value = DefaultNumber(id);
-    }
-    return value;
-}
+double Settings::Number(SettingId id) const { return SettingsSnapshot::Read(*this).Number(id); }
 
-long Settings::Integer(SettingId id) const {
-    long value = 0;
-    if (std::sscanf(Text(id).c_str(), "%ld", &value) != 1) value = DefaultInteger(id);
-    return value;
-}
+long Settings::Integer(SettingId id) const { return SettingsSnapshot::Read(*this).Integer(id); }
 
-bool Settings::Yes(SettingId id) const { return EqualsNoCase(Trim(Text(id)), "yes"); }
+bool Settings::Yes(SettingId id) const { return SettingsSnapshot::Read(*this).Yes(id); }
 
-bool Settings::On(SettingId id) const { return EqualsNoCase(Trim(Text(id)), "on"); }
+bool Settings::On(SettingId id) const { return SettingsSnapshot::Read(*this).On(id); }
 
-int Settings::Choice(SettingId id) const {
-    const std::string value = Text(id);
-    const std::span<const char* const> words = Spec(id).choices;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (EqualsNoCase(value, words[i])) return static_cast<int>(i);
-    }
-    return -1;
-}
+int Settings::Choice(SettingId id) const { return SettingsSnapshot::Read(*this).Choice(id); }
 
 bool Settings::Write(SettingId id, std::string_view value) const {
     std::string found;

@@ -146,6 +146,68 @@ namespace setting {
 using enum SettingId;
 }
 
+// The words of every choice key, each list written once: the enum of its values and the words
+// the settings file holds are made from the same list, so they cannot drift apart.
+#define KYVERN_CHOICE_HAND(X) X(kRightHanded, "Right-handed") X(kLeftHanded, "Left-handed")
+#define KYVERN_CHOICE_SPEED_UNIT(X) X(kMph, "MPH") X(kFps, "FPS") X(kKph, "KPH") X(kMps, "MPS")
+#define KYVERN_CHOICE_DISTANCE_UNIT(X) X(kYards, "Yards") X(kFeet, "Feet") X(kMeters, "Meters")
+#define KYVERN_CHOICE_POPUP(X) \
+    X(kNever, "0") X(k5Seconds, "5") X(k10Seconds, "10") X(kAlways, "Always")
+#define KYVERN_CHOICE_PERFORMANCE_INDEX(X) X(kLe, "LE") X(kPti, "PTI") X(kNone, "None")
+#define KYVERN_CHOICE_MONITOR(X) \
+    X(kNone, "None") X(kMon1, "Mon1") X(kMon2, "Mon2") X(kMon3, "Mon3") X(kMon4, "Mon4")
+#define KYVERN_CHOICE_VIEW(X) \
+    X(kProfile, "Profile")    \
+    X(kImage, "Image") X(kImpact, "Impact") X(kDownrange, "Downrange") X(kShots, "Shots")
+#define KYVERN_CHOICE_LANGUAGE(X)                                                             \
+    X(kEnglish, "English")                                                                    \
+    X(kJapanese, "Japanese") X(kGerman, "German") X(kFrench, "French") X(kSpanish, "Spanish") \
+        X(kKorean, "Korean")
+#define KYVERN_CHOICE_CAMERA_SPEED(X) \
+    X(kFast, "Fast") X(kMedium, "Medium") X(kSlow, "Slow") X(kSuperSlow, "SuperSlow")
+#define KYVERN_CHOICE_CAMERA_MODE(X) \
+    X(kSingleCam, "SingleCam")       \
+    X(kMultiCam, "MultiCam") X(kMultiFrame, "MultiFrame") X(kCamFocus, "CamFocus")
+#define KYVERN_CHOICE_CAMERA_DRIVER(X) \
+    X(kAuto, "Auto") X(kSimulated, "Simulated") X(kIidc, "IIDC") X(kGenICam, "GenICam")
+#define KYVERN_CHOICE_WEATHER_UNITS(X) X(kEnglish, "English") X(kMetric, "Metric")
+#define KYVERN_CHOICE_SENSOR_TYPE(X)                                                            \
+    X(kNone, "None")                                                                            \
+    X(kLazer, "Lazer") X(kDxCaddy, "DxCaddy") X(kSwingMate, "SwingMate") X(kMaruman, "Maruman") \
+        X(kGolfTekProV, "GolfTek Pro V")
+#define KYVERN_CHOICE_PORT(X)                                                            \
+    X(kNone, "None")                                                                     \
+    X(kCom1, "COM1") X(kCom2, "COM2") X(kCom3, "COM3") X(kCom4, "COM4") X(kCom5, "COM5") \
+        X(kCom6, "COM6") X(kCom7, "COM7") X(kCom8, "COM8")
+#define KYVERN_CHOICE_RESOLUTION(X) X(k1024x768, "1024x768") X(k640x480, "640x480")
+#define KYVERN_CHOICE_PRECISION(X) X(kStandard, "Standard") X(kRefined, "Refined")
+#define KYVERN_CHOICE_SIM_PROTOCOL(X) \
+    X(kNone, "None") X(kOpenConnect, "OpenConnect") X(kOpenGolfSim, "OpenGolfSim")
+
+#define KYVERN_CHOICE_ENUMERATOR(name, word) name,
+#define KYVERN_CHOICE_WORD(name, word) word,
+
+// The typed values of the choice keys, in the order of their words.
+namespace choice {
+enum class Hand { KYVERN_CHOICE_HAND(KYVERN_CHOICE_ENUMERATOR) };
+enum class SpeedUnit { KYVERN_CHOICE_SPEED_UNIT(KYVERN_CHOICE_ENUMERATOR) };
+enum class DistanceUnit { KYVERN_CHOICE_DISTANCE_UNIT(KYVERN_CHOICE_ENUMERATOR) };
+enum class Popup { KYVERN_CHOICE_POPUP(KYVERN_CHOICE_ENUMERATOR) };
+enum class PerformanceIndex { KYVERN_CHOICE_PERFORMANCE_INDEX(KYVERN_CHOICE_ENUMERATOR) };
+enum class Monitor { KYVERN_CHOICE_MONITOR(KYVERN_CHOICE_ENUMERATOR) };
+enum class View { KYVERN_CHOICE_VIEW(KYVERN_CHOICE_ENUMERATOR) };
+enum class Language { KYVERN_CHOICE_LANGUAGE(KYVERN_CHOICE_ENUMERATOR) };
+enum class CameraSpeed { KYVERN_CHOICE_CAMERA_SPEED(KYVERN_CHOICE_ENUMERATOR) };
+enum class CameraMode { KYVERN_CHOICE_CAMERA_MODE(KYVERN_CHOICE_ENUMERATOR) };
+enum class CameraDriver { KYVERN_CHOICE_CAMERA_DRIVER(KYVERN_CHOICE_ENUMERATOR) };
+enum class WeatherUnits { KYVERN_CHOICE_WEATHER_UNITS(KYVERN_CHOICE_ENUMERATOR) };
+enum class SensorType { KYVERN_CHOICE_SENSOR_TYPE(KYVERN_CHOICE_ENUMERATOR) };
+enum class Port { KYVERN_CHOICE_PORT(KYVERN_CHOICE_ENUMERATOR) };
+enum class Resolution { KYVERN_CHOICE_RESOLUTION(KYVERN_CHOICE_ENUMERATOR) };
+enum class Precision { KYVERN_CHOICE_PRECISION(KYVERN_CHOICE_ENUMERATOR) };
+enum class SimProtocol { KYVERN_CHOICE_SIM_PROTOCOL(KYVERN_CHOICE_ENUMERATOR) };
+}  // namespace choice
+
 struct SettingRange {
     double low = 0.0;
     double high = 0.0;
@@ -174,26 +236,62 @@ using enum SettingKind;
 
 inline constexpr const char* kYesNoWords[] = {"Yes", "No"};
 inline constexpr const char* kOnOffWords[] = {"On", "Off"};
-inline constexpr const char* kHands[] = {"Right-handed", "Left-handed"};
-inline constexpr const char* kSpeedUnits[] = {"MPH", "FPS", "KPH", "MPS"};
-inline constexpr const char* kDistanceUnits[] = {"Yards", "Feet", "Meters"};
-inline constexpr const char* kPopups[] = {"0", "5", "10", "Always"};
-inline constexpr const char* kIndexes[] = {"LE", "PTI", "None"};
-inline constexpr const char* kMonitors[] = {"None", "Mon1", "Mon2", "Mon3", "Mon4"};
-inline constexpr const char* kViews[] = {"Profile", "Image", "Impact", "Downrange", "Shots"};
-inline constexpr const char* kLanguages[] = {"English", "Japanese", "German",
-                                             "French",  "Spanish",  "Korean"};
-inline constexpr const char* kSpeeds[] = {"Fast", "Medium", "Slow", "SuperSlow"};
-inline constexpr const char* kModes[] = {"SingleCam", "MultiCam", "MultiFrame", "CamFocus"};
-inline constexpr const char* kDrivers[] = {"Auto", "Simulated", "IIDC", "GenICam"};
-inline constexpr const char* kWeatherUnitWords[] = {"English", "Metric"};
-inline constexpr const char* kSensors[] = {"None",      "Lazer",   "DxCaddy",
-                                           "SwingMate", "Maruman", "GolfTek Pro V"};
-inline constexpr const char* kPorts[] = {"None", "COM1", "COM2", "COM3", "COM4",
-                                         "COM5", "COM6", "COM7", "COM8"};
-inline constexpr const char* kResolutions[] = {"1024x768", "640x480"};
-inline constexpr const char* kPrecisions[] = {"Standard", "Refined"};
-inline constexpr const char* kSimProtocols[] = {"None", "OpenConnect", "OpenGolfSim"};
+inline constexpr const char* kHands[] = {KYVERN_CHOICE_HAND(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kSpeedUnits[] = {KYVERN_CHOICE_SPEED_UNIT(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kDistanceUnits[] = {KYVERN_CHOICE_DISTANCE_UNIT(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kPopups[] = {KYVERN_CHOICE_POPUP(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kIndexes[] = {KYVERN_CHOICE_PERFORMANCE_INDEX(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kMonitors[] = {KYVERN_CHOICE_MONITOR(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kViews[] = {KYVERN_CHOICE_VIEW(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kLanguages[] = {KYVERN_CHOICE_LANGUAGE(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kSpeeds[] = {KYVERN_CHOICE_CAMERA_SPEED(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kModes[] = {KYVERN_CHOICE_CAMERA_MODE(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kDrivers[] = {KYVERN_CHOICE_CAMERA_DRIVER(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kWeatherUnitWords[] = {
+    KYVERN_CHOICE_WEATHER_UNITS(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kSensors[] = {KYVERN_CHOICE_SENSOR_TYPE(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kPorts[] = {KYVERN_CHOICE_PORT(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kResolutions[] = {KYVERN_CHOICE_RESOLUTION(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kPrecisions[] = {KYVERN_CHOICE_PRECISION(KYVERN_CHOICE_WORD)};
+inline constexpr const char* kSimProtocols[] = {KYVERN_CHOICE_SIM_PROTOCOL(KYVERN_CHOICE_WORD)};
+
+// The words each choice enum is read from.
+template <class E>
+inline constexpr std::span<const char* const> kWordsOf{};
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Hand> = kHands;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::SpeedUnit> = kSpeedUnits;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::DistanceUnit> = kDistanceUnits;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Popup> = kPopups;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::PerformanceIndex> = kIndexes;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Monitor> = kMonitors;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::View> = kViews;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Language> = kLanguages;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::CameraSpeed> = kSpeeds;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::CameraMode> = kModes;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::CameraDriver> = kDrivers;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::WeatherUnits> = kWeatherUnitWords;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::SensorType> = kSensors;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Port> = kPorts;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Resolution> = kResolutions;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::Precision> = kPrecisions;
+template <>
+inline constexpr std::span<const char* const> kWordsOf<choice::SimProtocol> = kSimProtocols;
 
 constexpr SettingRange Between(double low, double high) { return {low, high}; }
 inline constexpr SettingRange kAny{};
@@ -433,6 +531,59 @@ std::string SettingKey(SettingId id, long n);
 // The default as "%lf" and "%ld" read it, for readers with a parse of their own.
 double DefaultNumber(SettingId id);
 long DefaultInteger(SettingId id);
+
+// The enum a choice key's value is: ChoiceOf<setting::kHanded> is choice::Hand.
+template <SettingId id>
+struct ChoiceKey;
+#define KYVERN_CHOICE_KEY(id, E)      \
+    template <>                       \
+    struct ChoiceKey<SettingId::id> { \
+        using type = choice::E;       \
+    };
+KYVERN_CHOICE_KEY(kHanded, Hand)
+KYVERN_CHOICE_KEY(kSpeedDisplay, SpeedUnit)
+KYVERN_CHOICE_KEY(kDistanceDisplay, DistanceUnit)
+KYVERN_CHOICE_KEY(kDxPopupDisplay, Popup)
+KYVERN_CHOICE_KEY(kPerformanceIndex, PerformanceIndex)
+KYVERN_CHOICE_KEY(kPracticeRange, Monitor)
+KYVERN_CHOICE_KEY(kViewType, View)
+KYVERN_CHOICE_KEY(kLanguage, Language)
+KYVERN_CHOICE_KEY(kCameraSpeed, CameraSpeed)
+KYVERN_CHOICE_KEY(kCameraMode, CameraMode)
+KYVERN_CHOICE_KEY(kCameraDriver, CameraDriver)
+KYVERN_CHOICE_KEY(kWeatherUnits, WeatherUnits)
+KYVERN_CHOICE_KEY(kClubSensorType, SensorType)
+KYVERN_CHOICE_KEY(kClubSensorPort, Port)
+KYVERN_CHOICE_KEY(kSerialOutputPort, Port)
+KYVERN_CHOICE_KEY(kSimulatorResolution, Resolution)
+KYVERN_CHOICE_KEY(kPrecision, Precision)
+KYVERN_CHOICE_KEY(kSimLinkProtocol, SimProtocol)
+#undef KYVERN_CHOICE_KEY
+template <SettingId id>
+using ChoiceOf = typename ChoiceKey<id>::type;
+
+namespace schema_detail {
+template <SettingId id>
+concept Typed = requires {
+    typename ChoiceKey<id>::type;
+};
+
+template <SettingId id>
+constexpr bool ReadsItsWords() {
+    if constexpr (Typed<id>) {
+        return kTable[static_cast<std::size_t>(id)].choices.data() == kWordsOf<ChoiceOf<id>>.data();
+    } else {
+        return false;
+    }
+}
+
+template <std::size_t... i>
+constexpr bool EveryChoiceTyped(std::index_sequence<i...>) {
+    return ((kTable[i].kind != kChoice || ReadsItsWords<static_cast<SettingId>(i)>()) && ...);
+}
+static_assert(EveryChoiceTyped(std::make_index_sequence<kTable.size()>()),
+              "every choice key reads into the enum of its own words");
+}  // namespace schema_detail
 
 // The settings file, read at every call: no value is kept, so another program's change
 // applies at once. A default-made object reads the program folder's file, found again at
