@@ -127,7 +127,7 @@ CapturedImage& Frame(int width) {
 
 void BM_RunAnalysis(benchmark::State& state) {
     CapturedImage& frame = Frame(int(state.range(0)));
-    AnalysisPipeline pipeline(1.68, "/nonexistent/Kyvern.ini");
+    AnalysisPipeline pipeline(1.68, kyvern::analysis::AnalysisOptions{});
     NullMessages messages;
     pipeline.RunAnalysis(frame, messages);
     const auto start = std::chrono::steady_clock::now();
@@ -198,7 +198,8 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
         state.SkipWithError("no settings file");
         return;
     }
-    AnalysisPipeline pipeline(1.685, settings.Path());
+    AnalysisPipeline pipeline(1.685, kyvern::analysis::ReadAnalysisOptions(
+                                         kyvern::base::SettingsSnapshot::Read(settings.Path())));
     pipeline.PinPrecision(state.range(3) ? kyvern::analysis::Precision::kRefined
                                          : kyvern::analysis::Precision::kStandard);
     NullMessages messages;

@@ -186,7 +186,7 @@ void BM_PartStatusWrites(benchmark::State& state) {
         status.WriteFlight(700, 10, 760, 12, 60, 90, 6);
         status.WriteShaft();
         status.WriteGolfer();
-        status.WriteWeather();
+        status.WriteWeather(kyvern::flight::Weather{});
         status.WriteAnalysis(90, 1.4);
         status.CompleteSuccess(false);
         status.WriteImageBallData(0, zero, zero, zero, 0);

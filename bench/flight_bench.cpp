@@ -16,7 +16,7 @@ namespace {
 using kyvern::bench::DefaultSettings;
 
 void BM_OneFlight(benchmark::State& state) {
-    kyvern::flight::FlightModel model(DefaultSettings());
+    kyvern::flight::FlightModel model{kyvern::flight::FlightOptions{}};
     for (auto _ : state) {
         model.Compute(220.0, 12.3, 2700.0, -300.0, 0.5);
         benchmark::DoNotOptimize(model.Carry());
@@ -27,7 +27,7 @@ void BM_OneFlight(benchmark::State& state) {
 BENCHMARK(BM_OneFlight)->Unit(benchmark::kMicrosecond);
 
 void BM_LaunchEfficiencySearch(benchmark::State& state) {
-    kyvern::flight::FlightModel model(DefaultSettings());
+    kyvern::flight::FlightModel model{kyvern::flight::FlightOptions{}};
     double best = 0.0;
     for (auto _ : state) {
         double launch = 12.3;
@@ -41,7 +41,7 @@ BENCHMARK(BM_LaunchEfficiencySearch)->Unit(benchmark::kMillisecond);
 
 // The worst case: the widest search (25 launch angles) of long flights.
 void BM_WidestSearch(benchmark::State& state) {
-    kyvern::flight::FlightModel model(DefaultSettings());
+    kyvern::flight::FlightModel model{kyvern::flight::FlightOptions{}};
     double best = 0.0;
     for (auto _ : state) {
         double launch = 30.0;

@@ -79,7 +79,9 @@ void Publish(benchmark::State& state, bool peer, bool report = false) {
     shot.club.clubSpeed.Set(150.0);
     kyvern::flight::FlightModel flight;
     flight.Compute(220.0, 11.5, 2600.0, 400.0, -1.2);
-    const kyvern::app::PublishedShot published{shot, sensor, flight, flight, 2600.0, {}, true};
+    const kyvern::app::PassOptions pass;
+    const kyvern::app::PublishedShot published{shot,   sensor, flight, flight,
+                                               2600.0, {},     true,   pass};
 
     std::vector<double> micros;
     micros.reserve(100000);

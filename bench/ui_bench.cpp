@@ -31,7 +31,7 @@ Fixture& Shared() {
 
 // A shown Shots view, painted, over a table loaded from the session.
 struct ShownView {
-    explicit ShownView(Fixture& f) : table(f.prompts), view(table) {
+    explicit ShownView(Fixture& f) : table(f.prompts, {}), view(table) {
         table.SetupTable();
         view.resize(1400, 800);
         view.show();
@@ -84,7 +84,7 @@ BENCHMARK(BM_ShotIntoShownView10k)->Unit(benchmark::kMillisecond);
 // The same shot without a view: what the table itself costs.
 void BM_ShotIntoTable10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table(f.prompts);
+    kyvern::data::ShotTable table(f.prompts, {});
     table.SetupTable();
     kyvern::data::LoadSession(table, f.path);
     int i = 0;

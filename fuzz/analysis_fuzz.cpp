@@ -58,7 +58,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static kyvern::analysis::CapturedImage image;
-    static kyvern::analysis::AnalysisPipeline pipeline(1.68, settingsFolder + "/Kyvern.ini");
+    static kyvern::analysis::AnalysisPipeline pipeline(
+        1.68, kyvern::analysis::ReadAnalysisOptions(
+                  kyvern::base::SettingsSnapshot::Read(settingsFolder + "/Kyvern.ini")));
     if (size < 6) return 0;
     const int mode = Byte(data, size, 4);
     const bool fullSize = Byte(data, size, 23) == kFullSizeMark;

@@ -82,20 +82,34 @@ void PrintBallData(base::MessageList& messages, const BallRecord& ball0, const B
     messages.Add(line);
 }
 
-AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, base::Settings settings)
-    : ballDiameterInches_(ballDiameterInches), settings_(std::move(settings)) {}
+AnalysisOptions ReadAnalysisOptions(base::OptionsReader& reader) {
+    AnalysisOptions options;
+    options.showTiming = reader.Yes(base::setting::kShowTiming);
+    options.showBallData = reader.Yes(base::setting::kShowBallData);
+    options.threads = int(reader.Snapshot().Integer(base::setting::kAnalysisThreads));
+    options.precision = reader.Get<base::setting::kPrecision>() == base::choice::Precision::kRefined
+                            ? Precision::kRefined
+                            : Precision::kStandard;
+    return options;
+}
+
+AnalysisOptions ReadAnalysisOptions(const base::SettingsSnapshot& snapshot) {
+    base::OptionsReader reader(snapshot);
+    return ReadAnalysisOptions(reader);
+}
+
+AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, const AnalysisOptions& options)
+    : ballDiameterInches_(ballDiameterInches), options_(options) {}
 
 bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& messages) {
-    const bool showTiming = settings_.Yes(base::setting::kShowTiming);
+    const bool showTiming = options_.showTiming;
     const Clock::time_point start = Clock::now();
     if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
     ImageAnalyzer& a = *analyzer_;
     // The worker starts (or stops) only when the setting changes.
-    a.SetThreads(int(settings_.Integer(base::setting::kAnalysisThreads)));
+    a.SetThreads(options_.threads);
 
-    lastPrecision_ = pinnedPrecision_.value_or(settings_.Choice(base::setting::kPrecision) == 1
-                                                   ? Precision::kRefined
-                                                   : Precision::kStandard);
+    lastPrecision_ = pinnedPrecision_.value_or(options_.precision);
     a.SetPrecision(lastPrecision_);
     a.SetFrame(frame.Pixels(), frame.width, frame.height);
     analysisDone_ = false;
@@ -182,7 +196,7 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
         AddFormatted(messages, base::MessageId::kAnalysisWarning, text);
     }
 
-    if (settings_.Yes(base::setting::kShowBallData)) {
+    if (options_.showBallData) {
         PrintBallData(messages, result.balls[0], result.balls[1], a.pixelsPerInch());
     }
 

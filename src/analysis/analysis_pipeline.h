@@ -7,18 +7,29 @@
 #include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
 #include "base/message_list.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::analysis {
 
+// What a pass's settings ask of the analysis.
+struct AnalysisOptions {
+    bool showTiming = false;    // Setup/ShowTiming
+    bool showBallData = false;  // Setup/ShowBallData
+    int threads = 2;            // Setup/AnalysisThreads
+    Precision precision = Precision::kStandard;
+};
+AnalysisOptions ReadAnalysisOptions(base::OptionsReader& reader);
+AnalysisOptions ReadAnalysisOptions(const base::SettingsSnapshot& snapshot);
+
 // Runs the analysis steps on one frame in their fixed order, prints progress, timings,
 // warnings and ball data to a message list, and stores the result in the frame. Owns the
-// analyzer, created on the first run and kept; settings are read on every run.
+// analyzer, created on the first run and kept; the options are those last set.
 class AnalysisPipeline {
 public:
-    // ballDiameterInches: the configured ball type's diameter; settings say ShowTiming and
-    // ShowBallData.
-    explicit AnalysisPipeline(double ballDiameterInches, base::Settings settings = {});
+    // ballDiameterInches: the configured ball type's diameter.
+    AnalysisPipeline(double ballDiameterInches, const AnalysisOptions& options);
+    // The options of the next runs.
+    void SetOptions(const AnalysisOptions& options) { options_ = options; }
 
     bool RunAnalysis(CapturedImage& frame, base::MessageList& messages);
 
@@ -32,7 +43,7 @@ public:
     bool Process() const { return process_; }
     // Null before the first run.
     ImageAnalyzer* Analyzer() { return analyzer_.get(); }
-    // Pins the precision instead of reading Analysis/Precision at each run, so that the two
+    // Pins the precision instead of taking the options' at each run, so that the two
     // modes can be compared on the same frames; nothing clears the pin but another one.
     void PinPrecision(std::optional<Precision> precision) { pinnedPrecision_ = precision; }
     // The precision of the last run that got past reading the settings.
@@ -40,7 +51,7 @@ public:
 
 private:
     double ballDiameterInches_;
-    base::Settings settings_;
+    AnalysisOptions options_;
     std::unique_ptr<ImageAnalyzer> analyzer_;
     bool analysisDone_ = false;
     double viewDistance_ = 0.0;

@@ -13,7 +13,7 @@ namespace kyvern::analysis {
 namespace {
 
 // A camera without an entry is named by its serial number.
-std::string ReadCalibration(long serialNumber, const base::Settings& settings) {
+std::string ReadCalibration(long serialNumber, const base::SettingsSnapshot& settings) {
     const base::SettingId family = base::setting::kCameraCalibration;
     return settings.Stored(family, serialNumber).value_or(base::SettingKey(family, serialNumber));
 }
@@ -58,19 +58,19 @@ Xyz TurnIntoCameraView(const Xyz& normal, double centreX, double centreY, int wi
     return n;
 }
 
-std::string ReadCameraName(long serialNumber, const base::Settings& settings) {
+std::string ReadCameraName(long serialNumber, const base::SettingsSnapshot& settings) {
     return ReadCameraPose(serialNumber, settings).name;
 }
 
-Xyz ReadCameraPosition(long serialNumber, const base::Settings& settings) {
+Xyz ReadCameraPosition(long serialNumber, const base::SettingsSnapshot& settings) {
     return ReadCameraPose(serialNumber, settings).position;
 }
 
-Xyz ReadCameraRotation(long serialNumber, const base::Settings& settings) {
+Xyz ReadCameraRotation(long serialNumber, const base::SettingsSnapshot& settings) {
     return ReadCameraPose(serialNumber, settings).rotation;
 }
 
-CameraPose ReadCameraPose(long serialNumber, const base::Settings& settings) {
+CameraPose ReadCameraPose(long serialNumber, const base::SettingsSnapshot& settings) {
     CameraPose pose;
     std::string value = ReadCalibration(serialNumber, settings);
     std::size_t comma = value.size() > 1 ? value.find(',', 1) : std::string::npos;
@@ -79,8 +79,8 @@ CameraPose ReadCameraPose(long serialNumber, const base::Settings& settings) {
     return pose;
 }
 
-bool IsLeftHanded(const base::Settings& settings) {
-    return base::EqualsNoCase(settings.Text(base::setting::kHanded), "Left-handed");
+bool IsLeftHanded(const base::SettingsSnapshot& settings) {
+    return settings.Find<base::setting::kHanded>() == base::choice::Hand::kLeftHanded;
 }
 
 }  // namespace kyvern::analysis

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "analysis/xyz.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::analysis {
 
@@ -38,12 +38,12 @@ struct CameraPose {
 
 // Calibration of the camera with this serial number from section "Camera" of the settings:
 // "name,x,y,z,a,b,c," with the angles in degrees.
-std::string ReadCameraName(long serialNumber, const base::Settings& settings = {});
-Xyz ReadCameraPosition(long serialNumber, const base::Settings& settings = {});
-Xyz ReadCameraRotation(long serialNumber, const base::Settings& settings = {});
-CameraPose ReadCameraPose(long serialNumber, const base::Settings& settings = {});
+std::string ReadCameraName(long serialNumber, const base::SettingsSnapshot& settings);
+Xyz ReadCameraPosition(long serialNumber, const base::SettingsSnapshot& settings);
+Xyz ReadCameraRotation(long serialNumber, const base::SettingsSnapshot& settings);
+CameraPose ReadCameraPose(long serialNumber, const base::SettingsSnapshot& settings);
 
-// Setup/Handed equals "Left-handed" without regard to case.
-bool IsLeftHanded(const base::Settings& settings = {});
+// Setup/Handed is the left-handed word.
+bool IsLeftHanded(const base::SettingsSnapshot& settings);
 
 }  // namespace kyvern::analysis

@@ -90,8 +90,12 @@ void TurnAboutX(Xyz& v, double angle) {
 
 }  // namespace
 
-LaunchScene::LaunchScene(double ballDiameterInches, base::Settings settings)
-    : ballDiameter_(ballDiameterInches), settings_(std::move(settings)) {
+SceneOptions ReadSceneOptions(const base::SettingsSnapshot& snapshot) {
+    return {IsLeftHanded(snapshot)};
+}
+
+LaunchScene::LaunchScene(double ballDiameterInches, const SceneOptions& options)
+    : ballDiameter_(ballDiameterInches), options_(options) {
     for (auto& slot : slots_)
         slot = std::make_unique<CapturedImage>();
 }
@@ -159,7 +163,7 @@ bool LaunchScene::SolveLaunch(const FrameSet& frames) {
     // A solver that found no frame to use has nothing to check: error 0.
     if (!solved) return false;
 
-    if (IsLeftHanded(settings_)) {
+    if (options_.leftHanded) {
         values_.sideSpin = -values_.sideSpin;
         values_.sideAngle = -values_.sideAngle;
     }

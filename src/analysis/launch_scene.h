@@ -6,7 +6,7 @@
 #include <string>
 
 #include "analysis/captured_image.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::analysis {
 
@@ -28,13 +28,19 @@ struct LaunchValues {
     double rifleSpin = 0.0;  // about the camera's x axis
 };
 
+// What a pass's settings ask of the solution: Setup/Handed mirrors side angle and side spin.
+struct SceneOptions {
+    bool leftHanded = false;
+};
+SceneOptions ReadSceneOptions(const base::SettingsSnapshot& snapshot);
+
 // The analysed frames of one shot (one or two cameras) and the launch conditions solved from
 // them. The four frame slots are allocated once with the scene.
 class LaunchScene {
 public:
-    // settings: where the player's hand is read, at every solve.
-    explicit LaunchScene(double ballDiameterInches = kGolfBallDiameter,
-                         base::Settings settings = {});
+    LaunchScene(double ballDiameterInches, const SceneOptions& options);
+    // The options of the next solves.
+    void SetOptions(const SceneOptions& options) { options_ = options; }
     LaunchScene(const LaunchScene&) = delete;
     LaunchScene& operator=(const LaunchScene&) = delete;
 
@@ -87,7 +93,7 @@ private:
 
     std::array<std::unique_ptr<CapturedImage>, kCameraSlots> slots_;
     double ballDiameter_;
-    base::Settings settings_;
+    SceneOptions options_;
     std::int32_t errorCode_ = 0;
     int warningCount_ = 0;
     std::array<std::int32_t, kMaxWarnings> warningCodes_{};

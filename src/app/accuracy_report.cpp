@@ -21,7 +21,6 @@ using analysis::Xyz;
 
 constexpr double kBallDiameter = 1.685;  // inches, a golf ball
 // No settings file: the analysis and the scene read every key's default.
-constexpr const char* kDefaultsOnly = "/dev/null";
 // Within this many degrees of the alias limit a degree of error decides which way the spin
 // reads: the grid draws such a shot again rather than judge the analysis by a coin's toss.
 constexpr double kAliasGuard = 5.0;
@@ -210,8 +209,9 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     summary.shots = std::max(options.shots, 0);
     constexpr analysis::Precision kModes[2] = {analysis::Precision::kStandard,
                                                analysis::Precision::kRefined};
-    analysis::AnalysisPipeline pipeline(kBallDiameter, kDefaultsOnly);
-    analysis::LaunchScene scene(kBallDiameter, kDefaultsOnly);
+    // The grid is measured on the defaults, whatever the settings file says.
+    analysis::AnalysisPipeline pipeline(kBallDiameter, analysis::AnalysisOptions{});
+    analysis::LaunchScene scene(kBallDiameter, analysis::SceneOptions{});
     base::TextMessageList messages;
     sim::FrameRenderer renderer;
     auto frame = std::make_unique<analysis::CapturedImage>();

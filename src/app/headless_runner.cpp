@@ -65,6 +65,7 @@ private:
 class PrintingView final : public MonitorView {
 public:
     explicit PrintingView(std::FILE* out) : out_(out) {}
+    const LaunchMonitor* monitor = nullptr;  // whose pass's units the lines are in
     void ShowSimulatorLink(const links::SimLinkState& state) override {
         if (!out_) return;
         std::fprintf(out_, "simulator link: %s%s%s\n", links::SimLinkPhaseName(state.phase),
@@ -77,8 +78,9 @@ public:
         std::fflush(out_);
     }
     void ShotRecorded(const shot::ShotRecord& shot, bool newShot) override {
-        if (!newShot || !out_) return;
-        std::fprintf(out_, "%s\n", ShotLine(shot).c_str());
+        if (!newShot || !out_ || !monitor) return;
+        const PassOptions& pass = monitor->Pass();
+        std::fprintf(out_, "%s\n", ShotLine(shot, pass.speedUnit, pass.distanceUnit).c_str());
         std::fflush(out_);
     }
     void ShotFailed(std::int32_t) override {
@@ -118,9 +120,7 @@ RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& promp
     return run;
 }
 
-std::string ShotLine(const shot::ShotRecord& s) {
-    const int speedUnit = shot::ReadSpeedUnit();
-    const int distanceUnit = shot::ReadDistanceUnit();
+std::string ShotLine(const shot::ShotRecord& s, int speedUnit, int distanceUnit) {
     const char* speed = shot::SpeedLabel(speedUnit);
     const char* distance = shot::DistanceLabel(distanceUnit);
     char time[16];
@@ -175,13 +175,14 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
     const base::Settings settings;
     base::StderrPrompts prompts;
     base::TextMessageList messages;
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings);
 
     RunCameras run = OpenCameras(options.simulate, options.shootOnIdle, prompts, settings);
     std::unique_ptr<capture::CameraTable>& cameras = run.table;
     sim::SimulatedCameraDriver* simulated = run.simulated;
     // Counted shots can only come from a camera or the watched file: without either the run
     // would wait for ever.
-    const bool watching = !base::Trim(settings.Text(base::setting::kCaptureFile)).empty();
+    const bool watching = !base::Trim(snapshot.Text(base::setting::kCaptureFile)).empty();
     if (options.shots > 0 && (!cameras || cameras->CameraCount() == 0) && !watching) {
         std::fprintf(stderr, "No camera and no Remote/CaptureFile to watch: no shot can come\n");
         if (cameras) cameras->Shutdown();
@@ -198,6 +199,7 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
         LoopTimerHost timers;
         PrintingView view(options.out);
         LaunchMonitor monitor(timers, prompts, messages, cameras.get(), monitorOptions);
+        view.monitor = &monitor;
         monitor.SetView(&view);
         monitor.Start();
         long requested = -1;

@@ -38,7 +38,7 @@ RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& promp
 
 // The text line of a recorded shot in the display units in force: time, item, ball speed,
 // launch, side, spins, club speed, carry, total, offline, score.
-std::string ShotLine(const shot::ShotRecord& shot);
+std::string ShotLine(const shot::ShotRecord& shot, int speedUnit, int distanceUnit);
 
 // Runs the shot cycle without a window until stop turns true, a command closes the program,
 // or the shots are recorded. SIGINT and SIGTERM set stop when installSignals is true. Ends

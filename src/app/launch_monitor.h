@@ -17,6 +17,7 @@
 #include "analysis/manual_corrections.h"
 #include "app/monitor_view.h"
 #include "app/overlay_drawing.h"
+#include "app/pass_options.h"
 #include "app/regression_test.h"
 #include "app/remote_control.h"
 #include "app/shot_computation.h"
@@ -65,7 +66,8 @@ struct MonitorOptions {
 // frame slots and the scene, the shot cycle on the timers, and the links it owns. The shot
 // computation, the publishers of a shot, the remote control and the automated test are parts
 // of it kept in classes of their own. Everything runs on the thread that delivers the timer
-// ticks. Settings are read from the program folder at the moment of use.
+// ticks. Each pass (a shot, a loaded file, a correction, a settings reload) begins with one
+// read of the settings file, and every part of that pass takes its options from it.
 class LaunchMonitor {
 public:
     // cameras may be null: a monitor without cameras still opens images and watches files.
@@ -108,6 +110,11 @@ public:
     void RemeasureShot();
     // Reloads and re-applies the settings the core holds, as the UpdateSettings command does.
     void ReloadSettings();
+    // Reads the settings for the pass that follows and hands each part its options; a value
+    // the pass cannot take is reported once, to the message list.
+    void BeginPass();
+    void BeginPass(base::SettingsSnapshot snapshot);
+    const PassOptions& Pass() const { return pass_; }
 
     // --- Remote control and the automated test ---
     // The keyboard's suspension of remote captures; the headless runner never sets it.
@@ -157,7 +164,7 @@ public:
     // The history file SaveHistory writes to for this size, by the ring rule.
     static long ChooseHistoryNumber(long size);
     // Setup/ImageHistorySize with its bounds.
-    static long HistorySize();
+    static long HistorySize(const base::SettingsSnapshot& settings);
 
 private:
     // The remote control and the automated test run passes of the cycle on its state.
@@ -166,7 +173,7 @@ private:
 
     void ProcessFrames(capture::ImageFile& imageFile, bool newShot);
     void AnalyzeLoadedFile(capture::ImageFile& file);
-    void ReadModeAndSelection();
+    void ReadModeAndSelection(const base::SettingsSnapshot& settings);
     bool FrameWaiting() const;
     void FillCameraSlots(capture::ImageFile& imageFile);
     void FailPass();
@@ -180,6 +187,7 @@ private:
     shot::ShotRecord& Shot();
     // The flash interval of the strobe speed in force (seconds).
     double StrobeInterval() const;
+    void ApplyPass();
 
     TimerHost& timers_;
     base::UserPrompts& prompts_;
@@ -189,6 +197,7 @@ private:
     MonitorView silentView_;
     MonitorView* view_ = &silentView_;
 
+    PassOptions pass_;
     std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kCameraSlots> frames_;
     std::unique_ptr<analysis::LaunchScene> scene_;
     std::unique_ptr<analysis::AnalysisPipeline> pipeline_;

@@ -42,7 +42,7 @@ void StatusFilePublisher::ShotFinished(const PublishedShot& shot) {
                             measured.MaxHeightFeet(), measured.FlightTime());
         status_.WriteShaft();
         status_.WriteGolfer();
-        status_.WriteWeather();
+        status_.WriteWeather(shot.pass.flight.weather);
         status_.WriteAnalysis(shot.shot.launchEfficiency, shot.shot.powerTransferIndex);
         status_.CompleteSuccess(!shot.newShot);
         if (analysed[0]) {
@@ -182,7 +182,9 @@ void SimulatorLinkPublisher::Note(const std::string& line, bool toShotLog) {
 void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
     const bool simulatorLeft = base::EqualsNoCase(player.handed, "LH");
     const bool simulatorRight = base::EqualsNoCase(player.handed, "RH");
-    const bool setupLeft = analysis::IsLeftHanded();
+    // A message from the simulator is an action of its own: one read of the settings.
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read();
+    const bool setupLeft = analysis::IsLeftHanded(snapshot);
     if (!handTold_ && ((simulatorLeft && !setupLeft) || (simulatorRight && setupLeft))) {
         // The cameras are set up for one hand; the link reports, it never changes the hand.
         handTold_ = true;
@@ -192,8 +194,7 @@ void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
                  (setupLeft ? "left" : "right") + "-handed",
              false);
     }
-    const base::Settings settings;
-    if (!settings.Yes(base::setting::kSimLinkFollowClub) || player.club == followedClub_) return;
+    if (!snapshot.Yes(base::setting::kSimLinkFollowClub) || player.club == followedClub_) return;
     followedClub_ = player.club;
     const int preset = links::ClubPresetOfSimulatorClub(player.club);
     if (preset < 0) {
@@ -207,6 +208,7 @@ void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
     std::sscanf(shot::ImpactModel::ClubPresets()[preset], "%39[^,], %lf, %lf", name, &loft, &mass);
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", loft);
+    const base::Settings settings;
     settings.Write(base::setting::kClubLoft, text);
     std::snprintf(text, sizeof text, "%.1f", mass);
     settings.Write(base::setting::kClubMass, text);

@@ -38,13 +38,18 @@ void Circle(analysis::CapturedImage& frame, double cx, double cy, double r, Bgr 
 
 }  // namespace
 
-OverlaySwitches ReadOverlaySwitches(const base::Settings& settings) {
+OverlaySwitches ReadOverlaySwitches(base::OptionsReader& reader) {
     OverlaySwitches s;
-    s.grid = settings.On(base::setting::kOverlayGrid);
-    s.planes = settings.On(base::setting::kOverlayPlanes);
-    s.marks = settings.On(base::setting::kOverlayMarks);
-    s.mono = settings.On(base::setting::kOverlayMono);
+    s.grid = reader.On(base::setting::kOverlayGrid);
+    s.planes = reader.On(base::setting::kOverlayPlanes);
+    s.marks = reader.On(base::setting::kOverlayMarks);
+    s.mono = reader.On(base::setting::kOverlayMono);
     return s;
+}
+
+OverlaySwitches ReadOverlaySwitches(const base::SettingsSnapshot& settings) {
+    base::OptionsReader reader(settings);
+    return ReadOverlaySwitches(reader);
 }
 
 bool DrawOverlays(analysis::CapturedImage& frame, const OverlaySwitches& switches) {

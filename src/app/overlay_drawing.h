@@ -3,7 +3,7 @@
 #include <string>
 
 #include "analysis/captured_image.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::app {
 
@@ -15,7 +15,8 @@ struct OverlaySwitches {
     bool mono = false;
 };
 // "On" (case ignored) switches an overlay on; anything else, or a missing key, leaves it off.
-OverlaySwitches ReadOverlaySwitches(const base::Settings& settings = {});
+OverlaySwitches ReadOverlaySwitches(base::OptionsReader& reader);
+OverlaySwitches ReadOverlaySwitches(const base::SettingsSnapshot& settings);
 
 inline constexpr int kGridSpacing = 64;  // pixels between grid lines
 

@@ -88,6 +88,7 @@ void RemoteControl::CheckCaptureFile() {
     monitor_.StartCycleTimers(false);
     monitor_.view_->ShowCaptureLabel(ClockText(
         std::string(base::Text(base::MessageId::kCaptureAt)).c_str(), std::time(nullptr)));
+    monitor_.BeginPass();
     monitor_.UpdateNames();
     monitor_.scene_->ClearSlots();
     const double interval = monitor_.StrobeInterval();
@@ -97,7 +98,7 @@ void RemoteControl::CheckCaptureFile() {
     const long before = monitor_.shotsRecorded_;
     monitor_.ProcessFrames(file, true);
     if (monitor_.shotsRecorded_ != before &&
-        base::Settings().Yes(base::setting::kUpdateAnalysisDialog)) {
+        monitor_.pass_.snapshot.Yes(base::setting::kUpdateAnalysisDialog)) {
         monitor_.view_->RefreshAnalysisWindow();
     }
     monitor_.StartCycleTimers(true);

@@ -69,11 +69,16 @@ double Chosen(const flight::FlightModel& model, AnalysisDistance choice) {
 }  // namespace
 
 ShotAnalysis::ShotAnalysis(base::Settings settings, base::UserPrompts& prompts)
-    : settings_(std::move(settings)), prompts_(prompts) {}
+    : settings_(std::move(settings)), prompts_(prompts) {
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings_);
+    base::OptionsReader reader(snapshot);
+    flight_ = flight::ReadFlightOptions(reader);
+}
 
 void ShotAnalysis::LoadOptions() {
-    const long colour = settings_.Integer(base::setting::kPlotColor);
-    const long distance = settings_.Integer(base::setting::kDistanceType);
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings_);
+    const long colour = snapshot.Integer(base::setting::kPlotColor);
+    const long distance = snapshot.Integer(base::setting::kDistanceType);
     plotColour_ = colour >= 0 && colour < static_cast<long>(kAnalysisColours.size())
                       ? static_cast<int>(colour)
                       : 0;
@@ -103,9 +108,12 @@ void ShotAnalysis::SetDistanceChoice(AnalysisDistance choice) {
 
 bool ShotAnalysis::ReadSettings(std::string* speedText) {
     const int previous = speedUnit_;
-    speedUnit_ = shot::ReadSpeedUnit(settings_, speedUnit_);
-    distanceUnit_ = shot::ReadDistanceUnit(settings_, distanceUnit_);
-    const flight::BallType ball(settings_);
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings_);
+    base::OptionsReader reader(snapshot);
+    speedUnit_ = shot::ReadSpeedUnit(snapshot, speedUnit_);
+    distanceUnit_ = shot::ReadDistanceUnit(snapshot, distanceUnit_);
+    flight_ = flight::ReadFlightOptions(reader);
+    const flight::BallType ball(flight_.ball);
     sport_ = ball.SportId();
     ballTypeId_ = ball.TypeId();
     const bool changed = unitsRead_ && previous != speedUnit_;
@@ -145,7 +153,7 @@ double ShotAnalysis::ToDistanceUnit(double yards) const {
 }
 
 AnalysisDistances ShotAnalysis::Distances(const AnalysisShot& shot) const {
-    flight::FlightModel model(settings_);
+    flight::FlightModel model(flight_);
     model.Compute(shot.ballSpeed, shot.launchAngle, shot.backSpin, shot.sideSpin, shot.sideAngle);
     AnalysisDistances out;
     out.carry = ToDistanceUnit(model.Carry());
@@ -162,7 +170,7 @@ AnalysisTable ShotAnalysis::Analyze(const AnalysisShot& shot, int rows, int colu
     table.rows = std::max(rows, 0);
     table.columns = std::max(columns, 0);
     const GridSteps steps = StepsFor(sport_);
-    flight::FlightModel model(settings_);
+    flight::FlightModel model(flight_);
     model.Compute(shot.ballSpeed, shot.launchAngle, shot.backSpin, shot.sideSpin, shot.sideAngle);
     table.reference = ToDistanceUnit(Chosen(model, distanceChoice_));
 
@@ -247,7 +255,7 @@ std::vector<PlotDot> ShotAnalysis::PlotDots(const flight::FlightResult& flight, 
 std::vector<flight::FlightResult> ShotAnalysis::PlotFlights() const {
     std::vector<flight::FlightResult> flights;
     flights.reserve(plots_.size());
-    flight::FlightModel model(settings_);
+    flight::FlightModel model(flight_);
     for (const PlottedShot& plot : plots_) {
         const AnalysisShot& s = plot.shot;
         model.Compute(s.ballSpeed, s.launchAngle, s.backSpin, s.sideSpin, s.sideAngle);

@@ -168,6 +168,8 @@ public:
 
 private:
     base::Settings settings_;
+    // The ball and air of the last read of the settings: every flight of the window uses them.
+    flight::FlightOptions flight_;
     base::UserPrompts& prompts_;
     int plotColour_ = 0;
     AnalysisDistance distanceChoice_ = AnalysisDistance::kCarry;

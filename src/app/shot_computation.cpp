@@ -11,13 +11,15 @@ namespace kyvern::app {
 
 ShotComputation::ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
                                  ShotPublisher& publishers, TimerHost& timers,
-                                 base::UserPrompts& prompts, MonitorView& view)
+                                 base::UserPrompts& prompts, MonitorView& view,
+                                 const PassOptions& pass)
     : scene_(scene),
       sensor_(sensor),
       publishers_(publishers),
       timers_(timers),
       prompts_(prompts),
-      view_(&view) {}
+      view_(&view),
+      pass_(pass) {}
 
 void ShotComputation::UpdateClubAndIndex() {
     const shot::LaunchConditions& launch = shot_.launch;
@@ -28,7 +30,7 @@ void ShotComputation::UpdateClubAndIndex() {
         view_->ShowClubNotice(true);
         timers_.StartTimer(kNoticeTimer, 10000);
     }
-    shot::PerformanceAnalysis performance;
+    shot::PerformanceAnalysis performance(pass_.flight, pass_.scoring);
     performance.Compute(launch.ballSpeed, sensor_.ClubSpeed(), launch.launchAngle, launch.sideAngle,
                         launch.backSpin, launch.sideSpin);
     shot_.launchEfficiency = performance.LaunchEfficiency();
@@ -47,7 +49,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     const shot::LaunchConditions launch = shot_.launch;
 
     // 2. The flight as measured, and its trajectory table.
-    flight::FlightModel measured;
+    flight::FlightModel measured(pass_.flight);
     measured.Compute(launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
                      launch.sideAngle);
     measured.WriteTrajectory(base::TrajectoryPath(), prompts_);
@@ -62,11 +64,11 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     // 5. The club settings: a bad one stops the shot here, unrecorded and unpublished.
     double clubMass = 0.0;
     double clubLoft = 0.0;
-    if (!shot::ImpactModel::ClubSettingValue({}, base::setting::kClubMass, clubMass)) {
+    if (!shot::ImpactModel::ClubSettingValue(pass_.club, base::setting::kClubMass, clubMass)) {
         sensor_.ShowClubMessage(base::MessageId::kInvalidClubMass);
         return false;
     }
-    if (!shot::ImpactModel::ClubSettingValue({}, base::setting::kClubLoft, clubLoft)) {
+    if (!shot::ImpactModel::ClubSettingValue(pass_.club, base::setting::kClubLoft, clubLoft)) {
         sensor_.ShowClubMessage(base::MessageId::kInvalidClubLoft);
         return false;
     }
@@ -82,17 +84,17 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
 
     // 6. The router's flight, with the measured or the predicted back spin.
     double backSpin = launch.backSpin;
-    if (!base::Settings().Yes(base::setting::kPredictWithSpin)) {
+    if (!pass_.predictWithSpin) {
         backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
-    flight::FlightModel routed;
+    flight::FlightModel routed(pass_.flight);
     routed.Compute(launch.ballSpeed, launch.launchAngle, backSpin, launch.sideSpin,
                    launch.sideAngle);
 
     // 7. The status file, the shot table, the video-analysis program, the serial line, the
     // notification and the router, in the order of the publishers.
     publishers_.ShotFinished(
-        PublishedShot{shot_, sensor_, measured, routed, backSpin, analysed, newShot});
+        PublishedShot{shot_, sensor_, measured, routed, backSpin, analysed, newShot, pass_});
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "analysis/launch_scene.h"
 #include "app/monitor_view.h"
+#include "app/pass_options.h"
 #include "app/shot_publisher.h"
 #include "app/timer_host.h"
 #include "base/user_prompts.h"
@@ -19,10 +20,11 @@ namespace kyvern::app {
 
 class ShotComputation {
 public:
-    // scene: where the analysed frames of the shot are; sensor: the club data source.
+    // scene: where the analysed frames of the shot are; sensor: the club data source; pass: the
+    // options of the pass in progress, kept by the caller.
     ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
                     ShotPublisher& publishers, TimerHost& timers, base::UserPrompts& prompts,
-                    MonitorView& view);
+                    MonitorView& view, const PassOptions& pass);
 
     void SetView(MonitorView& view) { view_ = &view; }
 
@@ -49,6 +51,7 @@ private:
     TimerHost& timers_;
     base::UserPrompts& prompts_;
     MonitorView* view_;
+    const PassOptions& pass_;
     shot::ShotRecord shot_;
     std::string scoreLabel_;
 };

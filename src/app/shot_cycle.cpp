@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -38,9 +39,18 @@ double MonotonicSeconds() {
 }  // namespace
 
 CameraMode CameraModeOf(std::string_view word) {
-    if (base::EqualsNoCase(word, "CamFocus")) return CameraMode::kCamFocus;
-    if (base::EqualsNoCase(word, "MultiCam")) return CameraMode::kMultiCam;
-    if (base::EqualsNoCase(word, "MultiFrame")) return CameraMode::kMultiFrame;
+    using Word = base::choice::CameraMode;
+    switch (
+        static_cast<Word>(base::SettingsSnapshot::WordIndex(base::setting::kCameraMode, word))) {
+        case Word::kCamFocus:
+            return CameraMode::kCamFocus;
+        case Word::kMultiCam:
+            return CameraMode::kMultiCam;
+        case Word::kMultiFrame:
+            return CameraMode::kMultiFrame;
+        case Word::kSingleCam:
+            break;
+    }
     return CameraMode::kSingleCam;
 }
 
@@ -54,10 +64,11 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
       options_(std::move(options)) {
     for (auto& frame : frames_)
         frame = std::make_unique<analysis::CapturedImage>();
-    const flight::BallType ball;
-    scene_ = std::make_unique<analysis::LaunchScene>(ball.Diameter());
-    pipeline_ = std::make_unique<analysis::AnalysisPipeline>(ball.Diameter());
-    table_ = std::make_unique<data::ShotTable>(prompts_);
+    pass_ = ReadPassOptions();
+    const flight::BallType ball(pass_.flight.ball);
+    scene_ = std::make_unique<analysis::LaunchScene>(ball.Diameter(), pass_.scene);
+    pipeline_ = std::make_unique<analysis::AnalysisPipeline>(ball.Diameter(), pass_.analysis);
+    table_ = std::make_unique<data::ShotTable>(prompts_, pass_.flight);
     links::ClubSensor::Wait sensorWait;
     if (options_.wait) sensorWait = options_.wait;
     sensor_ = std::make_unique<links::ClubSensor>(prompts_, sensorWait);
@@ -88,7 +99,8 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
         publishers_->Add(std::make_unique<RouterPublisher>(router_));
     }
     computation_ = std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_,
-                                                     prompts_, *view_);
+                                                     prompts_, *view_, pass_);
+    ApplyPass();
     remote_ = std::make_unique<RemoteControl>(*this);
     test_ = std::make_unique<RegressionTest>(*this);
     timers_.SetTick([this](int id) { OnTimer(id); });
@@ -108,9 +120,10 @@ void LaunchMonitor::Start() {
     if (started_) return;
     started_ = true;
     base::EnsureProgramFolder();
+    BeginPass();
     table_->SetupTable();
     names_->LoadNameLists();
-    sensor_->Configure(true);
+    sensor_->Configure(pass_.snapshot, true);
     serialOutput_->Configure();
     metadata_->ReadUnits();
     metadata_->Init();
@@ -127,7 +140,7 @@ void LaunchMonitor::Start() {
     OpenSimulatorLink();
     timers_.StartTimer(kSensorTimer, 500);
     timers_.StartTimer(kConnectionTimer, 5000);
-    if (base::Settings().Yes(base::setting::kRegressionTest)) {
+    if (pass_.snapshot.Yes(base::setting::kRegressionTest)) {
         test_->Start();
     }
     StartCycleTimers(true);
@@ -168,7 +181,7 @@ void LaunchMonitor::OnTimer(int id) {
             break;
         case kConnectionTimer:
             if (cameras_) {
-                ReadModeAndSelection();
+                ReadModeAndSelection(base::SettingsSnapshot::Read());
                 long serial =
                     selectedCamera_ == 0 && cameras_->SerialOfSlot(0) != capture::kNoSerial
                         ? long(cameras_->SerialOfSlot(0))
@@ -224,19 +237,21 @@ void LaunchMonitor::StartCycleTimers(bool on) {
     timers_.StartTimer(kCameraTimer, 100);
     if (!timers_.IsRunning(kCommandTimer)) timers_.StartTimer(kCommandTimer, 2000);
     timers_.StartTimer(kIndicatorTimer, 500);
-    capturePath_ = base::Settings().Text(base::setting::kCaptureFile);
+    // Read afresh, not from the pass: a pass may have written the stamp of the file it took.
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
+    capturePath_ = settings.Text(base::setting::kCaptureFile);
     if (!capturePath_.empty()) {
         timers_.StartTimer(kCaptureFileTimer, 250);
     } else {
         timers_.StopTimer(kCaptureFileTimer);
     }
-    lastStamp_ = base::Settings().Text(base::setting::kCaptureFileModified);
+    lastStamp_ = settings.Text(base::setting::kCaptureFileModified);
 }
 
 double LaunchMonitor::StrobeInterval() const {
     if (cameras_ && cameras_->StrobeInterval() > 0.0) return cameras_->StrobeInterval();
     const capture::SpeedMode* mode =
-        capture::SpeedModeOfName(base::Trim(base::Settings().Text(base::setting::kCameraSpeed)));
+        capture::SpeedModeOfName(base::Trim(pass_.snapshot.Text(base::setting::kCameraSpeed)));
     if (!mode) mode = capture::SpeedModeOfName(base::Spec(base::setting::kCameraSpeed).defaultText);
     return mode ? mode->strobeInterval : 0.0;
 }
@@ -249,13 +264,42 @@ void LaunchMonitor::Wait(int milliseconds) {
     }
 }
 
-void LaunchMonitor::ReadModeAndSelection() {
-    mode_ = CameraModeOf(base::Trim(base::Settings().Text(base::setting::kCameraMode)));
+void LaunchMonitor::BeginPass() { BeginPass(base::SettingsSnapshot::Read()); }
+
+void LaunchMonitor::BeginPass(base::SettingsSnapshot snapshot) {
+    pass_ = ReadPassOptions(std::move(snapshot));
+    ReportProblems(pass_, messages_);
+    ApplyPass();
+}
+
+void LaunchMonitor::ApplyPass() {
+    const flight::BallType ball(pass_.flight.ball);
+    scene_->SetBallDiameter(ball.Diameter());
+    scene_->SetOptions(pass_.scene);
+    pipeline_->SetOptions(pass_.analysis);
+    sensor_->SetClubOptions(pass_.club);
+    table_->SetFlightOptions(pass_.flight);
+    if (cameras_) cameras_->SetLeftHanded(pass_.scene.leftHanded);
+    status_.Context().clubMass = pass_.snapshot.Text(base::setting::kClubMass);
+    if (router_) {
+        router_->SetTeeLocation(
+            links::ParseTeeLocation(pass_.snapshot.Text(base::setting::kTeeLocation)));
+    }
+    // A club value that is no number is saved as its default, as the file has always held it.
+    const auto saved = [](double value, base::SettingId id) {
+        return std::isnan(value) ? base::DefaultNumber(id) : value;
+    };
+    workFile_->SetClubValues(saved(pass_.club.clubMass, base::setting::kClubMass),
+                             saved(pass_.club.clubLoft, base::setting::kClubLoft));
+}
+
+void LaunchMonitor::ReadModeAndSelection(const base::SettingsSnapshot& settings) {
+    mode_ = CameraModeOf(base::Trim(settings.Text(base::setting::kCameraMode)));
     if (mode_ != CameraMode::kSingleCam && mode_ != CameraMode::kCamFocus) {
         selectedCamera_ = -1;
         return;
     }
-    long selected = base::Settings().Integer(base::setting::kCameraSelected);
+    long selected = settings.Integer(base::setting::kCameraSelected);
     if (selected != 0 &&
         (!cameras_ || cameras_->SlotOfSerial(static_cast<std::uint32_t>(selected)) < 0)) {
         selected = 0;
@@ -298,8 +342,10 @@ void LaunchMonitor::SetNames(std::string user, std::string session, std::string 
 
 void LaunchMonitor::CameraTick() {
     if (!cameras_) return;
-    ReadModeAndSelection();
+    base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
+    ReadModeAndSelection(settings);
     if (!FrameWaiting()) return;
+    BeginPass(std::move(settings));
     StartCycleTimers(false);
 
     if (mode_ == CameraMode::kCamFocus) {
@@ -345,8 +391,9 @@ void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
         slot.captureStamp = MonotonicSeconds();
         slot.cameraIndex = cameras_->SlotOfSerial(serial);
         slot.serialNumber = static_cast<std::int32_t>(serial);
-        slot.cameraPosition = analysis::ReadCameraPosition(long(serial));
-        slot.cameraRotation = analysis::ReadCameraRotation(long(serial));
+        const analysis::CameraPose pose = analysis::ReadCameraPose(long(serial), pass_.snapshot);
+        slot.cameraPosition = pose.position;
+        slot.cameraRotation = pose.rotation;
         slot.valid = true;
         // A frame grabbed before any speed mode was applied takes the setting's interval.
         if (slot.t2 <= slot.t1) slot.t2 = slot.t1 + interval;
@@ -360,8 +407,6 @@ void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
     for (int i = 0; i < analysis::kCameraSlots; ++i) {
         if (frames_[i]->valid) AnalyzeFrame(i);
     }
-    const flight::BallType ball;
-    scene_->SetBallDiameter(ball.Diameter());
     lastSolveOk_ = scene_->SolveLaunch();
     if (!lastSolveOk_) {
         FailPass();
@@ -434,6 +479,7 @@ bool LaunchMonitor::MarkEdgePoint(long x, long y) {
 }
 
 void LaunchMonitor::RemeasureShot() {
+    BeginPass();
     const analysis::LaunchScene& s = *scene_;
     Shot().launch.Set(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.TotalSpin(), s.BackSpin(),
                       s.SideSpin());
@@ -444,10 +490,11 @@ void LaunchMonitor::RemeasureShot() {
 }
 
 void LaunchMonitor::ReloadSettings() {
-    table_->ReadDisplayUnits();
-    ReadModeAndSelection();
+    BeginPass();
+    table_->ReadDisplayUnits(pass_.snapshot);
+    ReadModeAndSelection(pass_.snapshot);
     if (cameras_) cameras_->ApplySpeedAndBrightness();
-    sensor_->Configure(false);
+    sensor_->Configure(pass_.snapshot, false);
     serialOutput_->Configure();
     metadata_->ReadUnits();
     if (hasShot_) {
@@ -471,14 +518,9 @@ void LaunchMonitor::AnalyzeFrame(int slot) {
     }
 }
 
-long LaunchMonitor::HistorySize() {
-    constexpr base::SettingId kSize = base::setting::kImageHistorySize;
-    long size = base::Settings().Integer(kSize);
-    // Out of range is not clamped but taken as unset: a typo must not keep 10,000 frames.
-    const base::SettingRange range = base::Spec(kSize).range;
-    if (size < static_cast<long>(range.low) || size > static_cast<long>(range.high))
-        size = base::DefaultInteger(kSize);
-    return size;
+long LaunchMonitor::HistorySize(const base::SettingsSnapshot& settings) {
+    base::OptionsReader reader(settings);
+    return ReadHistorySize(reader);
 }
 
 long LaunchMonitor::ChooseHistoryNumber(long size) {
@@ -504,12 +546,12 @@ void LaunchMonitor::SaveHistory(capture::ImageFile& imageFile) {
     imageFile.Save(base::LastFramePath());
     std::error_code ec;
     std::filesystem::create_directories(base::HistoryFolder(), ec);
-    const long number = ChooseHistoryNumber(HistorySize());
+    const long number = ChooseHistoryNumber(pass_.historySize);
     imageFile.Save(base::HistoryFramePath(number));
 }
 
 void LaunchMonitor::SaveOverlayImage() {
-    const OverlaySwitches switches = ReadOverlaySwitches();
+    const OverlaySwitches switches = pass_.overlays;
     capture::ImageFile& overlay = *workFile_;
     overlay.Clear();
     bool any = false;
@@ -563,6 +605,7 @@ bool LaunchMonitor::OpenImage(const std::string& path) {
 
 // A loaded saved-image file as a new shot: its frames into the scene's slots, then analysed.
 void LaunchMonitor::AnalyzeLoadedFile(capture::ImageFile& file) {
+    BeginPass();
     UpdateNames();
     scene_->ClearSlots();
     const double interval = StrobeInterval();

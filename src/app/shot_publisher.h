@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/captured_image.h"
+#include "app/pass_options.h"
 #include "flight/flight_model.h"
 #include "links/club_sensor.h"
 #include "links/status_file.h"
@@ -32,7 +33,8 @@ struct PublishedShot {
     double routedBackSpin;
     // Each camera slot's frame when it was analysed, else null.
     std::array<const analysis::CapturedImage*, links::kCameraSlots> analysed;
-    bool newShot;  // false: the shot already held, computed again
+    bool newShot;             // false: the shot already held, computed again
+    const PassOptions& pass;  // the settings the shot was computed with
 };
 
 // A pass that ended without a shot.

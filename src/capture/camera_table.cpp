@@ -48,11 +48,10 @@ CameraTable::CameraTable(CameraDriver& driver, base::UserPrompts& prompts, base:
     : driver_(driver), prompts_(prompts), settings_(std::move(settings)) {
     for (int i = 0; i < kCameraSlots; ++i)
         slots_[i].index = i;
+    leftHanded_ = analysis::IsLeftHanded(base::SettingsSnapshot::Read(settings_));
 }
 
 CameraTable::~CameraTable() { Shutdown(); }
-
-bool CameraTable::LeftHanded() const { return analysis::IsLeftHanded(settings_); }
 
 void CameraTable::InitCameras() {
     std::lock_guard lock(tableMutex_);
@@ -362,9 +361,7 @@ bool CameraTable::TakeFrame(std::uint32_t serial, analysis::CapturedImage& frame
         std::lock_guard frameLock(slot.frameMutex);
         if (!slot.newFrame) return false;
     }
-    // The settings file is read before the frame is locked, so that the grab thread never waits
-    // on the disk; the frame taken is the newest one when the lock is taken.
-    const bool leftHanded = LeftHanded();
+    const bool leftHanded = leftHanded_;
     std::lock_guard frameLock(slot.frameMutex);
     if (!slot.newFrame) return false;
     MirrorFrame(slot.parked.get(), frame.Pixels(), slot.width, slot.height, leftHanded);

@@ -75,6 +75,8 @@ public:
     void EnumerateAndStart();
     bool StartCamera(int slot);
     bool ApplySpeedAndBrightness();
+    // Mirror the frames taken from now on for a left-handed set-up (or not).
+    void SetLeftHanded(bool left) { leftHanded_ = left; }
     bool SetSpeedMode(int mode, int slot);
     bool SetGain(long value, int slot);
     void OnBusMessage(int userValue, int message);
@@ -136,7 +138,6 @@ private:
         double strobeInterval = 0.0;  // of the parked frame
     };
 
-    bool LeftHanded() const;
     void GrabLoop(Slot& slot);
     void GrabOne(Slot& slot);
     const Slot* SlotBySerial(std::uint32_t serial) const;
@@ -144,6 +145,9 @@ private:
 
     CameraDriver& driver_;
     base::UserPrompts& prompts_;
+    // Frames are mirrored for a left-handed set-up; the settings at construction, then each
+    // pass's.
+    std::atomic<bool> leftHanded_{false};
     base::Settings settings_;
     // Serialises the window thread and the bus-message thread; never taken by a grab thread.
     mutable std::recursive_mutex tableMutex_;

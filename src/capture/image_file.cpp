@@ -344,8 +344,14 @@ bool ImageFile::Save(const std::string& path) {
             std::memcpy(row, slot.Pixels() + std::size_t(r) * rowBytes, rowBytes);
             std::memset(row + rowBytes, 0, stride - rowBytes);
         }
-        double clubMass = ReadClubSetting(settings_, base::setting::kClubMass);
-        double clubLoft = ReadClubSetting(settings_, base::setting::kClubLoft);
+        double clubMass = 0.0;
+        double clubLoft = 0.0;
+        if (savedClub_) {
+            std::tie(clubMass, clubLoft) = *savedClub_;
+        } else {
+            clubMass = ReadClubSetting(settings_, base::setting::kClubMass);
+            clubLoft = ReadClubSetting(settings_, base::setting::kClubLoft);
+        }
         std::time_t now = std::time(nullptr);
         std::tm local{};
         char date[32] = "";

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "analysis/captured_image.h"
 #include "base/settings_schema.h"
@@ -36,6 +38,9 @@ public:
     const std::string& GetPath() const { return path_; }
     bool Load(const std::string& path);
     bool Save(const std::string& path);
+    // The club the next saves record (grams, degrees), as the pass read it; until it is given,
+    // each save reads it from the settings.
+    void SetClubValues(double clubMass, double clubLoft) { savedClub_ = {clubMass, clubLoft}; }
 
     // Working state of the last header read.
     const std::string& HeaderText() const { return headerText_; }
@@ -61,6 +66,7 @@ private:
     std::string dateText_;
     double clubLoft_ = -1.0;
     double clubMass_ = -1.0;
+    std::optional<std::pair<double, double>> savedClub_;  // mass, loft
     std::unique_ptr<std::uint8_t[]> staging_;
     std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kCameraSlots> slots_;
     std::array<std::uint8_t, 1024> colourTable_{};

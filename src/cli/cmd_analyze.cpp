@@ -9,6 +9,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/analysis_pipeline.h"
 #include "analysis/launch_scene.h"
+#include "app/pass_options.h"
 #include "base/message_list.h"
 #include "base/user_prompts.h"
 #include "capture/image_file.h"
@@ -69,12 +70,11 @@ Json LaunchJson(bool ok, const analysis::LaunchScene& scene) {
             {"sideSpin", JsonNumber(v.sideSpin)}};
 }
 
-void PrintLaunch(bool ok, const analysis::LaunchScene& scene) {
+void PrintLaunch(bool ok, const analysis::LaunchScene& scene, int speedUnit) {
     if (!ok) {
         std::printf("No launch conditions: %s\n", analysis::ErrorText(scene.ErrorCode()));
         return;
     }
-    const int speedUnit = shot::ReadSpeedUnit();
     const analysis::LaunchValues& v = scene.Values();
     std::printf("Ball speed    %.1f %s\n", shot::ToDisplaySpeed(v.ballSpeed, speedUnit),
                 shot::SpeedLabel(speedUnit));
@@ -98,9 +98,10 @@ int RunAnalyze(const Args& args) {
         return 2;
     }
     const bool json = HasFlag(args, "--json");
-    const flight::BallType ball;
-    analysis::AnalysisPipeline pipeline(ball.Diameter());
-    analysis::LaunchScene scene(ball.Diameter());
+    const app::PassOptions pass = app::ReadPassOptions();
+    const flight::BallType ball(pass.flight.ball);
+    analysis::AnalysisPipeline pipeline(ball.Diameter(), pass.analysis);
+    analysis::LaunchScene scene(ball.Diameter(), pass.scene);
     base::StderrPrompts prompts;
     base::StdoutMessageList printed;
     base::TextMessageList silent;
@@ -131,7 +132,7 @@ int RunAnalyze(const Args& args) {
                        {"launch", LaunchJson(ok, scene)}});
         } else if (loaded) {
             std::printf("%s\n", path.c_str());
-            PrintLaunch(ok, scene);
+            PrintLaunch(ok, scene, pass.speedUnit);
         }
     }
     return failures == 0 ? 0 : 1;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/pass_options.h"
 #include "base/user_prompts.h"
 #include "cli/command.h"
 #include "flight/flight_model.h"
@@ -126,9 +127,10 @@ void PrintJsonDocument(const flight::FlightModel& model, const shot::ImpactModel
 }
 
 void PrintText(const flight::FlightModel& model, const shot::ImpactModel& club,
-               const shot::PerformanceAnalysis& analysis, const Options& options) {
-    const int d = shot::ReadDistanceUnit();
-    const int s = shot::ReadSpeedUnit();
+               const shot::PerformanceAnalysis& analysis, const Options& options,
+               const app::PassOptions& pass) {
+    const int d = pass.distanceUnit;
+    const int s = pass.speedUnit;
     const char* dl = shot::DistanceLabel(d);
     const char* sl = shot::SpeedLabel(s);
     auto distance = [d](double yards) {
@@ -205,21 +207,22 @@ int RunFlight(const Args& args) {
         return 2;
     }
     base::StderrPrompts prompts;
-    flight::FlightModel model;
+    const app::PassOptions pass = app::ReadPassOptions();
+    flight::FlightModel model(pass.flight);
     model.Compute(options.ballSpeed, options.launch, options.back, options.sideSpin,
                   options.sideAngle);
-    shot::ImpactModel club;
+    shot::ImpactModel club(pass.club);
     club.Evaluate(options.ballSpeed, options.launch, options.sideAngle, options.back,
                   options.sideSpin);
     for (base::MessageId message : club.TakeMessages())
         prompts.Message(base::Text(message));
-    shot::PerformanceAnalysis analysis;
+    shot::PerformanceAnalysis analysis(pass.flight, pass.scoring);
     analysis.Compute(options.ballSpeed, options.clubSpeed, options.launch, options.sideAngle,
                      options.back, options.sideSpin);
     if (options.json) {
         PrintJsonDocument(model, club, analysis, options);
     } else {
-        PrintText(model, club, analysis, options);
+        PrintText(model, club, analysis, options, pass);
     }
     if (!options.trajectory.empty() && !model.WriteTrajectory(options.trajectory, prompts)) {
         return 1;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/pass_options.h"
 #include "base/user_prompts.h"
 #include "cli/command.h"
 #include "data/csv_export.h"
@@ -124,9 +125,10 @@ int RunSession(const Args& args) {
         return 2;
     }
     base::StderrPrompts prompts;
-    data::ShotTable table(prompts);
+    const app::PassOptions pass = app::ReadPassOptions();
+    data::ShotTable table(prompts, pass.flight);
     table.SetupTable();
-    table.ReadDisplayUnits();
+    table.ReadDisplayUnits(pass.snapshot);
     int skipped = 0;
     const bool all = LoadAll(table, options.files, skipped);
 
@@ -143,7 +145,7 @@ int RunSession(const Args& args) {
     if (!all) return 1;
     if (options.action == "export") {
         const data::CsvExportResult result =
-            data::ExportShotsCsv(table, base::Settings(), options.csv);
+            data::ExportShotsCsv(table, pass.snapshot, options.csv);
         std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
         return result.ok ? 0 : 1;
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/camera_model.h"
+#include "app/pass_options.h"
 #include "base/program_folder.h"
 #include "cli/command.h"
 #include "flight/ball_type.h"
@@ -17,13 +18,14 @@ int RunSettings(const Args& args) {
         std::fprintf(stderr, "usage: kyvern-cli settings [--json]\n");
         return 2;
     }
-    const flight::BallType ball;
-    const flight::Weather weather = flight::ReadWeather();
+    const app::PassOptions pass = app::ReadPassOptions();
+    const flight::BallType ball(pass.flight.ball);
+    const flight::Weather& weather = pass.flight.weather;
     const analysis::Xyz wind = flight::WindVector(weather);
     const flight::AirProperties air = flight::ComputeAir(weather);
-    const bool left = analysis::IsLeftHanded();
-    const int speedUnit = shot::ReadSpeedUnit();
-    const int distanceUnit = shot::ReadDistanceUnit();
+    const bool left = pass.scene.leftHanded;
+    const int speedUnit = pass.speedUnit;
+    const int distanceUnit = pass.distanceUnit;
 
     if (HasFlag(args, "--json")) {
         PrintJson({{"programFolder", base::ProgramFolder()},

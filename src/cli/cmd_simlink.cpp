@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/pass_options.h"
 #include "base/settings_schema.h"
 #include "cli/command.h"
 #include "flight/flight_model.h"
@@ -101,7 +102,7 @@ int Send(const Args& args) {
     shot.sideAngle = side;
     shot.backSpin = back;
     shot.sideSpin = sideSpin;
-    flight::FlightModel flight;
+    flight::FlightModel flight(app::ReadPassOptions().flight);
     flight.Compute(shot.ballSpeed, launch, back, sideSpin, side);
     shot.carry = flight.Carry();
 

@@ -185,7 +185,7 @@ void AppendRow(std::string& out, const std::string* fields, std::size_t count) {
 
 }  // namespace
 
-std::string FormatShotsCsv(const ShotTable& table, const base::Settings& settings) {
+std::string FormatShotsCsv(const ShotTable& table, const base::SettingsSnapshot& settings) {
     const int distance = shot::ReadDistanceUnit(settings, table.DistanceUnit());
     const int speed = shot::ReadSpeedUnit(settings, table.SpeedUnit());
     std::array<std::string, kColumns.size()> fields;
@@ -197,7 +197,8 @@ std::string FormatShotsCsv(const ShotTable& table, const base::Settings& setting
         fields[c] = UnitText(kColumns[c], distance, speed);
     AppendRow(out, fields.data(), fields.size());
 
-    flight::FlightModel model(settings);
+    base::OptionsReader reader(settings);
+    flight::FlightModel model(flight::ReadFlightOptions(reader));
     const auto value = [](double v) { return shot::FormatValue(v); };
     const auto toSpeed = [&](double feetPerSecond) {
         return value(shot::ToDisplaySpeed(feetPerSecond, speed));
@@ -270,7 +271,7 @@ std::string FormatShotsCsv(const ShotTable& table, const base::Settings& setting
     return out;
 }
 
-CsvExportResult ExportShotsCsv(const ShotTable& table, const base::Settings& settings,
+CsvExportResult ExportShotsCsv(const ShotTable& table, const base::SettingsSnapshot& settings,
                                const std::string& path) {
     CsvExportResult result;
     for (int r = 1; r < table.RowCount(); ++r)

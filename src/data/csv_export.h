@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "data/shot_table.h"
 
 namespace kyvern::data {
@@ -21,11 +21,11 @@ struct CsvExportResult {
 // RFC 4180: fields holding a comma, a quote or a line break are quoted, quotes doubled; CRLF
 // after every row. Names that are no valid UTF-8 get U+FFFD. A shot without club data (club
 // speed 0) leaves its club cells, smash factor and score of 0 empty.
-std::string FormatShotsCsv(const ShotTable& table, const base::Settings& settings);
+std::string FormatShotsCsv(const ShotTable& table, const base::SettingsSnapshot& settings);
 
 // FormatShotsCsv written to path by atomic replacement: a failed export leaves any file there
 // as it was.
-CsvExportResult ExportShotsCsv(const ShotTable& table, const base::Settings& settings,
+CsvExportResult ExportShotsCsv(const ShotTable& table, const base::SettingsSnapshot& settings,
                                const std::string& path);
 
 }  // namespace kyvern::data

@@ -5,6 +5,7 @@
 
 #include "base/config_store.h"
 #include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::data {
 
@@ -33,9 +34,10 @@ void NameLists::LoadNameLists() {
     sessions_.clear();
     items_.clear();
     std::vector<std::string>* lists[] = {&players_, &sessions_, &items_};
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
     for (int n = 0; n < kMaxNames; ++n) {
         for (int l = 0; l < 3; ++l) {
-            std::string value = settings_.Text(kFamilies[l], n);
+            std::string value = settings.Text(kFamilies[l], n);
             if (value.empty()) continue;
             // Position n, or the end when an earlier entry was empty.
             std::vector<std::string>& list = *lists[l];

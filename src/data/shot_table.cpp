@@ -98,8 +98,9 @@ const std::string kEmpty;
 
 }  // namespace
 
-ShotTable::ShotTable(base::UserPrompts& prompts, base::Settings settings)
-    : prompts_(prompts), settings_(std::move(settings)) {
+ShotTable::ShotTable(base::UserPrompts& prompts, const flight::FlightOptions& flight,
+                     base::Settings settings)
+    : prompts_(prompts), settings_(std::move(settings)), flight_(flight) {
     widths_.fill(kDefaultColumnWidth);
     auto header = std::make_unique<Row>();
     for (int c = 0; c < kColumnCount; ++c)
@@ -188,10 +189,10 @@ void ShotTable::SetDistanceUnit(int index) { distanceUnit_ = index >= 0 && index
 
 void ShotTable::SetSpeedUnit(int index) { speedUnit_ = index >= 0 && index <= 3 ? index : 0; }
 
-void ShotTable::ReadDisplayUnits() {
+void ShotTable::ReadDisplayUnits(const base::SettingsSnapshot& settings) {
     // An unknown word keeps the unit this table shows.
-    SetDistanceUnit(shot::ReadDistanceUnit(settings_, distanceUnit_));
-    SetSpeedUnit(shot::ReadSpeedUnit(settings_, speedUnit_));
+    SetDistanceUnit(shot::ReadDistanceUnit(settings, distanceUnit_));
+    SetSpeedUnit(shot::ReadSpeedUnit(settings, speedUnit_));
 }
 
 const char* ShotTable::DistanceWord(int index) {
@@ -264,7 +265,7 @@ void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
     cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
 
     // The distances are always this table's own prediction, with the ball and weather in force.
-    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(settings_);
+    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
     model.Compute(shot.ballSpeed, shot.launchAngle, shot.backSpin, shot.sideSpin, shot.sideAngle);
 
     const int d = distanceUnit_;
@@ -546,9 +547,10 @@ void ShotTable::NewSession() {
 }
 
 void ShotTable::LoadColumnWidths() {
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
     for (int c = 0; c < kColumnCount; ++c) {
         if (!kWidthKeys[c]) continue;
-        const std::string text = settings_.Text(kWidthKeys[c]->id);
+        const std::string text = settings.Text(kWidthKeys[c]->id);
         if (text.empty()) continue;
         const long width = ReadLong(text);
         if (width > 0 && width <= INT_MAX) SetColumnWidth(c, static_cast<int>(width));
@@ -572,7 +574,7 @@ std::string ShotTable::ItemOf(int row) const {
 void ShotTable::BeginBulkAdd() {
     if (bulkDepth_ == 0) {
         Notify([](ShotTableListener& l) { l.AboutToReset(); });
-        bulkModel_ = std::make_unique<flight::FlightModel>(settings_);
+        bulkModel_ = std::make_unique<flight::FlightModel>(flight_);
     }
     ++bulkDepth_;
 }

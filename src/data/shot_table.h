@@ -114,8 +114,10 @@ struct ShotEntry {
 // any window toolkit: a view shows it through ShotTableListener.
 class ShotTable {
 public:
-    // The shot log is always the program folder's, whatever the settings.
-    explicit ShotTable(base::UserPrompts& prompts, base::Settings settings = {});
+    // flight: the ball and air the table predicts its shots' distances with. The shot log is
+    // always the program folder's, whatever the settings.
+    ShotTable(base::UserPrompts& prompts, const flight::FlightOptions& flight,
+              base::Settings settings = {});
     ~ShotTable();
     ShotTable(const ShotTable&) = delete;
     ShotTable& operator=(const ShotTable&) = delete;
@@ -157,7 +159,9 @@ public:
     void SetDistanceUnit(int index);
     void SetSpeedUnit(int index);
     // Setup/DistanceDisplay and Setup/SpeedDisplay, read when the settings are (re)loaded.
-    void ReadDisplayUnits();
+    void ReadDisplayUnits(const base::SettingsSnapshot& settings);
+    // The ball and air of the shots added from now on.
+    void SetFlightOptions(const flight::FlightOptions& flight) { flight_ = flight; }
     // The units label: distance word and speed label with one blank ("Yards MPH").
     std::string UnitsLabel() const;
     static const char* DistanceWord(int index);  // "Yards", "Feet", "Meters"
@@ -223,6 +227,7 @@ private:
 
     base::UserPrompts& prompts_;
     base::Settings settings_;
+    flight::FlightOptions flight_;
     std::vector<std::unique_ptr<Row>> rows_;
     std::array<int, kColumnCount> widths_{};
     int currentRow_ = -1;

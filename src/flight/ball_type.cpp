@@ -38,7 +38,23 @@ constexpr std::array<const char*, 4> kGolfNames{"Normal Trajectory Golf Ball",
 
 }  // namespace
 
-BallType::BallType(const base::Settings& settings) { Load(settings); }
+BallOptions ReadBallOptions(base::OptionsReader& reader) {
+    BallOptions options;
+    options.ball = reader.Snapshot().Text(base::setting::kBall);
+    int height = -1;
+    if (std::sscanf(reader.Snapshot().Text(base::setting::kHeightAboveGround).c_str(), "%d",
+                    &height) == 1) {
+        options.heightAboveGround = height;
+    }
+    return options;
+}
+
+BallOptions ReadBallOptions(const base::SettingsSnapshot& snapshot) {
+    base::OptionsReader reader(snapshot);
+    return ReadBallOptions(reader);
+}
+
+BallType::BallType(const BallOptions& options) { Load(options); }
 
 std::int32_t BallType::TypeIdForName(const std::string& name) {
     for (std::size_t i = 0; i < kTypes.size(); ++i) {
@@ -47,12 +63,12 @@ std::int32_t BallType::TypeIdForName(const std::string& name) {
     return 0;
 }
 
-void BallType::Load(const base::Settings& settings) {
+void BallType::Load(const BallOptions& options) {
     for (const char* golf : kGolfNames)
         names_[nameCount_++] = golf;
     readPosition_ = 0;
 
-    std::string configured = settings.Text(base::setting::kBall);
+    const std::string& configured = options.ball;
     typeId_ = TypeIdForName(configured);
     name_ = std::string(base::Trim(configured));
 
@@ -63,11 +79,7 @@ void BallType::Load(const base::Settings& settings) {
     weight_ = row.weight;
     teeHeight_ = row.teeHeight;
 
-    std::string heightText = settings.Text(base::setting::kHeightAboveGround);
-    int height = -1;
-    if (std::sscanf(heightText.c_str(), "%d", &height) == 1 && height > 0) {
-        teeHeight_ = static_cast<double>(height);
-    }
+    if (options.heightAboveGround > 0) teeHeight_ = static_cast<double>(options.heightAboveGround);
 }
 
 std::string BallType::NextName() {

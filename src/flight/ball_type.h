@@ -4,18 +4,24 @@
 #include <cstdint>
 #include <string>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::flight {
 
+// Setup/Ball and Setup/HeightAboveGround as a pass read them.
+struct BallOptions {
+    std::string ball = "Golf Ball";
+    int heightAboveGround = -1;  // inches; 0 or less keeps the type's own tee height
+};
+BallOptions ReadBallOptions(base::OptionsReader& reader);
+BallOptions ReadBallOptions(const base::SettingsSnapshot& snapshot);
+
 // The configured ball: which of the eight types it is and its size, weight and launch height.
-// Read from the settings each time one is made; nothing is kept between uses.
 class BallType {
 public:
     static constexpr int kMaxNames = 10;
 
-    // Reads Setup/Ball and Setup/HeightAboveGround.
-    explicit BallType(const base::Settings& settings = {});
+    explicit BallType(const BallOptions& options = {});
 
     std::int32_t TypeId() const { return typeId_; }
     const std::string& Name() const { return name_; }
@@ -35,7 +41,7 @@ public:
     static std::int32_t TypeIdForName(const std::string& name);
 
 private:
-    void Load(const base::Settings& settings);
+    void Load(const BallOptions& options);
 
     std::array<std::string, kMaxNames> names_{};
     int nameCount_ = 0;

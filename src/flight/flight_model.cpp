@@ -12,8 +12,17 @@
 
 namespace kyvern::flight {
 
-FlightModel::FlightModel(const base::Settings& settings) {
-    Setup(BallType(settings), ReadWeather(settings));
+FlightOptions ReadFlightOptions(base::OptionsReader& reader) {
+    return {ReadBallOptions(reader), ReadWeather(reader)};
+}
+
+FlightOptions ReadFlightOptions(const base::SettingsSnapshot& snapshot) {
+    base::OptionsReader reader(snapshot);
+    return ReadFlightOptions(reader);
+}
+
+FlightModel::FlightModel(const FlightOptions& options) {
+    Setup(BallType(options.ball), options.weather);
 }
 
 FlightModel::FlightModel(const BallType& ball, const Weather& weather) { Setup(ball, weather); }

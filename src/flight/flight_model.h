@@ -26,9 +26,17 @@ struct FlightConstants {
     double massSlug = 0.0;
 };
 
+// The ball and the air a pass flies its shots with.
+struct FlightOptions {
+    BallOptions ball;
+    Weather weather;
+};
+FlightOptions ReadFlightOptions(base::OptionsReader& reader);
+FlightOptions ReadFlightOptions(const base::SettingsSnapshot& snapshot);
+
 // Predicts a launched ball's flight: RK4 through gravity, drag, Magnus lift and spin decay to
-// the ground, then a bounce-and-roll estimate. Made per use; the ball and the weather are read
-// when it is made and kept for every Compute. All storage is fixed-size.
+// the ground, then a bounce-and-roll estimate. The ball and the weather it is made with are
+// kept for every Compute. All storage is fixed-size.
 class FlightModel {
 public:
     static constexpr int kMaxPoints = FlightResult::kMaxPoints;
@@ -37,8 +45,8 @@ public:
     static constexpr int kRollPoints = 19;
     static constexpr double kStep = 0.1;  // seconds
 
-    // Ball and weather of the settings.
-    explicit FlightModel(const base::Settings& settings = {});
+    // The schema's defaults unless given: a golf ball in still air at sea level.
+    explicit FlightModel(const FlightOptions& options = {});
     FlightModel(const BallType& ball, const Weather& weather);
 
     // Speed in ft/s, angles in degrees, spins in rpm.

@@ -8,28 +8,15 @@
 
 namespace kyvern::flight {
 
-namespace {
-
-// A text that is no finite number takes the key's default, so the clamp always sees a number.
-double Clamped(const base::Settings& settings, base::SettingId id) {
-    const double value = settings.Number(id);
-    const base::SettingRange range = base::Spec(id).range;
-    if (value < range.low) return range.low;
-    if (value > range.high) return range.high;
-    return value;
-}
-
-}  // namespace
-
-Weather ReadWeather(const base::Settings& settings) {
+Weather ReadWeather(base::OptionsReader& reader) {
     namespace setting = base::setting;
     Weather w;
-    w.altitude = Clamped(settings, setting::kAltitude);
-    w.temperature = Clamped(settings, setting::kTemperature);
-    w.humidity = Clamped(settings, setting::kHumidity);
-    w.barometer = Clamped(settings, setting::kBarometer);
-    w.windSpeed = Clamped(settings, setting::kWindSpeed);
-    w.windDir = WholeWindDirection(settings.Number(setting::kWindDir));
+    w.altitude = reader.Clamped(setting::kAltitude);
+    w.temperature = reader.Clamped(setting::kTemperature);
+    w.humidity = reader.Clamped(setting::kHumidity);
+    w.barometer = reader.Clamped(setting::kBarometer);
+    w.windSpeed = reader.Clamped(setting::kWindSpeed);
+    w.windDir = WholeWindDirection(reader.Snapshot().Number(setting::kWindDir));
     return w;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "analysis/xyz.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::flight {
 
@@ -17,8 +17,8 @@ struct Weather {
     double windDir = 0.0;       // whole degrees, 0 to 359; 0 blows from the target
 };
 
-// Reads the weather of the settings and clamps each value to its key's range.
-Weather ReadWeather(const base::Settings& settings = {});
+// The weather of a pass's settings, each value clamped to its key's range.
+Weather ReadWeather(base::OptionsReader& reader);
 
 // The wind as a velocity in the flight frame (x downrange, y up, z right), ft/s. It is added
 // to the ball's velocity to give the velocity relative to the air.

@@ -257,10 +257,9 @@ void ClubSensor::Reset() {
     speedCalculated_ = false;
 }
 
-void ClubSensor::Configure(bool resetValues) {
+void ClubSensor::Configure(const base::SettingsSnapshot& settings, bool resetValues) {
     buffer_.fill = 0;
     if (resetValues) Reset();
-    const base::Settings settings;
     type_ = SensorTypeOf(settings.Text(base::setting::kClubSensorType));
     int number = PortNumberOf(settings.Text(base::setting::kClubSensorPort), false);
     if (type_ == SensorKind::kNone || type_ == SensorKind::kCalculated) number = 0;

@@ -48,7 +48,10 @@ public:
 
     explicit ClubSensor(base::UserPrompts& prompts, Wait wait = {});
 
-    void Configure(bool resetValues);
+    // The sensor type and port of these settings.
+    void Configure(const base::SettingsSnapshot& settings, bool resetValues);
+    // The club settings the impact model takes from the next shot on.
+    void SetClubOptions(const shot::ClubOptions& options) { model_.SetOptions(options); }
     void Poll();
     // A live shot: a new shot for the club messages, then the sensor and the model.
     void ReadShot(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
@@ -91,7 +94,7 @@ private:
 
     base::UserPrompts& prompts_;
     Wait wait_;
-    shot::ImpactModel model_;
+    shot::ImpactModel model_{shot::ClubOptions{}};
     SerialPort port_;
     int portNumber_ = 0;
     shot::SensorKind type_ = shot::SensorKind::kCalculated;

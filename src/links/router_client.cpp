@@ -35,6 +35,7 @@ bool RouterClient::Open() {
     const base::Settings settings;
     ownClient_ = settings.Integer(base::setting::kRouterClientId);
     targetClient_ = settings.Integer(base::setting::kRouterTargetId);
+    ReadTeeLocation(tee_.first, tee_.second);
     transmitFree_ = true;
     receiveFree_ = true;
     try {
@@ -90,16 +91,16 @@ bool RouterClient::Receive(RouterPacket& packet) {
     return true;
 }
 
-bool RouterClient::SendTeeOff() { return Send(TeeOffPacket()); }
+bool RouterClient::SendTeeOff() { return Send(TeeOffPacket(tee_)); }
 
 bool RouterClient::SendShotResult(double ballSpeed, double launchAngle, double sideAngle,
                                   double backSpin, double sideSpin, double carryYards,
                                   double carryOfflineYards, double flightTime) {
-    return Send(ShotResultPacket(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin, carryYards,
-                                 carryOfflineYards, flightTime));
+    return Send(ShotResultPacket(tee_, ballSpeed, launchAngle, sideAngle, backSpin, sideSpin,
+                                 carryYards, carryOfflineYards, flightTime));
 }
 
-bool RouterClient::SendFailedAnalysis() { return Send(FailedAnalysisPacket()); }
+bool RouterClient::SendFailedAnalysis() { return Send(FailedAnalysisPacket(tee_)); }
 
 bool RouterClient::SendPacket(RouterPacket& packet) {
     ++transmitSequence_;

@@ -43,6 +43,8 @@ public:
     bool Receive(RouterPacket& packet);
 
     // The shot-cycle messages.
+    // The tee position of the packets sent from now on.
+    void SetTeeLocation(const TeeLocation& tee) { tee_ = tee; }
     bool SendTeeOff();
     bool SendShotResult(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                         double sideSpin, double carryYards, double carryOfflineYards,
@@ -73,6 +75,7 @@ private:
 
     std::string title_;
     RouterTiming timing_;
+    TeeLocation tee_;  // where the shots start: read at Open, then each pass's
     long ownClient_ = 3;
     long targetClient_ = 5;
 

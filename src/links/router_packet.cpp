@@ -57,38 +57,57 @@ std::uint32_t AddressWord(long ownClient, long targetClient, std::uint32_t kind)
            kind;
 }
 
+TeeLocation ParseTeeLocation(const std::string& text) {
+    TeeLocation tee;
+    std::sscanf(text.c_str(), "%lu,%lu", &tee.first, &tee.second);
+    return tee;
+}
+
 void ReadTeeLocation(unsigned long& first, unsigned long& second) {
-    first = 0;
-    second = 0;
-    std::string text = base::Settings().Text(base::setting::kTeeLocation);
-    std::sscanf(text.c_str(), "%lu,%lu", &first, &second);
+    const TeeLocation tee = ParseTeeLocation(base::Settings().Text(base::setting::kTeeLocation));
+    first = tee.first;
+    second = tee.second;
 }
 
 namespace {
 
-RouterPacket TeePositioned(std::uint32_t type) {
+TeeLocation ReadTee() {
+    TeeLocation tee;
+    ReadTeeLocation(tee.first, tee.second);
+    return tee;
+}
+
+RouterPacket TeePositioned(std::uint32_t type, const TeeLocation& tee) {
     RouterPacket packet;
     packet.Put32(kTypeOffset, type);
-    unsigned long first = 0;
-    unsigned long second = 0;
-    ReadTeeLocation(first, second);
-    packet.Put16(kTeeFirstOffset, static_cast<std::uint32_t>(first * 36));
-    packet.Put16(kTeeSecondOffset, static_cast<std::uint32_t>(second * 36));
+    packet.Put16(kTeeFirstOffset, static_cast<std::uint32_t>(tee.first * 36));
+    packet.Put16(kTeeSecondOffset, static_cast<std::uint32_t>(tee.second * 36));
     return packet;
 }
 
 }  // namespace
 
-RouterPacket TeeOffPacket() {
-    RouterPacket packet = TeePositioned(MSG_TEE_OFF);
+RouterPacket TeeOffPacket(const TeeLocation& tee) {
+    RouterPacket packet = TeePositioned(MSG_TEE_OFF, tee);
     packet.Put16(kRangeOffset, 0);
     return packet;
 }
 
+RouterPacket TeeOffPacket() { return TeeOffPacket(ReadTee()); }
+
 RouterPacket ShotResultPacket(double ballSpeed, double launchAngle, double sideAngle,
                               double backSpin, double sideSpin, double carryYards,
                               double carryOfflineYards, double flightTime) {
-    RouterPacket packet = TeePositioned(MSG_SHOT_RESULT);
+    return ShotResultPacket(ReadTee(), ballSpeed, launchAngle, sideAngle, backSpin, sideSpin,
+                            carryYards, carryOfflineYards, flightTime);
+}
+
+RouterPacket FailedAnalysisPacket() { return FailedAnalysisPacket(ReadTee()); }
+
+RouterPacket ShotResultPacket(const TeeLocation& tee, double ballSpeed, double launchAngle,
+                              double sideAngle, double backSpin, double sideSpin, double carryYards,
+                              double carryOfflineYards, double flightTime) {
+    RouterPacket packet = TeePositioned(MSG_SHOT_RESULT, tee);
     packet.Put16(kResultMarkOffset, 15);
     packet.PutReal16(kBallSpeedOffset, ballSpeed * 10);
     packet.PutReal32(kLaunchAngleOffset, launchAngle * 10);
@@ -102,8 +121,8 @@ RouterPacket ShotResultPacket(double ballSpeed, double launchAngle, double sideA
     return packet;
 }
 
-RouterPacket FailedAnalysisPacket() {
-    RouterPacket packet = TeePositioned(MSG_SHOT_RESULT);
+RouterPacket FailedAnalysisPacket(const TeeLocation& tee) {
+    RouterPacket packet = TeePositioned(MSG_SHOT_RESULT, tee);
     packet.Put16(kResultMarkOffset, 15);
     return packet;
 }

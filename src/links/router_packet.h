@@ -75,14 +75,25 @@ std::uint32_t TruncatedLowBits(double value);
 // The address word: own number in the low bits, target shifted by 8, the kind on top.
 std::uint32_t AddressWord(long ownClient, long targetClient, std::uint32_t kind);
 
-// The packets of the shot cycle. The tee position comes from Router/TeeLocation.
+// The tee position of Router/TeeLocation ("%lu,%lu"), both 0 when absent or empty.
+struct TeeLocation {
+    unsigned long first = 0;
+    unsigned long second = 0;
+};
+TeeLocation ParseTeeLocation(const std::string& text);
+void ReadTeeLocation(unsigned long& first, unsigned long& second);
+
+// The packets of the shot cycle at a tee position; without one, Router/TeeLocation's.
+RouterPacket TeeOffPacket(const TeeLocation& tee);
+RouterPacket ShotResultPacket(const TeeLocation& tee, double ballSpeed, double launchAngle,
+                              double sideAngle, double backSpin, double sideSpin, double carryYards,
+                              double carryOfflineYards, double flightTime);
+RouterPacket FailedAnalysisPacket(const TeeLocation& tee);
 RouterPacket TeeOffPacket();
 RouterPacket ShotResultPacket(double ballSpeed, double launchAngle, double sideAngle,
                               double backSpin, double sideSpin, double carryYards,
                               double carryOfflineYards, double flightTime);
 RouterPacket FailedAnalysisPacket();
-// The tee position of Router/TeeLocation ("%lu,%lu"), both 0 when absent or empty.
-void ReadTeeLocation(unsigned long& first, unsigned long& second);
 
 // The bookkeeping of packets arriving from the router: duplicates are dropped and counted,
 // gaps in the sequence are counted as lost.

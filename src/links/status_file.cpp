@@ -144,8 +144,7 @@ void StatusFile::WriteClub(double speed, double pathAngle, double faceAngle, dou
     WriteNumber(kClub, "EffectiveLoft", "%.1f", effectiveLoft);
     WriteNumber(kClub, "DxFromToe", "%.1f", dxFromToe);
     WriteNumber(kClub, "AngleOfAttack", "%.1f", angleOfAttack);
-    // The mass the shot computation used: the same key with the same default.
-    Write(kClub, "ClubMass", base::Settings().Text(base::setting::kClubMass));
+    Write(kClub, "ClubMass", context_.clubMass);
 }
 
 void StatusFile::WriteShaft() {
@@ -160,9 +159,8 @@ void StatusFile::WriteGolfer() {
     Write("Golfer", "Device", "None");
 }
 
-void StatusFile::WriteWeather() {
+void StatusFile::WriteWeather(const flight::Weather& weather) {
     Batch batch(*this);
-    flight::Weather weather = flight::ReadWeather();
     WriteNumber("Weather", "Temperature", "%.1f", weather.temperature);
     WriteNumber("Weather", "Altitude", "%.1f", weather.altitude);
     WriteNumber("Weather", "Barometer", "%.2f", weather.barometer);

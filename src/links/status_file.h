@@ -8,6 +8,7 @@
 #include "base/config_store.h"
 
 #include "analysis/captured_image.h"
+#include "flight/weather.h"
 
 namespace kyvern::links {
 
@@ -28,6 +29,8 @@ struct StatusContext {
     std::string title;       // the application title
     std::string executable;  // full path of the running program
     std::string clubDevice;  // display name of the configured club sensor
+    // Setup/ClubMass as the pass's settings hold it: the mass the shot computation used.
+    std::string clubMass = "200.0";
     std::array<CameraStatus, kCameraSlots> cameras;
 };
 
@@ -46,6 +49,7 @@ public:
 
     void WriteExecutable();
     void BeginImage();
+    // clubMass: Setup/ClubMass as the pass's settings hold it.
     void ClearResults();
     void WriteBall(double speed, double verticalAngle, double sideAngle, double totalSpin,
                    double backSpin, double sideSpin, double distance);
@@ -53,7 +57,7 @@ public:
                    double tempo, double effectiveLoft, double dxFromToe, double angleOfAttack);
     void WriteShaft();
     void WriteGolfer();
-    void WriteWeather();
+    void WriteWeather(const flight::Weather& weather);
     void WriteAnalysis(double launchEfficiency, double pti);
     void WriteFlight(double carryDR, double carryOL, double totalDR, double totalOL, double roll,
                      double maxHeight, double flightTime);

@@ -35,23 +35,30 @@ constexpr std::array<const char*, 12> kClubPresets{"None",
 
 }  // namespace
 
-ImpactModel::ImpactModel(base::Settings settings) : settings_(std::move(settings)) {}
+ClubOptions ReadClubOptions(const base::SettingsSnapshot& snapshot) {
+    // A text that is not a number is as bad as one out of range.
+    const auto read = [&](base::SettingId id) {
+        double value = std::nan("");
+        std::sscanf(snapshot.Text(id).c_str(), "%lf", &value);
+        return value;
+    };
+    return {read(base::setting::kClubMass), read(base::setting::kClubLoft)};
+}
+
+ImpactModel::ImpactModel(const ClubOptions& options) : options_(options) {}
 
 std::vector<base::MessageId> ImpactModel::TakeMessages() { return std::exchange(messages_, {}); }
 
 const std::array<const char*, 12>& ImpactModel::ClubPresets() { return kClubPresets; }
 
-bool ImpactModel::ClubSettingValue(const base::Settings& settings, base::SettingId id,
-                                   double& value) {
-    // A text that is not a number is as bad as one out of range.
-    value = std::nan("");
-    std::sscanf(settings.Text(id).c_str(), "%lf", &value);
+bool ImpactModel::ClubSettingValue(const ClubOptions& options, base::SettingId id, double& value) {
+    value = id == base::setting::kClubMass ? options.clubMass : options.clubLoft;
     const base::SettingRange range = base::Spec(id).range;
     return value >= range.low && value <= range.high;
 }
 
 bool ImpactModel::ReadClubSetting(base::SettingId id, base::MessageId message, double& value) {
-    if (ClubSettingValue(settings_, id, value)) return true;
+    if (ClubSettingValue(options_, id, value)) return true;
     if (std::find(messages_.begin(), messages_.end(), message) == messages_.end())
         messages_.push_back(message);
     return false;

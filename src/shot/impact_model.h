@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "shot/shot_record.h"
 
@@ -13,6 +13,14 @@ namespace kyvern::shot {
 // The club's delivery inferred from the ball: impulses of a rigid club head on a solid golf
 // ball of fixed size. Reads and checks Setup/ClubMass and Setup/ClubLoft at every evaluation;
 // a bad one is noted for the caller to show, never shown from here.
+// Setup/ClubMass (grams) and Setup/ClubLoft (degrees) as "%lf" reads them: NaN for a text that
+// is no number. A value out of range is kept as it is: the model refuses it with its message.
+struct ClubOptions {
+    double clubMass = 200.0;
+    double clubLoft = 10.0;
+};
+ClubOptions ReadClubOptions(const base::SettingsSnapshot& snapshot);
+
 class ImpactModel {
 public:
     // Valid ranges of the club settings, inclusive.
@@ -22,7 +30,9 @@ public:
     static constexpr double kMaxClubLoft = base::Spec(base::setting::kClubLoft).range.high;
     static constexpr double kLoftTolerance = 2.5;
 
-    explicit ImpactModel(base::Settings settings = {});
+    explicit ImpactModel(const ClubOptions& options = {});
+    // The club settings of the next evaluations.
+    void SetOptions(const ClubOptions& options) { options_ = options; }
 
     // One full evaluation (ft/s, degrees, rpm). False, with the setting's message noted and
     // every value 0, when a club setting is bad.
@@ -51,9 +61,9 @@ public:
     // order met; taking them empties the list.
     std::vector<base::MessageId> TakeMessages();
 
-    // Setup/ClubMass or Setup/ClubLoft as "%lf" reads it; false when it is no number in its
-    // range (the check of every evaluation, also made by the shot computation).
-    static bool ClubSettingValue(const base::Settings& settings, base::SettingId id, double& value);
+    // Setup/ClubMass or Setup/ClubLoft of the options; false when it is no number in its range
+    // (the check of every evaluation, also made by the shot computation).
+    static bool ClubSettingValue(const ClubOptions& options, base::SettingId id, double& value);
 
     // The club list of the settings dialogs: "None", then name, loft (degrees), mass (grams).
     static const std::array<const char*, 12>& ClubPresets();
@@ -62,7 +72,7 @@ private:
     bool Evaluate(const LaunchConditions& launch);
     bool ReadClubSetting(base::SettingId id, base::MessageId message, double& value);
 
-    base::Settings settings_;
+    ClubOptions options_;
     std::vector<base::MessageId> messages_;
     double clubSpeed_ = 0.0;
     double effectiveLoft_ = 0.0;

@@ -16,12 +16,21 @@ constexpr double kNarrowestRange = 10.0;  // degrees
 
 }  // namespace
 
-PerformanceAnalysis::PerformanceAnalysis(base::Settings settings)
-    : settings_(std::move(settings)) {}
-
-flight::FlightModel PerformanceAnalysis::MakeModel() const {
-    return flight::FlightModel(settings_);
+ScoringOptions ReadScoringOptions(base::OptionsReader& reader) {
+    return {reader.Find<base::setting::kPerformanceIndex>().value_or(
+        base::choice::PerformanceIndex::kNone)};
 }
+
+ScoringOptions ReadScoringOptions(const base::SettingsSnapshot& snapshot) {
+    base::OptionsReader reader(snapshot);
+    return ReadScoringOptions(reader);
+}
+
+PerformanceAnalysis::PerformanceAnalysis(const flight::FlightOptions& flight,
+                                         const ScoringOptions& scoring)
+    : flight_(flight), scoring_(scoring) {}
+
+flight::FlightModel PerformanceAnalysis::MakeModel() const { return flight::FlightModel(flight_); }
 
 double PerformanceAnalysis::PowerTransfer(double ballSpeed, double clubSpeed) {
     if (!(clubSpeed >= 10.0) || !(ballSpeed >= 10.0)) return 0.0;
@@ -103,21 +112,27 @@ void PerformanceAnalysis::Compute(double ballSpeed, double clubSpeed, double lau
     launchEfficiency_ = Efficiency(carry, offline, best);
 }
 
-std::string PerformanceAnalysis::ReadIndexSetting() const {
-    return settings_.Text(base::setting::kPerformanceIndex);
-}
-
 double PerformanceAnalysis::SelectedScore() const {
-    std::string index = ReadIndexSetting();
-    if (base::EqualsNoCase(index, "PTI")) return powerTransferIndex_;
-    if (base::EqualsNoCase(index, "LE")) return launchEfficiency_;
+    switch (scoring_.index) {
+        case base::choice::PerformanceIndex::kPti:
+            return powerTransferIndex_;
+        case base::choice::PerformanceIndex::kLe:
+            return launchEfficiency_;
+        case base::choice::PerformanceIndex::kNone:
+            break;
+    }
     return 0.0;
 }
 
 std::string PerformanceAnalysis::SelectedLabel() const {
-    std::string index = ReadIndexSetting();
-    if (base::EqualsNoCase(index, "PTI")) return "PTI";
-    if (base::EqualsNoCase(index, "LE")) return "LE";
+    switch (scoring_.index) {
+        case base::choice::PerformanceIndex::kPti:
+            return "PTI";
+        case base::choice::PerformanceIndex::kLe:
+            return "LE";
+        case base::choice::PerformanceIndex::kNone:
+            break;
+    }
     return {};
 }
 

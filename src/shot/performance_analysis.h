@@ -2,17 +2,26 @@
 
 #include <string>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "flight/flight_model.h"
 
 namespace kyvern::shot {
+
+// Setup/PerformanceIndex: the score a shot shows. A word that is none of the index's words
+// selects none, as "None" does.
+struct ScoringOptions {
+    base::choice::PerformanceIndex index = base::choice::PerformanceIndex::kLe;
+};
+ScoringOptions ReadScoringOptions(base::OptionsReader& reader);
+ScoringOptions ReadScoringOptions(const base::SettingsSnapshot& snapshot);
 
 // The two grades of a shot (power transfer index and launch efficiency), the selection of the
 // shot score, and the group score of the shot table.
 class PerformanceAnalysis {
 public:
-    // Flight models and Setup/PerformanceIndex from these settings.
-    explicit PerformanceAnalysis(base::Settings settings = {});
+    // flight: the ball and air of the search's flights.
+    PerformanceAnalysis(const flight::FlightOptions& flight = {},
+                        const ScoringOptions& scoring = {});
 
     // Speeds in ft/s, angles in degrees, spins in rpm. Power transfer first, then efficiency.
     void Compute(double ballSpeed, double clubSpeed, double launchAngle, double sideAngle,
@@ -20,7 +29,7 @@ public:
 
     double LaunchEfficiency() const { return launchEfficiency_; }
     double PowerTransferIndex() const { return powerTransferIndex_; }
-    // By Setup/PerformanceIndex: "PTI", "LE", or anything else for 0 and an empty label.
+    // By the index: PTI, LE, or none for 0 and an empty label.
     double SelectedScore() const;
     std::string SelectedLabel() const;
 
@@ -45,9 +54,8 @@ public:
 
 private:
     flight::FlightModel MakeModel() const;
-    std::string ReadIndexSetting() const;
-
-    base::Settings settings_;
+    flight::FlightOptions flight_;
+    ScoringOptions scoring_;
     double launchEfficiency_ = 0.0;
     double powerTransferIndex_ = 0.0;
 };

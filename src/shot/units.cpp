@@ -3,17 +3,15 @@
 #include <array>
 
 #include "base/config_store.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::shot {
 
 namespace {
 
-constexpr std::array<const char*, 3> kDistanceWords{"Yards", "Feet", "Meters"};
 constexpr std::array<const char*, 3> kDistanceLabels{"yd", "ft", "m"};
 constexpr std::array<double, 3> kDistanceFactors{1.0, 3.0, 0.9144};
 
-constexpr std::array<const char*, 4> kSpeedWords{"MPH", "FPS", "KPH", "MPS"};
 constexpr std::array<const char*, 4> kSpeedLabels{"MPH", "FPS", "km/h", "m/s"};
 constexpr std::array<double, 4> kSpeedFactors{3600.0 / 5280.0, 1.0, 0.3048 * 3.6, 0.3048};
 // Typed speeds: these factors, not the exact reciprocals.
@@ -26,12 +24,10 @@ std::size_t Slot(int index) {
                                                                : 0;
 }
 
-template <std::size_t N>
-int MatchWord(const std::array<const char*, N>& words, std::string_view word, int previous) {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (base::EqualsNoCase(word, words[i])) return static_cast<int>(i);
-    }
-    return previous;
+// The words are the schema's, so a unit is spelled in one place.
+int MatchWord(base::SettingId id, std::string_view word, int previous) {
+    const int index = base::SettingsSnapshot::WordIndex(id, word);
+    return index < 0 ? previous : index;
 }
 
 }  // namespace
@@ -61,17 +57,17 @@ double ConvertSpeed(double value, int fromUnit, int toUnit) {
 }
 
 int DistanceUnitIndex(std::string_view word, int previous) {
-    return MatchWord(kDistanceWords, word, previous);
+    return MatchWord(base::setting::kDistanceDisplay, word, previous);
 }
 int SpeedUnitIndex(std::string_view word, int previous) {
-    return MatchWord(kSpeedWords, word, previous);
+    return MatchWord(base::setting::kSpeedDisplay, word, previous);
 }
 
-int ReadDistanceUnit(const base::Settings& settings, int previous) {
+int ReadDistanceUnit(const base::SettingsSnapshot& settings, int previous) {
     return DistanceUnitIndex(settings.Text(base::setting::kDistanceDisplay), previous);
 }
 
-int ReadSpeedUnit(const base::Settings& settings, int previous) {
+int ReadSpeedUnit(const base::SettingsSnapshot& settings, int previous) {
     return SpeedUnitIndex(settings.Text(base::setting::kSpeedDisplay), previous);
 }
 

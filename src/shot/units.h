@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::shot {
 
@@ -27,10 +27,10 @@ double ConvertSpeed(double value, int fromUnit, int toUnit);
 int DistanceUnitIndex(std::string_view word, int previous);
 int SpeedUnitIndex(std::string_view word, int previous);
 
-// Read the settings at the moment of use. A word that matches none leaves the index as it was:
-// the caller passes the index it holds (0 when it holds none).
-int ReadDistanceUnit(const base::Settings& settings = {}, int previous = 0);
-int ReadSpeedUnit(const base::Settings& settings = {}, int previous = 0);
+// The units of a pass's settings. A word that matches none leaves the index as it was: the
+// caller passes the index it holds (0 when it holds none).
+int ReadDistanceUnit(const base::SettingsSnapshot& settings, int previous = 0);
+int ReadSpeedUnit(const base::SettingsSnapshot& settings, int previous = 0);
 
 const char* DistanceLabel(int index);  // "yd", "ft", "m"
 const char* SpeedLabel(int index);     // "MPH", "FPS", "km/h", "m/s"

@@ -35,8 +35,10 @@ SimulatorOptions ReadSimulatorOptions(const base::Settings& settings) {
     std::sscanf(settings.Text(setting::kSimulatorCameras).c_str(), "%d", &o.cameras);
     if (o.cameras < 0) o.cameras = 0;
     if (o.cameras > capture::kCameraSlots) o.cameras = capture::kCameraSlots;
-    o.width =
-        base::EqualsNoCase(settings.Text(setting::kSimulatorResolution), "640x480") ? 640 : 1024;
+    o.width = base::SettingsSnapshot::Read(settings).Find<setting::kSimulatorResolution>() ==
+                      base::choice::Resolution::k640x480
+                  ? 640
+                  : 1024;
     o.shotPeriod = settings.Number(setting::kSimulatorShotPeriod);
     const base::SettingRange period = base::Spec(setting::kSimulatorShotPeriod).range;
     if (!(o.shotPeriod >= period.low) || o.shotPeriod > period.high) {
@@ -304,17 +306,20 @@ bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     const long number = shotNumber_;
     lock.unlock();
 
-    // The pose from the camera's calibration entry, read now as the shot cycle will read it.
+    // The pose from the camera's calibration entry, read now as the shot cycle will read it:
+    // a camera of its own, the simulator reads the file as a camera's firmware would.
     const long serial = long(kFirstSimulatedSerial) + busIndex;
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
+    const analysis::CameraPose calibration = analysis::ReadCameraPose(serial, settings);
     ViewPose pose;
-    pose.position = analysis::ReadCameraPosition(serial, settings_);
-    pose.turn = analysis::ReadCameraRotation(serial, settings_).x;
+    pose.position = calibration.position;
+    pose.turn = calibration.rotation.x;
     ShotSetup setup = ShotGenerator::SetupFor(shot, interval, options_.width, pose);
     setup.seed = options_.seed * 1000003u + std::uint64_t(number) * 4u + std::uint64_t(busIndex);
     setup.serialNumber = std::int32_t(serial);
     setup.cameraIndex = busIndex;
     if (!c.renderer.Render(setup, *c.frame)) return false;
-    ToSensorOrientation(*c.frame, analysis::IsLeftHanded(settings_));
+    ToSensorOrientation(*c.frame, analysis::IsLeftHanded(settings));
 
     lock.lock();
     c.setup = setup;

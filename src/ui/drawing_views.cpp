@@ -41,7 +41,9 @@ void DrawingView::Changed() {
 
 const SessionPicture& DrawingView::Picture() {
     if (!picture_) {
-        picture_ = table_ ? CollectSession(*table_, settings_, false, &cache_) : SessionPicture{};
+        picture_ = table_ ? CollectSession(*table_, base::SettingsSnapshot::Read(settings_), false,
+                                           &cache_)
+                          : SessionPicture{};
     }
     return *picture_;
 }
@@ -49,7 +51,9 @@ const SessionPicture& DrawingView::Picture() {
 const shot::ShotRecord* DrawingView::CurrentShot() {
     if (given_) return &*given_;
     if (!table_ || table_->CurrentRow() < 1) return nullptr;
-    if (!fromRow_) fromRow_ = ShotOfRow(*table_, table_->CurrentRow(), settings_);
+    if (!fromRow_)
+        fromRow_ =
+            ShotOfRow(*table_, table_->CurrentRow(), base::SettingsSnapshot::Read(settings_));
     return &*fromRow_;
 }
 
@@ -59,7 +63,8 @@ void DrawingView::paintEvent(QPaintEvent*) {
 }
 
 void ImpactView::Render(QPainter& painter, const QRectF& rect) {
-    DrawImpact(painter, rect, CurrentShot(), ReadImpactOptions(SettingsFile()));
+    DrawImpact(painter, rect, CurrentShot(),
+               ReadImpactOptions(base::SettingsSnapshot::Read(SettingsFile())));
 }
 
 void ProfileView::Render(QPainter& painter, const QRectF& rect) {

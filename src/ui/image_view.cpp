@@ -63,7 +63,8 @@ void ImageView::BuildPicture() {
     const int w = scratch_->width;
     const int h = scratch_->height;
     // The overlays are drawn by the core, on a copy: the frame slots stay gray.
-    if (!focusing_ && app::DrawOverlays(*scratch_, app::ReadOverlaySwitches())) {
+    if (!focusing_ &&
+        app::DrawOverlays(*scratch_, app::ReadOverlaySwitches(base::SettingsSnapshot::Read()))) {
         picture_ = QImage(scratch_->Pixels(), w, h, w * 3, QImage::Format_BGR888).copy();
     } else {
         picture_ = QImage(source->Pixels(), w, h, w, QImage::Format_Grayscale8).copy();

@@ -187,7 +187,7 @@ void DrawFromSide(QPainter& painter, const QRectF& box, const shot::ShotRecord* 
 
 }  // namespace
 
-ImpactOptions ReadImpactOptions(const base::Settings& settings) {
+ImpactOptions ReadImpactOptions(const base::SettingsSnapshot& settings) {
     ImpactOptions options;
     options.speedUnit = shot::ReadSpeedUnit(settings, 0);
     options.showNumbers = settings.Yes(base::setting::kShowImpactData);

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "shot/shot_record.h"
 
 class QPainter;
@@ -19,7 +19,7 @@ struct ImpactOptions {
     bool title = true;
 };
 // The options the settings file holds at this moment.
-ImpactOptions ReadImpactOptions(const base::Settings& settings);
+ImpactOptions ReadImpactOptions(const base::SettingsSnapshot& settings);
 
 // The numbers of the impact: club speed, attack angle, path, face, face to path, effective loft,
 // smash factor, then the club sensor's own values where it gave them. Label and value text.

@@ -395,7 +395,8 @@ void MainWindow::Start() {
 }
 
 void MainWindow::ReadControls() {
-    const base::Settings settings;
+    // One read for the whole of the window's controls.
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     {
         const QSignalBlocker block(speed_);
         const int choice = settings.Choice(base::setting::kCameraSpeed);
@@ -427,7 +428,7 @@ void MainWindow::ReadControls() {
     launcher_->setText(Q(label));
     launcher_->setVisible(label.size() >= 2);
 
-    monitor_->Table().ReadDisplayUnits();
+    monitor_->Table().ReadDisplayUnits(monitor_->Pass().snapshot);
     ShowPanels(monitor_->Table().CurrentRow() > 0 ? &monitor_->CurrentShot() : nullptr);
     imageView_->Redraw();
     for (DrawingView* drawingView : drawingViews_)
@@ -589,7 +590,7 @@ void MainWindow::ExportCsv() {
                     QStringLiteral("Kyvern Shots.csv"));
     if (path.isEmpty()) return;
     const data::CsvExportResult result =
-        data::ExportShotsCsv(monitor_->Table(), base::Settings(), S(path));
+        data::ExportShotsCsv(monitor_->Table(), base::SettingsSnapshot::Read(), S(path));
     messages_->Add(result.message);
     prompts_->Message(result.message);
 }
@@ -740,7 +741,7 @@ void MainWindow::PointMarked(bool, bool solved) {
 
 void MainWindow::ShowPanels(const shot::ShotRecord* shot) {
     // Units and colours edited into the settings file by hand show from the next shot on.
-    const auto panels = InfoPanels(shot, S(scoreLabel_), base::Settings());
+    const auto panels = InfoPanels(shot, S(scoreLabel_), monitor_->Pass().snapshot);
     InfoPanel* shown[] = {ballPanel_, clubPanel_, flightPanel_};
     for (std::size_t i = 0; i < panels.size(); ++i) {
         std::vector<std::pair<QString, QString>> rows;

@@ -40,7 +40,7 @@ bool LandingFigures(const flight::FlightResult& flight, double& descentAngle, do
 }
 
 std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
-                                    const base::Settings& settings) {
+                                    const base::SettingsSnapshot& settings) {
     using base::setting::kBallInfoFontColor;
     using base::setting::kClubInfoFontColor;
     using base::setting::kFlightInfoFontColor;

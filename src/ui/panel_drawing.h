@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "shot/shot_record.h"
 
 class QPainter;
@@ -30,7 +30,7 @@ enum PanelIndex { kBallPanel = 0, kClubPanel = 1, kFlightPanel = 2 };
 // and landing speed in the flight panel) and the three panel colours. scoreLabel is the shot
 // score's label ("LE", "PTI"); empty shows no score line.
 std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
-                                    const base::Settings& settings);
+                                    const base::SettingsSnapshot& settings);
 
 // The ball's descent angle (degrees below the horizon) and its speed (ft/s) as it reaches the
 // ground, from the last two trajectory points in flight; false when the flight has none.

@@ -386,7 +386,7 @@ void PracticeRange::Apply() {
 }
 
 void PracticeRange::ShowShot(const shot::ShotRecord& shot) {
-    const int unit = shot::ReadDistanceUnit(settings_);
+    const int unit = shot::ReadDistanceUnit(base::SettingsSnapshot::Read(settings_));
     if (window_) {
         if (!window_->isVisible()) window_->showFullScreen();
         window_->ShowShot(shot.flight, unit);

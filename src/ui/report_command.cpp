@@ -1,4 +1,5 @@
 #include "ui/report_command.h"
+#include "app/pass_options.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -85,11 +86,12 @@ QImage BallImage(const std::string& path, base::UserPrompts& prompts) {
     if (!file->Load(path)) return {};
     auto frame = std::make_unique<analysis::CapturedImage>();
     if (!file->GetImage(0, *frame)) return {};
-    const flight::BallType ball;
-    analysis::AnalysisPipeline pipeline(ball.Diameter());
+    const app::PassOptions pass = app::ReadPassOptions();
+    const flight::BallType ball(pass.flight.ball);
+    analysis::AnalysisPipeline pipeline(ball.Diameter(), pass.analysis);
     base::TextMessageList silent;
     frame->analyzed = pipeline.RunAnalysis(*frame, silent);
-    app::DrawOverlays(*frame, app::ReadOverlaySwitches());
+    app::DrawOverlays(*frame, app::ReadOverlaySwitches(pass.snapshot));
     return FrameImage(*frame);
 }
 
@@ -131,9 +133,10 @@ int RunReportCommand(const std::vector<std::string>& args) {
     }
 
     base::StderrPrompts prompts;
-    data::ShotTable table(prompts);
+    const app::PassOptions pass = app::ReadPassOptions();
+    data::ShotTable table(prompts, pass.flight);
     table.SetupTable();
-    table.ReadDisplayUnits();
+    table.ReadDisplayUnits(pass.snapshot);
     for (const std::string& file : o.sessions) {
         data::LoadReport report;
         if (!data::LoadSession(table, file, report)) return 1;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "base/user_prompts.h"
 #include "data/shot_table.h"
@@ -64,7 +64,8 @@ using PageDrawing = std::function<void(QPainter&, const QRectF&)>;
 // What the reports are printed from.
 struct ReportSource {
     const data::ShotTable* table = nullptr;
-    base::Settings settings;
+    // The settings as they stood when the printing was asked for.
+    base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     // The current shot as the shot computation made it; without it, the table's current row.
     std::optional<shot::ShotRecord> currentShot;
     std::string scoreLabel;

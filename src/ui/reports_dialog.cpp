@@ -87,7 +87,8 @@ void ReportChooser::Finish(Action action) {
     }
 }
 
-PageDrawing PracticeRangePicture(const data::ShotTable& table, const base::Settings& settings) {
+PageDrawing PracticeRangePicture(const data::ShotTable& table,
+                                 const base::SettingsSnapshot& settings) {
     auto session = std::make_shared<SessionPicture>(CollectSession(table, settings, true));
     return [session](QPainter& painter, const QRectF& rect) {
         std::vector<flight::FlightResult> earlier;

@@ -40,7 +40,8 @@ private:
 
 // The practice range page's picture: the range with the table's current shot at rest and the
 // session's other shots where they came to rest.
-PageDrawing PracticeRangePicture(const data::ShotTable& table, const base::Settings& settings);
+PageDrawing PracticeRangePicture(const data::ShotTable& table,
+                                 const base::SettingsSnapshot& settings);
 // The shot analysis page's picture, as the window shows it now: its fields and distances, its
 // Analyze table and its plot.
 PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window);

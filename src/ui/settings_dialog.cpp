@@ -218,7 +218,7 @@ QWidget* SettingsDialog::MakeEditor(const Field& field) {
                 // The ball types the flight model knows, or any name typed.
                 auto* combo = new QComboBox;
                 combo->setEditable(true);
-                flight::BallType balls(settings_);
+                flight::BallType balls(flight::BallOptions{});
                 for (std::string name = balls.NextName(); !name.empty(); name = balls.NextName())
                     combo->addItem(Qs(name));
                 combo->setCurrentText(stored);

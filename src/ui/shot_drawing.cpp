@@ -108,7 +108,8 @@ QColor ColourOfNumber(long number) {
                   static_cast<int>((n >> 16) & 0xFF));
 }
 
-shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Settings& settings) {
+shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row,
+                           const base::SettingsSnapshot& settings) {
     shot::ShotRecord record;
     if (row < 1 || row >= table.RowCount() || table.IsGroupRow(row)) return record;
     int distance = 0;
@@ -124,7 +125,8 @@ shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Se
     club.clubMass.Set(number(data::kClubMassColumn));
     club.clubLoft.Set(number(data::kClubLoftColumn));
     record.shotScore = number(data::kShotScoreColumn);
-    flight::FlightModel model(settings);
+    base::OptionsReader reader(settings);
+    flight::FlightModel model(flight::ReadFlightOptions(reader));
     const shot::LaunchConditions& l = record.launch;
     model.Compute(l.ballSpeed, l.launchAngle, l.backSpin, l.sideSpin, l.sideAngle);
     record.flight = model.Result();
@@ -138,13 +140,14 @@ shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Se
     return record;
 }
 
-SessionPicture CollectSession(const data::ShotTable& table, const base::Settings& settings,
+SessionPicture CollectSession(const data::ShotTable& table, const base::SettingsSnapshot& settings,
                               bool everyTrajectory, FlightCache* cache) {
     SessionPicture picture;
     picture.distanceUnit = shot::ReadDistanceUnit(settings, 0);
     picture.speedUnit = shot::ReadSpeedUnit(settings, 0);
-    // One model for the whole table: the ball and the weather are read once.
-    flight::FlightModel model(settings);
+    // One model for the whole table.
+    base::OptionsReader reader(settings);
+    flight::FlightModel model(flight::ReadFlightOptions(reader));
     int groupColour = 0;
     std::string key;
     for (int row = 1; row < table.RowCount(); ++row) {

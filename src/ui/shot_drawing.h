@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "data/shot_table.h"
 #include "flight/flight_result.h"
@@ -74,8 +74,8 @@ public:
     std::size_t Size() const { return distances_.size(); }
 
 private:
-    friend SessionPicture CollectSession(const data::ShotTable&, const base::Settings&, bool,
-                                         FlightCache*);
+    friend SessionPicture CollectSession(const data::ShotTable&, const base::SettingsSnapshot&,
+                                         bool, FlightCache*);
     // The total's offline of each launch: the one distance the table does not keep.
     std::unordered_map<std::string, double> distances_;
 };
@@ -83,12 +83,13 @@ private:
 // Reads every shot row of the table back. Each row's values are in the units its Units cell
 // names; the picture's units are the display units of the settings. With everyTrajectory, every
 // shot keeps its trajectory, not only the plotted and current ones.
-SessionPicture CollectSession(const data::ShotTable& table, const base::Settings& settings,
+SessionPicture CollectSession(const data::ShotTable& table, const base::SettingsSnapshot& settings,
                               bool everyTrajectory = false, FlightCache* cache = nullptr);
 
 // One row of the table as a shot record: ball and club values in the internal units, the flight
 // predicted again, the identification texts. The club values the row holds are marked present.
-shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row, const base::Settings& settings);
+shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row,
+                           const base::SettingsSnapshot& settings);
 
 // "%.1f" of a value with a suffix, through snprintf.
 std::string Format1(double value, const char* suffix = "");

@@ -32,16 +32,22 @@ protected:
     AnalysisPipelineTest() { kt::Draw(kt::TwoBalls(), image); }
     kyvern::testing::TempDir home;
     kyvern::base::Settings settings{home.File("Kyvern.ini")};
-    AnalysisPipeline pipeline{1.68, settings};
+    AnalysisPipeline pipeline{1.68, {}};
     CapturedImage image;
     TextMessageList messages;
+
+    // One pass: the options read from the file as it stands, then the run.
+    bool Run() {
+        pipeline.SetOptions(ReadAnalysisOptions(kyvern::base::SettingsSnapshot::Read(settings)));
+        return pipeline.RunAnalysis(image, messages);
+    }
 };
 
 // Rendered shots carry the locations and normals through; these are what they do not read.
 TEST_F(AnalysisPipelineTest, SuccessfulRunStoresTheAnalyzersResult) {
     ASSERT_TRUE(settings.Write(setting::kShowBallData, "yes"));
     image.result.balls[0].time = 0.25;  // the capture's, not the analysis's
-    ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
+    ASSERT_TRUE(Run());
     ASSERT_EQ(image.result.warningCount, 1);
     EXPECT_EQ(image.result.warningCodes[0], an::kBallTooFar);
     EXPECT_EQ(image.result.histogram, pipeline.Analyzer()->Histogram());
@@ -55,7 +61,7 @@ TEST_F(AnalysisPipelineTest, TimingLinesOnlyForYes) {
         ASSERT_TRUE(settings.Write(setting::kShowTiming, value));
         pipeline.SetProcess(process);
         messages.Clear();
-        ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
+        ASSERT_TRUE(Run());
         EXPECT_EQ(int(messages.Lines().size()), 3 + lines) << value;
         EXPECT_EQ(LinesStartingWith(messages, "   PreprocessImage: "), process && lines ? 1 : 0);
         EXPECT_EQ(LinesStartingWith(messages, "Analysis complete: "), 1);
@@ -66,7 +72,7 @@ TEST_F(AnalysisPipelineTest, TimingLinesOnlyForYes) {
 TEST_F(AnalysisPipelineTest, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
     const auto run = [&](int refinedLines) {
         messages.Clear();
-        EXPECT_TRUE(pipeline.RunAnalysis(image, messages));
+        EXPECT_TRUE(Run());
         EXPECT_EQ(LinesStartingWith(messages, "Precision: Refined"), refinedLines);
         const BallRecord& ball = image.result.balls[1];
         return std::pair{ball.loc, ball.viewNormal};
@@ -88,23 +94,23 @@ TEST_F(AnalysisPipelineTest, FailuresStoreOnlyTheirCode) {
     oneBall.balls.pop_back();
     kt::Draw(oneBall, image);
     image.result.warningCount = 3;  // kept: only the error code is stored on failure
-    EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
+    EXPECT_FALSE(Run());
     EXPECT_FALSE(pipeline.AnalysisDone());
     EXPECT_EQ(image.result.errorCode, an::kOnlyOneBallFound);
     EXPECT_EQ(image.result.warningCount, 3);
     // The frame of the message comes from the string table of the language shown.
     kyvern::base::SetLanguage(kyvern::base::Language::kJapanese);
-    EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
+    EXPECT_FALSE(Run());
     kyvern::base::SetLanguage(kyvern::base::Language::kEnglish);
     EXPECT_EQ(messages.Lines().back(), "解析を中止しました: only one ball found");
 
     kt::Draw(kt::DrawnFrame{}, image);
-    EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
+    EXPECT_FALSE(Run());
     EXPECT_EQ(image.result.errorCode, an::kNoBallsFound);
     // A frame beyond the working buffer cannot be loaded: the statistics refuse, code 0.
     image.width = 2000;
     image.result.errorCode = 5;
-    EXPECT_FALSE(pipeline.RunAnalysis(image, messages));
+    EXPECT_FALSE(Run());
     EXPECT_EQ(image.result.errorCode, 0);
     // Codes beyond the tables read as missing, never beyond them.
     EXPECT_STREQ(an::ErrorText(10), "missing error code");
@@ -118,7 +124,7 @@ TEST_F(AnalysisPipelineTest, WarningsAreListedNewestFirstAndCapped) {
     for (auto& b : f.balls)
         b.bandNormal = {};  // no marks: the planes fail as warnings
     kt::Draw(f, image);
-    ASSERT_TRUE(pipeline.RunAnalysis(image, messages));
+    ASSERT_TRUE(Run());
     EXPECT_EQ(LinesStartingWith(messages, "Warning: "), 3);
     EXPECT_EQ(image.result.warningCount, 3);
     EXPECT_EQ(image.result.warningCodes[0], an::kNoValidMarks);

@@ -56,17 +56,18 @@ TEST(CameraModel, CalibrationAndHandednessFromTheSettings) {
         if (row.value) {
             ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Camera", key.c_str(), row.value));
         }
-        const CameraPose pose = ReadCameraPose(row.serial, ini);
+        const CameraPose pose =
+            ReadCameraPose(row.serial, kyvern::base::SettingsSnapshot::Read(ini));
         EXPECT_EQ(pose.name, row.name);
         EXPECT_EQ(pose.position, row.position);
         EXPECT_EQ(pose.rotation, row.rotationDegrees.Scaled(kyvern::base::kDegreesToRadians));
     }
 
-    EXPECT_FALSE(IsLeftHanded(ini));
+    EXPECT_FALSE(IsLeftHanded(kyvern::base::SettingsSnapshot::Read(ini)));
     const std::pair<const char*, bool> hands[] = {
         {"LEFT-HANDED", true}, {"Left", false}, {"Left-handed please", false}, {"", false}};
     for (const auto& [hand, left] : hands) {
         ASSERT_TRUE(ConfigStore::WriteSetting(ini, "Setup", "Handed", hand));
-        EXPECT_EQ(IsLeftHanded(ini), left) << hand;
+        EXPECT_EQ(IsLeftHanded(kyvern::base::SettingsSnapshot::Read(ini)), left) << hand;
     }
 }

@@ -55,7 +55,14 @@ std::unique_ptr<CapturedImage> Heading(double alpha, double phiDegrees) {
 class LaunchSceneTest : public ::testing::Test {
 protected:
     kyvern::testing::TempHome settings;
-    LaunchScene scene{1.685, settings.Settings()};
+    LaunchScene scene{1.685, {}};
+
+    // The hand of a pass: written to the file and read back as a pass would.
+    void SetHand(const char* hand) {
+        ASSERT_TRUE(settings.Set("Setup", "Handed", hand));
+        scene.SetOptions(
+            ReadSceneOptions(kyvern::base::SettingsSnapshot::Read(settings.Settings())));
+    }
 };
 
 // Rendered shots check forward spin from a straight camera; these are what they never show.
@@ -170,7 +177,7 @@ TEST_F(LaunchSceneTest, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
                  {"Left-handed", 15, -12},
                  {"Left-handed", 0, -0.01}};
     for (const auto& c : cases) {
-        ASSERT_TRUE(settings.Set("Setup", "Handed", c.hand));
+        SetHand(c.hand);
         auto f = Frame({0, 0, -16}, {5, 0, -16 + 5 * std::tan(c.degrees * kDeg)});
         ASSERT_TRUE(scene.SolveLaunch(One(*f)));
         EXPECT_NEAR(scene.SideAngle(), c.side, 1e-12) << c.hand << " " << c.degrees;
@@ -179,11 +186,11 @@ TEST_F(LaunchSceneTest, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
     // A left-hander's side spin turns over with the side angle; the rest stays.
     auto f = Frame({0, 0, -16}, {5, 1, -16 + 5 * std::tan(4 * kDeg)});
     SetNormals(*f, {-1, 0, 0}, Turned({0, 700, 3000}, 0.002));
-    ASSERT_TRUE(settings.Set("Setup", "Handed", "Right-handed"));
+    SetHand("Right-handed");
     ASSERT_TRUE(scene.SolveLaunch(One(*f)));
     const kyvern::analysis::LaunchValues right = scene.Values();
     EXPECT_NEAR(right.sideSpin, 700.0, 1e-6);
-    ASSERT_TRUE(settings.Set("Setup", "Handed", "Left-handed"));
+    SetHand("Left-handed");
     ASSERT_TRUE(scene.SolveLaunch(One(*f)));
     EXPECT_EQ(scene.SideSpin(), -right.sideSpin);
     EXPECT_EQ(scene.BackSpin(), right.backSpin);

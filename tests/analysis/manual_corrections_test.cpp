@@ -22,7 +22,7 @@ void ExpectXyz(const Xyz& actual, const Xyz& expected, double tolerance) {
 class Corrections : public ::testing::Test {
 protected:
     kyvern::testing::TempDir home;
-    LaunchScene scene{1.685, home.File("Kyvern.ini")};
+    LaunchScene scene{1.685, {}};
     ManualCorrections corrections;
 
     // An analysed 640 x 480 frame in slot 0 with ball 0 at (200, 240) and ball 1 at

@@ -74,10 +74,11 @@ struct FixedMessages final : kyvern::base::MessageList {
     int count = 0;
 };
 
-TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
+TEST(AnalysisAllocation, RunsAllocateNothing) {
     kyvern::testing::SettingsFile settings("[Setup]\nShowTiming=yes\nShowBallData=yes\n");
     const std::string path = settings.Path();
-    AnalysisPipeline pipeline(1.68, path);
+    AnalysisOptions options = ReadAnalysisOptions(kyvern::base::SettingsSnapshot::Read(path));
+    AnalysisPipeline pipeline(1.68, options);
     pipeline.SetProcess(true);
     CapturedImage good;
     kt::Draw(kt::TwoBalls(), good);
@@ -88,36 +89,28 @@ TEST(AnalysisAllocation, RunsAllocateOnlyInTheSettingsReads) {
     FixedMessages messages;
     ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer and its worker
 
-    // The settings reads go to the file and allocate on their own; measure them alone.
-    // Every run reads ShowTiming, Precision and AnalysisThreads; a complete one ShowBallData too.
-    auto read = [&](const char* section, const char* key) {
-        kyvern::base::ConfigStore::ReadSetting(path, section, key, "No", 20);
-    };
-    // Both precisions on two threads, then on one: stopping the worker frees, never allocates.
-    const std::pair<const char*, const char*> runs[] = {
-        {"2", "Refined"}, {"2", "Standard"}, {"1", "Standard"}, {"1", "Refined"}};
+    // The options are the pass's, read before the run: the run itself allocates nothing, with
+    // timings and ball data printed. Both precisions on two threads, then on one: stopping the
+    // worker frees, never allocates.
+    const std::pair<int, Precision> runs[] = {{2, Precision::kRefined},
+                                              {2, Precision::kStandard},
+                                              {1, Precision::kStandard},
+                                              {1, Precision::kRefined}};
     for (const auto& [threads, precision] : runs) {
-        SCOPED_TRACE(std::string(threads) + " " + precision);
-        ASSERT_TRUE(
-            kyvern::base::ConfigStore::WriteSetting(path, "Setup", "AnalysisThreads", threads) &&
-            kyvern::base::ConfigStore::WriteSetting(path, "Analysis", "Precision", precision));
-        const long failedRunReads = Count([&] {
-            read("Setup", "ShowTiming");
-            read("Analysis", "Precision");
-            read("Setup", "AnalysisThreads");
-        });
-        ASSERT_GT(failedRunReads, 0);
-        const long completeRunReads =
-            failedRunReads + Count([&] { read("Setup", "ShowBallData"); });
+        SCOPED_TRACE(std::to_string(threads) +
+                     (precision == Precision::kRefined ? " Refined" : ""));
+        options.threads = threads;
+        options.precision = precision;
+        pipeline.SetOptions(options);
         messages.count = 0;
         bool ok = false;
-        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), completeRunReads);
+        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), 0);
         EXPECT_TRUE(ok);
         EXPECT_GT(messages.count, 20);  // timings, warning and ball data were printed
         // Both paths were taken (a machine of one core has only the one).
         EXPECT_EQ(pipeline.Analyzer()->Threads(),
-                  std::thread::hardware_concurrency() < 2 ? 1 : threads[0] - '0');
-        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), failedRunReads);
+                  std::thread::hardware_concurrency() < 2 ? 1 : threads);
+        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), 0);
         EXPECT_FALSE(ok);
         EXPECT_STREQ(messages.last, "Analysis terminated: only one ball found");
     }

@@ -33,7 +33,8 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
         {nullptr, 50}, {"10001", 50}, {"-1", 50}, {"10000", 10000}, {"0", 0}};
     for (const auto& [word, size] : sizes) {
         if (word) env.Set("Setup", "ImageHistorySize", word);
-        EXPECT_EQ(app::LaunchMonitor::HistorySize(), size) << (word ? word : "unset");
+        EXPECT_EQ(app::LaunchMonitor::HistorySize(kyvern::base::SettingsSnapshot::Read()), size)
+            << (word ? word : "unset");
     }
 }
 
@@ -154,8 +155,14 @@ TEST(Overlay, DrawsTheSwitchedOnOverlaysIntoAColourFrame) {
     TempHome home;
     home.Set("ImageDisplay", "Marks", "on");
     home.Set("ImageDisplay", "Grid", "yes");
-    const app::OverlaySwitches read = app::ReadOverlaySwitches(home.Settings());
+    const app::PassOptions pass =
+        app::ReadPassOptions(kyvern::base::SettingsSnapshot::Read(home.Settings()));
+    const app::OverlaySwitches& read = pass.overlays;
     EXPECT_TRUE(read.marks && !read.grid && !read.planes && !read.mono);
+    // The word that is neither is the pass's one problem, told with what was taken instead.
+    ASSERT_EQ(pass.problems.size(), 1u);
+    EXPECT_EQ(kyvern::base::DescribeProblem(pass.problems[0]),
+              "ImageDisplay/Grid is \"yes\", not one of On, Off: Off is used instead.");
 }
 
 TEST(ShotCycle, AStatusFileThatCannotBeWrittenIsToldOnceARunAndTheShotsGoOn) {
@@ -214,7 +221,8 @@ TEST(ShotPublishers, EachStageReachesThePublishersInItsOrder) {
     const kyvern::shot::ShotRecord shot;
     const kyvern::links::ClubSensor sensor(prompts);
     const kyvern::flight::FlightModel flight;
-    const app::PublishedShot finished{shot, sensor, flight, flight, 0.0, {}, true};
+    const app::PassOptions pass;
+    const app::PublishedShot finished{shot, sensor, flight, flight, 0.0, {}, true, pass};
     // Each stage in turn, "|" between them.
     publishers.ShotBegun(app::ShotOrigin::kCamera);
     log += "| ";

@@ -101,7 +101,8 @@ TEST(CsvExport, OneRowPerShotInTheUnitsOfTheSettings) {
                               "\nSpeedDisplay=" + c.speed +
                               "\n[Weather]\nAltitude=1000\nWindSpeed=10\n");
         const std::string path = home.File("shots.csv");
-        const d::CsvExportResult result = d::ExportShotsCsv(rig.table, settings.Path(), path);
+        const d::CsvExportResult result = d::ExportShotsCsv(
+            rig.table, kyvern::base::SettingsSnapshot::Read(settings.Path()), path);
         ASSERT_TRUE(result.ok) << result.message;
         EXPECT_EQ(result.message, "3 shots exported to " + path);
 
@@ -124,7 +125,8 @@ TEST(CsvExport, OneRowPerShotInTheUnitsOfTheSettings) {
 
     // A folder that is not there: no file, and the reason.
     const d::CsvExportResult failed =
-        d::ExportShotsCsv(rig.table, home.Settings(), home.File("no/such/shots.csv"));
+        d::ExportShotsCsv(rig.table, kyvern::base::SettingsSnapshot::Read(home.Settings()),
+                          home.File("no/such/shots.csv"));
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.message.rfind("Couldn't create the CSV file (" + home.File("no/such/"), 0), 0u)
         << failed.message;

@@ -51,9 +51,11 @@ inline std::time_t FixedNow() {
 
 // A table as the main window sets it up, on a fixed clock, its questions answered with answerOk.
 struct Rig {
-    explicit Rig(bool answerOk = true) : prompts(answerOk), table(prompts) {
+    explicit Rig(bool answerOk = true)
+        : prompts(answerOk),
+          table(prompts, flight::ReadFlightOptions(base::SettingsSnapshot::Read())) {
         table.SetupTable();
-        table.ReadDisplayUnits();
+        table.ReadDisplayUnits(base::SettingsSnapshot::Read());
         table.SetClock(FixedNow);
     }
     void Add(std::initializer_list<const char*> items) {

@@ -152,7 +152,7 @@ TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
                  {s::kMeters, s::kMps, s::kFeet, s::kMph, "Meters m/s"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ShotTable table(prompts);
+        ShotTable table(prompts, {});
         table.SetupTable();
         for (const auto& [distance, speed] :
              {std::pair{c.firstDistance, c.firstSpeed}, {c.laterDistance, c.laterSpeed}}) {

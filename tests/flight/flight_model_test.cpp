@@ -16,10 +16,15 @@ namespace {
 
 constexpr double kG = 32.174048;
 
+// The ball of a settings file as a pass reads it; the program folder's without a path.
+BallOptions BallOf(const std::string& path = {}) {
+    return ReadBallOptions(kyvern::base::SettingsSnapshot::Read(path));
+}
+
 // A golf ball of the given type id and the given weather, without touching any settings.
 FlightModel Model(const TempHome& home, const char* ball, const Weather& weather = Weather()) {
     home.Set("Setup", "Ball", ball);
-    return FlightModel(BallType(home.Settings()), weather);
+    return FlightModel(BallType(BallOf(home.Settings())), weather);
 }
 
 // Every ball type, in type-id order.
@@ -43,10 +48,12 @@ Weather Wind(double mph, double direction) {
 
 TEST(FlightModel, ParabolaTrajectoryAndASlowBallAfterIt) {
     TempHome home;
-    home.Set("Weather", "WindSpeed", "10");  // read by the default constructor, then replaced
+    home.Set("Weather", "WindSpeed", "10");  // read into the options, then replaced
     home.Set("Setup", "Ball", "Baseball");
-    EXPECT_EQ(FlightModel().BallTypeId(), 4);
-    EXPECT_NEAR(FlightModel(home.Settings()).Wind().x, 10.0 * 88.0 / 60.0, 1e-12);
+    EXPECT_EQ(FlightModel().BallTypeId(), 0);  // the defaults: no file is read
+    const FlightOptions read = ReadFlightOptions(kyvern::base::SettingsSnapshot::Read());
+    EXPECT_EQ(FlightModel(read).BallTypeId(), 4);
+    EXPECT_NEAR(FlightModel(read).Wind().x, 10.0 * 88.0 / 60.0, 1e-12);
     FlightModel model = Model(home, "Golf Ball");
     // Spinless: drag-free, and RK4 is exact on a parabola, each point 0.1 s apart.
     model.Compute(100.0, 45.0, 0.0, 0.0, 0.0);
@@ -273,16 +280,16 @@ TEST(BallType, TypeFromNameAndTeeFromHeightAboveGround) {
             ASSERT_TRUE(home.Set("Setup", "Ball", row.name));
             ASSERT_TRUE(home.Set("Setup", "HeightAboveGround", row.height));
         }
-        BallType ball;
+        BallType ball(BallOf());
         EXPECT_EQ(ball.TypeId(), row.typeId);
         EXPECT_DOUBLE_EQ(ball.TeeHeight(), row.tee);
-        EXPECT_EQ(BallType(home.Settings()).TypeId(), row.typeId);
+        EXPECT_EQ(BallType(BallOf(home.Settings())).TypeId(), row.typeId);
     }
     ASSERT_TRUE(home.Set("Setup", "Ball", "  cORK sOFTBALL  "));
-    EXPECT_EQ(BallType().Name(), "cORK sOFTBALL");
+    EXPECT_EQ(BallType(BallOf()).Name(), "cORK sOFTBALL");
     // The 80-character reader keeps 79 characters of a long name.
     ASSERT_TRUE(home.Set("Setup", "Ball", std::string(100, 'x')));
-    EXPECT_EQ(BallType().Name().size(), 79u);
+    EXPECT_EQ(BallType(BallOf()).Name().size(), 79u);
     TempHome empty;
-    EXPECT_EQ(BallType().Name(), "Golf Ball");
+    EXPECT_EQ(BallType(BallOf()).Name(), "Golf Ball");
 }

@@ -3,23 +3,34 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "support/temp_home.h"
+#include <string>
+#include <vector>
 
 using namespace kyvern::flight;
-using kyvern::testing::TempHome;
+
+namespace {
+
+// The weather of a settings file's text, as a pass reads it, and what the pass had to change.
+Weather WeatherOf(const std::string& text,
+                  std::vector<kyvern::base::SettingProblem>* problems = nullptr) {
+    const kyvern::base::SettingsSnapshot snapshot(text);
+    kyvern::base::OptionsReader reader(snapshot);
+    const Weather w = ReadWeather(reader);
+    if (problems) *problems = reader.Problems();
+    return w;
+}
+
+}  // namespace
 
 TEST(Weather, AirAtSeaLevelAnd5000Feet) {
-    TempHome home;
     // The defaults (70 F, 50 %, 29.92 in, no wind) give the standard air.
-    Weather w = ReadWeather();
+    Weather w = WeatherOf("");
     EXPECT_EQ(WindVector(w), kyvern::analysis::Xyz(0, 0, 0));
     AirProperties air = ComputeAir(w);
     EXPECT_NEAR(air.density, 0.00231833, 5e-9);
     EXPECT_NEAR(air.viscosity, 1.6429e-4, 5e-9);
 
-    ASSERT_TRUE(home.Set("Weather", "Altitude", "5000"));
-    w = ReadWeather(home.Settings());
+    w = WeatherOf("[Weather]\nAltitude=5000\n");
     EXPECT_DOUBLE_EQ(w.altitude, 5000.0);
     EXPECT_NEAR(StationPressure(w), 24.894, 5e-4);  // the density there is the settings command's
 }
@@ -39,11 +50,20 @@ TEST(Weather, ValuesAreClampedAndUnreadableOnesTakeTheDefault) {
                 {3, "27", 28},  {3, "40", 32},       {3, "high", 29.92}, {4, "55", 40},
                 {4, "-5", 0},   {5, "1e400", 0}};
     for (const auto& row : rows) {
-        TempHome home;
-        ASSERT_TRUE(home.Set("Weather", keys[row.key], row.text));
-        EXPECT_DOUBLE_EQ(ReadWeather().*fields[row.key], row.expected)
-            << keys[row.key] << "=" << row.text;
+        std::vector<kyvern::base::SettingProblem> problems;
+        const Weather w = WeatherOf(
+            std::string("[Weather]\n") + keys[row.key] + "=" + row.text + "\n", &problems);
+        EXPECT_DOUBLE_EQ(w.*fields[row.key], row.expected) << keys[row.key] << "=" << row.text;
+        // A value taken as it stood is no problem; one moved or unreadable is told once. The wind
+        // direction has its own rule and is never out of range.
+        const bool moved = row.key != 5 && std::string(row.text) != "85F";
+        EXPECT_EQ(problems.size(), moved ? 1u : 0u) << keys[row.key] << "=" << row.text;
     }
+    std::vector<kyvern::base::SettingProblem> problems;
+    WeatherOf("[Weather]\nTemperature=150\n", &problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(kyvern::base::DescribeProblem(problems[0]),
+              "Weather/Temperature is \"150\", out of 20 to 130: 130 is used instead.");
     // Every clamped corner still gives a positive density and viscosity.
     for (double t : {20.0, 130.0}) {
         for (double a : {0.0, 12000.0}) {

@@ -152,7 +152,7 @@ struct SensorRig {
         env.Set("ClubSensor", "Type", type);
         env.Set("ClubSensor", "CommPort", "COM1");
         env.Set("Ports", "COM1", device.DevicePath());
-        sensor.Configure(true);
+        sensor.Configure(kyvern::base::SettingsSnapshot::Read(), true);
     }
     void Shot(double ballSpeed = 220) { sensor.ReadShot(ballSpeed, 12, 1.5, 3000, -400); }
     bool Calculated() const { return sensor.SpeedCalculated(); }
@@ -178,7 +178,8 @@ double ModelSpeed(double ballSpeed) {
     shot::LaunchConditions launch;
     launch.ballSpeed = ballSpeed, launch.launchAngle = 12, launch.sideAngle = 1.5;
     launch.backSpin = 3000, launch.sideSpin = -400;
-    return shot::ImpactModel().ClubSpeedFor(launch);
+    return shot::ImpactModel(shot::ReadClubOptions(kyvern::base::SettingsSnapshot::Read()))
+        .ClubSpeedFor(launch);
 }
 
 // Without a sensor the model gives every value; its loft notice comes with them, and a
@@ -186,6 +187,7 @@ double ModelSpeed(double ballSpeed) {
 TEST(ClubSensor, CalculatedWithoutASensor) {
     SensorRig rig("anything");
     rig.env.Set("Setup", "ClubLoft", "40");
+    rig.sensor.SetClubOptions(shot::ReadClubOptions(kyvern::base::SettingsSnapshot::Read()));
     EXPECT_EQ(rig.sensor.Type(), shot::SensorKind::kCalculated);
     EXPECT_EQ(rig.sensor.PortNumber(), 0);
     rig.Shot();
@@ -267,7 +269,7 @@ TEST(ClubSensor, GolfTekHandednessAndRecompute) {
     SensorRig rig("GolfTek Pro V");
     EXPECT_EQ(rig.device.Heard(), "R\r");
     rig.env.Set("Setup", "Handed", "left-HANDED");
-    rig.sensor.Configure(false);
+    rig.sensor.Configure(kyvern::base::SettingsSnapshot::Read(), false);
     EXPECT_EQ(rig.device.Heard(), "L\r");
 
     rig.reply = GolfTekFrame(150);
@@ -305,7 +307,7 @@ TEST(ClubSensor, PortFailureLeavesNoPort) {
     SensorRig rig("Lazer");
     rig.env.Set("ClubSensor", "CommPort", "COM2");
     rig.env.Set("Ports", "COM2", rig.env.Path() + "/absent");
-    rig.sensor.Configure(true);
+    rig.sensor.Configure(kyvern::base::SettingsSnapshot::Read(), true);
     EXPECT_EQ(rig.sensor.PortNumber(), 0);
     ASSERT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_TRUE(rig.prompts.messages[0].starts_with("Couldn't open COM2"));
@@ -314,7 +316,7 @@ TEST(ClubSensor, PortFailureLeavesNoPort) {
     EXPECT_TRUE(rig.Calculated());
     // Lower-case port names are not port names here.
     rig.env.Set("ClubSensor", "CommPort", "com1");
-    rig.sensor.Configure(true);
+    rig.sensor.Configure(kyvern::base::SettingsSnapshot::Read(), true);
     EXPECT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_EQ(rig.sensor.PortNumber(), 0);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "base/config_store.h"
+#include "flight/flight_model.h"
 #include "link_fixtures.h"
 #include "links/notification_slot.h"
 #include "links/status_file.h"
@@ -64,6 +65,9 @@ TEST(StatusFile, SuccessfulShotWritesEverySectionInOrder) {
     testing::WriteFileText(env.File("statusKyvern.ini"), "[Command]\nCapture=1\n");
     StatusFile status = MakeStatus();
     status.Context().executable = "/opt/kyvern/bin/kyvern";
+    // The pass's club mass and weather, read from the settings as a pass reads them.
+    const kyvern::base::SettingsSnapshot settings = kyvern::base::SettingsSnapshot::Read();
+    status.Context().clubMass = settings.Text(kyvern::base::setting::kClubMass);
     status.WriteExecutable();
 
     status.BeginImage();
@@ -79,7 +83,7 @@ TEST(StatusFile, SuccessfulShotWritesEverySectionInOrder) {
     status.WriteFlight(750.0, -12.0, 800.0, -13.0, 50.0, 90.0, 6.25);
     status.WriteShaft();
     status.WriteGolfer();
-    status.WriteWeather();
+    status.WriteWeather(kyvern::flight::ReadFlightOptions(settings).weather);
     status.WriteAnalysis(87.25, 1.456);
     status.CompleteSuccess(false);
     const double pixel[3] = {512.25, 384.5, 40.0};

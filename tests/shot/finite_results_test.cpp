@@ -38,7 +38,8 @@ TEST(FiniteResults, EveryFlightGradeAndClubValueOfTheSweepIsFinite) {
             Weather weather;
             weather.windSpeed = wind;
             weather.windDir = 30.0;
-            FlightModel model(BallType(home.Settings()), weather);
+            FlightModel model(BallType(ReadBallOptions(kyvern::base::SettingsSnapshot::Read())),
+                              weather);
             for (double speed = 0.0; speed <= 400.0; speed += 50.0)
                 for (double launch = -20.0; launch <= 90.0; launch += 22.0)
                     for (double back = -15000.0; back <= 15000.0; back += 7500.0)
@@ -50,7 +51,8 @@ TEST(FiniteResults, EveryFlightGradeAndClubValueOfTheSweepIsFinite) {
                         }
         }
         // The grades are 0 or inside their ranges.
-        kyvern::shot::PerformanceAnalysis analysis;
+        kyvern::shot::PerformanceAnalysis analysis(
+            ReadFlightOptions(kyvern::base::SettingsSnapshot::Read()), {});
         for (double speed : {0.0, 150.0, 400.0})
             for (double launch : {-20.0, 35.0, 90.0})
                 for (double back : {-15000.0, 0.0, 15000.0}) {

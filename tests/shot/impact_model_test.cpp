@@ -44,7 +44,8 @@ TEST(ImpactModel, PinnedClubValuesUndefinedCasesAndOutOfRangeSettings) {
     for (const auto& c : pinned) {
         if (c.mass) home.Set("Setup", "ClubMass", c.mass);
         if (c.loft) home.Set("Setup", "ClubLoft", c.loft);
-        ImpactModel fromFile(home.Settings());
+        ImpactModel fromFile(
+            ReadClubOptions(kyvern::base::SettingsSnapshot::Read(home.Settings())));
         ASSERT_TRUE(fromFile.Evaluate(c.v, c.l, c.s, c.b, c.p));
         EXPECT_EQ(Club(fromFile), c.club) << c.v << " " << c.b << " " << c.p;
         EXPECT_TRUE(fromFile.TakeMessages().empty());
@@ -60,9 +61,14 @@ TEST(ImpactModel, PinnedClubValuesUndefinedCasesAndOutOfRangeSettings) {
         {"ClubLoft", "1.9", false},    {"ClubLoft", "2", true},      {"ClubLoft", "75", true},
         {"ClubLoft", "80", false},     {"ClubLoft", "", false}};
     ImpactModel model;
+    // Each evaluation takes the club settings of a pass, read just before it.
+    const auto set = [&](const char* key, const char* value) {
+        home.Set("Setup", key, value);
+        model.SetOptions(ReadClubOptions(kyvern::base::SettingsSnapshot::Read(home.Settings())));
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value);
-        home.Set("Setup", c.key, c.value);
+        set(c.key, c.value);
         EXPECT_EQ(model.Evaluate(220.0, 12.0, 1.0, 2800.0, 300.0), c.ok);
         EXPECT_EQ(model.TakeMessages().size(), c.ok ? 0u : 1u);
         if (!c.ok) {  // every value 0 and no loft notice
@@ -70,7 +76,7 @@ TEST(ImpactModel, PinnedClubValuesUndefinedCasesAndOutOfRangeSettings) {
         }
     }
     // The mass is checked first.
-    home.Set("Setup", "ClubMass", "50");
+    set("ClubMass", "50");
     model.Evaluate(220.0, 12.0, 1.0, 2800.0, 300.0);
     EXPECT_EQ(model.TakeMessages(), std::vector{MessageId::kInvalidClubMass});
 
@@ -87,6 +93,10 @@ TEST(ImpactModel, PinnedClubValuesUndefinedCasesAndOutOfRangeSettings) {
 TEST(ImpactModel, LoftCheckBoundaryAndItsNotice) {
     TempHome home;
     ImpactModel model;
+    const auto set = [&](const char* key, const char* value) {
+        home.Set("Setup", key, value);
+        model.SetOptions(ReadClubOptions(kyvern::base::SettingsSnapshot::Read(home.Settings())));
+    };
     ASSERT_TRUE(model.Evaluate(220.0, 12.0, 1.0, 2800.0, 0.0));
     const double theta = model.EffectiveLoft();
     ASSERT_TRUE(theta >= 8.0 && theta < 13.0);  // theta + 2.5 stays exact in this binade
@@ -99,13 +109,13 @@ TEST(ImpactModel, LoftCheckBoundaryAndItsNotice) {
          {std::pair{2.5, false}, {-3.0, true}, {3.0, true}, {1.0, false}, {3.0, true}}) {
         char loft[40];
         std::snprintf(loft, sizeof loft, "%.17g", theta + offset);
-        home.Set("Setup", "ClubLoft", loft);
+        set("ClubLoft", loft);
         ASSERT_TRUE(model.Evaluate(220.0, 12.0, 1.0, 2800.0, 0.0));
         EXPECT_EQ(model.LoftMismatch(), mismatch) << offset;
         EXPECT_NEAR(model.AngleOfAttack(), attackAtTheta - (mismatch ? 0.0 : offset), 1e-9);
     }
     // A failed evaluation clears it too.
-    home.Set("Setup", "ClubMass", "1");
+    set("ClubMass", "1");
     EXPECT_FALSE(model.Evaluate(220.0, 12.0, 1.0, 2800.0, 0.0));
     EXPECT_FALSE(model.LoftMismatch());
 }

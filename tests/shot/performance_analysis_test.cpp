@@ -57,14 +57,21 @@ TEST(PerformanceAnalysis, SearchOf217FlightsGradesRealShotsAndTheSettingSelectsO
     EXPECT_NEAR(pti, 220.0 / 150.0, 1e-12);
     EXPECT_TRUE(le > 80.0 && le < 100.0) << le;
 
-    // The score shown follows the setting, read at the moment of use.
+    // The score shown follows the setting; a word that is none of the index's selects none.
     const struct {
         const char *word, *label;
         double score;
-    } choices[] = {{nullptr, "LE", le}, {"pti", "PTI", pti}, {"Le", "LE", le}, {"None", "", 0.0}};
+    } choices[] = {{nullptr, "LE", le},
+                   {"pti", "PTI", pti},
+                   {"Le", "LE", le},
+                   {"None", "", 0.0},
+                   {"Best", "", 0.0}};
     for (const auto& c : choices) {
-        if (c.word) home.Set("Setup", "PerformanceIndex", c.word);
-        EXPECT_EQ(analysis.SelectedLabel(), c.label);
-        EXPECT_EQ(analysis.SelectedScore(), c.score);
+        const std::string text = c.word ? std::string("[Setup]\nPerformanceIndex=") + c.word : "";
+        PerformanceAnalysis chosen(
+            {}, kyvern::shot::ReadScoringOptions(kyvern::base::SettingsSnapshot(text)));
+        chosen.Compute(220.0, 150.0, 12.3, 0.5, 2700.0, -300.0);
+        EXPECT_EQ(chosen.SelectedLabel(), c.label);
+        EXPECT_EQ(chosen.SelectedScore(), c.score);
     }
 }

@@ -37,15 +37,16 @@ TEST(Units, ReadUnitsAtTheMomentOfUse) {
     // An unknown word keeps the index the caller holds: the first unit when it holds none.
     home.Set("Setup", "SpeedDisplay", "Knots");
     home.Set("Setup", "DistanceDisplay", "Furlongs");
-    EXPECT_EQ(ReadSpeedUnit(), kMph);
-    EXPECT_EQ(ReadDistanceUnit(), kYards);
-    EXPECT_EQ(ReadSpeedUnit({}, kKph), kKph);
-    EXPECT_EQ(ReadDistanceUnit(home.Settings(), kMeters), kMeters);
+    EXPECT_EQ(ReadSpeedUnit(kyvern::base::SettingsSnapshot::Read()), kMph);
+    EXPECT_EQ(ReadDistanceUnit(kyvern::base::SettingsSnapshot::Read()), kYards);
+    EXPECT_EQ(ReadSpeedUnit(kyvern::base::SettingsSnapshot::Read(), kKph), kKph);
+    EXPECT_EQ(ReadDistanceUnit(kyvern::base::SettingsSnapshot::Read(home.Settings()), kMeters),
+              kMeters);
     // A change applies to the next read.
     home.Set("Setup", "SpeedDisplay", "mps");
     home.Set("Setup", "DistanceDisplay", "feet");
-    EXPECT_EQ(ReadSpeedUnit(home.Settings(), kKph), kMps);
-    EXPECT_EQ(ReadDistanceUnit({}, kMeters), kFeet);
+    EXPECT_EQ(ReadSpeedUnit(kyvern::base::SettingsSnapshot::Read(home.Settings()), kKph), kMps);
+    EXPECT_EQ(ReadDistanceUnit(kyvern::base::SettingsSnapshot::Read(), kMeters), kFeet);
 }
 
 TEST(TextFormats, OfflineSidesAndScores) {

@@ -147,7 +147,9 @@ TEST(FrameRenderer, SecondFlashCarriesEverySpinComponent) {
     balls[0].viewNormal = t.normal0, balls[1].viewNormal = t.normal1;
     const std::string noSettings =
         (std::filesystem::temp_directory_path() / "kyvern-no-such-folder/Kyvern.ini").string();
-    kyvern::analysis::LaunchScene scene(1.685, noSettings);
+    kyvern::analysis::LaunchScene scene(
+        1.685,
+        kyvern::analysis::ReadSceneOptions(kyvern::base::SettingsSnapshot::Read(noSettings)));
     ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}));
     EXPECT_NEAR(scene.BallSpeed(), 180.0, 1e-9);
     EXPECT_NEAR(scene.LaunchAngle(), 17.0, 1e-9);

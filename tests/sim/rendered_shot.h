@@ -21,8 +21,10 @@ protected:
     std::string ini = home.File("Kyvern.ini");
     std::unique_ptr<analysis::CapturedImage> frame = std::make_unique<analysis::CapturedImage>();
     sim::FrameRenderer renderer;
-    analysis::AnalysisPipeline pipeline{1.685, ini};
-    analysis::LaunchScene scene{1.685, ini};
+    analysis::AnalysisPipeline pipeline{
+        1.685, analysis::ReadAnalysisOptions(base::SettingsSnapshot::Read(ini))};
+    analysis::LaunchScene scene{1.685,
+                                analysis::ReadSceneOptions(base::SettingsSnapshot::Read(ini))};
     base::TextMessageList messages;
 
     // A shot centred distance inches in front of the straight camera, flashes at 0.001 s and

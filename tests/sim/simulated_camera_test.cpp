@@ -64,8 +64,10 @@ bool TakeFrame(SimRig& rig, std::uint32_t serial, double interval, CapturedImage
     frame.Reset();
     if (!rig.table.TakeFrame(serial, frame)) return false;
     frame.serialNumber = std::int32_t(serial);
-    frame.cameraPosition = kyvern::analysis::ReadCameraPosition(serial, rig.settings);
-    frame.cameraRotation = kyvern::analysis::ReadCameraRotation(serial, rig.settings);
+    frame.cameraPosition = kyvern::analysis::ReadCameraPosition(
+        serial, kyvern::base::SettingsSnapshot::Read(rig.settings));
+    frame.cameraRotation = kyvern::analysis::ReadCameraRotation(
+        serial, kyvern::base::SettingsSnapshot::Read(rig.settings));
     frame.t1 = 0.001, frame.t2 = 0.001 + interval, frame.valid = true;
     return true;
 }
@@ -128,7 +130,7 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             f.result.balls[0].pix = t.pix0, f.result.balls[1].pix = t.pix1;
             f.result.balls[0].loc = t.ball0, f.result.balls[1].loc = t.ball1;
         }
-        kyvern::analysis::LaunchScene scene;
+        kyvern::analysis::LaunchScene scene(kyvern::analysis::kGolfBallDiameter, {});
         ASSERT_TRUE(scene.SolveTwoCameras({frames[1].get(), frames[0].get(), nullptr, nullptr}));
         EXPECT_NEAR(scene.LaunchAngle(), shot.launchAngle, 1e-6) << turnDegrees;
         EXPECT_NEAR(scene.SideAngle(), shot.sideAngle, 1e-6) << turnDegrees;
@@ -190,8 +192,12 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
         SimRig rig(OnRequest(1, width, 11));
         rig.table.InitCameras();
         ASSERT_EQ(rig.table.CameraCount(), 1);
-        kyvern::analysis::AnalysisPipeline pipeline(1.685, rig.settings);
-        kyvern::analysis::LaunchScene scene(1.685, rig.settings);
+        kyvern::analysis::AnalysisPipeline pipeline(
+            1.685, kyvern::analysis::ReadAnalysisOptions(
+                       kyvern::base::SettingsSnapshot::Read(rig.settings)));
+        kyvern::analysis::LaunchScene scene(
+            1.685,
+            kyvern::analysis::ReadSceneOptions(kyvern::base::SettingsSnapshot::Read(rig.settings)));
         kyvern::base::TextMessageList messages;
         auto frame = std::make_unique<CapturedImage>();
         int spinChecked = 0;
@@ -229,14 +235,23 @@ TEST(SimulatedCameraAnalysis, TwoCamerasAndALeftHandedPlayer) {
     SimRig rig(OnRequest(2, 1024, 11));
     rig.table.InitCameras();
     ASSERT_EQ(rig.table.CameraCount(), 2);
-    kyvern::analysis::AnalysisPipeline pipeline(1.685, rig.settings);
-    kyvern::analysis::LaunchScene scene(1.685, rig.settings);
+    kyvern::analysis::AnalysisPipeline pipeline(
+        1.685,
+        kyvern::analysis::ReadAnalysisOptions(kyvern::base::SettingsSnapshot::Read(rig.settings)));
+    kyvern::analysis::LaunchScene scene(
+        1.685,
+        kyvern::analysis::ReadSceneOptions(kyvern::base::SettingsSnapshot::Read(rig.settings)));
     kyvern::base::TextMessageList messages;
     auto straight = std::make_unique<CapturedImage>();
     auto turned = std::make_unique<CapturedImage>();
     const double interval = kyvern::capture::SpeedModeOfName("Medium")->strobeInterval;
     for (const char* hand : {"Right-handed", "Left-handed"}) {
         kyvern::base::ConfigStore::WriteSetting(rig.settings, "Setup", "Handed", hand);
+        // The pass that follows reads the hand for the scene and the cameras.
+        const kyvern::analysis::SceneOptions options =
+            kyvern::analysis::ReadSceneOptions(kyvern::base::SettingsSnapshot::Read(rig.settings));
+        scene.SetOptions(options);
+        rig.table.SetLeftHanded(options.leftHanded);
         rig.driver.RequestShot();
         ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *straight));
         ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial + 1, interval, *turned));

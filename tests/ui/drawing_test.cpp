@@ -31,7 +31,7 @@ QImage Render(const std::function<void(QPainter&, const QRectF&)>& draw, int w =
 TEST(ProfileDrawing, TrajectoriesWhereTheFlightSaysAndNothingBelowGround) {
     SavedSession s;
     s.table.SetCell(s.GroupRow("Driver"), data::kPlotColumn, "Blue (1)");
-    const SessionPicture picture = CollectSession(s.table, {});
+    const SessionPicture picture = CollectSession(s.table, base::SettingsSnapshot::Read());
     ASSERT_EQ(picture.shots.size(), 30u);
     const QImage image = Render([&](QPainter& p, const QRectF& r) { DrawProfile(p, r, picture); });
     const ProfileFrame frame = ProfileLayout(QRectF(0, 0, 900, 600), picture);
@@ -71,7 +71,7 @@ TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
     SavedSession s;
     for (const char* unit : {"Yards", "Meters"}) {
         s.home.Set("Setup", "DistanceDisplay", unit);
-        const SessionPicture picture = CollectSession(s.table, {});
+        const SessionPicture picture = CollectSession(s.table, base::SettingsSnapshot::Read());
         const QImage image =
             Render([&](QPainter& p, const QRectF& r) { DrawDownRange(p, r, picture); });
         const DownRangeFrame frame = DownRangeLayout(QRectF(0, 0, 900, 600), picture);
@@ -99,7 +99,7 @@ TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
     live.ballSpeed = 221.04, live.launchAngle = 12.46, live.backSpin = 3048.6;
     live.sideSpin = -412.4, live.totalSpin = 3076.4, live.sideAngle = 2.46, live.item = "Driver";
     s.table.AddShot(live, true, true);
-    const SessionPicture picture = CollectSession(s.table, {});
+    const SessionPicture picture = CollectSession(s.table, base::SettingsSnapshot::Read());
     const SessionShot& added = *picture.Current();
     for (const auto& [column, yards] : {std::pair{data::kCarryColumn, added.carry},
                                         std::pair{data::kOfflineColumn, added.carryOffline},

@@ -38,7 +38,7 @@ TEST(PracticeRange, SettingsWords) {
 TEST(PracticeRange, BallFollowsTheTrajectoryAndSettingsOpenTheWindows) {
     TempDir dir;
     const std::string settings = dir.File("Kyvern.ini");
-    flight::FlightModel model(settings);
+    flight::FlightModel model(flight::ReadFlightOptions(base::SettingsSnapshot::Read(settings)));
     model.Compute(230.0, 12.0, 2600.0, -400.0, 1.0);
     const flight::FlightResult& flight = model.Result();
 

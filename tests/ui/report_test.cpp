@@ -131,7 +131,7 @@ TEST(Reports, EveryReportInPrintOrder) {
     analysis.Plot();
     ReportSource source;
     source.table = &s.table;
-    source.practiceRange = PracticeRangePicture(s.table, {});
+    source.practiceRange = PracticeRangePicture(s.table, base::SettingsSnapshot::Read());
     source.shotAnalysis = ShotAnalysisPicture(analysis);
     source.ballImage = QImage(64, 48, QImage::Format_Grayscale8);
     source.ballImage.fill(40);

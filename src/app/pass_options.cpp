@@ -1,0 +1,36 @@
+#include "app/pass_options.h"
+
+#include "shot/units.h"
+
+namespace kyvern::app {
+
+PassOptions ReadPassOptions(base::SettingsSnapshot snapshot) {
+    PassOptions o;
+    o.snapshot = std::move(snapshot);
+    base::OptionsReader reader(o.snapshot);
+    o.analysis = analysis::ReadAnalysisOptions(reader);
+    o.scene = analysis::ReadSceneOptions(o.snapshot);
+    o.flight = flight::ReadFlightOptions(reader);
+    o.club = shot::ReadClubOptions(o.snapshot);
+    o.scoring = shot::ReadScoringOptions(reader);
+    o.speedUnit = shot::ReadSpeedUnit(o.snapshot);
+    o.distanceUnit = shot::ReadDistanceUnit(o.snapshot);
+    o.predictWithSpin = reader.Yes(base::setting::kPredictWithSpin);
+    o.historySize = ReadHistorySize(reader);
+    o.overlays = ReadOverlaySwitches(reader);
+    o.problems = reader.Problems();
+    return o;
+}
+
+long ReadHistorySize(base::OptionsReader& reader) {
+    return reader.BoundedInteger(base::setting::kImageHistorySize);
+}
+
+PassOptions ReadPassOptions() { return ReadPassOptions(base::SettingsSnapshot::Read()); }
+
+void ReportProblems(const PassOptions& options, base::MessageList& messages) {
+    for (const base::SettingProblem& problem : options.problems)
+        messages.Add(base::DescribeProblem(problem));
+}
+
+}  // namespace kyvern::app
