@@ -237,7 +237,8 @@ void LaunchMonitor::StartCycleTimers(bool on) {
     timers_.StartTimer(kCameraTimer, 100);
     if (!timers_.IsRunning(kCommandTimer)) timers_.StartTimer(kCommandTimer, 2000);
     timers_.StartTimer(kIndicatorTimer, 500);
-    // Read afresh, not from the pass: a pass may have written the stamp of the file it took.
+    // Read afresh, not from the pass: other programs set the capture file between passes, and
+    // a pass may have written the stamp of the file it took.
     const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     capturePath_ = settings.Text(base::setting::kCaptureFile);
     if (!capturePath_.empty()) {
