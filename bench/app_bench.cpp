@@ -135,8 +135,7 @@ void BM_PartSaveHistory(benchmark::State& state) {
     Rig rig;
     rig.Shoot();
     rig.monitor->CameraTick();
-    QuietPrompts prompts;
-    kyvern::capture::ImageFile file(prompts);
+    kyvern::capture::ImageFile file;
     file.SetImage(0, rig.monitor->Frame(0));
     for (auto _ : state)
         rig.monitor->SaveHistory(file);

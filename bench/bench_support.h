@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -21,6 +23,13 @@ public:
     void Message(std::string_view) override {}
     bool OkCancel(std::string_view) override { return true; }
 };
+
+// A fixture's file operation that must work: a benchmark over a failed load measures nothing.
+inline void Require(const base::Status& status) {
+    if (status) return;
+    std::fprintf(stderr, "benchmark fixture failed: %s\n", status.Reason().c_str());
+    std::abort();
+}
 
 // A settings path in an empty folder: the defaults, whatever the machine's program folder holds.
 inline std::string DefaultSettings() {
@@ -72,13 +81,13 @@ struct SavedSession {
         folder = ::mkdtemp(pattern.data());
         ::setenv("KYVERN_HOME", folder.c_str(), 1);
         path = folder + "/session.txt";
-        data::ShotTable table(prompts, {});
+        data::ShotTable table({});
         table.SetupTable();
         table.BeginBulkAdd();
         for (int i = 0; i < shots; ++i)
             table.AddShot(BenchShot(i), false, true);
         table.EndBulkAdd();
-        data::SaveSession(table, path, "Bench", "Bench");
+        Require(data::SaveSession(table, path, "Bench", "Bench"));
     }
     ~SavedSession() {
         std::error_code ec;

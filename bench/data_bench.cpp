@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "base/user_prompts.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
 #include "flight/flight_model.h"
@@ -28,10 +27,10 @@ Fixture& Shared() {
 
 void Load(benchmark::State& state, Fixture& f) {
     for (auto _ : state) {
-        kyvern::data::ShotTable table(f.prompts, {});
+        kyvern::data::ShotTable table({});
         table.SetupTable();
         kyvern::data::LoadReport report;
-        kyvern::data::LoadSession(table, f.path, report);
+        kyvern::bench::Require(kyvern::data::LoadSession(table, f.path, report));
         if (report.loaded != f.shots) state.SkipWithError("not every shot loaded");
         benchmark::DoNotOptimize(table.RowCount());
     }
@@ -49,9 +48,9 @@ BENCHMARK(BM_LoadSession200k)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_SaveSession10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table(f.prompts, {});
+    kyvern::data::ShotTable table({});
     table.SetupTable();
-    kyvern::data::LoadSession(table, f.path);
+    kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     const std::string out = f.folder + "/saved.txt";
     for (auto _ : state) {
         if (!kyvern::data::SaveSession(table, out, "Bench", "Bench")) {
@@ -64,9 +63,9 @@ BENCHMARK(BM_SaveSession10k)->Unit(benchmark::kMillisecond);
 // The save without the disk: formatting every line.
 void BM_FormatSession10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table(f.prompts, {});
+    kyvern::data::ShotTable table({});
     table.SetupTable();
-    kyvern::data::LoadSession(table, f.path);
+    kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     for (auto _ : state)
         benchmark::DoNotOptimize(kyvern::data::FormatSession(table, "Bench", "Bench"));
 }

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "analysis/captured_image.h"
-#include "base/user_prompts.h"
 #include "capture/image_file.h"
 
 namespace {
@@ -15,21 +14,14 @@ namespace {
 using kyvern::analysis::CapturedImage;
 using kyvern::capture::ImageFile;
 
-class SilentPrompts final : public kyvern::base::UserPrompts {
-public:
-    void Message(std::string_view) override {}
-    bool OkCancel(std::string_view) override { return false; }
-};
-
 struct Fixture {
     std::string dir;
-    SilentPrompts prompts;
     std::unique_ptr<ImageFile> file;
 
     Fixture() {
         char pattern[] = "/tmp/kyvern-bench-XXXXXX";
         dir = ::mkdtemp(pattern);
-        file = std::make_unique<ImageFile>(prompts, dir + "/Kyvern.ini");
+        file = std::make_unique<ImageFile>(dir + "/Kyvern.ini");
         auto frame = std::make_unique<CapturedImage>();
         frame->width = 1024;
         frame->height = 768;
@@ -62,8 +54,11 @@ BENCHMARK(BM_SaveFourFrames1024)->Unit(benchmark::kMillisecond);
 void BM_LoadFourFrames1024(benchmark::State& state) {
     Fixture f;
     const std::string path = f.dir + "/four.bmp";
-    f.file->Save(path);
-    ImageFile reader(f.prompts, f.dir + "/Kyvern.ini");
+    if (!f.file->Save(path)) {
+        state.SkipWithError("save failed");
+        return;
+    }
+    ImageFile reader(f.dir + "/Kyvern.ini");
     for (auto _ : state) {
         if (!reader.Load(path)) state.SkipWithError("load failed");
     }

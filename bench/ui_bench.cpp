@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <string>
 
-#include "base/user_prompts.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
 #include "ui/shots_view.h"
@@ -31,11 +30,11 @@ Fixture& Shared() {
 
 // A shown Shots view, painted, over a table loaded from the session.
 struct ShownView {
-    explicit ShownView(Fixture& f) : table(f.prompts, {}), view(table) {
+    explicit ShownView(Fixture& f) : table({}), view(table) {
         table.SetupTable();
         view.resize(1400, 800);
         view.show();
-        kyvern::data::LoadSession(table, f.path);
+        kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
         Paint();
     }
     // Offscreen a shown widget is never exposed, so the grid is painted into a picture.
@@ -84,9 +83,9 @@ BENCHMARK(BM_ShotIntoShownView10k)->Unit(benchmark::kMillisecond);
 // The same shot without a view: what the table itself costs.
 void BM_ShotIntoTable10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table(f.prompts, {});
+    kyvern::data::ShotTable table({});
     table.SetupTable();
-    kyvern::data::LoadSession(table, f.path);
+    kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     int i = 0;
     for (auto _ : state)
         table.AddShot(BenchShot(i++), false, true);

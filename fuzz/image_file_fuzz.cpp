@@ -8,16 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "base/user_prompts.h"
 #include "capture/image_file.h"
 
 namespace {
-
-class SilentPrompts final : public kyvern::base::UserPrompts {
-public:
-    void Message(std::string_view) override {}
-    bool OkCancel(std::string_view) override { return false; }
-};
 
 std::string tempFolder;
 
@@ -37,9 +30,8 @@ std::string SettingsInTempFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static SilentPrompts prompts;
     static const std::string settings = SettingsInTempFolder();
-    static kyvern::capture::ImageFile file(prompts, settings);
+    static kyvern::capture::ImageFile file(settings);
     static const int fd = ::memfd_create("frame.bmp", 0);
     if (fd < 0) std::abort();
     if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != ssize_t(size)) return 0;

@@ -10,18 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "base/user_prompts.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
 #include "data/text_format.h"
 
 namespace {
-
-class QuietPrompts final : public kyvern::base::UserPrompts {
-public:
-    void Message(std::string_view) override {}
-    bool OkCancel(std::string_view) override { return true; }
-};
 
 std::string gFolder;
 std::string gFile;
@@ -97,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
     }
 
-    QuietPrompts prompts;
-    kyvern::data::ShotTable table(prompts, {});  // headers only; the widths are not wanted here
+    kyvern::data::ShotTable table({});  // headers only; the widths are not wanted here
     kyvern::data::LoadReport report;
     if (!kyvern::data::LoadSession(table, gFile, report)) std::abort();
     if (ReadAll(gFile) != bytes) std::abort();
@@ -107,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Everything loaded formats into lines that load again without a crash.
     const std::string saved = kyvern::data::FormatSession(table, "user", "session");
-    kyvern::data::ShotTable again(prompts, {});
+    kyvern::data::ShotTable again({});
     const kyvern::data::LoadReport second = kyvern::data::LoadSessionText(again, saved);
     if (report.loaded > 0 && !second.headerFound) std::abort();
     if (!WellFormed(again) || second.loaded > report.loaded) std::abort();

@@ -29,6 +29,7 @@
 #include "capture/camera_table.h"
 #include "capture/image_file.h"
 #include "data/name_lists.h"
+#include "data/session_file.h"
 #include "data/shot_table.h"
 #include "links/club_sensor.h"
 #include "links/notification_slot.h"
@@ -96,6 +97,14 @@ public:
     // "&Open Image" and "&Save Image" after their dialogs: the chosen path.
     bool OpenImage(const std::string& path);
     bool SaveImage(const std::string& path);
+    // "Delete Record" and "New Session": the user is asked first, for shots are lost; New
+    // Session asks only when the session has shots not yet saved.
+    void DeleteSelectedShots();
+    void NewSession();
+    // "Save Session" (remembered as the most recent) and "Load Session" after their dialogs;
+    // a failure's reason is shown and false comes back.
+    bool SaveSession(const std::string& path);
+    bool LoadSession(const std::string& path, data::LoadReport& report);
     // The club and index update and the shot computation of the shot held.
     void UpdateClubAndIndex();
     void ComputeShot(bool newShot);

@@ -92,11 +92,11 @@ void ShotTablePublisher::ShotFinished(const PublishedShot& shot) {
     entry.score = shot.shot.shotScore;
     entry.clubMass = shot.shot.club.clubMass.Value();
     entry.clubLoft = shot.shot.club.clubLoft.Value();
-    table_.AddShot(entry, true, shot.newShot);
+    base::Show(table_.AddShot(entry, true, shot.newShot), prompts_);
 }
 
 void ShotTablePublisher::ShotFailed(const FailedShot& shot) {
-    data::AppendImageFailed(shot.item, prompts_);
+    base::Show(data::AppendImageFailed(shot.item), prompts_);
 }
 
 void VideoLinkPublisher::ShotBegun(ShotOrigin origin) {
@@ -176,7 +176,7 @@ void SimulatorLinkPublisher::ShotFinished(const PublishedShot& shot) {
 void SimulatorLinkPublisher::Note(const std::string& line, bool toShotLog) {
     messages_.Add(line);
     view_->SimulatorLinkNote(line);
-    if (toShotLog) data::AppendShotLog(line + "\n", prompts_);
+    if (toShotLog) base::Show(data::AppendShotLog(line + "\n"), prompts_);
 }
 
 void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {

@@ -89,7 +89,7 @@ void RegressionTest::RunStep() {
     const std::string path = folder + name;
     capture::ImageFile& file = *monitor_.workFile_;
     file.Clear();
-    if (!file.Load(path)) {
+    if (!base::Show(file.Load(path), monitor_.prompts_)) {
         End();
         return;
     }

@@ -84,7 +84,7 @@ void RemoteControl::CheckCaptureFile() {
 
     capture::ImageFile& file = *monitor_.workFile_;
     file.Clear();
-    if (!file.Load(monitor_.capturePath_)) return;
+    if (!base::Show(file.Load(monitor_.capturePath_), monitor_.prompts_)) return;
     monitor_.StartCycleTimers(false);
     monitor_.view_->ShowCaptureLabel(ClockText(
         std::string(base::Text(base::MessageId::kCaptureAt)).c_str(), std::time(nullptr)));

@@ -52,7 +52,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     flight::FlightModel measured(pass_.flight);
     measured.Compute(launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
                      launch.sideAngle);
-    measured.WriteTrajectory(base::TrajectoryPath(), prompts_);
+    base::Show(measured.WriteTrajectory(base::TrajectoryPath()), prompts_);
     shot_.flight = measured.Result();
 
     // 3. The club data of the sensor layer.

@@ -68,14 +68,14 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     const flight::BallType ball(pass_.flight.ball);
     scene_ = std::make_unique<analysis::LaunchScene>(ball.Diameter(), pass_.scene);
     pipeline_ = std::make_unique<analysis::AnalysisPipeline>(ball.Diameter(), pass_.analysis);
-    table_ = std::make_unique<data::ShotTable>(prompts_, pass_.flight);
+    table_ = std::make_unique<data::ShotTable>(pass_.flight);
     links::ClubSensor::Wait sensorWait;
     if (options_.wait) sensorWait = options_.wait;
     sensor_ = std::make_unique<links::ClubSensor>(prompts_, sensorWait);
     metadata_ = std::make_unique<links::VideoMetadataLink>(options_.metadataFactory);
     serialOutput_ = std::make_unique<links::SerialShotOutput>(prompts_);
     names_ = std::make_unique<data::NameLists>();
-    workFile_ = std::make_unique<capture::ImageFile>(prompts_);
+    workFile_ = std::make_unique<capture::ImageFile>();
     // Where a shot goes, in the order other programs rely on; a new link is one more Add.
     const bool second = options_.secondInstance;
     publishers_ =
@@ -544,11 +544,11 @@ long LaunchMonitor::ChooseHistoryNumber(long size) {
 
 void LaunchMonitor::SaveHistory(capture::ImageFile& imageFile) {
     if (options_.secondInstance) return;
-    imageFile.Save(base::LastFramePath());
+    base::Show(imageFile.Save(base::LastFramePath()), prompts_);
     std::error_code ec;
     std::filesystem::create_directories(base::HistoryFolder(), ec);
     const long number = ChooseHistoryNumber(pass_.historySize);
-    imageFile.Save(base::HistoryFramePath(number));
+    base::Show(imageFile.Save(base::HistoryFramePath(number)), prompts_);
 }
 
 void LaunchMonitor::SaveOverlayImage() {
@@ -564,7 +564,7 @@ void LaunchMonitor::SaveOverlayImage() {
             any = true;
         }
     }
-    if (any) overlay.Save(base::LastOverlayPath());
+    if (any) base::Show(overlay.Save(base::LastOverlayPath()), prompts_);
     for (int i = 0; i < analysis::kCameraSlots; ++i) {
         analysis::CapturedImage& frame = *frames_[i];
         if (!frame.valid) continue;
@@ -595,7 +595,7 @@ std::string LaunchMonitor::ShowPath(const std::string& path) const {
 bool LaunchMonitor::OpenImage(const std::string& path) {
     capture::ImageFile& file = *workFile_;
     file.Clear();
-    if (!file.Load(path)) return false;
+    if (!base::Show(file.Load(path), prompts_)) return false;
     view_->ShowFileLabel(ShowPath(path));
     StartCycleTimers(false);
     shotInProgress_ = true;
@@ -621,9 +621,32 @@ bool LaunchMonitor::SaveImage(const std::string& path) {
     for (int i = 0; i < analysis::kCameraSlots; ++i) {
         if (frames_[i]->valid) file.SetImage(i, *frames_[i]);
     }
-    if (!file.Save(path)) return false;
+    if (!base::Show(file.Save(path), prompts_)) return false;
     view_->ShowFileLabel(ShowPath(path));
     return true;
+}
+
+void LaunchMonitor::DeleteSelectedShots() {
+    if (table_->RowCount() < 2) return;
+    if (!prompts_.OkCancel(base::Text(base::MessageId::kDeleteRecordsQuestion))) return;
+    table_->DeleteSelected();
+}
+
+void LaunchMonitor::NewSession() {
+    if (table_->RowCount() < 2) return;
+    if (table_->Unsaved() &&
+        !prompts_.OkCancel(base::Text(base::MessageId::kDeleteSessionQuestion))) {
+        return;
+    }
+    table_->NewSession();
+}
+
+bool LaunchMonitor::SaveSession(const std::string& path) {
+    return base::Show(data::SaveSessionAs(*table_, path, user_, session_), prompts_);
+}
+
+bool LaunchMonitor::LoadSession(const std::string& path, data::LoadReport& report) {
+    return base::Show(data::LoadSession(*table_, path, report), prompts_);
 }
 
 void LaunchMonitor::SetSuspended(bool suspended) { remote_->SetSuspended(suspended); }

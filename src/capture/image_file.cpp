@@ -91,10 +91,8 @@ double ReadClubSetting(const base::Settings& settings, base::SettingId id) {
 
 }  // namespace
 
-ImageFile::ImageFile(base::UserPrompts& prompts, base::Settings settings)
-    : prompts_(prompts),
-      settings_(std::move(settings)),
-      staging_(new std::uint8_t[analysis::kFrameCapacity]) {
+ImageFile::ImageFile(base::Settings settings)
+    : settings_(std::move(settings)), staging_(new std::uint8_t[analysis::kFrameCapacity]) {
     for (auto& slot : slots_)
         slot = std::make_unique<CapturedImage>();
     Clear();
@@ -172,7 +170,7 @@ void ImageFile::WriteClubSetting(base::SettingId id, double value) {
     settings_.Write(id, text);
 }
 
-bool ImageFile::Load(const std::string& path) {
+base::Status ImageFile::Load(const std::string& path) {
     // Frames of an earlier file must not survive into this one.
     for (auto& slot : slots_)
         slot->valid = false;
@@ -181,14 +179,13 @@ bool ImageFile::Load(const std::string& path) {
     base::ReadRefusal refusal = base::ReadRefusal::kNone;
     int fd = base::OpenRegularFile(path, kMaxImageFileBytes, refusal);
     if (fd < 0) {
-        prompts_.Message(std::string(base::Text(MessageId::kCouldNotOpenImageFile)) + " (" + path +
-                         ": " + base::RefusalText(refusal, kMaxImageFileBytes) + ")");
-        return false;
+        return base::Status::Failure(std::string(base::Text(MessageId::kCouldNotOpenImageFile)) +
+                                     " (" + path + ": " +
+                                     base::RefusalText(refusal, kMaxImageFileBytes) + ")");
     }
     auto fail = [&](MessageId id) {
         ::close(fd);
-        prompts_.Message(base::Text(id));
-        return false;
+        return base::Status::Failure(std::string(base::Text(id)));
     };
 
     if (ReadFully(fd, fileHeader_.data(), kFileHeaderSize) != kFileHeaderSize ||
@@ -247,11 +244,9 @@ bool ImageFile::Load(const std::string& path) {
         }
     }
     ::close(fd);
-    if (framesRead == 0) {
-        prompts_.Message(base::Text(MessageId::kImageLoadFailed));
-        return false;
-    }
-    return true;
+    if (framesRead == 0)
+        return base::Status::Failure(std::string(base::Text(MessageId::kImageLoadFailed)));
+    return {};
 }
 
 bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, double clubMass,
@@ -270,7 +265,7 @@ bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, doubl
     return n >= 0 && std::size_t(n) + 5 <= sizeof text;
 }
 
-bool ImageFile::Save(const std::string& path) {
+base::Status ImageFile::Save(const std::string& path) {
     int first = -1;
     int count = 0;
     for (int s = 0; s < analysis::kCameraSlots; ++s) {
@@ -278,7 +273,7 @@ bool ImageFile::Save(const std::string& path) {
         if (first < 0) first = s;
         ++count;
     }
-    if (first < 0) return false;
+    if (first < 0) return base::Status::Failure({});  // nothing to save: nothing to tell
 
     const CapturedImage& head = *slots_[first];
     const std::int32_t width = head.width;
@@ -287,8 +282,7 @@ bool ImageFile::Save(const std::string& path) {
     auto refuse = [&](const std::string& why = {}) {
         std::string text(base::Text(MessageId::kCouldNotCreateImageFile));
         if (!why.empty()) text += " (" + path + ": " + why + ")";
-        prompts_.Message(text);
-        return false;
+        return base::Status::Failure(std::move(text));
     };
     // Every frame must share the first one's size, and that size must fit the buffers;
     // otherwise the file would not describe its own pixels.
@@ -365,7 +359,7 @@ bool ImageFile::Save(const std::string& path) {
     }
     if (!ok || !file.Commit()) return refuse(file.Failure());
     path_ = path;
-    return true;
+    return {};
 }
 
 }  // namespace kyvern::capture

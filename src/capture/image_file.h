@@ -9,7 +9,7 @@
 
 #include "analysis/captured_image.h"
 #include "base/settings_schema.h"
-#include "base/user_prompts.h"
+#include "base/status.h"
 
 namespace kyvern::capture {
 
@@ -25,9 +25,9 @@ inline constexpr std::uint64_t kMaxImageFileBytes =
 // capture header written as ASCII text over the first bytes of its own pixel block.
 class ImageFile {
 public:
-    // prompts shows the failure messages; settings hold the club the file records and
-    // updates.
-    explicit ImageFile(base::UserPrompts& prompts, base::Settings settings = {});
+    // settings hold the club the file records and updates. Load and Save return their
+    // failures with the user's text of the reason; the caller shows them.
+    explicit ImageFile(base::Settings settings = {});
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
@@ -36,8 +36,8 @@ public:
     bool GetImage(int slot, analysis::CapturedImage& image) const;
     const analysis::CapturedImage& Slot(int slot) const { return *slots_[slot]; }
     const std::string& GetPath() const { return path_; }
-    bool Load(const std::string& path);
-    bool Save(const std::string& path);
+    [[nodiscard]] base::Status Load(const std::string& path);
+    [[nodiscard]] base::Status Save(const std::string& path);
     // The club the next saves record (grams, degrees), as the pass read it; until it is given,
     // each save reads it from the settings.
     void SetClubValues(double clubMass, double clubLoft) { savedClub_ = {clubMass, clubLoft}; }
@@ -59,7 +59,6 @@ private:
                      analysis::CapturedImage& slot);
     void WriteClubSetting(base::SettingId id, double value);
 
-    base::UserPrompts& prompts_;
     base::Settings settings_;
     std::string headerText_;
     std::string path_;

@@ -105,14 +105,14 @@ int RunAnalyze(const Args& args) {
     base::StderrPrompts prompts;
     base::StdoutMessageList printed;
     base::TextMessageList silent;
-    auto file = std::make_unique<capture::ImageFile>(prompts);
+    auto file = std::make_unique<capture::ImageFile>();
     auto frames = std::make_unique<std::array<CapturedImage, analysis::kCameraSlots>>();
     int failures = 0;
 
     for (const std::string& path : files) {
         analysis::FrameSet set{};
         Json frameJson = Json::array();
-        bool loaded = file->Load(path);
+        const bool loaded = base::Show(file->Load(path), prompts);
         for (int s = 0; loaded && s < analysis::kCameraSlots; ++s) {
             CapturedImage& frame = (*frames)[s];
             if (!file->GetImage(s, frame)) continue;

@@ -9,6 +9,7 @@
 
 #include "app/headless_runner.h"
 #include "base/program_folder.h"
+#include "base/user_prompts.h"
 #include "cli/command.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
@@ -58,7 +59,10 @@ int RunDemo(const Args& args) {
     const int status = app::RunHeadless(options, stop, true, [&](app::LaunchMonitor& monitor) {
         std::printf("\n");
         PrintTable(monitor.Table());
-        saved = data::SaveSession(monitor.Table(), session, monitor.User(), monitor.Session());
+        base::StderrPrompts prompts;
+        saved = base::Show(
+            data::SaveSession(monitor.Table(), session, monitor.User(), monitor.Session()),
+            prompts);
     });
     if (status != 0) return status;
     if (!saved) return 1;

@@ -224,7 +224,8 @@ int RunFlight(const Args& args) {
     } else {
         PrintText(model, club, analysis, options, pass);
     }
-    if (!options.trajectory.empty() && !model.WriteTrajectory(options.trajectory, prompts)) {
+    if (!options.trajectory.empty() &&
+        !base::Show(model.WriteTrajectory(options.trajectory), prompts)) {
         return 1;
     }
     return 0;

@@ -59,8 +59,8 @@ int RunFrames(const Args& args) {
         return 2;
     }
     base::StderrPrompts prompts;
-    capture::ImageFile file(prompts);
-    if (!file.Load(files[0])) return 1;
+    capture::ImageFile file;
+    if (!base::Show(file.Load(files[0]), prompts)) return 1;
     if (HasFlag(args, "--json")) {
         PrintJsonDocument(file, files[0]);
     } else {

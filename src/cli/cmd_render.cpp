@@ -239,9 +239,9 @@ int RunRender(const Args& args) {
     const sim::ShotTruth& truth = renderer.Truth();
 
     base::StderrPrompts prompts;
-    capture::ImageFile file(prompts);
+    capture::ImageFile file;
     file.SetImage(0, *frame);
-    if (!file.Save(out)) return 1;
+    if (!base::Show(file.Save(out), prompts)) return 1;
 
     if (HasFlag(args, "--json")) {
         PrintJsonDocument(out, speedMode, s, truth);

@@ -70,12 +70,12 @@ bool Parse(const Args& args, Options& options) {
 }
 
 // Loads every file in order; false when one of them could not be read.
-bool LoadAll(data::ShotTable& table, const Args& files, int& skipped) {
+bool LoadAll(data::ShotTable& table, const Args& files, int& skipped, base::UserPrompts& prompts) {
     bool all = true;
     skipped = 0;
     for (const std::string& file : files) {
         data::LoadReport report;
-        if (!data::LoadSession(table, file, report)) {
+        if (!base::Show(data::LoadSession(table, file, report), prompts)) {
             std::fprintf(stderr, "kyvern-cli: %s\n", file.c_str());
             all = false;
             continue;
@@ -126,11 +126,11 @@ int RunSession(const Args& args) {
     }
     base::StderrPrompts prompts;
     const app::PassOptions pass = app::ReadPassOptions();
-    data::ShotTable table(prompts, pass.flight);
+    data::ShotTable table(pass.flight);
     table.SetupTable();
     table.ReadDisplayUnits(pass.snapshot);
     int skipped = 0;
-    const bool all = LoadAll(table, options.files, skipped);
+    const bool all = LoadAll(table, options.files, skipped, prompts);
 
     if (options.action == "show") {
         if (options.json) {
@@ -160,7 +160,7 @@ int RunSession(const Args& args) {
         options.hasUser ? options.user : table.Cell(firstShot, data::kUserColumn);
     const std::string session =
         options.hasSession ? options.session : table.Cell(firstShot, data::kSessionColumn);
-    if (!data::SaveSession(table, options.out, user, session)) return 1;
+    if (!base::Show(data::SaveSession(table, options.out, user, session), prompts)) return 1;
     std::printf("Merged %d shots from %zu files into %s (skipped lines: %d)\n", shots,
                 options.files.size(), options.out.c_str(), skipped);
     return 0;

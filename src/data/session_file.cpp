@@ -290,19 +290,19 @@ std::string FormatSession(const ShotTable& table, std::string_view user, std::st
     return text;
 }
 
-bool SaveSession(ShotTable& table, const std::string& path, std::string_view user,
-                 std::string_view session) {
+base::Status SaveSession(ShotTable& table, const std::string& path, std::string_view user,
+                         std::string_view session) {
     if (path.empty() ||
         !base::ReplaceFileAtomically(path, WithCrLf(FormatSession(table, user, session)))) {
-        table.Prompts().Message(base::Text(base::MessageId::kCouldNotCreateDataFile));
-        return false;
+        return base::Status::Failure(
+            std::string(base::Text(base::MessageId::kCouldNotCreateDataFile)));
     }
     table.ClearUnsaved();
-    return true;
+    return {};
 }
 
-bool SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
-                   std::string_view session) {
+base::Status SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
+                           std::string_view session) {
     table.SettingsFile().Write(base::setting::kMostRecentSession, path);
     return SaveSession(table, path, user, session);
 }
@@ -343,29 +343,28 @@ LoadReport LoadSessionText(ShotTable& table, std::string_view text) {
             ++report.skipped;
             continue;
         }
-        table.AddShot(p.shot, false, true);
+        table.AddShot(p.shot, false, true);  // not logged: nothing to fail
         ++report.loaded;
     }
     table.EndBulkAdd();
     return report;
 }
 
-bool LoadSession(ShotTable& table, const std::string& path, LoadReport& report) {
+base::Status LoadSession(ShotTable& table, const std::string& path, LoadReport& report) {
     report = LoadReport{};
     std::string text;
     const base::ReadRefusal refusal = base::ReadRegularFile(path, kMaxSessionFileBytes, text);
     if (refusal != base::ReadRefusal::kNone) {
         // The description's text first, then which file and why.
-        table.Prompts().Message(std::string(base::Text(base::MessageId::kCannotOpenFile)) + " (" +
-                                path + ": " + base::RefusalText(refusal, kMaxSessionFileBytes) +
-                                ")");
-        return false;
+        return base::Status::Failure(std::string(base::Text(base::MessageId::kCannotOpenFile)) +
+                                     " (" + path + ": " +
+                                     base::RefusalText(refusal, kMaxSessionFileBytes) + ")");
     }
     report = LoadSessionText(table, text);
-    return true;
+    return {};
 }
 
-bool LoadSession(ShotTable& table, const std::string& path) {
+base::Status LoadSession(ShotTable& table, const std::string& path) {
     LoadReport report;
     return LoadSession(table, path, report);
 }

@@ -34,23 +34,24 @@ std::string FormatShotLine(const ShotTable& table, int row, std::string_view ite
 std::string FormatSession(const ShotTable& table, std::string_view user, std::string_view session);
 
 // Writes the session file with "\r\n" line ends. The file is replaced only once every byte is
-// on disk; on any failure the old file stays as it was, the user is told "Couldn't create the
-// data file" and false comes back. Clears the table's unsaved flag on success.
-bool SaveSession(ShotTable& table, const std::string& path, std::string_view user,
-                 std::string_view session);
+// on disk; on any failure the old file stays as it was and the failure reads "Couldn't create
+// the data file". Clears the table's unsaved flag on success.
+[[nodiscard]] base::Status SaveSession(ShotTable& table, const std::string& path,
+                                       std::string_view user, std::string_view session);
 // "Save Session" after its dialog: remembers the path as MRU/MostRecentSession, then saves.
-bool SaveSessionAs(ShotTable& table, const std::string& path, std::string_view user,
-                   std::string_view session);
+[[nodiscard]] base::Status SaveSessionAs(ShotTable& table, const std::string& path,
+                                         std::string_view user, std::string_view session);
 
 // The largest session file read: some 500,000 shots. Anything larger, or anything that is not
 // a regular file (a FIFO, /dev/zero), is refused before it is read.
 inline constexpr std::uint64_t kMaxSessionFileBytes = 256ull << 20;
 
 // "Load Session" after its dialog: adds the file's shots to the table (it is not cleared).
-// The file is only read. False, after "Can't open file" with the path and the reason, when it
-// cannot be read.
-bool LoadSession(ShotTable& table, const std::string& path, LoadReport& report);
-bool LoadSession(ShotTable& table, const std::string& path);
+// The file is only read. A file that cannot be read fails with "Can't open file", the path and
+// the reason.
+[[nodiscard]] base::Status LoadSession(ShotTable& table, const std::string& path,
+                                       LoadReport& report);
+[[nodiscard]] base::Status LoadSession(ShotTable& table, const std::string& path);
 // The same rules on a text already in memory ("\r\n" or "\n" line ends).
 LoadReport LoadSessionText(ShotTable& table, std::string_view text);
 

@@ -1,6 +1,8 @@
 #include "data/shot_log.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "base/program_folder.h"
 #include "base/string_table.h"
@@ -8,24 +10,26 @@
 
 namespace kyvern::data {
 
-bool AppendShotLog(const std::string& path, std::string_view text, base::UserPrompts& prompts) {
+base::Status AppendShotLog(const std::string& path, std::string_view text) {
+    const std::string failed(base::Text(base::MessageId::kCouldNotOpenShotLog));
     std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (!file) {
-        prompts.Message(base::Text(base::MessageId::kCouldNotOpenShotLog));
-        return false;
-    }
+    if (!file) return base::Status::Failure(failed);
     const std::string bytes = WithCrLf(text);
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = (std::fclose(file) == 0) && ok;
-    return ok;
+    // A full disk shows at the write or only at the close; either loses the line.
+    const int error = ok ? 0 : errno;
+    const bool closed = std::fclose(file) == 0;
+    if (ok && closed) return {};
+    return base::Status::Failure(failed + " (" + path + ": " +
+                                 std::strerror(error ? error : errno) + ")");
 }
 
-bool AppendShotLog(std::string_view text, base::UserPrompts& prompts) {
-    return AppendShotLog(base::ShotLogPath(), text, prompts);
+base::Status AppendShotLog(std::string_view text) {
+    return AppendShotLog(base::ShotLogPath(), text);
 }
 
-bool AppendImageFailed(std::string_view item, base::UserPrompts& prompts) {
-    return AppendShotLog(std::string(item) + " image failed", prompts);
+base::Status AppendImageFailed(std::string_view item) {
+    return AppendShotLog(std::string(item) + " image failed");
 }
 
 }  // namespace kyvern::data

@@ -98,9 +98,8 @@ const std::string kEmpty;
 
 }  // namespace
 
-ShotTable::ShotTable(base::UserPrompts& prompts, const flight::FlightOptions& flight,
-                     base::Settings settings)
-    : prompts_(prompts), settings_(std::move(settings)), flight_(flight) {
+ShotTable::ShotTable(const flight::FlightOptions& flight, base::Settings settings)
+    : settings_(std::move(settings)), flight_(flight) {
     widths_.fill(kDefaultColumnWidth);
     auto header = std::make_unique<Row>();
     for (int c = 0; c < kColumnCount; ++c)
@@ -250,7 +249,7 @@ void ShotTable::SetupTable() {
     LoadColumnWidths();
 }
 
-void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
+base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
     unsaved_ = true;
     // Only new rows that are not logged wait; anything else needs the table as it is.
     const bool stage = bulkDepth_ > 0 && newRow && !useNow;
@@ -298,7 +297,7 @@ void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
         lastStaged_ = &target;
         ++bulkShots_;
         SetDeleteLastShotEnabled(true);
-        return;
+        return {};
     }
     Notify([&](ShotTableListener& l) { l.CellsChanged(row, row); });
 
@@ -307,7 +306,8 @@ void ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow) {
     SetActiveRow(currentRow_);
     SetDeleteLastShotEnabled(true);
 
-    if (useNow) AppendShotLog(FormatShotLine(*this, currentRow_, shot.item), prompts_);
+    if (!useNow) return {};
+    return AppendShotLog(FormatShotLine(*this, currentRow_, shot.item));
 }
 
 int ShotTable::FindOrInsertShotRow(std::string_view item) {
@@ -502,7 +502,6 @@ void ShotTable::UpdateGroups() {
 
 void ShotTable::DeleteSelected() {
     if (RowCount() < 2) return;
-    if (!prompts_.OkCancel(base::Text(base::MessageId::kDeleteRecordsQuestion))) return;
     for (int r = 1; r < RowCount(); ++r) {
         if (rows_[r]->selected && !rows_[r]->group) {
             rows_[r]->cells[kItemColumn] = kDeleteMark;
@@ -536,9 +535,6 @@ void ShotTable::DeleteLastShot() {
 
 void ShotTable::NewSession() {
     if (RowCount() < 2) return;
-    if (unsaved_ && !prompts_.OkCancel(base::Text(base::MessageId::kDeleteSessionQuestion))) {
-        return;
-    }
     RemoveRowsFrom(1);
     Notify([](ShotTableListener& l) { l.SessionCleared(); });
     unsaved_ = false;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/settings_schema.h"
-#include "base/user_prompts.h"
+#include "base/status.h"
 #include "flight/flight_model.h"
 
 namespace kyvern::data {
@@ -116,8 +116,7 @@ class ShotTable {
 public:
     // flight: the ball and air the table predicts its shots' distances with. The shot log is
     // always the program folder's, whatever the settings.
-    ShotTable(base::UserPrompts& prompts, const flight::FlightOptions& flight,
-              base::Settings settings = {});
+    explicit ShotTable(const flight::FlightOptions& flight, base::Settings settings = {});
     ~ShotTable();
     ShotTable(const ShotTable&) = delete;
     ShotTable& operator=(const ShotTable&) = delete;
@@ -168,9 +167,12 @@ public:
 
     // --- Operations ---
     void SetupTable();
-    void AddShot(const ShotEntry& shot, bool useNow, bool newRow);
+    // A shot recorded now (useNow) is also appended to the shot log; the status is the log's.
+    base::Status AddShot(const ShotEntry& shot, bool useNow, bool newRow);
     int FindOrInsertShotRow(std::string_view item);
     void UpdateGroups();
+    // The commands as done once the user has agreed; asking is the caller's (the table never
+    // talks to the user).
     void DeleteSelected();  // "Delete Record"
     void DeleteLastShot();  // "Delete Last Shot"
     void NewSession();      // "New Session"
@@ -195,7 +197,6 @@ public:
     void SetClock(std::function<std::time_t()> clock);
     std::time_t Now() const;
 
-    base::UserPrompts& Prompts() const { return prompts_; }
     const base::Settings& SettingsFile() const { return settings_; }
 
 private:
@@ -225,7 +226,6 @@ private:
             f(*l);
     }
 
-    base::UserPrompts& prompts_;
     base::Settings settings_;
     flight::FlightOptions flight_;
     std::vector<std::unique_ptr<Row>> rows_;

@@ -217,7 +217,7 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     result_.maxHeight = highest / 3.0;
 }
 
-bool FlightModel::WriteTrajectory(const std::string& path, base::UserPrompts& prompts) const {
+base::Status FlightModel::WriteTrajectory(const std::string& path) const {
     std::string text = "    dr\t    ol\t   alt\n======\t======\t======\n";
     for (int i = 1; i <= result_.pointCount - 2; ++i) {
         const auto p = static_cast<std::size_t>(i);
@@ -230,11 +230,11 @@ bool FlightModel::WriteTrajectory(const std::string& path, base::UserPrompts& pr
     // Another program may be reading the table of the last shot: it sees that one or this one.
     std::string why;
     if (!base::ReplaceFileAtomically(path, text, &why)) {
-        prompts.Message(std::string(base::Text(base::MessageId::kCouldNotOpenTrajectoryFile)) +
-                        " (" + path + ": " + why + ")");
-        return false;
+        return base::Status::Failure(
+            std::string(base::Text(base::MessageId::kCouldNotOpenTrajectoryFile)) + " (" + path +
+            ": " + why + ")");
     }
-    return true;
+    return {};
 }
 
 }  // namespace kyvern::flight

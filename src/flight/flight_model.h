@@ -6,7 +6,7 @@
 
 #include "analysis/xyz.h"
 #include "base/settings_schema.h"
-#include "base/user_prompts.h"
+#include "base/status.h"
 #include "flight/ball_type.h"
 #include "flight/flight_result.h"
 #include "flight/weather.h"
@@ -79,8 +79,8 @@ public:
     int PointCount() const { return result_.pointCount; }
 
     // The trajectory table: a header and one line per point between the origin and the
-    // resting point. Shows the open failure through prompts and returns false.
-    bool WriteTrajectory(const std::string& path, base::UserPrompts& prompts) const;
+    // resting point, replacing the file whole; a failure says which file and why.
+    [[nodiscard]] base::Status WriteTrajectory(const std::string& path) const;
 
     // The weather as read and clamped when the model was made.
     double Altitude() const { return weather_.altitude; }

@@ -525,13 +525,11 @@ void MainWindow::SaveImageCommand() {
         SaveImageTo(S(dialog.selectedFiles().front()));
 }
 
-bool MainWindow::SaveSessionTo(const std::string& path) {
-    return data::SaveSessionAs(monitor_->Table(), path, monitor_->User(), monitor_->Session());
-}
+bool MainWindow::SaveSessionTo(const std::string& path) { return monitor_->SaveSession(path); }
 
 bool MainWindow::LoadSessionFrom(const std::string& path) {
     data::LoadReport report;
-    const bool loaded = data::LoadSession(monitor_->Table(), path, report);
+    const bool loaded = monitor_->LoadSession(path, report);
     CurrentShotChanged();
     if (loaded) {
         char text[160];
@@ -559,7 +557,7 @@ void MainWindow::LoadSessionCommand() {
 }
 
 void MainWindow::NewSession() {
-    monitor_->Table().NewSession();
+    monitor_->NewSession();
     CurrentShotChanged();
 }
 
@@ -569,7 +567,7 @@ void MainWindow::DeleteLastShot() {
 }
 
 void MainWindow::DeleteRecords() {
-    monitor_->Table().DeleteSelected();
+    monitor_->DeleteSelectedShots();
     CurrentShotChanged();
 }
 

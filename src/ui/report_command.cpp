@@ -82,8 +82,8 @@ bool Parse(const std::vector<std::string>& args, Options& o) {
 
 // The first frame of a saved-image file, analysed, with the overlays the settings switch on.
 QImage BallImage(const std::string& path, base::UserPrompts& prompts) {
-    auto file = std::make_unique<capture::ImageFile>(prompts);
-    if (!file->Load(path)) return {};
+    auto file = std::make_unique<capture::ImageFile>();
+    if (!base::Show(file->Load(path), prompts)) return {};
     auto frame = std::make_unique<analysis::CapturedImage>();
     if (!file->GetImage(0, *frame)) return {};
     const app::PassOptions pass = app::ReadPassOptions();
@@ -134,12 +134,12 @@ int RunReportCommand(const std::vector<std::string>& args) {
 
     base::StderrPrompts prompts;
     const app::PassOptions pass = app::ReadPassOptions();
-    data::ShotTable table(prompts, pass.flight);
+    data::ShotTable table(pass.flight);
     table.SetupTable();
     table.ReadDisplayUnits(pass.snapshot);
     for (const std::string& file : o.sessions) {
         data::LoadReport report;
-        if (!data::LoadSession(table, file, report)) return 1;
+        if (!base::Show(data::LoadSession(table, file, report), prompts)) return 1;
     }
 
     ReportSource source;

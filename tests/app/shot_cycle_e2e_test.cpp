@@ -140,8 +140,7 @@ TEST(ShotCycle, SimulatedShotsAreRecordedAndPublishedToEveryPeer) {
 
     // The last frame reloads gray with its capture facts; the overlay is a colour picture
     // of the same frame, and the slots are gray again.
-    RecordingPrompts filePrompts;
-    kyvern::capture::ImageFile last(filePrompts, rig.env.Settings());
+    kyvern::capture::ImageFile last(rig.env.Settings());
     ASSERT_TRUE(last.Load(kyvern::base::LastFramePath()));
     EXPECT_EQ(last.Slot(0).serialNumber, std::int32_t(kyvern::sim::kFirstSimulatedSerial));
     EXPECT_NEAR(last.Slot(0).t2 - last.Slot(0).t1, rig.table->StrobeInterval(), 1e-9);
@@ -170,8 +169,7 @@ TEST(ShotCycle, AFailedFrameTakesTheFailurePath) {
     listener.Receive(2000);
 
     // A frame with no ball: the strobe fired with nothing in view.
-    RecordingPrompts filePrompts;
-    kyvern::capture::ImageFile file(filePrompts, rig.env.Settings());
+    kyvern::capture::ImageFile file(rig.env.Settings());
     file.SetImage(0, *GrayFrame(0.001, 0.00245, 40));
     const std::string path = rig.env.Path() + "/empty.bmp";
     ASSERT_TRUE(file.Save(path));

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "app/overlay_drawing.h"
 #include "app_fixtures.h"
+#include "data/sample_shots.h"
 
 using namespace kyvern::testing;
 namespace app = kyvern::app;
@@ -40,8 +42,7 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
 
 TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
     TempHome env;
-    RecordingPrompts prompts;
-    kyvern::capture::ImageFile file(prompts, env.Settings());
+    kyvern::capture::ImageFile file(env.Settings());
     auto frame = std::make_unique<kyvern::analysis::CapturedImage>();
     const double strobe = 0.00145;
     // An interval up to 4 ms is kept; a longer, empty or reversed one becomes the strobe's.
@@ -77,8 +78,7 @@ TEST(ShotCycle, SingleCamTakesOnlyTheSelectedCameraAndFocusModeRecordsNothing) {
     EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
     EXPECT_TRUE(rig.monitor->Frame(0).valid);
     EXPECT_FALSE(rig.monitor->Frame(1).valid);
-    RecordingPrompts filePrompts;
-    kyvern::capture::ImageFile last(filePrompts, rig.env.Settings());
+    kyvern::capture::ImageFile last(rig.env.Settings());
     ASSERT_TRUE(last.Load(base::LastFramePath()));
     EXPECT_FALSE(last.Slot(1).valid);
 
@@ -236,4 +236,40 @@ TEST(ShotPublishers, EachStageReachesThePublishersInItsOrder) {
               "status table video serial notify router added | "
               "table video serial notify router added status | "
               "status table video serial notify router added ");
+}
+
+TEST(LaunchMonitor, SessionCommandsAskFirstAndShowWhyAFileFailed) {
+    for (bool ok : {false, true}) {
+        MonitorRig rig;
+        rig.monitor->Start();
+        rig.prompts.SetAnswer(ok);
+        kyvern::data::ShotTable& table = rig.monitor->Table();
+        rig.monitor->NewSession();  // empty: nothing asked
+        for (const char* item : {"Driver", "Wedge"})
+            table.AddShot(Drive(item), false, true);
+        table.Select(2, true);
+        rig.monitor->DeleteSelectedShots();
+        rig.monitor->NewSession();
+        EXPECT_EQ(
+            rig.prompts.questions,
+            (std::vector<std::string>{"Are you sure you want to delete the selected records?",
+                                      "Are you sure you want to delete the current session?"}));
+        EXPECT_EQ(table.RowCount(), ok ? 1 : 5);  // a cancelled question changes nothing
+        table.ClearUnsaved();                     // as a save does
+        rig.monitor->NewSession();
+        EXPECT_EQ(std::tuple(rig.prompts.questions.size(), table.RowCount(), table.CurrentRow()),
+                  std::tuple(2u, 1, -1));
+        EXPECT_FALSE(table.DeleteLastShotEnabled() || table.Unsaved());
+    }
+
+    // The data layer returns the failure; the front door shows it once.
+    MonitorRig rig;
+    rig.monitor->Start();
+    kyvern::data::LoadReport report;
+    const std::string missing = rig.env.Path() + "/missing.txt";
+    EXPECT_FALSE(rig.monitor->SaveSession(rig.env.Path() + "/no/such/folder.txt"));
+    EXPECT_FALSE(rig.monitor->LoadSession(missing, report));
+    EXPECT_EQ(rig.prompts.messages,
+              (std::vector<std::string>{"Couldn't create the data file",
+                                        "Can't open file (" + missing + ": no such file)"}));
 }

@@ -35,12 +35,15 @@ protected:
     TempDir dir;
     std::string ini = dir.File("Kyvern.ini");
     RecordingPrompts prompts;
-    ImageFile file{prompts, ini};
+    ImageFile file{ini};
 
+    // The file's own load and save, their failures shown as the program shows them.
+    bool Load(const std::string& path) { return kyvern::base::Show(file.Load(path), prompts); }
+    bool Save(const std::string& path) { return kyvern::base::Show(file.Save(path), prompts); }
     bool LoadBytes(const Bytes& bytes) {
         WriteBytes(dir.File("in.bmp"), bytes);
         prompts.messages.clear();
-        return file.Load(dir.File("in.bmp"));
+        return Load(dir.File("in.bmp"));
     }
     int ValidSlots() const {
         int n = 0;
@@ -65,7 +68,7 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         file.SetImage(s, *frame);
     }
     std::string path = dir.File("four.bmp");
-    ASSERT_TRUE(file.Save(path));
+    ASSERT_TRUE(Save(path));
     EXPECT_TRUE(prompts.messages.empty());
 
     // A plain 8-bit bitmap any viewer opens: the frames stacked, a gray colour table.
@@ -77,7 +80,7 @@ TEST_F(ImageFileTest, FourFramesSaveAndLoadBackWithTheirOwnCaptureFacts) {
         std::vector<std::uint32_t>({std::uint32_t(bytes.size()), 1078, 640, 1920, 8, 0xFFFFFF}));
 
     RecordingPrompts loadPrompts;
-    ImageFile loaded(loadPrompts, ini);
+    ImageFile loaded(ini);
     ASSERT_TRUE(loaded.Load(path));
     EXPECT_TRUE(loadPrompts.messages.empty());
     for (int s = 0; s < 4; ++s) {
@@ -154,7 +157,7 @@ TEST_F(ImageFileTest, HeaderFieldsOfOtherWriters) {
     // Both club bounds are exclusive: these leave the settings alone.
     TempDir other;
     const std::string untouched = other.File("Kyvern.ini");
-    ImageFile second(prompts, untouched);
+    ImageFile second(untouched);
     WriteHeaderInBlock(bytes, 1078, "CamRotation: 90,0,0   ClubMass: 100.0   ClubLoft: 2.0 ");
     WriteBytes(dir.File("in.bmp"), bytes);
     ASSERT_TRUE(second.Load(dir.File("in.bmp")));
@@ -174,7 +177,7 @@ TEST_F(ImageFileTest, RefusesBadFilesWithTheSystemMessages) {
     // hang the program.
     ASSERT_EQ(::mkfifo(dir.File("fifo.bmp").c_str(), 0600), 0);
     for (const std::string& bad : {dir.File("missing.bmp"), dir.File("fifo.bmp")})
-        ASSERT_FALSE(file.Load(bad));
+        ASSERT_FALSE(Load(bad));
     EXPECT_EQ(prompts.messages,
               (std::vector<std::string>{
                   "Couldn't open image file (" + dir.File("missing.bmp") + ": no such file)",
@@ -224,7 +227,7 @@ TEST_F(ImageFileTest, TruncatedAfterWholeFramesKeepsTheWholeOnes) {
         frame->serialNumber = 10 + s;
         file.SetImage(s, *frame);
     }
-    ASSERT_TRUE(file.Save(dir.File("three.bmp")));
+    ASSERT_TRUE(Save(dir.File("three.bmp")));
     Bytes bytes = ReadBytes(dir.File("three.bmp"));
     // The file says three frames; the third is cut short.
     bytes.resize(1078 + 2 * 640 * 480 + 1000);
@@ -242,7 +245,7 @@ TEST_F(ImageFileTest, TruncatedAfterWholeFramesKeepsTheWholeOnes) {
 
 TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     // Nothing to save: false, no file, no message.
-    EXPECT_FALSE(file.Save(dir.File("none.bmp")));
+    EXPECT_FALSE(Save(dir.File("none.bmp")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("none.bmp")));
     EXPECT_TRUE(prompts.messages.empty());
 
@@ -250,9 +253,9 @@ TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     auto frame = std::make_unique<CapturedImage>();
     FillFrame(*frame, 642, 480, 9);
     file.SetImage(1, *frame);
-    ASSERT_TRUE(file.Save(dir.File("odd.bmp")));
+    ASSERT_TRUE(Save(dir.File("odd.bmp")));
     EXPECT_EQ(ReadBytes(dir.File("odd.bmp")).size(), 1078u + 644u * 480u);
-    ImageFile back(prompts, ini);
+    ImageFile back(ini);
     ASSERT_TRUE(back.Load(dir.File("odd.bmp")));
     EXPECT_EQ(back.Slot(0).width, 642);
     EXPECT_EQ(back.Slot(0).At(200, 641), frame->At(200, 641));
@@ -260,10 +263,10 @@ TEST_F(ImageFileTest, SaveRefusalsAndOddSizes) {
     // Frames of different sizes cannot share one file; a missing folder cannot take one.
     FillFrame(*frame, 640, 480, 1);
     file.SetImage(2, *frame);
-    EXPECT_FALSE(file.Save(dir.File("mixed.bmp")));
+    EXPECT_FALSE(Save(dir.File("mixed.bmp")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("mixed.bmp")));
     file.Clear();
     file.SetImage(0, *frame);
-    EXPECT_FALSE(file.Save(dir.File("no/such/folder.bmp")));
+    EXPECT_FALSE(Save(dir.File("no/such/folder.bmp")));
     EXPECT_EQ(prompts.messages.size(), 2u);
 }

@@ -246,7 +246,7 @@ TEST(SessionFile, FilesThatCannotBeReadOrWritten) {
     ASSERT_EQ(::mkfifo(home.File("fifo").c_str(), 0600), 0);
     for (const std::string& bad :
          {home.File("missing.txt"), home.Path(), home.File("fifo"), std::string("/dev/zero")}) {
-        EXPECT_FALSE(LoadSession(t.table, bad, report)) << bad;
+        EXPECT_FALSE(kyvern::base::Show(LoadSession(t.table, bad, report), t.prompts)) << bad;
         EXPECT_FALSE(report.opened);
     }
     EXPECT_EQ(t.prompts.messages,
@@ -268,8 +268,12 @@ TEST(SessionFile, FilesThatCannotBeReadOrWritten) {
     const std::string path = home.File("keep.txt");
     WriteFileText(path, "the old session");
     // No such folder; a folder in the way; no name.
-    for (const std::string& bad : {home.File("no/such/folder.txt"), home.Path(), std::string()})
-        EXPECT_FALSE(SaveSession(t.table, bad, "Ann", "Morning")) << bad;
+    std::vector<std::string> reasons;
+    for (const std::string& bad : {home.File("no/such/folder.txt"), home.Path(), std::string()}) {
+        const kyvern::base::Status status = SaveSession(t.table, bad, "Ann", "Morning");
+        EXPECT_FALSE(status) << bad;
+        reasons.push_back(status.Reason());
+    }
     // The disk fills up half-way through the write.
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -277,11 +281,12 @@ TEST(SessionFile, FilesThatCannotBeReadOrWritten) {
     struct rlimit small = old;
     small.rlim_cur = 300;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = SaveSession(t.table, path, "Ann", "Morning");
+    const kyvern::base::Status saved = SaveSession(t.table, path, "Ann", "Morning");
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(saved);
-    EXPECT_EQ(t.prompts.messages, std::vector<std::string>(4, "Couldn't create the data file"));
+    reasons.push_back(saved.Reason());
+    EXPECT_EQ(reasons, std::vector<std::string>(4, "Couldn't create the data file"));
     EXPECT_EQ(ReadFileText(path), "the old session");
     EXPECT_TRUE(t.table.Unsaved());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.Path()), {}), 2);

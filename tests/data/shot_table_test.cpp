@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -152,7 +155,7 @@ TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
                  {s::kMeters, s::kMps, s::kFeet, s::kMph, "Meters m/s"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ShotTable table(prompts, {});
+        ShotTable table({});
         table.SetupTable();
         for (const auto& [distance, speed] :
              {std::pair{c.firstDistance, c.firstSpeed}, {c.laterDistance, c.laterSpeed}}) {
@@ -175,8 +178,8 @@ TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
 TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
     TempHome home;
     Rig t;
-    t.table.DeleteSelected();  // nothing to delete: no question
-    EXPECT_TRUE(t.prompts.questions.empty());
+    t.table.DeleteSelected();  // nothing to delete
+    EXPECT_EQ(t.table.RowCount(), 1);
     t.Add({"Driver", "7 Iron", "Driver", "7 Iron", "Driver", "Wedge"});
 
     // Delete Last Shot removes the current row; the count and the numbers stay.
@@ -192,7 +195,7 @@ TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
     t.table.Select(3, true);
     t.table.Select(1, true);  // group rows are never marked
     t.table.DeleteSelected();
-    EXPECT_EQ(t.prompts.questions.size(), 1u);
+    EXPECT_TRUE(t.prompts.questions.empty());  // asking is the front door's
     EXPECT_EQ(Layout(t.table), "[Driver 4] 1 3 4 [7 Iron 2] 1 2");
     EXPECT_EQ(t.table.CurrentRow(), -1);
 
@@ -212,25 +215,6 @@ TEST(ShotTable, DeleteRecordAndDeleteLastShot) {
     t.table.DeleteSelected();
     EXPECT_EQ(Layout(t.table), "[Driver 1] 1 [DELETE 2] 1");
     EXPECT_EQ(t.table.Cell(2, d::kUserColumn), "Ann");
-}
-
-TEST(ShotTable, DeleteAsksAndNewSessionAsksOnlyWhenUnsaved) {
-    TempHome home;
-    for (bool ok : {false, true}) {
-        Rig t(ok);
-        t.table.NewSession();  // empty: nothing asked
-        t.Add({"Driver", "Wedge"});
-        t.table.Select(2, true);
-        t.table.DeleteSelected();
-        t.table.NewSession();
-        EXPECT_EQ(t.prompts.questions.size(), 2u);
-        EXPECT_EQ(t.table.RowCount(), ok ? 1 : 5);  // a cancelled question changes nothing
-        t.table.ClearUnsaved();                     // as a save does
-        t.table.NewSession();
-        EXPECT_EQ(std::tuple(t.prompts.questions.size(), t.table.RowCount(), t.table.CurrentRow()),
-                  std::tuple(2u, 1, -1));
-        EXPECT_FALSE(t.table.DeleteLastShotEnabled() || t.table.Unsaved());
-    }
 }
 
 TEST(ShotTable, ColumnWidthsFromAndToTheSettings) {
@@ -275,9 +259,23 @@ TEST(ShotTable, RecordedShotsGoToTheLog) {
     TempHome other;
     std::filesystem::create_directory(other.File("logKyvern.txt"));
     Rig u;
-    u.table.AddShot(Drive("Driver"), true, true);
-    EXPECT_EQ(u.prompts.messages, (Strings{"Couldn't open the logKyvern.txt file"}));
+    const kyvern::base::Status logged = u.table.AddShot(Drive("Driver"), true, true);
+    EXPECT_EQ(logged.Reason(), "Couldn't open the logKyvern.txt file");
     EXPECT_EQ(u.table.RowCount(), 3);
-    EXPECT_FALSE(kyvern::data::AppendImageFailed("Driver", u.prompts));
-    EXPECT_EQ(u.prompts.messages.size(), 2u);
+    EXPECT_EQ(kyvern::data::AppendImageFailed("Driver").Reason(), logged.Reason());
+    EXPECT_TRUE(u.prompts.messages.empty());  // the table shows nothing itself
+
+    // A disk that fills at the write is said with its reason, not passed over.
+    TempHome full;
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 8;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const kyvern::base::Status cut = kyvern::data::AppendImageFailed("Driver");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(cut.Reason(), "Couldn't open the logKyvern.txt file (" + full.File("logKyvern.txt") +
+                                ": File too large)");
 }

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <string>
 
-#include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
 using namespace kyvern::flight;
@@ -80,8 +79,12 @@ TEST(FlightModel, ParabolaTrajectoryAndASlowBallAfterIt) {
     EXPECT_LT(r.pointSpin[flightPoints - 1], r.pointSpin[1]);  // back spin decays
     EXPECT_GT(model.Roll(), 0.0);
     const double drive = model.Total();
-    RecordingPrompts prompts;
-    ASSERT_TRUE(model.WriteTrajectory(home.File("flightKyvern.txt"), prompts));
+    ASSERT_TRUE(model.WriteTrajectory(home.File("flightKyvern.txt")));
+    // A failure is returned with the file and its reason; the model shows nothing itself.
+    const std::string nowhere = home.File("missing/flightKyvern.txt");
+    const kyvern::base::Status failed = model.WriteTrajectory(nowhere);
+    EXPECT_FALSE(failed);
+    EXPECT_NE(failed.Reason().find(nowhere), std::string::npos) << failed.Reason();
     std::ifstream in(home.File("flightKyvern.txt"));
     int lines = 0;  // two heading lines, one per point after the origin and before the rest
     for (std::string line; std::getline(in, line);)

@@ -17,6 +17,7 @@ public:
         questions.emplace_back(text);
         return answerOk_;
     }
+    void SetAnswer(bool ok) { answerOk_ = ok; }
     std::vector<std::string> messages;
     std::vector<std::string> questions;
 

@@ -283,7 +283,7 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
     auto frame = std::make_unique<analysis::CapturedImage>();
     ASSERT_TRUE(renderer.Render(setup, *frame));
     const sim::ShotTruth truth = renderer.Truth();
-    capture::ImageFile file(prompts);
+    capture::ImageFile file;
     file.SetImage(0, *frame);
     const std::string path = env.File("rendered.bmp");
     ASSERT_TRUE(file.Save(path));
