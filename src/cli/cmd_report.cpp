@@ -4,7 +4,7 @@
 
 #include "cli/command.h"
 #ifdef KYVERN_WITH_REPORTS
-#include "ui/report_command.h"
+#include "report/report_command.h"
 #endif
 
 namespace kyvern::cli {
@@ -12,7 +12,7 @@ namespace {
 
 int RunReport(const Args& args) {
 #ifdef KYVERN_WITH_REPORTS
-    return ui::RunReportCommand(args);
+    return report::RunReportCommand(args);
 #else
     (void)args;
     std::fprintf(stderr,

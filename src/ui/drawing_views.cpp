@@ -2,9 +2,9 @@
 
 #include <QPainter>
 
-#include "ui/downrange_drawing.h"
-#include "ui/impact_drawing.h"
-#include "ui/profile_drawing.h"
+#include "report/downrange_drawing.h"
+#include "report/impact_drawing.h"
+#include "report/profile_drawing.h"
 
 namespace kyvern::ui {
 
@@ -39,11 +39,11 @@ void DrawingView::Changed() {
     update();
 }
 
-const SessionPicture& DrawingView::Picture() {
+const report::SessionPicture& DrawingView::Picture() {
     if (!picture_) {
-        picture_ = table_ ? CollectSession(*table_, base::SettingsSnapshot::Read(settings_), false,
-                                           &cache_)
-                          : SessionPicture{};
+        picture_ = table_ ? report::CollectSession(*table_, base::SettingsSnapshot::Read(settings_),
+                                                   false, &cache_)
+                          : report::SessionPicture{};
     }
     return *picture_;
 }
@@ -52,8 +52,8 @@ const shot::ShotRecord* DrawingView::CurrentShot() {
     if (given_) return &*given_;
     if (!table_ || table_->CurrentRow() < 1) return nullptr;
     if (!fromRow_)
-        fromRow_ =
-            ShotOfRow(*table_, table_->CurrentRow(), base::SettingsSnapshot::Read(settings_));
+        fromRow_ = report::ShotOfRow(*table_, table_->CurrentRow(),
+                                     base::SettingsSnapshot::Read(settings_));
     return &*fromRow_;
 }
 
@@ -63,16 +63,16 @@ void DrawingView::paintEvent(QPaintEvent*) {
 }
 
 void ImpactView::Render(QPainter& painter, const QRectF& rect) {
-    DrawImpact(painter, rect, CurrentShot(),
-               ReadImpactOptions(base::SettingsSnapshot::Read(SettingsFile())));
+    report::DrawImpact(painter, rect, CurrentShot(),
+                       report::ReadImpactOptions(base::SettingsSnapshot::Read(SettingsFile())));
 }
 
 void ProfileView::Render(QPainter& painter, const QRectF& rect) {
-    DrawProfile(painter, rect, Picture());
+    report::DrawProfile(painter, rect, Picture());
 }
 
 void DownRangeView::Render(QPainter& painter, const QRectF& rect) {
-    DrawDownRange(painter, rect, Picture());
+    report::DrawDownRange(painter, rect, Picture());
 }
 
 }  // namespace kyvern::ui

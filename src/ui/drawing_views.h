@@ -5,8 +5,8 @@
 
 #include "base/settings_schema.h"
 #include "data/shot_table.h"
+#include "report/shot_drawing.h"
 #include "shot/shot_record.h"
-#include "ui/shot_drawing.h"
 
 class QPainter;
 
@@ -38,7 +38,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    const SessionPicture& Picture();
+    const report::SessionPicture& Picture();
     // The current shot: the one given, else the table's current row; null when none.
     const shot::ShotRecord* CurrentShot();
     const base::Settings& SettingsFile() const { return settings_; }
@@ -55,8 +55,8 @@ private:
     data::ShotTable* table_ = nullptr;
     std::optional<shot::ShotRecord> given_;
     std::optional<shot::ShotRecord> fromRow_;
-    std::optional<SessionPicture> picture_;
-    FlightCache cache_;
+    std::optional<report::SessionPicture> picture_;
+    report::FlightCache cache_;
 };
 
 class ImpactView final : public DrawingView {

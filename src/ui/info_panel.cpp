@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "ui/panel_drawing.h"
+#include "report/panel_drawing.h"
 
 namespace kyvern::ui {
 
@@ -44,7 +44,7 @@ void InfoPanel::SetRows(const std::vector<std::pair<QString, QString>>& rows) {
 void InfoPanel::SetColour(const QColor& colour) {
     colour_ = colour;
     QPalette p = palette();
-    p.setColor(QPalette::Window, PanelBackground(colour_));
+    p.setColor(QPalette::Window, report::PanelBackground(colour_));
     p.setColor(QPalette::WindowText, colour_);
     setPalette(p);
 }

@@ -27,6 +27,7 @@
 #include "data/csv_export.h"
 #include "data/session_file.h"
 #include "data/text_format.h"
+#include "report/panel_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
 #include "ui/about_box.h"
@@ -34,7 +35,6 @@
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/message_list_widget.h"
-#include "ui/panel_drawing.h"
 #include "ui/reports_dialog.h"
 #include "ui/settings_dialog.h"
 #include "ui/shot_analysis_window.h"
@@ -611,7 +611,7 @@ void MainWindow::RefreshAnalysisWindow() {
 }
 
 void MainWindow::ReportsCommand() {
-    ReportSource source;
+    report::ReportSource source;
     source.table = &monitor_->Table();
     if (monitor_->ShotsRecorded() > 0) source.currentShot = monitor_->CurrentShot();
     source.scoreLabel = S(scoreLabel_);
@@ -739,7 +739,7 @@ void MainWindow::PointMarked(bool, bool solved) {
 
 void MainWindow::ShowPanels(const shot::ShotRecord* shot) {
     // Units and colours edited into the settings file by hand show from the next shot on.
-    const auto panels = InfoPanels(shot, S(scoreLabel_), monitor_->Pass().snapshot);
+    const auto panels = report::InfoPanels(shot, S(scoreLabel_), monitor_->Pass().snapshot);
     InfoPanel* shown[] = {ballPanel_, clubPanel_, flightPanel_};
     for (std::size_t i = 0; i < panels.size(); ++i) {
         std::vector<std::pair<QString, QString>> rows;

@@ -17,38 +17,39 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "ui/analysis_drawing.h"
+#include "report/analysis_drawing.h"
+#include "report/shot_drawing.h"
 #include "ui/practice_range.h"
 #include "ui/shot_analysis_window.h"
-#include "ui/shot_drawing.h"
 
 namespace kyvern::ui {
 
 ReportChooser::ReportChooser(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(TextOf(base::MessageId::kReportsTitle));
+    setWindowTitle(report::TextOf(base::MessageId::kReportsTitle));
     auto* layout = new QVBoxLayout(this);
-    auto group = [&](const QString& title, std::initializer_list<ReportBit> reports) {
+    auto group = [&](const QString& title, std::initializer_list<report::ReportBit> reports) {
         auto* box = new QGroupBox(title, this);
         auto* column = new QVBoxLayout(box);
-        for (ReportBit report : reports) {
-            auto* check = new QCheckBox(TextOf(ReportText(report)), box);
+        for (report::ReportBit bit : reports) {
+            auto* check = new QCheckBox(report::TextOf(report::ReportText(bit)), box);
             column->addWidget(check);
-            boxes_[report] = check;
+            boxes_[bit] = check;
         }
         layout->addWidget(box);
     };
-    group(TextOf(base::MessageId::kReportsStandardSize),
-          {kPracticeRangeReport, kShotAnalysisReport, kShotsReport, kShotsSummaryReport,
-           kShotsProfileReport, kImpactReport, kBallImageReport, kPrinterReport});
-    group(TextOf(base::MessageId::kReportsLabelSize), {kBagTagReport});
-    SetShown(kImpactReport, false);
-    SetShown(kPrinterReport, false);
+    group(report::TextOf(base::MessageId::kReportsStandardSize),
+          {report::kPracticeRangeReport, report::kShotAnalysisReport, report::kShotsReport,
+           report::kShotsSummaryReport, report::kShotsProfileReport, report::kImpactReport,
+           report::kBallImageReport, report::kPrinterReport});
+    group(report::TextOf(base::MessageId::kReportsLabelSize), {report::kBagTagReport});
+    SetShown(report::kImpactReport, false);
+    SetShown(report::kPrinterReport, false);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* print =
-        buttons->addButton(TextOf(base::MessageId::kReportsPrint), QDialogButtonBox::AcceptRole);
-    QPushButton* pdf =
-        buttons->addButton(TextOf(base::MessageId::kReportsSavePdf), QDialogButtonBox::ActionRole);
+    QPushButton* print = buttons->addButton(report::TextOf(base::MessageId::kReportsPrint),
+                                            QDialogButtonBox::AcceptRole);
+    QPushButton* pdf = buttons->addButton(report::TextOf(base::MessageId::kReportsSavePdf),
+                                          QDialogButtonBox::ActionRole);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     print->setDefault(true);
     connect(print, &QPushButton::clicked, this, [this] { Finish(Action::kPrint); });
@@ -57,15 +58,15 @@ ReportChooser::ReportChooser(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
 }
 
-void ReportChooser::SetShown(ReportBit report, bool shown) {
-    QCheckBox* box = boxes_.at(report);
+void ReportChooser::SetShown(report::ReportBit bit, bool shown) {
+    QCheckBox* box = boxes_.at(bit);
     box->setVisible(shown);
     if (!shown) box->setChecked(false);
 }
 
 void ReportChooser::SetAvailable(unsigned bits) {
-    for (auto& [report, box] : boxes_) {
-        box->setEnabled((bits & report) != 0);
+    for (auto& [bit, box] : boxes_) {
+        box->setEnabled((bits & bit) != 0);
         if (!box->isEnabled()) box->setChecked(false);
     }
 }
@@ -87,26 +88,27 @@ void ReportChooser::Finish(Action action) {
     }
 }
 
-PageDrawing PracticeRangePicture(const data::ShotTable& table,
-                                 const base::SettingsSnapshot& settings) {
-    auto session = std::make_shared<SessionPicture>(CollectSession(table, settings, true));
+report::PageDrawing PracticeRangePicture(const data::ShotTable& table,
+                                         const base::SettingsSnapshot& settings) {
+    auto session =
+        std::make_shared<report::SessionPicture>(report::CollectSession(table, settings, true));
     return [session](QPainter& painter, const QRectF& rect) {
         std::vector<flight::FlightResult> earlier;
-        for (const SessionShot& s : session->shots) {
+        for (const report::SessionShot& s : session->shots) {
             if (!s.current && s.flight) earlier.push_back(*s.flight);
         }
-        const SessionShot* current = session->Current();
+        const report::SessionShot* current = session->Current();
         DrawPracticeRange(painter, rect, current ? &*current->flight : nullptr, 1.0,
                           session->distanceUnit, earlier);
     };
 }
 
-PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window) {
+report::PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window) {
     struct Copy {
         QString inputs;
         QString distances;
         app::AnalysisTable table;
-        AnalysisPlotData plot;
+        report::AnalysisPlotData plot;
     };
     auto copy = std::make_shared<Copy>();
     copy->inputs = QStringLiteral(
@@ -119,40 +121,40 @@ PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window) {
                           .arg(window.CarryField()->text(), window.OfflineField()->text(),
                                window.TotalField()->text());
     copy->table = window.Table();
-    copy->plot = PlotDataOf(window.Analysis());
+    copy->plot = report::PlotDataOf(window.Analysis());
     return [copy](QPainter& painter, const QRectF& rect) {
         const double size = rect.width() * 0.018;
-        painter.setFont(DrawingFont(size));
+        painter.setFont(report::DrawingFont(size));
         painter.setPen(QColor(30, 30, 30));
-        DrawTextAt(painter, rect.topLeft(), Qt::AlignLeft | Qt::AlignTop, copy->inputs);
-        DrawTextAt(painter, rect.topLeft() + QPointF(0, size * 1.5), Qt::AlignLeft | Qt::AlignTop,
-                   copy->distances);
+        report::DrawTextAt(painter, rect.topLeft(), Qt::AlignLeft | Qt::AlignTop, copy->inputs);
+        report::DrawTextAt(painter, rect.topLeft() + QPointF(0, size * 1.5),
+                           Qt::AlignLeft | Qt::AlignTop, copy->distances);
         const double top = rect.top() + size * 3.6;
         const double tableHeight = (rect.bottom() - top) * 0.45;
         if (copy->table.rows > 0)
-            DrawAnalysisTable(painter, QRectF(rect.left(), top, rect.width(), tableHeight),
-                              copy->table);
-        DrawAnalysisPlot(painter,
-                         QRectF(rect.left(), top + tableHeight + size, rect.width(),
-                                rect.bottom() - top - tableHeight - size),
-                         copy->plot);
+            report::DrawAnalysisTable(painter, QRectF(rect.left(), top, rect.width(), tableHeight),
+                                      copy->table);
+        report::DrawAnalysisPlot(painter,
+                                 QRectF(rect.left(), top + tableHeight + size, rect.width(),
+                                        rect.bottom() - top - tableHeight - size),
+                                 copy->plot);
     };
 }
 
-void RunReports(QWidget* parent, const ReportSource& given, base::UserPrompts& prompts) {
-    ReportSource source = given;
+void RunReports(QWidget* parent, const report::ReportSource& given, base::UserPrompts& prompts) {
+    report::ReportSource source = given;
     if (!source.practiceRange && source.table)
         source.practiceRange = PracticeRangePicture(*source.table, source.settings);
     ReportChooser chooser(parent);
-    chooser.SetShown(kImpactReport, source.settings.Yes(base::setting::kShowImpactData));
-    chooser.SetAvailable(AvailableReports(source));
+    chooser.SetShown(report::kImpactReport, source.settings.Yes(base::setting::kShowImpactData));
+    chooser.SetAvailable(report::AvailableReports(source));
     if (chooser.exec() != QDialog::Accepted || chooser.Bits() == 0) return;
     const unsigned bits = chooser.Bits();
     if (chooser.Chosen() == ReportChooser::Action::kPrint) {
         QPrinter printer(QPrinter::HighResolution);
         QPrintDialog dialog(&printer, parent);
         if (dialog.exec() != QDialog::Accepted) return;
-        PrintReports(printer, bits, source, prompts);
+        report::PrintReports(printer, bits, source, prompts);
         return;
     }
     const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save as PDF"),
@@ -165,8 +167,8 @@ void RunReports(QWidget* parent, const ReportSource& given, base::UserPrompts& p
                                      : QPageSize::A4));
     writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
     writer.setResolution(300);
-    writer.setTitle(QString::fromUtf8(kProductTitle));
-    PrintReports(writer, bits, source, prompts);
+    writer.setTitle(QString::fromUtf8(report::kProductTitle));
+    report::PrintReports(writer, bits, source, prompts);
 }
 
 }  // namespace kyvern::ui

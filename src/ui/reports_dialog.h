@@ -4,7 +4,7 @@
 #include <map>
 
 #include "base/user_prompts.h"
-#include "ui/report_pages.h"
+#include "report/report_pages.h"
 
 class QCheckBox;
 
@@ -22,9 +22,9 @@ public:
 
     explicit ReportChooser(QWidget* parent = nullptr);
 
-    QCheckBox* Box(ReportBit report) const { return boxes_.at(report); }
+    QCheckBox* Box(report::ReportBit bit) const { return boxes_.at(bit); }
     // Shows or hides a report's check box; a hidden box is never ticked.
-    void SetShown(ReportBit report, bool shown);
+    void SetShown(report::ReportBit bit, bool shown);
     // Reports the source cannot give are offered disabled.
     void SetAvailable(unsigned bits);
     // One bit per ticked report.
@@ -34,22 +34,22 @@ public:
 private:
     void Finish(Action action);
 
-    std::map<ReportBit, QCheckBox*> boxes_;
+    std::map<report::ReportBit, QCheckBox*> boxes_;
     Action action_ = Action::kCancel;
 };
 
 // The practice range page's picture: the range with the table's current shot at rest and the
 // session's other shots where they came to rest.
-PageDrawing PracticeRangePicture(const data::ShotTable& table,
-                                 const base::SettingsSnapshot& settings);
+report::PageDrawing PracticeRangePicture(const data::ShotTable& table,
+                                         const base::SettingsSnapshot& settings);
 // The shot analysis page's picture, as the window shows it now: its fields and distances, its
 // Analyze table and its plot.
-PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window);
+report::PageDrawing ShotAnalysisPicture(const ShotAnalysisWindow& window);
 
 // The "&Reports" command: the chooser, then the platform's print dialog (or a file dialog for
 // "Save as PDF"), then the chosen reports printed in their order. Club/Ball Impact is offered
 // when Setup/ShowImpactData is "Yes". Without a practice range picture of its own the source
 // gets the table's.
-void RunReports(QWidget* parent, const ReportSource& given, base::UserPrompts& prompts);
+void RunReports(QWidget* parent, const report::ReportSource& given, base::UserPrompts& prompts);
 
 }  // namespace kyvern::ui

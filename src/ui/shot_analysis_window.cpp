@@ -17,8 +17,8 @@
 #include <cstdio>
 
 #include "base/string_table.h"
+#include "report/analysis_drawing.h"
 #include "shot/units.h"
-#include "ui/analysis_drawing.h"
 
 namespace kyvern::ui {
 
@@ -67,7 +67,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        DrawAnalysisPlot(painter, QRectF(rect()), PlotDataOf(analysis_));
+        report::DrawAnalysisPlot(painter, QRectF(rect()), report::PlotDataOf(analysis_));
     }
 
 private:
@@ -261,8 +261,8 @@ void ShotAnalysisWindow::FillTable() {
             const app::AnalysisCell& cell = table_.At(i, j);
             QTableWidgetItem* item = tableWidget_->item(i, j);
             item->setText(QString::fromStdString(cell.text));
-            item->setBackground(ToQColor(cell.background));
-            item->setForeground(ToQColor(cell.foreground));
+            item->setBackground(report::ToQColor(cell.background));
+            item->setForeground(report::ToQColor(cell.foreground));
         }
     tableWidget_->setUpdatesEnabled(true);
 }

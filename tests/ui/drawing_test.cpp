@@ -4,12 +4,12 @@
 #include <QPainter>
 #include <cmath>
 
+#include "report/downrange_drawing.h"
+#include "report/impact_drawing.h"
+#include "report/profile_drawing.h"
 #include "session_rig.h"
 #include "shot/units.h"
-#include "ui/downrange_drawing.h"
 #include "ui/drawing_views.h"
-#include "ui/impact_drawing.h"
-#include "ui/profile_drawing.h"
 
 namespace kyvern::ui {
 namespace {
@@ -31,27 +31,29 @@ QImage Render(const std::function<void(QPainter&, const QRectF&)>& draw, int w =
 TEST(ProfileDrawing, TrajectoriesWhereTheFlightSaysAndNothingBelowGround) {
     SavedSession s;
     s.table.SetCell(s.GroupRow("Driver"), data::kPlotColumn, "Blue (1)");
-    const SessionPicture picture = CollectSession(s.table, base::SettingsSnapshot::Read());
+    const report::SessionPicture picture =
+        report::CollectSession(s.table, base::SettingsSnapshot::Read());
     ASSERT_EQ(picture.shots.size(), 30u);
-    const QImage image = Render([&](QPainter& p, const QRectF& r) { DrawProfile(p, r, picture); });
-    const ProfileFrame frame = ProfileLayout(QRectF(0, 0, 900, 600), picture);
+    const QImage image =
+        Render([&](QPainter& p, const QRectF& r) { report::DrawProfile(p, r, picture); });
+    const report::ProfileFrame frame = report::ProfileLayout(QRectF(0, 0, 900, 600), picture);
 
-    const SessionShot& current = *picture.Current();
+    const report::SessionShot& current = *picture.Current();
     EXPECT_EQ(picture.items[current.itemIndex], "Wedge");
     const flight::FlightResult& f = *current.flight;
-    for (int i = 1; i < LandingIndex(f); ++i) {
+    for (int i = 1; i < report::LandingIndex(f); ++i) {
         const QPointF p = frame.Map(f.pointX[i], f.pointHeight[i]);
         ASSERT_TRUE(frame.plot.contains(p)) << i;
-        EXPECT_TRUE(ColourNear(image, p, kCurrentShotColour)) << i;
+        EXPECT_TRUE(ColourNear(image, p, report::kCurrentShotColour)) << i;
     }
-    const QColor blue = PlotColour(2);
+    const QColor blue = report::PlotColour(2);
     int driversChecked = 0;
-    for (const SessionShot& shot : picture.shots) {
+    for (const report::SessionShot& shot : picture.shots) {
         if (picture.items[shot.itemIndex] != "Driver") continue;
         ASSERT_TRUE(shot.flight);
         ++driversChecked;
         // Beyond the wedge's reach only the drives are drawn.
-        for (int i = 1; i < LandingIndex(*shot.flight); ++i) {
+        for (int i = 1; i < report::LandingIndex(*shot.flight); ++i) {
             if (shot.flight->pointX[i] < 3 * 130.0) continue;
             EXPECT_TRUE(ColourNear(
                 image, frame.Map(shot.flight->pointX[i], shot.flight->pointHeight[i]), blue));
@@ -61,7 +63,7 @@ TEST(ProfileDrawing, TrajectoriesWhereTheFlightSaysAndNothingBelowGround) {
 
     const QRect below(static_cast<int>(frame.plot.left()), static_cast<int>(frame.GroundY()) + 4,
                       static_cast<int>(frame.plot.width()), 600);
-    EXPECT_EQ(CountColour(image, below, kCurrentShotColour), 0);
+    EXPECT_EQ(CountColour(image, below, report::kCurrentShotColour), 0);
     EXPECT_EQ(CountColour(image, below, blue), 0);
 }
 
@@ -71,17 +73,19 @@ TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
     SavedSession s;
     for (const char* unit : {"Yards", "Meters"}) {
         s.home.Set("Setup", "DistanceDisplay", unit);
-        const SessionPicture picture = CollectSession(s.table, base::SettingsSnapshot::Read());
+        const report::SessionPicture picture =
+            report::CollectSession(s.table, base::SettingsSnapshot::Read());
         const QImage image =
-            Render([&](QPainter& p, const QRectF& r) { DrawDownRange(p, r, picture); });
-        const DownRangeFrame frame = DownRangeLayout(QRectF(0, 0, 900, 600), picture);
-        const QPointF current =
-            frame.Map(CarryPoint(*picture.Current()).x(), CarryPoint(*picture.Current()).y());
-        EXPECT_TRUE(ColourNear(image, current, kCurrentShotColour, 1, 20)) << unit;
-        for (const SessionShot& shot : picture.shots) {
-            const QPointF p = frame.Map(CarryPoint(shot).x(), CarryPoint(shot).y());
+            Render([&](QPainter& p, const QRectF& r) { report::DrawDownRange(p, r, picture); });
+        const report::DownRangeFrame frame =
+            report::DownRangeLayout(QRectF(0, 0, 900, 600), picture);
+        const QPointF current = frame.Map(report::CarryPoint(*picture.Current()).x(),
+                                          report::CarryPoint(*picture.Current()).y());
+        EXPECT_TRUE(ColourNear(image, current, report::kCurrentShotColour, 1, 20)) << unit;
+        for (const report::SessionShot& shot : picture.shots) {
+            const QPointF p = frame.Map(report::CarryPoint(shot).x(), report::CarryPoint(shot).y());
             if (shot.current || std::hypot(p.x() - current.x(), p.y() - current.y()) < 30) continue;
-            EXPECT_TRUE(ColourNear(image, p, ItemColour(shot.itemIndex), 1)) << shot.row;
+            EXPECT_TRUE(ColourNear(image, p, report::ItemColour(shot.itemIndex), 1)) << shot.row;
         }
         // A target line crosses the rough at 50 display units, none at 75.
         const double yards50 = std::string(unit) == "Meters" ? 50 / 0.9144 : 50.0;
@@ -99,13 +103,14 @@ TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
     live.ballSpeed = 221.04, live.launchAngle = 12.46, live.backSpin = 3048.6;
     live.sideSpin = -412.4, live.totalSpin = 3076.4, live.sideAngle = 2.46, live.item = "Driver";
     s.table.AddShot(live, true, true);
-    const SessionPicture picture = CollectSession(s.table, base::SettingsSnapshot::Read());
-    const SessionShot& added = *picture.Current();
+    const report::SessionPicture picture =
+        report::CollectSession(s.table, base::SettingsSnapshot::Read());
+    const report::SessionShot& added = *picture.Current();
     for (const auto& [column, yards] : {std::pair{data::kCarryColumn, added.carry},
                                         std::pair{data::kOfflineColumn, added.carryOffline},
                                         std::pair{data::kTotalColumn, added.total},
                                         std::pair{data::kMaxHeightColumn, added.maxHeight}}) {
-        EXPECT_EQ(Format1(shot::ToDisplayDistance(yards, s.table.DistanceUnit())),
+        EXPECT_EQ(report::Format1(shot::ToDisplayDistance(yards, s.table.DistanceUnit())),
                   s.table.Cell(added.row, column))
             << column;
     }
@@ -124,7 +129,7 @@ TEST(ImpactDrawing, FaceLineTurnsWithTheFaceAngle) {
         shot.club.angleOfAttack.Set(0.0);
         shot.club.clubSpeed.Set(140.0);
         const QImage image = Render([&](QPainter& p, const QRectF& r) {
-            DrawImpact(p, r, &shot, ImpactOptions{0, false, false});
+            report::DrawImpact(p, r, &shot, report::ImpactOptions{0, false, false});
         });
         // The red of the face in the left picture, above the angle labels: its outermost
         // pixels are the ends of the face line.

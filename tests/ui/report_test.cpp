@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "cli/cli_runner.h"
+#include "report/report_pages.h"
 #include "session_rig.h"
-#include "ui/report_pages.h"
 #include "ui/reports_dialog.h"
 #include "ui/shot_analysis_window.h"
 
@@ -36,20 +36,20 @@ std::vector<std::string> PdfPages(const std::string& path) {
 
 // The chooser's reports in print order after the bag tag: bit, label, group, hidden.
 const struct ReportRow {
-    ReportBit bit;
+    report::ReportBit bit;
     const char* label;
     const char* group;
     bool hidden;
 } kReports[] = {
-    {kPracticeRangeReport, "Practice Range Report", "Standard size", false},
-    {kShotAnalysisReport, "Shot Analysis Report", "Standard size", false},
-    {kShotsReport, "Shots Report", "Standard size", false},
-    {kShotsSummaryReport, "Shots Summary Report", "Standard size", false},
-    {kShotsProfileReport, "Shots Profile Report", "Standard size", false},
-    {kImpactReport, "Club/Ball Impact Report", "Standard size", true},
-    {kBallImageReport, "Ball Image Report", "Standard size", false},
-    {kBagTagReport, "Bag Tag Report", "Label size", false},
-    {kPrinterReport, "Printer Report", "Standard size", true},
+    {report::kPracticeRangeReport, "Practice Range Report", "Standard size", false},
+    {report::kShotAnalysisReport, "Shot Analysis Report", "Standard size", false},
+    {report::kShotsReport, "Shots Report", "Standard size", false},
+    {report::kShotsSummaryReport, "Shots Summary Report", "Standard size", false},
+    {report::kShotsProfileReport, "Shots Profile Report", "Standard size", false},
+    {report::kImpactReport, "Club/Ball Impact Report", "Standard size", true},
+    {report::kBallImageReport, "Ball Image Report", "Standard size", false},
+    {report::kBagTagReport, "Bag Tag Report", "Label size", false},
+    {report::kPrinterReport, "Printer Report", "Standard size", true},
 };
 
 // The chooser's boxes: labels and groups, the two hidden ones, one bit per ticked report, and
@@ -67,13 +67,13 @@ TEST(ReportChooser, BitsGroupsHiddenBoxesAndPrintOrder) {
     }
     EXPECT_EQ(all, 2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
     EXPECT_EQ(chooser.Bits(), all);
-    chooser.SetShown(kPrinterReport, false);
-    chooser.Box(kShotsReport)->setChecked(false);
+    chooser.SetShown(report::kPrinterReport, false);
+    chooser.Box(report::kShotsReport)->setChecked(false);
     EXPECT_EQ(chooser.Bits(), all & ~(8u | 4096u));
 
     std::vector<std::string> order;
-    for (ReportBit bit : ReportsInOrder(all | 1u | 512u))
-        order.push_back(ReportName(bit));
+    for (report::ReportBit bit : report::ReportsInOrder(all | 1u | 512u))
+        order.push_back(report::ReportName(bit));
     EXPECT_EQ(order, (std::vector<std::string>{"bag-tag", "practice-range", "shot-analysis",
                                                "shots", "shots-summary", "shots-profile", "impact",
                                                "ball-image", "printer"}));
@@ -90,7 +90,7 @@ TEST(Reports, PrintedPagesReadBackFromThePdf) {
                          "shots-profile", "--kind", "bag-tag", testing::kThreeItemsSession},
                         home.Path());
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_TRUE(Contains(r.err, kPaperTooSmall)) << r.err;
+    EXPECT_TRUE(Contains(r.err, report::kPaperTooSmall)) << r.err;
     const std::vector<std::string> pages = PdfPages(pdf);
     ASSERT_GE(pages.size(), 3u);
     const QRegularExpression date(
@@ -98,7 +98,7 @@ TEST(Reports, PrintedPagesReadBackFromThePdf) {
     int shotRows = 0;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const std::string& page = pages[i];
-        EXPECT_TRUE(Contains(page, kProductTitle)) << i;
+        EXPECT_TRUE(Contains(page, report::kProductTitle)) << i;
         EXPECT_TRUE(date.match(QString::fromStdString(page)).hasMatch()) << i;
         char number[48];
         std::snprintf(number, sizeof number, "Page %zu of %zu", i + 1, pages.size());
@@ -129,7 +129,7 @@ TEST(Reports, EveryReportInPrintOrder) {
     launch.Set(220.0, 12.0, 1.0, 2800.0, 2800.0, -300.0);
     analysis.ShowShot(launch);
     analysis.Plot();
-    ReportSource source;
+    report::ReportSource source;
     source.table = &s.table;
     source.practiceRange = PracticeRangePicture(s.table, base::SettingsSnapshot::Read());
     source.shotAnalysis = ShotAnalysisPicture(analysis);
@@ -138,14 +138,14 @@ TEST(Reports, EveryReportInPrintOrder) {
     const std::string path = s.home.File("all.pdf");
     {
         QPdfWriter writer(QString::fromStdString(path));
-        EXPECT_EQ(PrintReports(writer, 0xFFFFFFFFu, source, s.prompts).printed,
+        EXPECT_EQ(report::PrintReports(writer, 0xFFFFFFFFu, source, s.prompts).printed,
                   2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
     }
     const std::vector<std::string> pages = PdfPages(path);
     // The bag tag's page first, then the others as the chooser lists them.
     std::vector<std::string> titles{"My yardages"};
     for (const ReportRow& r : kReports)
-        if (r.bit != kBagTagReport) titles.push_back(r.label);
+        if (r.bit != report::kBagTagReport) titles.push_back(r.label);
     ASSERT_EQ(pages.size(), titles.size());
     for (std::size_t i = 0; i < pages.size(); ++i)
         EXPECT_TRUE(Contains(pages[i], titles[i])) << pages[i];
@@ -158,14 +158,14 @@ TEST(Reports, NothingFitsLeavesNoFile) {
     {
         QPdfWriter writer(QString::fromStdString(path));
         writer.setPageSize(QPageSize(QSizeF(50, 40), QPageSize::Millimeter));
-        ReportSource source;
+        report::ReportSource source;
         source.table = &s.table;
-        const PrintOutcome outcome =
-            PrintReports(writer, kShotsReport | kShotsProfileReport, source, s.prompts);
+        const report::PrintOutcome outcome = report::PrintReports(
+            writer, report::kShotsReport | report::kShotsProfileReport, source, s.prompts);
         EXPECT_EQ(outcome.pages, 0);
-        EXPECT_EQ(outcome.tooSmall, unsigned{kShotsReport | kShotsProfileReport});
+        EXPECT_EQ(outcome.tooSmall, unsigned{report::kShotsReport | report::kShotsProfileReport});
     }
-    EXPECT_EQ(s.prompts.messages, std::vector<std::string>{kPaperTooSmall});
+    EXPECT_EQ(s.prompts.messages, std::vector<std::string>{report::kPaperTooSmall});
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 

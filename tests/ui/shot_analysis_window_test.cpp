@@ -13,9 +13,9 @@
 #include <cstdlib>
 
 #include "base/string_table.h"
+#include "report/analysis_drawing.h"
 #include "support/recording_prompts.h"
 #include "support/temp_home.h"
-#include "ui/analysis_drawing.h"
 
 namespace kyvern::ui {
 namespace {
@@ -134,7 +134,8 @@ TEST_F(ShotAnalysisWindowTest, TwentyPlotsDrawnWhereTheTrajectorySays) {
 
     QImage image(640, 480, QImage::Format_RGB32);
     QPainter painter(&image);
-    DrawAnalysisPlot(painter, QRectF(0, 0, 640, 480), PlotDataOf(window_.Analysis()));
+    report::DrawAnalysisPlot(painter, QRectF(0, 0, 640, 480),
+                             report::PlotDataOf(window_.Analysis()));
     painter.end();
     KeepPicture(image, "analysis_plot.png");
     const auto flights = window_.Analysis().PlotFlights();

@@ -21,7 +21,7 @@
 
 class QPainter;
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // The plot colour a Plot cell names, as an index into shot::kPlotColourNames (0 is "None").
 // The cell holds an entry of the drop-down list ("Blue (1)") or a bare colour name; an entry
@@ -105,4 +105,4 @@ QString TextOf(base::MessageId id);
 // Text drawn with its anchor point: alignment as Qt::Alignment flags relative to the point.
 void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QString& text);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

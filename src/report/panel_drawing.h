@@ -12,7 +12,7 @@
 
 class QPainter;
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // One of the three information panels beside every view: its title, its lines (label and value
 // text in the display units, labels in the language in force) and its text colour from the
@@ -43,4 +43,4 @@ QColor PanelBackground(const QColor& text);
 // and the lines with labels left and values right.
 void DrawInfoPanel(QPainter& painter, const QRectF& rect, const PanelText& panel);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

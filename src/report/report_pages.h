@@ -22,7 +22,7 @@ class QPagedPaintDevice;
 class QPainter;
 class QRectF;
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // One bit per report, as the chooser returns them.
 enum ReportBit : unsigned {
@@ -96,4 +96,4 @@ struct PrintOutcome {
 PrintOutcome PrintReports(QPagedPaintDevice& device, unsigned bits, const ReportSource& source,
                           base::UserPrompts& prompts);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

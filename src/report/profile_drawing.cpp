@@ -1,4 +1,4 @@
-#include "ui/profile_drawing.h"
+#include "report/profile_drawing.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -8,7 +8,7 @@
 
 #include "shot/units.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 // Feet to the display unit.
@@ -256,4 +256,4 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
     painter.restore();
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -1,4 +1,4 @@
-#include "ui/report_pages.h"
+#include "report/report_pages.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -10,15 +10,15 @@
 
 #include "base/config_store.h"
 #include "data/text_format.h"
+#include "report/downrange_drawing.h"
+#include "report/impact_drawing.h"
+#include "report/panel_drawing.h"
+#include "report/profile_drawing.h"
+#include "report/shot_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
-#include "ui/downrange_drawing.h"
-#include "ui/impact_drawing.h"
-#include "ui/panel_drawing.h"
-#include "ui/profile_drawing.h"
-#include "ui/shot_drawing.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 struct ReportInfo {
@@ -634,4 +634,4 @@ PrintOutcome PrintReports(QPagedPaintDevice& device, unsigned bits, const Report
     return outcome;
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

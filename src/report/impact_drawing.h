@@ -10,7 +10,7 @@
 
 class QPainter;
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 struct ImpactOptions {
     int speedUnit = 0;
@@ -32,4 +32,4 @@ std::vector<std::pair<std::string, std::string>> ImpactNumbers(const shot::ShotR
 void DrawImpact(QPainter& painter, const QRectF& rect, const shot::ShotRecord* shot,
                 const ImpactOptions& options);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

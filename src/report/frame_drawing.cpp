@@ -1,6 +1,6 @@
-#include "ui/frame_drawing.h"
+#include "report/frame_drawing.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 QImage FrameImage(const analysis::CapturedImage& frame) {
     if (frame.ByteCount() == 0 || !frame.Pixels()) return {};
@@ -11,4 +11,4 @@ QImage FrameImage(const analysis::CapturedImage& frame) {
     return view.copy();
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -1,4 +1,4 @@
-#include "ui/report_command.h"
+#include "report/report_command.h"
 #include "app/pass_options.h"
 
 #include <QGuiApplication>
@@ -19,13 +19,13 @@
 #include "data/session_file.h"
 #include "data/shot_table.h"
 #include "flight/ball_type.h"
-#include "ui/downrange_drawing.h"
-#include "ui/frame_drawing.h"
-#include "ui/impact_drawing.h"
-#include "ui/profile_drawing.h"
-#include "ui/report_pages.h"
+#include "report/downrange_drawing.h"
+#include "report/frame_drawing.h"
+#include "report/impact_drawing.h"
+#include "report/profile_drawing.h"
+#include "report/report_pages.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 struct Options {
@@ -199,4 +199,4 @@ int RunReportCommand(const std::vector<std::string>& args) {
     return outcome.tooSmall ? 1 : 0;
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -1,4 +1,4 @@
-#include "ui/shot_drawing.h"
+#include "report/shot_drawing.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -13,7 +13,7 @@
 #include "flight/flight_model.h"
 #include "shot/units.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 // The drop-down list's order of the colour names (its numbers in brackets).
@@ -243,4 +243,4 @@ void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QStri
     painter.drawText(QPointF(x, y), text);
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -1,4 +1,4 @@
-#include "ui/downrange_drawing.h"
+#include "report/downrange_drawing.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -9,7 +9,7 @@
 #include "shot/text_formats.h"
 #include "shot/units.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 QPointF OnPlane(double distance, double offline) {
@@ -284,4 +284,4 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
     painter.restore();
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -1,4 +1,4 @@
-#include "ui/impact_drawing.h"
+#include "report/impact_drawing.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "report/shot_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
-#include "ui/shot_drawing.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 constexpr double kDegrees = M_PI / 180.0;
@@ -297,4 +297,4 @@ void DrawImpact(QPainter& painter, const QRectF& rect, const shot::ShotRecord* s
     painter.restore();
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

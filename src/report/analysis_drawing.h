@@ -10,7 +10,7 @@
 #include "app/shot_analysis.h"
 #include "flight/flight_result.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // What the plot shows: the plotted shots with their flights, and the units to label them in.
 struct AnalysisPlotData {
@@ -32,4 +32,4 @@ void DrawAnalysisTable(QPainter& painter, const QRectF& target, const app::Analy
 
 QColor ToQColor(const app::Rgb& rgb);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

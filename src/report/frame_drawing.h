@@ -4,10 +4,10 @@
 
 #include "analysis/captured_image.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // A copy of a frame as an image: 8-bit gray, or the blue-green-red bytes the overlays leave.
 // A frame without pixels gives a null image.
 QImage FrameImage(const analysis::CapturedImage& frame);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

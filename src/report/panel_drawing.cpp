@@ -1,4 +1,4 @@
-#include "ui/panel_drawing.h"
+#include "report/panel_drawing.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -6,12 +6,12 @@
 #include <cstdio>
 
 #include "base/string_table.h"
+#include "report/profile_drawing.h"
+#include "report/shot_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
-#include "ui/profile_drawing.h"
-#include "ui/shot_drawing.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 namespace {
 
 using base::MessageId;
@@ -154,4 +154,4 @@ void DrawInfoPanel(QPainter& painter, const QRectF& rect, const PanelText& panel
     painter.restore();
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -1,4 +1,4 @@
-#include "ui/analysis_drawing.h"
+#include "report/analysis_drawing.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -10,7 +10,7 @@
 #include "base/string_table.h"
 #include "shot/units.h"
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 namespace {
 
@@ -211,4 +211,4 @@ void DrawAnalysisTable(QPainter& painter, const QRectF& target, const app::Analy
     painter.restore();
 }
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

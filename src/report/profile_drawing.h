@@ -3,11 +3,11 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "ui/shot_drawing.h"
+#include "report/shot_drawing.h"
 
 class QPainter;
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 struct ProfileOptions {
     // Every shot in its item's colour instead of only the plotted ones (a report of a session
@@ -47,4 +47,4 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
 int LandingIndex(const flight::FlightResult& flight);
 QPointF LandingPoint(const flight::FlightResult& flight);  // (downrange, offline) in feet
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

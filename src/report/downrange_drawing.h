@@ -3,11 +3,11 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "ui/shot_drawing.h"
+#include "report/shot_drawing.h"
 
 class QPainter;
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // Where the top view puts things: the tee at the bottom centre of the plot, the target line
 // straight up. The sideways scale is wider than the downrange one, so that a group's spread
@@ -41,4 +41,4 @@ QPointF TotalPoint(const SessionShot& shot);
 void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& session,
                    bool title = true);
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace kyvern::ui {
+namespace kyvern::report {
 
 // kyvern-cli report: session files printed to a PDF, or one view drawn to a PNG, without a
 // window. Returns the exit status.
@@ -17,4 +17,4 @@ inline constexpr const char* kReportUsage =
     "kinds: bag-tag, shots, shots-summary, shots-profile, impact, ball-image, printer\n"
     "(all of them that the input can give when no --kind is named)\n";
 
-}  // namespace kyvern::ui
+}  // namespace kyvern::report
