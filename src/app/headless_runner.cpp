@@ -6,6 +6,7 @@
 
 #include "app/instance_lock.h"
 #include "base/config_store.h"
+#include "base/log.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
 #include "capture/camera_backends.h"
@@ -189,8 +190,9 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
         return 1;
     }
     if (!run.driver) {
-        std::fprintf(stderr, "No camera back-end \"%s\" in this build; watching files only\n",
-                     run.driverName.c_str());
+        base::Logf(base::LogCategory::kCapture, base::LogLevel::kWarning,
+                   "No camera back-end \"%s\" in this build; watching files only",
+                   run.driverName.c_str());
     }
 
     int status = 0;

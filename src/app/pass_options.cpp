@@ -1,5 +1,6 @@
 #include "app/pass_options.h"
 
+#include "base/log.h"
 #include "shot/units.h"
 
 namespace kyvern::app {
@@ -29,8 +30,12 @@ long ReadHistorySize(base::OptionsReader& reader) {
 PassOptions ReadPassOptions() { return ReadPassOptions(base::SettingsSnapshot::Read()); }
 
 void ReportProblems(const PassOptions& options, base::MessageList& messages) {
-    for (const base::SettingProblem& problem : options.problems)
-        messages.Add(base::DescribeProblem(problem));
+    // The message list is the window's; the log is where a headless run shows them.
+    for (const base::SettingProblem& problem : options.problems) {
+        const std::string text = base::DescribeProblem(problem);
+        messages.Add(text);
+        base::Log(base::LogCategory::kSettings, base::LogLevel::kWarning, text);
+    }
 }
 
 }  // namespace kyvern::app

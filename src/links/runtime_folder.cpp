@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/log.h"
 #include "base/program_folder.h"
 
 namespace kyvern::links {
@@ -45,7 +46,8 @@ bool EnsureRuntimeFolder() {
     if (!why.empty()) {
         // Every slot asks again; the user needs to read it once.
         static std::atomic<bool> told{false};
-        if (!told.exchange(true)) std::fprintf(stderr, "%s\n", why.c_str());
+        if (!told.exchange(true))
+            base::Log(base::LogCategory::kLinks, base::LogLevel::kWarning, why);
     }
     return why.empty();
 }

@@ -11,7 +11,7 @@ std::string RuntimeFolder();
 // Creates the folder with mode 0700 when missing; empty when it is a folder of this user's that
 // others cannot enter, else why it is refused.
 std::string RuntimeFolderRefusal();
-// RuntimeFolderRefusal as a yes or no; the first refusal of a process is told on stderr.
+// RuntimeFolderRefusal as a yes or no; the first refusal of a process is logged (links).
 bool EnsureRuntimeFolder();
 // The socket of a slot name ("Kyvern", "msROUTER", "ms3") inside the runtime folder.
 std::string SlotPath(const std::string& name);

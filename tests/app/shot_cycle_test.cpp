@@ -10,6 +10,7 @@
 #include "app/overlay_drawing.h"
 #include "app_fixtures.h"
 #include "data/sample_shots.h"
+#include "support/recording_log.h"
 
 using namespace kyvern::testing;
 namespace app = kyvern::app;
@@ -161,8 +162,15 @@ TEST(Overlay, DrawsTheSwitchedOnOverlaysIntoAColourFrame) {
     EXPECT_TRUE(read.marks && !read.grid && !read.planes && !read.mono);
     // The word that is neither is the pass's one problem, told with what was taken instead.
     ASSERT_EQ(pass.problems.size(), 1u);
-    EXPECT_EQ(kyvern::base::DescribeProblem(pass.problems[0]),
-              "ImageDisplay/Grid is \"yes\", not one of On, Off: Off is used instead.");
+    const std::string told =
+        "ImageDisplay/Grid is \"yes\", not one of On, Off: Off is used instead.";
+    EXPECT_EQ(kyvern::base::DescribeProblem(pass.problems[0]), told);
+    // Told in the message list for the window and in the log for a run without one.
+    RecordingLog log;
+    kyvern::base::TextMessageList list;
+    app::ReportProblems(pass, list);
+    EXPECT_EQ(list.Lines(), std::vector<std::string>{told});
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"settings warning: " + told});
 }
 
 TEST(ShotCycle, AStatusFileThatCannotBeWrittenIsToldOnceARunAndTheShotsGoOn) {

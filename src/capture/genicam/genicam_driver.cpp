@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/log.h"
+
 namespace kyvern::capture {
 namespace {
 
@@ -14,9 +16,11 @@ constexpr double kGainStepPerDb = 10.0;    // property 13: 225 + 10 per dB
 constexpr long kGainZero = 225;
 constexpr int kSourceNone = -1;
 
-// True when no error was raised; clears it either way.
+// True when no error was raised; clears it either way. Many features are optional, so a
+// failure is only logged at info: KYVERN_LOG=capture shows why a camera will not do something.
 bool Ok(GError*& error) {
     if (!error) return true;
+    base::Logf(base::LogCategory::kCapture, base::LogLevel::kInfo, "Aravis: %s", error->message);
     g_clear_error(&error);
     return false;
 }

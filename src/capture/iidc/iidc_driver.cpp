@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "base/log.h"
+
 namespace kyvern::capture {
 namespace iidc {
 
@@ -52,7 +54,13 @@ namespace {
 constexpr int kDmaBuffers = 4;
 constexpr int kPollTimeoutMs = 100;  // how often a waiting grab looks for a stop
 
-bool Good(dc1394error_t e) { return e == DC1394_SUCCESS; }
+// A failure is logged at info, as most features a camera lacks are optional here.
+bool Good(dc1394error_t e) {
+    if (e == DC1394_SUCCESS) return true;
+    base::Logf(base::LogCategory::kCapture, base::LogLevel::kInfo, "libdc1394: %s",
+               dc1394_error_get_string(e));
+    return false;
+}
 
 }  // namespace
 
