@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "analysis/analysis_pipeline.h"
-#include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
+#include "frame/captured_image.h"
 #include "sim/frame_renderer.h"
 #include "sim/shot_generator.h"
 
@@ -33,9 +33,9 @@
 namespace {
 
 using kyvern::analysis::AnalysisPipeline;
-using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
-using kyvern::analysis::Xyz;
+using kyvern::frame::CapturedImage;
+using kyvern::frame::Xyz;
 
 // Two lit balls with a dark band each on a dark, slightly noisy scene.
 void DrawFrame(CapturedImage& image, int width, int height) {

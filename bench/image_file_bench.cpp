@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "analysis/captured_image.h"
 #include "capture/image_file.h"
+#include "frame/captured_image.h"
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
 using kyvern::capture::ImageFile;
+using kyvern::frame::CapturedImage;
 
 struct Fixture {
     std::string dir;

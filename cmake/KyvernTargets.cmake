@@ -24,7 +24,7 @@ endfunction()
 function(kyvern_existing_libraries out)
     set(libs)
     foreach(lib kyvern_app kyvern_sim kyvern_links kyvern_data kyvern_shot kyvern_flight
-                kyvern_capture kyvern_analysis kyvern_base)
+                kyvern_capture kyvern_analysis kyvern_frame kyvern_base)
         if(TARGET ${lib})
             list(APPEND libs ${lib})
         endif()

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "analysis/analysis_pipeline.h"
-#include "analysis/captured_image.h"
+#include "frame/captured_image.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static kyvern::analysis::CapturedImage image;
+    static kyvern::frame::CapturedImage image;
     static kyvern::analysis::AnalysisPipeline pipeline(
         1.68, kyvern::analysis::ReadAnalysisOptions(
                   kyvern::base::SettingsSnapshot::Read(settingsFolder + "/Kyvern.ini")));
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     image.bytesPerPixel = 1;
     std::uint8_t* out = image.Pixels();
     const std::size_t total = std::size_t(width) * std::size_t(height);
-    if (total > kyvern::analysis::kFrameCapacity) return 0;
+    if (total > kyvern::frame::kFrameCapacity) return 0;
     for (std::size_t i = 0; i < total; ++i) {
         out[i] = pixelCount > 0 ? pixels[i % pixelCount] : 0;
     }

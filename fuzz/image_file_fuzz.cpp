@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     if (file.Load(path)) {
         // Whatever loaded must describe itself consistently.
-        for (int s = 0; s < kyvern::analysis::kCameraSlots; ++s) {
+        for (int s = 0; s < kyvern::frame::kCameraSlots; ++s) {
             const auto& slot = file.Slot(s);
             if (!slot.valid) continue;
             if (slot.width <= 0 || slot.width > 1024 || slot.height <= 0 || slot.height > 768) {

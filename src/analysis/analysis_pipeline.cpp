@@ -41,7 +41,7 @@ void AddTiming(base::MessageList& messages, bool showTiming, const char* format,
     messages.Add(line);
 }
 
-void AddBallLines(base::MessageList& messages, const BallRecord& record, int ball) {
+void AddBallLines(base::MessageList& messages, const frame::BallRecord& record, int ball) {
     char line[160];
     messages.Add("");
     messages.Add(ball == 0 ? "Ball 0:" : "Ball 1:");
@@ -63,8 +63,8 @@ void AddBallLines(base::MessageList& messages, const BallRecord& record, int bal
 
 }  // namespace
 
-void PrintBallData(base::MessageList& messages, const BallRecord& ball0, const BallRecord& ball1,
-                   double pixelsPerInch) {
+void PrintBallData(base::MessageList& messages, const frame::BallRecord& ball0,
+                   const frame::BallRecord& ball1, double pixelsPerInch) {
     if (ball0.loc.Length() > 0.5) AddBallLines(messages, ball0, 0);
     if (ball1.loc.Length() > 0.5) AddBallLines(messages, ball1, 1);
     const double dx = ball1.pix.x - ball0.pix.x;
@@ -101,7 +101,7 @@ AnalysisOptions ReadAnalysisOptions(const base::SettingsSnapshot& snapshot) {
 AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, const AnalysisOptions& options)
     : ballDiameterInches_(ballDiameterInches), options_(options) {}
 
-bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& messages) {
+bool AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame, base::MessageList& messages) {
     const bool showTiming = options_.showTiming;
     const Clock::time_point start = Clock::now();
     if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
@@ -178,7 +178,7 @@ bool AnalysisPipeline::RunAnalysis(CapturedImage& frame, base::MessageList& mess
     // Standard's printout stays as it always was; a refined measurement says so.
     if (lastPrecision_ == Precision::kRefined) messages.Add("Precision: Refined");
 
-    AnalysisResult& result = frame.result;
+    frame::AnalysisResult& result = frame.result;
     a.GetHistogram(result.histogram, result.backgroundLevel, result.meanLevel);
     a.GetBallData(0, result.balls[0]);
     a.GetBallData(1, result.balls[1]);

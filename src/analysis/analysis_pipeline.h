@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
 #include "base/message_list.h"
 #include "base/settings_snapshot.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::analysis {
 
@@ -31,7 +31,7 @@ public:
     // The options of the next runs.
     void SetOptions(const AnalysisOptions& options) { options_ = options; }
 
-    bool RunAnalysis(CapturedImage& frame, base::MessageList& messages);
+    bool RunAnalysis(frame::CapturedImage& frame, base::MessageList& messages);
 
     // Set at the end of a successful run, cleared at the start of every run.
     bool AnalysisDone() const { return analysisDone_; }
@@ -62,7 +62,7 @@ private:
 
 // The ball-data printout: each ball located more than 0.5 in from the lens, then the
 // distance between the two images in pixels and inches.
-void PrintBallData(base::MessageList& messages, const BallRecord& ball0, const BallRecord& ball1,
-                   double pixelsPerInch);
+void PrintBallData(base::MessageList& messages, const frame::BallRecord& ball0,
+                   const frame::BallRecord& ball1, double pixelsPerInch);
 
 }  // namespace kyvern::analysis

@@ -1,5 +1,5 @@
 #include "analysis/image_analyzer.h"
-#include "analysis/simd.h"
+#include "frame/simd.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,7 +23,7 @@ void RadialProfile::Clear() {
 BallImage::BallImage(int ballNumber)
     : number(ballNumber),
       profiles(new RadialProfile[kMaxProfiles]),
-      marks(new SpinMark[kMaxMarks]),
+      marks(new frame::SpinMark[frame::kMaxMarks]),
       groups(new MarkGroup[kMaxGroups]) {}
 
 void BallImage::Reset() {
@@ -54,19 +54,19 @@ StepScratch::StepScratch()
       liveY(new double[kFarTableSide]),
       circleCandidates(new CircleCandidate[kMaxCircleCandidates]),
       agreeingCircles(new std::int32_t[kMaxCircleCandidates]),
-      axisCandidates(new Xyz[kMaxAxisCandidates]),
+      axisCandidates(new frame::Xyz[kMaxAxisCandidates]),
       pairRecords(new std::uint64_t[kMaxAxisCandidates + 7]),
       planeCells(new std::int32_t[kPlaneCellTables]),
-      markX(new double[kMaxMarks]),
-      markY(new double[kMaxMarks]),
-      markZ(new double[kMaxMarks]) {}
+      markX(new double[frame::kMaxMarks]),
+      markY(new double[frame::kMaxMarks]),
+      markZ(new double[frame::kMaxMarks]) {}
 
 ImageAnalyzer::ImageAnalyzer(double ballDiameterInches)
     : frame_(new std::uint8_t[kFramePixelCapacity]),
       discCandidates_(new DiscCandidate[kMaxDiscCandidates]),
       scratch_{std::make_unique<StepScratch>(), nullptr},
       markGrid_(new std::int32_t[kFramePixelCapacity]),
-      markQueue_(new std::int32_t[kMaxMarks]),
+      markQueue_(new std::int32_t[frame::kMaxMarks]),
       brightEvery2_(new std::int32_t[kFramePixelCapacity]),
       brightIndexEvery2_(new std::uint32_t[kFramePixelCapacity]),
       graySums_(new std::int64_t[kFramePixelCapacity + 1]),
@@ -239,7 +239,7 @@ bool ImageAnalyzer::GetHistogram(std::array<std::uint32_t, 256>& histogram,
 }
 
 void ImageAnalyzer::AddWarning(std::int32_t code) {
-    if (warningCount_ < kMaxWarnings) warnings_[warningCount_++] = code;
+    if (warningCount_ < frame::kMaxWarnings) warnings_[warningCount_++] = code;
 }
 
 const char* ImageAnalyzer::NextWarningText() {
@@ -248,7 +248,7 @@ const char* ImageAnalyzer::NextWarningText() {
     return WarningText(warnings_[warningCursor_]);
 }
 
-bool ImageAnalyzer::GetBallData(int ball, BallRecord& record) const {
+bool ImageAnalyzer::GetBallData(int ball, frame::BallRecord& record) const {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     const BallImage& b = Ball(ball);
     if (!b.found) return false;
@@ -257,7 +257,7 @@ bool ImageAnalyzer::GetBallData(int ball, BallRecord& record) const {
     record.planeNormal = b.planeNormal;
     record.viewNormal = b.viewNormal;
     record.lum = b.lum;
-    record.markCount = std::clamp(b.markCount, 0, kMaxMarks);
+    record.markCount = std::clamp(b.markCount, 0, frame::kMaxMarks);
     std::copy_n(b.marks.get(), record.markCount, record.marks.get());
     return true;
 }

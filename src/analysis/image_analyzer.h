@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <memory>
 
-#include "analysis/captured_image.h"
-#include "analysis/xyz.h"
+#include "frame/captured_image.h"
+#include "frame/xyz.h"
 
 namespace kyvern::analysis {
 
-inline constexpr int kFramePixelCapacity = kMaxFrameWidth * kMaxFrameHeight;  // 786,432
+inline constexpr int kFramePixelCapacity =
+    frame::kMaxFrameWidth * frame::kMaxFrameHeight;  // 786,432
 inline constexpr int kMaxDiscCandidates = 50;
 inline constexpr int kMaxProfiles = 360;
 inline constexpr int kMaxProfileSamples = 1000;
@@ -62,7 +63,7 @@ struct BallImage {
     bool found = false;
     double centreX = 0.0;
     double centreY = 0.0;
-    Xyz pix;  // final centre x, centre y and diameter
+    frame::Xyz pix;  // final centre x, centre y and diameter
     double diameterEstimate = 0.0;
     double diameter = 0.0;
     bool edgesRefined = false;
@@ -70,12 +71,12 @@ struct BallImage {
     std::int32_t lum = 0;
     std::unique_ptr<RadialProfile[]> profiles;  // kMaxProfiles
     std::int32_t profileCount = 0;
-    Xyz location;  // inches, camera frame
+    frame::Xyz location;  // inches, camera frame
     bool locationValid = false;
-    Xyz planeNormal;
-    Xyz viewNormal;
+    frame::Xyz planeNormal;
+    frame::Xyz viewNormal;
     bool planeFound = false;
-    std::unique_ptr<SpinMark[]> marks;  // kMaxMarks
+    std::unique_ptr<frame::SpinMark[]> marks;  // kMaxMarks
     std::int32_t markCount = 0;
     std::unique_ptr<MarkGroup[]> groups;  // kMaxGroups
     std::int32_t groupCount = 0;
@@ -129,7 +130,7 @@ struct StepScratch {
     int circleCandidateCount = 0;
     bool circlesCleared = false;                      // a fit cleared the list since the flag
     std::unique_ptr<std::int32_t[]> agreeingCircles;  // kMaxCircleCandidates
-    std::unique_ptr<Xyz[]> axisCandidates;
+    std::unique_ptr<frame::Xyz[]> axisCandidates;
     int axisCandidateCount = 0;
     std::unique_ptr<std::uint64_t[]> pairRecords;  // plane candidates as marks and bins
     std::unique_ptr<std::int32_t[]> planeCells;    // their counts by first and second bin
@@ -196,7 +197,7 @@ public:
 
     // Scene.
     bool ProcessScene();
-    bool GetBallData(int ball, BallRecord& record) const;
+    bool GetBallData(int ball, frame::BallRecord& record) const;
 
     // Error code and warnings.
     std::int32_t ErrorCode() const { return errorCode_; }
@@ -277,7 +278,7 @@ private:
     struct EdgeKeep {
         double centreX = 0.0;
         double centreY = 0.0;
-        Xyz pix;
+        frame::Xyz pix;
         double diameterEstimate = 0.0;
         double diameter = 0.0;
         bool edgesRefined = false;
@@ -334,7 +335,8 @@ private:
     bool FindMarksWith(BallImage& ball, WindowSums sums, std::int32_t* table,
                        std::int64_t capacity) const;
     void RecordPairs(StepScratch& s, const BallImage& ball) const;
-    Xyz RefinedNormal(StepScratch& s, const BallImage& ball, const Xyz& modeNormal) const;
+    frame::Xyz RefinedNormal(StepScratch& s, const BallImage& ball,
+                             const frame::Xyz& modeNormal) const;
     static void DiscardFarEdgePoints(StepScratch& s, double centreX, double centreY, double radius);
 
     std::unique_ptr<std::uint8_t[]> frame_;
@@ -375,14 +377,15 @@ private:
     std::unique_ptr<std::int64_t[]> graySums_;  // graySums_[i] = sum of pixels before i
     bool graySumsReady_ = false;
     // The summed-area tables of the mark search, one ball's or both balls' one after the other.
-    static constexpr int kWindowTableSize = (kMaxFrameWidth + 2) * (kMaxFrameHeight + 2);
+    static constexpr int kWindowTableSize =
+        (frame::kMaxFrameWidth + 2) * (frame::kMaxFrameHeight + 2);
     std::unique_ptr<std::int32_t[]> windowTable_;
 
     double pixelsPerInch_ = 0.0;
     double ballDiameterInches_;
     Precision precision_ = Precision::kStandard;
     std::int32_t errorCode_ = 0;
-    std::array<std::int32_t, kMaxWarnings> warnings_{};
+    std::array<std::int32_t, frame::kMaxWarnings> warnings_{};
     std::int32_t warningCount_ = 0;
     std::int32_t warningCursor_ = 0;
     BallImage ball0_{0};

@@ -9,9 +9,9 @@
 #endif
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
-#include "analysis/simd.h"
 #include "analysis/step_worker.h"
 #include "base/math_constants.h"
+#include "frame/simd.h"
 
 namespace kyvern::analysis {
 
@@ -654,7 +654,7 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
     };
 #if defined(KYVERN_AVX2)
     const bool blocks = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 &&
-                        std::min(laneLimit_, ProcessorLanes()) >= 4;
+                        std::min(laneLimit_, frame::ProcessorLanes()) >= 4;
 #else
     const bool blocks = false;
 #endif

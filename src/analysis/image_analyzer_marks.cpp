@@ -4,8 +4,8 @@
 
 #include "analysis/analysis_codes.h"
 #include "analysis/image_analyzer.h"
-#include "analysis/simd.h"
 #include "base/math_constants.h"
+#include "frame/simd.h"
 
 namespace kyvern::analysis {
 
@@ -15,7 +15,9 @@ double Clamped(double v) { return std::clamp(v, -1.0, 1.0); }
 
 int TruncatedDistance(double dx, double dy) { return int(std::sqrt(dx * dx + dy * dy)); }
 
-double Component(const Xyz& v, int axis) { return axis == 0 ? v.x : (axis == 1 ? v.y : v.z); }
+double Component(const frame::Xyz& v, int axis) {
+    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
+}
 
 int Bin(double component) {
     const double v = component * 50 + 50;
@@ -25,7 +27,7 @@ int Bin(double component) {
 
 // The normal of the plane through the ball's centre and marks a and c, y up, with the very
 // operations of Xyz::Cross and Xyz::Normalize followed by the zeroing of tiny components.
-inline Xyz PairNormal(const Xyz& a, const Xyz& c) {
+inline frame::Xyz PairNormal(const frame::Xyz& a, const frame::Xyz& c) {
     const double ax = a.x;
     const double ay = -a.y;
     const double az = a.z;
@@ -43,11 +45,11 @@ inline Xyz PairNormal(const Xyz& a, const Xyz& c) {
     if (std::fabs(nx) < 0.0001) nx = 0.0;
     if (std::fabs(ny) < 0.0001) ny = 0.0;
     if (std::fabs(nz) < 0.0001) nz = 0.0;
-    return Xyz(nx, ny, nz);
+    return frame::Xyz(nx, ny, nz);
 }
 
 // Whether the marks are more than 20 apart; the root is taken only where rounding could decide.
-inline bool FarApart(const Xyz& a, const Xyz& c) {
+inline bool FarApart(const frame::Xyz& a, const frame::Xyz& c) {
     const double dx = a.x - c.x;
     const double dy = a.y - c.y;
     const double dz = a.z - c.z;
@@ -70,12 +72,12 @@ int ModeOf(const int* counts) {
 
 // A plane candidate kept for the mode filter: its marks (first << 16 | second) and its bins on
 // the three axes (-1 .. 100 as bytes, from bit 32 on).
-static_assert(kMaxMarks <= 0x10000, "a mark's index fits 16 bits of a pair record");
+static_assert(frame::kMaxMarks <= 0x10000, "a mark's index fits 16 bits of a pair record");
 constexpr int kXBin = 32;
 constexpr int kYBin = 40;
 constexpr int kZBin = 48;
 
-std::uint64_t PairRecord(int i, int j, const Xyz& normal) {
+std::uint64_t PairRecord(int i, int j, const frame::Xyz& normal) {
     return std::uint64_t(std::uint32_t(i) << 16 | std::uint32_t(j)) |
            std::uint64_t(std::uint8_t(Bin(normal.x))) << kXBin |
            std::uint64_t(std::uint8_t(Bin(normal.y))) << kYBin |
@@ -630,8 +632,8 @@ bool ImageAnalyzer::FindMarksWith(BallImage& b, WindowSums sums, std::int32_t* t
             for (std::int64_t n : around)
                 darker += f[n] < threshold ? 1 : 0;
             if (darker <= 5) continue;
-            if (b.markCount >= kMaxMarks) continue;
-            SpinMark& mark = b.marks[b.markCount++];
+            if (b.markCount >= frame::kMaxMarks) continue;
+            frame::SpinMark& mark = b.marks[b.markCount++];
             const double dx = column - cx;
             const double dy = row - cy;
             mark.point.Set(dx, dy, std::sqrt(r * r - dx * dx - dy * dy));
@@ -651,7 +653,7 @@ bool ImageAnalyzer::FindMarksWith(BallImage& b, WindowSums sums, std::int32_t* t
 // ungrouped marks around its seed, and seeds come in mark order. False, with nothing grouped,
 // when two marks share a pixel or one lies outside the frame (the plain loops then run).
 bool ImageAnalyzer::GroupMarksByGrid(BallImage& b) {
-    SpinMark* marks = b.marks.get();
+    frame::SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     const int w = width_;
     const int h = height_;
@@ -660,7 +662,7 @@ bool ImageAnalyzer::GroupMarksByGrid(BallImage& b) {
     int placed = 0;
     bool ok = true;
     for (; placed < n; ++placed) {
-        const SpinMark& m = marks[placed];
+        const frame::SpinMark& m = marks[placed];
         if (m.pixelX < 0 || m.pixelX >= w || m.pixelY < 0 || m.pixelY >= h) {
             ok = false;
             break;
@@ -701,7 +703,7 @@ bool ImageAnalyzer::GroupMarksByGrid(BallImage& b) {
                         const std::int32_t j =
                             grid[std::size_t(y) * std::size_t(w) + std::size_t(x)];
                         if (j < 0) continue;
-                        SpinMark& m = marks[j];
+                        frame::SpinMark& m = marks[j];
                         if (m.group != -1 || m.visited) continue;
                         m.group = g;
                         queue[tail++] = j;
@@ -720,7 +722,7 @@ bool ImageAnalyzer::GroupMarks(int ball) {
     if (!frameLoaded_ || ball < 0 || ball > 1) return false;
     BallImage& b = Ball(ball);
     if (!b.found) return false;
-    SpinMark* marks = b.marks.get();
+    frame::SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     b.groupCount = 0;
     const bool grouped = fastSteps_ && GroupMarksByGrid(b);
@@ -753,7 +755,7 @@ bool ImageAnalyzer::GroupMarks(int ball) {
             const int px = marks[current].pixelX;
             const int py = marks[current].pixelY;
             for (int i = 0; i < n; ++i) {
-                SpinMark& m = marks[i];
+                frame::SpinMark& m = marks[i];
                 if (m.group != -1 || m.visited) continue;
                 const double dx = m.pixelX - px;
                 const double dy = m.pixelY - py;
@@ -785,7 +787,7 @@ bool ImageAnalyzer::GroupMarks(int ball) {
 // all three axes are made again, in the order they were made first (the same operations give
 // the same bits). Leaves the records in the scratch's pair records, axisCandidateCount of them.
 void ImageAnalyzer::RecordPairs(StepScratch& s, const BallImage& b) const {
-    const SpinMark* marks = b.marks.get();
+    const frame::SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     std::uint64_t* records = s.pairRecords.get();
     std::int32_t* cells = s.planeCells.get();
@@ -793,7 +795,7 @@ void ImageAnalyzer::RecordPairs(StepScratch& s, const BallImage& b) const {
     std::fill_n(cells, StepScratch::kPlaneCellTables, 0);
     int count = 0;
 #if defined(KYVERN_AVX2)
-    const int lanes = std::min(laneLimit_, ProcessorLanes());
+    const int lanes = std::min(laneLimit_, frame::ProcessorLanes());
     const bool blocks = lanes >= 4;
     const bool wide = lanes >= 8;
     if (blocks) {
@@ -805,7 +807,7 @@ void ImageAnalyzer::RecordPairs(StepScratch& s, const BallImage& b) const {
     }
 #endif
     for (int i = 0; i < n && count < kMaxAxisCandidates; ++i) {
-        const Xyz& a = marks[i].point;
+        const frame::Xyz& a = marks[i].point;
         int j = i + 1;
 #if defined(KYVERN_AVX2)
         if (wide) {
@@ -822,7 +824,7 @@ void ImageAnalyzer::RecordPairs(StepScratch& s, const BallImage& b) const {
         }
 #endif
         for (; j < n; ++j) {
-            const Xyz& c = marks[j].point;
+            const frame::Xyz& c = marks[j].point;
             if (!FarApart(a, c)) continue;
             records[count] = PairRecord(i, j, PairNormal(a, c));
             ++cells[PlaneCell(records[count++])];
@@ -863,8 +865,8 @@ bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
     b.planeFound = false;
     int& axisCount = s.axisCandidateCount;
     axisCount = 0;
-    Xyz* axes = s.axisCandidates.get();
-    const SpinMark* marks = b.marks.get();
+    frame::Xyz* axes = s.axisCandidates.get();
+    const frame::SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     int firstAxis = 0;  // of the plain mode filter
     if (fastSteps_) {
@@ -896,7 +898,7 @@ bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
         int total = axisCount;
         int kept = 0;
 #if defined(KYVERN_AVX2)
-        if (std::min(laneLimit_, ProcessorLanes()) >= 4) {
+        if (std::min(laneLimit_, frame::ProcessorLanes()) >= 4) {
             kept = KeepBothModesAvx2(records, total, both, bothMask, counts[0]);
         } else
 #endif
@@ -928,9 +930,9 @@ bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
         firstAxis = 3;
     } else {
         for (int i = 0; i < n && axisCount < kMaxAxisCandidates; ++i) {
-            const Xyz& a = marks[i].point;
+            const frame::Xyz& a = marks[i].point;
             for (int j = i + 1; j < n; ++j) {
-                const Xyz& c = marks[j].point;
+                const frame::Xyz& c = marks[j].point;
                 if (!FarApart(a, c)) continue;
                 axes[axisCount++] = PairNormal(a, c);
                 if (axisCount >= kMaxAxisCandidates) break;
@@ -958,7 +960,7 @@ bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
         s.warning = kMarksTooSmall;
         return false;
     }
-    Xyz sum;
+    frame::Xyz sum;
     for (int i = 0; i < axisCount; ++i)
         sum.Add(axes[i]);
     sum.Divide(axisCount);
@@ -977,8 +979,8 @@ namespace {
 // normal are added to sum in order. Returns the first mark not looked at.
 __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const double* ys,
                                                   const double* zs, int j, int end, int capacity,
-                                                  int& candidates, const Xyz& mode, double* sum,
-                                                  int& taken) {
+                                                  int& candidates, const frame::Xyz& mode,
+                                                  double* sum, int& taken) {
     const __m256d pax = _mm256_set1_pd(xs[i]);
     const __m256d pay = _mm256_set1_pd(ys[i]);
     const __m256d paz = _mm256_set1_pd(zs[i]);
@@ -1028,18 +1030,19 @@ __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const
 // The bins are 0.02 wide, so the mean of the mode's candidates alone quantises the normal by
 // about a degree; every candidate within 3 degrees of it, averaged in the order the candidates
 // were made, does not.
-Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b, const Xyz& modeNormal) const {
-    const SpinMark* marks = b.marks.get();
+frame::Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b,
+                                        const frame::Xyz& modeNormal) const {
+    const frame::SpinMark* marks = b.marks.get();
     const int n = b.markCount;
     double sum[3] = {0.0, 0.0, 0.0};
     int taken = 0;
     int candidates = 0;
 #if defined(KYVERN_AVX2)
     // RecordPairs laid the mark points out by component for the wide lanes.
-    const bool wide = fastSteps_ && std::min(laneLimit_, ProcessorLanes()) >= 4;
+    const bool wide = fastSteps_ && std::min(laneLimit_, frame::ProcessorLanes()) >= 4;
 #endif
     for (int i = 0; i < n && candidates < kMaxAxisCandidates; ++i) {
-        const Xyz& a = marks[i].point;
+        const frame::Xyz& a = marks[i].point;
         int j = i + 1;
 #if defined(KYVERN_AVX2)
         if (wide) {
@@ -1050,9 +1053,9 @@ Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b, const Xyz& 
         }
 #endif
         for (; j < n; ++j) {
-            const Xyz& c = marks[j].point;
+            const frame::Xyz& c = marks[j].point;
             if (!FarApart(a, c)) continue;
-            const Xyz normal = PairNormal(a, c);
+            const frame::Xyz normal = PairNormal(a, c);
             if (normal.Dot(modeNormal.x, modeNormal.y, modeNormal.z) >= kNearCosine) {
                 sum[0] += normal.x;
                 sum[1] += normal.y;
@@ -1063,7 +1066,7 @@ Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b, const Xyz& 
         }
     }
     if (taken == 0) return modeNormal;
-    Xyz mean(sum[0], sum[1], sum[2]);
+    frame::Xyz mean(sum[0], sum[1], sum[2]);
     mean.Divide(taken);
     mean.Normalize();
     return mean;

@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "analysis/analysis_codes.h"
-#include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
 #include "base/math_constants.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::analysis {
 
@@ -17,10 +17,11 @@ namespace {
 // 1 / cos t; the circle fitted to its rim is as wide as the mean of the two axes. This factor
 // brings that width back to the one the ball would have on the axis.
 double PerspectiveCorrection(double centreX, double centreY, int width, int height) {
-    const double pitch = PixelPitch(width);
+    const double pitch = frame::PixelPitch(width);
     const double u = (centreX - width / 2.0) * pitch;
     const double v = (centreY - height / 2.0) * pitch;
-    const double cosine = kFocalLength / std::sqrt(kFocalLength * kFocalLength + u * u + v * v);
+    const double cosine =
+        frame::kFocalLength / std::sqrt(frame::kFocalLength * frame::kFocalLength + u * u + v * v);
     return 2.0 * cosine / (1.0 + cosine);
 }
 
@@ -43,18 +44,19 @@ bool ImageAnalyzer::ProcessScene() {
     pixelsPerInch_ = (w0 * ball0_.diameter + w1 * ball1_.diameter) / ballDiameterInches_;
 
     for (BallImage* b : {&ball0_, &ball1_}) {
-        b->viewNormal = TurnIntoCameraView(b->planeNormal, b->centreX, b->centreY, width_, height_);
+        b->viewNormal =
+            frame::TurnIntoCameraView(b->planeNormal, b->centreX, b->centreY, width_, height_);
         const double dx = b->centreX - halfW;
         const double dy = b->centreY - halfH;
         const double rho = std::sqrt(dx * dx + dy * dy);
-        b->diameter = (rho * kRadialShrink + 1.0) * b->diameter;
+        b->diameter = (rho * frame::kRadialShrink + 1.0) * b->diameter;
         if (precision_ == Precision::kRefined)
             b->diameter *= PerspectiveCorrection(b->centreX, b->centreY, width_, height_);
     }
 
     for (BallImage* b : {&ball0_, &ball1_}) {
-        b->location =
-            Locate(b->centreX, b->centreY, b->diameter, ballDiameterInches_, width_, height_);
+        b->location = frame::Locate(b->centreX, b->centreY, b->diameter, ballDiameterInches_,
+                                    width_, height_);
         b->locationValid = true;
     }
     const double z0 = ball0_.location.z;

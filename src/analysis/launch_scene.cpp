@@ -4,9 +4,9 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "analysis/camera_model.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::analysis {
 
@@ -27,61 +27,61 @@ constexpr std::int32_t kErrorInvalidLaunchAngle = 8;
 constexpr std::int32_t kWarningMarks = 12;
 
 // A frame the solvers may use: captured and successfully analysed.
-bool Usable(const CapturedImage* frame) { return frame && frame->valid && frame->analyzed; }
+bool Usable(const frame::CapturedImage* frame) { return frame && frame->valid && frame->analyzed; }
 
-bool FacesFlightLine(const CapturedImage* frame) {
+bool FacesFlightLine(const frame::CapturedImage* frame) {
     return frame->cameraRotation.x < kStraightCameraLimit;
 }
 
 // The last usable frame of a camera facing the flight line, or -1.
 int LastStraightSlot(const FrameSet& frames) {
     int found = -1;
-    for (int i = 0; i < kCameraSlots; ++i) {
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
         if (Usable(frames[i]) && FacesFlightLine(frames[i])) found = i;
     }
     return found;
 }
 
 int NextUsableSlot(const FrameSet& frames, int from) {
-    for (int i = from; i < kCameraSlots; ++i) {
+    for (int i = from; i < frame::kCameraSlots; ++i) {
         if (Usable(frames[i])) return i;
     }
     return -1;
 }
 
 // The interval between the two flashes; only a positive one can give a speed or a spin.
-double FlashInterval(const CapturedImage& frame) { return frame.t2 - frame.t1; }
+double FlashInterval(const frame::CapturedImage& frame) { return frame.t2 - frame.t1; }
 bool UsableInterval(double dt) { return dt > 0.0; }
 
 // Cosine of the angle between two directions, kept inside acos's domain so that rounding
 // never turns two equal directions into NaN.
-double ClampedCosine(const Xyz& a, const Xyz& b) {
-    Xyz an = a;
-    Xyz bn = b;
+double ClampedCosine(const frame::Xyz& a, const frame::Xyz& b) {
+    frame::Xyz an = a;
+    frame::Xyz bn = b;
     an.Normalize();
     bn.Normalize();
     return std::clamp(an.Dot(bn), -1.0, 1.0);
 }
 
-double AngleDegrees(const Xyz& a, const Xyz& b) {
+double AngleDegrees(const frame::Xyz& a, const frame::Xyz& b) {
     return std::acos(ClampedCosine(a, b)) * base::kRadiansToDegrees;
 }
 
 // Points a plane normal towards -x, the sign the spin rule works with.
-void OrientNormal(Xyz& n) {
-    const double p = AngleDegrees(n, Xyz(0, 1, 0));
-    const double m = AngleDegrees(n, Xyz(-1, 0, 0));
+void OrientNormal(frame::Xyz& n) {
+    const double p = AngleDegrees(n, frame::Xyz(0, 1, 0));
+    const double m = AngleDegrees(n, frame::Xyz(-1, 0, 0));
     if ((p < 90.0 && m > 90.0) || (p > 90.0 && m > 90.0)) n.Negate();
 }
 
-void TurnAboutZ(Xyz& v, double angle) {
+void TurnAboutZ(frame::Xyz& v, double angle) {
     const double c = std::cos(angle);
     const double s = std::sin(angle);
     v.Set(c * v.x - s * v.y, s * v.x + c * v.y, v.z);
     v.Normalize();
 }
 
-void TurnAboutX(Xyz& v, double angle) {
+void TurnAboutX(frame::Xyz& v, double angle) {
     const double c = std::cos(angle);
     const double s = std::sin(angle);
     v.Set(v.x, c * v.y + s * v.z, -s * v.y + c * v.z);
@@ -91,26 +91,26 @@ void TurnAboutX(Xyz& v, double angle) {
 }  // namespace
 
 SceneOptions ReadSceneOptions(const base::SettingsSnapshot& snapshot) {
-    return {IsLeftHanded(snapshot)};
+    return {frame::IsLeftHanded(snapshot)};
 }
 
 LaunchScene::LaunchScene(double ballDiameterInches, const SceneOptions& options)
     : ballDiameter_(ballDiameterInches), options_(options) {
     for (auto& slot : slots_)
-        slot = std::make_unique<CapturedImage>();
+        slot = std::make_unique<frame::CapturedImage>();
 }
 
-CapturedImage& LaunchScene::Slot(int slot) {
-    if (slot < 0 || slot >= kCameraSlots) throw std::out_of_range("LaunchScene slot");
+frame::CapturedImage& LaunchScene::Slot(int slot) {
+    if (slot < 0 || slot >= frame::kCameraSlots) throw std::out_of_range("LaunchScene slot");
     return *slots_[slot];
 }
 
-const CapturedImage& LaunchScene::Slot(int slot) const {
-    if (slot < 0 || slot >= kCameraSlots) throw std::out_of_range("LaunchScene slot");
+const frame::CapturedImage& LaunchScene::Slot(int slot) const {
+    if (slot < 0 || slot >= frame::kCameraSlots) throw std::out_of_range("LaunchScene slot");
     return *slots_[slot];
 }
 
-void LaunchScene::SetSlot(int slot, const CapturedImage& frame) {
+void LaunchScene::SetSlot(int slot, const frame::CapturedImage& frame) {
     Slot(slot).CopyFrom(frame);
     AlignNormals(slot);
 }
@@ -126,12 +126,12 @@ std::int32_t LaunchScene::WarningCode(int index) const {
 }
 
 void LaunchScene::AddWarning(std::int32_t code) {
-    if (warningCount_ < kMaxWarnings) warningCodes_[warningCount_++] = code;
+    if (warningCount_ < frame::kMaxWarnings) warningCodes_[warningCount_++] = code;
 }
 
 FrameSet LaunchScene::OwnFrames() const {
     FrameSet frames{};
-    for (int i = 0; i < kCameraSlots; ++i)
+    for (int i = 0; i < frame::kCameraSlots; ++i)
         frames[i] = slots_[i].get();
     return frames;
 }
@@ -150,7 +150,7 @@ bool LaunchScene::SolveLaunch(const FrameSet& frames) {
     values_ = LaunchValues{};
 
     int usable = 0;
-    for (const CapturedImage* frame : frames)
+    for (const frame::CapturedImage* frame : frames)
         usable += Usable(frame) ? 1 : 0;
     bool solved = false;
     if (usable == 1) {
@@ -187,7 +187,7 @@ bool LaunchScene::SolveLaunch(const FrameSet& frames) {
 bool LaunchScene::SolveOneCamera(const FrameSet& frames) {
     const int slot = LastStraightSlot(frames);
     if (slot < 0) return false;
-    const CapturedImage& frame = *frames[slot];
+    const frame::CapturedImage& frame = *frames[slot];
     const double dt = FlashInterval(frame);
     if (!UsableInterval(dt)) {
         values_ = LaunchValues{};
@@ -198,7 +198,7 @@ bool LaunchScene::SolveOneCamera(const FrameSet& frames) {
     values_.sideAngle = 0.0;
     ComputeSpin(frame);
 
-    const Xyz d = frame.result.balls[1].loc.Minus(frame.result.balls[0].loc);
+    const frame::Xyz d = frame.result.balls[1].loc.Minus(frame.result.balls[0].loc);
     values_.launchAngle = std::atan2(d.y, d.x) * base::kRadiansToDegrees;
     values_.sideAngle = std::atan2(d.z, d.x) * base::kRadiansToDegrees;
     // Never exactly straight: a zero side angle reads as "not measured" downstream.
@@ -218,7 +218,7 @@ bool LaunchScene::SolveTwoCameras(const FrameSet& frames) {
         q = p;
         p = a;
     }
-    const CapturedImage& straight = *frames[a];
+    const frame::CapturedImage& straight = *frames[a];
     const double dt = FlashInterval(straight);
     if (!UsableInterval(dt)) {
         values_ = LaunchValues{};
@@ -231,15 +231,15 @@ bool LaunchScene::SolveTwoCameras(const FrameSet& frames) {
 
     // Each camera sees the flight in the plane through its own axis; two such planes meet
     // along the flight line.
-    auto planeNormal = [](const CapturedImage& frame) {
-        const Xyz& b0 = frame.result.balls[0].pix;
-        const Xyz& b1 = frame.result.balls[1].pix;
+    auto planeNormal = [](const frame::CapturedImage& frame) {
+        const frame::Xyz& b0 = frame.result.balls[0].pix;
+        const frame::Xyz& b1 = frame.result.balls[1].pix;
         const double alpha = std::atan2(-(b1.y - b0.y), b1.x - b0.x);
         const double phi = frame.cameraRotation.x;
-        return Xyz(-std::sin(alpha), std::cos(phi) * std::cos(alpha),
-                   std::sin(phi) * std::cos(alpha));
+        return frame::Xyz(-std::sin(alpha), std::cos(phi) * std::cos(alpha),
+                          std::sin(phi) * std::cos(alpha));
     };
-    Xyz d = planeNormal(*frames[p]).Cross(planeNormal(*frames[q]));
+    frame::Xyz d = planeNormal(*frames[p]).Cross(planeNormal(*frames[q]));
     d.Normalize();
     d.z = -d.z;
     values_.launchAngle = std::atan2(d.y, d.x) * base::kRadiansToDegrees;
@@ -252,21 +252,21 @@ bool LaunchScene::SolveTwoCameras(const FrameSet& frames) {
     return true;
 }
 
-void LaunchScene::ComputeSpin(const CapturedImage& frame) {
+void LaunchScene::ComputeSpin(const frame::CapturedImage& frame) {
     values_.backSpin = 0.0;
     values_.sideSpin = 0.0;
     values_.rifleSpin = 0.0;
     values_.totalSpin = 0.0;
-    Xyz n = frame.result.balls[0].viewNormal;
-    Xyz m = frame.result.balls[1].viewNormal;
+    frame::Xyz n = frame.result.balls[0].viewNormal;
+    frame::Xyz m = frame.result.balls[1].viewNormal;
     if (n.Length() < kMinNormalLength || m.Length() < kMinNormalLength) return;
     const double dt = FlashInterval(frame);
     if (!UsableInterval(dt)) return;
 
     OrientNormal(n);
-    const double eN = AngleDegrees(n, Xyz(0, 1, 0));
+    const double eN = AngleDegrees(n, frame::Xyz(0, 1, 0));
     OrientNormal(m);
-    double eM = AngleDegrees(m, Xyz(0, 1, 0));
+    double eM = AngleDegrees(m, frame::Xyz(0, 1, 0));
     // Keep the second normal on the same side as the first, so that a quarter turn is not
     // read as its complement.
     if (eM - eN < -45.0) {
@@ -280,7 +280,7 @@ void LaunchScene::ComputeSpin(const CapturedImage& frame) {
 
     const double theta = AngleDegrees(n, m);
     const double total = std::fabs(theta) / dt / 6.0;
-    Xyz axis = n.Cross(m);
+    frame::Xyz axis = n.Cross(m);
     axis.Normalize();
     const double back = axis.z * total;
     const double side = axis.y * total;
@@ -292,15 +292,15 @@ void LaunchScene::ComputeSpin(const CapturedImage& frame) {
     values_.totalSpin = values_.backSpin < 0.0 ? -total : total;
 }
 
-void LaunchScene::AlignNormals(CapturedImage& frame) {
-    BallRecord& ball0 = frame.result.balls[0];
-    BallRecord& ball1 = frame.result.balls[1];
+void LaunchScene::AlignNormals(frame::CapturedImage& frame) {
+    frame::BallRecord& ball0 = frame.result.balls[0];
+    frame::BallRecord& ball1 = frame.result.balls[1];
     if (ball0.viewNormal.Length() < kMinNormalLength ||
         ball1.viewNormal.Length() < kMinNormalLength) {
         return;
     }
-    Xyz d0 = ball0.viewNormal;
-    Xyz d1 = ball1.viewNormal;
+    frame::Xyz d0 = ball0.viewNormal;
+    frame::Xyz d1 = ball1.viewNormal;
     if (d0.y < 0.0) {
         d0.Negate();
         d1.Negate();

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "analysis/captured_image.h"
 #include "base/settings_snapshot.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::analysis {
 
@@ -14,7 +14,7 @@ inline constexpr double kGolfBallDiameter = 1.685;  // inches
 
 // The frames of one shot held by the caller, one per slot; nullptr is an empty slot. Lets the
 // shot be solved without copying 2.3 MB frames into the scene.
-using FrameSet = std::array<const CapturedImage*, kCameraSlots>;
+using FrameSet = std::array<const frame::CapturedImage*, frame::kCameraSlots>;
 
 // What a solved shot yields. Speeds in ft/s (and mph), angles in degrees, spins in rpm.
 struct LaunchValues {
@@ -48,11 +48,11 @@ public:
     void SetBallDiameter(double inches) { ballDiameter_ = inches; }
 
     // Copies a frame into a slot (0 to 3) and fills its display normals.
-    void SetSlot(int slot, const CapturedImage& frame);
+    void SetSlot(int slot, const frame::CapturedImage& frame);
     // Empties the four slots: not valid, not analysed.
     void ClearSlots();
-    CapturedImage& Slot(int slot);
-    const CapturedImage& Slot(int slot) const;
+    frame::CapturedImage& Slot(int slot);
+    const frame::CapturedImage& Slot(int slot) const;
 
     // Launch conditions from the scene's own slots; true when computed without error.
     bool SolveLaunch();
@@ -66,12 +66,12 @@ public:
 
     // Spin from the two view normals of one analysed frame.
     void ComputeSpin(int slot);
-    void ComputeSpin(const CapturedImage& frame);
+    void ComputeSpin(const frame::CapturedImage& frame);
 
     // Display normals of both balls of a frame: ball 0's becomes (0, 1, 0) and ball 1's
     // shows its turn relative to it.
     void AlignNormals(int slot);
-    static void AlignNormals(CapturedImage& frame);
+    static void AlignNormals(frame::CapturedImage& frame);
 
     std::int32_t ErrorCode() const { return errorCode_; }
     int WarningCount() const { return warningCount_; }
@@ -91,12 +91,12 @@ private:
     FrameSet OwnFrames() const;
     void AddWarning(std::int32_t code);
 
-    std::array<std::unique_ptr<CapturedImage>, kCameraSlots> slots_;
+    std::array<std::unique_ptr<frame::CapturedImage>, frame::kCameraSlots> slots_;
     double ballDiameter_;
     SceneOptions options_;
     std::int32_t errorCode_ = 0;
     int warningCount_ = 0;
-    std::array<std::int32_t, kMaxWarnings> warningCodes_{};
+    std::array<std::int32_t, frame::kMaxWarnings> warningCodes_{};
     LaunchValues values_;
 };
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
 #include "base/math_constants.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::analysis {
 
@@ -20,13 +20,13 @@ constexpr double kNarrowYScale = 1.0212765957446808;
 // plane.
 constexpr double kMinPlaneSine = 0.0001;
 
-bool ValidSlot(int slot) { return slot >= 0 && slot < kCameraSlots; }
+bool ValidSlot(int slot) { return slot >= 0 && slot < frame::kCameraSlots; }
 
 // Ball 0 when the point lies within reach x its recorded radius of its recorded centre, else
 // ball 1 by the same rule, else -1.
-int ChooseBall(const CapturedImage& frame, int x, int y, double reach) {
+int ChooseBall(const frame::CapturedImage& frame, int x, int y, double reach) {
     for (int ball = 0; ball < 2; ++ball) {
-        const Xyz& pix = frame.result.balls[ball].pix;
+        const frame::Xyz& pix = frame.result.balls[ball].pix;
         const double distance = std::hypot(x - pix.x, y - pix.y);
         if (distance < reach * (pix.z / 2.0)) return ball;
     }
@@ -35,7 +35,7 @@ int ChooseBall(const CapturedImage& frame, int x, int y, double reach) {
 
 }  // namespace
 
-bool ManualCorrections::ScreenToFrame(const CapturedImage& frame, ClickPoint& point) {
+bool ManualCorrections::ScreenToFrame(const frame::CapturedImage& frame, ClickPoint& point) {
     if (!frame.valid) return false;
     if (point.x < kViewLeft || point.x >= kViewRight || point.y < kViewTop ||
         point.y >= kViewBottom) {
@@ -49,20 +49,21 @@ bool ManualCorrections::ScreenToFrame(const CapturedImage& frame, ClickPoint& po
     return true;
 }
 
-void ManualCorrections::CorrectRecordView(const CapturedImage& frame, BallRecord& record) {
-    record.viewNormal = TurnIntoCameraView(record.viewNormal, record.pix.x, record.pix.y,
-                                           frame.width, frame.height);
+void ManualCorrections::CorrectRecordView(const frame::CapturedImage& frame,
+                                          frame::BallRecord& record) {
+    record.viewNormal = frame::TurnIntoCameraView(record.viewNormal, record.pix.x, record.pix.y,
+                                                  frame.width, frame.height);
     const double rho = std::hypot(record.pix.x - frame.width / 2, record.pix.y - frame.height / 2);
-    record.pix.z = (rho * kRadialShrink + 1.0) * record.pix.z;
+    record.pix.z = (rho * frame::kRadialShrink + 1.0) * record.pix.z;
 }
 
 bool ManualCorrections::MarkLinePoint(LaunchScene& scene, int slot, int x, int y,
-                                      CapturedImage* shown) {
+                                      frame::CapturedImage* shown) {
     if (!ValidSlot(slot)) return false;
-    CapturedImage& frame = scene.Slot(slot);
+    frame::CapturedImage& frame = scene.Slot(slot);
     const int ball = ChooseBall(frame, x, y, 1.0);
     if (ball < 0) return false;
-    BallRecord& record = frame.result.balls[ball];
+    frame::BallRecord& record = frame.result.balls[ball];
     LineClicks& clicks = lineClicks_[slot][ball];
 
     clicks.previous = clicks.current;
@@ -71,16 +72,16 @@ bool ManualCorrections::MarkLinePoint(LaunchScene& scene, int slot, int x, int y
     const double dy = y - record.pix.y;
     // Inside the circle the root is positive; rounding at the very rim must not make it NaN.
     const double dz = std::sqrt(std::max(0.0, r * r - dx * dx - dy * dy));
-    clicks.current.point = Xyz(dx, dy, dz);
+    clicks.current.point = frame::Xyz(dx, dy, dz);
     clicks.current.point.Normalize();
     clicks.current.valid = true;
     if (!clicks.previous.valid) return false;
 
-    Xyz a = clicks.previous.point;
-    Xyz b = clicks.current.point;
+    frame::Xyz a = clicks.previous.point;
+    frame::Xyz b = clicks.current.point;
     a.y = -a.y;  // y up
     b.y = -b.y;
-    Xyz n = b.Cross(a);
+    frame::Xyz n = b.Cross(a);
     clicks.previous.valid = false;
     clicks.current.valid = false;
     // The same point twice gives no plane; the ball keeps its normal.
@@ -105,9 +106,9 @@ bool ManualCorrections::MarkLinePoint(LaunchScene& scene, int slot, int x, int y
 }
 
 bool ManualCorrections::MarkEdgePoint(LaunchScene& scene, int slot, int x, int y,
-                                      CapturedImage* shown) {
+                                      frame::CapturedImage* shown) {
     if (!ValidSlot(slot)) return false;
-    CapturedImage& frame = scene.Slot(slot);
+    frame::CapturedImage& frame = scene.Slot(slot);
     const int ball = ChooseBall(frame, x, y, kEdgeClickReach);
     if (ball < 0) return false;
 
@@ -129,13 +130,13 @@ bool ManualCorrections::MarkEdgePoint(LaunchScene& scene, int slot, int x, int y
     if (cx < radius || cx > kMaxEdgeCentreX) return false;
     if (cy < radius || cy > kMaxEdgeCentreY) return false;
 
-    BallRecord& record = frame.result.balls[ball];
+    frame::BallRecord& record = frame.result.balls[ball];
     record.pix.x = cx;
     record.pix.y = cy;
     frame.result.balls[0].pix.z = diameter;
     frame.result.balls[1].pix.z = diameter;
-    record.loc = Locate(record.pix.x, record.pix.y, record.pix.z, scene.BallDiameter(), frame.width,
-                        frame.height);
+    record.loc = frame::Locate(record.pix.x, record.pix.y, record.pix.z, scene.BallDiameter(),
+                               frame.width, frame.height);
     if (shown) {
         shown->result.balls[0].CopyFrom(frame.result.balls[0]);
         shown->result.balls[1].CopyFrom(frame.result.balls[1]);

@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 
-#include "analysis/captured_image.h"
 #include "analysis/launch_scene.h"
-#include "analysis/xyz.h"
+#include "frame/captured_image.h"
+#include "frame/xyz.h"
 
 namespace kyvern::analysis {
 
@@ -37,7 +37,7 @@ struct ClickPoint {
 // A clicked point of the printed line, lifted onto the ball's sphere: a unit vector, x right,
 // y down, z towards the camera.
 struct LineClick {
-    Xyz point;
+    frame::Xyz point;
     bool valid = false;
 };
 
@@ -57,22 +57,24 @@ public:
     // Converts a click position in the main window into frame coordinates of frame, in place.
     // False, with the point untouched, for a frame that is not valid or a point outside the
     // image view.
-    static bool ScreenToFrame(const CapturedImage& frame, ClickPoint& point);
+    static bool ScreenToFrame(const frame::CapturedImage& frame, ClickPoint& point);
 
     // Marks a point of the printed line on a ball of the scene's frame in slot, in frame
     // coordinates. True when it was the second point on that ball, the ball's normal was
     // replaced and the launch conditions were solved again without error.
-    bool MarkLinePoint(LaunchScene& scene, int slot, int x, int y, CapturedImage* shown = nullptr);
+    bool MarkLinePoint(LaunchScene& scene, int slot, int x, int y,
+                       frame::CapturedImage* shown = nullptr);
 
     // Marks a point of a ball's edge, in frame coordinates. True when it was the third
     // pending point, the circle through the three was accepted, the ball was located again and
     // the launch conditions were solved again without error.
-    bool MarkEdgePoint(LaunchScene& scene, int slot, int x, int y, CapturedImage* shown = nullptr);
+    bool MarkEdgePoint(LaunchScene& scene, int slot, int x, int y,
+                       frame::CapturedImage* shown = nullptr);
 
     // Turns record's view normal for the direction in which the camera sees the ball's centre
     // and corrects the record's diameter for the lens's radial shrink. record is one of
     // frame's ball records (or a copy of one).
-    static void CorrectRecordView(const CapturedImage& frame, BallRecord& record);
+    static void CorrectRecordView(const frame::CapturedImage& frame, frame::BallRecord& record);
 
     // The line clicks kept for a ball of a slot; throws std::out_of_range for a bad index.
     const LineClicks& Clicks(int slot, int ball) const;
@@ -82,10 +84,10 @@ public:
     void Clear();
 
 private:
-    std::array<std::array<LineClicks, 2>, kCameraSlots> lineClicks_{};
+    std::array<std::array<LineClicks, 2>, frame::kCameraSlots> lineClicks_{};
     // The diameter each record was given by its last line correction, to keep the radial
     // correction from compounding over repeated corrections of the same measurement.
-    std::array<std::array<double, 2>, kCameraSlots> correctedDiameter_{};
+    std::array<std::array<double, 2>, frame::kCameraSlots> correctedDiameter_{};
     std::array<ClickPoint, kEdgeClickCount> edgeClicks_{};
     int edgeClickCount_ = 0;
 };

@@ -7,17 +7,17 @@
 #include <vector>
 
 #include "analysis/analysis_pipeline.h"
-#include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
 #include "base/math_constants.h"
 #include "base/message_list.h"
 #include "capture/camera_table.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::app {
 
 namespace {
 
-using analysis::Xyz;
+using frame::Xyz;
 
 constexpr double kBallDiameter = 1.685;  // inches, a golf ball
 // No settings file: the analysis and the scene read every key's default.
@@ -96,7 +96,7 @@ bool PlaceAcross(sim::ShotSetup& s, double fx, double fy) {
     const Room room = RoomOf(t, s.width, s.height);
     // Inches per pixel at the nearer ball, where a move shows largest.
     const double nearest = std::min(-t.ball0.z, -t.ball1.z);
-    const double inches = analysis::PixelPitch(s.width) * nearest / analysis::kFocalLength;
+    const double inches = frame::PixelPitch(s.width) * nearest / frame::kFocalLength;
     const Xyz start = s.ball0;
     const double dx = (fx > 0.0 ? fx * room.right : fx * room.left) * inches;
     const double dy = (fy > 0.0 ? fy * room.up : fy * room.down) * inches;  // rows run down
@@ -214,7 +214,7 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     analysis::LaunchScene scene(kBallDiameter, analysis::SceneOptions{});
     base::TextMessageList messages;
     sim::FrameRenderer renderer;
-    auto frame = std::make_unique<analysis::CapturedImage>();
+    auto frame = std::make_unique<frame::CapturedImage>();
 
     std::vector<double> errors[2][kAccuracyValues];
     std::vector<int> shots[2][kAccuracyValues];

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "analysis/analysis_pipeline.h"
-#include "analysis/captured_image.h"
 #include "analysis/launch_scene.h"
 #include "analysis/manual_corrections.h"
 #include "app/monitor_view.h"
@@ -31,6 +30,7 @@
 #include "data/name_lists.h"
 #include "data/session_file.h"
 #include "data/shot_table.h"
+#include "frame/captured_image.h"
 #include "links/club_sensor.h"
 #include "links/notification_slot.h"
 #include "links/router_client.h"
@@ -142,7 +142,7 @@ public:
     const std::string& User() const { return user_; }
     const std::string& Session() const { return session_; }
     const std::string& Item() const { return item_; }
-    analysis::CapturedImage& Frame(int slot) { return *frames_[slot]; }
+    frame::CapturedImage& Frame(int slot) { return *frames_[slot]; }
     analysis::LaunchScene& Scene() { return *scene_; }
     analysis::AnalysisPipeline& Pipeline() { return *pipeline_; }
     data::ShotTable& Table() { return *table_; }
@@ -163,7 +163,7 @@ public:
     const std::string& LastStamp() const { return lastStamp_; }
     // Takes a loaded file's slot into a frame slot with the flash-interval rule: an interval
     // t2 - t1 outside 0 < interval <= 0.004 s becomes t1 = 0.001 and t2 = strobe + 0.001.
-    static void TakeSlot(const capture::ImageFile& file, int slot, analysis::CapturedImage& frame,
+    static void TakeSlot(const capture::ImageFile& file, int slot, frame::CapturedImage& frame,
                          double strobeInterval);
     // The back spin (rpm) the router and the serial line get when Setup/PredictWithSpin is not
     // "yes".
@@ -207,7 +207,7 @@ private:
     MonitorView* view_ = &silentView_;
 
     PassOptions pass_;
-    std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kCameraSlots> frames_;
+    std::array<std::unique_ptr<frame::CapturedImage>, frame::kCameraSlots> frames_;
     std::unique_ptr<analysis::LaunchScene> scene_;
     std::unique_ptr<analysis::AnalysisPipeline> pipeline_;
     std::unique_ptr<data::ShotTable> table_;

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "analysis/camera_model.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "data/shot_log.h"
+#include "frame/camera_model.h"
 #include "shot/impact_model.h"
 
 namespace kyvern::app {
@@ -47,7 +47,7 @@ void StatusFilePublisher::ShotFinished(const PublishedShot& shot) {
         status_.CompleteSuccess(!shot.newShot);
         if (analysed[0]) {
             for (int n = 0; n < 2; ++n) {
-                const analysis::BallRecord& ball = analysed[0]->result.balls[n];
+                const frame::BallRecord& ball = analysed[0]->result.balls[n];
                 const double pixel[3] = {ball.pix.x, ball.pix.y, ball.pix.z};
                 const double location[3] = {ball.loc.x, ball.loc.y, ball.loc.z};
                 const double rotation[3] = {ball.viewNormal.x, ball.viewNormal.y,
@@ -184,7 +184,7 @@ void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
     const bool simulatorRight = base::EqualsNoCase(player.handed, "RH");
     // A message from the simulator is an action of its own: one read of the settings.
     const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read();
-    const bool setupLeft = analysis::IsLeftHanded(snapshot);
+    const bool setupLeft = frame::IsLeftHanded(snapshot);
     if (!handTold_ && ((simulatorLeft && !setupLeft) || (simulatorRight && setupLeft))) {
         // The cameras are set up for one hand; the link reports, it never changes the hand.
         handTold_ = true;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/captured_image.h"
+#include "frame/captured_image.h"
 #include "links/simulator_link.h"
 #include "shot/shot_record.h"
 
@@ -31,7 +31,7 @@ public:
     virtual void ShowCaptureLabel(const std::string& /*text*/) {}
     virtual void ShowFileLabel(const std::string& /*text*/) {}
     virtual void ShowFrame(int /*slot*/) {}
-    virtual void ShowFocusFrame(const analysis::CapturedImage& /*frame*/,
+    virtual void ShowFocusFrame(const frame::CapturedImage& /*frame*/,
                                 const std::string& /*text*/) {}
     virtual void SetTitle(const std::string& /*title*/) {}
     // The automated test appended this line (without its line end) to its result file.

@@ -9,7 +9,7 @@
 namespace kyvern::app {
 namespace {
 
-void Put(analysis::CapturedImage& frame, long x, long y, Bgr colour) {
+void Put(frame::CapturedImage& frame, long x, long y, Bgr colour) {
     if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) return;
     std::uint8_t* p = frame.Pixels() + (std::size_t(y) * frame.width + std::size_t(x)) * 3;
     p[0] = colour.blue;
@@ -17,7 +17,7 @@ void Put(analysis::CapturedImage& frame, long x, long y, Bgr colour) {
     p[2] = colour.red;
 }
 
-void Line(analysis::CapturedImage& frame, double x0, double y0, double x1, double y1, Bgr colour) {
+void Line(frame::CapturedImage& frame, double x0, double y0, double x1, double y1, Bgr colour) {
     const double length = std::hypot(x1 - x0, y1 - y0);
     const int steps = static_cast<int>(std::ceil(length)) + 1;
     if (!std::isfinite(length) || steps > 4 * (frame.width + frame.height)) return;
@@ -27,7 +27,7 @@ void Line(analysis::CapturedImage& frame, double x0, double y0, double x1, doubl
     }
 }
 
-void Circle(analysis::CapturedImage& frame, double cx, double cy, double r, Bgr colour) {
+void Circle(frame::CapturedImage& frame, double cx, double cy, double r, Bgr colour) {
     if (!(r > 0.0) || r > frame.width + frame.height) return;
     const int steps = static_cast<int>(std::ceil(2.0 * base::kPi * r)) + 8;
     for (int i = 0; i < steps; ++i) {
@@ -52,9 +52,9 @@ OverlaySwitches ReadOverlaySwitches(const base::SettingsSnapshot& settings) {
     return ReadOverlaySwitches(reader);
 }
 
-bool DrawOverlays(analysis::CapturedImage& frame, const OverlaySwitches& switches) {
+bool DrawOverlays(frame::CapturedImage& frame, const OverlaySwitches& switches) {
     if (frame.bytesPerPixel != 1 || frame.width <= 0 || frame.height <= 0 ||
-        std::size_t(frame.width) * frame.height * 3 > analysis::kFrameCapacity) {
+        std::size_t(frame.width) * frame.height * 3 > frame::kFrameCapacity) {
         return false;
     }
     std::uint8_t* pixels = frame.Pixels();
@@ -72,7 +72,7 @@ bool DrawOverlays(analysis::CapturedImage& frame, const OverlaySwitches& switche
         for (int y = kGridSpacing; y < frame.height; y += kGridSpacing)
             Line(frame, 0, y, frame.width - 1, y, kGridColour);
     }
-    for (const analysis::BallRecord& ball : frame.result.balls) {
+    for (const frame::BallRecord& ball : frame.result.balls) {
         const double r = ball.pix.z / 2.0;
         if (!(r > 0.0)) continue;
         if (switches.planes) {
@@ -90,7 +90,7 @@ bool DrawOverlays(analysis::CapturedImage& frame, const OverlaySwitches& switche
             }
         }
         if (switches.marks && ball.marks) {
-            const int marks = std::min<int>(ball.markCount, analysis::kMaxMarks);
+            const int marks = std::min<int>(ball.markCount, frame::kMaxMarks);
             for (int m = 0; m < marks; ++m)
                 Put(frame, ball.marks[m].pixelX, ball.marks[m].pixelY, kMarkColour);
         }

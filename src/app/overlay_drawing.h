@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "analysis/captured_image.h"
 #include "base/settings_snapshot.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::app {
 
@@ -34,6 +34,6 @@ inline constexpr Bgr kOutlineColour{0, 255, 255};
 // levels split at its mean level; the grid every kGridSpacing pixels; planes as each located
 // ball's outline and the trace of its line's plane across it; marks as the pixels of the
 // printed line. Returns false, leaving the frame as it was, when it is not a gray frame.
-bool DrawOverlays(analysis::CapturedImage& frame, const OverlaySwitches& switches);
+bool DrawOverlays(frame::CapturedImage& frame, const OverlaySwitches& switches);
 
 }  // namespace kyvern::app

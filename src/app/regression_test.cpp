@@ -102,16 +102,16 @@ void RegressionTest::RunStep() {
     }
 
     // The result line of the first analysed frame.
-    const analysis::CapturedImage* frame = nullptr;
-    for (int i = 0; i < analysis::kCameraSlots && !frame; ++i) {
+    const frame::CapturedImage* frame = nullptr;
+    for (int i = 0; i < frame::kCameraSlots && !frame; ++i) {
         if (monitor_.scene_->Slot(i).valid && monitor_.scene_->Slot(i).analyzed)
             frame = &monitor_.scene_->Slot(i);
     }
     if (frame) {
-        const analysis::BallRecord& b0 = frame->result.balls[0];
-        const analysis::BallRecord& b1 = frame->result.balls[1];
-        const analysis::Xyz& p = b0.planeNormal;
-        const analysis::Xyz& v = b0.viewNormal;
+        const frame::BallRecord& b0 = frame->result.balls[0];
+        const frame::BallRecord& b1 = frame->result.balls[1];
+        const frame::Xyz& p = b0.planeNormal;
+        const frame::Xyz& v = b0.viewNormal;
         const double lengths = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z) *
                                std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
         // Two normals of no length have no angle; rounding may push the cosine past 1.

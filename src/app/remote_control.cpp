@@ -92,7 +92,7 @@ void RemoteControl::CheckCaptureFile() {
     monitor_.UpdateNames();
     monitor_.scene_->ClearSlots();
     const double interval = monitor_.StrobeInterval();
-    for (int i = 0; i < analysis::kCameraSlots; ++i)
+    for (int i = 0; i < frame::kCameraSlots; ++i)
         LaunchMonitor::TakeSlot(file, i, *monitor_.frames_[i], interval);
     monitor_.shotInProgress_ = true;
     const long before = monitor_.shotsRecorded_;

@@ -76,9 +76,9 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     shot_.club.clubLoft.Set(clubLoft);
 
     // The frames of the shot that were analysed, for the status file.
-    std::array<const analysis::CapturedImage*, links::kCameraSlots> analysed{};
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
-        const analysis::CapturedImage& frame = scene_.Slot(i);
+    std::array<const frame::CapturedImage*, links::kCameraSlots> analysed{};
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
+        const frame::CapturedImage& frame = scene_.Slot(i);
         if (frame.valid && frame.analyzed) analysed[i] = &frame;
     }
 

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "analysis/analysis_codes.h"
-#include "analysis/camera_model.h"
 #include "app/launch_monitor.h"
 #include "app/link_publishers.h"
 #include "base/config_store.h"
@@ -18,6 +17,7 @@
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "flight/ball_type.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::app {
 namespace {
@@ -63,7 +63,7 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
       cameras_(cameras),
       options_(std::move(options)) {
     for (auto& frame : frames_)
-        frame = std::make_unique<analysis::CapturedImage>();
+        frame = std::make_unique<frame::CapturedImage>();
     pass_ = ReadPassOptions();
     const flight::BallType ball(pass_.flight.ball);
     scene_ = std::make_unique<analysis::LaunchScene>(ball.Diameter(), pass_.scene);
@@ -350,7 +350,7 @@ void LaunchMonitor::CameraTick() {
     StartCycleTimers(false);
 
     if (mode_ == CameraMode::kCamFocus) {
-        analysis::CapturedImage& frame = *frames_[0];
+        frame::CapturedImage& frame = *frames_[0];
         frame.Reset();
         const std::uint32_t serial = selectedCamera_ == 0
                                          ? cameras_->SerialOfSlot(0)
@@ -378,8 +378,8 @@ void LaunchMonitor::CameraTick() {
 
 void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
     const double interval = StrobeInterval();
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
-        analysis::CapturedImage& slot = *frames_[i];
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
+        frame::CapturedImage& slot = *frames_[i];
         slot.Reset();
         const std::uint32_t serial = cameras_->SerialOfSlot(i);
         if (serial == capture::kNoSerial) continue;
@@ -392,7 +392,7 @@ void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
         slot.captureStamp = MonotonicSeconds();
         slot.cameraIndex = cameras_->SlotOfSerial(serial);
         slot.serialNumber = static_cast<std::int32_t>(serial);
-        const analysis::CameraPose pose = analysis::ReadCameraPose(long(serial), pass_.snapshot);
+        const frame::CameraPose pose = frame::ReadCameraPose(long(serial), pass_.snapshot);
         slot.cameraPosition = pose.position;
         slot.cameraRotation = pose.rotation;
         slot.valid = true;
@@ -405,7 +405,7 @@ void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
 void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
     ++passCount_;
     SaveHistory(imageFile);
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
         if (frames_[i]->valid) AnalyzeFrame(i);
     }
     lastSolveOk_ = scene_->SolveLaunch();
@@ -425,16 +425,16 @@ void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
 }
 
 void LaunchMonitor::FillStatusCameras(bool failed) {
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
         links::CameraStatus& camera = status_.Context().cameras[i];
-        const analysis::CapturedImage& frame = scene_->Slot(i);
+        const frame::CapturedImage& frame = scene_->Slot(i);
         const std::uint32_t serial = cameras_ ? cameras_->SerialOfSlot(i) : capture::kNoSerial;
         camera.present = serial != capture::kNoSerial || frame.valid;
         camera.serialNumber = frame.valid ? frame.serialNumber : long(serial);
         camera.tookPart = frame.valid && (failed || frame.analyzed);
         camera.errorText = analysis::ErrorText(frame.result.errorCode);
         camera.warningTexts.clear();
-        const int count = std::clamp(frame.result.warningCount, 0, analysis::kMaxWarnings);
+        const int count = std::clamp(frame.result.warningCount, 0, frame::kMaxWarnings);
         for (int w = 0; w < count; ++w)
             camera.warningTexts.emplace_back(analysis::WarningText(frame.result.warningCodes[w]));
     }
@@ -507,7 +507,7 @@ void LaunchMonitor::ReloadSettings() {
 }
 
 void LaunchMonitor::AnalyzeFrame(int slot) {
-    analysis::CapturedImage& frame = *frames_[slot];
+    frame::CapturedImage& frame = *frames_[slot];
     scene_->SetSlot(slot, frame);
     displayedFrame_ = slot;
     view_->ShowFrame(slot);
@@ -556,8 +556,8 @@ void LaunchMonitor::SaveOverlayImage() {
     capture::ImageFile& overlay = *workFile_;
     overlay.Clear();
     bool any = false;
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
-        analysis::CapturedImage& frame = *frames_[i];
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
+        frame::CapturedImage& frame = *frames_[i];
         if (!frame.valid) continue;
         if (DrawOverlays(frame, switches)) {
             overlay.SetImage(i, frame);
@@ -565,18 +565,18 @@ void LaunchMonitor::SaveOverlayImage() {
         }
     }
     if (any) base::Show(overlay.Save(base::LastOverlayPath()), prompts_);
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
-        analysis::CapturedImage& frame = *frames_[i];
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
+        frame::CapturedImage& frame = *frames_[i];
         if (!frame.valid) continue;
         // The scene's copy keeps the gray pixels.
-        const analysis::CapturedImage& gray = scene_->Slot(i);
+        const frame::CapturedImage& gray = scene_->Slot(i);
         std::copy_n(gray.Pixels(), gray.ByteCount(), frame.Pixels());
         frame.bytesPerPixel = 1;
     }
 }
 
-void LaunchMonitor::TakeSlot(const capture::ImageFile& file, int slot,
-                             analysis::CapturedImage& frame, double strobeInterval) {
+void LaunchMonitor::TakeSlot(const capture::ImageFile& file, int slot, frame::CapturedImage& frame,
+                             double strobeInterval) {
     frame.Reset();
     file.GetImage(slot, frame);
     // A flash interval that is not positive is no interval the analysis can use.
@@ -610,7 +610,7 @@ void LaunchMonitor::AnalyzeLoadedFile(capture::ImageFile& file) {
     UpdateNames();
     scene_->ClearSlots();
     const double interval = StrobeInterval();
-    for (int i = 0; i < analysis::kCameraSlots; ++i)
+    for (int i = 0; i < frame::kCameraSlots; ++i)
         TakeSlot(file, i, *frames_[i], interval);
     ProcessFrames(file, true);
 }
@@ -618,7 +618,7 @@ void LaunchMonitor::AnalyzeLoadedFile(capture::ImageFile& file) {
 bool LaunchMonitor::SaveImage(const std::string& path) {
     capture::ImageFile& file = *workFile_;
     file.Clear();
-    for (int i = 0; i < analysis::kCameraSlots; ++i) {
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
         if (frames_[i]->valid) file.SetImage(i, *frames_[i]);
     }
     if (!base::Show(file.Save(path), prompts_)) return false;

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/captured_image.h"
 #include "app/pass_options.h"
 #include "flight/flight_model.h"
+#include "frame/captured_image.h"
 #include "links/club_sensor.h"
 #include "links/status_file.h"
 #include "shot/shot_record.h"
@@ -32,7 +32,7 @@ struct PublishedShot {
     const flight::FlightModel& routed;
     double routedBackSpin;
     // Each camera slot's frame when it was analysed, else null.
-    std::array<const analysis::CapturedImage*, links::kCameraSlots> analysed;
+    std::array<const frame::CapturedImage*, links::kCameraSlots> analysed;
     bool newShot;             // false: the shot already held, computed again
     const PassOptions& pass;  // the settings the shot was computed with
 };

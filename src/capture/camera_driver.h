@@ -6,11 +6,11 @@
 #include <functional>
 #include <string>
 
-#include "analysis/captured_image.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::capture {
 
-using analysis::kCameraSlots;
+using frame::kCameraSlots;
 
 // Video modes the camera table knows: 8-bit mono frames of 640 x 480 and 1024 x 768. Any
 // other number is a mode whose frames are not converted.

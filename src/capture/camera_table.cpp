@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/camera_model.h"
 #include "base/config_store.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::capture {
 namespace {
@@ -48,7 +48,7 @@ CameraTable::CameraTable(CameraDriver& driver, base::UserPrompts& prompts, base:
     : driver_(driver), prompts_(prompts), settings_(std::move(settings)) {
     for (int i = 0; i < kCameraSlots; ++i)
         slots_[i].index = i;
-    leftHanded_ = analysis::IsLeftHanded(base::SettingsSnapshot::Read(settings_));
+    leftHanded_ = frame::IsLeftHanded(base::SettingsSnapshot::Read(settings_));
 }
 
 CameraTable::~CameraTable() { Shutdown(); }
@@ -352,7 +352,7 @@ std::string CameraTable::DeviceText() const {
     return base::CameraDeviceText(serials);
 }
 
-bool CameraTable::TakeFrame(std::uint32_t serial, analysis::CapturedImage& frame) {
+bool CameraTable::TakeFrame(std::uint32_t serial, frame::CapturedImage& frame) {
     std::lock_guard lock(tableMutex_);
     const int index = SlotOfSerial(serial);
     if (index < 0) return false;

@@ -13,11 +13,11 @@
 #include <string_view>
 #include <thread>
 
-#include "analysis/captured_image.h"
 #include "base/identity.h"
 #include "base/settings_schema.h"
 #include "base/user_prompts.h"
 #include "capture/camera_driver.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::capture {
 
@@ -100,7 +100,7 @@ public:
     // left-handed one; its width and height; bytes per pixel 1; and its flash instants t1 and
     // t2, apart by the strobe interval in force when it was grabbed (equal when no speed mode
     // had been applied). Nothing else of frame changes. False when no frame waits.
-    bool TakeFrame(std::uint32_t serial, analysis::CapturedImage& frame);
+    bool TakeFrame(std::uint32_t serial, frame::CapturedImage& frame);
     // The copy TakeFrame makes: a w x h frame from source into destination.
     static void MirrorFrame(const std::uint8_t* source, std::uint8_t* destination, int w, int h,
                             bool leftHanded);

@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/camera_model.h"
 #include "base/atomic_file.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
@@ -20,13 +19,14 @@
 #include "base/regular_file.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::capture {
 
 namespace {
 
-using analysis::CapturedImage;
 using base::MessageId;
+using frame::CapturedImage;
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
@@ -92,7 +92,7 @@ double ReadClubSetting(const base::Settings& settings, base::SettingId id) {
 }  // namespace
 
 ImageFile::ImageFile(base::Settings settings)
-    : settings_(std::move(settings)), staging_(new std::uint8_t[analysis::kFrameCapacity]) {
+    : settings_(std::move(settings)), staging_(new std::uint8_t[frame::kFrameCapacity]) {
     for (auto& slot : slots_)
         slot = std::make_unique<CapturedImage>();
     Clear();
@@ -105,13 +105,13 @@ void ImageFile::Clear() {
 }
 
 void ImageFile::SetImage(int slot, const CapturedImage& image) {
-    if (slot < 0 || slot >= analysis::kCameraSlots) return;
+    if (slot < 0 || slot >= frame::kCameraSlots) return;
     slots_[slot]->CopyFrom(image);
     slots_[slot]->valid = true;
 }
 
 bool ImageFile::GetImage(int slot, CapturedImage& image) const {
-    if (slot < 0 || slot >= analysis::kCameraSlots || !slots_[slot]->valid) return false;
+    if (slot < 0 || slot >= frame::kCameraSlots || !slots_[slot]->valid) return false;
     image.CopyFrom(*slots_[slot]);
     return true;
 }
@@ -198,7 +198,7 @@ base::Status ImageFile::Load(const std::string& path) {
     const std::uint16_t bitCount = U16(infoHeader_.data() + 14);
     const std::uint32_t offBits = U32(fileHeader_.data() + 10);
 
-    if (width > analysis::kMaxFrameWidth) return fail(MessageId::kImageResolutionTooBig);
+    if (width > frame::kMaxFrameWidth) return fail(MessageId::kImageResolutionTooBig);
     if (bitCount != 8) return fail(MessageId::kImageMustBe8Bit);
     // A bitmap with no pixels, a top-down bitmap, or a colour table that does not fit
     // between the headers and the pixels is not a file this system wrote.
@@ -214,12 +214,12 @@ base::Status ImageFile::Load(const std::string& path) {
     std::int32_t frameHeight = totalHeight;
     if (totalHeight % 480 == 0) frameHeight = 480;
     if (totalHeight % 768 == 0) frameHeight = 768;
-    if (frameHeight > analysis::kMaxFrameHeight) return fail(MessageId::kImageResolutionTooBig);
+    if (frameHeight > frame::kMaxFrameHeight) return fail(MessageId::kImageResolutionTooBig);
 
     const std::size_t stride = RowStride(width, 1);
     const std::size_t blockSize = stride * std::size_t(frameHeight);
     int framesRead = 0;
-    for (int s = 0; s < analysis::kCameraSlots; ++s) {
+    for (int s = 0; s < frame::kCameraSlots; ++s) {
         if (ReadFully(fd, staging_.get(), blockSize) != blockSize) break;
         CapturedImage& slot = *slots_[s];
         slot.Reset();
@@ -252,8 +252,8 @@ base::Status ImageFile::Load(const std::string& path) {
 bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, double clubMass,
                              double clubLoft, char (&text)[kHeaderTextCapacity]) {
     std::memset(text, 0, sizeof text);
-    const analysis::Xyz& p = frame.cameraPosition;
-    const analysis::Xyz& r = frame.cameraRotation;
+    const frame::Xyz& p = frame.cameraPosition;
+    const frame::Xyz& r = frame.cameraRotation;
     int n = std::snprintf(
         text, sizeof text,
         "Date: %s   SerialNumber: %ld   CamPosition: %.6f,%.6f,%6f   CamRotation: "
@@ -268,7 +268,7 @@ bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, doubl
 base::Status ImageFile::Save(const std::string& path) {
     int first = -1;
     int count = 0;
-    for (int s = 0; s < analysis::kCameraSlots; ++s) {
+    for (int s = 0; s < frame::kCameraSlots; ++s) {
         if (!slots_[s]->valid) continue;
         if (first < 0) first = s;
         ++count;
@@ -286,11 +286,11 @@ base::Status ImageFile::Save(const std::string& path) {
     };
     // Every frame must share the first one's size, and that size must fit the buffers;
     // otherwise the file would not describe its own pixels.
-    if (width <= 0 || width > analysis::kMaxFrameWidth || height <= 0 ||
-        height > analysis::kMaxFrameHeight || (bpp != 1 && bpp != 3)) {
+    if (width <= 0 || width > frame::kMaxFrameWidth || height <= 0 ||
+        height > frame::kMaxFrameHeight || (bpp != 1 && bpp != 3)) {
         return refuse();
     }
-    for (int s = first; s < analysis::kCameraSlots; ++s) {
+    for (int s = first; s < frame::kCameraSlots; ++s) {
         const CapturedImage& slot = *slots_[s];
         if (slot.valid &&
             (slot.width != width || slot.height != height || slot.bytesPerPixel != bpp)) {
@@ -299,7 +299,7 @@ base::Status ImageFile::Save(const std::string& path) {
     }
     const std::size_t stride = RowStride(width, bpp);
     const std::size_t blockSize = stride * std::size_t(height);
-    if (blockSize > analysis::kFrameCapacity) return refuse();
+    if (blockSize > frame::kFrameCapacity) return refuse();
 
     fileHeader_.fill(0);
     infoHeader_.fill(0);
@@ -329,7 +329,7 @@ base::Status ImageFile::Save(const std::string& path) {
               file.Write(infoHeader_.data(), infoHeader_.size()) &&
               file.Write(colourTable_.data(), colourTable_.size());
 
-    for (int s = first; ok && s < analysis::kCameraSlots; ++s) {
+    for (int s = first; ok && s < frame::kCameraSlots; ++s) {
         const CapturedImage& slot = *slots_[s];
         if (!slot.valid) continue;
         const std::size_t rowBytes = std::size_t(width) * std::size_t(bpp);

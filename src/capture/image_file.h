@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "analysis/captured_image.h"
 #include "base/settings_schema.h"
 #include "base/status.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::capture {
 
@@ -19,7 +19,7 @@ inline constexpr std::uint32_t kPixelDataOffset = 1078;
 // The largest file Load reads: the headers, the largest colour table it accepts and four
 // frames of the largest size at three bytes a pixel.
 inline constexpr std::uint64_t kMaxImageFileBytes =
-    14 + 40 + 1024 + std::uint64_t{analysis::kCameraSlots} * analysis::kFrameCapacity;
+    14 + 40 + 1024 + std::uint64_t{frame::kCameraSlots} * frame::kFrameCapacity;
 
 // The saved-image format: a bitmap of one to four stacked 8-bit gray frames, each with its
 // capture header written as ASCII text over the first bytes of its own pixel block.
@@ -32,9 +32,9 @@ public:
     ImageFile& operator=(const ImageFile&) = delete;
 
     void Clear();
-    void SetImage(int slot, const analysis::CapturedImage& image);
-    bool GetImage(int slot, analysis::CapturedImage& image) const;
-    const analysis::CapturedImage& Slot(int slot) const { return *slots_[slot]; }
+    void SetImage(int slot, const frame::CapturedImage& image);
+    bool GetImage(int slot, frame::CapturedImage& image) const;
+    const frame::CapturedImage& Slot(int slot) const { return *slots_[slot]; }
     const std::string& GetPath() const { return path_; }
     [[nodiscard]] base::Status Load(const std::string& path);
     [[nodiscard]] base::Status Save(const std::string& path);
@@ -51,12 +51,11 @@ public:
     static constexpr const char* kFilter = "image files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 
     // The capture header text of a frame, as Save writes it; false when it does not fit.
-    static bool FormatHeader(const analysis::CapturedImage& frame, const char* date,
-                             double clubMass, double clubLoft, char (&text)[kHeaderTextCapacity]);
+    static bool FormatHeader(const frame::CapturedImage& frame, const char* date, double clubMass,
+                             double clubLoft, char (&text)[kHeaderTextCapacity]);
 
 private:
-    void ParseHeader(const std::uint8_t* block, std::size_t blockSize,
-                     analysis::CapturedImage& slot);
+    void ParseHeader(const std::uint8_t* block, std::size_t blockSize, frame::CapturedImage& slot);
     void WriteClubSetting(base::SettingId id, double value);
 
     base::Settings settings_;
@@ -67,7 +66,7 @@ private:
     double clubMass_ = -1.0;
     std::optional<std::pair<double, double>> savedClub_;  // mass, loft
     std::unique_ptr<std::uint8_t[]> staging_;
-    std::array<std::unique_ptr<analysis::CapturedImage>, analysis::kCameraSlots> slots_;
+    std::array<std::unique_ptr<frame::CapturedImage>, frame::kCameraSlots> slots_;
     std::array<std::uint8_t, 1024> colourTable_{};
     std::array<std::uint8_t, 14> fileHeader_{};
     std::array<std::uint8_t, 40> infoHeader_{};

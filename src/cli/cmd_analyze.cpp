@@ -20,9 +20,9 @@
 namespace kyvern::cli {
 namespace {
 
-using analysis::CapturedImage;
+using frame::CapturedImage;
 
-Json Triple(const analysis::Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
+Json Triple(const frame::Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
 
 Json Codes(const std::int32_t* codes, int count) {
     Json out = Json::array();
@@ -32,11 +32,11 @@ Json Codes(const std::int32_t* codes, int count) {
 }
 
 Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
-    const analysis::AnalysisResult& r = frame.result;
-    const int warnings = std::clamp(r.warningCount, 0, analysis::kMaxWarnings);
+    const frame::AnalysisResult& r = frame.result;
+    const int warnings = std::clamp(r.warningCount, 0, frame::kMaxWarnings);
     Json balls = Json::array();
     for (int b = 0; b < 2; ++b) {
-        const analysis::BallRecord& ball = r.balls[b];
+        const frame::BallRecord& ball = r.balls[b];
         balls.push_back({{"pix", Triple(ball.pix)},
                          {"loc", Triple(ball.loc)},
                          {"planeNormal", Triple(ball.planeNormal)},
@@ -53,8 +53,8 @@ Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
 }
 
 Json LaunchJson(bool ok, const analysis::LaunchScene& scene) {
-    std::int32_t codes[analysis::kMaxWarnings];
-    const int count = std::min(scene.WarningCount(), analysis::kMaxWarnings);
+    std::int32_t codes[frame::kMaxWarnings];
+    const int count = std::min(scene.WarningCount(), frame::kMaxWarnings);
     for (int i = 0; i < count; ++i)
         codes[i] = scene.WarningCode(i);
     const analysis::LaunchValues& v = scene.Values();
@@ -106,14 +106,14 @@ int RunAnalyze(const Args& args) {
     base::StdoutMessageList printed;
     base::TextMessageList silent;
     auto file = std::make_unique<capture::ImageFile>();
-    auto frames = std::make_unique<std::array<CapturedImage, analysis::kCameraSlots>>();
+    auto frames = std::make_unique<std::array<CapturedImage, frame::kCameraSlots>>();
     int failures = 0;
 
     for (const std::string& path : files) {
         analysis::FrameSet set{};
         Json frameJson = Json::array();
         const bool loaded = base::Show(file->Load(path), prompts);
-        for (int s = 0; loaded && s < analysis::kCameraSlots; ++s) {
+        for (int s = 0; loaded && s < frame::kCameraSlots; ++s) {
             CapturedImage& frame = (*frames)[s];
             if (!file->GetImage(s, frame)) continue;
             base::MessageList& messages = json ? static_cast<base::MessageList&>(silent) : printed;

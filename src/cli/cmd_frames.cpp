@@ -2,21 +2,21 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis/captured_image.h"
 #include "base/math_constants.h"
 #include "base/user_prompts.h"
 #include "capture/image_file.h"
 #include "cli/command.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::cli {
 namespace {
 
-Json Triple(const analysis::Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
+Json Triple(const frame::Xyz& v) { return JsonNumbers({v.x, v.y, v.z}); }
 
 void PrintJsonDocument(const capture::ImageFile& file, const std::string& path) {
     Json frames = Json::array();
-    for (int s = 0; s < analysis::kCameraSlots; ++s) {
-        const analysis::CapturedImage& f = file.Slot(s);
+    for (int s = 0; s < frame::kCameraSlots; ++s) {
+        const frame::CapturedImage& f = file.Slot(s);
         if (!f.valid) continue;
         frames.push_back({{"slot", s},
                           {"width", f.width},
@@ -38,11 +38,11 @@ void PrintText(const capture::ImageFile& file, const std::string& path) {
     std::printf("%s\n", path.c_str());
     std::printf("  club mass %.1f g, club loft %.1f deg, date \"%s\"\n", file.ClubMass(),
                 file.ClubLoft(), file.DateText().c_str());
-    for (int s = 0; s < analysis::kCameraSlots; ++s) {
-        const analysis::CapturedImage& f = file.Slot(s);
+    for (int s = 0; s < frame::kCameraSlots; ++s) {
+        const frame::CapturedImage& f = file.Slot(s);
         if (!f.valid) continue;
-        const analysis::Xyz& p = f.cameraPosition;
-        const analysis::Xyz& r = f.cameraRotation;
+        const frame::Xyz& p = f.cameraPosition;
+        const frame::Xyz& r = f.cameraRotation;
         std::printf("  frame %d: %d x %d, serial number %ld\n", s, f.width, f.height,
                     static_cast<long>(f.serialNumber));
         std::printf("    position %.3f, %.3f, %.3f in; rotation %.3f, %.3f, %.3f deg\n", p.x, p.y,

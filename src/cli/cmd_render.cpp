@@ -7,18 +7,18 @@
 #include <memory>
 #include <string>
 
-#include "analysis/captured_image.h"
 #include "base/user_prompts.h"
 #include "capture/camera_table.h"
 #include "capture/image_file.h"
 #include "cli/command.h"
+#include "frame/captured_image.h"
 #include "sim/frame_renderer.h"
 #include "sim/shot_generator.h"
 
 namespace kyvern::cli {
 namespace {
 
-using analysis::Xyz;
+using frame::Xyz;
 
 constexpr const char* kUsage =
     "usage: kyvern-cli render --out FILE.bmp [--width 1024|640] --speed V "
@@ -230,7 +230,7 @@ int RunRender(const Args& args) {
     s.serialNumber = static_cast<std::int32_t>(serial);
     s.pinhole = HasFlag(args, "--pinhole");
 
-    auto frame = std::make_unique<analysis::CapturedImage>();
+    auto frame = std::make_unique<frame::CapturedImage>();
     sim::FrameRenderer renderer;
     if (!renderer.Render(s, *frame)) {
         std::fprintf(stderr, "kyvern-cli render: these launch conditions cannot be rendered\n");

@@ -2,12 +2,12 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis/camera_model.h"
 #include "app/pass_options.h"
 #include "base/program_folder.h"
 #include "cli/command.h"
 #include "flight/ball_type.h"
 #include "flight/weather.h"
+#include "frame/camera_model.h"
 #include "shot/units.h"
 
 namespace kyvern::cli {
@@ -21,7 +21,7 @@ int RunSettings(const Args& args) {
     const app::PassOptions pass = app::ReadPassOptions();
     const flight::BallType ball(pass.flight.ball);
     const flight::Weather& weather = pass.flight.weather;
-    const analysis::Xyz wind = flight::WindVector(weather);
+    const frame::Xyz wind = flight::WindVector(weather);
     const flight::AirProperties air = flight::ComputeAir(weather);
     const bool left = pass.scene.leftHanded;
     const int speedUnit = pass.speedUnit;

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "analysis/simd.h"
 #include "base/atomic_file.h"
 #include "base/math_constants.h"
 #include "base/string_table.h"
 #include "flight/flight_lanes.h"
 #include "flight/flight_laws.h"
+#include "frame/simd.h"
 
 namespace kyvern::flight {
 
@@ -55,7 +55,7 @@ void FlightModel::PrepareAir() {
 void FlightModel::CarriesFeet(double ballSpeed, const double* launchAngles, const double* backSpins,
                               int count, double* carries) {
 #if defined(__x86_64__)
-    if (ballSpeed >= 5.0 && count > 0 && analysis::ProcessorLanes() >= 4) {
+    if (ballSpeed >= 5.0 && count > 0 && frame::ProcessorLanes() >= 4) {
         PrepareAir();
         CarriesFeetAvx2(Constants(), ballSpeed, teeHeightIn_, launchAngles, backSpins, count,
                         carries);

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/xyz.h"
 #include "base/settings_schema.h"
 #include "base/status.h"
 #include "flight/ball_type.h"
 #include "flight/flight_result.h"
 #include "flight/weather.h"
+#include "frame/xyz.h"
 
 namespace kyvern::flight {
 
@@ -89,7 +89,7 @@ public:
     double Barometer() const { return weather_.barometer; }
     double WindSpeed() const { return weather_.windSpeed; }
     double WindDir() const { return weather_.windDir; }
-    const analysis::Xyz& Wind() const { return wind_; }
+    const frame::Xyz& Wind() const { return wind_; }
     double Density() const { return air_.density; }
     double Viscosity() const { return air_.viscosity; }
     std::int32_t BallTypeId() const { return ballTypeId_; }
@@ -123,7 +123,7 @@ private:
 
     std::int32_t ballTypeId_ = 0;
     Weather weather_;
-    analysis::Xyz wind_;
+    frame::Xyz wind_;
     AirProperties air_;
     double diameterFt_ = 0.0;
     double weightOz_ = 0.0;

@@ -29,7 +29,7 @@ double WholeWindDirection(double degrees) {
     return direction + 0.0;  // never -0
 }
 
-analysis::Xyz WindVector(const Weather& weather) {
+frame::Xyz WindVector(const Weather& weather) {
     double speed = weather.windSpeed * 88.0 / 60.0;
     double theta = weather.windDir * base::kPi / 180.0;
     return {speed * std::cos(theta), 0.0, speed * std::sin(theta)};

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "analysis/xyz.h"
 #include "base/settings_snapshot.h"
+#include "frame/xyz.h"
 
 namespace kyvern::flight {
 
@@ -22,7 +22,7 @@ Weather ReadWeather(base::OptionsReader& reader);
 
 // The wind as a velocity in the flight frame (x downrange, y up, z right), ft/s. It is added
 // to the ball's velocity to give the velocity relative to the air.
-analysis::Xyz WindVector(const Weather& weather);
+frame::Xyz WindVector(const Weather& weather);
 
 // The direction rule alone: truncated to whole degrees, remainder of 360 with the sign of the
 // value, negatives to 0.

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "analysis/camera_model.h"
 #include "base/config_store.h"
 #include "base/settings_schema.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::links {
 
@@ -268,7 +268,7 @@ void ClubSensor::Configure(const base::SettingsSnapshot& settings, bool resetVal
     if (number == 0) return;
     if (!port_.Open(number, SensorBaudRate(type_), prompts_)) return;
     if (type_ == SensorKind::kGolfTek) {
-        const char command[2] = {analysis::IsLeftHanded(settings) ? 'L' : 'R', 13};
+        const char command[2] = {frame::IsLeftHanded(settings) ? 'L' : 'R', 13};
         port_.Write(command, sizeof command);
     }
     portNumber_ = number;

@@ -257,10 +257,10 @@ void StatusFile::WriteSimulatorLink(const std::string& state, const std::string&
     Write(kStatus, "SimulatorLinkReason", reason);
 }
 
-double MeanBallDistance(const std::array<const analysis::CapturedImage*, kCameraSlots>& frames) {
+double MeanBallDistance(const std::array<const frame::CapturedImage*, kCameraSlots>& frames) {
     double sum = 0.0;
     int count = 0;
-    for (const analysis::CapturedImage* frame : frames) {
+    for (const frame::CapturedImage* frame : frames) {
         if (!frame || frame->cameraRotation.x > kMaxCameraTurn) continue;
         sum += frame->result.balls[0].loc.z + frame->result.balls[1].loc.z;
         count += 2;

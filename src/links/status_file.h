@@ -7,12 +7,12 @@
 
 #include "base/config_store.h"
 
-#include "analysis/captured_image.h"
 #include "flight/weather.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::links {
 
-using analysis::kCameraSlots;
+using frame::kCameraSlots;
 inline constexpr int kStatusWarningKeys = 20;  // WarnCode0 ... WarnCode19
 
 // What the status file needs to know of one camera slot.
@@ -106,7 +106,7 @@ private:
 // The ball's distance from the cameras: the mean depth of both ball images over the frames
 // with a result whose camera is turned by at most 10 degrees; 0 when none qualifies. A null
 // entry is a slot without a result.
-double MeanBallDistance(const std::array<const analysis::CapturedImage*, kCameraSlots>& frames);
+double MeanBallDistance(const std::array<const frame::CapturedImage*, kCameraSlots>& frames);
 
 // The full path of the running program, cut to 259 characters.
 std::string ExecutablePath();

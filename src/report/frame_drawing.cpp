@@ -2,7 +2,7 @@
 
 namespace kyvern::report {
 
-QImage FrameImage(const analysis::CapturedImage& frame) {
+QImage FrameImage(const frame::CapturedImage& frame) {
     if (frame.ByteCount() == 0 || !frame.Pixels()) return {};
     const bool gray = frame.bytesPerPixel == 1;
     if (!gray && frame.bytesPerPixel != 3) return {};

@@ -2,12 +2,12 @@
 
 #include <QImage>
 
-#include "analysis/captured_image.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::report {
 
 // A copy of a frame as an image: 8-bit gray, or the blue-green-red bytes the overlays leave.
 // A frame without pixels gives a null image.
-QImage FrameImage(const analysis::CapturedImage& frame);
+QImage FrameImage(const frame::CapturedImage& frame);
 
 }  // namespace kyvern::report

@@ -84,7 +84,7 @@ bool Parse(const std::vector<std::string>& args, Options& o) {
 QImage BallImage(const std::string& path, base::UserPrompts& prompts) {
     auto file = std::make_unique<capture::ImageFile>();
     if (!base::Show(file->Load(path), prompts)) return {};
-    auto frame = std::make_unique<analysis::CapturedImage>();
+    auto frame = std::make_unique<frame::CapturedImage>();
     if (!file->GetImage(0, *frame)) return {};
     const app::PassOptions pass = app::ReadPassOptions();
     const flight::BallType ball(pass.flight.ball);

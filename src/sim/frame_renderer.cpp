@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/camera_model.h"
 #include "base/math_constants.h"
 #include "capture/camera_table.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::sim {
 
@@ -27,7 +27,7 @@ Xyz Rotate(const Xyz& v, const Xyz& u, double angle) {
 
 // Where a pinhole puts the centre, and how wide the ball is at that depth.
 Xyz Project(const Xyz& centre, double diameter, int width, int height) {
-    const double pixelsPerInchAtUnitDepth = analysis::kFocalLength / analysis::PixelPitch(width);
+    const double pixelsPerInchAtUnitDepth = frame::kFocalLength / frame::PixelPitch(width);
     const double scale = pixelsPerInchAtUnitDepth / -centre.z;
     return {width / 2.0 + centre.x * scale, height / 2.0 - centre.y * scale, diameter * scale};
 }
@@ -36,7 +36,7 @@ Xyz Project(const Xyz& centre, double diameter, int width, int height) {
 double Shrink(const Xyz& pix, const ShotSetup& setup) {
     if (setup.pinhole) return 1.0;
     const double rho = std::hypot(pix.x - setup.width / 2, pix.y - setup.height / 2);
-    return 1.0 + analysis::kRadialShrink * rho;
+    return 1.0 + frame::kRadialShrink * rho;
 }
 
 // Small, fast and the same on every platform, so that a seed always gives the same frame.
@@ -90,7 +90,7 @@ struct Exposure {
             y = pix.y + (y - pix.y) * shrink;
         }
         return {(x - setup.width / 2.0) * pitch, -(y - setup.height / 2.0) * pitch,
-                -analysis::kFocalLength};
+                -frame::kFocalLength};
     }
 
     // The light this flash sends back along the ray, in gray levels.
@@ -164,14 +164,14 @@ bool FrameRenderer::Solve(const ShotSetup& setup, ShotTruth& truth) {
     return true;
 }
 
-bool FrameRenderer::Render(const ShotSetup& setup, analysis::CapturedImage& frame) {
+bool FrameRenderer::Render(const ShotSetup& setup, frame::CapturedImage& frame) {
     ShotTruth truth;
     if (!Solve(setup, truth)) return false;
 
     const int width = setup.width;
     const int height = setup.height;
-    const double pitch = analysis::PixelPitch(width);
-    const double focal = analysis::kFocalLength;
+    const double pitch = frame::PixelPitch(width);
+    const double focal = frame::kFocalLength;
     const Lighting& light = setup.lighting;
 
     Exposure flashes[2];

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string_view>
 
-#include "analysis/captured_image.h"
-#include "analysis/xyz.h"
+#include "frame/captured_image.h"
+#include "frame/xyz.h"
 
 namespace kyvern::sim {
 
-using analysis::Xyz;
+using frame::Xyz;
 
 // How the strobe lights the scene. Levels are 8-bit gray values of the finished frame.
 struct Lighting {
@@ -82,7 +82,7 @@ public:
 
     // Renders the frame into frame (pixels and capture facts, not analysed); false, with
     // frame untouched, when Solve refuses the setup.
-    bool Render(const ShotSetup& setup, analysis::CapturedImage& frame);
+    bool Render(const ShotSetup& setup, frame::CapturedImage& frame);
 
     // The truth of the last successful Render.
     const ShotTruth& Truth() const { return truth_; }

@@ -7,7 +7,7 @@
 namespace kyvern::sim {
 namespace {
 
-using analysis::Xyz;
+using frame::Xyz;
 
 constexpr double kFeetPerSecondPerMph = 5280.0 / 3600.0;
 constexpr double kFlash1 = 0.001;    // seconds, as the shot cycle stamps camera frames

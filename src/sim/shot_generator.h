@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "analysis/xyz.h"
+#include "frame/xyz.h"
 #include "sim/frame_renderer.h"
 
 namespace kyvern::sim {
@@ -37,7 +37,7 @@ struct GeneratedShot {
 // the target line (x), radians, as the first angle of its calibration entry states it (the
 // camera sees the tee frame turned by that angle about x).
 struct ViewPose {
-    analysis::Xyz position;
+    frame::Xyz position;
     double turn = 0.0;
 };
 
@@ -73,7 +73,7 @@ public:
 
     // The position of a camera turned by turn radians about the target line that looks at
     // the middle of the flight from SimulatedDistance(width).
-    static analysis::Xyz ViewPosition(double turn, int width = 1024);
+    static frame::Xyz ViewPosition(double turn, int width = 1024);
 
 private:
     double Uniform();

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <utility>
 
-#include "analysis/camera_model.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
 #include "capture/camera_table.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::sim {
 namespace {
@@ -83,7 +83,7 @@ void SimulatedCameraDriver::JoinBusThreads() {
 
 std::string SimulatedCameraDriver::DefaultCalibration(int busIndex, int width) {
     const double turn = kDefaultTurns[busIndex] * base::kDegreesToRadians;
-    const analysis::Xyz p = ShotGenerator::ViewPosition(turn, width);
+    const frame::Xyz p = ShotGenerator::ViewPosition(turn, width);
     char text[kCalibrationLength];
     std::snprintf(text, sizeof text, "Sim %d,%.3f,%.3f,%.3f,%.1f,0.0,0.0,", busIndex + 1, p.x + 0.0,
                   p.y + 0.0, p.z + 0.0, kDefaultTurns[busIndex]);
@@ -152,7 +152,7 @@ bool SimulatedCameraDriver::Start(int slot, int mode, int) {
     c.started = true;
     c.stopped = false;
     c.lastShot = shotNumber_;  // a camera sees only the shots after its start
-    if (!c.frame) c.frame = std::make_unique<analysis::CapturedImage>();
+    if (!c.frame) c.frame = std::make_unique<frame::CapturedImage>();
     return true;
 }
 
@@ -269,7 +269,7 @@ void SimulatedCameraDriver::RequestShot() {
 // the sensor; the fetch turns (right hand) or flips (left hand) the sensor's frame back. The
 // renderer draws the upright view of a right-handed flight, so the sensor sees it turned by
 // 180 degrees, or, for a left-handed player, flipped top to bottom.
-void SimulatedCameraDriver::ToSensorOrientation(analysis::CapturedImage& frame, bool leftHanded) {
+void SimulatedCameraDriver::ToSensorOrientation(frame::CapturedImage& frame, bool leftHanded) {
     const std::size_t w = std::size_t(frame.width);
     const std::size_t h = std::size_t(frame.height);
     std::uint8_t* p = frame.Pixels();
@@ -310,7 +310,7 @@ bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     // a camera of its own, the simulator reads the file as a camera's firmware would.
     const long serial = long(kFirstSimulatedSerial) + busIndex;
     const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
-    const analysis::CameraPose calibration = analysis::ReadCameraPose(serial, settings);
+    const frame::CameraPose calibration = frame::ReadCameraPose(serial, settings);
     ViewPose pose;
     pose.position = calibration.position;
     pose.turn = calibration.rotation.x;
@@ -319,7 +319,7 @@ bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     setup.serialNumber = std::int32_t(serial);
     setup.cameraIndex = busIndex;
     if (!c.renderer.Render(setup, *c.frame)) return false;
-    ToSensorOrientation(*c.frame, analysis::IsLeftHanded(settings));
+    ToSensorOrientation(*c.frame, frame::IsLeftHanded(settings));
 
     lock.lock();
     c.setup = setup;

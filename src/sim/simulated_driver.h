@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/captured_image.h"
 #include "base/settings_schema.h"
 #include "capture/camera_driver.h"
+#include "frame/captured_image.h"
 #include "sim/frame_renderer.h"
 #include "sim/shot_generator.h"
 
@@ -80,7 +80,7 @@ public:
     double IntervalOf(int slot) const;
 
     // The frame as the hanging camera's sensor sees the upright view the renderer drew.
-    static void ToSensorOrientation(analysis::CapturedImage& frame, bool leftHanded);
+    static void ToSensorOrientation(frame::CapturedImage& frame, bool leftHanded);
 
     // The calibration entry written for a virtual camera at this bus index that has none.
     static std::string DefaultCalibration(int busIndex, int width = 1024);
@@ -98,7 +98,7 @@ private:
         long lastShot = 0;
         ShotSetup setup;
         ShotTruth truth;
-        std::unique_ptr<analysis::CapturedImage> frame;  // touched only by the slot's grab
+        std::unique_ptr<frame::CapturedImage> frame;  // touched only by the slot's grab
         FrameRenderer renderer;
     };
 

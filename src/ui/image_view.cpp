@@ -13,8 +13,8 @@ namespace kyvern::ui {
 ImageView::ImageView(app::LaunchMonitor& monitor, QWidget* parent)
     : QWidget(parent),
       monitor_(monitor),
-      scratch_(std::make_unique<analysis::CapturedImage>()),
-      focus_(std::make_unique<analysis::CapturedImage>()) {
+      scratch_(std::make_unique<frame::CapturedImage>()),
+      focus_(std::make_unique<frame::CapturedImage>()) {
     setMouseTracking(true);
     setMinimumSize(320, 240);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -29,7 +29,7 @@ void ImageView::ShowSlot(int slot) {
     Redraw();
 }
 
-void ImageView::ShowFocus(const analysis::CapturedImage& frame, const QString& notice) {
+void ImageView::ShowFocus(const frame::CapturedImage& frame, const QString& notice) {
     focus_->CopyFrom(frame);
     focusing_ = true;
     notice_ = notice;
@@ -46,9 +46,9 @@ const QImage& ImageView::Picture() {
     return picture_;
 }
 
-const analysis::CapturedImage* ImageView::Source() const {
-    const analysis::CapturedImage& frame =
-        focusing_ ? *focus_ : monitor_.Frame(std::clamp(slot_, 0, analysis::kCameraSlots - 1));
+const frame::CapturedImage* ImageView::Source() const {
+    const frame::CapturedImage& frame =
+        focusing_ ? *focus_ : monitor_.Frame(std::clamp(slot_, 0, frame::kCameraSlots - 1));
     if (!frame.valid || frame.bytesPerPixel != 1 || frame.ByteCount() == 0) return nullptr;
     return &frame;
 }
@@ -57,7 +57,7 @@ void ImageView::BuildPicture() {
     stale_ = false;
     picture_ = QImage();
     scaled_ = QImage();
-    const analysis::CapturedImage* source = Source();
+    const frame::CapturedImage* source = Source();
     if (!source) return;
     scratch_->CopyFrom(*source);
     const int w = scratch_->width;
@@ -111,7 +111,7 @@ void ImageView::resizeEvent(QResizeEvent*) { scaled_ = QImage(); }
 
 void ImageView::mouseMoveEvent(QMouseEvent* event) {
     int x = 0, y = 0;
-    const analysis::CapturedImage* source = Source();
+    const frame::CapturedImage* source = Source();
     if (!source || !WidgetToFrame(event->position().toPoint(), x, y) || x >= source->width ||
         y >= source->height) {
         emit PixelReadout(QString());

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "analysis/captured_image.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::app {
 class LaunchMonitor;
@@ -27,7 +27,7 @@ public:
     // Shows the monitor's frame slot (what it analyses) from now on.
     void ShowSlot(int slot);
     // A live frame of the focus mode, with its notice.
-    void ShowFocus(const analysis::CapturedImage& frame, const QString& notice);
+    void ShowFocus(const frame::CapturedImage& frame, const QString& notice);
     // Draws again, at the next paint, from the frame and the overlay switches as they are
     // then: the shot cycle that asks for it is not held up by the drawing.
     void Redraw();
@@ -55,7 +55,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    const analysis::CapturedImage* Source() const;
+    const frame::CapturedImage* Source() const;
     void BuildPicture();
     QRect Target();
 
@@ -64,8 +64,8 @@ private:
     bool focusing_ = false;
     bool stale_ = true;  // the picture waits to be drawn again
     QString notice_;
-    std::unique_ptr<analysis::CapturedImage> scratch_;  // the coloured copy the overlays go on
-    std::unique_ptr<analysis::CapturedImage> focus_;
+    std::unique_ptr<frame::CapturedImage> scratch_;  // the coloured copy the overlays go on
+    std::unique_ptr<frame::CapturedImage> focus_;
     QImage picture_;
     QImage scaled_;
 };

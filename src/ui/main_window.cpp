@@ -708,7 +708,7 @@ void MainWindow::ShowFileLabel(const std::string& text) { fileName_->setText(Q(t
 
 void MainWindow::ShowFrame(int slot) { imageView_->ShowSlot(slot); }
 
-void MainWindow::ShowFocusFrame(const analysis::CapturedImage& frame, const std::string&) {
+void MainWindow::ShowFocusFrame(const frame::CapturedImage& frame, const std::string&) {
     imageView_->ShowFocus(frame, T(MessageId::kFocusMode));
 }
 

@@ -109,7 +109,7 @@ public:
     void ShowCaptureLabel(const std::string& text) override;
     void ShowFileLabel(const std::string& text) override;
     void ShowFrame(int slot) override;
-    void ShowFocusFrame(const analysis::CapturedImage& frame, const std::string& text) override;
+    void ShowFocusFrame(const frame::CapturedImage& frame, const std::string& text) override;
     void SetTitle(const std::string& title) override;
     void SettingsReloaded() override;
     void CloseRequested() override;

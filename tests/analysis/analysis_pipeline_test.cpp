@@ -16,6 +16,7 @@
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 using kyvern::base::TextMessageList;
 namespace an = kyvern::analysis;
 namespace kt = kyvern::testing;
@@ -129,7 +130,7 @@ TEST_F(AnalysisPipelineTest, WarningsAreListedNewestFirstAndCapped) {
     EXPECT_EQ(image.result.warningCount, 3);
     EXPECT_EQ(image.result.warningCodes[0], an::kNoValidMarks);
     EXPECT_EQ(image.result.warningCodes[2], an::kBallTooFar);
-    EXPECT_EQ(image.result.balls[0].viewNormal, an::Xyz(0, 0, 0));
+    EXPECT_EQ(image.result.balls[0].viewNormal, Xyz(0, 0, 0));
 
     ImageAnalyzer a(1.68);
     for (int i = 0; i < 30; ++i)

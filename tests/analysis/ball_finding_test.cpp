@@ -9,8 +9,8 @@
 
 namespace {
 
-using kyvern::analysis::CapturedImage;
 using kyvern::analysis::ImageAnalyzer;
+using kyvern::frame::CapturedImage;
 namespace an = kyvern::analysis;
 namespace kt = kyvern::testing;
 

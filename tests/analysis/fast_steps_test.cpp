@@ -11,6 +11,7 @@
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 namespace kt = kyvern::testing;
 using kt::ExpectSame;
 using kt::RunSteps;

@@ -5,13 +5,14 @@
 #include <cmath>
 #include <memory>
 
-#include "analysis/camera_model.h"
 #include "base/math_constants.h"
+#include "frame/camera_model.h"
 #include "support/temp_home.h"
 
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 
 constexpr double kDeg = kyvern::base::kDegreesToRadians;
 constexpr double kToDeg = 1 / kDeg;

@@ -5,12 +5,13 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "analysis/camera_model.h"
+#include "frame/camera_model.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 
 constexpr double kDeg = 0.017453292519943278;
 

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "analysis/analysis_codes.h"
-#include "analysis/camera_model.h"
 #include "analysis/image_analyzer.h"
 #include "analysis/manual_corrections.h"
+#include "frame/camera_model.h"
 
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 namespace an = kyvern::analysis;
 
 constexpr double kBall = 1.68;
@@ -101,7 +102,7 @@ TEST(ProcessScene, WarningsAndTheDepthOfBallOne) {
         }
         const double z0 = s.a.Ball(0).location.z;
         const double d1 = Corrected(c.b1.x, c.b1.y, c.b1.d);
-        const double z1 = an::Locate(c.b1.x, c.b1.y, d1, kBall, 1024, 768).z;
+        const double z1 = Locate(c.b1.x, c.b1.y, d1, kBall, 1024, 768).z;
         const double shift = std::pow((205 - d1) / 45 * 0.2, 2);
         // Indexed by Depth.
         const double expected[] = {z1, z0 + 0.001, z1 + shift, (z0 + z1 + shift) / 2, z0};
@@ -126,7 +127,7 @@ TEST(ProcessScene, ViewCorrectionTurnsTheLineOfSightTowardsTheLens) {
                          << c.width << ": " << c.x << ", " << c.y << ", " << d);
             frame->width = c.width;
             frame->height = c.width * 3 / 4;
-            Xyz toLens = an::Locate(c.x, c.y, d, kBall, frame->width, frame->height).Negated();
+            Xyz toLens = Locate(c.x, c.y, d, kBall, frame->width, frame->height).Negated();
             toLens.Normalize();
             BallRecord corrected;
             corrected.pix = Xyz(c.x, c.y, d), corrected.viewNormal = Xyz(0, 0, 1);

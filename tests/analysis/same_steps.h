@@ -9,12 +9,12 @@
 #include <tuple>
 #include <utility>
 
-#include "analysis/captured_image.h"
 #include "analysis/image_analyzer.h"
+#include "frame/captured_image.h"
 
 namespace kyvern::testing {
 
-inline void RunSteps(analysis::ImageAnalyzer& a, const analysis::CapturedImage& image) {
+inline void RunSteps(analysis::ImageAnalyzer& a, const frame::CapturedImage& image) {
     a.SetFrame(image.Pixels(), image.width, image.height);
     a.PixelStats();
     if (!a.FindDiscs()) return;

@@ -10,6 +10,7 @@
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 namespace an = kyvern::analysis;
 
 // An analyzer with a loaded frame and ball 0 placed by hand in its middle.

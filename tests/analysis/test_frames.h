@@ -5,8 +5,8 @@
 #include <tuple>
 #include <vector>
 
-#include "analysis/captured_image.h"
-#include "analysis/xyz.h"
+#include "frame/captured_image.h"
+#include "frame/xyz.h"
 
 namespace kyvern::testing {
 
@@ -18,8 +18,8 @@ struct DrawnBall {
     double diameter = 130.0;
     int level = 230;
     int bandLevel = 40;
-    double bandHalfWidth = 0.06;              // on the unit sphere
-    analysis::Xyz bandNormal{0.0, 0.0, 0.0};  // zero: no band
+    double bandHalfWidth = 0.06;           // on the unit sphere
+    frame::Xyz bandNormal{0.0, 0.0, 0.0};  // zero: no band
 };
 
 struct DrawnFrame {
@@ -32,7 +32,7 @@ struct DrawnFrame {
 };
 
 // Draws the frame into the pixel buffer of an image (8-bit gray, width x height).
-inline void Draw(const DrawnFrame& f, analysis::CapturedImage& image) {
+inline void Draw(const DrawnFrame& f, frame::CapturedImage& image) {
     image.width = f.width, image.height = f.height, image.bytesPerPixel = 1, image.valid = true;
     std::uint32_t state = f.seed * 2654435761u + 12345u;
     for (int y = 0; y < f.height; ++y) {
@@ -46,7 +46,7 @@ inline void Draw(const DrawnFrame& f, analysis::CapturedImage& image) {
                 if (rr >= 1.0) continue;
                 const double dz = std::sqrt(1.0 - rr);
                 double v = b.level * (0.55 + 0.45 * dz);
-                const analysis::Xyz& n = b.bandNormal;
+                const frame::Xyz& n = b.bandNormal;
                 if (n.Length() > 0.5 &&
                     std::fabs(dx * n.x + dy * n.y + dz * n.z) < b.bandHalfWidth) {
                     v = b.bandLevel;
@@ -68,8 +68,8 @@ inline DrawnFrame TwoBalls(int width = 1024, int height = 768, double diameter =
     const double scale = width / 1024.0;
     DrawnFrame f;
     f.width = width, f.height = height;
-    for (auto [x, y, band] : {std::tuple(300.3, 400.6, analysis::Xyz(0.3, 0.9, 0.3)),
-                              std::tuple(700.8, 350.2, analysis::Xyz(0.5, 0.8, -0.2))}) {
+    for (auto [x, y, band] : {std::tuple(300.3, 400.6, frame::Xyz(0.3, 0.9, 0.3)),
+                              std::tuple(700.8, 350.2, frame::Xyz(0.5, 0.8, -0.2))}) {
         DrawnBall& b = f.balls.emplace_back();
         b.centreX = x * scale, b.centreY = y * scale, b.diameter = diameter;
         b.bandNormal = band.Normalize();

@@ -52,6 +52,7 @@ void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::fre
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 namespace kt = kyvern::testing;
 
 // Counts the allocations made while the function runs.

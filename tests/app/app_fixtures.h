@@ -73,7 +73,7 @@ public:
     void CloseRequested() override { ++closes; }
     void SettingsReloaded() override { ++reloads; }
     void SetTitle(const std::string& title) override { titles.push_back(title); }
-    void ShowFocusFrame(const analysis::CapturedImage&, const std::string& text) override {
+    void ShowFocusFrame(const frame::CapturedImage&, const std::string& text) override {
         focusTexts.push_back(text);
     }
     std::vector<shot::ShotRecord> shots;
@@ -130,8 +130,8 @@ struct MonitorRig {
 };
 
 // A valid 640 x 480 gray frame of one level with the given flash instants.
-inline std::unique_ptr<analysis::CapturedImage> GrayFrame(double t1, double t2, int level = 90) {
-    auto frame = std::make_unique<analysis::CapturedImage>();
+inline std::unique_ptr<frame::CapturedImage> GrayFrame(double t1, double t2, int level = 90) {
+    auto frame = std::make_unique<frame::CapturedImage>();
     frame->width = 640, frame->height = 480, frame->bytesPerPixel = 1, frame->valid = true;
     frame->serialNumber = 77, frame->t1 = t1, frame->t2 = t2;
     std::fill_n(frame->Pixels(), 640 * 480, std::uint8_t(level));

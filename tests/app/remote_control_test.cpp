@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "analysis/camera_model.h"
 #include "app_fixtures.h"
+#include "frame/camera_model.h"
 #include "sim/frame_renderer.h"
 
 using namespace kyvern::testing;
@@ -112,9 +112,9 @@ TEST(RemoteControl, CommandsActAndResetTheirKeys) {
 
 // Where a point on a ball's printed circle shows in the frame: the circle through the normal,
 // on the side facing the camera, a quarter turn either side of its middle.
-std::string LineClicks(const kyvern::sim::ShotTruth& truth, const kyvern::analysis::Xyz& normal,
+std::string LineClicks(const kyvern::sim::ShotTruth& truth, const kyvern::frame::Xyz& normal,
                        int width, int height) {
-    using kyvern::analysis::Xyz;
+    using kyvern::frame::Xyz;
     Xyz u = normal.Cross(Xyz(0, 0, 1));
     u.Normalize();
     Xyz w = normal.Cross(u);
@@ -123,8 +123,7 @@ std::string LineClicks(const kyvern::sim::ShotTruth& truth, const kyvern::analys
     auto at = [&](double angle, long& x, long& y) {
         const Xyz p = truth.ball0.Plus(
             u.Scaled(std::cos(angle)).Plus(w.Scaled(std::sin(angle))).Scaled(1.685 / 2));
-        const double scale =
-            kyvern::analysis::kFocalLength / kyvern::analysis::PixelPitch(width) / -p.z;
+        const double scale = kyvern::frame::kFocalLength / kyvern::frame::PixelPitch(width) / -p.z;
         x = std::lround(width / 2.0 + p.x * scale);
         y = std::lround(height / 2.0 - p.y * scale);
     };
@@ -146,9 +145,9 @@ TEST(RemoteControl, TwoClickCorrectsTheLineAndRewritesTheShot) {
 
     // Clicks on a line turned 40 degrees from the true one: a very different spin.
     const kyvern::sim::ShotTruth truth = rig.driver->TruthOf(0);
-    const kyvern::analysis::Xyz n = truth.normal0;
+    const kyvern::frame::Xyz n = truth.normal0;
     const double c = std::cos(0.698), s = std::sin(0.698);
-    const kyvern::analysis::Xyz turned(c * n.x - s * n.y, s * n.x + c * n.y, n.z);
+    const kyvern::frame::Xyz turned(c * n.x - s * n.y, s * n.x + c * n.y, n.z);
     SetCommand(rig, "TwoClick", LineClicks(truth, turned, 1024, 768));
     rig.timers.Fire(app::kCommandTimer);
     EXPECT_EQ(rig.Status("Command", "TwoClick"), "0, 0, 0, 0");

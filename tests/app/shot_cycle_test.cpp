@@ -44,7 +44,7 @@ TEST(ShotCycle, HistoryRingFillsGapsThenOverwritesTheOldest) {
 TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
     TempHome env;
     kyvern::capture::ImageFile file(env.Settings());
-    auto frame = std::make_unique<kyvern::analysis::CapturedImage>();
+    auto frame = std::make_unique<kyvern::frame::CapturedImage>();
     const double strobe = 0.00145;
     // An interval up to 4 ms is kept; a longer, empty or reversed one becomes the strobe's.
     const struct {

@@ -12,7 +12,7 @@
 #include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
-using kyvern::analysis::CapturedImage;
+using kyvern::frame::CapturedImage;
 using namespace kyvern::capture;
 using namespace kyvern::testing;
 

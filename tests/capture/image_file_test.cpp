@@ -13,9 +13,9 @@
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 
-using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::ImageFile;
+using kyvern::frame::CapturedImage;
 using namespace kyvern::testing;
 using kyvern::testing::U32;
 

@@ -25,7 +25,7 @@ Weather WeatherOf(const std::string& text,
 TEST(Weather, AirAtSeaLevelAnd5000Feet) {
     // The defaults (70 F, 50 %, 29.92 in, no wind) give the standard air.
     Weather w = WeatherOf("");
-    EXPECT_EQ(WindVector(w), kyvern::analysis::Xyz(0, 0, 0));
+    EXPECT_EQ(WindVector(w), kyvern::frame::Xyz(0, 0, 0));
     AirProperties air = ComputeAir(w);
     EXPECT_NEAR(air.density, 0.00231833, 5e-9);
     EXPECT_NEAR(air.viscosity, 1.6429e-4, 5e-9);
@@ -87,7 +87,7 @@ TEST(Weather, WindDirectionRuleAndWindVector) {
     const double vectors[][4] = {{90, 0, 0, 22}, {0, 22, 0, 0}};
     for (const auto& v : vectors) {
         w.windDir = v[0];
-        const kyvern::analysis::Xyz wind = WindVector(w);
+        const kyvern::frame::Xyz wind = WindVector(w);
         EXPECT_NEAR(wind.x, v[1], 1e-12) << v[0];
         EXPECT_EQ(wind.y, v[2]) << v[0];
         EXPECT_NEAR(wind.z, v[3], 1e-12) << v[0];

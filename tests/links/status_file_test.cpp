@@ -159,7 +159,7 @@ TEST(StatusFile, FailedAnalysisAndDeviceText) {
 }
 
 TEST(StatusFile, MeanBallDistanceOverLevelCameras) {
-    analysis::CapturedImage level, turned;
+    frame::CapturedImage level, turned;
     level.result.balls[0].loc.z = 40.0;
     level.result.balls[1].loc.z = 44.0;
     level.cameraRotation.x = 0.17453292519943278;  // exactly 10 degrees still counts

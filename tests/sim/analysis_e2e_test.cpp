@@ -14,7 +14,7 @@
 #include "sim/rendered_shot.h"
 
 using namespace kyvern;
-using analysis::CapturedImage;
+using frame::CapturedImage;
 
 namespace {
 
@@ -142,10 +142,10 @@ TEST_F(RenderedShot, BallsReachingOutOfTheFrameAtASide) {
         setup.ball0.x += c.shift;
         ASSERT_TRUE(renderer.Render(setup, *frame));
         const int ball = c.shift < 0 ? 0 : 1;
-        const analysis::Xyz truth = ball == 0 ? renderer.Truth().pix0 : renderer.Truth().pix1;
+        const frame::Xyz truth = ball == 0 ? renderer.Truth().pix0 : renderer.Truth().pix1;
         ASSERT_GT(std::fabs(truth.x - c.width / 2.0) + truth.z / 2.0 - c.width / 2.0, 30.0);
         ASSERT_TRUE(pipeline.RunAnalysis(*frame, messages));
-        const analysis::Xyz& pix = frame->result.balls[ball].pix;
+        const frame::Xyz& pix = frame->result.balls[ball].pix;
         EXPECT_NEAR(pix.x, truth.x, 3.0);
         EXPECT_NEAR(pix.y, truth.y, 1.0);
         EXPECT_NEAR(pix.z, truth.z, 2.5);

@@ -9,12 +9,13 @@
 #include <tuple>
 #include <utility>
 
-#include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
+#include "frame/camera_model.h"
 
 namespace {
 
 using namespace kyvern::analysis;
+using namespace kyvern::frame;
 using namespace kyvern::sim;
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
@@ -62,8 +63,8 @@ struct Ellipse {
 };
 
 Ellipse Silhouette(const ShotSetup& s, const Xyz& c) {
-    const double p = kyvern::analysis::PixelPitch(s.width);
-    const double f = kyvern::analysis::kFocalLength;
+    const double p = kyvern::frame::PixelPitch(s.width);
+    const double f = kyvern::frame::kFocalLength;
     const double theta = std::acos(-c.z / c.Length());
     const double alpha = std::asin(s.ballDiameter / 2 / c.Length());
     const double phi = std::atan2(c.y, c.x);
@@ -86,8 +87,8 @@ TEST(FrameRenderer, BallImagesMatchThePinholeProjectionAndTheLens) {
         s.t2 = s.t1 + 0.004;  // 4.8 in: ball 1 well clear of ball 0
         ASSERT_TRUE(renderer.Render(s, *frame));
         const ShotTruth& t = renderer.Truth();
-        const double pitch = kyvern::analysis::PixelPitch(width);
-        const double f = kyvern::analysis::kFocalLength;
+        const double pitch = kyvern::frame::PixelPitch(width);
+        const double f = kyvern::frame::kFocalLength;
         // Centred: the diameter is the ball over the scale at its distance.
         EXPECT_DOUBLE_EQ(t.pix0.z, 1.685 / (pitch * 24 / f));
         EXPECT_DOUBLE_EQ(t.pix0.x, width / 2.0);

@@ -18,11 +18,11 @@
 #include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
-using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::CameraTable;
 using kyvern::capture::GenicamDriver;
 using kyvern::capture::GenicamOptions;
+using kyvern::frame::CapturedImage;
 
 namespace {
 
@@ -116,7 +116,7 @@ TEST(GenicamFakeCamera, DeliversRenderedFramesThroughAravis) {
 
     // Frames filled before the pattern was set carry the fake's own ramp: wait for ours.
     // Turned half a turn, the frame's pixels run backwards.
-    auto taken = std::make_unique<kyvern::analysis::CapturedImage>();
+    auto taken = std::make_unique<kyvern::frame::CapturedImage>();
     const std::size_t pixels = 1024 * 768;
     const std::reverse_iterator<const std::uint8_t*> turned(frame->Pixels() + pixels);
     bool ours = false;

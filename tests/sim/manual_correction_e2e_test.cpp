@@ -5,16 +5,16 @@
 #include <cmath>
 
 #include "analysis/analysis_pipeline.h"
-#include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
 #include "analysis/manual_corrections.h"
 #include "base/message_list.h"
+#include "frame/camera_model.h"
 #include "sim/frame_renderer.h"
 #include "sim/rendered_shot.h"
 
 using namespace kyvern;
-using analysis::CapturedImage;
-using analysis::Xyz;
+using frame::CapturedImage;
+using frame::Xyz;
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr double kDeg = 0.017453292519943278;
 
 // Where a point of the camera frame (inches) shows in the frame through a pinhole, pixels.
 Xyz Project(const Xyz& p, int width, int height) {
-    const double scale = analysis::kFocalLength / analysis::PixelPitch(width) / -p.z;
+    const double scale = frame::kFocalLength / frame::PixelPitch(width) / -p.z;
     return {width / 2.0 + p.x * scale, height / 2.0 - p.y * scale, 0.0};
 }
 
@@ -38,7 +38,7 @@ void LinePoints(const Xyz& centre, const Xyz& normal, double diameter, int width
     const double r = diameter / 2.0;
     const Xyz middle = Project(centre, width, height);
     const double shrink =
-        1 + analysis::kRadialShrink * std::hypot(middle.x - width / 2, middle.y - height / 2);
+        1 + frame::kRadialShrink * std::hypot(middle.x - width / 2, middle.y - height / 2);
     auto at = [&](double angle) {
         const Xyz p = u.Scaled(std::cos(angle)).Plus(w.Scaled(std::sin(angle)));
         const Xyz drawn = middle.Plus(
@@ -90,7 +90,7 @@ TEST_F(CorrectedShot, TwoLineClicksBringTheSpinBack) {
         EXPECT_NEAR(analysed.back, c.back, 0.05 * c.back);
 
         // Spoil ball 0's line: its normal turned 40 degrees about the camera's axis.
-        analysis::BallRecord& ball0 = scene.Slot(0).result.balls[0];
+        frame::BallRecord& ball0 = scene.Slot(0).result.balls[0];
         Xyz& n = ball0.viewNormal;
         n.Set(std::cos(40 * kDeg) * n.x - std::sin(40 * kDeg) * n.y,
               std::sin(40 * kDeg) * n.x + std::cos(40 * kDeg) * n.y, n.z);

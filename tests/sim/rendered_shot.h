@@ -19,7 +19,7 @@ class RenderedShotTest : public ::testing::Test {
 protected:
     TempDir home;
     std::string ini = home.File("Kyvern.ini");
-    std::unique_ptr<analysis::CapturedImage> frame = std::make_unique<analysis::CapturedImage>();
+    std::unique_ptr<frame::CapturedImage> frame = std::make_unique<frame::CapturedImage>();
     sim::FrameRenderer renderer;
     analysis::AnalysisPipeline pipeline{
         1.685, analysis::ReadAnalysisOptions(base::SettingsSnapshot::Read(ini))};

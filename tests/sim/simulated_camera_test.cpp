@@ -8,21 +8,21 @@
 #include <tuple>
 
 #include "analysis/analysis_pipeline.h"
-#include "analysis/camera_model.h"
 #include "analysis/launch_scene.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/message_list.h"
 #include "capture/camera_table.h"
+#include "frame/camera_model.h"
 #include "sim/shot_generator.h"
 #include "sim/simulated_driver.h"
 #include "support/eventually.h"
 #include "support/recording_prompts.h"
 #include "support/temp_home.h"
 
-using kyvern::analysis::CapturedImage;
 using kyvern::base::ConfigStore;
 using kyvern::capture::CameraTable;
+using kyvern::frame::CapturedImage;
 using namespace kyvern::sim;
 using namespace kyvern::testing;
 
@@ -35,7 +35,7 @@ bool AwaitFrame(const CameraTable& table, std::uint32_t serial) {
     return kyvern::testing::Eventually([&] { return table.HasNewFrame(serial); });
 }
 
-bool InFrame(const kyvern::analysis::Xyz& pix, int width, int height) {
+bool InFrame(const kyvern::frame::Xyz& pix, int width, int height) {
     const double r = pix.z / 2.0;
     return pix.x - r >= 0 && pix.x + r <= width && pix.y - r >= 0 && pix.y + r <= height;
 }
@@ -64,9 +64,9 @@ bool TakeFrame(SimRig& rig, std::uint32_t serial, double interval, CapturedImage
     frame.Reset();
     if (!rig.table.TakeFrame(serial, frame)) return false;
     frame.serialNumber = std::int32_t(serial);
-    frame.cameraPosition = kyvern::analysis::ReadCameraPosition(
+    frame.cameraPosition = kyvern::frame::ReadCameraPosition(
         serial, kyvern::base::SettingsSnapshot::Read(rig.settings));
-    frame.cameraRotation = kyvern::analysis::ReadCameraRotation(
+    frame.cameraRotation = kyvern::frame::ReadCameraRotation(
         serial, kyvern::base::SettingsSnapshot::Read(rig.settings));
     frame.t1 = 0.001, frame.t2 = 0.001 + interval, frame.valid = true;
     return true;
@@ -126,7 +126,7 @@ TEST(ShotGenerator, CameraPosesAgreeWithTheSceneSolution) {
             CapturedImage& f = *frames[i];
             f.valid = f.analyzed = true;
             f.width = 1024, f.height = 768, f.t1 = setup.t1, f.t2 = setup.t2;
-            f.cameraRotation = kyvern::analysis::Xyz(turns[i], 0.0, 0.0);
+            f.cameraRotation = kyvern::frame::Xyz(turns[i], 0.0, 0.0);
             f.result.balls[0].pix = t.pix0, f.result.balls[1].pix = t.pix1;
             f.result.balls[0].loc = t.ball0, f.result.balls[1].loc = t.ball1;
         }

@@ -17,8 +17,8 @@
 #include <cmath>
 #include <memory>
 
-#include "analysis/camera_model.h"
 #include "app/app_fixtures.h"
+#include "frame/camera_model.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
 #include "sim/frame_renderer.h"
@@ -239,7 +239,7 @@ TEST_F(Window, SimulatedShotReachesTablePanelsAndImage) {
     EXPECT_FALSE(Find<InfoPanel>("flightPanel")->Figure(0).isEmpty());
     EXPECT_TRUE(Find<QPushButton>("deleteLastShotButton")->isEnabled());
 
-    const analysis::CapturedImage& frame = window->Monitor().Frame(0);
+    const frame::CapturedImage& frame = window->Monitor().Frame(0);
     ASSERT_EQ(window->Image().Picture().size(), QSize(frame.width, frame.height));
     const int x = frame.width / 2 + 37, y = frame.height / 3;
     // Sent to the view itself: the offscreen platform places a moved cursor by the window's
@@ -280,7 +280,7 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
     setup.lineNormal = sim::NormalAcrossSpin(setup.backSpin, setup.sideSpin, 0.0);
     setup.ball0 = sim::CentredStart(setup, 15.0);
     sim::FrameRenderer renderer;
-    auto frame = std::make_unique<analysis::CapturedImage>();
+    auto frame = std::make_unique<frame::CapturedImage>();
     ASSERT_TRUE(renderer.Render(setup, *frame));
     const sim::ShotTruth truth = renderer.Truth();
     capture::ImageFile file;
@@ -298,8 +298,8 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
 
     // Spoil ball 0's line (turned 40 degrees about the camera's axis) and record it so.
     constexpr double kTurn = 40 * 0.017453292519943278;
-    analysis::BallRecord& ball0 = monitor.Scene().Slot(0).result.balls[0];
-    analysis::Xyz& n = ball0.viewNormal;
+    frame::BallRecord& ball0 = monitor.Scene().Slot(0).result.balls[0];
+    frame::Xyz& n = ball0.viewNormal;
     n.Set(std::cos(kTurn) * n.x - std::sin(kTurn) * n.y,
           std::sin(kTurn) * n.x + std::cos(kTurn) * n.y, n.z);
     ball0.planeNormal = n;
@@ -309,16 +309,16 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
     ASSERT_GT(std::fabs(backSpinShown() - setup.backSpin), 0.1 * setup.backSpin);
 
     // The great circle's points a quarter turn apart on the side facing the camera.
-    analysis::Xyz u = truth.normal0.Cross(analysis::Xyz(0, 0, 1));
+    frame::Xyz u = truth.normal0.Cross(frame::Xyz(0, 0, 1));
     u.Normalize();
-    analysis::Xyz w = truth.normal0.Cross(u);
+    frame::Xyz w = truth.normal0.Cross(u);
     w.Normalize();
     if (w.Dot(truth.ball0.Negated()) < 0.0) w.Negate();
     for (double degrees : {45.0, 135.0}) {
         const double a = degrees * 0.017453292519943278;
-        const analysis::Xyz p = truth.ball0.Plus(
+        const frame::Xyz p = truth.ball0.Plus(
             u.Scaled(std::cos(a)).Plus(w.Scaled(std::sin(a))).Scaled(setup.ballDiameter / 2));
-        const double scale = analysis::kFocalLength / analysis::PixelPitch(setup.width) / -p.z;
+        const double scale = frame::kFocalLength / frame::PixelPitch(setup.width) / -p.z;
         const int x = int(std::lround(setup.width / 2.0 + p.x * scale));
         const int y = int(std::lround(setup.height / 2.0 - p.y * scale));
         QTest::mouseClick(&window->Image(), Qt::LeftButton, {},

@@ -6,9 +6,9 @@
 #include <ctime>
 #include <memory>
 
-#include "analysis/xyz.h"
+#include "frame/xyz.h"
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 // Up to four cameras, each with its frame slot: in a shot, a saved image file and the status.
 inline constexpr int kCameraSlots = 4;
@@ -103,4 +103,4 @@ private:
     std::unique_ptr<std::uint8_t[]> pixels_;
 };
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame

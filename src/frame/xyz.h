@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 // Three doubles: a point, a direction or a (centre x, centre y, diameter) pixel triple.
 // In-place operations change the triple and return it; copying ones leave it unchanged.
@@ -44,4 +44,4 @@ struct Xyz {
 // value^n by repeated squaring; a negative n gives 1 / value^|n|.
 double IntegerPower(double value, int n);
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame

@@ -1,4 +1,4 @@
-#include "analysis/camera_model.h"
+#include "frame/camera_model.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 namespace {
 
@@ -83,4 +83,4 @@ bool IsLeftHanded(const base::SettingsSnapshot& settings) {
     return settings.Find<base::setting::kHanded>() == base::choice::Hand::kLeftHanded;
 }
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame

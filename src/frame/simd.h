@@ -7,7 +7,7 @@
 #include <immintrin.h>
 #define KYVERN_AVX2 1
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 // The widest lanes this processor offers the analysis: 8 (AVX-512), 4 (AVX2) or 1. Found once;
 // an analyzer may use fewer (ImageAnalyzer::LimitLanes).
@@ -21,5 +21,5 @@ inline int ProcessorLanes() {
     return lanes;
 }
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame
 #endif

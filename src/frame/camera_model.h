@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "analysis/xyz.h"
 #include "base/settings_snapshot.h"
+#include "frame/xyz.h"
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 // Sensor and lens of the supported cameras.
 inline constexpr double kPixelPitch1024 = 0.00018307086614193;      // 4.65 um
@@ -46,4 +46,4 @@ CameraPose ReadCameraPose(long serialNumber, const base::SettingsSnapshot& setti
 // Setup/Handed is the left-handed word.
 bool IsLeftHanded(const base::SettingsSnapshot& settings);
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame

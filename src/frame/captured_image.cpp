@@ -1,9 +1,9 @@
-#include "analysis/captured_image.h"
+#include "frame/captured_image.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 BallRecord::BallRecord() : marks(new SpinMark[kMaxMarks]) {}
 
@@ -89,4 +89,4 @@ std::size_t CapturedImage::ByteCount() const {
     return bytes <= kFrameCapacity ? bytes : 0;
 }
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame

@@ -3,13 +3,13 @@
 #include <string>
 #include <utility>
 
-#include "analysis/camera_model.h"
-#include "analysis/xyz.h"
 #include "base/config_store.h"
 #include "base/math_constants.h"
+#include "frame/camera_model.h"
+#include "frame/xyz.h"
 #include "support/temp_dir.h"
 
-using namespace kyvern::analysis;
+using namespace kyvern::frame;
 using kyvern::base::ConfigStore;
 
 TEST(Xyz, NormalizeFloorsTinyComponentsAndPowerHandlesTheLowestExponent) {

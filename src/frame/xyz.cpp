@@ -1,8 +1,8 @@
-#include "analysis/xyz.h"
+#include "frame/xyz.h"
 
 #include <cmath>
 
-namespace kyvern::analysis {
+namespace kyvern::frame {
 
 namespace {
 constexpr double kTiny = 0.0001;
@@ -60,4 +60,4 @@ double IntegerPower(double value, int n) {
     return n < 0 ? 1.0 / result : result;
 }
 
-}  // namespace kyvern::analysis
+}  // namespace kyvern::frame
