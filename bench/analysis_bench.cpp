@@ -108,11 +108,6 @@ void ReportPassRatio(benchmark::State& state, const CapturedImage& frame, double
     if (state.iterations() > 0) state.counters["x_pass"] = seconds / state.iterations() / pass;
 }
 
-class NullMessages final : public kyvern::base::MessageList {
-public:
-    void Add(std::string_view) override {}
-};
-
 CapturedImage& Frame(int width) {
     static CapturedImage small;
     static CapturedImage large;
@@ -128,11 +123,10 @@ CapturedImage& Frame(int width) {
 void BM_RunAnalysis(benchmark::State& state) {
     CapturedImage& frame = Frame(int(state.range(0)));
     AnalysisPipeline pipeline(1.68, kyvern::analysis::AnalysisOptions{});
-    NullMessages messages;
-    pipeline.RunAnalysis(frame, messages);
+    pipeline.RunAnalysis(frame);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(pipeline.RunAnalysis(frame, messages));
+        benchmark::DoNotOptimize(pipeline.RunAnalysis(frame));
     }
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
     ReportPassRatio(state, frame, taken.count());
@@ -202,14 +196,13 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
                                          kyvern::base::SettingsSnapshot::Read(settings.Path())));
     pipeline.PinPrecision(state.range(3) ? kyvern::analysis::Precision::kRefined
                                          : kyvern::analysis::Precision::kStandard);
-    NullMessages messages;
-    pipeline.RunAnalysis(frame, messages);
+    pipeline.RunAnalysis(frame);
     pipeline.Analyzer()->LimitLanes(int(state.range(1)));
-    pipeline.RunAnalysis(frame, messages);
+    pipeline.RunAnalysis(frame);
     const double ownStart = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(pipeline.RunAnalysis(frame, messages));
+        benchmark::DoNotOptimize(pipeline.RunAnalysis(frame));
     }
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
     state.counters["main_cpu_ms"] = (ThreadCpuSeconds() - ownStart) * 1e3 /

@@ -105,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     pipeline.SetProcess((mode & 2) != 0);
     NullMessages messages;
-    pipeline.RunAnalysis(image, messages);
+    const kyvern::analysis::AnalysisSummary summary = pipeline.RunAnalysis(image);
+    kyvern::analysis::PrintAnalysis(summary, image, pipeline.Options(), messages);
     return 0;
 }

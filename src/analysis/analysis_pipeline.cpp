@@ -34,13 +34,6 @@ void AddFormatted(base::MessageList& messages, base::MessageId id, T value) {
     messages.Add(line);
 }
 
-void AddTiming(base::MessageList& messages, bool showTiming, const char* format, double ms) {
-    if (!showTiming) return;
-    char line[64];
-    std::snprintf(line, sizeof line, format, ms);
-    messages.Add(line);
-}
-
 void AddBallLines(base::MessageList& messages, const frame::BallRecord& record, int ball) {
     char line[160];
     messages.Add("");
@@ -101,8 +94,39 @@ AnalysisOptions ReadAnalysisOptions(const base::SettingsSnapshot& snapshot) {
 AnalysisPipeline::AnalysisPipeline(double ballDiameterInches, const AnalysisOptions& options)
     : ballDiameterInches_(ballDiameterInches), options_(options) {}
 
-bool AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame, base::MessageList& messages) {
-    const bool showTiming = options_.showTiming;
+const char* AnalysisStepName(AnalysisStep step) {
+    static constexpr const char* kNames[kAnalysisSteps] = {
+        "PixelStats", "PreprocessImage", "FindDiscs", "RefineDiscEdges", "RefineBallEdges",
+        "FindMarks",  "GroupMarks",      "FindPlane", "ProcessScene"};
+    return kNames[static_cast<int>(step)];
+}
+
+void PrintAnalysis(const AnalysisSummary& summary, const frame::CapturedImage& frame,
+                   const AnalysisOptions& options, base::MessageList& messages) {
+    messages.Add(base::Text(base::MessageId::kProcessingImage));
+    for (int i = 0; i < summary.stepCount && options.showTiming; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "   %s: %.1lf", AnalysisStepName(summary.steps[i].step),
+                      summary.steps[i].milliseconds);
+        messages.Add(line);
+    }
+    if (!summary.ok) {
+        AddFormatted(messages, base::MessageId::kAnalysisTerminated, ErrorText(summary.errorCode));
+        return;
+    }
+    AddFormatted(messages, base::MessageId::kAnalysisComplete, summary.seconds);
+    // Standard's printout stays as it always was; a refined measurement says so.
+    if (summary.precision == Precision::kRefined) messages.Add("Precision: Refined");
+    for (int i = summary.warningCount - 1; i >= 0; --i)
+        AddFormatted(messages, base::MessageId::kAnalysisWarning, WarningText(summary.warnings[i]));
+    if (options.showBallData) {
+        PrintBallData(messages, frame.result.balls[0], frame.result.balls[1],
+                      summary.pixelsPerInch);
+    }
+}
+
+AnalysisSummary AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame) {
+    AnalysisSummary summary;
     const Clock::time_point start = Clock::now();
     if (!analyzer_) analyzer_ = std::make_unique<ImageAnalyzer>(ballDiameterInches_);
     ImageAnalyzer& a = *analyzer_;
@@ -110,59 +134,45 @@ bool AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame, base::MessageLis
     a.SetThreads(options_.threads);
 
     lastPrecision_ = pinnedPrecision_.value_or(options_.precision);
+    summary.precision = lastPrecision_;
     a.SetPrecision(lastPrecision_);
     a.SetFrame(frame.Pixels(), frame.width, frame.height);
     analysisDone_ = false;
-    messages.Add(base::Text(base::MessageId::kProcessingImage));
 
     auto fail = [&]() {
         frame.result.errorCode = a.ErrorCode();
-        AddFormatted(messages, base::MessageId::kAnalysisTerminated, ErrorText(a.ErrorCode()));
-        return false;
+        summary.errorCode = a.ErrorCode();
+        return summary;
+    };
+    Clock::time_point before = Clock::now();
+    auto timed = [&](AnalysisStep step) {
+        const Clock::time_point now = Clock::now();
+        summary.steps[summary.stepCount++] = {step, Milliseconds(before, now)};
+        before = Clock::now();
     };
 
-    Clock::time_point before = Clock::now();
     if (!a.PixelStats()) return fail();
-    AddTiming(messages, showTiming, "   PixelStats: %.1lf", Milliseconds(before, Clock::now()));
-
+    timed(AnalysisStep::kPixelStats);
     if (process_) {
-        before = Clock::now();
         a.PreprocessImage();
         a.PixelStats();
-        AddTiming(messages, showTiming, "   PreprocessImage: %.1lf",
-                  Milliseconds(before, Clock::now()));
+        timed(AnalysisStep::kPreprocessImage);
     }
-
-    before = Clock::now();
     if (!a.FindDiscs()) return fail();
-    AddTiming(messages, showTiming, "   FindDiscs: %.1lf", Milliseconds(before, Clock::now()));
-
-    before = Clock::now();
+    timed(AnalysisStep::kFindDiscs);
     if (!a.RefineBothDiscEdges()) return fail();
-    AddTiming(messages, showTiming, "   RefineDiscEdges: %.1lf",
-              Milliseconds(before, Clock::now()));
-
-    before = Clock::now();
+    timed(AnalysisStep::kRefineDiscEdges);
     if (!a.RefineBothBallEdges()) return fail();
-    AddTiming(messages, showTiming, "   RefineBallEdges: %.1lf",
-              Milliseconds(before, Clock::now()));
-
-    before = Clock::now();
+    timed(AnalysisStep::kRefineBallEdges);
     a.FindBothMarks();
-    AddTiming(messages, showTiming, "   FindMarks: %.1lf", Milliseconds(before, Clock::now()));
-
-    before = Clock::now();
+    timed(AnalysisStep::kFindMarks);
     a.GroupMarks(0);
     a.GroupMarks(1);
-    AddTiming(messages, showTiming, "   GroupMarks: %.1lf", Milliseconds(before, Clock::now()));
-
-    before = Clock::now();
+    timed(AnalysisStep::kGroupMarks);
     a.FindBothPlanes();
-    AddTiming(messages, showTiming, "   FindPlane: %.1lf", Milliseconds(before, Clock::now()));
-
-    before = Clock::now();
+    timed(AnalysisStep::kFindPlane);
     if (!a.ProcessScene()) return fail();
-    AddTiming(messages, showTiming, "   ProcessScene: %.1lf", Milliseconds(before, Clock::now()));
+    timed(AnalysisStep::kProcessScene);
 
     double depth = 0.0;
     int located = 0;
@@ -173,35 +183,24 @@ bool AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame, base::MessageLis
         }
     }
     viewDistance_ = located > 0 ? depth / located : 0.0;
-    AddFormatted(messages, base::MessageId::kAnalysisComplete,
-                 std::chrono::duration<double>(Clock::now() - start).count());
-    // Standard's printout stays as it always was; a refined measurement says so.
-    if (lastPrecision_ == Precision::kRefined) messages.Add("Precision: Refined");
+    summary.seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
     frame::AnalysisResult& result = frame.result;
     a.GetHistogram(result.histogram, result.backgroundLevel, result.meanLevel);
     a.GetBallData(0, result.balls[0]);
     a.GetBallData(1, result.balls[1]);
-    result.errorCode = 0;
-    result.warningCount = 0;
     result.errorCode = a.ErrorCode();
     result.warningCount = a.WarningCount();
+    summary.warningCount = a.WarningCount();
     for (int i = 0; i < a.WarningCount(); ++i) {
         result.warningCodes[i] = a.Warning(i);
         result.warningTexts[i] = WarningText(a.Warning(i));
+        summary.warnings[i] = a.Warning(i);
     }
-
-    a.BeginWarnings();
-    for (const char* text = a.NextWarningText(); *text != '\0'; text = a.NextWarningText()) {
-        AddFormatted(messages, base::MessageId::kAnalysisWarning, text);
-    }
-
-    if (options_.showBallData) {
-        PrintBallData(messages, result.balls[0], result.balls[1], a.pixelsPerInch());
-    }
-
+    summary.pixelsPerInch = a.pixelsPerInch();
+    summary.ok = true;
     analysisDone_ = true;
-    return true;
+    return summary;
 }
 
 }  // namespace kyvern::analysis

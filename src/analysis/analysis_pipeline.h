@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,9 +23,51 @@ struct AnalysisOptions {
 AnalysisOptions ReadAnalysisOptions(base::OptionsReader& reader);
 AnalysisOptions ReadAnalysisOptions(const base::SettingsSnapshot& snapshot);
 
-// Runs the analysis steps on one frame in their fixed order, prints progress, timings,
-// warnings and ball data to a message list, and stores the result in the frame. Owns the
-// analyzer, created on the first run and kept; the options are those last set.
+// The steps of one run, in their fixed order.
+enum class AnalysisStep {
+    kPixelStats,
+    kPreprocessImage,
+    kFindDiscs,
+    kRefineDiscEdges,
+    kRefineBallEdges,
+    kFindMarks,
+    kGroupMarks,
+    kFindPlane,
+    kProcessScene,
+};
+inline constexpr int kAnalysisSteps = 9;
+const char* AnalysisStepName(AnalysisStep step);  // "PixelStats", "FindDiscs", ...
+
+// What one run did, for the front end to show: the steps that ran to their end with their
+// times, the error that stopped the run or the warnings of a finished one, and the precision.
+// Fixed in size, so that a run allocates nothing.
+struct AnalysisSummary {
+    struct StepTime {
+        AnalysisStep step = AnalysisStep::kPixelStats;
+        double milliseconds = 0.0;
+    };
+    bool ok = false;
+    std::int32_t errorCode = 0;  // of the step that failed; 0 when the run finished
+    std::array<StepTime, kAnalysisSteps> steps{};
+    int stepCount = 0;
+    double seconds = 0.0;                                      // the whole run, up to its last step
+    std::array<std::int32_t, frame::kMaxWarnings> warnings{};  // in the order they were met
+    int warningCount = 0;
+    Precision precision = Precision::kStandard;
+    double pixelsPerInch = 0.0;  // the image scale the scene found
+
+    explicit operator bool() const { return ok; }
+};
+
+// The run's printout as the program has always shown it: "Processing image", each step's time
+// when showTiming, then the termination with its error, or the completion, the precision
+// when refined, the warnings (newest first) and, when showBallData, the ball data of frame.
+void PrintAnalysis(const AnalysisSummary& summary, const frame::CapturedImage& frame,
+                   const AnalysisOptions& options, base::MessageList& messages);
+
+// Runs the analysis steps on one frame in their fixed order, stores the result in the frame
+// and returns what it did; it prints nothing. Owns the analyzer, created on the first run and
+// kept; the options are those last set.
 class AnalysisPipeline {
 public:
     // ballDiameterInches: the configured ball type's diameter.
@@ -31,7 +75,8 @@ public:
     // The options of the next runs.
     void SetOptions(const AnalysisOptions& options) { options_ = options; }
 
-    bool RunAnalysis(frame::CapturedImage& frame, base::MessageList& messages);
+    AnalysisSummary RunAnalysis(frame::CapturedImage& frame);
+    const AnalysisOptions& Options() const { return options_; }
 
     // Set at the end of a successful run, cleared at the start of every run.
     bool AnalysisDone() const { return analysisDone_; }

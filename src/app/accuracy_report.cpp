@@ -212,7 +212,6 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     // The grid is measured on the defaults, whatever the settings file says.
     analysis::AnalysisPipeline pipeline(kBallDiameter, analysis::AnalysisOptions{});
     analysis::LaunchScene scene(kBallDiameter, analysis::SceneOptions{});
-    base::TextMessageList messages;
     sim::FrameRenderer renderer;
     auto frame = std::make_unique<frame::CapturedImage>();
 
@@ -233,9 +232,8 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
         for (int m = 0; m < 2; ++m) {
             PrecisionFigures& figures = summary.modes[m];
             pipeline.PinPrecision(kModes[m]);
-            messages.Clear();
             const double start = ThreadSeconds();
-            frame->analyzed = pipeline.RunAnalysis(*frame, messages);
+            frame->analyzed = bool(pipeline.RunAnalysis(*frame));
             seconds[m] += ThreadSeconds() - start;
             ++analysed[m];
             if (frame->analyzed) analysis::LaunchScene::AlignNormals(*frame);

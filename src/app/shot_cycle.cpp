@@ -512,7 +512,9 @@ void LaunchMonitor::AnalyzeFrame(int slot) {
     displayedFrame_ = slot;
     view_->ShowFrame(slot);
     frame.analyzed = false;
-    if (pipeline_->RunAnalysis(frame, messages_)) {
+    const analysis::AnalysisSummary summary = pipeline_->RunAnalysis(frame);
+    analysis::PrintAnalysis(summary, frame, pipeline_->Options(), messages_);
+    if (summary) {
         frame.analyzed = true;
         scene_->SetSlot(slot, frame);
         view_->ShowFrame(slot);

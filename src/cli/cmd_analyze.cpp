@@ -117,7 +117,9 @@ int RunAnalyze(const Args& args) {
             CapturedImage& frame = (*frames)[s];
             if (!file->GetImage(s, frame)) continue;
             base::MessageList& messages = json ? static_cast<base::MessageList&>(silent) : printed;
-            frame.analyzed = pipeline.RunAnalysis(frame, messages);
+            const analysis::AnalysisSummary summary = pipeline.RunAnalysis(frame);
+            analysis::PrintAnalysis(summary, frame, pipeline.Options(), messages);
+            frame.analyzed = bool(summary);
             if (frame.analyzed) analysis::LaunchScene::AlignNormals(frame);
             double ppi = pipeline.Analyzer() ? pipeline.Analyzer()->pixelsPerInch() : 0.0;
             frameJson.push_back(FrameJson(s, frame, ppi));

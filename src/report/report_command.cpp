@@ -89,8 +89,7 @@ QImage BallImage(const std::string& path, base::UserPrompts& prompts) {
     const app::PassOptions pass = app::ReadPassOptions();
     const flight::BallType ball(pass.flight.ball);
     analysis::AnalysisPipeline pipeline(ball.Diameter(), pass.analysis);
-    base::TextMessageList silent;
-    frame->analyzed = pipeline.RunAnalysis(*frame, silent);
+    frame->analyzed = bool(pipeline.RunAnalysis(*frame));
     app::DrawOverlays(*frame, app::ReadOverlaySwitches(pass.snapshot));
     return FrameImage(*frame);
 }

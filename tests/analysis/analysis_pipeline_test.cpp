@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/test_frames.h"
 #include "base/string_table.h"
+#include "support/run_analysis.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -40,7 +42,7 @@ protected:
     // One pass: the options read from the file as it stands, then the run.
     bool Run() {
         pipeline.SetOptions(ReadAnalysisOptions(kyvern::base::SettingsSnapshot::Read(settings)));
-        return pipeline.RunAnalysis(image, messages);
+        return kyvern::testing::RunAndPrint(pipeline, image, messages);
     }
 };
 
@@ -88,6 +90,48 @@ TEST_F(AnalysisPipelineTest, PrecisionIsReadAtEachRunAndARefinedRunSaysSo) {
     pipeline.PinPrecision(an::Precision::kStandard);
     const auto pinned = run(0);
     EXPECT_EQ(pinned, standard);
+}
+
+// The run itself prints nothing: its summary says which steps ran, how long, how it ended.
+TEST_F(AnalysisPipelineTest, TheRunReturnsItsSummaryAndPrintsNothing) {
+    const AnalysisSummary done = pipeline.RunAnalysis(image);
+    ASSERT_TRUE(done);
+    EXPECT_TRUE(messages.Lines().empty());
+    const AnalysisStep order[] = {AnalysisStep::kPixelStats,      AnalysisStep::kFindDiscs,
+                                  AnalysisStep::kRefineDiscEdges, AnalysisStep::kRefineBallEdges,
+                                  AnalysisStep::kFindMarks,       AnalysisStep::kGroupMarks,
+                                  AnalysisStep::kFindPlane,       AnalysisStep::kProcessScene};
+    ASSERT_EQ(done.stepCount, 8);
+    double stepTotal = 0.0;
+    for (int i = 0; i < done.stepCount; ++i) {
+        EXPECT_EQ(done.steps[i].step, order[i]) << AnalysisStepName(done.steps[i].step);
+        EXPECT_GE(done.steps[i].milliseconds, 0.0);
+        stepTotal += done.steps[i].milliseconds;
+    }
+    EXPECT_LE(stepTotal, done.seconds * 1000.0);
+    EXPECT_EQ(std::tuple(done.errorCode, done.warningCount, done.warnings[0]),
+              std::tuple(0, image.result.warningCount, image.result.warningCodes[0]));
+    EXPECT_EQ(done.pixelsPerInch, pipeline.Analyzer()->pixelsPerInch());
+
+    // A run that stops: the steps before the failing one, and its code.
+    kt::DrawnFrame oneBall = kt::TwoBalls();
+    oneBall.balls.pop_back();
+    kt::Draw(oneBall, image);
+    const AnalysisSummary stopped = pipeline.RunAnalysis(image);
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(std::tuple(stopped.stepCount, stopped.steps[0].step, stopped.errorCode),
+              std::tuple(1, AnalysisStep::kPixelStats, an::kOnlyOneBallFound));
+    PrintAnalysis(stopped, image, AnalysisOptions{.showTiming = true}, messages);
+    EXPECT_EQ(messages.Lines(),
+              (std::vector<std::string>{"Processing image",
+                                        "   PixelStats: " +
+                                            [&] {
+                                                char t[32];
+                                                std::snprintf(t, sizeof t, "%.1lf",
+                                                              stopped.steps[0].milliseconds);
+                                                return std::string(t);
+                                            }(),
+                                        "Analysis terminated: only one ball found"}));
 }
 
 TEST_F(AnalysisPipelineTest, FailuresStoreOnlyTheirCode) {

@@ -15,6 +15,7 @@
 #include "analysis/image_analyzer.h"
 #include "analysis/test_frames.h"
 #include "base/config_store.h"
+#include "support/run_analysis.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -88,7 +89,8 @@ TEST(AnalysisAllocation, RunsAllocateNothing) {
     f.balls.pop_back();
     kt::Draw(f, oneBall);
     FixedMessages messages;
-    ASSERT_TRUE(pipeline.RunAnalysis(good, messages));  // creates the analyzer and its worker
+    ASSERT_TRUE(kyvern::testing::RunAndPrint(pipeline, good,
+                                             messages));  // creates the analyzer and its worker
 
     // The options are the pass's, read before the run: the run itself allocates nothing, with
     // timings and ball data printed. Both precisions on two threads, then on one: stopping the
@@ -105,13 +107,14 @@ TEST(AnalysisAllocation, RunsAllocateNothing) {
         pipeline.SetOptions(options);
         messages.count = 0;
         bool ok = false;
-        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(good, messages); }), 0);
+        EXPECT_EQ(Count([&] { ok = kyvern::testing::RunAndPrint(pipeline, good, messages); }), 0);
         EXPECT_TRUE(ok);
         EXPECT_GT(messages.count, 20);  // timings, warning and ball data were printed
         // Both paths were taken (a machine of one core has only the one).
         EXPECT_EQ(pipeline.Analyzer()->Threads(),
                   std::thread::hardware_concurrency() < 2 ? 1 : threads);
-        EXPECT_EQ(Count([&] { ok = pipeline.RunAnalysis(oneBall, messages); }), 0);
+        EXPECT_EQ(Count([&] { ok = kyvern::testing::RunAndPrint(pipeline, oneBall, messages); }),
+                  0);
         EXPECT_FALSE(ok);
         EXPECT_STREQ(messages.last, "Analysis terminated: only one ball found");
     }

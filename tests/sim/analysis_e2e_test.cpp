@@ -12,6 +12,7 @@
 #include "base/message_list.h"
 #include "sim/frame_renderer.h"
 #include "sim/rendered_shot.h"
+#include "support/run_analysis.h"
 
 using namespace kyvern;
 using frame::CapturedImage;
@@ -32,7 +33,7 @@ protected:
         Measured m;
         EXPECT_TRUE(renderer.Render(setup, *frame));
         messages.Clear();
-        frame->analyzed = pipeline.RunAnalysis(*frame, messages);
+        frame->analyzed = kyvern::testing::RunAndPrint(pipeline, *frame, messages);
         m.frameError = frame->result.errorCode;
         const auto& codes = frame->result.warningCodes;
         m.frameWarnings.assign(codes.begin(), codes.begin() + frame->result.warningCount);
@@ -144,7 +145,7 @@ TEST_F(RenderedShot, BallsReachingOutOfTheFrameAtASide) {
         const int ball = c.shift < 0 ? 0 : 1;
         const frame::Xyz truth = ball == 0 ? renderer.Truth().pix0 : renderer.Truth().pix1;
         ASSERT_GT(std::fabs(truth.x - c.width / 2.0) + truth.z / 2.0 - c.width / 2.0, 30.0);
-        ASSERT_TRUE(pipeline.RunAnalysis(*frame, messages));
+        ASSERT_TRUE(kyvern::testing::RunAndPrint(pipeline, *frame, messages));
         const frame::Xyz& pix = frame->result.balls[ball].pix;
         EXPECT_NEAR(pix.x, truth.x, 3.0);
         EXPECT_NEAR(pix.y, truth.y, 1.0);

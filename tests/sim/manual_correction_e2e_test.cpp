@@ -11,6 +11,7 @@
 #include "frame/camera_model.h"
 #include "sim/frame_renderer.h"
 #include "sim/rendered_shot.h"
+#include "support/run_analysis.h"
 
 using namespace kyvern;
 using frame::CapturedImage;
@@ -82,7 +83,7 @@ TEST_F(CorrectedShot, TwoLineClicksBringTheSpinBack) {
         setup.ball0.x += c.shift;
         ASSERT_TRUE(renderer.Render(setup, *frame));
         const sim::ShotTruth truth = renderer.Truth();
-        frame->analyzed = pipeline.RunAnalysis(*frame, messages);
+        frame->analyzed = kyvern::testing::RunAndPrint(pipeline, *frame, messages);
         ASSERT_TRUE(frame->analyzed);
         scene.SetSlot(0, *frame);
         ASSERT_TRUE(scene.SolveLaunch());

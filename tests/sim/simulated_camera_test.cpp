@@ -18,6 +18,7 @@
 #include "sim/simulated_driver.h"
 #include "support/eventually.h"
 #include "support/recording_prompts.h"
+#include "support/run_analysis.h"
 #include "support/temp_home.h"
 
 using kyvern::base::ConfigStore;
@@ -210,7 +211,7 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
                 ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *frame));
                 const GeneratedShot truth = rig.driver.LastShot();
                 SCOPED_TRACE(testing::Message() << width << " " << speed << " club " << truth.club);
-                frame->analyzed = pipeline.RunAnalysis(*frame, messages);
+                frame->analyzed = kyvern::testing::RunAndPrint(pipeline, *frame, messages);
                 ASSERT_TRUE(frame->analyzed) << messages.Lines().back();
                 kyvern::analysis::LaunchScene::AlignNormals(*frame);
                 ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}))
@@ -259,7 +260,7 @@ TEST(SimulatedCameraAnalysis, TwoCamerasAndALeftHandedPlayer) {
         SCOPED_TRACE(testing::Message() << hand << " speed " << truth.ballSpeed << " launch "
                                         << truth.launchAngle << " side " << truth.sideAngle);
         for (CapturedImage* f : {straight.get(), turned.get()}) {
-            f->analyzed = pipeline.RunAnalysis(*f, messages);
+            f->analyzed = kyvern::testing::RunAndPrint(pipeline, *f, messages);
             ASSERT_TRUE(f->analyzed) << messages.Lines().back();
             kyvern::analysis::LaunchScene::AlignNormals(*f);
         }
