@@ -122,7 +122,9 @@ public:
     // Reads the settings for the pass that follows and hands each part its options; a value
     // the pass cannot take is reported once, to the message list.
     void BeginPass();
-    void BeginPass(base::SettingsSnapshot snapshot);
+    // quietRepeat: the problems are told only when they differ from the last pass's (a
+    // focus-mode pass comes with every frame, ten a second).
+    void BeginPass(base::SettingsSnapshot snapshot, bool quietRepeat = false);
     const PassOptions& Pass() const { return pass_; }
 
     // --- Remote control and the automated test ---
@@ -207,6 +209,7 @@ private:
     MonitorView* view_ = &silentView_;
 
     PassOptions pass_;
+    std::vector<base::SettingProblem> lastProblems_;  // of the last pass
     std::array<std::unique_ptr<frame::CapturedImage>, frame::kCameraSlots> frames_;
     std::unique_ptr<analysis::LaunchScene> scene_;
     std::unique_ptr<analysis::AnalysisPipeline> pipeline_;

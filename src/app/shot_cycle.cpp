@@ -267,9 +267,10 @@ void LaunchMonitor::Wait(int milliseconds) {
 
 void LaunchMonitor::BeginPass() { BeginPass(base::SettingsSnapshot::Read()); }
 
-void LaunchMonitor::BeginPass(base::SettingsSnapshot snapshot) {
+void LaunchMonitor::BeginPass(base::SettingsSnapshot snapshot, bool quietRepeat) {
     pass_ = ReadPassOptions(std::move(snapshot));
-    ReportProblems(pass_, messages_);
+    if (!quietRepeat || pass_.problems != lastProblems_) ReportProblems(pass_, messages_);
+    lastProblems_ = pass_.problems;
     ApplyPass();
 }
 
@@ -346,7 +347,7 @@ void LaunchMonitor::CameraTick() {
     base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     ReadModeAndSelection(settings);
     if (!FrameWaiting()) return;
-    BeginPass(std::move(settings));
+    BeginPass(std::move(settings), mode_ == CameraMode::kCamFocus);
     StartCycleTimers(false);
 
     if (mode_ == CameraMode::kCamFocus) {

@@ -66,6 +66,7 @@ struct SettingProblem {
     long member = 0;
     std::string value;
     std::string usedInstead;
+    bool operator==(const SettingProblem&) const = default;
 };
 
 // "Setup/ClubMass is "900", out of 100 to 700: 200.0 is used instead."
