@@ -31,7 +31,22 @@ Json Codes(const std::int32_t* codes, int count) {
     return out;
 }
 
-Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
+// What the run did: how it ended, at which precision, and each step that ran with its time.
+Json SummaryJson(const analysis::AnalysisSummary& summary) {
+    Json steps = Json::array();
+    for (int i = 0; i < summary.stepCount; ++i) {
+        steps.push_back({{"step", analysis::AnalysisStepName(summary.steps[i].step)},
+                         {"ms", JsonNumber(summary.steps[i].milliseconds)}});
+    }
+    return {
+        {"ok", summary.ok},
+        {"precision", summary.precision == analysis::Precision::kRefined ? "Refined" : "Standard"},
+        {"seconds", JsonNumber(summary.seconds)},
+        {"steps", std::move(steps)}};
+}
+
+Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch,
+               const analysis::AnalysisSummary& summary) {
     const frame::AnalysisResult& r = frame.result;
     const int warnings = std::clamp(r.warningCount, 0, frame::kMaxWarnings);
     Json balls = Json::array();
@@ -49,7 +64,8 @@ Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch) {
             {"errorText", analysis::ErrorText(r.errorCode)},
             {"warnings", Codes(r.warningCodes.data(), warnings)},
             {"pixelsPerInch", JsonNumber(pixelsPerInch)},
-            {"balls", std::move(balls)}};
+            {"balls", std::move(balls)},
+            {"analysis", SummaryJson(summary)}};
 }
 
 Json LaunchJson(bool ok, const analysis::LaunchScene& scene) {
@@ -122,7 +138,7 @@ int RunAnalyze(const Args& args) {
             frame.analyzed = bool(summary);
             if (frame.analyzed) analysis::LaunchScene::AlignNormals(frame);
             double ppi = pipeline.Analyzer() ? pipeline.Analyzer()->pixelsPerInch() : 0.0;
-            frameJson.push_back(FrameJson(s, frame, ppi));
+            frameJson.push_back(FrameJson(s, frame, ppi, summary));
             set[s] = &frame;
         }
         // A file that did not load has no shot: solving an empty set clears the scene.

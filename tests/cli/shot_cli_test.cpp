@@ -193,6 +193,9 @@ TEST(AnalyzeCli, RenderedFramesGiveTheirLaunchConditions) {
     EXPECT_NEAR(NumberAfter(j, "ballSpeedMph", launch), 150 * 0.99, 1.5);
     EXPECT_NEAR(NumberAfter(j, "sideAngle", launch), 3, 0.8);
     EXPECT_NEAR(NumberAfter(j, "backSpin", launch), 3200, 160);
+    // Each frame says how its run went, step by step.
+    EXPECT_TRUE(Contains(j, "\"analysis\": {\"ok\": true, \"precision\": \"Standard\", ")) << j;
+    EXPECT_TRUE(Contains(j, "{\"step\": \"ProcessScene\", \"ms\": ")) << j;
 
     // Left-handed: the side angle turns over. Text: the message list, then the launch.
     ASSERT_TRUE(home.Set("Setup", "Handed", "Left-handed"));
