@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "analysis/four_sums.h"
 #include "analysis/image_analyzer.h"
 
 namespace kyvern::analysis {
@@ -37,10 +38,9 @@ inline bool CircleFits(double cx, double cy, double d, const CircleBounds& b) {
     return kPriorLowFactor * d <= b.prior && b.prior <= kPriorHighFactor * d;
 }
 
-inline bool CircleAgrees(const CircleCandidate& c, double meanX, double meanY, double meanD) {
-    return (std::fabs(c.diameter - meanD) <= kAgreeDiameter) &
-           (std::fabs(c.centreX - meanX) <= kAgreeCentre) &
-           (std::fabs(c.centreY - meanY) <= kAgreeCentre);
+inline bool CircleAgrees(double x, double y, double d, double meanX, double meanY, double meanD) {
+    return (std::fabs(d - meanD) <= kAgreeDiameter) & (std::fabs(x - meanX) <= kAgreeCentre) &
+           (std::fabs(y - meanY) <= kAgreeCentre);
 }
 
 // The fixed points of one (i, j) pair of the fit: (x1, y1), (x2, y2) and
@@ -50,11 +50,13 @@ struct TripleRow {
     double a;
 };
 
-// Running sums of the candidates' centres and diameters, in the order they are listed.
+// The candidates' centres and diameters summed. The candidate of third point k in the row of
+// pair (i, j) goes to partial (k - j - 1) mod 4, its lane in the four-wide kernel; the agreeing
+// ones are summed again by their place c in the list, into partial c mod 4.
 struct CircleSums {
-    double x = 0.0;
-    double y = 0.0;
-    double d = 0.0;
+    FourSums x;
+    FourSums y;
+    FourSums d;
 };
 
 // The wide kernels. Each gives the bits of the plain loop, and declines (false, nothing done)
@@ -62,13 +64,14 @@ struct CircleSums {
 //
 // CircleBlocksWide: the third points k, k + 4, ... up to end (a multiple of four past k) of
 // the pair row: passing circles appended to out from count in k order, added to sums, until
-// capacity; xs and ys are the live points, farI and farJ the far-apart rows of i and j.
+// capacity (out has room for three more); xs and ys are the live points, farI and farJ the
+// far-apart rows of i and j.
 bool CircleBlocksWide(const TripleRow& row, const CircleBounds& bounds, const double* xs,
                       const double* ys, const std::uint8_t* farI, const std::uint8_t* farJ, int k,
-                      int end, CircleCandidate* out, int& count, int capacity, CircleSums& sums);
-// AgreeingWide: lists the index of every candidate in [0, count) in agreeing, counting up only
-// for the agreeing ones; agree is their number.
-bool AgreeingWide(const CircleCandidate* candidates, int count, double meanX, double meanY,
-                  double meanD, std::int32_t* agreeing, int& agree);
+                      int end, const CircleList& out, int& count, int capacity, CircleSums& sums);
+// AgreeingWide: sums the candidates in [0, count) that agree with the means, candidate c into
+// partial c mod 4; agree is their number.
+bool AgreeingWide(const CircleList& candidates, int count, double meanX, double meanY, double meanD,
+                  CircleSums& sums, int& agree);
 
 }  // namespace kyvern::analysis

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "analysis/circle_fit.h"
+#include "analysis/pack_lanes_avx2.h"
 #include "frame/simd.h"
 
 namespace kyvern::analysis {
@@ -10,19 +11,18 @@ namespace kyvern::analysis {
 namespace {
 
 // The same operations as the plain circle through three points, lane by lane. Every value
-// before the divisions is an integer well inside 2^53 (frames up to 4096 pixels), so it is
-// exact; divisions and roots round as the plain ones do. The sums' additions, one per
-// candidate, wait on each other and so hide behind the divisions here instead of running as
-// a pass of their own.
+// before the inverse is an integer well inside 2^53 (frames up to 4096 pixels), so it is exact;
+// the inverse, the products and the roots round as the plain ones do. Lane l of a block holds
+// the third point of partial sum l, so the sums are four-wide adds of the passing lanes.
 __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const CircleBounds& b,
                                                      const double* xs, const double* ys,
                                                      const std::uint8_t* farI,
                                                      const std::uint8_t* farJ, int k, int end,
-                                                     CircleCandidate* out, int count, int capacity,
+                                                     const CircleList& out, int count, int capacity,
                                                      CircleSums& sums) {
-    double sumX = sums.x;
-    double sumY = sums.y;
-    double sumD = sums.d;
+    __m256d sumX = _mm256_loadu_pd(sums.x.lane);
+    __m256d sumY = _mm256_loadu_pd(sums.y.lane);
+    __m256d sumD = _mm256_loadu_pd(sums.d.lane);
     const __m256d x1 = _mm256_set1_pd(r.x1);
     const __m256d y1 = _mm256_set1_pd(r.y1);
     const __m256d x2 = _mm256_set1_pd(r.x2);
@@ -30,6 +30,7 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const C
     const __m256d a = _mm256_set1_pd(r.a);
     const __m256d x21 = _mm256_sub_pd(x2, x1);
     const __m256d y21 = _mm256_sub_pd(y2, y1);
+    const __m256d one = _mm256_set1_pd(1.0);
     const __m256d two = _mm256_set1_pd(2.0);
     const __m256d zero = _mm256_setzero_pd();
     const __m256d low = _mm256_set1_pd(kMinCircleDiameter);
@@ -39,6 +40,8 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const C
     const __m256d prior = _mm256_set1_pd(b.prior);
     const __m256d lowFactor = _mm256_set1_pd(kPriorLowFactor);
     const __m256d highFactor = _mm256_set1_pd(kPriorHighFactor);
+    // A lane's whole mask from the four bits of a movemask.
+    const __m256i laneBits = _mm256_setr_epi64x(1, 2, 4, 8);
     for (; k + 4 <= end; k += 4) {
         std::uint32_t fi = 0;
         std::uint32_t fj = 0;
@@ -57,8 +60,9 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const C
                                          _mm256_mul_pd(_mm256_add_pd(y1, y3), y31));
         const __m256d nx = _mm256_sub_pd(_mm256_mul_pd(y31, a), _mm256_mul_pd(y21, bb));
         const __m256d ny = _mm256_sub_pd(_mm256_mul_pd(x21, bb), _mm256_mul_pd(x31, a));
-        const __m256d cx = _mm256_div_pd(nx, q);
-        const __m256d cy = _mm256_div_pd(ny, q);
+        const __m256d inverse = _mm256_div_pd(one, q);
+        const __m256d cx = _mm256_mul_pd(nx, inverse);
+        const __m256d cy = _mm256_mul_pd(ny, inverse);
         const __m256d dx = _mm256_sub_pd(cx, x1);
         const __m256d dy = _mm256_sub_pd(cy, y1);
         const __m256d d = _mm256_mul_pd(
@@ -78,60 +82,76 @@ __attribute__((target("avx2"))) int CircleBlocksAvx2(const TripleRow& r, const C
             if (((both >> (8 * lane)) & 0xff) == 0) mask &= ~(1 << lane);
         }
         if (mask == 0) continue;
-        alignas(32) double vx[4];
-        alignas(32) double vy[4];
-        alignas(32) double vd[4];
-        _mm256_store_pd(vx, cx);
-        _mm256_store_pd(vy, cy);
-        _mm256_store_pd(vd, d);
-        for (int lane = 0; lane < 4; ++lane) {
-            if ((mask >> lane & 1) == 0) continue;
-            out[count++] = {vx[lane], vy[lane], vd[lane]};
-            sumX += vx[lane];
-            sumY += vy[lane];
-            sumD += vd[lane];
-            if (count >= capacity) {
-                sums = {sumX, sumY, sumD};
-                return count;
+        bool full = false;
+        if (count + __builtin_popcount(unsigned(mask)) >= capacity) {
+            // Only the lanes up to the one that fills the list count.
+            for (int needed = capacity - count, lane = 0; lane < 4; ++lane) {
+                if ((mask >> lane & 1) != 0 && needed-- <= 0) mask &= ~(1 << lane);
             }
+            full = true;
         }
+        const __m256d taken = _mm256_castsi256_pd(
+            _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(mask), laneBits), laneBits));
+        sumX = _mm256_add_pd(sumX, _mm256_and_pd(taken, cx));
+        sumY = _mm256_add_pd(sumY, _mm256_and_pd(taken, cy));
+        sumD = _mm256_add_pd(sumD, _mm256_and_pd(taken, d));
+        _mm256_storeu_pd(out.x + count, PackLanesAvx2(cx, mask));
+        _mm256_storeu_pd(out.y + count, PackLanesAvx2(cy, mask));
+        _mm256_storeu_pd(out.d + count, PackLanesAvx2(d, mask));
+        count += __builtin_popcount(unsigned(mask));
+        if (full) break;
     }
-    sums = {sumX, sumY, sumD};
+    _mm256_storeu_pd(sums.x.lane, sumX);
+    _mm256_storeu_pd(sums.y.lane, sumY);
+    _mm256_storeu_pd(sums.d.lane, sumD);
     return count;
 }
 
-// Four candidates at a time, read as twelve doubles in three loads, each lane tested against
-// the mean and the bound of its own field.
-__attribute__((target("avx2"))) int AgreeingAvx2(const CircleCandidate* candidates, int count,
+// Four candidates at a time, each field one load, tested against its mean and bound; the
+// agreeing ones are added to the partial sums of their place in the list.
+__attribute__((target("avx2"))) int AgreeingAvx2(const CircleList& candidates, int count,
                                                  double meanX, double meanY, double meanD,
-                                                 std::int32_t* agreeing) {
-    static_assert(sizeof(CircleCandidate) == 3 * sizeof(double));
-    const double* fields = &candidates[0].centreX;
-    const __m256d means[3] = {_mm256_setr_pd(meanX, meanY, meanD, meanX),
-                              _mm256_setr_pd(meanY, meanD, meanX, meanY),
-                              _mm256_setr_pd(meanD, meanX, meanY, meanD)};
-    constexpr double c = kAgreeCentre;
-    constexpr double d = kAgreeDiameter;
-    const __m256d bounds[3] = {_mm256_setr_pd(c, c, d, c), _mm256_setr_pd(c, d, c, c),
-                               _mm256_setr_pd(d, c, c, d)};
+                                                 CircleSums& sums) {
+    const __m256d mx = _mm256_set1_pd(meanX);
+    const __m256d my = _mm256_set1_pd(meanY);
+    const __m256d md = _mm256_set1_pd(meanD);
+    const __m256d centre = _mm256_set1_pd(kAgreeCentre);
+    const __m256d diameter = _mm256_set1_pd(kAgreeDiameter);
     const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
-    int agree = 0;
+    __m256d sumX = _mm256_setzero_pd();
+    __m256d sumY = _mm256_setzero_pd();
+    __m256d sumD = _mm256_setzero_pd();
+    __m256i agreeing = _mm256_setzero_si256();  // minus the count, lane by lane
     int i = 0;
     for (; i + 4 <= count; i += 4) {
-        int within = 0;
-        for (int part = 0; part < 3; ++part) {
-            const __m256d v = _mm256_loadu_pd(fields + 3 * i + 4 * part);
-            const __m256d off = _mm256_and_pd(_mm256_sub_pd(v, means[part]), signless);
-            within |= _mm256_movemask_pd(_mm256_cmp_pd(off, bounds[part], _CMP_LE_OQ)) << 4 * part;
-        }
-        for (int lane = 0; lane < 4; ++lane) {
-            agreeing[agree] = i + lane;
-            agree += (within >> 3 * lane & 7) == 7 ? 1 : 0;
-        }
+        const __m256d x = _mm256_loadu_pd(candidates.x + i);
+        const __m256d y = _mm256_loadu_pd(candidates.y + i);
+        const __m256d d = _mm256_loadu_pd(candidates.d + i);
+        const __m256d agrees = _mm256_and_pd(
+            _mm256_and_pd(
+                _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(d, md), signless), diameter, _CMP_LE_OQ),
+                _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(x, mx), signless), centre, _CMP_LE_OQ)),
+            _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(y, my), signless), centre, _CMP_LE_OQ));
+        sumX = _mm256_add_pd(sumX, _mm256_and_pd(agrees, x));
+        sumY = _mm256_add_pd(sumY, _mm256_and_pd(agrees, y));
+        sumD = _mm256_add_pd(sumD, _mm256_and_pd(agrees, d));
+        agreeing = _mm256_add_epi64(agreeing, _mm256_castpd_si256(agrees));
     }
+    _mm256_storeu_pd(sums.x.lane, sumX);
+    _mm256_storeu_pd(sums.y.lane, sumY);
+    _mm256_storeu_pd(sums.d.lane, sumD);
+    alignas(32) std::int64_t laneCounts[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(laneCounts), agreeing);
+    int agree = -int(laneCounts[0] + laneCounts[1] + laneCounts[2] + laneCounts[3]);
     for (; i < count; ++i) {
-        agreeing[agree] = i;
-        agree += CircleAgrees(candidates[i], meanX, meanY, meanD) ? 1 : 0;
+        const double x = candidates.x[i];
+        const double y = candidates.y[i];
+        const double d = candidates.d[i];
+        if (!CircleAgrees(x, y, d, meanX, meanY, meanD)) continue;
+        sums.x.lane[i & 3] += x;
+        sums.y.lane[i & 3] += y;
+        sums.d.lane[i & 3] += d;
+        ++agree;
     }
     return agree;
 }
@@ -140,28 +160,28 @@ __attribute__((target("avx2"))) int AgreeingAvx2(const CircleCandidate* candidat
 
 bool CircleBlocksWide(const TripleRow& row, const CircleBounds& bounds, const double* xs,
                       const double* ys, const std::uint8_t* farI, const std::uint8_t* farJ, int k,
-                      int end, CircleCandidate* out, int& count, int capacity, CircleSums& sums) {
+                      int end, const CircleList& out, int& count, int capacity, CircleSums& sums) {
     if (frame::ProcessorLanes() < 4) return false;
     count = CircleBlocksAvx2(row, bounds, xs, ys, farI, farJ, k, end, out, count, capacity, sums);
     return true;
 }
 
-bool AgreeingWide(const CircleCandidate* candidates, int count, double meanX, double meanY,
-                  double meanD, std::int32_t* agreeing, int& agree) {
+bool AgreeingWide(const CircleList& candidates, int count, double meanX, double meanY, double meanD,
+                  CircleSums& sums, int& agree) {
     if (frame::ProcessorLanes() < 4) return false;
-    agree = AgreeingAvx2(candidates, count, meanX, meanY, meanD, agreeing);
+    agree = AgreeingAvx2(candidates, count, meanX, meanY, meanD, sums);
     return true;
 }
 
 #else
 
 bool CircleBlocksWide(const TripleRow&, const CircleBounds&, const double*, const double*,
-                      const std::uint8_t*, const std::uint8_t*, int, int, CircleCandidate*, int&,
+                      const std::uint8_t*, const std::uint8_t*, int, int, const CircleList&, int&,
                       int, CircleSums&) {
     return false;
 }
 
-bool AgreeingWide(const CircleCandidate*, int, double, double, double, std::int32_t*, int&) {
+bool AgreeingWide(const CircleList&, int, double, double, double, CircleSums&, int&) {
     return false;
 }
 

@@ -4,9 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include "analysis/analysis_codes.h"
 #include "analysis/circle_fit.h"
 #include "analysis/image_analyzer.h"
@@ -118,7 +115,8 @@ void ImageAnalyzer::AddEdgePointTo(StepScratch& s, int x, int y) const {
 bool ImageAnalyzer::CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, int y3,
                                         double& centreX, double& centreY, double& diameter) {
     // Every product is an integer well inside 2^53, so integer arithmetic gives exactly the
-    // values the same expressions give in doubles; only the divisions round.
+    // values the same expressions give in doubles; only the inverse and the products round.
+    // One division serves both quotients, as in the four-wide kernel.
     const std::int64_t q =
         2 * (std::int64_t(y3 - y2) * (x2 - x1) - std::int64_t(x3 - x2) * (y2 - y1));
     if (q == 0) return false;  // |q| < 0.1
@@ -126,15 +124,9 @@ bool ImageAnalyzer::CircleThroughPoints(int x1, int y1, int x2, int y2, int x3, 
     const std::int64_t b = std::int64_t(x1 + x3) * (x3 - x1) + std::int64_t(y1 + y3) * (y3 - y1);
     const double numeratorX = double(std::int64_t(y3 - y1) * a - std::int64_t(y2 - y1) * b);
     const double numeratorY = double(std::int64_t(x2 - x1) * b - std::int64_t(x3 - x1) * a);
-#if defined(__SSE2__)
-    // Both quotients in one instruction; each is rounded exactly as a single division is.
-    const __m128d quotient = _mm_div_pd(_mm_set_pd(numeratorY, numeratorX), _mm_set1_pd(double(q)));
-    centreX = _mm_cvtsd_f64(quotient);
-    centreY = _mm_cvtsd_f64(_mm_unpackhi_pd(quotient, quotient));
-#else
-    centreX = numeratorX / double(q);
-    centreY = numeratorY / double(q);
-#endif
+    const double inverse = 1.0 / double(q);
+    centreX = numeratorX * inverse;
+    centreY = numeratorY * inverse;
     const double dx = centreX - x1;
     const double dy = centreY - y1;
     diameter = 2.0 * std::sqrt(dx * dx + dy * dy);
@@ -157,7 +149,7 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
     }
     if (n < kMinLiveEdgePoints) return false;
     int& candidates = s.circleCandidateCount;
-    CircleCandidate* const circleCandidates = s.circleCandidates.get();
+    const CircleList circles = s.Circles();
     candidates = 0;
     s.circlesCleared = true;
     const CircleBounds bounds{double(width_), double(height_), priorDiameter};
@@ -179,8 +171,8 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
         return table ? far[i * kFarTableSide + j] != 0 : farApart(live[i], live[j]);
     };
     // The wide kernels want the far table, coordinates exact in their products and four lanes.
-    // Whichever path lists a candidate, the sums take the candidates in list order, so a
-    // kernel that declines leaves the plain loop to go on with the same bits.
+    // Whichever path lists a candidate, it goes to the partial sum of its lane, so a kernel
+    // that declines leaves the plain loop to go on with the same bits.
     const bool wide = fastSteps_ && table && width_ <= 4096 && height_ <= 4096 && laneLimit_ >= 4;
     if (wide) {
         for (int k = 0; k < n; ++k) {
@@ -202,7 +194,7 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
                                            std::int64_t(p1.y + p2.y) * (p2.y - p1.y))};
                 if (CircleBlocksWide(row, bounds, s.liveX.get(), s.liveY.get(),
                                      far + i * kFarTableSide, far + j * kFarTableSide, k, end,
-                                     circleCandidates, candidates, kMaxCircleCandidates, sums)) {
+                                     circles, candidates, kMaxCircleCandidates, sums)) {
                     if (candidates >= kMaxCircleCandidates) break;
                     k = end;
                 }
@@ -215,42 +207,41 @@ bool ImageAnalyzer::FitCircleWith(StepScratch& s, double priorDiameter, double& 
                 double d = 0.0;
                 if (!CircleThroughPoints(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y, cx, cy, d)) continue;
                 if (!CircleFits(cx, cy, d, bounds)) continue;
-                circleCandidates[candidates++] = {cx, cy, d};
-                sums.x += cx;
-                sums.y += cy;
-                sums.d += d;
+                circles.x[candidates] = cx;
+                circles.y[candidates] = cy;
+                circles.d[candidates] = d;
+                ++candidates;
+                const int lane = (k - j - 1) & 3;
+                sums.x.lane[lane] += cx;
+                sums.y.lane[lane] += cy;
+                sums.d.lane[lane] += d;
                 if (candidates >= kMaxCircleCandidates) break;
             }
         }
     }
     const int count = candidates;
     if (count < kMinCircleCandidates) return false;
-    const double meanX = sums.x / count;
-    const double meanY = sums.y / count;
-    const double meanD = sums.d / count;
-    // The agreeing candidates are listed first, without a branch on the data, and summed in
-    // their order after: the sums then wait only on the candidates they take.
-    std::int32_t* agreeing = s.agreeingCircles.get();
+    const double meanX = sums.x.Total() / count;
+    const double meanY = sums.y.Total() / count;
+    const double meanD = sums.d.Total() / count;
+    // The agreeing candidates are summed in four partials by their place in the list, the
+    // order the wide kernel's lanes take them.
+    CircleSums agreeing;
     int agree = 0;
-    if (!(wide && AgreeingWide(circleCandidates, count, meanX, meanY, meanD, agreeing, agree))) {
+    if (!(wide && AgreeingWide(circles, count, meanX, meanY, meanD, agreeing, agree))) {
         for (int i = 0; i < count; ++i) {
-            agreeing[agree] = i;
-            agree += CircleAgrees(circleCandidates[i], meanX, meanY, meanD) ? 1 : 0;
+            if (!CircleAgrees(circles.x[i], circles.y[i], circles.d[i], meanX, meanY, meanD))
+                continue;
+            agreeing.x.lane[i & 3] += circles.x[i];
+            agreeing.y.lane[i & 3] += circles.y[i];
+            agreeing.d.lane[i & 3] += circles.d[i];
+            ++agree;
         }
     }
-    double sumX = 0.0;
-    double sumY = 0.0;
-    double sumD = 0.0;
-    for (int k = 0; k < agree; ++k) {
-        const CircleCandidate& c = circleCandidates[agreeing[k]];
-        sumX += c.centreX;
-        sumY += c.centreY;
-        sumD += c.diameter;
-    }
     if (agree < kMinAgreeingCircles) return false;
-    centreX = sumX / agree;
-    centreY = sumY / agree;
-    diameter = sumD / agree;
+    centreX = agreeing.x.Total() / agree;
+    centreY = agreeing.y.Total() / agree;
+    diameter = agreeing.d.Total() / agree;
     return true;
 }
 

@@ -88,10 +88,11 @@ struct EdgePoint {
     bool Live() const { return !(x == -1 && y == -1); }
 };
 
-struct CircleCandidate {
-    double centreX = 0.0;
-    double centreY = 0.0;
-    double diameter = 0.0;
+// The circle fit's candidates, field by field, so that four of them are one load a field.
+struct CircleList {
+    double* x;
+    double* y;
+    double* d;
 };
 
 struct DiscCandidate {
@@ -126,10 +127,13 @@ struct StepScratch {
     std::unique_ptr<std::uint8_t[]> farTable;  // pairs of live points more than 20 apart
     std::unique_ptr<double[]> liveX;           // live points as doubles, kFarTableSide
     std::unique_ptr<double[]> liveY;
-    std::unique_ptr<CircleCandidate[]> circleCandidates;
+    // The circle fit's candidates by field, kMaxCircleCandidates and room for a block of four.
+    std::unique_ptr<double[]> circleX;
+    std::unique_ptr<double[]> circleY;
+    std::unique_ptr<double[]> circleD;
+    CircleList Circles() const { return {circleX.get(), circleY.get(), circleD.get()}; }
     int circleCandidateCount = 0;
-    bool circlesCleared = false;                      // a fit cleared the list since the flag
-    std::unique_ptr<std::int32_t[]> agreeingCircles;  // kMaxCircleCandidates
+    bool circlesCleared = false;  // a fit cleared the list since the flag
     std::unique_ptr<frame::Xyz[]> axisCandidates;
     int axisCandidateCount = 0;
     std::unique_ptr<std::uint64_t[]> pairRecords;  // plane candidates as marks and bins

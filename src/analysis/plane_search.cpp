@@ -207,13 +207,12 @@ bool ImageAnalyzer::FindPlaneWith(StepScratch& s, BallImage& b) const {
 }
 
 // The bins are 0.02 wide, so the mean of the mode's candidates alone quantises the normal by
-// about a degree; every candidate within 3 degrees of it, averaged in the order the candidates
-// were made, does not.
+// about a degree; every candidate within 3 degrees of it, averaged, does not.
 frame::Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b,
                                         const frame::Xyz& modeNormal) const {
     const frame::SpinMark* marks = b.marks.get();
     const int n = b.markCount;
-    double sum[3] = {0.0, 0.0, 0.0};
+    NormalSums sums;
     int taken = 0;
     int candidates = 0;
     // RecordPairs laid the mark points out by component for the wide lanes.
@@ -223,7 +222,7 @@ frame::Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b,
         int j = i + 1;
         if (wide) {
             j = NearPairsWide(i, s.markX.get(), s.markY.get(), s.markZ.get(), j,
-                              j + (n - j) / 4 * 4, kMaxAxisCandidates, candidates, modeNormal, sum,
+                              j + (n - j) / 4 * 4, kMaxAxisCandidates, candidates, modeNormal, sums,
                               taken);
             if (candidates >= kMaxAxisCandidates) break;
         }
@@ -232,16 +231,17 @@ frame::Xyz ImageAnalyzer::RefinedNormal(StepScratch& s, const BallImage& b,
             if (!FarApart(a, c)) continue;
             const frame::Xyz normal = PairNormal(a, c);
             if (normal.Dot(modeNormal.x, modeNormal.y, modeNormal.z) >= kNearCosine) {
-                sum[0] += normal.x;
-                sum[1] += normal.y;
-                sum[2] += normal.z;
+                const int lane = (j - i - 1) & 3;
+                sums.x.lane[lane] += normal.x;
+                sums.y.lane[lane] += normal.y;
+                sums.z.lane[lane] += normal.z;
                 ++taken;
             }
             if (++candidates >= kMaxAxisCandidates) break;
         }
     }
     if (taken == 0) return modeNormal;
-    frame::Xyz mean(sum[0], sum[1], sum[2]);
+    frame::Xyz mean(sums.x.Total(), sums.y.Total(), sums.z.Total());
     mean.Divide(taken);
     mean.Normalize();
     return mean;

@@ -1,6 +1,7 @@
 // The plane search's wide kernels on AVX2's four double lanes.
 #include <cstring>
 
+#include "analysis/pack_lanes_avx2.h"
 #include "analysis/plane_search.h"
 #include "frame/simd.h"
 
@@ -24,19 +25,6 @@ __attribute__((target("avx2"))) inline __m256i BinsOfValuesAvx2(__m256d v) {
     return _mm256_and_si256(
         _mm256_blendv_epi8(_mm256_set1_epi64x(0xff), bins, _mm256_castpd_si256(inside)),
         _mm256_set1_epi64x(0xff));
-}
-
-// Moves the 64-bit lanes whose bit is set in a four-bit mask to the front, in order.
-__attribute__((target("avx2"))) inline __m256i PackLanesAvx2(__m256i lanes, int mask) {
-    static const std::int32_t kOrder[16][8] = {
-        {0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}, {2, 3, 0, 1, 4, 5, 6, 7},
-        {0, 1, 2, 3, 4, 5, 6, 7}, {4, 5, 0, 1, 2, 3, 6, 7}, {0, 1, 4, 5, 2, 3, 6, 7},
-        {2, 3, 4, 5, 0, 1, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}, {6, 7, 0, 1, 2, 3, 4, 5},
-        {0, 1, 6, 7, 2, 3, 4, 5}, {2, 3, 6, 7, 0, 1, 4, 5}, {0, 1, 2, 3, 6, 7, 4, 5},
-        {4, 5, 6, 7, 0, 1, 2, 3}, {0, 1, 4, 5, 6, 7, 2, 3}, {2, 3, 4, 5, 6, 7, 0, 1},
-        {0, 1, 2, 3, 4, 5, 6, 7}};
-    return _mm256_permutevar8x32_epi32(
-        lanes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kOrder[mask])));
 }
 
 // Loads marks j ... j + 3 and returns the lanes of those more than 20 apart from the mark at
@@ -79,9 +67,10 @@ __attribute__((target("avx2"))) inline void PairNormalsAvx2(__m256d ax, __m256d 
     __m256d length = _mm256_sqrt_pd(_mm256_add_pd(
         _mm256_add_pd(_mm256_mul_pd(nx, nx), _mm256_mul_pd(ny, ny)), _mm256_mul_pd(nz, nz)));
     length = _mm256_blendv_pd(length, _mm256_set1_pd(1.0), _mm256_cmp_pd(length, tiny, _CMP_LT_OQ));
-    nx = _mm256_div_pd(nx, length);
-    ny = _mm256_div_pd(ny, length);
-    nz = _mm256_div_pd(nz, length);
+    const __m256d inverse = _mm256_div_pd(_mm256_set1_pd(1.0), length);
+    nx = _mm256_mul_pd(nx, inverse);
+    ny = _mm256_mul_pd(ny, inverse);
+    nz = _mm256_mul_pd(nz, inverse);
     nx = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nx, signless), tiny, _CMP_LT_OQ), nx);
     ny = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(ny, signless), tiny, _CMP_LT_OQ), ny);
     nz = _mm256_andnot_pd(_mm256_cmp_pd(_mm256_and_pd(nz, signless), tiny, _CMP_LT_OQ), nz);
@@ -197,11 +186,11 @@ __attribute__((target("avx2"))) int KeepBothModesAvx2(std::uint64_t* records, in
 // Marks j, j + 4, ... before end against mark i in blocks of four, with the operations of
 // FarApart, PairNormal and Xyz::Dot lane by lane: the pairs far enough apart are candidates,
 // counted until candidates reaches capacity, and those of them within reach of the mode's
-// normal are added to sum in order. Returns the first mark not looked at.
+// normal are added to the partial sums of their lanes. Returns the first mark not looked at.
 __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const double* ys,
                                                   const double* zs, int j, int end, int capacity,
                                                   int& candidates, const frame::Xyz& mode,
-                                                  double* sum, int& taken) {
+                                                  NormalSums& sums, int& taken) {
     const __m256d pax = _mm256_set1_pd(xs[i]);
     const __m256d pay = _mm256_set1_pd(ys[i]);
     const __m256d paz = _mm256_set1_pd(zs[i]);
@@ -209,6 +198,10 @@ __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const
     const __m256d my = _mm256_set1_pd(mode.y);
     const __m256d mz = _mm256_set1_pd(mode.z);
     const __m256d reach = _mm256_set1_pd(kNearCosine);
+    const __m256i laneBits = _mm256_setr_epi64x(1, 2, 4, 8);
+    __m256d sumX = _mm256_loadu_pd(sums.x.lane);
+    __m256d sumY = _mm256_loadu_pd(sums.y.lane);
+    __m256d sumZ = _mm256_loadu_pd(sums.z.lane);
     for (; j + 4 <= end; j += 4) {
         __m256d cx, cy, cz;
         int far = FarLanesAvx2(pax, pay, paz, xs, ys, zs, j, cx, cy, cz);
@@ -226,22 +219,23 @@ __attribute__((target("avx2"))) int NearPairsAvx2(int i, const double* xs, const
         PairNormalsAvx2(pax, pay, paz, cx, cy, cz, nx, ny, nz);
         const __m256d dot = _mm256_add_pd(
             _mm256_add_pd(_mm256_mul_pd(mx, nx), _mm256_mul_pd(my, ny)), _mm256_mul_pd(mz, nz));
-        int near = far & _mm256_movemask_pd(_mm256_cmp_pd(dot, reach, _CMP_GE_OQ));
+        const int near = far & _mm256_movemask_pd(_mm256_cmp_pd(dot, reach, _CMP_GE_OQ));
         if (near != 0) {
-            alignas(32) double lx[4], ly[4], lz[4];
-            _mm256_store_pd(lx, nx);
-            _mm256_store_pd(ly, ny);
-            _mm256_store_pd(lz, nz);
-            for (; near != 0; near &= near - 1) {
-                const int lane = __builtin_ctz(unsigned(near));
-                sum[0] += lx[lane];
-                sum[1] += ly[lane];
-                sum[2] += lz[lane];
-                ++taken;
-            }
+            const __m256d take = _mm256_castsi256_pd(
+                _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(near), laneBits), laneBits));
+            sumX = _mm256_add_pd(sumX, _mm256_and_pd(take, nx));
+            sumY = _mm256_add_pd(sumY, _mm256_and_pd(take, ny));
+            sumZ = _mm256_add_pd(sumZ, _mm256_and_pd(take, nz));
+            taken += __builtin_popcount(unsigned(near));
         }
-        if (full) return j + 4;
+        if (full) {
+            j += 4;
+            break;
+        }
     }
+    _mm256_storeu_pd(sums.x.lane, sumX);
+    _mm256_storeu_pd(sums.y.lane, sumY);
+    _mm256_storeu_pd(sums.z.lane, sumZ);
     return j;
 }
 
@@ -261,9 +255,10 @@ bool KeepBothModesWide(std::uint64_t* records, int total, std::uint64_t both,
 }
 
 int NearPairsWide(int i, const double* xs, const double* ys, const double* zs, int j, int end,
-                  int capacity, int& candidates, const frame::Xyz& mode, double* sum, int& taken) {
+                  int capacity, int& candidates, const frame::Xyz& mode, NormalSums& sums,
+                  int& taken) {
     if (frame::ProcessorLanes() < 4) return j;
-    return NearPairsAvx2(i, xs, ys, zs, j, end, capacity, candidates, mode, sum, taken);
+    return NearPairsAvx2(i, xs, ys, zs, j, end, capacity, candidates, mode, sums, taken);
 }
 
 #else
@@ -278,7 +273,7 @@ bool KeepBothModesWide(std::uint64_t*, int, std::uint64_t, std::uint64_t, int*, 
 }
 
 int NearPairsWide(int, const double*, const double*, const double*, int j, int, int, int&,
-                  const frame::Xyz&, double*, int&) {
+                  const frame::Xyz&, NormalSums&, int&) {
     return j;
 }
 

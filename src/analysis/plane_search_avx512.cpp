@@ -70,9 +70,10 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) int PlaneBlocksAvx512(
         __m512d length = _mm512_sqrt_pd(_mm512_add_pd(
             _mm512_add_pd(_mm512_mul_pd(nx, nx), _mm512_mul_pd(ny, ny)), _mm512_mul_pd(nz, nz)));
         length = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(length, tiny, _CMP_LT_OQ), length, one);
-        nx = ZeroTinyAvx512(_mm512_div_pd(nx, length));
-        ny = ZeroTinyAvx512(_mm512_div_pd(ny, length));
-        nz = ZeroTinyAvx512(_mm512_div_pd(nz, length));
+        const __m512d inverse = _mm512_div_pd(one, length);
+        nx = ZeroTinyAvx512(_mm512_mul_pd(nx, inverse));
+        ny = ZeroTinyAvx512(_mm512_mul_pd(ny, inverse));
+        nz = ZeroTinyAvx512(_mm512_mul_pd(nz, inverse));
         const __m256i xBins = BinsAvx512(nx);
         const __m256i yBins = BinsAvx512(ny);
         const __m256i zBins = BinsAvx512(nz);
