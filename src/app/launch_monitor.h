@@ -22,6 +22,7 @@
 #include "app/shot_computation.h"
 #include "app/shot_publisher.h"
 #include "app/timer_host.h"
+#include "base/file_committer.h"
 #include "base/message_list.h"
 #include "base/user_prompts.h"
 #include "base/version.h"
@@ -93,6 +94,9 @@ public:
     void CameraTick();
     void AnalyzeFrame(int slot);
     void SaveHistory(capture::ImageFile& imageFile);
+    // Saves a picture of the pass: within ProcessFrames through the committer, else at once.
+    base::Status SavePassPicture(capture::ImageFile& file, const std::string& path);
+    void AnalyzeAndRecord(capture::ImageFile& imageFile, bool newShot);
     void SaveOverlayImage();
     // "&Open Image" and "&Save Image" after their dialogs: the chosen path.
     bool OpenImage(const std::string& path);
@@ -221,6 +225,8 @@ private:
     std::unique_ptr<links::SerialShotOutput> serialOutput_;
     std::unique_ptr<data::NameLists> names_;
     std::unique_ptr<capture::ImageFile> workFile_;  // the file of a pass, made once
+    base::FileCommitter files_;                     // the pictures' flushes, off the pass
+    base::FileCommitter* committing_ = nullptr;     // files_ while ProcessFrames runs
     links::StatusFile status_;
     links::NotificationSlot notifications_;
     std::unique_ptr<ShotPublishers> publishers_;

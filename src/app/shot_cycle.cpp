@@ -404,6 +404,20 @@ void LaunchMonitor::FillCameraSlots(capture::ImageFile& imageFile) {
 }
 
 void LaunchMonitor::ProcessFrames(capture::ImageFile& imageFile, bool newShot) {
+    // The pictures' flushes to the disk wait on the committer's thread while the frames are
+    // analysed and the shot is published; the pass ends when they are in place.
+    committing_ = &files_;
+    AnalyzeAndRecord(imageFile, newShot);
+    committing_ = nullptr;
+    for (const base::Status& failure : files_.Wait())
+        base::Show(failure, prompts_);
+}
+
+base::Status LaunchMonitor::SavePassPicture(capture::ImageFile& file, const std::string& path) {
+    return committing_ != nullptr ? file.Save(path, *committing_) : file.Save(path);
+}
+
+void LaunchMonitor::AnalyzeAndRecord(capture::ImageFile& imageFile, bool newShot) {
     ++passCount_;
     SaveHistory(imageFile);
     for (int i = 0; i < frame::kCameraSlots; ++i) {
@@ -547,11 +561,11 @@ long LaunchMonitor::ChooseHistoryNumber(long size) {
 
 void LaunchMonitor::SaveHistory(capture::ImageFile& imageFile) {
     if (options_.secondInstance) return;
-    base::Show(imageFile.Save(base::LastFramePath()), prompts_);
+    base::Show(SavePassPicture(imageFile, base::LastFramePath()), prompts_);
     std::error_code ec;
     std::filesystem::create_directories(base::HistoryFolder(), ec);
     const long number = ChooseHistoryNumber(pass_.historySize);
-    base::Show(imageFile.Save(base::HistoryFramePath(number)), prompts_);
+    base::Show(SavePassPicture(imageFile, base::HistoryFramePath(number)), prompts_);
 }
 
 void LaunchMonitor::SaveOverlayImage() {
@@ -567,7 +581,7 @@ void LaunchMonitor::SaveOverlayImage() {
             any = true;
         }
     }
-    if (any) base::Show(overlay.Save(base::LastOverlayPath()), prompts_);
+    if (any) base::Show(SavePassPicture(overlay, base::LastOverlayPath()), prompts_);
     for (int i = 0; i < frame::kCameraSlots; ++i) {
         frame::CapturedImage& frame = *frames_[i];
         if (!frame.valid) continue;

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <random>
+#include <utility>
 
 namespace kyvern::base {
 
@@ -113,6 +114,28 @@ FileReplacement::FileReplacement(const std::string& path) : target_(FollowLinks(
 }
 
 FileReplacement::~FileReplacement() { Discard(); }
+
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept
+    : target_(std::move(other.target_)),
+      temporary_(std::move(other.temporary_)),
+      fd_(std::exchange(other.fd_, -1)),
+      ok_(std::exchange(other.ok_, false)),
+      failure_(std::move(other.failure_)) {
+    other.temporary_.clear();
+}
+
+FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        target_ = std::move(other.target_);
+        temporary_ = std::move(other.temporary_);
+        other.temporary_.clear();
+        fd_ = std::exchange(other.fd_, -1);
+        ok_ = std::exchange(other.ok_, false);
+        failure_ = std::move(other.failure_);
+    }
+    return *this;
+}
 
 void FileReplacement::Fail(const char* reason) {
     if (failure_.empty()) failure_ = reason != nullptr ? reason : std::strerror(errno);

@@ -18,6 +18,9 @@ public:
     ~FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
+    // A written replacement may be handed to another thread to commit (FileCommitter).
+    FileReplacement(FileReplacement&& other) noexcept;
+    FileReplacement& operator=(FileReplacement&& other) noexcept;
 
     // False once anything has failed, from the creation of the temporary file on.
     bool Write(const void* data, std::size_t size);

@@ -28,6 +28,12 @@ namespace {
 using base::MessageId;
 using frame::CapturedImage;
 
+base::Status CouldNotCreate(const std::string& path, const std::string& why) {
+    std::string text(base::Text(MessageId::kCouldNotCreateImageFile));
+    if (!why.empty()) text += " (" + path + ": " + why + ")";
+    return base::Status::Failure(std::move(text));
+}
+
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
@@ -265,7 +271,13 @@ bool ImageFile::FormatHeader(const CapturedImage& frame, const char* date, doubl
     return n >= 0 && std::size_t(n) + 5 <= sizeof text;
 }
 
-base::Status ImageFile::Save(const std::string& path) {
+base::Status ImageFile::Save(const std::string& path) { return Write(path, nullptr); }
+
+base::Status ImageFile::Save(const std::string& path, base::FileCommitter& committer) {
+    return Write(path, &committer);
+}
+
+base::Status ImageFile::Write(const std::string& path, base::FileCommitter* committer) {
     int first = -1;
     int count = 0;
     for (int s = 0; s < frame::kCameraSlots; ++s) {
@@ -279,11 +291,7 @@ base::Status ImageFile::Save(const std::string& path) {
     const std::int32_t width = head.width;
     const std::int32_t height = head.height;
     const std::int32_t bpp = head.bytesPerPixel;
-    auto refuse = [&](const std::string& why = {}) {
-        std::string text(base::Text(MessageId::kCouldNotCreateImageFile));
-        if (!why.empty()) text += " (" + path + ": " + why + ")";
-        return base::Status::Failure(std::move(text));
-    };
+    auto refuse = [&](const std::string& why = {}) { return CouldNotCreate(path, why); };
     // Every frame must share the first one's size, and that size must fit the buffers;
     // otherwise the file would not describe its own pixels.
     if (width <= 0 || width > frame::kMaxFrameWidth || height <= 0 ||
@@ -357,7 +365,13 @@ base::Status ImageFile::Save(const std::string& path) {
         std::memcpy(staging_.get(), text, std::min(headerBytes, blockSize));
         ok = file.Write(staging_.get(), blockSize);
     }
-    if (!ok || !file.Commit()) return refuse(file.Failure());
+    if (!ok) return refuse(file.Failure());
+    if (committer == nullptr) {
+        if (!file.Commit()) return refuse(file.Failure());
+    } else {
+        committer->Commit(std::move(file),
+                          [path](const std::string& why) { return CouldNotCreate(path, why); });
+    }
     path_ = path;
     return {};
 }

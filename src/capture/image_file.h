@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "base/file_committer.h"
 #include "base/settings_schema.h"
 #include "base/status.h"
 #include "frame/captured_image.h"
@@ -38,6 +39,9 @@ public:
     const std::string& GetPath() const { return path_; }
     [[nodiscard]] base::Status Load(const std::string& path);
     [[nodiscard]] base::Status Save(const std::string& path);
+    // Writes the file and hands it to committer to put in place: the failures of the commit
+    // come from committer's Wait, in the same words.
+    [[nodiscard]] base::Status Save(const std::string& path, base::FileCommitter& committer);
     // The club the next saves record (grams, degrees), as the pass read it; until it is given,
     // each save reads it from the settings.
     void SetClubValues(double clubMass, double clubLoft) { savedClub_ = {clubMass, clubLoft}; }
@@ -55,6 +59,7 @@ public:
                              double clubLoft, char (&text)[kHeaderTextCapacity]);
 
 private:
+    base::Status Write(const std::string& path, base::FileCommitter* committer);
     void ParseHeader(const std::uint8_t* block, std::size_t blockSize, frame::CapturedImage& slot);
     void WriteClubSetting(base::SettingId id, double value);
 
