@@ -83,6 +83,8 @@ public:
 
     // Window start: the links, the name lists, the status file's program path and the timers.
     void Start();
+    // One more program or store the shots go to, after the links the monitor makes itself.
+    void AddPublisher(std::unique_ptr<ShotPublisher> publisher);
     // Window end: every timer stopped, the status file unlocked, the links closed. Idempotent.
     void Stop();
 

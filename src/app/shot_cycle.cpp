@@ -116,6 +116,10 @@ void LaunchMonitor::SetView(MonitorView* view) {
     computation_->SetView(*view_);
 }
 
+void LaunchMonitor::AddPublisher(std::unique_ptr<ShotPublisher> publisher) {
+    publishers_->Add(std::move(publisher));
+}
+
 void LaunchMonitor::Start() {
     if (started_) return;
     started_ = true;
