@@ -1,12 +1,15 @@
 // The Shots view over a session of 10,000 shots: loading it into the model and the grid and
 // painting the first screen (under 1 s), scrolling it a screen at a time, and one more shot
-// arriving in the shown grid. Runs offscreen unless a platform is named.
+// arriving in the shown grid; the Down Range picture of them all. Runs offscreen unless a
+// platform is named.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 #include "bench_support.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTableView>
 #include <chrono>
@@ -15,6 +18,8 @@
 
 #include "data/session_file.h"
 #include "data/shot_table.h"
+#include "report/downrange_drawing.h"
+#include "report/shot_drawing.h"
 #include "ui/shots_view.h"
 
 namespace {
@@ -91,6 +96,24 @@ void BM_ShotIntoTable10k(benchmark::State& state) {
         table.AddShot(BenchShot(i++), false, true);
 }
 BENCHMARK(BM_ShotIntoTable10k)->Unit(benchmark::kMillisecond);
+
+// The Down Range picture of the 10,000 shots, from the table to the painted image: the shots
+// read from the table's records, the current one's trajectory flown again, the drawing.
+void BM_DrawDownRange10k(benchmark::State& state) {
+    Fixture& f = Shared();
+    kyvern::data::ShotTable table({});
+    table.SetupTable();
+    kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
+    const kyvern::base::SettingsSnapshot settings = kyvern::base::SettingsSnapshot::Read();
+    QImage image(1200, 800, QImage::Format_RGB32);
+    for (auto _ : state) {
+        const kyvern::report::SessionPicture picture =
+            kyvern::report::CollectSession(table, settings);
+        QPainter painter(&image);
+        kyvern::report::DrawDownRange(painter, QRectF(0, 0, 1200, 800), picture);
+    }
+}
+BENCHMARK(BM_DrawDownRange10k)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -114,6 +114,11 @@ const std::string& ShotTable::Cell(int row, int column) const {
     return rows_[row]->cells[column];
 }
 
+const ShotValues* ShotTable::Values(int row) const {
+    if (!ValidRow(row) || !rows_[row]->values) return nullptr;
+    return &*rows_[row]->values;
+}
+
 void ShotTable::SetCell(int row, int column, std::string_view text) {
     if (!ValidRow(row) || column < 0 || column >= kColumnCount) return;
     rows_[row]->cells[column] = text;
@@ -292,6 +297,15 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     cells[kUnitsColumn] = UnitsLabel();
     cells[kUserColumn] = shot.user;
     cells[kSessionColumn] = shot.session;
+    target.values = ShotValues{shot,
+                               flight_,
+                               model.Carry(),
+                               model.CarryOffline(),
+                               model.Total(),
+                               model.TotalOffline(),
+                               model.Roll(),
+                               model.MaxHeight(),
+                               model.FlightTime()};
     if (stage) {
         // The current and active rows are set when the row takes its place.
         lastStaged_ = &target;

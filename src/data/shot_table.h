@@ -109,6 +109,21 @@ struct ShotEntry {
     double clubLoft = 0.0;
 };
 
+// A shot row's values as the table recorded them, unrounded: what it was given and the flight it
+// predicted (yards and seconds) with the ball and air it was flown in, which are kept so that a
+// view draws the very same flight again.
+struct ShotValues {
+    ShotEntry entry;
+    flight::FlightOptions flown;
+    double carry = 0.0;
+    double carryOffline = 0.0;
+    double total = 0.0;
+    double totalOffline = 0.0;
+    double roll = 0.0;
+    double maxHeight = 0.0;
+    double flightTime = 0.0;
+};
+
 // The table of shots: 28 columns, a header row, group rows (one per item) each followed by its
 // shot rows. The cell texts are the data; everything that reads shots back parses them. Free of
 // any window toolkit: a view shows it through ShotTableListener.
@@ -181,6 +196,8 @@ public:
 
     // The item name of the group a row belongs to (a group row's own name).
     std::string ItemOf(int row) const;
+    // The values of a shot row; null for the header, the group rows and rows outside the table.
+    const ShotValues* Values(int row) const;
 
     // Many AddShot calls in a row (loading a session): the settings of the flight prediction
     // are read once, the groups are recomputed once at the end, and the views get one reset
@@ -202,6 +219,7 @@ public:
 private:
     struct Row {
         std::array<std::string, kColumnCount> cells;
+        std::optional<ShotValues> values;  // a shot row's, once a shot is written into it
         bool group = false;
         bool selected = false;
         std::optional<Rgb> background;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "base/config_store.h"
 #include "data/text_format.h"
@@ -46,20 +47,60 @@ double CellNumber(const data::ShotTable& table, int row, int column) {
     return data::ReadDouble(table.Cell(row, column));
 }
 
-// A shot row's launch in the internal units; distance and speed become the units its values are
-// in (its Units cell, else the table's).
-shot::LaunchConditions LaunchOfRow(const data::ShotTable& table, int row, int& distance,
-                                   int& speed) {
-    distance = table.DistanceUnit();
-    speed = table.SpeedUnit();
+// A shot row as the drawings take it: the values the table recorded and the ball and air it
+// flew the shot in, or, for a row it was never given a shot for, its cells read back and flown
+// in the air of the settings.
+const data::ShotValues& ValuesOfRow(const data::ShotTable& table, int row,
+                                    const base::SettingsSnapshot& settings,
+                                    data::ShotValues& spare) {
+    if (const data::ShotValues* recorded = table.Values(row)) return *recorded;
+    int distance = table.DistanceUnit();
+    int speed = table.SpeedUnit();
     UnitsOfCell(table.Cell(row, data::kUnitsColumn), distance, speed);
     auto number = [&](int column) { return CellNumber(table, row, column); };
+    data::ShotValues v;
+    data::ShotEntry& e = v.entry;
+    e.ballSpeed = shot::ConvertSpeed(number(data::kBallSpeedColumn), speed, shot::kFps);
+    e.launchAngle = number(data::kLaunchAngleColumn);
+    e.sideAngle = number(data::kSideAngleColumn);
+    e.totalSpin = number(data::kTotalSpinColumn);
+    e.backSpin = number(data::kBackSpinColumn);
+    e.sideSpin = number(data::kSideSpinColumn);
+    e.clubSpeed = shot::ConvertSpeed(number(data::kClubSpeedColumn), speed, shot::kFps);
+    e.attackAngle = number(data::kAttackColumn);
+    e.pathAngle = number(data::kPathAngleColumn);
+    e.faceAngle = number(data::kFaceAngleColumn);
+    e.effectiveLoft = number(data::kEffectiveLoftColumn);
+    e.clubMass = number(data::kClubMassColumn);
+    e.clubLoft = number(data::kClubLoftColumn);
+    e.score = number(data::kShotScoreColumn);
+    v.flown = flight::ReadFlightOptions(settings);
+    flight::FlightModel model(v.flown);
+    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    const flight::FlightResult& r = model.Result();
+    v.carry = r.carry;
+    v.carryOffline = r.carryOffline;
+    v.total = r.total;
+    v.totalOffline = r.totalOffline;
+    v.roll = r.roll;
+    v.maxHeight = r.maxHeight;
+    v.flightTime = r.flightTime;
+    spare = std::move(v);
+    return spare;
+}
+
+shot::LaunchConditions LaunchOf(const data::ShotEntry& e) {
     shot::LaunchConditions launch;
-    launch.Set(shot::ConvertSpeed(number(data::kBallSpeedColumn), speed, shot::kFps),
-               number(data::kLaunchAngleColumn), number(data::kSideAngleColumn),
-               number(data::kTotalSpinColumn), number(data::kBackSpinColumn),
-               number(data::kSideSpinColumn));
+    launch.Set(e.ballSpeed, e.launchAngle, e.sideAngle, e.totalSpin, e.backSpin, e.sideSpin);
     return launch;
+}
+
+// The recorded shot flown again in its own air: the same operations give the same trajectory.
+flight::FlightResult FlightOf(const data::ShotValues& v) {
+    flight::FlightModel model(v.flown);
+    const data::ShotEntry& e = v.entry;
+    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    return model.Result();
 }
 
 }  // namespace
@@ -112,24 +153,20 @@ shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row,
                            const base::SettingsSnapshot& settings) {
     shot::ShotRecord record;
     if (row < 1 || row >= table.RowCount() || table.IsGroupRow(row)) return record;
-    int distance = 0;
-    int speed = 0;
-    record.launch = LaunchOfRow(table, row, distance, speed);
-    auto number = [&](int column) { return CellNumber(table, row, column); };
+    data::ShotValues spare;
+    const data::ShotValues& v = ValuesOfRow(table, row, settings, spare);
+    const data::ShotEntry& e = v.entry;
+    record.launch = LaunchOf(e);
     shot::ClubData& club = record.club;
-    club.clubSpeed.Set(shot::ConvertSpeed(number(data::kClubSpeedColumn), speed, shot::kFps));
-    club.angleOfAttack.Set(number(data::kAttackColumn));
-    club.pathAngle.Set(number(data::kPathAngleColumn));
-    club.faceAngle.Set(number(data::kFaceAngleColumn));
-    club.effectiveLoft.Set(number(data::kEffectiveLoftColumn));
-    club.clubMass.Set(number(data::kClubMassColumn));
-    club.clubLoft.Set(number(data::kClubLoftColumn));
-    record.shotScore = number(data::kShotScoreColumn);
-    base::OptionsReader reader(settings);
-    flight::FlightModel model(flight::ReadFlightOptions(reader));
-    const shot::LaunchConditions& l = record.launch;
-    model.Compute(l.ballSpeed, l.launchAngle, l.backSpin, l.sideSpin, l.sideAngle);
-    record.flight = model.Result();
+    club.clubSpeed.Set(e.clubSpeed);
+    club.angleOfAttack.Set(e.attackAngle);
+    club.pathAngle.Set(e.pathAngle);
+    club.faceAngle.Set(e.faceAngle);
+    club.effectiveLoft.Set(e.effectiveLoft);
+    club.clubMass.Set(e.clubMass);
+    club.clubLoft.Set(e.clubLoft);
+    record.shotScore = e.score;
+    record.flight = FlightOf(v);
     record.user = table.Cell(row, data::kUserColumn);
     record.session = table.Cell(row, data::kSessionColumn);
     record.item = table.ItemOf(row);
@@ -141,15 +178,13 @@ shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row,
 }
 
 SessionPicture CollectSession(const data::ShotTable& table, const base::SettingsSnapshot& settings,
-                              bool everyTrajectory, FlightCache* cache) {
+                              bool everyTrajectory) {
     SessionPicture picture;
     picture.distanceUnit = shot::ReadDistanceUnit(settings, 0);
     picture.speedUnit = shot::ReadSpeedUnit(settings, 0);
-    // One model for the whole table.
-    base::OptionsReader reader(settings);
-    flight::FlightModel model(flight::ReadFlightOptions(reader));
+    picture.shots.reserve(static_cast<std::size_t>(table.RowCount()));
     int groupColour = 0;
-    std::string key;
+    data::ShotValues spare;
     for (int row = 1; row < table.RowCount(); ++row) {
         if (table.IsGroupRow(row)) {
             picture.items.push_back(table.Cell(row, data::kItemColumn));
@@ -163,37 +198,17 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
         const int own = PlotColourOfCell(table.Cell(row, data::kPlotColumn));
         s.plotColour = own != 0 ? own : groupColour;
         s.current = row == table.CurrentRow();
-        int distance = 0;
-        int speed = 0;
-        s.launch = LaunchOfRow(table, row, distance, speed);
-        auto number = [&](int column) { return CellNumber(table, row, column); };
-        const bool trajectory = everyTrajectory || s.current || s.plotColour != 0;
-        key.clear();
-        for (int column : {data::kBallSpeedColumn, data::kLaunchAngleColumn, data::kBackSpinColumn,
-                           data::kSideSpinColumn, data::kSideAngleColumn, data::kUnitsColumn}) {
-            key += table.Cell(row, column);
-            key += '|';
-        }
-        // The table's own distances, worked out from the unrounded launch, are what it and the
-        // panel show; a prediction from the rounded cells only draws the flight and places the
-        // total's offline, which the table does not keep.
-        s.carry = shot::FromDisplayDistance(number(data::kCarryColumn), distance);
-        s.carryOffline = shot::FromDisplayDistance(number(data::kOfflineColumn), distance);
-        s.total = shot::FromDisplayDistance(number(data::kTotalColumn), distance);
-        s.maxHeight = shot::FromDisplayDistance(number(data::kMaxHeightColumn), distance);
-        const double* known = nullptr;
-        if (cache && !trajectory) {
-            const auto found = cache->distances_.find(key);
-            if (found != cache->distances_.end()) known = &found->second;
-        }
-        if (known) {
-            s.totalOffline = *known;
-        } else {
-            model.Compute(s.launch.ballSpeed, s.launch.launchAngle, s.launch.backSpin,
-                          s.launch.sideSpin, s.launch.sideAngle);
-            s.totalOffline = model.Result().totalOffline;
-            if (trajectory) s.flight = model.Result();
-            if (cache) cache->distances_[key] = s.totalOffline;
+        // The distances the table and the panel show, unrounded; only a drawn trajectory is
+        // flown again, in the shot's own air.
+        const data::ShotValues& v = ValuesOfRow(table, row, settings, spare);
+        s.launch = LaunchOf(v.entry);
+        s.carry = v.carry;
+        s.carryOffline = v.carryOffline;
+        s.total = v.total;
+        s.totalOffline = v.totalOffline;
+        s.maxHeight = v.maxHeight;
+        if (everyTrajectory || s.current || s.plotColour != 0) {
+            s.flight = std::make_shared<const flight::FlightResult>(FlightOf(v));
         }
         if (s.current) picture.current = static_cast<int>(picture.shots.size());
         picture.shots.push_back(std::move(s));

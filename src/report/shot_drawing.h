@@ -7,10 +7,10 @@
 #include <QColor>
 #include <QFont>
 #include <QRectF>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "base/settings_snapshot.h"
@@ -38,7 +38,7 @@ inline const QColor kCurrentShotColour{224, 48, 30};
 QColor ColourOfNumber(long number);
 
 // One shot of the session as the drawings use it: launch in ft/s, degrees and rpm, distances in
-// yards (the flight predicted again with the ball and weather in force, as the table does).
+// yards, as the table recorded them.
 struct SessionShot {
     int row = -1;
     int itemIndex = 0;
@@ -51,8 +51,9 @@ struct SessionShot {
     double total = 0.0;
     double totalOffline = 0.0;
     double maxHeight = 0.0;
-    // Kept for the shots a trajectory is drawn of: the plotted ones and the current one.
-    std::optional<flight::FlightResult> flight;
+    // Kept for the shots a trajectory is drawn of: the plotted ones and the current one. Held
+    // apart, so that the picture of a long session stays small.
+    std::shared_ptr<const flight::FlightResult> flight;
 };
 
 struct SessionPicture {
@@ -65,29 +66,14 @@ struct SessionPicture {
     const SessionShot* Current() const { return current >= 0 ? &shots[current] : nullptr; }
 };
 
-// The total's offline already predicted, by the launch texts and units of a row: a view keeps
-// one, so that a shot added to a long session costs one flight, not one per row. Cleared when the
-// settings (ball, weather) may have changed.
-class FlightCache {
-public:
-    void Clear() { distances_.clear(); }
-    std::size_t Size() const { return distances_.size(); }
-
-private:
-    friend SessionPicture CollectSession(const data::ShotTable&, const base::SettingsSnapshot&,
-                                         bool, FlightCache*);
-    // The total's offline of each launch: the one distance the table does not keep.
-    std::unordered_map<std::string, double> distances_;
-};
-
-// Reads every shot row of the table back. Each row's values are in the units its Units cell
-// names; the picture's units are the display units of the settings. With everyTrajectory, every
-// shot keeps its trajectory, not only the plotted and current ones.
+// Every shot row of the table with the values the table recorded; the picture's units are the
+// display units of the settings. With everyTrajectory, every shot keeps its trajectory, not only
+// the plotted and current ones.
 SessionPicture CollectSession(const data::ShotTable& table, const base::SettingsSnapshot& settings,
-                              bool everyTrajectory = false, FlightCache* cache = nullptr);
+                              bool everyTrajectory = false);
 
-// One row of the table as a shot record: ball and club values in the internal units, the flight
-// predicted again, the identification texts. The club values the row holds are marked present.
+// One row of the table as a shot record: ball and club values in the internal units, its flight
+// in the air it was recorded in, the identification texts. The club values are marked present.
 shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row,
                            const base::SettingsSnapshot& settings);
 

@@ -41,8 +41,7 @@ void DrawingView::Changed() {
 
 const report::SessionPicture& DrawingView::Picture() {
     if (!picture_) {
-        picture_ = table_ ? report::CollectSession(*table_, base::SettingsSnapshot::Read(settings_),
-                                                   false, &cache_)
+        picture_ = table_ ? report::CollectSession(*table_, base::SettingsSnapshot::Read(settings_))
                           : report::SessionPicture{};
     }
     return *picture_;

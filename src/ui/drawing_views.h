@@ -28,10 +28,7 @@ public:
     void SetCurrentShot(const shot::ShotRecord& shot);
     void ClearCurrentShot();
     // Read the settings and the table again (a settings change: units, colours, switches).
-    void Refresh() {
-        cache_.Clear();
-        Changed();
-    }
+    void Refresh() { Changed(); }
 
     // The drawing into any painter: the screen, a PNG, a page.
     virtual void Render(QPainter& painter, const QRectF& rect) = 0;
@@ -56,7 +53,6 @@ private:
     std::optional<shot::ShotRecord> given_;
     std::optional<shot::ShotRecord> fromRow_;
     std::optional<report::SessionPicture> picture_;
-    report::FlightCache cache_;
 };
 
 class ImpactView final : public DrawingView {

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <cmath>
 
+#include "data/shot_table.h"
+#include "flight/flight_model.h"
 #include "report/downrange_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/profile_drawing.h"
@@ -148,8 +150,51 @@ TEST(ImpactDrawing, FaceLineTurnsWithTheFaceAngle) {
     }
 }
 
+// The drawings take the distances the table recorded from the unrounded launch, and fly a drawn
+// trajectory again in the air the shot was recorded in: the Down Range label of the offline and
+// the panel agree even where the rounded cells would predict another tenth, and a change of the
+// table's air moves only the shots recorded after it.
+TEST(CollectSession, TakesTheTablesOwnUnroundedFlight) {
+    flight::FlightOptions sea;
+    data::ShotTable table(sea);
+    data::ShotEntry entry;
+    entry.ballSpeed = 203.4567;
+    entry.launchAngle = 14.349;
+    entry.backSpin = 3456.4;
+    entry.totalSpin = 3520.0;
+    entry.sideSpin = -654.6;
+    entry.sideAngle = 1.2549;
+    entry.item = "7 Iron";
+    ASSERT_TRUE(table.AddShot(entry, false, true));
+    flight::FlightOptions high = sea;
+    high.weather.altitude = 6000.0;
+    table.SetFlightOptions(high);
+    ASSERT_TRUE(table.AddShot(entry, false, true));
+
+    const report::SessionPicture picture =
+        report::CollectSession(table, base::SettingsSnapshot::Read(), true);
+    ASSERT_EQ(picture.shots.size(), 2u);
+    for (int k = 0; k < 2; ++k) {
+        flight::FlightModel model(k == 0 ? sea : high);
+        model.Compute(entry.ballSpeed, entry.launchAngle, entry.backSpin, entry.sideSpin,
+                      entry.sideAngle);
+        const report::SessionShot& shot = picture.shots[std::size_t(k)];
+        EXPECT_EQ(shot.totalOffline, model.TotalOffline()) << k;
+        EXPECT_EQ(shot.carry, model.Carry()) << k;
+        EXPECT_EQ(shot.total, table.Values(shot.row)->total) << k;
+        ASSERT_TRUE(shot.flight);
+        EXPECT_EQ(shot.flight->pointCount, model.PointCount()) << k;
+        EXPECT_EQ(shot.flight->pointX[std::size_t(model.PointCount() - 1)],
+                  model.Result().pointX[std::size_t(model.PointCount() - 1)])
+            << k;
+    }
+    EXPECT_GT(picture.shots[1].carry, picture.shots[0].carry);  // the thinner air of the second
+}
+
 // A view follows its table (the last shot deleted redraws it without its current shot) and,
-// told to refresh, the settings: after a change of the weather it draws what a new view draws.
+// told to refresh, the settings: after a change of the units it draws what a new view draws. A
+// change of the weather moves no shot already recorded: each keeps the air it was flown in, as
+// its row in the table does.
 TEST(DrawingViews, FollowTheTableAndTheSettings) {
     SavedSession s;
     const auto show = [&](DrawingView& view) {
@@ -165,14 +210,17 @@ TEST(DrawingViews, FollowTheTableAndTheSettings) {
 
     DownRangeView kept;
     show(kept);
-    const QImage sea = kept.grab().toImage();
+    const QImage yards = kept.grab().toImage();
     s.home.Set("Weather", "Altitude", "6000");
+    kept.Refresh();
+    EXPECT_EQ(kept.grab().toImage(), yards);
+    s.home.Set("Setup", "DistanceDisplay", "Meters");
     kept.Refresh();
     DownRangeView fresh;  // made after the change, as a new view is
     show(fresh);
-    const QImage high = fresh.grab().toImage();
-    EXPECT_NE(high, sea);
-    EXPECT_EQ(kept.grab().toImage(), high);
+    const QImage meters = fresh.grab().toImage();
+    EXPECT_NE(meters, yards);
+    EXPECT_EQ(kept.grab().toImage(), meters);
 }
 
 }  // namespace
