@@ -1,10 +1,14 @@
 #include "report/downrange_drawing.h"
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "shot/text_formats.h"
 #include "shot/units.h"
@@ -112,6 +116,70 @@ DownRangeFrame DownRangeLayout(const QRectF& rect, const SessionPicture& session
     frame.tee = QPointF(frame.plot.center().x(), frame.plot.bottom());
     return frame;
 }
+
+namespace {
+
+// The landing markers of a long session. On a raster device ten thousand antialiased ellipses
+// cost a fifth of a second; each marker is drawn once into a small picture and stamped where a
+// shot landed, to the nearest pixel. A page, a scaled painter and a short session keep their
+// markers as shapes.
+class MarkerStamps {
+public:
+    MarkerStamps(const QPainter& painter, std::size_t shots)
+        : stamp_(shots >= kFewShots && painter.device() != nullptr &&
+                 painter.device()->paintEngine() != nullptr &&
+                 painter.device()->paintEngine()->type() == QPaintEngine::Raster &&
+                 painter.transform().type() <= QTransform::TxTranslate) {}
+
+    void Draw(QPainter& painter, const QPointF& centre, double radius) {
+        if (!stamp_) {
+            painter.drawEllipse(centre, radius, radius);
+            return;
+        }
+        const QPen pen = painter.pen();
+        const QBrush brush = painter.brush();
+        const Key key{pen.color().rgba(), brush.style() == Qt::NoBrush ? 0u : brush.color().rgba(),
+                      brush.style() == Qt::NoBrush, radius, pen.widthF()};
+        const QImage* image = nullptr;
+        for (const auto& [k, made] : stamps_) {
+            if (k == key) image = &made;
+        }
+        if (image == nullptr) image = &Make(key, pen, brush);
+        const double half = image->width() / 2.0;
+        painter.drawImage(QPointF(std::round(centre.x() - half), std::round(centre.y() - half)),
+                          *image);
+    }
+
+private:
+    static constexpr std::size_t kFewShots = 200;
+    struct Key {
+        QRgb pen;
+        QRgb brush;
+        bool hollow;
+        double radius;
+        double width;
+        bool operator==(const Key&) const = default;
+    };
+
+    const QImage& Make(const Key& key, const QPen& pen, const QBrush& brush) {
+        const int side = int(std::ceil(2.0 * (key.radius + key.width))) + 2;
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(pen);
+        p.setBrush(brush);
+        p.drawEllipse(QPointF(side / 2.0, side / 2.0), key.radius, key.radius);
+        p.end();
+        stamps_.emplace_back(key, std::move(image));
+        return stamps_.back().second;
+    }
+
+    bool stamp_;
+    std::vector<std::pair<Key, QImage>> stamps_;
+};
+
+}  // namespace
 
 void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& session,
                    bool title) {
@@ -226,6 +294,7 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
     }
 
     // Every shot: the roll from the carry point (filled) to the resting point (open).
+    MarkerStamps markers(painter, session.shots.size());
     for (const SessionShot& s : session.shots) {
         if (s.current) continue;
         const QColor colour = ItemColour(s.itemIndex);
@@ -234,10 +303,10 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
         painter.setPen(QPen(colour.lighter(130), line * 0.7));
         painter.drawLine(carry, rest);
         painter.setBrush(Qt::white);
-        painter.drawEllipse(rest, dot * 0.8, dot * 0.8);
+        markers.Draw(painter, rest, dot * 0.8);
         painter.setPen(QPen(colour.darker(130), line * 0.6));
         painter.setBrush(colour);
-        painter.drawEllipse(carry, dot, dot);
+        markers.Draw(painter, carry, dot);
     }
     if (const SessionShot* c = session.Current()) {
         const QPointF carry = frame.Map(CarryPoint(*c).x(), CarryPoint(*c).y());
