@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <thread>
 
 #include "base/config_store.h"
 #include "base/settings_schema.h"
@@ -112,6 +113,46 @@ ShotTable::~ShotTable() = default;
 const std::string& ShotTable::Cell(int row, int column) const {
     if (!ValidRow(row) || column < 0 || column >= kColumnCount) return kEmpty;
     return rows_[row]->cells[column];
+}
+
+void ShotTable::Fly(flight::FlightModel& model, Row& row, int distanceUnit) {
+    ShotValues& v = *row.values;
+    const ShotEntry& e = v.entry;
+    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    v.carry = model.Carry();
+    v.carryOffline = model.CarryOffline();
+    v.total = model.Total();
+    v.totalOffline = model.TotalOffline();
+    v.roll = model.Roll();
+    v.maxHeight = model.MaxHeight();
+    v.flightTime = model.FlightTime();
+    std::array<std::string, kColumnCount>& cells = row.cells;
+    const int d = distanceUnit;
+    cells[kCarryColumn] = Value(shot::ToDisplayDistance(v.carry, d));
+    cells[kOfflineColumn] = Value(shot::ToDisplayDistance(v.carryOffline, d));
+    cells[kFlightTimeColumn] = Value(v.flightTime);
+    cells[kTotalColumn] = Value(shot::ToDisplayDistance(v.total, d));
+    cells[kMaxHeightColumn] = Value(shot::ToDisplayDistance(v.maxHeight, d));
+}
+
+void ShotTable::FlyStagedRows() {
+    const std::size_t count = unflown_.size();
+    if (count == 0) return;
+    // Each flight depends on its own shot only, so the two halves give the bits one pass gives.
+    auto fly = [this](std::size_t first, std::size_t end) {
+        flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
+        for (std::size_t i = first; i < end; ++i)
+            Fly(model, *unflown_[i].row, unflown_[i].distanceUnit);
+    };
+    constexpr std::size_t kWorthASecondThread = 256;
+    if (count >= kWorthASecondThread && std::thread::hardware_concurrency() >= 2) {
+        std::thread other(fly, std::size_t{0}, count / 2);
+        fly(count / 2, count);
+        other.join();
+    } else {
+        fly(0, count);
+    }
+    unflown_.clear();
 }
 
 const ShotValues* ShotTable::Values(int row) const {
@@ -268,10 +309,6 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     std::array<std::string, kColumnCount>& cells = target.cells;
     cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
 
-    // The distances are always this table's own prediction, with the ball and weather in force.
-    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
-    model.Compute(shot.ballSpeed, shot.launchAngle, shot.backSpin, shot.sideSpin, shot.sideAngle);
-
     const int d = distanceUnit_;
     const int s = speedUnit_;
     cells[kItemColumn].clear();
@@ -283,11 +320,6 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     cells[kSideSpinColumn] = Spin(shot.sideSpin);
     cells[kSideAngleColumn] = Value(shot.sideAngle);
     cells[kClubSpeedColumn] = Value(shot::ToDisplaySpeed(shot.clubSpeed, s));
-    cells[kCarryColumn] = Value(shot::ToDisplayDistance(model.Carry(), d));
-    cells[kOfflineColumn] = Value(shot::ToDisplayDistance(model.CarryOffline(), d));
-    cells[kFlightTimeColumn] = Value(model.FlightTime());
-    cells[kTotalColumn] = Value(shot::ToDisplayDistance(model.Total(), d));
-    cells[kMaxHeightColumn] = Value(shot::ToDisplayDistance(model.MaxHeight(), d));
     cells[kAttackColumn] = Value(shot.attackAngle);
     cells[kPathAngleColumn] = Value(shot.pathAngle);
     cells[kFaceAngleColumn] = Value(shot.faceAngle);
@@ -297,15 +329,15 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     cells[kUnitsColumn] = UnitsLabel();
     cells[kUserColumn] = shot.user;
     cells[kSessionColumn] = shot.session;
-    target.values = ShotValues{shot,
-                               flight_,
-                               model.Carry(),
-                               model.CarryOffline(),
-                               model.Total(),
-                               model.TotalOffline(),
-                               model.Roll(),
-                               model.MaxHeight(),
-                               model.FlightTime()};
+    // The distances are always this table's own prediction, with the ball and weather in force;
+    // a staged row's flight waits for the others, to be flown with them on both processors.
+    target.values = ShotValues{shot, bulkModel_ ? bulkFlight_ : flight_};
+    if (stage) {
+        unflown_.push_back({&target, d});
+    } else {
+        flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
+        Fly(model, target, d);
+    }
     if (stage) {
         // The current and active rows are set when the row takes its place.
         lastStaged_ = &target;
@@ -393,6 +425,7 @@ ShotTable::Row& ShotTable::StageShotRow(std::string_view item) {
 }
 
 void ShotTable::PlaceStagedRows() {
+    FlyStagedRows();
     if (staged_.empty()) return;
     const Row* current = ValidRow(currentRow_) ? rows_[currentRow_].get() : nullptr;
     const Row* active = ValidRow(activeRow_) ? rows_[activeRow_].get() : nullptr;
@@ -585,6 +618,7 @@ void ShotTable::BeginBulkAdd() {
     if (bulkDepth_ == 0) {
         Notify([](ShotTableListener& l) { l.AboutToReset(); });
         bulkModel_ = std::make_unique<flight::FlightModel>(flight_);
+        bulkFlight_ = flight_;
     }
     ++bulkDepth_;
 }

@@ -235,6 +235,9 @@ private:
     Row& StageShotRow(std::string_view item);
     void PlaceStagedRows();
     void RemoveEmptyGroups();
+    // The shot's flight into its values and its distance cells.
+    static void Fly(flight::FlightModel& model, Row& row, int distanceUnit);
+    void FlyStagedRows();
     void ComputeGroup(int groupRow, int firstShot, int endShot);
 
     template <typename F>
@@ -256,6 +259,13 @@ private:
     int speedUnit_ = 0;
     int bulkDepth_ = 0;
     std::unique_ptr<flight::FlightModel> bulkModel_;
+    flight::FlightOptions bulkFlight_;  // what bulkModel_ was made with
+    // Staged rows whose flight is still to be flown, with the distance unit of their cells.
+    struct Unflown {
+        Row* row;
+        int distanceUnit;
+    };
+    std::vector<Unflown> unflown_;
     // During a bulk add new shot rows wait here, per group in the order they came, and are put
     // in place at its end; groups are found by their item folded to lower case. Inserting each
     // row into the table would take time in proportion to the rows already there.

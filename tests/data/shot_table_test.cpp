@@ -46,9 +46,10 @@ TEST(ShotTable, ShotsGroupByItemAndARemeasureKeepsTheRow) {
 
 TEST(ShotTable, ABulkAddLeavesTheTableAsSingleCallsDo) {
     // Shuffled items of mixed case onto a table that has groups already; a re-measure and a
-    // logged shot in the middle of the bulk need the rows in place.
+    // logged shot in the middle of the bulk need the rows in place. The many rows after them
+    // are flown on two threads at the end.
     std::vector<std::string> items;
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 600; ++i)
         items.push_back(std::vector<std::string>{"Driver", "wedge", "7 Iron", "DRIVER", "", "Item",
                                                  "Putter", "7 iron"}[i % 8]);
     std::mt19937 random(7);
@@ -70,6 +71,13 @@ TEST(ShotTable, ABulkAddLeavesTheTableAsSingleCallsDo) {
         EXPECT_EQ(bulk.table.Background(r), single.table.Background(r)) << r;
         for (int c = 0; c < d::kColumnCount; ++c)
             EXPECT_EQ(bulk.table.Cell(r, c), single.table.Cell(r, c)) << r << "," << c;
+        const d::ShotValues* b = bulk.table.Values(r);
+        const d::ShotValues* s = single.table.Values(r);
+        ASSERT_EQ(b == nullptr, s == nullptr) << r;
+        if (b == nullptr) continue;
+        EXPECT_EQ(b->entry.ballSpeed, s->entry.ballSpeed) << r;
+        EXPECT_EQ(b->totalOffline, s->totalOffline) << r;
+        EXPECT_EQ(b->maxHeight, s->maxHeight) << r;
     }
     EXPECT_EQ(bulk.table.CurrentRow(), single.table.CurrentRow());
     EXPECT_EQ(bulk.table.ActiveRow(), single.table.ActiveRow());
