@@ -97,6 +97,67 @@ std::string Score(double score) {
 
 const std::string kEmpty;
 
+// A statistic column's value of a recorded shot in the given display units; false for a column
+// the values do not hold (the shot number).
+bool RecordedValue(const ShotValues& v, int column, int distance, int speed, double& value) {
+    const ShotEntry& e = v.entry;
+    switch (column) {
+        case kShotScoreColumn:
+            value = e.score;
+            return true;
+        case kBallSpeedColumn:
+            value = shot::ToDisplaySpeed(e.ballSpeed, speed);
+            return true;
+        case kLaunchAngleColumn:
+            value = e.launchAngle;
+            return true;
+        case kTotalSpinColumn:
+            value = e.totalSpin;
+            return true;
+        case kBackSpinColumn:
+            value = e.backSpin;
+            return true;
+        case kSideSpinColumn:
+            value = e.sideSpin;
+            return true;
+        case kSideAngleColumn:
+            value = e.sideAngle;
+            return true;
+        case kClubSpeedColumn:
+            value = shot::ToDisplaySpeed(e.clubSpeed, speed);
+            return true;
+        case kCarryColumn:
+            value = shot::ToDisplayDistance(v.carry, distance);
+            return true;
+        case kOfflineColumn:
+            value = shot::ToDisplayDistance(v.carryOffline, distance);
+            return true;
+        case kFlightTimeColumn:
+            value = v.flightTime;
+            return true;
+        case kTotalColumn:
+            value = shot::ToDisplayDistance(v.total, distance);
+            return true;
+        case kMaxHeightColumn:
+            value = shot::ToDisplayDistance(v.maxHeight, distance);
+            return true;
+        case kAttackColumn:
+            value = e.attackAngle;
+            return true;
+        case kPathAngleColumn:
+            value = e.pathAngle;
+            return true;
+        case kFaceAngleColumn:
+            value = e.faceAngle;
+            return true;
+        case kEffectiveLoftColumn:
+            value = e.effectiveLoft;
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 ShotTable::ShotTable(const flight::FlightOptions& flight, base::Settings settings)
@@ -506,8 +567,16 @@ void ShotTable::ComputeGroup(int groupRow, int firstShot, int endShot) {
         const bool isDistance = column == kCarryColumn || column == kOfflineColumn ||
                                 column == kTotalColumn || column == kMaxHeightColumn;
         for (int i = 0; i < count; ++i) {
+            const Row& row = *rows_[firstShot + i];
+            double v = 0.0;
+            // A shot's recorded value, unrounded, in the group's units; a row never given a shot
+            // is read back from its cells.
+            if (row.values && RecordedValue(*row.values, column, distance, speed, v)) {
+                values[static_cast<std::size_t>(i)] = v;
+                continue;
+            }
             const auto& units = rowUnits[static_cast<std::size_t>(i)];
-            double v = ReadDouble(rows_[firstShot + i]->cells[column]);
+            v = ReadDouble(row.cells[column]);
             if (isSpeed) v = shot::ConvertSpeed(v, units[1], speed);
             if (isDistance) v = shot::ConvertDistance(v, units[0], distance);
             values[static_cast<std::size_t>(i)] = v;

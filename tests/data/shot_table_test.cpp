@@ -139,14 +139,24 @@ TEST(ShotTable, GroupStatisticsAndScores) {
         EXPECT_EQ(t.table.Background(r).has_value(), t.table.IsGroupRow(r)) << r;
     EXPECT_TRUE(*t.table.Background(1) == d::kGroupRowColour);
 
-    // Carries and offlines set by hand: mean 150, deviations 9 and 8 score 84.6.
+    // A group sums its shots' recorded values, whatever a view writes into a cell; rows never
+    // given a shot are read from their cells. Carries and offlines so written: mean 150,
+    // deviations 9 and 8 score 84.6.
+    const std::string recorded = t.table.Cell(1, d::kCarryColumn);
+    t.table.SetCell(2, d::kCarryColumn, "999");
+    t.table.UpdateGroups();
+    EXPECT_EQ(t.table.Cell(1, d::kCarryColumn), recorded);
     for (int i = 0; i < 3; ++i) {
-        t.table.SetCell(2 + i, d::kCarryColumn, std::to_string(141 + 9 * i));
-        t.table.SetCell(2 + i, d::kOfflineColumn, std::to_string(-8 + 8 * i));
+        const int row = t.table.FindOrInsertShotRow("Scored");
+        t.table.SetCell(row, d::kCarryColumn, std::to_string(141 + 9 * i));
+        t.table.SetCell(row, d::kOfflineColumn, std::to_string(-8 + 8 * i));
     }
     t.table.UpdateGroups();
-    EXPECT_EQ(t.table.Cell(1, d::kCarryColumn) + " " + t.table.Cell(1, d::kOfflineColumn) + " " +
-                  t.table.Cell(1, d::kGroupScoreColumn),
+    const int scored = t.table.RowCount() - 4;
+    ASSERT_EQ(t.table.Cell(scored, d::kItemColumn), "Scored");
+    EXPECT_EQ(t.table.Cell(scored, d::kCarryColumn) + " " +
+                  t.table.Cell(scored, d::kOfflineColumn) + " " +
+                  t.table.Cell(scored, d::kGroupScoreColumn),
               "150.0 (9.0) 0.0 (8.0) 84.6");
 }
 
