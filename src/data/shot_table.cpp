@@ -127,19 +127,19 @@ bool RecordedValue(const ShotValues& v, int column, int distance, int speed, dou
             value = shot::ToDisplaySpeed(e.clubSpeed, speed);
             return true;
         case kCarryColumn:
-            value = shot::ToDisplayDistance(v.carry, distance);
+            value = shot::ToDisplayDistance(v.flight.carry, distance);
             return true;
         case kOfflineColumn:
-            value = shot::ToDisplayDistance(v.carryOffline, distance);
+            value = shot::ToDisplayDistance(v.flight.carryOffline, distance);
             return true;
         case kFlightTimeColumn:
-            value = v.flightTime;
+            value = v.flight.flightTime;
             return true;
         case kTotalColumn:
-            value = shot::ToDisplayDistance(v.total, distance);
+            value = shot::ToDisplayDistance(v.flight.total, distance);
             return true;
         case kMaxHeightColumn:
-            value = shot::ToDisplayDistance(v.maxHeight, distance);
+            value = shot::ToDisplayDistance(v.flight.maxHeight, distance);
             return true;
         case kAttackColumn:
             value = e.attackAngle;
@@ -180,20 +180,14 @@ void ShotTable::Fly(flight::FlightModel& model, Row& row, int distanceUnit) {
     ShotValues& v = *row.values;
     const ShotEntry& e = v.entry;
     model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
-    v.carry = model.Carry();
-    v.carryOffline = model.CarryOffline();
-    v.total = model.Total();
-    v.totalOffline = model.TotalOffline();
-    v.roll = model.Roll();
-    v.maxHeight = model.MaxHeight();
-    v.flightTime = model.FlightTime();
+    const flight::FlightSummary& f = v.flight = model.Result();
     std::array<std::string, kColumnCount>& cells = row.cells;
     const int d = distanceUnit;
-    cells[kCarryColumn] = Value(shot::ToDisplayDistance(v.carry, d));
-    cells[kOfflineColumn] = Value(shot::ToDisplayDistance(v.carryOffline, d));
-    cells[kFlightTimeColumn] = Value(v.flightTime);
-    cells[kTotalColumn] = Value(shot::ToDisplayDistance(v.total, d));
-    cells[kMaxHeightColumn] = Value(shot::ToDisplayDistance(v.maxHeight, d));
+    cells[kCarryColumn] = Value(shot::ToDisplayDistance(f.carry, d));
+    cells[kOfflineColumn] = Value(shot::ToDisplayDistance(f.carryOffline, d));
+    cells[kFlightTimeColumn] = Value(f.flightTime);
+    cells[kTotalColumn] = Value(shot::ToDisplayDistance(f.total, d));
+    cells[kMaxHeightColumn] = Value(shot::ToDisplayDistance(f.maxHeight, d));
 }
 
 void ShotTable::FlyStagedRows() {
@@ -392,7 +386,7 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     cells[kSessionColumn] = shot.session;
     // The distances are always this table's own prediction, with the ball and weather in force;
     // a staged row's flight waits for the others, to be flown with them on both processors.
-    target.values = ShotValues{shot, bulkModel_ ? bulkFlight_ : flight_};
+    target.values = ShotValues{shot, bulkModel_ ? bulkFlight_ : flight_, {}};
     if (stage) {
         unflown_.push_back({&target, d});
     } else {

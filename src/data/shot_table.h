@@ -115,13 +115,7 @@ struct ShotEntry {
 struct ShotValues {
     ShotEntry entry;
     flight::FlightOptions flown;
-    double carry = 0.0;
-    double carryOffline = 0.0;
-    double total = 0.0;
-    double totalOffline = 0.0;
-    double roll = 0.0;
-    double maxHeight = 0.0;
-    double flightTime = 0.0;
+    flight::FlightSummary flight;
 };
 
 // The table of shots: 28 columns, a header row, group rows (one per item) each followed by its

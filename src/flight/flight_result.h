@@ -6,9 +6,8 @@ namespace kyvern::flight {
 
 // What a flight computation yields: distances in yards, time in seconds, and the trajectory
 // points in feet (downrange x, offline z, height) with the back spin in rpm.
-struct FlightResult {
-    static constexpr int kMaxPoints = 200;
-
+// A flight's distances (yards) and time (seconds), without its trajectory: what a shot keeps.
+struct FlightSummary {
     double carry = 0.0;
     double carryOffline = 0.0;
     double total = 0.0;
@@ -16,6 +15,10 @@ struct FlightResult {
     double roll = 0.0;
     double maxHeight = 0.0;
     double flightTime = 0.0;
+};
+
+struct FlightResult : FlightSummary {
+    static constexpr int kMaxPoints = 200;
 
     int pointCount = 0;
     std::array<double, kMaxPoints> pointX{};

@@ -77,14 +77,7 @@ const data::ShotValues& ValuesOfRow(const data::ShotTable& table, int row,
     v.flown = flight::ReadFlightOptions(settings);
     flight::FlightModel model(v.flown);
     model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
-    const flight::FlightResult& r = model.Result();
-    v.carry = r.carry;
-    v.carryOffline = r.carryOffline;
-    v.total = r.total;
-    v.totalOffline = r.totalOffline;
-    v.roll = r.roll;
-    v.maxHeight = r.maxHeight;
-    v.flightTime = r.flightTime;
+    v.flight = model.Result();
     spare = std::move(v);
     return spare;
 }
@@ -202,11 +195,11 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
         // flown again, in the shot's own air.
         const data::ShotValues& v = ValuesOfRow(table, row, settings, spare);
         s.launch = LaunchOf(v.entry);
-        s.carry = v.carry;
-        s.carryOffline = v.carryOffline;
-        s.total = v.total;
-        s.totalOffline = v.totalOffline;
-        s.maxHeight = v.maxHeight;
+        s.carry = v.flight.carry;
+        s.carryOffline = v.flight.carryOffline;
+        s.total = v.flight.total;
+        s.totalOffline = v.flight.totalOffline;
+        s.maxHeight = v.flight.maxHeight;
         if (everyTrajectory || s.current || s.plotColour != 0) {
             s.flight = std::make_shared<const flight::FlightResult>(FlightOf(v));
         }

@@ -76,8 +76,8 @@ TEST(ShotTable, ABulkAddLeavesTheTableAsSingleCallsDo) {
         ASSERT_EQ(b == nullptr, s == nullptr) << r;
         if (b == nullptr) continue;
         EXPECT_EQ(b->entry.ballSpeed, s->entry.ballSpeed) << r;
-        EXPECT_EQ(b->totalOffline, s->totalOffline) << r;
-        EXPECT_EQ(b->maxHeight, s->maxHeight) << r;
+        EXPECT_EQ(b->flight.totalOffline, s->flight.totalOffline) << r;
+        EXPECT_EQ(b->flight.maxHeight, s->flight.maxHeight) << r;
     }
     EXPECT_EQ(bulk.table.CurrentRow(), single.table.CurrentRow());
     EXPECT_EQ(bulk.table.ActiveRow(), single.table.ActiveRow());

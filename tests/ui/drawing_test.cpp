@@ -181,7 +181,7 @@ TEST(CollectSession, TakesTheTablesOwnUnroundedFlight) {
         const report::SessionShot& shot = picture.shots[std::size_t(k)];
         EXPECT_EQ(shot.totalOffline, model.TotalOffline()) << k;
         EXPECT_EQ(shot.carry, model.Carry()) << k;
-        EXPECT_EQ(shot.total, table.Values(shot.row)->total) << k;
+        EXPECT_EQ(shot.total, table.Values(shot.row)->flight.total) << k;
         ASSERT_TRUE(shot.flight);
         EXPECT_EQ(shot.flight->pointCount, model.PointCount()) << k;
         EXPECT_EQ(shot.flight->pointX[std::size_t(model.PointCount() - 1)],
