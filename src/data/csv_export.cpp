@@ -140,19 +140,6 @@ std::string IsoTime(std::string_view when) {
     return text;
 }
 
-// The units a row was written in, from its "Yards MPH" cell; the table's where unreadable.
-void RowUnits(const ShotTable& table, int row, int& distance, int& speed) {
-    const std::string_view units = table.Cell(row, kUnitsColumn);
-    const std::size_t blank = units.find(' ');
-    distance = shot::DistanceUnitIndex(base::Trim(units.substr(0, blank)), table.DistanceUnit());
-    speed = table.SpeedUnit();
-    if (blank == std::string_view::npos) return;
-    const std::string_view label = base::Trim(units.substr(blank + 1));
-    for (int s = 0; s < 4; ++s) {
-        if (base::EqualsNoCase(label, shot::SpeedLabel(s))) speed = s;
-    }
-}
-
 std::string UnitText(const CsvColumn& column, int distance, int speed) {
     switch (column.unit) {
         case Unit::kNone:
@@ -197,8 +184,7 @@ std::string FormatShotsCsv(const ShotTable& table, const base::SettingsSnapshot&
         fields[c] = UnitText(kColumns[c], distance, speed);
     AppendRow(out, fields.data(), fields.size());
 
-    base::OptionsReader reader(settings);
-    flight::FlightModel model(flight::ReadFlightOptions(reader));
+    const flight::FlightOptions air = flight::ReadFlightOptions(settings);
     const auto value = [](double v) { return shot::FormatValue(v); };
     const auto toSpeed = [&](double feetPerSecond) {
         return value(shot::ToDisplaySpeed(feetPerSecond, speed));
@@ -206,34 +192,30 @@ std::string FormatShotsCsv(const ShotTable& table, const base::SettingsSnapshot&
     const auto toDistance = [&](double yards) {
         return value(shot::ToDisplayDistance(yards, distance));
     };
-    // The weather closes every row: the flight of each was predicted in it.
-    const std::string weather[] = {
-        value(distance == shot::kMeters ? model.Altitude() * 0.3048 : model.Altitude()),
-        value(model.Temperature()),
-        value(model.Humidity()),
-        Printf("%.2f", model.Barometer()),
-        toSpeed(model.WindSpeed() * 5280.0 / 3600.0),
-        Printf("%.0f", model.WindDir()),
-    };
-
+    ShotValues spare;
     for (int r = 1; r < table.RowCount(); ++r) {
         if (table.IsGroupRow(r)) continue;
-        const auto number = [&](Column c) { return ReadDouble(table.Cell(r, c)); };
-        int rowDistance = 0, rowSpeed = 0;
-        RowUnits(table, r, rowDistance, rowSpeed);
-        // Back to ft/s by the display factor, as a session file is read.
-        const auto feetPerSecond = [&](Column c) {
-            return number(c) / shot::ToDisplaySpeed(1.0, rowSpeed);
+        // The values the table recorded, unrounded, and the flight it predicted with them.
+        const ShotValues& v = table.ValuesOrCells(r, air, spare);
+        const ShotEntry& e = v.entry;
+        const flight::FlightSummary& flown = v.flight;
+        // The weather closes every row: the flight of each was predicted in it.
+        const flight::FlightModel model(v.flown);
+        const std::string weather[] = {
+            value(distance == shot::kMeters ? model.Altitude() * 0.3048 : model.Altitude()),
+            value(model.Temperature()),
+            value(model.Humidity()),
+            Printf("%.2f", model.Barometer()),
+            toSpeed(model.WindSpeed() * 5280.0 / 3600.0),
+            Printf("%.0f", model.WindDir()),
         };
-        const double ballSpeed = feetPerSecond(kBallSpeedColumn);
-        const double clubSpeed = feetPerSecond(kClubSpeedColumn);
-        const double backSpin = number(kBackSpinColumn);
-        const double sideSpin = number(kSideSpinColumn);
-        model.Compute(ballSpeed, number(kLaunchAngleColumn), backSpin, sideSpin,
-                      number(kSideAngleColumn));
+        const double ballSpeed = e.ballSpeed;
+        const double clubSpeed = e.clubSpeed;
+        const double backSpin = e.backSpin;
+        const double sideSpin = e.sideSpin;
         const bool hasClub = clubSpeed > 0.0;
-        const auto club = [&](Column c) { return hasClub ? value(number(c)) : std::string(); };
-        const double score = number(kShotScoreColumn);
+        const auto club = [&](double angle) { return hasClub ? value(angle) : std::string(); };
+        const double score = e.score;
         // A positive side spin curves the ball left: the axis tilts right for negative spin.
         const double spinAxis = backSpin == 0.0 && sideSpin == 0.0
                                     ? 0.0
@@ -245,23 +227,23 @@ std::string FormatShotsCsv(const ShotTable& table, const base::SettingsSnapshot&
         fields[f++] = Field(table.Cell(r, kSessionColumn));
         fields[f++] = Field(table.ItemOf(r));
         fields[f++] = toSpeed(ballSpeed);
-        fields[f++] = value(number(kLaunchAngleColumn));
-        fields[f++] = value(number(kSideAngleColumn));
+        fields[f++] = value(e.launchAngle);
+        fields[f++] = value(e.sideAngle);
         fields[f++] = shot::FormatTableSpin(backSpin);
         fields[f++] = shot::FormatTableSpin(sideSpin);
-        fields[f++] = shot::FormatTableSpin(number(kTotalSpinColumn));
+        fields[f++] = shot::FormatTableSpin(e.totalSpin);
         fields[f++] = value(spinAxis);
-        fields[f++] = toDistance(model.MaxHeight());
-        fields[f++] = toDistance(model.Carry());
-        fields[f++] = toDistance(model.CarryOffline());
-        fields[f++] = toDistance(model.Total());
-        fields[f++] = toDistance(model.TotalOffline());
-        fields[f++] = value(model.FlightTime());
+        fields[f++] = toDistance(flown.maxHeight);
+        fields[f++] = toDistance(flown.carry);
+        fields[f++] = toDistance(flown.carryOffline);
+        fields[f++] = toDistance(flown.total);
+        fields[f++] = toDistance(flown.totalOffline);
+        fields[f++] = value(flown.flightTime);
         fields[f++] = hasClub ? toSpeed(clubSpeed) : std::string();
-        fields[f++] = club(kAttackColumn);
-        fields[f++] = club(kPathAngleColumn);
-        fields[f++] = club(kFaceAngleColumn);
-        fields[f++] = club(kEffectiveLoftColumn);
+        fields[f++] = club(e.attackAngle);
+        fields[f++] = club(e.pathAngle);
+        fields[f++] = club(e.faceAngle);
+        fields[f++] = club(e.effectiveLoft);
         fields[f++] = hasClub ? Printf("%.2f", ballSpeed / clubSpeed) : std::string();
         fields[f++] = score != 0.0 ? shot::FormatShotScore(score) : std::string();
         for (const std::string& w : weather)

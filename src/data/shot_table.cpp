@@ -215,6 +215,36 @@ const ShotValues* ShotTable::Values(int row) const {
     return &*rows_[row]->values;
 }
 
+const ShotValues& ShotTable::ValuesOrCells(int row, const flight::FlightOptions& air,
+                                           ShotValues& spare) const {
+    if (const ShotValues* recorded = Values(row)) return *recorded;
+    int distance = distanceUnit_;
+    int speed = speedUnit_;
+    UnitsOf(Cell(row, kUnitsColumn), distance, speed);
+    auto number = [&](int column) { return ReadDouble(Cell(row, column)); };
+    spare = ShotValues{};
+    ShotEntry& e = spare.entry;
+    e.ballSpeed = shot::ConvertSpeed(number(kBallSpeedColumn), speed, shot::kFps);
+    e.launchAngle = number(kLaunchAngleColumn);
+    e.sideAngle = number(kSideAngleColumn);
+    e.totalSpin = number(kTotalSpinColumn);
+    e.backSpin = number(kBackSpinColumn);
+    e.sideSpin = number(kSideSpinColumn);
+    e.clubSpeed = shot::ConvertSpeed(number(kClubSpeedColumn), speed, shot::kFps);
+    e.attackAngle = number(kAttackColumn);
+    e.pathAngle = number(kPathAngleColumn);
+    e.faceAngle = number(kFaceAngleColumn);
+    e.effectiveLoft = number(kEffectiveLoftColumn);
+    e.clubMass = number(kClubMassColumn);
+    e.clubLoft = number(kClubLoftColumn);
+    e.score = number(kShotScoreColumn);
+    spare.flown = air;
+    flight::FlightModel model(air);
+    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    spare.flight = model.Result();
+    return spare;
+}
+
 void ShotTable::SetCell(int row, int column, std::string_view text) {
     if (!ValidRow(row) || column < 0 || column >= kColumnCount) return;
     rows_[row]->cells[column] = text;

@@ -192,6 +192,10 @@ public:
     std::string ItemOf(int row) const;
     // The values of a shot row; null for the header, the group rows and rows outside the table.
     const ShotValues* Values(int row) const;
+    // A shot row's recorded values, or, for a row never given a shot, its cells read back in
+    // the units its Units cell names and flown in air (into spare).
+    const ShotValues& ValuesOrCells(int row, const flight::FlightOptions& air,
+                                    ShotValues& spare) const;
 
     // Many AddShot calls in a row (loading a session): the settings of the flight prediction
     // are read once, the groups are recomputed once at the end, and the views get one reset

@@ -28,60 +28,6 @@ int NameIndex(std::string_view name) {
     return -1;
 }
 
-// The distance and speed unit a Units cell names ("Yards MPH"); the fallbacks when it names none.
-void UnitsOfCell(std::string_view text, int& distance, int& speed) {
-    const std::size_t blank = text.find(' ');
-    if (blank == std::string_view::npos) return;
-    for (int i = 0; i < 3; ++i) {
-        if (base::EqualsNoCase(text.substr(0, blank), data::ShotTable::DistanceWord(i)))
-            distance = i;
-    }
-    const std::string_view word = base::Trim(text.substr(blank + 1));
-    for (int i = shot::kMph; i <= shot::kMps; ++i) {
-        if (base::EqualsNoCase(word, shot::SpeedLabel(i))) speed = i;
-    }
-    if (base::EqualsNoCase(word, "KPH")) speed = shot::kKph;
-}
-
-double CellNumber(const data::ShotTable& table, int row, int column) {
-    return data::ReadDouble(table.Cell(row, column));
-}
-
-// A shot row as the drawings take it: the values the table recorded and the ball and air it
-// flew the shot in, or, for a row it was never given a shot for, its cells read back and flown
-// in the air of the settings.
-const data::ShotValues& ValuesOfRow(const data::ShotTable& table, int row,
-                                    const base::SettingsSnapshot& settings,
-                                    data::ShotValues& spare) {
-    if (const data::ShotValues* recorded = table.Values(row)) return *recorded;
-    int distance = table.DistanceUnit();
-    int speed = table.SpeedUnit();
-    UnitsOfCell(table.Cell(row, data::kUnitsColumn), distance, speed);
-    auto number = [&](int column) { return CellNumber(table, row, column); };
-    data::ShotValues v;
-    data::ShotEntry& e = v.entry;
-    e.ballSpeed = shot::ConvertSpeed(number(data::kBallSpeedColumn), speed, shot::kFps);
-    e.launchAngle = number(data::kLaunchAngleColumn);
-    e.sideAngle = number(data::kSideAngleColumn);
-    e.totalSpin = number(data::kTotalSpinColumn);
-    e.backSpin = number(data::kBackSpinColumn);
-    e.sideSpin = number(data::kSideSpinColumn);
-    e.clubSpeed = shot::ConvertSpeed(number(data::kClubSpeedColumn), speed, shot::kFps);
-    e.attackAngle = number(data::kAttackColumn);
-    e.pathAngle = number(data::kPathAngleColumn);
-    e.faceAngle = number(data::kFaceAngleColumn);
-    e.effectiveLoft = number(data::kEffectiveLoftColumn);
-    e.clubMass = number(data::kClubMassColumn);
-    e.clubLoft = number(data::kClubLoftColumn);
-    e.score = number(data::kShotScoreColumn);
-    v.flown = flight::ReadFlightOptions(settings);
-    flight::FlightModel model(v.flown);
-    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
-    v.flight = model.Result();
-    spare = std::move(v);
-    return spare;
-}
-
 shot::LaunchConditions LaunchOf(const data::ShotEntry& e) {
     shot::LaunchConditions launch;
     launch.Set(e.ballSpeed, e.launchAngle, e.sideAngle, e.totalSpin, e.backSpin, e.sideSpin);
@@ -147,7 +93,8 @@ shot::ShotRecord ShotOfRow(const data::ShotTable& table, int row,
     shot::ShotRecord record;
     if (row < 1 || row >= table.RowCount() || table.IsGroupRow(row)) return record;
     data::ShotValues spare;
-    const data::ShotValues& v = ValuesOfRow(table, row, settings, spare);
+    const data::ShotValues& v =
+        table.ValuesOrCells(row, flight::ReadFlightOptions(settings), spare);
     const data::ShotEntry& e = v.entry;
     record.launch = LaunchOf(e);
     shot::ClubData& club = record.club;
@@ -176,6 +123,7 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
     picture.distanceUnit = shot::ReadDistanceUnit(settings, 0);
     picture.speedUnit = shot::ReadSpeedUnit(settings, 0);
     picture.shots.reserve(static_cast<std::size_t>(table.RowCount()));
+    const flight::FlightOptions air = flight::ReadFlightOptions(settings);
     int groupColour = 0;
     data::ShotValues spare;
     for (int row = 1; row < table.RowCount(); ++row) {
@@ -193,7 +141,7 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
         s.current = row == table.CurrentRow();
         // The distances the table and the panel show, unrounded; only a drawn trajectory is
         // flown again, in the shot's own air.
-        const data::ShotValues& v = ValuesOfRow(table, row, settings, spare);
+        const data::ShotValues& v = table.ValuesOrCells(row, air, spare);
         s.launch = LaunchOf(v.entry);
         s.carry = v.flight.carry;
         s.carryOffline = v.flight.carryOffline;

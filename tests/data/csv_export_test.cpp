@@ -55,6 +55,11 @@ Records ReadCsv(std::string_view text) {
 TEST(CsvExport, OneRowPerShotInTheUnitsOfTheSettings) {
     TempHome home;
     Rig rig;
+    // The shots are flown at 1,000 ft in a 10 mph wind, and each row keeps that weather and
+    // its recorded flight whatever the settings say when it is exported.
+    const SettingsFile air("[Weather]\nAltitude=1000\nWindSpeed=10\n");
+    rig.table.SetFlightOptions(
+        kyvern::flight::ReadFlightOptions(kyvern::base::SettingsSnapshot::Read(air.Path())));
     // Two drives (the second recorded while the table showed metres and km/h) and an iron
     // without club data; the names need quoting.
     d::ShotEntry drive = Drive("Driver, 1");
@@ -84,7 +89,7 @@ TEST(CsvExport, OneRowPerShotInTheUnitsOfTheSettings) {
     } cases[] = {
         {"Yards", "MPH", "MPH|yd|s|ft|MPH",
          "150.0|2800|8.1|239.2|22.8|25.1|102.3|-1.2|1.47|87.3|1000.0|10.0",
-         "122.7|2800|8.1|180.7|15.0|17.0|||||1000.0|10.0"},
+         "122.7|2800|8.1|180.8|15.0|17.1|||||1000.0|10.0"},
         {"meters", "kph", "km/h|m|s|m|km/h",
          "241.4|2800|8.1|218.7|20.8|22.9|164.6|-1.2|1.47|87.3|304.8|16.1",
          "197.5|2800|8.1|165.3|13.7|15.6|||||304.8|16.1"},
@@ -98,8 +103,7 @@ TEST(CsvExport, OneRowPerShotInTheUnitsOfTheSettings) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.distance);
         SettingsFile settings(std::string("[Setup]\nDistanceDisplay=") + c.distance +
-                              "\nSpeedDisplay=" + c.speed +
-                              "\n[Weather]\nAltitude=1000\nWindSpeed=10\n");
+                              "\nSpeedDisplay=" + c.speed + "\n[Weather]\nAltitude=3000\n");
         const std::string path = home.File("shots.csv");
         const d::CsvExportResult result = d::ExportShotsCsv(
             rig.table, kyvern::base::SettingsSnapshot::Read(settings.Path()), path);
@@ -116,6 +120,12 @@ TEST(CsvExport, OneRowPerShotInTheUnitsOfTheSettings) {
         // The drives in table order, the second written in metres and km/h, then the iron.
         for (int r : {2, 3, 4})
             EXPECT_EQ(join(rows[r], values), r < 4 ? c.drive : c.iron) << r;
+        // The recorded flight, not one predicted again from the rounded cells: the iron's carry
+        // is the one its row in the table shows.
+        if (std::string(c.distance) == "Yards") {
+            ASSERT_EQ(rig.table.ItemOf(5), "7 Iron");
+            EXPECT_EQ(rows[4][12], rig.table.Cell(5, d::kCarryColumn));
+        }
         const std::vector<std::string> names = {rows[2][0], rows[2][1], rows[2][2],
                                                 rows[2][3], rows[3][0], rows[4][3]};
         EXPECT_EQ(names,
