@@ -419,17 +419,14 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     target.values = ShotValues{shot, bulkModel_ ? bulkFlight_ : flight_, {}};
     if (stage) {
         unflown_.push_back({&target, d});
-    } else {
-        flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
-        Fly(model, target, d);
-    }
-    if (stage) {
         // The current and active rows are set when the row takes its place.
         lastStaged_ = &target;
         ++bulkShots_;
         SetDeleteLastShotEnabled(true);
         return {};
     }
+    flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
+    Fly(model, target, d);
     Notify([&](ShotTableListener& l) { l.CellsChanged(row, row); });
 
     currentRow_ = row;
