@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "data/session_file.h"
 #include "data/shot_table.h"
@@ -87,5 +88,22 @@ void BM_FlightPredictions10k(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FlightPredictions10k)->Unit(benchmark::kMillisecond);
+
+// The same flights as the bulk add flies them: several side by side where the processor allows.
+void BM_FlightSummaries10k(benchmark::State& state) {
+    Shared();
+    std::vector<kyvern::flight::FlightLaunch> launches;
+    for (int i = 0; i < kShots; ++i) {
+        const kyvern::data::ShotEntry s = BenchShot(i);
+        launches.push_back({s.ballSpeed, s.launchAngle, s.backSpin, s.sideSpin, s.sideAngle});
+    }
+    std::vector<kyvern::flight::FlightSummary> flights(launches.size());
+    kyvern::flight::FlightModel model;
+    for (auto _ : state) {
+        model.Summaries(launches.data(), kShots, flights.data());
+        benchmark::DoNotOptimize(flights.data());
+    }
+}
+BENCHMARK(BM_FlightSummaries10k)->Unit(benchmark::kMillisecond);
 
 }  // namespace

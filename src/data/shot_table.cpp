@@ -176,11 +176,38 @@ const std::string& ShotTable::Cell(int row, int column) const {
     return rows_[row]->cells[column];
 }
 
+void ShotTable::WriteCells(Row& row, int distanceUnit, int speedUnit) {
+    const ShotEntry& shot = row.values->entry;
+    std::array<std::string, kColumnCount>& cells = row.cells;
+    const int s = speedUnit;
+    cells[kItemColumn].clear();
+    cells[kShotScoreColumn] = Score(shot.score);
+    cells[kBallSpeedColumn] = Value(shot::ToDisplaySpeed(shot.ballSpeed, s));
+    cells[kLaunchAngleColumn] = Value(shot.launchAngle);
+    cells[kTotalSpinColumn] = Spin(shot.totalSpin);
+    cells[kBackSpinColumn] = Spin(shot.backSpin);
+    cells[kSideSpinColumn] = Spin(shot.sideSpin);
+    cells[kSideAngleColumn] = Value(shot.sideAngle);
+    cells[kClubSpeedColumn] = Value(shot::ToDisplaySpeed(shot.clubSpeed, s));
+    cells[kAttackColumn] = Value(shot.attackAngle);
+    cells[kPathAngleColumn] = Value(shot.pathAngle);
+    cells[kFaceAngleColumn] = Value(shot.faceAngle);
+    cells[kEffectiveLoftColumn] = Value(shot.effectiveLoft);
+    cells[kClubMassColumn] = Value(shot.clubMass);
+    cells[kClubLoftColumn] = Value(shot.clubLoft);
+    cells[kUnitsColumn] = std::string(DistanceWord(distanceUnit)) + " " + shot::SpeedLabel(s);
+    cells[kUserColumn] = shot.user;
+    cells[kSessionColumn] = shot.session;
+}
+
 void ShotTable::Fly(flight::FlightModel& model, Row& row, int distanceUnit) {
-    ShotValues& v = *row.values;
-    const ShotEntry& e = v.entry;
+    const ShotEntry& e = row.values->entry;
     model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
-    const flight::FlightSummary& f = v.flight = model.Result();
+    Flown(row, model.Result(), distanceUnit);
+}
+
+void ShotTable::Flown(Row& row, const flight::FlightSummary& flight, int distanceUnit) {
+    const flight::FlightSummary& f = row.values->flight = flight;
     std::array<std::string, kColumnCount>& cells = row.cells;
     const int d = distanceUnit;
     cells[kCarryColumn] = Value(shot::ToDisplayDistance(f.carry, d));
@@ -196,8 +223,23 @@ void ShotTable::FlyStagedRows() {
     // Each flight depends on its own shot only, so the two halves give the bits one pass gives.
     auto fly = [this](std::size_t first, std::size_t end) {
         flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
-        for (std::size_t i = first; i < end; ++i)
-            Fly(model, *unflown_[i].row, unflown_[i].distanceUnit);
+        // In blocks, so that the model may fly several side by side.
+        constexpr std::size_t kBlock = 64;
+        flight::FlightLaunch launches[kBlock];
+        flight::FlightSummary flights[kBlock];
+        for (std::size_t block = first; block < end; block += kBlock) {
+            const std::size_t n = std::min(kBlock, end - block);
+            for (std::size_t i = 0; i < n; ++i) {
+                const ShotEntry& e = unflown_[block + i].row->values->entry;
+                launches[i] = {e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle};
+            }
+            model.Summaries(launches, static_cast<int>(n), flights);
+            for (std::size_t i = 0; i < n; ++i) {
+                const Unflown& u = unflown_[block + i];
+                WriteCells(*u.row, u.distanceUnit, u.speedUnit);
+                Flown(*u.row, flights[i], u.distanceUnit);
+            }
+        }
     };
     constexpr std::size_t kWorthASecondThread = 256;
     if (count >= kWorthASecondThread && std::thread::hardware_concurrency() >= 2) {
@@ -391,42 +433,23 @@ base::Status ShotTable::AddShot(const ShotEntry& shot, bool useNow, bool newRow)
     const int row = stage ? -1 : overwrite ? currentRow_ : FindOrInsertShotRow(shot.item);
     Row& target = stage ? StageShotRow(shot.item) : *rows_[row];
 
-    std::array<std::string, kColumnCount>& cells = target.cells;
-    cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
+    target.cells[kWhenColumn] = useNow ? shot::FormatTimeStamp(Now()) : shot.timeText;
 
-    const int d = distanceUnit_;
-    const int s = speedUnit_;
-    cells[kItemColumn].clear();
-    cells[kShotScoreColumn] = Score(shot.score);
-    cells[kBallSpeedColumn] = Value(shot::ToDisplaySpeed(shot.ballSpeed, s));
-    cells[kLaunchAngleColumn] = Value(shot.launchAngle);
-    cells[kTotalSpinColumn] = Spin(shot.totalSpin);
-    cells[kBackSpinColumn] = Spin(shot.backSpin);
-    cells[kSideSpinColumn] = Spin(shot.sideSpin);
-    cells[kSideAngleColumn] = Value(shot.sideAngle);
-    cells[kClubSpeedColumn] = Value(shot::ToDisplaySpeed(shot.clubSpeed, s));
-    cells[kAttackColumn] = Value(shot.attackAngle);
-    cells[kPathAngleColumn] = Value(shot.pathAngle);
-    cells[kFaceAngleColumn] = Value(shot.faceAngle);
-    cells[kEffectiveLoftColumn] = Value(shot.effectiveLoft);
-    cells[kClubMassColumn] = Value(shot.clubMass);
-    cells[kClubLoftColumn] = Value(shot.clubLoft);
-    cells[kUnitsColumn] = UnitsLabel();
-    cells[kUserColumn] = shot.user;
-    cells[kSessionColumn] = shot.session;
     // The distances are always this table's own prediction, with the ball and weather in force;
     // a staged row's flight waits for the others, to be flown with them on both processors.
     target.values = ShotValues{shot, bulkModel_ ? bulkFlight_ : flight_, {}};
     if (stage) {
-        unflown_.push_back({&target, d});
+        // Its cells are written with its flight.
+        unflown_.push_back({&target, distanceUnit_, speedUnit_});
         // The current and active rows are set when the row takes its place.
         lastStaged_ = &target;
         ++bulkShots_;
         SetDeleteLastShotEnabled(true);
         return {};
     }
+    WriteCells(target, distanceUnit_, speedUnit_);
     flight::FlightModel model = bulkModel_ ? *bulkModel_ : flight::FlightModel(flight_);
-    Fly(model, target, d);
+    Fly(model, target, distanceUnit_);
     Notify([&](ShotTableListener& l) { l.CellsChanged(row, row); });
 
     currentRow_ = row;

@@ -233,8 +233,11 @@ private:
     Row& StageShotRow(std::string_view item);
     void PlaceStagedRows();
     void RemoveEmptyGroups();
+    // The cells of the shot in the row's values, but for its flight, time and number.
+    static void WriteCells(Row& row, int distanceUnit, int speedUnit);
     // The shot's flight into its values and its distance cells.
     static void Fly(flight::FlightModel& model, Row& row, int distanceUnit);
+    static void Flown(Row& row, const flight::FlightSummary& flight, int distanceUnit);
     void FlyStagedRows();
     void ComputeGroup(int groupRow, int firstShot, int endShot);
 
@@ -258,10 +261,11 @@ private:
     int bulkDepth_ = 0;
     std::unique_ptr<flight::FlightModel> bulkModel_;
     flight::FlightOptions bulkFlight_;  // what bulkModel_ was made with
-    // Staged rows whose flight is still to be flown, with the distance unit of their cells.
+    // Staged rows whose cells and flight are still to be written, with the units of their cells.
     struct Unflown {
         Row* row;
         int distanceUnit;
+        int speedUnit;
     };
     std::vector<Unflown> unflown_;
     // During a bulk add new shot rows wait here, per group in the order they came, and are put

@@ -140,6 +140,60 @@ void CarriesFeetAvx2(const FlightConstants& c, double ballSpeed, double teeHeigh
     }
 }
 
+void FlightsAvx2(const FlightConstants& c, const double (&starts)[4][9], LaneFlight (&flights)[4]) {
+    alignas(32) double init[9][4];
+    for (int k = 0; k < 4; ++k) {
+        for (int i = 0; i < 9; ++i)
+            init[i][k] = starts[k][i];
+    }
+    Lanes y[9];
+    Lanes previous[9];
+    for (int i = 0; i < 9; ++i)
+        previous[i] = y[i] = Lanes(_mm256_load_pd(init[i]));
+    auto derivative = [&c](const Lanes* state, Lanes* rate) {
+        Lanes drag;
+        Lanes lift;
+        MotionOf(state, rate, c, drag, lift, nullptr);
+    };
+    LaneMask flying = y[1] > 0.0;
+    int steps[4] = {0, 0, 0, 0};
+    for (int points = 1; points < FlightModel::kFlightPointLimit && Any(flying); ++points) {
+        Lanes next[9];
+        for (int i = 0; i < 9; ++i)
+            next[i] = y[i];
+        MotionStep(next, FlightModel::kStep, derivative);
+        const int moved = _mm256_movemask_pd(flying.v);
+        for (int i = 0; i < 9; ++i) {
+            previous[i] = Select(flying, y[i], previous[i]);
+            y[i] = Select(flying, next[i], y[i]);
+        }
+        alignas(32) double x[4];
+        alignas(32) double z[4];
+        alignas(32) double height[4];
+        alignas(32) double spin[4];
+        _mm256_store_pd(x, y[0].v);
+        _mm256_store_pd(z, y[2].v);
+        _mm256_store_pd(height, y[1].v);
+        _mm256_store_pd(spin, y[8].v);
+        for (int k = 0; k < 4; ++k) {
+            if (!(moved & (1 << k))) continue;
+            const int s = steps[k]++;
+            flights[k].x[s] = x[k];
+            flights[k].z[s] = z[k];
+            flights[k].height[s] = height[k];
+            flights[k].spin[s] = spin[k];
+        }
+        flying = flying & (y[1] > 0.0);
+    }
+    for (int k = 0; k < 4; ++k) {
+        flights[k].steps = steps[k];
+        for (int i = 0; i < 9; ++i) {
+            flights[k].previous[i] = Lane(previous[i], k);
+            flights[k].last[i] = Lane(y[i], k);
+        }
+    }
+}
+
 }  // namespace kyvern::flight
 
 #pragma GCC pop_options

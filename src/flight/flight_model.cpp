@@ -1,5 +1,6 @@
 #include "flight/flight_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -105,8 +106,7 @@ void FlightModel::AppendPoint(double x, double z, double height, double spin, bo
     ++result_.pointCount;
 }
 
-void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
-                          double sideAngle) {
+bool FlightModel::Start(const FlightLaunch& launch, State& y) {
     ++computeCount_;
     floorCount_ = 0;
     result_.roll = 0.0;
@@ -114,17 +114,17 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     result_.carry = 0.0;
     result_.totalOffline = 0.0;
     result_.total = 0.0;
-    ballSpeed_ = ballSpeed;
-    launchRad_ = launchAngle * base::kDegreesToRadians;
-    sideRad_ = sideAngle * base::kDegreesToRadians;
-    backSpin_ = backSpin;
-    sideSpin_ = sideSpin;
-    if (!(ballSpeed >= 5.0)) {
+    ballSpeed_ = launch.ballSpeed;
+    launchRad_ = launch.launchAngle * base::kDegreesToRadians;
+    sideRad_ = launch.sideAngle * base::kDegreesToRadians;
+    backSpin_ = launch.backSpin;
+    sideSpin_ = launch.sideSpin;
+    if (!(launch.ballSpeed >= 5.0)) {
         // No flight: a reused model must not show the previous shot's time, height and path.
         result_.flightTime = 0.0;
         result_.maxHeight = 0.0;
         result_.pointCount = 0;
-        return;
+        return false;
     }
 
     PrepareAir();
@@ -136,16 +136,23 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
     result_.pointHasSpin.fill(false);
     result_.pointCount = 1;  // point 0 is the origin
 
-    State y{};
+    const double speed = launch.ballSpeed;
     y[0] = 0.0;
     y[1] = teeHeightIn_ / 12.0;
     y[2] = 0.0;
-    y[3] = ballSpeed * std::cos(launchRad_) * std::cos(sideRad_);
-    y[4] = ballSpeed * std::sin(launchRad_);
-    y[5] = ballSpeed * std::cos(launchRad_) * std::sin(sideRad_);
+    y[3] = speed * std::cos(launchRad_) * std::cos(sideRad_);
+    y[4] = speed * std::sin(launchRad_);
+    y[5] = speed * std::cos(launchRad_) * std::sin(sideRad_);
     y[6] = 0.0;
-    y[7] = 2.0 * sideSpin * base::kPi / 60.0;
-    y[8] = 2.0 * backSpin * base::kPi / 60.0;
+    y[7] = 2.0 * launch.sideSpin * base::kPi / 60.0;
+    y[8] = 2.0 * launch.backSpin * base::kPi / 60.0;
+    return true;
+}
+
+void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
+                          double sideAngle) {
+    State y{};
+    if (!Start({ballSpeed, launchAngle, backSpin, sideSpin, sideAngle}, y)) return;
 
     // Classical RK4 with a fixed step, so that flight points are exactly 0.1 s apart.
     const double h = kStep;
@@ -159,7 +166,60 @@ void FlightModel::Compute(double ballSpeed, double launchAngle, double backSpin,
         t += h;
         AppendPoint(y[0], y[2], y[1], y[8] * 60.0 / 2.0 / base::kPi, true);
     }
+    Land(previous, y, t);
+}
 
+void FlightModel::Summaries(const FlightLaunch* launches, int count, FlightSummary* summaries) {
+#if defined(__x86_64__)
+    const bool lanes = frame::ProcessorLanes() >= 4;
+#else
+    const bool lanes = false;
+#endif
+    int k = 0;
+    while (k < count) {
+        // Four flights at a time where four in a row fly; a ball too slow to fly goes alone.
+        bool four = lanes && k + 4 <= count;
+        for (int lane = 0; four && lane < 4; ++lane)
+            four = launches[k + lane].ballSpeed >= 5.0;
+        if (!four) {
+            const FlightLaunch& l = launches[k];
+            Compute(l.ballSpeed, l.launchAngle, l.backSpin, l.sideSpin, l.sideAngle);
+            summaries[k++] = result_;
+            continue;
+        }
+#if defined(__x86_64__)
+        double starts[4][9];
+        LaneFlight flights[4];
+        State y{};
+        for (int lane = 0; lane < 4; ++lane) {
+            Start(launches[k + lane], y);
+            std::copy(y.begin(), y.end(), starts[lane]);
+        }
+        FlightsAvx2(Constants(), starts, flights);
+        computeCount_ -= 4;  // each flight is counted once more as it is landed
+        for (int lane = 0; lane < 4; ++lane) {
+            const LaneFlight& f = flights[lane];
+            Start(launches[k + lane], y);
+            double t = 0.0;
+            for (int step = 0; step < f.steps; ++step) {
+                t += kStep;
+                AppendPoint(f.x[step], f.z[step], f.height[step],
+                            f.spin[step] * 60.0 / 2.0 / base::kPi, true);
+            }
+            State previous;
+            State last;
+            std::copy(f.previous, f.previous + 9, previous.begin());
+            std::copy(f.last, f.last + 9, last.begin());
+            Land(previous, last, t);
+            summaries[k + lane] = result_;
+        }
+        k += 4;
+#endif
+    }
+}
+
+void FlightModel::Land(const State& previous, const State& y, double t) {
+    const double h = kStep;
     // Landing at height zero, between the last two states (beyond them when the point limit
     // stopped a ball still in the air).
     double landingTime = t;

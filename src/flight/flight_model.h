@@ -34,6 +34,15 @@ struct FlightOptions {
 FlightOptions ReadFlightOptions(base::OptionsReader& reader);
 FlightOptions ReadFlightOptions(const base::SettingsSnapshot& snapshot);
 
+// How a ball leaves the club: speed in ft/s, angles in degrees, spins in rpm.
+struct FlightLaunch {
+    double ballSpeed = 0.0;
+    double launchAngle = 0.0;
+    double backSpin = 0.0;
+    double sideSpin = 0.0;
+    double sideAngle = 0.0;
+};
+
 // Predicts a launched ball's flight: RK4 through gravity, drag, Magnus lift and spin decay to
 // the ground, then a bounce-and-roll estimate. The ball and the weather it is made with are
 // kept for every Compute. All storage is fixed-size.
@@ -52,6 +61,11 @@ public:
     // Speed in ft/s, angles in degrees, spins in rpm.
     void Compute(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
                  double sideAngle);
+
+    // The summary Compute gives for each launch, bit for bit, several flights at a time where
+    // the processor allows; Result() is then the last launch's, as after its Compute. The
+    // forces and FloorCount() are only Compute's.
+    void Summaries(const FlightLaunch* launches, int count, FlightSummary* summaries);
 
     // CarryFeet() of Compute(ballSpeed, launchAngles[k], backSpins[k], 0, 0) for each k < count,
     // bit for bit, several flights at a time where the processor allows.
@@ -120,6 +134,10 @@ private:
     FlightConstants Constants() const;
     void Derivative(const FlightConstants& c, const double* y, double* dy);
     void AppendPoint(double x, double z, double height, double spin, bool hasSpin);
+    // Clears the result for a flight of this launch; false when the ball is too slow to fly.
+    bool Start(const FlightLaunch& launch, State& y);
+    // Lands the flight whose last two states these are, t seconds after the launch, and rolls it.
+    void Land(const State& previous, const State& y, double t);
 
     std::int32_t ballTypeId_ = 0;
     Weather weather_;

@@ -259,6 +259,37 @@ TEST(FlightModel, FlightsComputedTogetherCarryAsEachAlone) {
                     << kBalls[type] << " " << speed << " ft/s " << angles[k] << " deg " << spins[k];
             }
         }
+        // Whole summaries, curving and pushed, with a ball too slow to fly in some rows of four;
+        // the last flight is one of four side by side.
+        constexpr int kCount = 18;
+        FlightLaunch launches[kCount];
+        for (int k = 0; k < kCount; ++k) {
+            const double speed = k == 2 || k == 9 ? 4.0 : 60.0 + 25.0 * k;
+            launches[k] = {speed, angles[k], spins[k], 800.0 * (k % 3) - 800.0, 6.0 - k};
+        }
+        FlightModel together = Model(home, kBalls[type], Wind(15.0, 120.0));
+        FlightModel alone = Model(home, kBalls[type], Wind(15.0, 120.0));
+        FlightSummary summaries[kCount];
+        together.Summaries(launches, kCount, summaries);
+        EXPECT_EQ(together.ComputeCount(), kCount);
+        for (int k = 0; k < kCount; ++k) {
+            const FlightLaunch& l = launches[k];
+            alone.Compute(l.ballSpeed, l.launchAngle, l.backSpin, l.sideSpin, l.sideAngle);
+            const FlightResult& r = alone.Result();
+            const FlightSummary& s = summaries[k];
+            EXPECT_TRUE(s.carry == r.carry && s.carryOffline == r.carryOffline &&
+                        s.total == r.total && s.totalOffline == r.totalOffline &&
+                        s.roll == r.roll && s.maxHeight == r.maxHeight &&
+                        s.flightTime == r.flightTime)
+                << kBalls[type] << " launch " << k;
+        }
+        const FlightResult& last = together.Result();
+        const FlightResult& expected = alone.Result();
+        EXPECT_EQ(last.pointCount, expected.pointCount);
+        EXPECT_TRUE(last.pointX == expected.pointX && last.pointZ == expected.pointZ &&
+                    last.pointHeight == expected.pointHeight &&
+                    last.pointSpin == expected.pointSpin &&
+                    last.pointHasSpin == expected.pointHasSpin);
     }
 }
 
