@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/analysis_codes.h"
 #include "analysis/analysis_pipeline.h"
 #include "analysis/launch_scene.h"
 #include "base/math_constants.h"
@@ -108,6 +109,19 @@ bool PlaceAcross(sim::ShotSetup& s, double fx, double fy) {
     return true;
 }
 
+// A frame read whole whose balls gave no launch.
+constexpr const char* kSceneRefusal = "no launch from the balls found";
+
+void Tally(std::vector<std::pair<std::string, int>>& counts, const std::string& reason) {
+    for (auto& [text, count] : counts) {
+        if (text == reason) {
+            ++count;
+            return;
+        }
+    }
+    counts.emplace_back(reason, 1);
+}
+
 double Error(AccuracyValue value, const analysis::LaunchValues& v, const sim::ShotSetup& s) {
     switch (value) {
         case AccuracyValue::kBallSpeed:
@@ -157,6 +171,24 @@ const char* AccuracyValueName(AccuracyValue value) {
 const char* AccuracyValueUnit(AccuracyValue value) {
     static constexpr const char* kUnits[] = {"%", "deg", "deg", "%", "rpm"};
     return kUnits[int(value)];
+}
+
+bool IsWrongShot(const std::array<double, kAccuracyValues>& errors, double trueBackSpin,
+                 bool spinMeasured) {
+    constexpr double kSpeedPercent = 5.0;
+    constexpr double kAngleDegrees = 2.0;
+    constexpr double kBackSpinPercent = 25.0;
+    constexpr double kSpinRpm = 1000.0;
+    const auto e = [&](AccuracyValue v) { return std::fabs(errors[int(v)]); };
+    if (e(AccuracyValue::kBallSpeed) > kSpeedPercent ||
+        e(AccuracyValue::kLaunchAngle) > kAngleDegrees ||
+        e(AccuracyValue::kSideAngle) > kAngleDegrees) {
+        return true;
+    }
+    if (!spinMeasured) return false;
+    const double backRpm = e(AccuracyValue::kBackSpin) / 100.0 * std::fabs(trueBackSpin);
+    return e(AccuracyValue::kBackSpin) > kBackSpinPercent || backRpm > kSpinRpm ||
+           e(AccuracyValue::kSideSpin) > kSpinRpm;
 }
 
 GridShot MakeGridShot(std::uint64_t seed, int index, int width) {
@@ -221,7 +253,7 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     int analysed[2] = {0, 0};
     for (int index = 0; index < summary.shots; ++index) {
         const GridShot shot = MakeGridShot(options.seed, index, options.width);
-        ShotOutcome outcome{index, shot, {}, {}, {}};
+        ShotOutcome outcome{index, shot, {}, {}, {}, {}, {}};
         if (!sim::FrameRenderer::Solve(shot.setup, outcome.truth)) continue;
         const bool aliased = outcome.truth.aliased;  // left out: neither rendered nor analysed
         if (aliased || !renderer.Render(shot.setup, *frame)) {
@@ -233,13 +265,17 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
             PrecisionFigures& figures = summary.modes[m];
             pipeline.PinPrecision(kModes[m]);
             const double start = ThreadSeconds();
-            frame->analyzed = bool(pipeline.RunAnalysis(*frame));
+            const analysis::AnalysisSummary run = pipeline.RunAnalysis(*frame);
+            frame->analyzed = bool(run);
             seconds[m] += ThreadSeconds() - start;
             ++analysed[m];
             if (frame->analyzed) analysis::LaunchScene::AlignNormals(*frame);
             if (!frame->analyzed ||
                 !scene.SolveLaunch(analysis::FrameSet{frame.get(), nullptr, nullptr, nullptr})) {
                 ++figures.failures;
+                outcome.refusal[m] =
+                    frame->analyzed ? kSceneRefusal : analysis::ErrorText(run.errorCode);
+                Tally(figures.refusals, outcome.refusal[m]);
                 continue;
             }
             const bool spin = frame->result.balls[0].viewNormal.Length() >= 0.1 &&
@@ -256,6 +292,8 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
                 errors[m][v].push_back(outcome.errors[m][v]);
                 shots[m][v].push_back(index);
             }
+            outcome.wrong[m] = IsWrongShot(outcome.errors[m], shot.setup.backSpin, spin);
+            if (outcome.wrong[m]) ++figures.wrong;
         }
         if (observe) observe(outcome);
     }

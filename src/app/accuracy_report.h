@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/image_analyzer.h"
 #include "sim/frame_renderer.h"
@@ -29,8 +32,13 @@ struct ErrorFigures {
 struct PrecisionFigures {
     analysis::Precision precision = analysis::Precision::kStandard;
     std::array<ErrorFigures, kAccuracyValues> values{};
-    int failures = 0;           // shots without launch conditions: the frame or the scene failed
-    int spinless = 0;           // shots measured without a plane on both balls: no spin figures
+    int failures = 0;  // shots without launch conditions: the frame or the scene failed
+    int spinless = 0;  // shots measured without a plane on both balls: no spin figures
+    // Measured shots with a value a user would call wrong (IsWrongShot).
+    int wrong = 0;
+    // The failures by their reason: the analysis's error text, or the scene's when the frame
+    // was read but no launch was solved; in the order first met.
+    std::vector<std::pair<std::string, int>> refusals;
     double milliseconds = 0.0;  // mean processor time of one frame's analysis
 };
 
@@ -64,6 +72,13 @@ struct GridShot {
 // of the alias limit (135) between the flashes is drawn again.
 GridShot MakeGridShot(std::uint64_t seed, int index, int width);
 
+// Whether a measured shot's errors (as the report states them) make it wrong for a user: ball
+// speed off by more than 5 %, launch or side angle by more than 2 degrees, back spin by more
+// than 25 % or 1,000 rpm, side spin by more than 1,000 rpm. Spin counts only where it was
+// measured.
+bool IsWrongShot(const std::array<double, kAccuracyValues>& errors, double trueBackSpin,
+                 bool spinMeasured);
+
 // One shot of a run: its truth and, in each precision, whether it was measured and its errors.
 struct ShotOutcome {
     int index = 0;
@@ -71,6 +86,8 @@ struct ShotOutcome {
     sim::ShotTruth truth;  // an aliased shot is neither rendered nor analysed
     std::array<bool, 2> measured{};
     std::array<std::array<double, kAccuracyValues>, 2> errors{};
+    std::array<bool, 2> wrong{};
+    std::array<std::string, 2> refusal;  // why a precision measured nothing
 };
 using ShotObserver = std::function<void(const ShotOutcome&)>;
 

@@ -84,7 +84,8 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
             continue;
         }
         const auto& e = o.errors[m];
-        std::printf(" | %+6.2f%% %+5.2f %+5.2f %+6.2f%% %+5.0f", e[0], e[1], e[2], e[3], e[4]);
+        std::printf(" | %+6.2f%% %+5.2f %+5.2f %+6.2f%% %+5.0f%s", e[0], e[1], e[2], e[3], e[4],
+                    o.wrong[m] ? " WRONG" : "");
     }
     std::printf("\n");
 }
@@ -100,6 +101,13 @@ void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& 
         std::printf("\n%s precision: %d measured, %d failed, %d without spin, %.1f ms a frame\n",
                     PrecisionName(figures.precision), Measured(figures), figures.failures,
                     figures.spinless, figures.milliseconds);
+        const int rendered = Measured(figures) + figures.failures;
+        const auto share = [rendered](int n) { return rendered > 0 ? 100.0 * n / rendered : 0.0; };
+        std::printf("  measured %.1f %%, refused %.1f %%, measured wrongly %.1f %% (%d)\n",
+                    share(Measured(figures)), share(figures.failures), share(figures.wrong),
+                    figures.wrong);
+        for (const auto& [reason, count] : figures.refusals)
+            std::printf("  refused %d: %s\n", count, reason.c_str());
         std::printf("  %-13s %-4s %9s %9s %9s %6s %6s\n", "value", "unit", "bias", "sd", "worst",
                     "shot", "count");
         for (int v = 0; v < app::kAccuracyValues; ++v) {
@@ -124,10 +132,15 @@ void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySu
                                      {"worst", JsonNumber(f.worst)},
                                      {"worstShot", f.worstShot}};
         }
+        Json refusals = Json::array();
+        for (const auto& [reason, count] : figures.refusals)
+            refusals.push_back({{"reason", reason}, {"count", count}});
         modes.push_back({{"precision", PrecisionName(figures.precision)},
                          {"measured", Measured(figures)},
                          {"failures", figures.failures},
                          {"spinless", figures.spinless},
+                         {"wrong", figures.wrong},
+                         {"refusals", refusals},
                          {"milliseconds", JsonNumber(figures.milliseconds)},
                          {"values", std::move(values)}});
     }

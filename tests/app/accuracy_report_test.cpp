@@ -39,6 +39,7 @@ TEST(AccuracyReport, EachPrecisionHoldsItsBoundsOverTheView) {
         };
         EXPECT_EQ(figures.failures, 0);
         EXPECT_EQ(figures.spinless, 0);
+        EXPECT_TRUE(figures.refusals.empty());
         // Every shot that does not alias is measured, in every value.
         for (const ErrorFigures& f : figures.values)
             EXPECT_EQ(f.count, summary.shots - summary.aliased);
@@ -52,6 +53,23 @@ TEST(AccuracyReport, EachPrecisionHoldsItsBoundsOverTheView) {
         EXPECT_LE(std::fabs(value(AccuracyValue::kSideSpin).bias), b.sideSpinBias);
         EXPECT_LE(value(AccuracyValue::kSideSpin).sd, b.sideSpinSd);
     }
+}
+
+// The bounds beyond which a user would call a shot wrong, each just inside and just beyond.
+TEST(AccuracyReport, AWrongShotIsOneBeyondAUsersBounds) {
+    using kyvern::app::IsWrongShot;
+    using Errors = std::array<double, kyvern::app::kAccuracyValues>;
+    EXPECT_FALSE(IsWrongShot({-5.0, 2.0, -2.0, 25.0, -1000.0}, 3000.0, true));
+    EXPECT_TRUE(IsWrongShot({5.01, 0, 0, 0, 0}, 3000.0, true));
+    EXPECT_TRUE(IsWrongShot({0, -2.01, 0, 0, 0}, 3000.0, true));
+    EXPECT_TRUE(IsWrongShot({0, 0, 2.01, 0, 0}, 3000.0, true));
+    EXPECT_TRUE(IsWrongShot({0, 0, 0, -25.1, 0}, 3000.0, true));
+    EXPECT_TRUE(IsWrongShot({0, 0, 0, 0, 1000.5}, 3000.0, true));
+    // 12.5 % of 8,000 rpm is 1,000 rpm: just inside; 12.6 % is beyond.
+    EXPECT_FALSE(IsWrongShot({0, 0, 0, 12.5, 0}, 8000.0, true));
+    EXPECT_TRUE(IsWrongShot(Errors{0, 0, 0, 12.6, 0}, 8000.0, true));
+    // Spin that was not measured cannot be wrong.
+    EXPECT_FALSE(IsWrongShot({0, 0, 0, 90.0, 5000.0}, 3000.0, false));
 }
 
 }  // namespace
