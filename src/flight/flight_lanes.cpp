@@ -81,65 +81,6 @@ double Lane(Lanes x, int k) {
 
 }  // namespace
 
-void CarriesFeetAvx2(const FlightConstants& c, double ballSpeed, double teeHeightIn,
-                     const double* launchAngles, const double* backSpins, int count,
-                     double* carries) {
-    for (int first = 0; first < count; first += 4) {
-        const int lanes = count - first < 4 ? count - first : 4;
-        alignas(32) double init[9][4];
-        for (int k = 0; k < 4; ++k) {
-            // Lanes past the end repeat the last flight, whose result is not kept.
-            const int index = first + (k < lanes ? k : lanes - 1);
-            const double launchRad = launchAngles[index] * base::kDegreesToRadians;
-            const double sideRad = 0.0;  // straight, as the one-flight model's 0 degrees
-            const double sideSpin = 0.0;
-            init[0][k] = 0.0;
-            init[1][k] = teeHeightIn / 12.0;
-            init[2][k] = 0.0;
-            init[3][k] = ballSpeed * std::cos(launchRad) * std::cos(sideRad);
-            init[4][k] = ballSpeed * std::sin(launchRad);
-            init[5][k] = ballSpeed * std::cos(launchRad) * std::sin(sideRad);
-            init[6][k] = 0.0;
-            init[7][k] = 2.0 * sideSpin * base::kPi / 60.0;
-            init[8][k] = 2.0 * backSpins[index] * base::kPi / 60.0;
-        }
-        Lanes y[9];
-        Lanes previous[9];
-        for (int i = 0; i < 9; ++i)
-            previous[i] = y[i] = Lanes(_mm256_load_pd(init[i]));
-        auto derivative = [&c](const Lanes* state, Lanes* rate) {
-            Lanes drag;
-            Lanes lift;
-            MotionOf(state, rate, c, drag, lift, nullptr);
-        };
-        // A flight stops where the one-flight model stops: at the ground or at the last point.
-        LaneMask flying = y[1] > 0.0;
-        for (int points = 1; points < FlightModel::kFlightPointLimit && Any(flying); ++points) {
-            Lanes next[9];
-            for (int i = 0; i < 9; ++i)
-                next[i] = y[i];
-            MotionStep(next, FlightModel::kStep, derivative);
-            for (int i = 0; i < 9; ++i) {
-                previous[i] = Select(flying, y[i], previous[i]);
-                y[i] = Select(flying, next[i], y[i]);
-            }
-            flying = flying & (y[1] > 0.0);
-        }
-        for (int k = 0; k < lanes; ++k) {
-            double x = Lane(y[0], k);
-            double z = Lane(y[2], k);
-            double share = 0.0;
-            if (LandingShare(Lane(previous[1], k), Lane(y[1], k), share)) {
-                const double x0 = Lane(previous[0], k);
-                const double z0 = Lane(previous[2], k);
-                x = x0 + share * (x - x0);
-                z = z0 + share * (z - z0);
-            }
-            carries[first + k] = SignedDistance(x / 3.0, z / 3.0) * 3.0;
-        }
-    }
-}
-
 void FlightsAvx2(const FlightConstants& c, const double (&starts)[4][9], LaneFlight (&flights)[4]) {
     alignas(32) double init[9][4];
     for (int k = 0; k < 4; ++k) {
@@ -155,6 +96,7 @@ void FlightsAvx2(const FlightConstants& c, const double (&starts)[4][9], LaneFli
         Lanes lift;
         MotionOf(state, rate, c, drag, lift, nullptr);
     };
+    // A flight stops where the one-flight model stops: at the ground or at the last point.
     LaneMask flying = y[1] > 0.0;
     int steps[4] = {0, 0, 0, 0};
     for (int points = 1; points < FlightModel::kFlightPointLimit && Any(flying); ++points) {
@@ -190,6 +132,45 @@ void FlightsAvx2(const FlightConstants& c, const double (&starts)[4][9], LaneFli
         for (int i = 0; i < 9; ++i) {
             flights[k].previous[i] = Lane(previous[i], k);
             flights[k].last[i] = Lane(y[i], k);
+        }
+    }
+}
+
+void CarriesFeetAvx2(const FlightConstants& c, double ballSpeed, double teeHeightIn,
+                     const double* launchAngles, const double* backSpins, int count,
+                     double* carries) {
+    LaneFlight flights[4];
+    for (int first = 0; first < count; first += 4) {
+        const int lanes = count - first < 4 ? count - first : 4;
+        double starts[4][9];
+        for (int k = 0; k < 4; ++k) {
+            // Lanes past the end repeat the last flight, whose result is not kept.
+            const int index = first + (k < lanes ? k : lanes - 1);
+            const double launchRad = launchAngles[index] * base::kDegreesToRadians;
+            const double sideRad = 0.0;  // straight, as the one-flight model's 0 degrees
+            const double sideSpin = 0.0;
+            double* init = starts[k];
+            init[0] = 0.0;
+            init[1] = teeHeightIn / 12.0;
+            init[2] = 0.0;
+            init[3] = ballSpeed * std::cos(launchRad) * std::cos(sideRad);
+            init[4] = ballSpeed * std::sin(launchRad);
+            init[5] = ballSpeed * std::cos(launchRad) * std::sin(sideRad);
+            init[6] = 0.0;
+            init[7] = 2.0 * sideSpin * base::kPi / 60.0;
+            init[8] = 2.0 * backSpins[index] * base::kPi / 60.0;
+        }
+        FlightsAvx2(c, starts, flights);
+        for (int k = 0; k < lanes; ++k) {
+            const LaneFlight& f = flights[k];
+            double x = f.last[0];
+            double z = f.last[2];
+            double share = 0.0;
+            if (LandingShare(f.previous[1], f.last[1], share)) {
+                x = f.previous[0] + share * (x - f.previous[0]);
+                z = f.previous[2] + share * (z - f.previous[2]);
+            }
+            carries[first + k] = SignedDistance(x / 3.0, z / 3.0) * 3.0;
         }
     }
 }
