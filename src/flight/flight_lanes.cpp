@@ -146,19 +146,8 @@ void CarriesFeetAvx2(const FlightConstants& c, double ballSpeed, double teeHeigh
         for (int k = 0; k < 4; ++k) {
             // Lanes past the end repeat the last flight, whose result is not kept.
             const int index = first + (k < lanes ? k : lanes - 1);
-            const double launchRad = launchAngles[index] * base::kDegreesToRadians;
-            const double sideRad = 0.0;  // straight, as the one-flight model's 0 degrees
-            const double sideSpin = 0.0;
-            double* init = starts[k];
-            init[0] = 0.0;
-            init[1] = teeHeightIn / 12.0;
-            init[2] = 0.0;
-            init[3] = ballSpeed * std::cos(launchRad) * std::cos(sideRad);
-            init[4] = ballSpeed * std::sin(launchRad);
-            init[5] = ballSpeed * std::cos(launchRad) * std::sin(sideRad);
-            init[6] = 0.0;
-            init[7] = 2.0 * sideSpin * base::kPi / 60.0;
-            init[8] = 2.0 * backSpins[index] * base::kPi / 60.0;
+            LaunchState({ballSpeed, launchAngles[index], backSpins[index], 0.0, 0.0}, teeHeightIn,
+                        starts[k]);
         }
         FlightsAvx2(c, starts, flights);
         for (int k = 0; k < lanes; ++k) {

@@ -22,6 +22,23 @@ constexpr double kRollFactor = 1.025;
 constexpr double kDragCap = 0.5;
 constexpr double kLiftCap = 0.4;
 
+// The state a flight starts from: at the tee, moving along the launch and side angles, spinning
+// about the two axes in rad/s. Both the one-flight model and the lanes start from it.
+inline void LaunchState(const FlightLaunch& launch, double teeHeightIn, double* y) {
+    const double launchRad = launch.launchAngle * base::kDegreesToRadians;
+    const double sideRad = launch.sideAngle * base::kDegreesToRadians;
+    const double speed = launch.ballSpeed;
+    y[0] = 0.0;
+    y[1] = teeHeightIn / 12.0;
+    y[2] = 0.0;
+    y[3] = speed * std::cos(launchRad) * std::cos(sideRad);
+    y[4] = speed * std::sin(launchRad);
+    y[5] = speed * std::cos(launchRad) * std::sin(sideRad);
+    y[6] = 0.0;
+    y[7] = 2.0 * launch.sideSpin * base::kPi / 60.0;
+    y[8] = 2.0 * launch.backSpin * base::kPi / 60.0;
+}
+
 // The number type's choices and tests, for plain doubles.
 inline double Select(bool take, double taken, double otherwise) { return take ? taken : otherwise; }
 inline bool Any(bool value) { return value; }

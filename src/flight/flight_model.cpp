@@ -136,16 +136,7 @@ bool FlightModel::Start(const FlightLaunch& launch, State& y) {
     result_.pointHasSpin.fill(false);
     result_.pointCount = 1;  // point 0 is the origin
 
-    const double speed = launch.ballSpeed;
-    y[0] = 0.0;
-    y[1] = teeHeightIn_ / 12.0;
-    y[2] = 0.0;
-    y[3] = speed * std::cos(launchRad_) * std::cos(sideRad_);
-    y[4] = speed * std::sin(launchRad_);
-    y[5] = speed * std::cos(launchRad_) * std::sin(sideRad_);
-    y[6] = 0.0;
-    y[7] = 2.0 * launch.sideSpin * base::kPi / 60.0;
-    y[8] = 2.0 * launch.backSpin * base::kPi / 60.0;
+    LaunchState(launch, teeHeightIn_, y.data());
     return true;
 }
 
@@ -190,13 +181,11 @@ void FlightModel::Summaries(const FlightLaunch* launches, int count, FlightSumma
 #if defined(__x86_64__)
         double starts[4][9];
         LaneFlight flights[4];
-        State y{};
-        for (int lane = 0; lane < 4; ++lane) {
-            Start(launches[k + lane], y);
-            std::copy(y.begin(), y.end(), starts[lane]);
-        }
+        for (int lane = 0; lane < 4; ++lane)
+            LaunchState(launches[k + lane], teeHeightIn_, starts[lane]);
+        PrepareAir();
         FlightsAvx2(Constants(), starts, flights);
-        computeCount_ -= 4;  // each flight is counted once more as it is landed
+        State y{};
         for (int lane = 0; lane < 4; ++lane) {
             const LaneFlight& f = flights[lane];
             Start(launches[k + lane], y);
