@@ -5,6 +5,7 @@
 
 #include "frame/captured_image.h"
 #include "frame/xyz.h"
+#include "sim/scene_realism.h"
 
 namespace kyvern::sim {
 
@@ -45,6 +46,8 @@ struct ShotSetup {
     // An ideal pinhole instead of the cameras' lens, whose image of each ball is smaller by
     // 1 + kRadialShrink x its distance from the frame centre in pixels, about its own centre.
     bool pinhole = false;
+    // The effects of real cameras to draw; none gives the clean frame.
+    Realism realism;
     // Capture facts stamped on the frame.
     std::int32_t serialNumber = 0;
     std::int32_t cameraIndex = 0;
@@ -69,6 +72,17 @@ struct ShotTruth {
     // The ball turns kAliasedTurn or more between the flashes: the analysis's continuity rule
     // reads such a turn as one the other way, so its spin cannot be measured.
     bool aliased = false;
+
+    // What the realism effects drew. Every effect's draws are made, on or not.
+    RealismDraws drawn;
+    // The prints' centres in the ball's own frame (the camera frame at t1), unit.
+    Xyz logoCentre;
+    Xyz numberCentre;
+    double flashTravel = 0.0;  // pixels ball 0's image moves during its flash, 0 without blur
+    bool clubDrawn = false;
+    Xyz clubPix;                 // the club head's image: centre (x, y) and widest extent, pixels
+    double clubClearance = 0.0;  // pixels from ball 0's image centre kept clear of the club
+    int groundRow = -1;          // the first row of the mat's edge or the tee, -1 for neither
 };
 
 // Renders synthetic strobed frames by casting a ray through every pixel of the camera and
