@@ -252,7 +252,8 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     double seconds[2] = {0.0, 0.0};
     int analysed[2] = {0, 0};
     for (int index = 0; index < summary.shots; ++index) {
-        const GridShot shot = MakeGridShot(options.seed, index, options.width);
+        GridShot shot = MakeGridShot(options.seed, index, options.width);
+        shot.setup.realism = options.realism;
         ShotOutcome outcome{index, shot, {}, {}, {}, {}, {}};
         if (!sim::FrameRenderer::Solve(shot.setup, outcome.truth)) continue;
         const bool aliased = outcome.truth.aliased;  // left out: neither rendered nor analysed

@@ -45,7 +45,8 @@ struct PrecisionFigures {
 struct AccuracyOptions {
     int shots = 300;
     std::uint64_t seed = 1;
-    int width = 0;  // 1024 or 640 for that width alone; 0 for both in turn
+    int width = 0;         // 1024 or 640 for that width alone; 0 for both in turn
+    sim::Realism realism;  // the effects of real cameras drawn on every frame
 };
 
 struct AccuracySummary {

@@ -60,6 +60,7 @@ constexpr std::pair<SettingId, const char*> kJapanese[] = {
     {kSimulatorResolution, "シミュレーションの解像度"},
     {kSimulatorShotPeriod, "シミュレーションのショット間隔 (秒)"},
     {kSimulatorSeed, "シミュレーションの乱数シード"},
+    {kSimulatorRealism, "シミュレーションのカメラ効果"},
     {kPrecision, "解析の精度"},
     {kSimLinkProtocol, "ゴルフシミュレーターのプロトコル"},
     {kSimLinkHost, "ゴルフシミュレーターのホスト"},

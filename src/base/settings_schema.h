@@ -131,6 +131,7 @@ enum class SettingId : int {
     kSimulatorResolution,
     kSimulatorShotPeriod,
     kSimulatorSeed,
+    kSimulatorRealism,
     // SimulatorLink
     kSimLinkProtocol,
     kSimLinkHost,
@@ -495,6 +496,8 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      kNoWords, "Seconds between simulated shots", "Simulator"},
     {kSimulatorSeed, "Simulator", "Seed", "1", kInteger, 20, kAny, kNoWords, "Simulator seed",
      "Simulator"},
+    {kSimulatorRealism, "Simulator", "Realism", "none", kText, 80, kAny, kNoWords,
+     "Simulated camera effects", "Simulator"},
 
     {kSimLinkProtocol, "SimulatorLink", "Protocol", "None", kChoice, 20, kAny, kSimProtocols,
      "Golf simulator protocol", "SimLink"},

@@ -14,7 +14,8 @@ namespace kyvern::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] [--list] [--json]\n";
+    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] "
+    "[--realism none|full|EFFECT,...] [--list] [--json]\n";
 constexpr long kMaxShots = 100000;
 // JSON names of the values, in the order of app::AccuracyValue.
 constexpr const char* kJsonNames[] = {"ballSpeed", "launchAngle", "sideAngle", "backSpin",
@@ -95,6 +96,7 @@ void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& 
                 static_cast<unsigned long long>(options.seed),
                 options.width == 0 ? "1024 x 768 and 640 x 480 in turn"
                                    : (options.width == 1024 ? "1024 x 768" : "640 x 480"));
+    std::printf("Realism: %s\n", sim::RealismName(options.realism).c_str());
     std::printf("Aliased (the ball turns 135 deg or more between the flashes), left out: %d\n",
                 summary.aliased);
     for (const app::PrecisionFigures& figures : summary.modes) {
@@ -147,12 +149,13 @@ void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySu
     PrintJson({{"shots", summary.shots},
                {"seed", options.seed},
                {"width", options.width},
+               {"realism", sim::RealismName(options.realism)},
                {"aliased", summary.aliased},
                {"modes", std::move(modes)}});
 }
 
 int RunAccuracy(const Args& args) {
-    const Args known = {"--shots", "--seed", "--width", "--list", "--json"};
+    const Args known = {"--shots", "--seed", "--width", "--realism", "--list", "--json"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool isKnown = false;
         for (const std::string& k : known)
@@ -178,6 +181,15 @@ int RunAccuracy(const Args& args) {
         return 2;
     }
     app::AccuracyOptions options;
+    bool complete = true;
+    const std::string realism = FlagValue(args, "--realism", "none", complete);
+    if (!complete || !sim::ParseRealism(realism, options.realism)) {
+        std::fprintf(stderr,
+                     "kyvern-cli accuracy: --realism must be none, full or a comma-separated list "
+                     "of dimples, prints, blur, light, background, sensor\n");
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
     options.shots = int(shots);
     options.seed = std::uint64_t(seed);
     options.width = int(width);
@@ -200,10 +212,11 @@ int RunAccuracy(const Args& args) {
     return 0;
 }
 
-const Registration kAccuracy({"accuracy",
-                              "accuracy [--shots N] [--seed S] [--width 1024|640] [--json]   "
-                              "the analysis's error on rendered shots",
-                              RunAccuracy});
+const Registration kAccuracy(
+    {"accuracy",
+     "accuracy [--shots N] [--seed S] [--width 1024|640] [--realism R] [--json]   "
+     "the analysis's error on rendered shots",
+     RunAccuracy});
 
 }  // namespace
 }  // namespace kyvern::cli

@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "[--speed-unit fps|mph|kph|mps] --launch L --side S --back B --side-spin P [--rifle R] "
     "[--distance INCHES] [--offset-x INCHES] [--offset-y INCHES] [--seed N] [--noise SIGMA] "
     "[--interval SECONDS | --speed-mode Fast|Medium|Slow|SuperSlow] [--line-width INCHES] "
-    "[--ball-diameter INCHES] [--serial N] [--pinhole] [--json]\n";
+    "[--ball-diameter INCHES] [--serial N] [--pinhole] [--realism none|full|EFFECT,...] [--json]\n";
 
 constexpr double kMaxInterval = 0.004;  // the longest strobe interval a shot accepts
 
@@ -117,6 +117,7 @@ void PrintJsonDocument(const std::string& path, const std::string& speedMode,
                {"seed", s.seed},
                {"noise", JsonNumber(s.noise)},
                {"pinhole", s.pinhole},
+               {"realism", sim::RealismName(s.realism)},
                {"balls", std::move(balls)}});
 }
 
@@ -132,6 +133,7 @@ void PrintText(const std::string& path, const std::string& speedMode, const sim:
     std::printf("  T1 %.6f s, T2 %.6f s, strobe interval %.6f s%s, ball turns %.2f deg%s\n", s.t1,
                 s.t2, s.t2 - s.t1, mode.c_str(), t.turn,
                 t.aliased ? " (aliased: the spin cannot be measured)" : "");
+    if (s.realism.Any()) std::printf("  realism: %s\n", sim::RealismName(s.realism).c_str());
     const Xyz* locs[2] = {&t.ball0, &t.ball1};
     const Xyz* pixes[2] = {&t.pix0, &t.pix1};
     const Xyz* normals[2] = {&t.normal0, &t.normal1};
@@ -156,10 +158,16 @@ int RunRender(const Args& args) {
     const std::string out = FlagValue(args, "--out", "", complete);
     const std::string unit = FlagValue(args, "--speed-unit", "fps", complete);
     std::string speedMode = FlagValue(args, "--speed-mode", "", complete);
+    const std::string realism = FlagValue(args, "--realism", "none", complete);
     NumberFlags numbers(args);
     if (!complete || out.empty()) numbers.Fail("--out needs a file name");
 
     sim::ShotSetup s;
+    if (!sim::ParseRealism(realism, s.realism)) {
+        numbers.Fail(
+            "--realism must be none, full or a comma-separated list of dimples, prints, "
+            "blur, light, background, sensor");
+    }
     const double width = numbers.Get("--width", 1024);
     const double speed = numbers.Get("--speed", 0, true);
     s.launchAngle = numbers.Get("--launch", 0, true);

@@ -48,6 +48,8 @@ SimulatorOptions ReadSimulatorOptions(const base::Settings& settings) {
         static_cast<unsigned long long>(base::DefaultInteger(setting::kSimulatorSeed));
     std::sscanf(settings.Text(setting::kSimulatorSeed).c_str(), "%llu", &seed);
     o.seed = seed;
+    // A misspelt list draws clean frames rather than a guess at the effects meant.
+    if (!ParseRealism(settings.Text(setting::kSimulatorRealism), o.realism)) o.realism = {};
     return o;
 }
 
@@ -318,6 +320,7 @@ bool SimulatedCameraDriver::GrabImage(int slot, capture::GrabbedImage& image) {
     setup.seed = options_.seed * 1000003u + std::uint64_t(number) * 4u + std::uint64_t(busIndex);
     setup.serialNumber = std::int32_t(serial);
     setup.cameraIndex = busIndex;
+    setup.realism = options_.realism;
     if (!c.renderer.Render(setup, *c.frame)) return false;
     ToSensorOrientation(*c.frame, frame::IsLeftHanded(settings));
 

@@ -27,6 +27,7 @@ struct SimulatorOptions {
     int width = 1024;         // Resolution: "1024x768" or "640x480"
     double shotPeriod = 4.0;  // ShotPeriod: seconds between shots; 0 shoots only on request
     std::uint64_t seed = 1;   // Seed
+    Realism realism;          // Realism: "none", "full" or a list of effects
 };
 SimulatorOptions ReadSimulatorOptions(const base::Settings& settings);
 

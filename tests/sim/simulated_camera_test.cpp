@@ -184,6 +184,17 @@ TEST(SimulatedCamera, OptionsFromTheSettings) {
         EXPECT_EQ(read(), std::tuple(c.cameraCount, 640, c.shotPeriod, std::uint64_t(42)))
             << c.cameras;
     }
+    // The camera effects: none by default, a list as written, and a misspelt one draws none.
+    const auto realism = [&] { return kyvern::sim::ReadSimulatorOptions(home.Settings()).realism; };
+    EXPECT_EQ(realism(), kyvern::sim::Realism::None());
+    home.Set("Simulator", "Realism", "Sensor, dimples");
+    kyvern::sim::Realism two;
+    two.dimples = two.sensor = true;
+    EXPECT_EQ(realism(), two);
+    home.Set("Simulator", "Realism", "full");
+    EXPECT_EQ(realism(), kyvern::sim::Realism::Full());
+    home.Set("Simulator", "Realism", "dimples,glare");
+    EXPECT_EQ(realism(), kyvern::sim::Realism::None());
 }
 
 // The simulated camera through the camera table and the whole analysis: what it rendered is
