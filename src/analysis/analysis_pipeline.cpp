@@ -1,5 +1,6 @@
 #include "analysis/analysis_pipeline.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -125,6 +126,74 @@ void PrintAnalysis(const AnalysisSummary& summary, const frame::CapturedImage& f
     }
 }
 
+bool AnalysisPipeline::RunSteps(frame::CapturedImage& frame, const Hidden& hidden,
+                                AnalysisSummary& summary, bool& real) {
+    ImageAnalyzer& a = *analyzer_;
+    a.SetFrame(frame.Pixels(), frame.width, frame.height);
+    if (hidden.groundRow >= 0) a.HideGround(hidden.groundRow);
+    for (int i = 0; i < hidden.regionCount; ++i)
+        a.HideLitRegion(hidden.regions[i].x, hidden.regions[i].y, hidden.regions[i].z);
+    summary.stepCount = 0;
+    Clock::time_point before = Clock::now();
+    auto timed = [&](AnalysisStep step) {
+        const Clock::time_point now = Clock::now();
+        summary.steps[summary.stepCount++] = {step, Milliseconds(before, now)};
+        before = Clock::now();
+    };
+
+    real = false;
+    if (!a.PixelStats()) return false;
+    timed(AnalysisStep::kPixelStats);
+    if (process_) {
+        a.PreprocessImage();
+        a.PixelStats();
+        timed(AnalysisStep::kPreprocessImage);
+    }
+    if (!a.FindDiscs()) return false;
+    timed(AnalysisStep::kFindDiscs);
+    if (!a.RefineBothDiscEdges()) return false;
+    timed(AnalysisStep::kRefineDiscEdges);
+    // Checked on the circles as the edges gave them, before the scene rounds them.
+    const bool refined = a.RefineBothBallEdges();
+    real = a.CheckBalls() && refined;
+    if (!refined) return false;
+    timed(AnalysisStep::kRefineBallEdges);
+    a.FindBothMarks();
+    timed(AnalysisStep::kFindMarks);
+    a.GroupMarks(0);
+    a.GroupMarks(1);
+    timed(AnalysisStep::kGroupMarks);
+    a.FindBothPlanes();
+    timed(AnalysisStep::kFindPlane);
+    if (!a.ProcessScene()) return false;
+    timed(AnalysisStep::kProcessScene);
+    return true;
+}
+
+bool AnalysisPipeline::HideWhatIsNoBall(Hidden& hidden) const {
+    const ImageAnalyzer& a = *analyzer_;
+    bool more = false;
+    if (hidden.groundRow < 0) {
+        const int ground = a.GroundRow();
+        if (ground < a.Height()) {
+            // A few rows above the median's edge, for a mat that lies aslant.
+            hidden.groundRow = std::max(ground - 3, 0);
+            more = true;
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        const BallImage& b = a.Ball(i);
+        // An image whose edges gave no circle may be a ball that something lit beside it
+        // spoils: only a circle that is not round or not on a dark scene is hidden.
+        if (!b.edgesRefined || hidden.regionCount >= Hidden::kMaxRegions) continue;
+        if (b.edgeFit >= ImageAnalyzer::kMinEdgeFit && b.ringLit <= ImageAnalyzer::kMaxRingLit)
+            continue;
+        hidden.regions[hidden.regionCount++].Set(b.centreX, b.centreY, std::max(b.diameter, 8.0));
+        more = true;
+    }
+    return more;
+}
+
 AnalysisSummary AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame) {
     AnalysisSummary summary;
     const Clock::time_point start = Clock::now();
@@ -136,43 +205,28 @@ AnalysisSummary AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame) {
     lastPrecision_ = pinnedPrecision_.value_or(options_.precision);
     summary.precision = lastPrecision_;
     a.SetPrecision(lastPrecision_);
-    a.SetFrame(frame.Pixels(), frame.width, frame.height);
     analysisDone_ = false;
 
-    auto fail = [&]() {
+    // A frame of two balls on a dark scene is measured at the first look. Where what was taken
+    // for a ball is not round or not on a dark scene (the club head, the mat), it is hidden
+    // and the frame looked at again; a first look that finished is kept when no second one
+    // finishes, its doubt on record.
+    Hidden hidden;
+    bool real = false;
+    bool ok = RunSteps(frame, hidden, summary, real);
+    const bool firstOk = ok;
+    summary.looks = 1;
+    while (!(ok && real) && summary.looks < kMaxLooks && HideWhatIsNoBall(hidden)) {
+        ++summary.looks;
+        ok = RunSteps(frame, hidden, summary, real);
+    }
+    if (!ok && firstOk) ok = RunSteps(frame, Hidden{}, summary, real);
+    summary.ballsChecked = ok && real;
+    if (!ok) {
         frame.result.errorCode = a.ErrorCode();
         summary.errorCode = a.ErrorCode();
         return summary;
-    };
-    Clock::time_point before = Clock::now();
-    auto timed = [&](AnalysisStep step) {
-        const Clock::time_point now = Clock::now();
-        summary.steps[summary.stepCount++] = {step, Milliseconds(before, now)};
-        before = Clock::now();
-    };
-
-    if (!a.PixelStats()) return fail();
-    timed(AnalysisStep::kPixelStats);
-    if (process_) {
-        a.PreprocessImage();
-        a.PixelStats();
-        timed(AnalysisStep::kPreprocessImage);
     }
-    if (!a.FindDiscs()) return fail();
-    timed(AnalysisStep::kFindDiscs);
-    if (!a.RefineBothDiscEdges()) return fail();
-    timed(AnalysisStep::kRefineDiscEdges);
-    if (!a.RefineBothBallEdges()) return fail();
-    timed(AnalysisStep::kRefineBallEdges);
-    a.FindBothMarks();
-    timed(AnalysisStep::kFindMarks);
-    a.GroupMarks(0);
-    a.GroupMarks(1);
-    timed(AnalysisStep::kGroupMarks);
-    a.FindBothPlanes();
-    timed(AnalysisStep::kFindPlane);
-    if (!a.ProcessScene()) return fail();
-    timed(AnalysisStep::kProcessScene);
 
     double depth = 0.0;
     int located = 0;

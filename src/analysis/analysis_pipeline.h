@@ -55,6 +55,8 @@ struct AnalysisSummary {
     int warningCount = 0;
     Precision precision = Precision::kStandard;
     double pixelsPerInch = 0.0;  // the image scale the scene found
+    int looks = 1;               // 2 or more: the frame was looked at again with parts hidden
+    bool ballsChecked = false;   // both images are round and stand on a dark scene
 
     explicit operator bool() const { return ok; }
 };
@@ -95,6 +97,20 @@ public:
     Precision LastPrecision() const { return lastPrecision_; }
 
 private:
+    // What a second look at a frame hides: the ground from a row down, and lit regions that
+    // were taken for balls (centre x, y and radius in pixels).
+    struct Hidden {
+        static constexpr int kMaxRegions = 4;
+        int groundRow = -1;
+        std::array<frame::Xyz, kMaxRegions> regions{};
+        int regionCount = 0;
+    };
+    static constexpr int kMaxLooks = 3;
+    bool RunSteps(frame::CapturedImage& frame, const Hidden& hidden, AnalysisSummary& summary,
+                  bool& real);
+    // Adds what the last look took for a ball but is not, and the ground; false if nothing new.
+    bool HideWhatIsNoBall(Hidden& hidden) const;
+
     double ballDiameterInches_;
     AnalysisOptions options_;
     std::unique_ptr<ImageAnalyzer> analyzer_;

@@ -92,7 +92,7 @@ void ImageAnalyzer::AddEdgePoint(int x, int y) { AddEdgePointTo(Shown(), x, y); 
 
 void ImageAnalyzer::AddEdgePointTo(StepScratch& s, int x, int y) const {
     if (!frameLoaded_) return;
-    if (y < 3 || y > height_ - 3) return;
+    if (y < 3 || y > edgeFloor_ - 3) return;
     int freeSlot = -1;
     for (int i = 0; i < s.edgePointCount; ++i) {
         EdgePoint& p = s.edgePoints[i];

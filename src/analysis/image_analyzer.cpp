@@ -37,6 +37,8 @@ void BallImage::Reset() {
     edgeQuality = 0;
     lum = 0;
     profileCount = 0;
+    edgeFit = 0.0;
+    ringLit = 0.0;
     location.Zero();
     locationValid = false;
     planeNormal.Zero();
@@ -91,6 +93,7 @@ bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) 
     }
     width_ = width;
     height_ = height;
+    edgeFloor_ = height;
     const int count = width * height;
     std::uint64_t sum = 0;
     // Four tables taking turns for each half of the frame: a dark frame is mostly one level,

@@ -80,6 +80,10 @@ struct BallImage {
     std::int32_t markCount = 0;
     std::unique_ptr<MarkGroup[]> groups;  // kMaxGroups
     std::int32_t groupCount = 0;
+    // What CheckBalls saw: the share of the edges found that lie on the fitted circle, and
+    // the share of a ring just outside it that is lit.
+    double edgeFit = 0.0;
+    double ringLit = 0.0;
 };
 
 struct EdgePoint {
@@ -198,6 +202,21 @@ public:
     bool FindPlane(int ball);
     // FindPlane(0) then FindPlane(1), the two on both threads when there are two.
     void FindBothPlanes();
+
+    // Whether the two refined images look like balls, for a scene that holds more than balls:
+    // fills each ball's edgeFit and ringLit. True when both pass.
+    bool CheckBalls();
+    static constexpr double kMinEdgeFit = 0.80;  // share of the edges found on the circle
+    static constexpr double kMaxRingLit = 0.35;  // share of the ring outside that may be lit
+    // The first row of the bright ground (a mat) that fills the bottom of the frame from side
+    // to side, or the frame's height where there is none.
+    int GroundRow() const;
+    // Paints the analyzer's copy of the frame with the scene's dark level where the ground is,
+    // from this row down, and within radius pixels of a point where the pixels are lit and
+    // connected to it, so that a second search does not find them again. Edges on the ground
+    // are left out of the circle fits. The caller's frame is untouched.
+    void HideGround(int firstRow);
+    void HideLitRegion(double x, double y, double radius);
 
     // Scene.
     bool ProcessScene();
@@ -365,6 +384,8 @@ private:
     EdgeKeep kept_;
     std::unique_ptr<std::int32_t[]> markGrid_;   // frame-sized mark index, -1 between uses
     std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
+    int edgeFloor_ = 0;  // edge points below this row are not fitted; the height unless hidden
+    std::unique_ptr<std::int32_t[]> hideQueue_;  // kFramePixelCapacity, at the first hiding
 
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).

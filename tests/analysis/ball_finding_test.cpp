@@ -95,3 +95,31 @@ TEST(RefineEdges, BallsTooLargeForTheFitFailWithCode3) {
 }
 
 }  // namespace
+
+// The mat is a step up within a few rows across the whole frame; stray light that brightens the
+// frame towards its bottom is not ground, and neither is a ball low in the frame.
+TEST(GroundRow, AStepAcrossTheFrameAndNotAGradient) {
+    constexpr int kWidth = 640;
+    constexpr int kHeight = 480;
+    std::vector<std::uint8_t> pixels(kWidth * kHeight);
+    kyvern::analysis::ImageAnalyzer analyzer(1.68);
+    const auto groundOf = [&](auto level) {
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x)
+                pixels[y * kWidth + x] = std::uint8_t(level(x, y));
+        }
+        EXPECT_TRUE(analyzer.SetFrame(pixels.data(), kWidth, kHeight));
+        return analyzer.GroundRow();
+    };
+    const auto gradient = [](int, int y) { return 20 + 40 * y / kHeight; };
+    const auto ball = [](int x, int y) {
+        return (x - 200) * (x - 200) + (y - 430) * (y - 430) < 60 * 60 ? 230 : 20;
+    };
+    EXPECT_EQ(groundOf(gradient), kHeight);
+    EXPECT_EQ(groundOf(ball), kHeight);
+    EXPECT_EQ(groundOf([&](int x, int y) { return y >= 400 ? 90 : gradient(x, y); }), 400);
+    // A mat that lies aslant: the row where most of it has begun.
+    const int row = groundOf([&](int x, int y) { return y >= 380 + x / 64 ? 90 : 20; });
+    EXPECT_GE(row, 380);
+    EXPECT_LE(row, 390);
+}
