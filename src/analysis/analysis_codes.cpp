@@ -15,6 +15,7 @@ constexpr const char* kErrorTexts[] = {
     "invalid ball speed",
     "invalid launch angle",
     "invalid side angle",
+    "doubtful shot",
 };
 
 constexpr const char* kWarningTexts[] = {

@@ -16,6 +16,7 @@ enum AnalysisError : std::int32_t {
     kInvalidBallSpeed = 7,
     kInvalidLaunchAngle = 8,
     kInvalidSideAngle = 9,
+    kDoubtfulShot = 10,  // solved, but refused for its low confidence
 };
 
 // Warning codes, shared by a frame's analysis and the scene solution.

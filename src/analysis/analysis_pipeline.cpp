@@ -84,6 +84,7 @@ AnalysisOptions ReadAnalysisOptions(base::OptionsReader& reader) {
     options.precision = reader.Get<base::setting::kPrecision>() == base::choice::Precision::kRefined
                             ? Precision::kRefined
                             : Precision::kStandard;
+    options.minConfidence = reader.Bounded(base::setting::kMinConfidence);
     return options;
 }
 
@@ -164,6 +165,7 @@ bool AnalysisPipeline::RunSteps(frame::CapturedImage& frame, const Hidden& hidde
     a.GroupMarks(1);
     timed(AnalysisStep::kGroupMarks);
     a.FindBothPlanes();
+    a.MeasurePlanes();
     timed(AnalysisStep::kFindPlane);
     if (!a.ProcessScene()) return false;
     timed(AnalysisStep::kProcessScene);

@@ -19,6 +19,8 @@ struct AnalysisOptions {
     bool showBallData = false;  // Setup/ShowBallData
     int threads = 2;            // Setup/AnalysisThreads
     Precision precision = Precision::kStandard;
+    // Analysis/MinConfidence: a shot below it is refused, a spin below it marked doubtful.
+    double minConfidence = 0.5;
 };
 AnalysisOptions ReadAnalysisOptions(base::OptionsReader& reader);
 AnalysisOptions ReadAnalysisOptions(const base::SettingsSnapshot& snapshot);

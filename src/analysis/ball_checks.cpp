@@ -12,6 +12,7 @@ namespace {
 
 constexpr double kOnCircle = 2.5;  // pixels an edge may lie off the fitted circle
 constexpr int kRingAngles = 96;
+constexpr double kOnPlane = 0.12;  // sine of the angle a point of the line may stray from it
 constexpr int kGroundGrain = 25;
 constexpr int kStepRows = 4;  // half the rows over which the mat's edge rises  // levels above a
                               // ground row's median that are still the mat
@@ -79,6 +80,25 @@ bool ImageAnalyzer::CheckBalls() {
         real = real && b.edgeFit >= kMinEdgeFit && b.ringLit <= kMaxRingLit;
     }
     return real;
+}
+
+void ImageAnalyzer::MeasurePlanes() {
+    for (int i = 0; i < 2; ++i) {
+        BallImage& b = Ball(i);
+        b.onPlane = 0.0;
+        const double length = b.planeNormal.Length();
+        if (!b.planeFound || b.markCount <= 0 || !(length > 0.0)) continue;
+        const frame::Xyz n = b.planeNormal;
+        int on = 0;
+        for (int k = 0; k < b.markCount; ++k) {
+            const frame::Xyz& p = b.marks[k].point;
+            const double r = p.Length();
+            // The normal is y up, the marks y down.
+            if (r > 0.0 && std::fabs(p.x * n.x - p.y * n.y + p.z * n.z) <= kOnPlane * r * length)
+                ++on;
+        }
+        b.onPlane = double(on) / b.markCount;
+    }
 }
 
 int ImageAnalyzer::GroundRow() const {

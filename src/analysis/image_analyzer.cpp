@@ -39,6 +39,7 @@ void BallImage::Reset() {
     profileCount = 0;
     edgeFit = 0.0;
     ringLit = 0.0;
+    onPlane = 0.0;
     location.Zero();
     locationValid = false;
     planeNormal.Zero();
@@ -161,6 +162,9 @@ bool ImageAnalyzer::GetBallData(int ball, frame::BallRecord& record) const {
     record.planeNormal = b.planeNormal;
     record.viewNormal = b.viewNormal;
     record.lum = b.lum;
+    record.edgeFit = b.edgeFit;
+    record.ringLit = b.ringLit;
+    record.onPlane = b.onPlane;
     record.markCount = std::clamp(b.markCount, 0, frame::kMaxMarks);
     std::copy_n(b.marks.get(), record.markCount, record.marks.get());
     return true;

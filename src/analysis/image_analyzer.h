@@ -84,6 +84,8 @@ struct BallImage {
     // the share of a ring just outside it that is lit.
     double edgeFit = 0.0;
     double ringLit = 0.0;
+    // The share of the line's points that lie on the plane found for it (MeasurePlanes).
+    double onPlane = 0.0;
 };
 
 struct EdgePoint {
@@ -208,6 +210,8 @@ public:
     bool CheckBalls();
     static constexpr double kMinEdgeFit = 0.80;  // share of the edges found on the circle
     static constexpr double kMaxRingLit = 0.35;  // share of the ring outside that may be lit
+    // Fills each ball's onPlane, from the plane as FindPlane left it, before the scene turns it.
+    void MeasurePlanes();
     // The first row of the bright ground (a mat) that fills the bottom of the frame from side
     // to side, or the frame's height where there is none.
     int GroundRow() const;

@@ -254,7 +254,9 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     for (int index = 0; index < summary.shots; ++index) {
         GridShot shot = MakeGridShot(options.seed, index, options.width);
         shot.setup.realism = options.realism;
-        ShotOutcome outcome{index, shot, {}, {}, {}, {}, {}};
+        ShotOutcome outcome;
+        outcome.index = index;
+        outcome.shot = shot;
         if (!sim::FrameRenderer::Solve(shot.setup, outcome.truth)) continue;
         const bool aliased = outcome.truth.aliased;  // left out: neither rendered nor analysed
         if (aliased || !renderer.Render(shot.setup, *frame)) {
@@ -279,13 +281,29 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
                 Tally(figures.refusals, outcome.refusal[m]);
                 continue;
             }
-            const bool spin = frame->result.balls[0].viewNormal.Length() >= 0.1 &&
-                              frame->result.balls[1].viewNormal.Length() >= 0.1;
-            if (!spin) ++figures.spinless;
+            outcome.measures[m] = analysis::MeasureConfidence(*frame, scene.Values());
+            const analysis::ShotConfidence confidence =
+                analysis::AssessShot(outcome.measures[m], scene.Values());
+            outcome.confidence[m] = confidence;
+            const bool planes = frame->result.balls[0].viewNormal.Length() >= 0.1 &&
+                                frame->result.balls[1].viewNormal.Length() >= 0.1;
+            for (int v = 0; v < kAccuracyValues; ++v)
+                outcome.errors[m][v] = Error(AccuracyValue(v), scene.Values(), shot.setup);
+            if (confidence.Value() < options.minConfidence) {
+                ++figures.failures;
+                const bool wrong = IsWrongShot(outcome.errors[m], shot.setup.backSpin, planes);
+                ++(wrong ? figures.caught : figures.lost);
+                outcome.refusal[m] = "doubtful: " + analysis::DoubtsText(confidence.doubts);
+                Tally(figures.refusals, outcome.refusal[m]);
+                continue;
+            }
+            const bool doubtfulSpin = planes && confidence.spin < options.minConfidence;
+            if (doubtfulSpin) ++figures.spinDoubtful;
+            const bool spin = planes && !doubtfulSpin;
+            if (!planes) ++figures.spinless;
             outcome.measured[m] = true;
             for (int v = 0; v < kAccuracyValues; ++v) {
                 const auto value = AccuracyValue(v);
-                outcome.errors[m][v] = Error(value, scene.Values(), shot.setup);
                 if (!spin &&
                     (value == AccuracyValue::kBackSpin || value == AccuracyValue::kSideSpin)) {
                     continue;

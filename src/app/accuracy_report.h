@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/image_analyzer.h"
+#include "analysis/shot_confidence.h"
 #include "sim/frame_renderer.h"
 
 namespace kyvern::app {
@@ -34,8 +35,14 @@ struct PrecisionFigures {
     std::array<ErrorFigures, kAccuracyValues> values{};
     int failures = 0;  // shots without launch conditions: the frame or the scene failed
     int spinless = 0;  // shots measured without a plane on both balls: no spin figures
-    // Measured shots with a value a user would call wrong (IsWrongShot).
+    // Published shots with a value a user would call wrong (IsWrongShot), a doubtful spin
+    // left out as it is not published.
     int wrong = 0;
+    // Shots the analysis measured but their confidence refused: those that were wrong (caught)
+    // and those that were not (lost); and published shots whose spin was marked doubtful.
+    int caught = 0;
+    int lost = 0;
+    int spinDoubtful = 0;
     // The failures by their reason: the analysis's error text, or the scene's when the frame
     // was read but no launch was solved; in the order first met.
     std::vector<std::pair<std::string, int>> refusals;
@@ -45,8 +52,9 @@ struct PrecisionFigures {
 struct AccuracyOptions {
     int shots = 300;
     std::uint64_t seed = 1;
-    int width = 0;         // 1024 or 640 for that width alone; 0 for both in turn
-    sim::Realism realism;  // the effects of real cameras drawn on every frame
+    int width = 0;               // 1024 or 640 for that width alone; 0 for both in turn
+    sim::Realism realism;        // the effects of real cameras drawn on every frame
+    double minConfidence = 0.5;  // below it a shot is refused, or its spin marked doubtful
 };
 
 struct AccuracySummary {
@@ -87,7 +95,9 @@ struct ShotOutcome {
     sim::ShotTruth truth;  // an aliased shot is neither rendered nor analysed
     std::array<bool, 2> measured{};
     std::array<std::array<double, kAccuracyValues>, 2> errors{};
-    std::array<bool, 2> wrong{};
+    std::array<bool, 2> wrong{};  // published with a wrong value
+    std::array<analysis::ConfidenceMeasures, 2> measures{};
+    std::array<analysis::ShotConfidence, 2> confidence{};
     std::array<std::string, 2> refusal;  // why a precision measured nothing
 };
 using ShotObserver = std::function<void(const ShotOutcome&)>;

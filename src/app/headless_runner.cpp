@@ -4,6 +4,9 @@
 #include <ctime>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
+#include "analysis/analysis_codes.h"
 #include "app/instance_lock.h"
 #include "base/config_store.h"
 #include "base/log.h"
@@ -65,7 +68,7 @@ private:
 // Prints each shot as it is recorded, and what the simulator link has to say.
 class PrintingView final : public MonitorView {
 public:
-    explicit PrintingView(std::FILE* out) : out_(out) {}
+    PrintingView(std::FILE* out, bool json) : out_(out), json_(json) {}
     const LaunchMonitor* monitor = nullptr;  // whose pass's units the lines are in
     void ShowSimulatorLink(const links::SimLinkState& state) override {
         if (!out_) return;
@@ -81,22 +84,46 @@ public:
     void ShotRecorded(const shot::ShotRecord& shot, bool newShot) override {
         if (!newShot || !out_ || !monitor) return;
         const PassOptions& pass = monitor->Pass();
-        std::fprintf(out_, "%s\n", ShotLine(shot, pass.speedUnit, pass.distanceUnit).c_str());
+        const std::string line =
+            json_ ? ShotJsonLine(shot) : ShotLine(shot, pass.speedUnit, pass.distanceUnit);
+        std::fprintf(out_, "%s\n", line.c_str());
         std::fflush(out_);
     }
-    void ShotFailed(std::int32_t) override {
+    void ShotFailed(std::int32_t errorCode) override { Failed(errorCode, -1.0, ""); }
+    void ShotRefused(std::int32_t errorCode, double confidence,
+                     const std::string& reasons) override {
+        Failed(errorCode, confidence, reasons);
+    }
+
+private:
+    void Failed(std::int32_t errorCode, double confidence, const std::string& reasons) {
         if (!out_) return;
+        if (json_) {
+            nlohmann::ordered_json line{{"shot", false}, {"error", analysis::ErrorText(errorCode)}};
+            if (confidence >= 0.0) {
+                line["confidence"] = confidence;
+                line["doubts"] = reasons;
+            }
+            std::fprintf(out_, "%s\n", line.dump().c_str());
+            std::fflush(out_);
+            return;
+        }
         char time[16];
         std::time_t now = std::time(nullptr);
         std::tm local{};
         localtime_r(&now, &local);
         std::strftime(time, sizeof time, "%H:%M:%S", &local);
-        std::fprintf(out_, "%s  no shot: the frame could not be analysed\n", time);
+        if (confidence >= 0.0) {
+            std::fprintf(out_, "%s  no shot: doubtful (confidence %.2f): %s\n", time, confidence,
+                         reasons.c_str());
+        } else {
+            std::fprintf(out_, "%s  no shot: the frame could not be analysed\n", time);
+        }
         std::fflush(out_);
     }
 
-private:
     std::FILE* out_;
+    bool json_;
 };
 
 }  // namespace
@@ -141,7 +168,30 @@ std::string ShotLine(const shot::ShotRecord& s, int speedUnit, int distanceUnit)
         shot::ToDisplayDistance(s.flight.total, distanceUnit), distance,
         shot::FormatOffline(shot::ToDisplayDistance(s.flight.totalOffline, distanceUnit)).c_str(),
         shot::FormatShotScore(s.shotScore).c_str());
-    return line;
+    return s.launch.spinDoubtful ? std::string(line) + "  (spin doubtful)" : std::string(line);
+}
+
+std::string ShotJsonLine(const shot::ShotRecord& s) {
+    const shot::LaunchConditions& l = s.launch;
+    // Record units: ft/s, degrees, rpm, yards; a doubtful spin is not given as measured.
+    nlohmann::ordered_json line{{"shot", true},
+                                {"item", s.item},
+                                {"ballSpeed", l.ballSpeed},
+                                {"ballSpeedMph", l.ballSpeedMph},
+                                {"launchAngle", l.launchAngle},
+                                {"sideAngle", l.sideAngle},
+                                {"confidence", l.confidence},
+                                {"spinDoubtful", l.spinDoubtful}};
+    if (!l.spinDoubtful) {
+        line["backSpin"] = l.backSpin;
+        line["sideSpin"] = l.sideSpin;
+    }
+    if (!l.spinDoubtful) {
+        line["carry"] = s.flight.carry;
+        line["total"] = s.flight.total;
+        line["offline"] = s.flight.totalOffline;
+    }
+    return line.dump();
 }
 
 namespace {
@@ -199,7 +249,7 @@ int RunHeadless(const HeadlessOptions& options, std::atomic<bool>& stop, bool in
     {
         SignalScope signals(stop, installSignals);
         LoopTimerHost timers;
-        PrintingView view(options.out);
+        PrintingView view(options.out, options.json);
         LaunchMonitor monitor(timers, prompts, messages, cameras.get(), monitorOptions);
         view.monitor = &monitor;
         monitor.SetView(&view);

@@ -20,6 +20,7 @@ struct HeadlessOptions {
     // the simulator's shot period: the quickest way through a few shots.
     bool shootOnIdle = false;
     std::FILE* out = stdout;  // one line per shot
+    bool json = false;        // each line a JSON object instead of text
 };
 
 // The cameras of a run: the simulated camera when asked for or when Camera/Driver names it,
@@ -39,6 +40,9 @@ RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& promp
 // The text line of a recorded shot in the display units in force: time, item, ball speed,
 // launch, side, spins, club speed, carry, total, offline, score.
 std::string ShotLine(const shot::ShotRecord& shot, int speedUnit, int distanceUnit);
+// The same shot as one JSON object in the record's units, with its confidence; a doubtful spin,
+// and the flight flown with it, are left out.
+std::string ShotJsonLine(const shot::ShotRecord& shot);
 
 // Runs the shot cycle without a window until stop turns true, a command closes the program,
 // or the shots are recorded. SIGINT and SIGTERM set stop when installSignals is true. Ends

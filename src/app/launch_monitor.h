@@ -14,6 +14,7 @@
 #include "analysis/analysis_pipeline.h"
 #include "analysis/launch_scene.h"
 #include "analysis/manual_corrections.h"
+#include "analysis/shot_confidence.h"
 #include "app/monitor_view.h"
 #include "app/overlay_drawing.h"
 #include "app/pass_options.h"
@@ -194,6 +195,8 @@ private:
     bool FrameWaiting() const;
     void FillCameraSlots(capture::ImageFile& imageFile);
     void FailPass();
+    // A solved shot whose confidence is below the setting's: told everywhere a failure is.
+    void RefuseDoubtfulShot(const analysis::ShotConfidence& confidence);
     void FillStatusCameras(bool failed);
     void Wait(int milliseconds);
     void UpdateNames();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "analysis/analysis_codes.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "data/shot_log.h"
@@ -96,6 +97,10 @@ void ShotTablePublisher::ShotFinished(const PublishedShot& shot) {
 }
 
 void ShotTablePublisher::ShotFailed(const FailedShot& shot) {
+    if (shot.errorCode == analysis::kDoubtfulShot) {
+        base::Show(data::AppendDoubtfulShot(shot.item, shot.reason), prompts_);
+        return;
+    }
     base::Show(data::AppendImageFailed(shot.item), prompts_);
 }
 
@@ -160,6 +165,7 @@ links::SimShot SimulatorLinkPublisher::SimShotOf(const PublishedShot& shot) {
     sim.sideAngle = launch.sideAngle;
     sim.backSpin = launch.backSpin;
     sim.sideSpin = launch.sideSpin;
+    sim.spinKnown = !launch.spinDoubtful;
     sim.carry = shot.measured.Carry();
     sim.club = shot.shot.club;
     return sim;

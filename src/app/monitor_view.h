@@ -28,6 +28,12 @@ public:
     virtual void ShotRecorded(const shot::ShotRecord& /*shot*/, bool /*newShot*/) {}
     // A pass ended without a shot.
     virtual void ShotFailed(std::int32_t /*errorCode*/) {}
+    // A pass solved a shot too doubtful to record (errorCode is the doubtful-shot code): its
+    // confidence and the reasons, "; "-separated. A view that shows failures alike keeps this.
+    virtual void ShotRefused(std::int32_t errorCode, double /*confidence*/,
+                             const std::string& /*reasons*/) {
+        ShotFailed(errorCode);
+    }
     virtual void ShowCaptureLabel(const std::string& /*text*/) {}
     virtual void ShowFileLabel(const std::string& /*text*/) {}
     virtual void ShowFrame(int /*slot*/) {}

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "analysis/analysis_codes.h"
+#include "analysis/shot_confidence.h"
 #include "app/launch_monitor.h"
 #include "app/link_publishers.h"
 #include "base/config_store.h"
@@ -432,8 +433,20 @@ void LaunchMonitor::AnalyzeAndRecord(capture::ImageFile& imageFile, bool newShot
         FailPass();
         return;
     }
+    const analysis::ShotConfidence confidence = analysis::AssessScene(*scene_);
+    const double least = pipeline_->Options().minConfidence;
+    if (confidence.Value() < least) {
+        lastSolveOk_ = false;
+        RefuseDoubtfulShot(confidence);
+        return;
+    }
     Shot().launch.Set(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                       scene_->TotalSpin(), scene_->BackSpin(), scene_->SideSpin());
+    Shot().launch.confidence = confidence.Value();
+    Shot().launch.spinDoubtful = confidence.spin < least;
+    if (Shot().launch.spinDoubtful) {
+        messages_.Add("Spin doubtful: " + analysis::DoubtsText(confidence.doubts, true));
+    }
     sensor_->ReadShot(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                       scene_->BackSpin(), scene_->SideSpin());
     hasShot_ = true;
@@ -464,6 +477,23 @@ void LaunchMonitor::FailPass() {
     publishers_->ShotFailed(FailedShot{item_, scene_->ErrorCode()});
     shotInProgress_ = false;
     view_->ShotFailed(scene_->ErrorCode());
+    StartCycleTimers(true);
+}
+
+void LaunchMonitor::RefuseDoubtfulShot(const analysis::ShotConfidence& confidence) {
+    const std::string reasons = analysis::DoubtsText(confidence.doubts);
+    char line[64];
+    std::snprintf(line, sizeof line, "Shot refused, confidence %.2f: ", confidence.Value());
+    messages_.Add(line + reasons);
+    FillStatusCameras(true);
+    for (int i = 0; i < frame::kCameraSlots; ++i) {
+        if (scene_->Slot(i).valid && scene_->Slot(i).analyzed) {
+            status_.Context().cameras[i].errorText = "doubtful shot: " + reasons;
+        }
+    }
+    publishers_->ShotFailed(FailedShot{item_, analysis::kDoubtfulShot, reasons});
+    shotInProgress_ = false;
+    view_->ShotRefused(analysis::kDoubtfulShot, confidence.Value(), reasons);
     StartCycleTimers(true);
 }
 

@@ -41,6 +41,7 @@ struct PublishedShot {
 struct FailedShot {
     std::string_view item;  // the item the shot was taken for
     std::int32_t errorCode;
+    std::string_view reason = {};  // why a solved shot was refused as doubtful
 };
 
 // One destination of shots. Each call is one stage of a shot; a link ignores the stages it

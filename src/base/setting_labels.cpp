@@ -62,6 +62,7 @@ constexpr std::pair<SettingId, const char*> kJapanese[] = {
     {kSimulatorSeed, "シミュレーションの乱数シード"},
     {kSimulatorRealism, "シミュレーションのカメラ効果"},
     {kPrecision, "解析の精度"},
+    {kMinConfidence, "公開するショットの最低信頼度"},
     {kSimLinkProtocol, "ゴルフシミュレーターのプロトコル"},
     {kSimLinkHost, "ゴルフシミュレーターのホスト"},
     {kSimLinkPort, "ゴルフシミュレーターのポート"},

@@ -126,6 +126,7 @@ enum class SettingId : int {
     kPlotColor,
     kDistanceType,
     kPrecision,
+    kMinConfidence,
     // Simulator
     kSimulatorCameras,
     kSimulatorResolution,
@@ -487,6 +488,8 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Distance shown", ""},
     {kPrecision, "Analysis", "Precision", "Standard", kChoice, 20, kAny, kPrecisions,
      "Analysis precision", "Camera"},
+    {kMinConfidence, "Analysis", "MinConfidence", "0.5", kNumber, 20, Between(0.0, 1.0), kNoWords,
+     "Least confidence of a published shot", "Camera"},
 
     {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Simulated cameras", "Simulator"},

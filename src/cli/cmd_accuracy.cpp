@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] "
-    "[--realism none|full|EFFECT,...] [--list] [--json]\n";
+    "[--realism none|full|EFFECT,...] [--min-confidence C] [--list] [--json]\n";
 constexpr long kMaxShots = 100000;
 // JSON names of the values, in the order of app::AccuracyValue.
 constexpr const char* kJsonNames[] = {"ballSpeed", "launchAngle", "sideAngle", "backSpin",
@@ -54,11 +54,27 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
     const char* mode = capture::SpeedModes()[o.shot.speedMode].name;
     if (json) {
         Json errors = Json::array();
+        Json confidence = Json::array();
         for (int m = 0; m < 2; ++m) {
+            // A shot its confidence refused was solved all the same: its errors show what the
+            // refusal kept from the user.
+            const analysis::ShotConfidence& c = o.confidence[m];
             Json values = nullptr;
-            for (int v = 0; o.measured[m] && v < app::kAccuracyValues; ++v)
+            for (int v = 0; c.checked && v < app::kAccuracyValues; ++v)
                 values[kJsonNames[v]] = JsonNumber(o.errors[m][v]);
             errors.push_back(std::move(values));
+            const analysis::ConfidenceMeasures& k = o.measures[m];
+            confidence.push_back(c.checked ? Json{{"launch", JsonNumber(c.launch)},
+                                                  {"spin", JsonNumber(c.spin)},
+                                                  {"doubts", analysis::DoubtsText(c.doubts)},
+                                                  {"published", o.measured[m]},
+                                                  {"edgeFit", JsonNumber(k.edgeFit)},
+                                                  {"ringLit", JsonNumber(k.ringLit)},
+                                                  {"flashRatio", JsonNumber(k.flashRatio)},
+                                                  {"linePoints", k.linePoints},
+                                                  {"onPlane", JsonNumber(k.onPlane)},
+                                                  {"turn", JsonNumber(k.turn)}}
+                                           : Json(nullptr));
         }
         PrintJson({{"shot", o.index},
                    {"width", s.width},
@@ -70,7 +86,8 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
                    {"sideSpin", JsonNumber(s.sideSpin)},
                    {"turn", JsonNumber(o.truth.turn)},
                    {"aliased", o.truth.aliased},
-                   {"errors", std::move(errors)}});
+                   {"errors", std::move(errors)},
+                   {"confidence", std::move(confidence)}});
         return;
     }
     std::printf("%4d %5d %-9s %6.1f %6.1f %5.1f %6.0f %7.0f %5.1f", o.index, s.width, mode,
@@ -108,6 +125,10 @@ void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& 
         std::printf("  measured %.1f %%, refused %.1f %%, measured wrongly %.1f %% (%d)\n",
                     share(Measured(figures)), share(figures.failures), share(figures.wrong),
                     figures.wrong);
+        std::printf(
+            "  confidence below %.2f: %d wrong shots refused, %d good shots refused, %d "
+            "spins marked doubtful\n",
+            options.minConfidence, figures.caught, figures.lost, figures.spinDoubtful);
         for (const auto& [reason, count] : figures.refusals)
             std::printf("  refused %d: %s\n", count, reason.c_str());
         std::printf("  %-13s %-4s %9s %9s %9s %6s %6s\n", "value", "unit", "bias", "sd", "worst",
@@ -142,6 +163,9 @@ void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySu
                          {"failures", figures.failures},
                          {"spinless", figures.spinless},
                          {"wrong", figures.wrong},
+                         {"caught", figures.caught},
+                         {"lost", figures.lost},
+                         {"spinDoubtful", figures.spinDoubtful},
                          {"refusals", refusals},
                          {"milliseconds", JsonNumber(figures.milliseconds)},
                          {"values", std::move(values)}});
@@ -150,12 +174,14 @@ void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySu
                {"seed", options.seed},
                {"width", options.width},
                {"realism", sim::RealismName(options.realism)},
+               {"minConfidence", JsonNumber(options.minConfidence)},
                {"aliased", summary.aliased},
                {"modes", std::move(modes)}});
 }
 
 int RunAccuracy(const Args& args) {
-    const Args known = {"--shots", "--seed", "--width", "--realism", "--list", "--json"};
+    const Args known = {"--shots",          "--seed", "--width", "--realism",
+                        "--min-confidence", "--list", "--json"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool isKnown = false;
         for (const std::string& k : known)
@@ -187,6 +213,16 @@ int RunAccuracy(const Args& args) {
         std::fprintf(stderr,
                      "kyvern-cli accuracy: --realism must be none, full or a comma-separated list "
                      "of dimples, prints, blur, light, background, sensor\n");
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
+    const std::string minimum = FlagValue(args, "--min-confidence", "0.5", complete);
+    char* end = nullptr;
+    options.minConfidence = std::strtod(minimum.c_str(), &end);
+    if (!complete || end == minimum.c_str() || *end != '\0' || !(options.minConfidence >= 0.0) ||
+        options.minConfidence > 1.0) {
+        std::fprintf(stderr,
+                     "kyvern-cli accuracy: --min-confidence must be a number from 0 to 1\n");
         std::fprintf(stderr, "%s", kUsage);
         return 2;
     }

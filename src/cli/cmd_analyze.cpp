@@ -9,6 +9,7 @@
 #include "analysis/analysis_codes.h"
 #include "analysis/analysis_pipeline.h"
 #include "analysis/launch_scene.h"
+#include "analysis/shot_confidence.h"
 #include "app/pass_options.h"
 #include "base/message_list.h"
 #include "base/user_prompts.h"
@@ -68,6 +69,20 @@ Json FrameJson(int slot, const CapturedImage& frame, double pixelsPerInch,
             {"analysis", SummaryJson(summary)}};
 }
 
+Json ConfidenceJson(const analysis::ShotConfidence& c, double least) {
+    if (!c.checked) return nullptr;
+    Json doubts = Json::array();
+    for (int i = 0; i < analysis::kDoubts; ++i) {
+        const auto doubt = analysis::Doubt(1u << i);
+        if (c.Has(doubt)) doubts.push_back(analysis::DoubtText(doubt));
+    }
+    return {{"value", JsonNumber(c.Value())},
+            {"spin", JsonNumber(c.spin)},
+            {"refused", c.Value() < least},
+            {"spinDoubtful", c.spin < least},
+            {"doubts", std::move(doubts)}};
+}
+
 Json LaunchJson(bool ok, const analysis::LaunchScene& scene) {
     std::int32_t codes[frame::kMaxWarnings];
     const int count = std::min(scene.WarningCount(), frame::kMaxWarnings);
@@ -86,10 +101,15 @@ Json LaunchJson(bool ok, const analysis::LaunchScene& scene) {
             {"sideSpin", JsonNumber(v.sideSpin)}};
 }
 
-void PrintLaunch(bool ok, const analysis::LaunchScene& scene, int speedUnit) {
+void PrintLaunch(bool ok, const analysis::LaunchScene& scene, int speedUnit,
+                 const analysis::ShotConfidence& confidence, double least) {
     if (!ok) {
         std::printf("No launch conditions: %s\n", analysis::ErrorText(scene.ErrorCode()));
         return;
+    }
+    if (confidence.Value() < least) {
+        std::printf("Refused as doubtful (confidence %.2f): %s\n", confidence.Value(),
+                    analysis::DoubtsText(confidence.doubts).c_str());
     }
     const analysis::LaunchValues& v = scene.Values();
     std::printf("Ball speed    %.1f %s\n", shot::ToDisplaySpeed(v.ballSpeed, speedUnit),
@@ -101,6 +121,10 @@ void PrintLaunch(bool ok, const analysis::LaunchScene& scene, int speedUnit) {
     std::printf("Side spin     %.0f rpm\n", v.sideSpin);
     for (int i = 0; i < scene.WarningCount(); ++i) {
         std::printf("Warning: %s\n", analysis::WarningText(scene.WarningCode(i)));
+    }
+    std::printf("Confidence    %.2f\n", confidence.Value());
+    if (confidence.spin < least && confidence.Value() >= least) {
+        std::printf("Spin doubtful: %s\n", analysis::DoubtsText(confidence.doubts, true).c_str());
     }
 }
 
@@ -143,14 +167,18 @@ int RunAnalyze(const Args& args) {
         }
         // A file that did not load has no shot: solving an empty set clears the scene.
         const bool ok = scene.SolveLaunch(loaded ? set : analysis::FrameSet{}) && loaded;
-        if (!ok) ++failures;
+        const analysis::ShotConfidence confidence =
+            ok ? analysis::AssessFrames(set, scene.Values()) : analysis::ShotConfidence{};
+        const double least = pass.analysis.minConfidence;
+        // A shot the monitor would refuse as doubtful counts as failed here too.
+        if (!ok || (confidence.checked && confidence.Value() < least)) ++failures;
         if (json) {
-            PrintJson({{"file", path},
-                       {"frames", std::move(frameJson)},
-                       {"launch", LaunchJson(ok, scene)}});
+            Json launch = LaunchJson(ok, scene);
+            launch["confidence"] = ConfidenceJson(confidence, least);
+            PrintJson({{"file", path}, {"frames", std::move(frameJson)}, {"launch", launch}});
         } else if (loaded) {
             std::printf("%s\n", path.c_str());
-            PrintLaunch(ok, scene, pass.speedUnit);
+            PrintLaunch(ok, scene, pass.speedUnit, confidence, least);
         }
     }
     return failures == 0 ? 0 : 1;

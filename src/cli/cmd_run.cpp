@@ -1,4 +1,5 @@
-// kyvern-cli run [--simulate] [--shots N]: the shot cycle without a window, one line per shot,
+// kyvern-cli run [--simulate] [--shots N] [--json]: the shot cycle without a window, one line per
+// shot,
 // until stopped (SIGINT, SIGTERM, the Shutdown command) or until N shots are recorded.
 #include <atomic>
 #include <cstdio>
@@ -16,23 +17,25 @@ int RunRun(const Args& args) {
     char* end = nullptr;
     const long shots = std::strtol(shotsText.c_str(), &end, 10);
     if (!ok || *end != '\0' || shots < 0 || !Positionals(args, {"--shots"}).empty()) {
-        std::fprintf(stderr, "usage: kyvern-cli run [--simulate] [--shots N]\n");
+        std::fprintf(stderr, "usage: kyvern-cli run [--simulate] [--shots N] [--json]\n");
         return 2;
     }
     for (const std::string& a : args) {
-        if (a.rfind("--", 0) == 0 && a != "--simulate" && a != "--shots") {
-            std::fprintf(stderr, "usage: kyvern-cli run [--simulate] [--shots N]\n");
+        if (a.rfind("--", 0) == 0 && a != "--simulate" && a != "--shots" && a != "--json") {
+            std::fprintf(stderr, "usage: kyvern-cli run [--simulate] [--shots N] [--json]\n");
             return 2;
         }
     }
     app::HeadlessOptions options;
     options.simulate = HasFlag(args, "--simulate");
+    options.json = HasFlag(args, "--json");
     options.shots = shots;
     std::atomic<bool> stop{false};
     return app::RunHeadless(options, stop, true);
 }
 
-const Registration kRun({"run", "run [--simulate] [--shots N]     the shot cycle without a window",
+const Registration kRun({"run",
+                         "run [--simulate] [--shots N] [--json]   the shot cycle without a window",
                          RunRun});
 
 }  // namespace

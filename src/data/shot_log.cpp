@@ -32,4 +32,8 @@ base::Status AppendImageFailed(std::string_view item) {
     return AppendShotLog(std::string(item) + " image failed");
 }
 
+base::Status AppendDoubtfulShot(std::string_view item, std::string_view reasons) {
+    return AppendShotLog(std::string(item) + " doubtful shot: " + std::string(reasons));
+}
+
 }  // namespace kyvern::data

@@ -17,5 +17,7 @@ namespace kyvern::data {
 // The shot cycle's note of a failed analysis: "%s image failed" with the item name and no
 // line break, so the next log text continues on the same line.
 [[nodiscard]] base::Status AppendImageFailed(std::string_view item);
+// "<item> doubtful shot: <reasons>": a solved shot refused for its low confidence.
+[[nodiscard]] base::Status AppendDoubtfulShot(std::string_view item, std::string_view reasons);
 
 }  // namespace kyvern::data

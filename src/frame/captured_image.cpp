@@ -18,6 +18,9 @@ void BallRecord::CopyFrom(const BallRecord& other) {
     markCount = std::clamp(other.markCount, 0, kMaxMarks);
     std::copy_n(other.marks.get(), markCount, marks.get());
     time = other.time;
+    edgeFit = other.edgeFit;
+    ringLit = other.ringLit;
+    onPlane = other.onPlane;
 }
 
 void BallRecord::Reset() {
@@ -29,6 +32,9 @@ void BallRecord::Reset() {
     lum = 0;
     markCount = 0;
     time = 0.0;
+    edgeFit = 0.0;
+    ringLit = 0.0;
+    onPlane = 0.0;
 }
 
 CapturedImage::CapturedImage() : pixels_(new std::uint8_t[kFrameCapacity]) { Reset(); }

@@ -48,6 +48,11 @@ struct BallRecord {
     std::unique_ptr<SpinMark[]> marks;  // kMaxMarks, allocated once
     std::int32_t markCount = 0;
     double time = 0.0;  // strobe instant of this ball: t1 for ball 0, t2 for ball 1
+    // How much the image looked like a ball: the share of its edges on the fitted circle and
+    // the share of a ring just outside it that is lit.
+    double edgeFit = 0.0;
+    double ringLit = 0.0;
+    double onPlane = 0.0;  // the share of the line's points on the plane found for them
 };
 
 // The analysis fields of a frame.

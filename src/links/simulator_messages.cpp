@@ -68,14 +68,16 @@ SimSpin SimulatorSpin(double backSpin, double sideSpin) {
 Json OpenConnectShot(const std::string& deviceId, long shotNumber, const SimShot& shot,
                      bool ready) {
     const SimSpin spin = SimulatorSpin(shot.backSpin, shot.sideSpin);
-    Json ball{{"Speed", Hundredths(shot.ballSpeed * kFpsToMph)},
-              {"SpinAxis", Hundredths(spin.axis)},
-              {"TotalSpin", Hundredths(spin.total)},
-              {"BackSpin", Hundredths(shot.backSpin)},
-              {"SideSpin", Hundredths(spin.side)},
-              {"HLA", Hundredths(shot.sideAngle)},
-              {"VLA", Hundredths(shot.launchAngle)},
-              {"CarryDistance", Hundredths(shot.carry)}};
+    Json ball{{"Speed", Hundredths(shot.ballSpeed * kFpsToMph)}};
+    if (shot.spinKnown) {
+        ball["SpinAxis"] = Hundredths(spin.axis);
+        ball["TotalSpin"] = Hundredths(spin.total);
+        ball["BackSpin"] = Hundredths(shot.backSpin);
+        ball["SideSpin"] = Hundredths(spin.side);
+    }
+    ball["HLA"] = Hundredths(shot.sideAngle);
+    ball["VLA"] = Hundredths(shot.launchAngle);
+    if (shot.spinKnown) ball["CarryDistance"] = Hundredths(shot.carry);
     Json club = Json::object();
     const shot::ClubData& c = shot.club;
     if (c.clubSpeed.Present()) club["Speed"] = Hundredths(c.clubSpeed.Value() * kFpsToMph);
@@ -108,14 +110,14 @@ Json OpenGolfSimDevice(bool ready) {
 
 Json OpenGolfSimShot(const SimShot& shot) {
     const SimSpin spin = SimulatorSpin(shot.backSpin, shot.sideSpin);
-    return Json{{"type", "shot"},
-                {"unit", "imperial"},
-                {"shot",
-                 {{"ballSpeed", Hundredths(shot.ballSpeed * kFpsToMph)},
-                  {"verticalLaunchAngle", Hundredths(shot.launchAngle)},
-                  {"horizontalLaunchAngle", Hundredths(shot.sideAngle)},
-                  {"spinSpeed", Hundredths(spin.total)},
-                  {"spinAxis", Hundredths(spin.axis)}}}};
+    Json ball{{"ballSpeed", Hundredths(shot.ballSpeed * kFpsToMph)},
+              {"verticalLaunchAngle", Hundredths(shot.launchAngle)},
+              {"horizontalLaunchAngle", Hundredths(shot.sideAngle)}};
+    if (shot.spinKnown) {
+        ball["spinSpeed"] = Hundredths(spin.total);
+        ball["spinAxis"] = Hundredths(spin.axis);
+    }
+    return Json{{"type", "shot"}, {"unit", "imperial"}, {"shot", std::move(ball)}};
 }
 
 void SimReplyReader::FlushText(std::vector<SimReply>& out) {

@@ -25,6 +25,9 @@ struct SimShot {
     double sideAngle = 0.0;
     double backSpin = 0.0;
     double sideSpin = 0.0;
+    // False when the spin was doubtful: the spins, and the carry flown with them, are left out
+    // of the message for the simulator to fill in rather than sent as measured.
+    bool spinKnown = true;
     double carry = 0.0;   // yards, from the flight model
     shot::ClubData club;  // only the values with their flag set are sent
 };

@@ -16,6 +16,10 @@ struct LaunchConditions {
     double totalSpin = 0.0;
     double backSpin = 0.0;
     double sideSpin = 0.0;
+    // How far the measurement can be trusted (1 for a shot not measured by the analysis, such
+    // as one typed in), and whether its spin is too doubtful to pass on as measured.
+    double confidence = 1.0;
+    bool spinDoubtful = false;
 
     // Stores a launch with the holding rules: the speed in mph beside the speed in ft/s, and
     // a side angle of magnitude below 0.01 held as +0.01 so that it is never zero.

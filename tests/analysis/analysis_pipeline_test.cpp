@@ -158,7 +158,8 @@ TEST_F(AnalysisPipelineTest, FailuresStoreOnlyTheirCode) {
     EXPECT_FALSE(Run());
     EXPECT_EQ(image.result.errorCode, 0);
     // Codes beyond the tables read as missing, never beyond them.
-    EXPECT_STREQ(an::ErrorText(10), "missing error code");
+    EXPECT_STREQ(an::ErrorText(10), "doubtful shot");
+    EXPECT_STREQ(an::ErrorText(11), "missing error code");
     EXPECT_STREQ(an::ErrorText(-1), "missing error code");
     EXPECT_STREQ(an::WarningText(13), "missing warning code");
     EXPECT_STREQ(an::WarningText(-1), "missing warning code");

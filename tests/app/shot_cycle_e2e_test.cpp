@@ -1,15 +1,19 @@
 // The headless shot cycle end to end on the simulated camera, with real peers listening.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
 
+#include "analysis/analysis_codes.h"
 #include "app_fixtures.h"
 #include "flight/flight_model.h"
 #include "links/notification_slot.h"
 #include "links/router_packet.h"
 #include "links/serial_shot_output.h"
+#include "sim/frame_renderer.h"
+#include "sim/scene_realism.h"
 
 using namespace kyvern::testing;
 using Bytes = std::vector<unsigned char>;
@@ -190,6 +194,52 @@ TEST(ShotCycle, AFailedFrameTakesTheFailurePath) {
     EXPECT_TRUE(rig.timers.IsRunning(app::kCameraTimer));
     EXPECT_FALSE(rig.monitor->ShotInProgress());
     EXPECT_TRUE(rig.prompts.messages.empty());
+}
+
+// A shot the analysis solved but cannot vouch for (here the second flash lit the ball a fifth
+// less than the first, so the two sizes, and the depth between them, are not to be trusted)
+// is told as a failure is, with its reasons, and recorded nowhere.
+TEST(ShotCycle, ADoubtfulShotIsRefusedWithItsReasons) {
+    MonitorRig rig;
+    PeerSocket router(links::kRouterSlotName);
+    rig.env.Set("Analysis", "MinConfidence", "0.9");
+    rig.monitor->SetNames("Ann", "Morning", "Wedge");
+    rig.monitor->Start();
+
+    kyvern::sim::ShotSetup s;
+    s.width = 640, s.height = 480, s.ballSpeed = 200.0, s.launchAngle = 12.0, s.backSpin = 4000.0;
+    s.t1 = 0.001, s.t2 = 0.001 + kyvern::sim::StrobeIntervalFor(s.ballSpeed);
+    s.lineNormal = kyvern::sim::NormalAcrossSpin(s.backSpin, 0.0, 0.0);
+    s.ball0 = kyvern::sim::CentredStart(s, kyvern::sim::SimulatedDistance(640));
+    s.realism.light = true;
+    // The first seed whose second flash is at least 18 % weaker and whose corners fall off little.
+    for (s.seed = 1; s.seed < 500; ++s.seed) {
+        const auto d = kyvern::sim::DrawRealism(s.seed, 0, 0, 640, 480);
+        if (d.secondFlashGain < 0.82 && d.vignetting < 0.1) break;
+    }
+    ASSERT_LT(s.seed, 500u);
+    kyvern::sim::FrameRenderer renderer;
+    auto frame = std::make_unique<kyvern::frame::CapturedImage>();
+    ASSERT_TRUE(renderer.Render(s, *frame));
+    kyvern::capture::ImageFile file(rig.env.Settings());
+    file.SetImage(0, *frame);
+    const std::string path = rig.env.Path() + "/dim.bmp";
+    ASSERT_TRUE(file.Save(path));
+
+    ASSERT_TRUE(rig.monitor->OpenImage(path));
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 0);
+    ASSERT_EQ(rig.view.failures, std::vector<std::int32_t>{kyvern::analysis::kDoubtfulShot});
+    ExpectResult(router, links::FailedAnalysisPacket());
+    const std::string reason = "the two flashes lit the ball unequally";
+    EXPECT_EQ(ReadFileText(kyvern::base::ShotLogPath()), "Wedge doubtful shot: " + reason);
+    EXPECT_EQ(rig.Status("Status", "Analysis"), "Terminated");
+    EXPECT_EQ(rig.Status("Cam0Status", "ErrorCode"), "doubtful shot: " + reason);
+    const auto& lines = rig.messages.Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.rfind("Shot refused, confidence 0.", 0) == 0 &&
+               line.find(reason) != std::string::npos;
+    }));
+    EXPECT_FALSE(rig.monitor->ShotInProgress());
 }
 
 TEST(ShotComputation, PredictedSpinGoesToTheRouterAndTheSerialLineOnly) {

@@ -117,6 +117,14 @@ TEST(SimulatorMessages, ShotAndHeartbeatCarryEveryFieldInItsUnit) {
               R"("verticalLaunchAngle":11.5,"horizontalLaunchAngle":-1.25,"spinSpeed":2630.59,)"
               R"("spinAxis":-8.75}})");
     EXPECT_EQ(OpenGolfSimDevice(false).dump(), R"({"type":"device","status":"busy"})");
+    // A doubtful spin is not sent as measured, nor the carry flown with it: the simulator
+    // fills in its own.
+    SimShot doubtful = Drive();
+    doubtful.spinKnown = false;
+    EXPECT_EQ(OpenConnectShot("K", 2, doubtful, true)["BallData"].dump(),
+              R"({"Speed":150.0,"HLA":-1.25,"VLA":11.5})");
+    EXPECT_EQ(OpenGolfSimShot(doubtful)["shot"].dump(),
+              R"({"ballSpeed":150.0,"verticalLaunchAngle":11.5,"horizontalLaunchAngle":-1.25})");
 }
 
 TEST(SimulatorMessages, ReaderCutsWholeObjectsFromAnyStream) {
