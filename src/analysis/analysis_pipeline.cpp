@@ -158,6 +158,7 @@ bool AnalysisPipeline::RunSteps(frame::CapturedImage& frame, const Hidden& hidde
     const bool refined = a.RefineBothBallEdges();
     real = a.CheckBalls() && refined;
     if (!refined) return false;
+    a.RefineRims();
     timed(AnalysisStep::kRefineBallEdges);
     a.FindBothMarks();
     timed(AnalysisStep::kFindMarks);

@@ -40,6 +40,7 @@ void BallImage::Reset() {
     edgeFit = 0.0;
     ringLit = 0.0;
     onPlane = 0.0;
+    rimRefined = false;
     location.Zero();
     locationValid = false;
     planeNormal.Zero();
@@ -165,6 +166,7 @@ bool ImageAnalyzer::GetBallData(int ball, frame::BallRecord& record) const {
     record.edgeFit = b.edgeFit;
     record.ringLit = b.ringLit;
     record.onPlane = b.onPlane;
+    record.rimRefined = b.rimRefined;
     record.markCount = std::clamp(b.markCount, 0, frame::kMaxMarks);
     std::copy_n(b.marks.get(), record.markCount, record.marks.get());
     return true;

@@ -86,6 +86,7 @@ struct BallImage {
     double ringLit = 0.0;
     // The share of the line's points that lie on the plane found for it (MeasurePlanes).
     double onPlane = 0.0;
+    bool rimRefined = false;  // RefineRims fitted the circle to the half-contrast rim
 };
 
 struct EdgePoint {
@@ -184,6 +185,9 @@ public:
     // second thread's share when there is one, with the same results.
     bool RefineBothDiscEdges();
     bool RefineBothBallEdges();
+    // In the refined precision, each refined ball's circle fitted again to its rim at half the
+    // contrast between its face and the scene; a rim that gives no sound circle leaves it.
+    void RefineRims();
     void AddEdgePoint(int x, int y);
     void ClearEdgePoints() { Shown().edgePointCount = 0; }
     bool FitCircle(double priorX, double priorY, double priorDiameter, double& centreX,
@@ -287,6 +291,10 @@ private:
                        std::int32_t firstError, std::int32_t secondError) const;
     bool RefineDiscEdgesWith(StepScratch& s, BallImage& ball) const;
     bool RefineBallEdgesWith(StepScratch& s, BallImage& ball) const;
+    // The circle (centre x, y and diameter) through the ball's half-contrast rim.
+    bool RefineRim(const BallImage& ball, frame::Xyz& rim) const;
+    // The frame's level at a point between pixels, bilinear; -1 outside the frame.
+    double Sample(double x, double y) const;
     // One ball's refinement on the shown lists; its error, if any, becomes the frame's.
     bool RefineOne(int ball, bool (ImageAnalyzer::*refine)(StepScratch&, BallImage&) const);
     bool FindPlaneWith(StepScratch& s, BallImage& ball) const;

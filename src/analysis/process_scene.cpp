@@ -70,7 +70,10 @@ bool ImageAnalyzer::ProcessScene() {
     if (ball0_.lum < threshold || ball1_.lum < threshold) {
         flatten();
         AddWarning(kLowContrast);
-    } else if (std::abs(ball0_.lum - ball1_.lum) > 40) {
+    } else if (std::abs(ball0_.lum - ball1_.lum) > 40 &&
+               !(ball0_.rimRefined && ball1_.rimRefined)) {
+        // Threshold edges shrink with the light; rims at half the contrast do not, so their
+        // depths stand.
         flatten();
         AddWarning(kUnevenIllumination);
     } else if (ball0_.diameter > 120.0) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/analysis_codes.h"
+
 namespace kyvern::analysis {
 namespace {
 
@@ -22,6 +24,7 @@ constexpr const char* kTexts[kDoubts] = {
     "the line was found on too few points",
     "the line's points stray from its plane",
     "the ball turned close to half a turn between the flashes",
+    "the depth between the images was not measured",
 };
 
 }  // namespace
@@ -35,9 +38,15 @@ ConfidenceMeasures MeasureConfidence(const frame::CapturedImage& frame,
     m.ringLit = std::max(b0.ringLit, b1.ringLit);
     const double dim = std::min(b0.lum, b1.lum);
     const double bright = std::max(b0.lum, b1.lum);
-    m.flashRatio = bright > 0.0 ? dim / bright : 0.0;
+    // Unequal light moves threshold edges, and so the depth; half-contrast rims it leaves.
+    m.flashRatio = b0.rimRefined && b1.rimRefined ? 1.0 : (bright > 0.0 ? dim / bright : 0.0);
     m.linePoints = std::min(b0.markCount, b1.markCount);
     m.onPlane = std::min(b0.onPlane, b1.onPlane);
+    const int warnings = std::clamp(frame.result.warningCount, 0, frame::kMaxWarnings);
+    for (int i = 0; i < warnings; ++i) {
+        const std::int32_t w = frame.result.warningCodes[i];
+        m.depthGuessed = m.depthGuessed || w == kLowContrast || w == kUnevenIllumination;
+    }
     const double interval = frame.t2 - frame.t1;
     m.turn = std::fabs(values.totalSpin) / 60.0 * 360.0 * (interval > 0.0 ? interval : 0.0);
     return m;
@@ -57,6 +66,9 @@ ShotConfidence AssessShot(const ConfidenceMeasures& m, const LaunchValues& value
                            values.launchAngle >= -20.0 && values.launchAngle <= 80.0 &&
                            std::fabs(values.sideAngle) <= 45.0;
     check(plausible ? 1.0 : 0.0, Doubt::kImplausibleLaunch, c.launch);
+    // Both images then sit at one depth whatever the ball did: a side angle of about 0 that
+    // was never measured.
+    check(m.depthGuessed ? 0.0 : 1.0, Doubt::kDepthGuessed, c.launch);
 
     check(Between(m.linePoints, 15.0, 60.0), Doubt::kFewLinePoints, c.spin);
     check(Between(m.onPlane, 0.45, 0.65), Doubt::kLineOffPlane, c.spin);

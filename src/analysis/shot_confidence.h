@@ -21,8 +21,9 @@ enum class Doubt : std::uint32_t {
     kFewLinePoints = 1u << 4,      // the line was found on too few points of an image
     kLineOffPlane = 1u << 5,       // the line's points stray from its plane (a print nearby)
     kNearAliasing = 1u << 6,       // the ball turned close to half a turn between the flashes
+    kDepthGuessed = 1u << 7,       // the depth between the images was set, not measured
 };
-inline constexpr int kDoubts = 7;
+inline constexpr int kDoubts = 8;
 
 struct ShotConfidence {
     double launch = 1.0;  // 0 to 1: speed, launch and side angle
@@ -37,12 +38,13 @@ struct ShotConfidence {
 };
 
 struct ConfidenceMeasures {
-    double edgeFit = 0.0;     // the lower of the two images'
-    double ringLit = 0.0;     // the higher
-    double flashRatio = 1.0;  // the dimmer image's lum over the brighter's
-    int linePoints = 0;       // the fewer of the two images' line points
-    double onPlane = 0.0;     // the lower share of an image's line points on its plane
-    double turn = 0.0;        // degrees the ball turned between the flashes
+    double edgeFit = 0.0;       // the lower of the two images'
+    double ringLit = 0.0;       // the higher
+    double flashRatio = 1.0;    // the dimmer image's lum over the brighter's
+    int linePoints = 0;         // the fewer of the two images' line points
+    double onPlane = 0.0;       // the lower share of an image's line points on its plane
+    double turn = 0.0;          // degrees the ball turned between the flashes
+    bool depthGuessed = false;  // low contrast or uneven light: the side angle is not measured
 };
 
 // The measures of a solved frame; pure, reads only the frame's analysis fields and the values.

@@ -21,6 +21,7 @@ void BallRecord::CopyFrom(const BallRecord& other) {
     edgeFit = other.edgeFit;
     ringLit = other.ringLit;
     onPlane = other.onPlane;
+    rimRefined = other.rimRefined;
 }
 
 void BallRecord::Reset() {
@@ -35,6 +36,7 @@ void BallRecord::Reset() {
     edgeFit = 0.0;
     ringLit = 0.0;
     onPlane = 0.0;
+    rimRefined = false;
 }
 
 CapturedImage::CapturedImage() : pixels_(new std::uint8_t[kFrameCapacity]) { Reset(); }
