@@ -97,3 +97,33 @@ TEST(AccuracyReport, NeitherTheClubHeadNorTheMatIsTakenForABall) {
     }
     EXPECT_EQ(summary.modes[1].wrong, 0);
 }
+
+// Every effect of real cameras at once: the refined precision measures every shot of this grid
+// and none wrongly; the standard one may refuse one, but a refusal always says why, and no shot
+// of either is published with a wrong ball speed or launch (a wrong pair of images would be).
+TEST(AccuracyReport, AtFullRealismNoShotIsPublishedWithAWrongSpeedOrLaunch) {
+    kyvern::app::AccuracyOptions options;
+    options.shots = 24;
+    options.realism = kyvern::sim::Realism::Full();
+    int doubtfulSpins = 0;
+    const auto count = [&](const kyvern::app::ShotOutcome& o) {
+        for (int m = 0; m < 2; ++m) {
+            if (!o.measured[m]) continue;
+            EXPECT_LE(std::fabs(o.errors[m][int(AccuracyValue::kBallSpeed)]), 5.0) << o.index;
+            EXPECT_LE(std::fabs(o.errors[m][int(AccuracyValue::kLaunchAngle)]), 2.0) << o.index;
+            doubtfulSpins += o.confidence[m].spin < options.minConfidence ? 1 : 0;
+        }
+    };
+    const kyvern::app::AccuracySummary summary = kyvern::app::RunAccuracy(options, count);
+    const kyvern::app::PrecisionFigures& standard = summary.modes[0];
+    const kyvern::app::PrecisionFigures& refined = summary.modes[1];
+    EXPECT_LE(standard.failures, 1);
+    for (const auto& [reason, n] : standard.refusals)
+        EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(refined.failures, 0);
+    EXPECT_EQ(refined.wrong, 0);
+    EXPECT_LE(std::fabs(refined.values[int(AccuracyValue::kSideAngle)].worst), 1.5);
+    // The prints drawn beside the line make some spins doubtful: they are marked, not published.
+    EXPECT_GE(doubtfulSpins, 2);
+    EXPECT_EQ(refined.spinDoubtful + standard.spinDoubtful, doubtfulSpins);
+}
