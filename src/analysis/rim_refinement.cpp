@@ -41,25 +41,20 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, frame::Xyz& rim) const {
         const double s = std::sin(angle);
         auto at = [&](double r) { return Sample(b.centreX + r * c, b.centreY + r * s); };
         // The face just inside the rim and the scene just outside it, each the mean of a span.
-        double inner = 0.0;
-        double outer = 0.0;
-        int counted = 0;
         bool inside = true;
-        for (double share = 0.80; share <= 0.88; share += 0.02) {
-            const double v = at(share * radius);
-            inside = inside && v >= 0.0;
-            inner += v;
-            ++counted;
-        }
-        inner /= counted;
-        counted = 0;
-        for (double share = 1.12; share <= 1.25; share += 0.02) {
-            const double v = at(share * radius);
-            inside = inside && v >= 0.0;
-            outer += v;
-            ++counted;
-        }
-        outer /= counted;
+        auto mean = [&](double from, double to) {
+            double sum = 0.0;
+            int counted = 0;
+            for (double share = from; share <= to; share += 0.02) {
+                const double v = at(share * radius);
+                inside = inside && v >= 0.0;
+                sum += v;
+                ++counted;
+            }
+            return sum / counted;
+        };
+        const double inner = mean(0.80, 0.88);
+        const double outer = mean(1.12, 1.25);
         // A ray that leaves the frame, runs onto the ground or crosses the printed line at
         // the rim says nothing of the rim.
         if (!inside || inner - outer < kMinRimContrast) continue;
