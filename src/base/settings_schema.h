@@ -127,6 +127,10 @@ enum class SettingId : int {
     kDistanceType,
     kPrecision,
     kMinConfidence,
+    // Putting
+    kPuttingStimp,
+    kPuttingSlopePercent,
+    kPuttingSlopeDirection,
     // Simulator
     kSimulatorCameras,
     kSimulatorResolution,
@@ -490,6 +494,12 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Analysis precision", "Camera"},
     {kMinConfidence, "Analysis", "MinConfidence", "0.5", kNumber, 20, Between(0.0, 1.0), kNoWords,
      "Least confidence of a published shot", "Camera"},
+    {kPuttingStimp, "Putting", "Stimp", "10", kNumber, 20, Between(6.0, 15.0), kNoWords,
+     "Green speed (stimp, ft)", ""},
+    {kPuttingSlopePercent, "Putting", "SlopePercent", "0", kNumber, 20, Between(0.0, 10.0),
+     kNoWords, "Green slope (%)", ""},
+    {kPuttingSlopeDirection, "Putting", "SlopeDirection", "0", kNumber, 20,
+     Between(-360.0, 360.0), kNoWords, "Direction the green falls towards (degrees)", ""},
 
     {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Simulated cameras", "Simulator"},

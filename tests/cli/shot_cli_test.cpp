@@ -243,3 +243,27 @@ TEST(AccuracyCli, ListsEachShotAndIgnoresTheSettings) {
     };
     EXPECT_EQ(untimed(set.out), untimed(plain.out));
 }
+
+// A putt's roll from the command line: the green of the settings unless the flags name one, the
+// figure worked by hand (5 mph on stimp 10: a 2.05 ft skid, 9.67 ft in all), and a green out of
+// range refused with its reason.
+TEST(PuttCli, RollsOnTheGreenOfTheSettingsOrOfTheFlags) {
+    TempHome home;
+    auto r = RunCli({"putt", "--speed", "5", "--json"}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NEAR(NumberAfter(r.out, "total"), 9.668, 0.005);
+    EXPECT_NEAR(NumberAfter(r.out, "skid"), 2.047, 0.005);
+    ASSERT_TRUE(home.Set("Putting", "Stimp", "13"));
+    ASSERT_TRUE(home.Set("Putting", "SlopePercent", "2"));
+    ASSERT_TRUE(home.Set("Putting", "SlopeDirection", "-90"));
+    r = RunCli({"putt", "--speed", "5", "--json"}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(NumberAfter(r.out, "total"), 11.0);  // a faster green rolls farther
+    EXPECT_LT(NumberAfter(r.out, "break"), -0.5);  // and the slope falls to the left
+    r = RunCli({"putt", "--speed", "5", "--stimp", "10", "--slope", "0", "--json"}, home.Path());
+    EXPECT_NEAR(NumberAfter(r.out, "total"), 9.668, 0.005);
+    r = RunCli({"putt", "--speed", "5", "--stimp", "16"}, home.Path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(Contains(r.err, "green speed must be 6 to 15 ft")) << r.err;
+    EXPECT_EQ(RunCli({"putt", "--line", "3"}, home.Path()).exitCode, 2);  // no speed
+}
