@@ -80,8 +80,8 @@ void Publish(benchmark::State& state, bool peer, bool report = false) {
     kyvern::flight::FlightModel flight;
     flight.Compute(220.0, 11.5, 2600.0, 400.0, -1.2);
     const kyvern::app::PassOptions pass;
-    const kyvern::app::PublishedShot published{shot,   sensor, flight, flight,
-                                               2600.0, {},     true,   pass};
+    const kyvern::app::PublishedShot published{shot,  sensor, flight, flight, 2600.0,
+                                               400.0, {},     true,   pass};
 
     std::vector<double> micros;
     micros.reserve(100000);

@@ -125,7 +125,7 @@ void VideoLinkPublisher::ShotFinished(const PublishedShot& shot) {
 void SerialLinePublisher::ShotFinished(const PublishedShot& shot) {
     const shot::LaunchConditions& launch = shot.shot.launch;
     output_.SendShot(launch.ballSpeed, shot.sensor.ClubSpeed(), launch.launchAngle,
-                     shot.routedBackSpin, launch.sideSpin, launch.sideAngle);
+                     shot.routedBackSpin, shot.routedSideSpin, launch.sideAngle);
 }
 
 void NotificationPublisher::ShotBegun(ShotOrigin origin) {
@@ -149,7 +149,7 @@ void RouterPublisher::ShotFinished(const PublishedShot& shot) {
     const shot::LaunchConditions& launch = shot.shot.launch;
     const flight::FlightModel& routed = shot.routed;
     router_->SendShotResult(launch.ballSpeed, launch.launchAngle, launch.sideAngle,
-                            shot.routedBackSpin, launch.sideSpin, routed.Carry(),
+                            shot.routedBackSpin, shot.routedSideSpin, routed.Carry(),
                             routed.CarryOffline(), routed.FlightTime());
 }
 

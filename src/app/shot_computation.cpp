@@ -82,19 +82,20 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
         if (frame.valid && frame.analyzed) analysed[i] = &frame;
     }
 
-    // 6. The router's flight, with the measured or the predicted back spin.
+    // 6. The router's flight, with the measured or the predicted back spin. A doubtful spin
+    // is not passed on as measured: the predicted back spin and no side spin go instead.
     double backSpin = launch.backSpin;
-    if (!pass_.predictWithSpin) {
+    if (!pass_.predictWithSpin || launch.spinDoubtful) {
         backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
+    const double sideSpin = launch.spinDoubtful ? 0.0 : launch.sideSpin;
     flight::FlightModel routed(pass_.flight);
-    routed.Compute(launch.ballSpeed, launch.launchAngle, backSpin, launch.sideSpin,
-                   launch.sideAngle);
+    routed.Compute(launch.ballSpeed, launch.launchAngle, backSpin, sideSpin, launch.sideAngle);
 
     // 7. The status file, the shot table, the video-analysis program, the serial line, the
     // notification and the router, in the order of the publishers.
-    publishers_.ShotFinished(
-        PublishedShot{shot_, sensor_, measured, routed, backSpin, analysed, newShot, pass_});
+    publishers_.ShotFinished(PublishedShot{shot_, sensor_, measured, routed, backSpin, sideSpin,
+                                           analysed, newShot, pass_});
     return true;
 }
 

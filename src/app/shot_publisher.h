@@ -31,6 +31,7 @@ struct PublishedShot {
     // The flight of the back spin the router and the serial line get (measured or predicted).
     const flight::FlightModel& routed;
     double routedBackSpin;
+    double routedSideSpin;  // the measured side spin, or 0 when the spin was doubtful
     // Each camera slot's frame when it was analysed, else null.
     std::array<const frame::CapturedImage*, links::kCameraSlots> analysed;
     bool newShot;             // false: the shot already held, computed again

@@ -86,11 +86,13 @@ public:
 // A monitor on hand-fired timers in a program folder and runtime folder of its own, with
 // the simulated camera when asked for; no prescribed wait is waited.
 struct MonitorRig {
-    explicit MonitorRig(int cameras = 1, bool secondInstance = false) {
+    explicit MonitorRig(int cameras = 1, bool secondInstance = false,
+                        const sim::Realism& realism = {}) {
         env.Set("Setup", "ImageHistorySize", "3");
         if (cameras > 0) {
             sim::SimulatorOptions options;
             options.cameras = cameras, options.shotPeriod = 0.0, options.seed = 11;
+            options.realism = realism;
             driver = std::make_unique<sim::SimulatedCameraDriver>(options, env.Settings());
             table = std::make_unique<capture::CameraTable>(*driver, prompts, env.Settings());
             table->SetGrabPause(std::chrono::microseconds(0));

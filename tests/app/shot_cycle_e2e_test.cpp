@@ -269,6 +269,37 @@ TEST(ShotComputation, PredictedSpinGoesToTheRouterAndTheSerialLineOnly) {
               Format("%.0f", l.backSpin));
 }
 
+// A print beside the line makes a spin doubtful: the shot is recorded, and the router and the
+// serial line get the predicted back spin and no side spin instead of the measured ones.
+TEST(ShotComputation, ADoubtfulSpinGoesOutAsThePredictedOne) {
+    kyvern::sim::Realism prints;
+    prints.prints = true;
+    MonitorRig rig(1, false, prints);
+    Peers peers(rig, "COM4");
+    auto& [listener, router, device] = peers;
+    rig.monitor->Start();
+    // The simulator's shots are the same every run: the first with a doubtful spin comes early.
+    bool doubtful = false;
+    for (int shot = 0; shot < 40 && !doubtful; ++shot) {
+        ASSERT_TRUE(rig.ShootAndTake());
+        doubtful = rig.monitor->CurrentShot().launch.spinDoubtful;
+        if (doubtful) break;
+        // An earlier shot's result and line, heard and passed over.
+        EXPECT_EQ(NextOfType(router, links::MSG_SHOT_RESULT).size(), links::kRouterPacketSize);
+        EXPECT_FALSE(device.Heard().empty());
+    }
+    ASSERT_TRUE(doubtful);
+    const auto& l = rig.monitor->CurrentShot().launch;
+    const double predicted = app::LaunchMonitor::PredictedBackSpin(l.ballSpeedMph, l.launchAngle);
+    kyvern::flight::FlightModel flight;
+    flight.Compute(l.ballSpeed, l.launchAngle, predicted, 0.0, l.sideAngle);
+    ExpectResult(router, links::ShotResultPacket(l.ballSpeed, l.launchAngle, l.sideAngle, predicted,
+                                                 0.0, flight.Carry(), flight.CarryOffline(),
+                                                 flight.FlightTime()));
+    EXPECT_EQ(device.Heard(), links::SerialShotOutput::ShotLine(l.ballSpeed, l.launchAngle,
+                                                                predicted, 0.0, l.sideAngle));
+}
+
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {
     MonitorRig rig(1, true);
     Peers peers(rig, "COM5");

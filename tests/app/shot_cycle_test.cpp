@@ -243,7 +243,7 @@ TEST(ShotPublishers, EachStageReachesThePublishersInItsOrder) {
     const kyvern::links::ClubSensor sensor(prompts);
     const kyvern::flight::FlightModel flight;
     const app::PassOptions pass;
-    const app::PublishedShot finished{shot, sensor, flight, flight, 0.0, {}, true, pass};
+    const app::PublishedShot finished{shot, sensor, flight, flight, 0.0, 0.0, {}, true, pass};
     // Each stage in turn, "|" between them.
     publishers.ShotBegun(app::ShotOrigin::kCamera);
     log += "| ";
