@@ -101,31 +101,32 @@ void ImageAnalyzer::MeasurePlanes() {
     }
 }
 
+int ImageAnalyzer::RowMedian(int row) const {
+    std::array<int, 256> counts{};
+    const std::uint8_t* p = frame_.get() + std::size_t(row) * width_;
+    for (int x = 0; x < width_; ++x)
+        ++counts[p[x]];
+    int seen = 0;
+    for (int level = 0; level < 256; ++level) {
+        seen += counts[level];
+        if (2 * seen >= width_) return level;
+    }
+    return 255;
+}
+
 int ImageAnalyzer::GroundRow() const {
     if (!frameLoaded_ || width_ <= 0 || height_ <= 0) return height_;
     const int dark = LevelBelow(histogram_, 0.25);
-    auto rowMedian = [this](int row) {
-        std::array<int, 256> counts{};
-        const std::uint8_t* p = frame_.get() + std::size_t(row) * width_;
-        for (int x = 0; x < width_; ++x)
-            ++counts[p[x]];
-        int seen = 0;
-        for (int level = 0; level < 256; ++level) {
-            seen += counts[level];
-            if (2 * seen >= width_) return level;
-        }
-        return 255;
-    };
     // Balls fill at most a third of a row or so: the median of a row is the scene's, or the mat's.
-    const int bottom = rowMedian(height_ - 1);
+    const int bottom = RowMedian(height_ - 1);
     if (bottom < dark + 15) return height_;
     const int half = (dark + bottom) / 2;
     int row = height_ - 1;
-    while (row > 0 && rowMedian(row - 1) >= half)
+    while (row > 0 && RowMedian(row - 1) >= half)
         --row;
     // The mat's edge is a step within a few rows; stray light rises slowly across the frame.
-    const int below = rowMedian(std::min(row + kStepRows, height_ - 1));
-    const int above = rowMedian(std::max(row - kStepRows, 0));
+    const int below = RowMedian(std::min(row + kStepRows, height_ - 1));
+    const int above = RowMedian(std::max(row - kStepRows, 0));
     return 2 * (below - above) >= bottom - dark ? row : height_;
 }
 
@@ -137,17 +138,7 @@ void ImageAnalyzer::HideGround(int firstRow) {
     // median and the mat's grain.
     for (int row = first; row < height_; ++row) {
         std::uint8_t* p = frame_.get() + std::size_t(row) * width_;
-        std::array<int, 256> counts{};
-        for (int x = 0; x < width_; ++x)
-            ++counts[p[x]];
-        int median = 255;
-        for (int level = 0, seen = 0; level < 256; ++level) {
-            seen += counts[level];
-            if (2 * seen >= width_) {
-                median = level;
-                break;
-            }
-        }
+        const int median = RowMedian(row);
         const int mat = std::min(median + kGroundGrain, 255);
         for (int x = 0; x < width_; ++x) {
             if (p[x] <= mat) p[x] = dark;

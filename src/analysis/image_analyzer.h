@@ -293,6 +293,8 @@ private:
     bool RefineBallEdgesWith(StepScratch& s, BallImage& ball) const;
     // The circle (centre x, y and diameter) through the ball's half-contrast rim.
     bool RefineRim(const BallImage& ball, frame::Xyz& rim) const;
+    // The median level of one row of the analyzer's frame.
+    int RowMedian(int row) const;
     // The frame's level at a point between pixels, bilinear; -1 outside the frame.
     double Sample(double x, double y) const;
     // One ball's refinement on the shown lists; its error, if any, becomes the frame's.
