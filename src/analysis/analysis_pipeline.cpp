@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "analysis/analysis_codes.h"
+#include "analysis/launch_scene.h"
 #include "base/string_table.h"
 
 namespace kyvern::analysis {
@@ -205,7 +206,10 @@ AnalysisSummary AnalysisPipeline::RunAnalysis(frame::CapturedImage& frame) {
     // The worker starts (or stops) only when the setting changes.
     a.SetThreads(options_.threads);
 
-    lastPrecision_ = pinnedPrecision_.value_or(options_.precision);
+    // A putt is measured on its rims whatever the setting: Standard's threshold diameters read
+    // its speed 1 % slow and its start line to 1.4 degrees (sd), and a putt leaves the time.
+    lastPrecision_ =
+        IsPuttFrame(frame) ? Precision::kRefined : pinnedPrecision_.value_or(options_.precision);
     summary.precision = lastPrecision_;
     a.SetPrecision(lastPrecision_);
     analysisDone_ = false;

@@ -94,6 +94,7 @@ public:
     ImageAnalyzer* Analyzer() { return analyzer_.get(); }
     // Pins the precision instead of taking the options' at each run, so that the two
     // modes can be compared on the same frames; nothing clears the pin but another one.
+    // A putting-strobe frame is always measured in Refined.
     void PinPrecision(std::optional<Precision> precision) { pinnedPrecision_ = precision; }
     // The precision of the last run that got past reading the settings.
     Precision LastPrecision() const { return lastPrecision_; }

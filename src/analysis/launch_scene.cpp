@@ -24,6 +24,7 @@ constexpr double kMinNormalLength = 0.1;
 
 constexpr std::int32_t kErrorInvalidBallSpeed = 7;
 constexpr std::int32_t kErrorInvalidLaunchAngle = 8;
+constexpr std::int32_t kErrorInvalidSideAngle = 9;
 constexpr std::int32_t kWarningMarks = 12;
 
 // A frame the solvers may use: captured and successfully analysed.
@@ -89,6 +90,10 @@ void TurnAboutX(frame::Xyz& v, double angle) {
 }
 
 }  // namespace
+
+bool IsPuttFrame(const frame::CapturedImage& frame) {
+    return frame.t2 - frame.t1 > kLongestSwingInterval + 1e-6;
+}
 
 SceneOptions ReadSceneOptions(const base::SettingsSnapshot& snapshot) {
     return {frame::IsLeftHanded(snapshot)};
@@ -162,6 +167,10 @@ bool LaunchScene::SolveLaunch(const FrameSet& frames) {
     }
     // A solver that found no frame to use has nothing to check: error 0.
     if (!solved) return false;
+    bool putt = false;
+    for (const frame::CapturedImage* frame : frames)
+        putt = putt || (Usable(frame) && IsPuttFrame(*frame));
+    if (putt) return CheckPutt();
 
     if (options_.leftHanded) {
         values_.sideSpin = -values_.sideSpin;
@@ -182,6 +191,22 @@ bool LaunchScene::SolveLaunch(const FrameSet& frames) {
     if (errorCode_ != 0) return false;
     if (values_.launchAngle < 0.0) AddWarning(kWarningMarks);
     return solved;
+}
+
+bool LaunchScene::CheckPutt() {
+    values_.putt = true;
+    values_.totalSpin = values_.backSpin = values_.sideSpin = values_.rifleSpin = 0.0;
+    if (options_.leftHanded) values_.sideAngle = -values_.sideAngle;
+    if (values_.ballSpeedMph < kMinPuttSpeed || values_.ballSpeedMph > kMaxPuttSpeed) {
+        errorCode_ = kErrorInvalidBallSpeed;
+    } else if (values_.launchAngle < kMinPuttLaunch || values_.launchAngle > kMaxPuttLaunch) {
+        errorCode_ = kErrorInvalidLaunchAngle;
+    } else if (std::fabs(values_.sideAngle) > kMaxSide) {
+        // A full shot's side angle is held at the bound; a putt's start line that far out is
+        // a misread image, and a putt held at 12 degrees would be a confident wrong number.
+        errorCode_ = kErrorInvalidSideAngle;
+    }
+    return errorCode_ == 0;
 }
 
 bool LaunchScene::SolveOneCamera(const FrameSet& frames) {

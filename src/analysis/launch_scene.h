@@ -12,6 +12,19 @@ namespace kyvern::analysis {
 
 inline constexpr double kGolfBallDiameter = 1.685;  // inches
 
+// The longest strobe interval of a full-swing frame, seconds (the swing modes' longest is
+// 2.95 ms; a saved frame may carry up to 4). A frame strobed longer apart was strobed for a
+// putt: at a swing's speed its second image would have left the view.
+inline constexpr double kLongestSwingInterval = 0.004;
+// A putt's measured speed, mph: the putting strobe keeps a faster ball's images in view at
+// most to 24 mph, and a ball slower than the lower bound is not yet struck.
+inline constexpr double kMinPuttSpeed = 0.5;
+inline constexpr double kMaxPuttSpeed = 25.0;
+// A putt's launch, degrees: a skid may send it slightly down or up, more is a chip.
+inline constexpr double kMinPuttLaunch = -6.0;
+inline constexpr double kMaxPuttLaunch = 8.0;
+bool IsPuttFrame(const frame::CapturedImage& frame);
+
 // The frames of one shot held by the caller, one per slot; nullptr is an empty slot. Lets the
 // shot be solved without copying 2.3 MB frames into the scene.
 using FrameSet = std::array<const frame::CapturedImage*, frame::kCameraSlots>;
@@ -26,6 +39,9 @@ struct LaunchValues {
     double backSpin = 0.0;
     double sideSpin = 0.0;
     double rifleSpin = 0.0;  // about the camera's x axis
+    // Solved from putting-strobe frames: speed, launch and start line. A rolling ball turns
+    // several times its aliasing limit between those flashes, so no spin is measured (all 0).
+    bool putt = false;
 };
 
 // What a pass's settings ask of the solution: Setup/Handed mirrors side angle and side spin.
@@ -89,6 +105,8 @@ public:
 
 private:
     FrameSet OwnFrames() const;
+    // The putt's values and bounds in place of a full shot's.
+    bool CheckPutt();
     void AddWarning(std::int32_t code);
 
     std::array<std::unique_ptr<frame::CapturedImage>, frame::kCameraSlots> slots_;

@@ -62,14 +62,18 @@ ShotConfidence AssessShot(const ConfidenceMeasures& m, const LaunchValues& value
     check(Between(m.edgeFit, 0.70, 0.85), Doubt::kNotRound, c.launch);
     check(Between(m.ringLit, 0.50, 0.30), Doubt::kLitBeside, c.launch);
     check(Between(m.flashRatio, 0.70, 0.90), Doubt::kUnevenFlashes, c.launch);
-    const bool plausible = values.ballSpeedMph >= 5.0 && values.ballSpeedMph <= 250.0 &&
-                           values.launchAngle >= -20.0 && values.launchAngle <= 80.0 &&
-                           std::fabs(values.sideAngle) <= 45.0;
+    const bool plausible =
+        values.putt ? values.ballSpeedMph >= kMinPuttSpeed && values.ballSpeedMph <= kMaxPuttSpeed
+                    : values.ballSpeedMph >= 5.0 && values.ballSpeedMph <= 250.0 &&
+                          values.launchAngle >= -20.0 && values.launchAngle <= 80.0 &&
+                          std::fabs(values.sideAngle) <= 45.0;
     check(plausible ? 1.0 : 0.0, Doubt::kImplausibleLaunch, c.launch);
     // Both images then sit at one depth whatever the ball did: a side angle of about 0 that
     // was never measured.
     check(m.depthGuessed ? 0.0 : 1.0, Doubt::kDepthGuessed, c.launch);
 
+    // A putt's spin is not measured at all (see LaunchValues::putt): nothing to doubt.
+    if (values.putt) return c;
     check(Between(m.linePoints, 15.0, 60.0), Doubt::kFewLinePoints, c.spin);
     check(Between(m.onPlane, 0.45, 0.65), Doubt::kLineOffPlane, c.spin);
     check(Between(-m.turn, -135.0, -127.0), Doubt::kNearAliasing, c.spin);

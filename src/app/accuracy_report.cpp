@@ -236,6 +236,47 @@ GridShot MakeGridShot(std::uint64_t seed, int index, int width) {
     return shot;  // the last draw: not reached with the envelope above
 }
 
+GridShot MakePuttShot(std::uint64_t seed, int index, int width) {
+    constexpr double kFpsPerMph = 88.0 / 60.0;
+    Draws draw(seed, index);
+    GridShot shot;
+    sim::ShotSetup& s = shot.setup;
+    s.width = width == 1024 || width == 640 ? width : (index % 2 == 0 ? 1024 : 640);
+    s.height = s.width == 1024 ? 768 : 480;
+    s.ballDiameter = kBallDiameter;
+    shot.speedMode = capture::kPuttModeNumber;
+    const capture::SpeedMode& putt = capture::SpeedModes()[capture::kPuttModeNumber];
+    const double strobes[] = {capture::StrobeOfSlot(putt, 0, 1).interval,
+                              capture::StrobeOfSlot(putt, 0, 2).interval,
+                              capture::StrobeOfSlot(putt, 1, 2).interval};
+    const double nearest = s.width == 1024 ? 16.0 : 14.0;
+    s.t1 = 0.001;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        s.ballSpeed = draw.Uniform(1.5, 20.0) * kFpsPerMph;
+        s.launchAngle = draw.Uniform(-1.0, 1.5);
+        s.sideAngle = draw.Uniform(-6.0, 6.0);
+        const double roll = s.ballSpeed * 12.0 / (kBallDiameter / 2.0) * 60.0 / (2.0 * base::kPi);
+        s.backSpin = -roll * draw.Uniform(0.33, 1.0);
+        s.sideSpin = 0.0;
+        s.rifleSpin = 0.0;
+        const Xyz spin(s.rifleSpin, s.sideSpin, s.backSpin);
+        s.lineNormal = Rotate(sim::NormalAcrossSpin(s.backSpin, s.sideSpin, s.rifleSpin),
+                              spin.Divided(spin.Length()),
+                              draw.Uniform(-90.0, 90.0) * base::kExactDegreesToRadians);
+        const double distance = draw.Uniform(nearest, nearest + 2.0);
+        s.noise = draw.Uniform(1.0, 3.0);
+        s.seed = draw.Seed();
+        const double fx = draw.Uniform(-1.0, 1.0);
+        const double fy = draw.Uniform(-1.0, 1.0);
+        for (double interval : strobes) {
+            s.t2 = s.t1 + interval;
+            s.ball0 = sim::CentredStart(s, distance);
+            if (Fits(s) && PlaceAcross(s, fx, fy)) return shot;
+        }
+    }
+    return shot;  // the last draw: not reached with the envelope above
+}
+
 AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& observe) {
     AccuracySummary summary;
     summary.shots = std::max(options.shots, 0);
@@ -252,13 +293,15 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     double seconds[2] = {0.0, 0.0};
     int analysed[2] = {0, 0};
     for (int index = 0; index < summary.shots; ++index) {
-        GridShot shot = MakeGridShot(options.seed, index, options.width);
+        GridShot shot = options.putts ? MakePuttShot(options.seed, index, options.width)
+                                      : MakeGridShot(options.seed, index, options.width);
         shot.setup.realism = options.realism;
         ShotOutcome outcome;
         outcome.index = index;
         outcome.shot = shot;
         if (!sim::FrameRenderer::Solve(shot.setup, outcome.truth)) continue;
-        const bool aliased = outcome.truth.aliased;  // left out: neither rendered nor analysed
+        // Left out: neither rendered nor analysed. A putt's spin is never measured.
+        const bool aliased = outcome.truth.aliased && !options.putts;
         if (aliased || !renderer.Render(shot.setup, *frame)) {
             summary.aliased += aliased ? 1 : 0;
             if (observe) observe(outcome);
@@ -285,7 +328,8 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
             const analysis::ShotConfidence confidence =
                 analysis::AssessShot(outcome.measures[m], scene.Values());
             outcome.confidence[m] = confidence;
-            const bool planes = frame->result.balls[0].viewNormal.Length() >= 0.1 &&
+            const bool planes = !scene.Values().putt &&
+                                frame->result.balls[0].viewNormal.Length() >= 0.1 &&
                                 frame->result.balls[1].viewNormal.Length() >= 0.1;
             for (int v = 0; v < kAccuracyValues; ++v)
                 outcome.errors[m][v] = Error(AccuracyValue(v), scene.Values(), shot.setup);

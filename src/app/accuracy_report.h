@@ -55,6 +55,7 @@ struct AccuracyOptions {
     int width = 0;               // 1024 or 640 for that width alone; 0 for both in turn
     sim::Realism realism;        // the effects of real cameras drawn on every frame
     double minConfidence = 0.5;  // below it a shot is refused, or its spin marked doubtful
+    bool putts = false;          // the grid of putts (MakePuttShot) instead of full shots
 };
 
 struct AccuracySummary {
@@ -67,7 +68,7 @@ struct AccuracySummary {
 // One shot of the grid: what the renderer draws and the speed mode whose strobe it uses.
 struct GridShot {
     sim::ShotSetup setup;
-    int speedMode = 0;  // index into capture::SpeedModes()
+    int speedMode = 0;  // index into capture::SpeedModes(); its interval is in setup
 };
 
 // Shot index of the grid of a seed: a function of the seed, the index and the width choice
@@ -80,6 +81,11 @@ struct GridShot {
 // whole, and sensor noise of 1 to 3 gray levels. A shot whose ball would turn within 5 degrees
 // of the alias limit (135) between the flashes is drawn again.
 GridShot MakeGridShot(std::uint64_t seed, int index, int width);
+// Shot index of the grid of putts: speeds 1.5 to 20 mph, launch -1 to 1.5 degrees, start
+// lines -6 to 6, forward roll between a third and all of a rolling ball's, strobed by the
+// Putt mode's interval that keeps the two images whole and apart (the lone camera's where it
+// can, else the long or the short one of a rig), the rest as MakeGridShot. No spin is judged.
+GridShot MakePuttShot(std::uint64_t seed, int index, int width);
 
 // Whether a measured shot's errors (as the report states them) make it wrong for a user: ball
 // speed off by more than 5 %, launch or side angle by more than 2 degrees, back spin by more

@@ -47,7 +47,8 @@ namespace kyvern::app {
 class SimulatorLinkPublisher;
 
 inline constexpr const char* kApplicationTitle = base::kApplicationTitle;
-inline constexpr double kMaxFlashInterval = 0.004;  // seconds between the two flashes
+// Seconds between the two flashes that a saved frame may carry: up to the putting strobe's.
+inline constexpr double kMaxFlashInterval = capture::kLongestStrobeInterval;
 
 enum class CameraMode { kCamFocus, kSingleCam, kMultiCam, kMultiFrame };
 // The mode a Camera/Mode word names (case ignored); anything else is SingleCam.
@@ -171,7 +172,7 @@ public:
     const std::string& CapturePath() const { return capturePath_; }
     const std::string& LastStamp() const { return lastStamp_; }
     // Takes a loaded file's slot into a frame slot with the flash-interval rule: an interval
-    // t2 - t1 outside 0 < interval <= 0.004 s becomes t1 = 0.001 and t2 = strobe + 0.001.
+    // t2 - t1 outside 0 < interval <= kMaxFlashInterval becomes t1 = 0.001 and t2 = strobe + 0.001.
     static void TakeSlot(const capture::ImageFile& file, int slot, frame::CapturedImage& frame,
                          double strobeInterval);
     // The back spin (rpm) the router and the serial line get when Setup/PredictWithSpin is not

@@ -170,7 +170,8 @@ using enum SettingId;
     X(kJapanese, "Japanese") X(kGerman, "German") X(kFrench, "French") X(kSpanish, "Spanish") \
         X(kKorean, "Korean")
 #define KYVERN_CHOICE_CAMERA_SPEED(X) \
-    X(kFast, "Fast") X(kMedium, "Medium") X(kSlow, "Slow") X(kSuperSlow, "SuperSlow")
+    X(kFast, "Fast") X(kMedium, "Medium") X(kSlow, "Slow") X(kSuperSlow, "SuperSlow") \
+        X(kPutt, "Putt")
 #define KYVERN_CHOICE_CAMERA_MODE(X) \
     X(kSingleCam, "SingleCam")       \
     X(kMultiCam, "MultiCam") X(kMultiFrame, "MultiFrame") X(kCamFocus, "CamFocus")

@@ -98,6 +98,7 @@ constexpr std::array kEntries{
     Entry{MessageId::kLabelMedium, "Me&dium", "中速(&D)"},
     Entry{MessageId::kLabelSlow, "Slo&w", "低速(&W)"},
     Entry{MessageId::kLabelSuperSlow, "Sup&er Slow", "超低速(&E)"},
+    Entry{MessageId::kLabelPutt, "P&utt", "パット(&U)"},
     Entry{MessageId::kLabelBrightness, "Brightness", "明るさ"},
     Entry{MessageId::kLabelNormal, "Normal", "標準"},
     Entry{MessageId::kLabelAdvanced, "Ad&vanced", "詳細設定(&V)"},

@@ -75,6 +75,7 @@ enum class MessageId {
     kLabelMedium,
     kLabelSlow,
     kLabelSuperSlow,
+    kLabelPutt,
     kLabelBrightness,
     kLabelNormal,
     kLabelAdvanced,

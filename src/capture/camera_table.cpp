@@ -12,16 +12,36 @@
 namespace kyvern::capture {
 namespace {
 
-constexpr std::array<SpeedMode, 4> kSpeedModes{{
+// The shutter stays open over the first flash at 1 ms and the second after it, as the
+// full-swing modes' shutters do (1.5 times the interval).
+constexpr std::array<SpeedMode, 5> kSpeedModes{{
     {"Fast", 1, 0.00095, 1.4f, 0x80010000u, 0x80010000u},
     {"Medium", 2, 0.00145, 2.2f, 0x80010000u, 0x80010001u},
     {"Slow", 3, 0.00195, 2.9f, 0x80010001u, 0x80010000u},
     {"SuperSlow", 0, 0.00295, 4.4f, 0x80010001u, 0x80010001u},
+    {"Putt", kPuttModeNumber, 0.040, 60.0f, 0x80010002u, 0x80010002u},
 }};
+constexpr StrobeSetting kPuttLong{kLongestStrobeInterval, 105.0f, 0x80010002u, 0x80010000u};
+constexpr StrobeSetting kPuttShort{0.0175, 27.0f, 0x80010002u, 0x80010001u};
 
 }  // namespace
 
-const std::array<SpeedMode, 4>& SpeedModes() { return kSpeedModes; }
+const std::array<SpeedMode, 5>& SpeedModes() { return kSpeedModes; }
+
+StrobeSetting StrobeOfSlot(const SpeedMode& mode, int slot, int cameraCount) {
+    if (mode.number == kPuttModeNumber && cameraCount > 1) {
+        return slot % 2 == 0 ? kPuttLong : kPuttShort;
+    }
+    return {mode.strobeInterval, mode.shutter, mode.registerA, mode.registerB};
+}
+
+double IntervalOfRegisters(std::uint32_t registerA, std::uint32_t registerB) {
+    for (const StrobeSetting& s : {kPuttLong, kPuttShort}) {
+        if (s.registerA == registerA && s.registerB == registerB) return s.interval;
+    }
+    const SpeedMode* mode = SpeedModeOfRegisters(registerA, registerB);
+    return mode ? mode->strobeInterval : 0.0;
+}
 
 const SpeedMode* SpeedModeOfNumber(int number) {
     for (const SpeedMode& m : kSpeedModes) {
@@ -157,10 +177,15 @@ bool CameraTable::SetSpeedMode(int modeNumber, int index) {
     std::lock_guard lock(tableMutex_);
     const SpeedMode* mode = SpeedModeOfNumber(modeNumber);
     if (!mode || !ValidSlot(index)) return false;
-    strobeInterval_ = mode->strobeInterval;
-    driver_.SetCameraAbsProperty(index, kPropertyShutter, mode->shutter);
-    if (!driver_.SetCameraRegister(index, kRegisterStrobeA, mode->registerA)) return false;
-    return driver_.SetCameraRegister(index, kRegisterStrobeB, mode->registerB);
+    int cameras = 0;
+    for (const Slot& slot : slots_)
+        cameras += slot.present ? 1 : 0;
+    const StrobeSetting strobe = StrobeOfSlot(*mode, index, cameras);
+    strobeInterval_ = strobe.interval;
+    slots_[index].armedInterval = strobe.interval;
+    driver_.SetCameraAbsProperty(index, kPropertyShutter, strobe.shutter);
+    if (!driver_.SetCameraRegister(index, kRegisterStrobeA, strobe.registerA)) return false;
+    return driver_.SetCameraRegister(index, kRegisterStrobeB, strobe.registerB);
 }
 
 bool CameraTable::SetGain(long value, int index) {
@@ -283,7 +308,9 @@ void CameraTable::GrabOne(Slot& slot) {
     std::swap(slot.work, slot.parked);
     slot.width = width;
     slot.height = height;
-    slot.strobeInterval = strobeInterval_.load();
+    // A camera started before any mode was set on it strobes as the table last did.
+    const double armed = slot.armedInterval.load();
+    slot.strobeInterval = armed > 0.0 ? armed : strobeInterval_.load();
     slot.newFrame = true;
     ++slot.frameCount;
 }
@@ -340,6 +367,9 @@ int CameraTable::FrameHeight(std::uint32_t serial) const {
 
 double CameraTable::StrobeInterval() const {
     std::lock_guard lock(tableMutex_);
+    for (const Slot& slot : slots_) {
+        if (slot.present && slot.armedInterval > 0.0) return slot.armedInterval;
+    }
     return strobeInterval_;
 }
 

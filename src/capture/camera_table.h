@@ -39,22 +39,42 @@ inline constexpr std::uint32_t kShutterSetupValue = 0x8200010F;
 inline constexpr std::uint32_t kRegisterStrobeA = 0x1120;
 inline constexpr std::uint32_t kRegisterStrobeB = 0x1110;
 
-// One speed mode of the strobe and the camera.
-struct SpeedMode {
-    const char* name;  // the Camera/Speed setting
-    int number;
-    double strobeInterval;    // seconds between the two flashes
+// What one camera's strobe and shutter are set to.
+struct StrobeSetting {
+    double interval;          // seconds between the two flashes
     float shutter;            // absolute value of property 12, milliseconds
     std::uint32_t registerA;  // written to 0x1120
     std::uint32_t registerB;  // written to 0x1110
 };
 
-// The four modes in the order Fast, Medium, Slow, SuperSlow.
-const std::array<SpeedMode, 4>& SpeedModes();
+// One speed mode of the strobe and the camera.
+struct SpeedMode {
+    const char* name;  // the Camera/Speed setting
+    int number;
+    double strobeInterval;    // seconds between the two flashes; Putt's of a lone camera
+    float shutter;            // absolute value of property 12, milliseconds
+    std::uint32_t registerA;  // written to 0x1120
+    std::uint32_t registerB;  // written to 0x1110
+};
+
+inline constexpr int kPuttModeNumber = 4;
+inline constexpr double kLongestStrobeInterval = 0.070;  // Putt's long interval
+
+// The modes in the order Fast, Medium, Slow, SuperSlow, Putt.
+const std::array<SpeedMode, 5>& SpeedModes();
 // The mode of this number, of this setting (case ignored), or of this pair of register values.
 const SpeedMode* SpeedModeOfNumber(int number);
 const SpeedMode* SpeedModeOfName(std::string_view name);
 const SpeedMode* SpeedModeOfRegisters(std::uint32_t registerA, std::uint32_t registerB);
+// The strobe a camera in this slot (0 to 3) of a rig of cameraCount cameras takes. A rolling
+// ball at 1.5 to 20 mph travels between 0.02 and 0.3 of its own diameter per millisecond, a
+// speed range of 13 to 1, but the view holds two separate whole images only over about 4 to 1.
+// So Putt gives cameras of a rig of two or more a long interval (even slots, 1.5 to 6 mph)
+// and a short one (odd slots, 6 to 24 mph); a lone camera takes the middle (2.6 to 10.5 mph,
+// the putts of 5 to 60 ft on a green of stimp 10). The other modes strobe all slots alike.
+StrobeSetting StrobeOfSlot(const SpeedMode& mode, int slot, int cameraCount);
+// The interval the strobe registers of a camera select; 0 for values no mode writes.
+double IntervalOfRegisters(std::uint32_t registerA, std::uint32_t registerB);
 
 // The cameras of the bus in four fixed slots: start in external-trigger mode, speed mode and
 // brightness, one grab thread per camera parking converted gray frames, fetch with the
@@ -91,6 +111,7 @@ public:
     bool IsConnected(std::uint32_t serial) const;
     int FrameWidth(std::uint32_t serial) const;
     int FrameHeight(std::uint32_t serial) const;
+    // The interval of the first present camera's strobe, or the one last set.
     double StrobeInterval() const;
     static const char* Version() { return base::kCameraModuleVersion; }
     std::string DeviceText() const;
@@ -136,6 +157,8 @@ private:
         int width = 0;
         int height = 0;
         double strobeInterval = 0.0;  // of the parked frame
+        // The interval the slot's strobe was last set to, read by its grab thread.
+        std::atomic<double> armedInterval{0.0};
     };
 
     void GrabLoop(Slot& slot);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] "
-    "[--realism none|full|EFFECT,...] [--min-confidence C] [--list] [--json]\n";
+    "[--realism none|full|EFFECT,...] [--min-confidence C] [--putts] [--list] [--json]\n";
 constexpr long kMaxShots = 100000;
 // JSON names of the values, in the order of app::AccuracyValue.
 constexpr const char* kJsonNames[] = {"ballSpeed", "launchAngle", "sideAngle", "backSpin",
@@ -92,7 +92,8 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
     }
     std::printf("%4d %5d %-9s %6.1f %6.1f %5.1f %6.0f %7.0f %5.1f", o.index, s.width, mode,
                 s.ballSpeed, s.launchAngle, s.sideAngle, s.backSpin, s.sideSpin, o.truth.turn);
-    if (o.truth.aliased) {
+    // A putt's spin is never measured, so its turn leaves nothing out.
+    if (o.truth.aliased && o.shot.speedMode != capture::kPuttModeNumber) {
         std::printf(" | aliased\n");
         return;
     }
@@ -109,8 +110,8 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
 }
 
 void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
-    std::printf("Accuracy on %d rendered shots, seed %llu, %s\n", summary.shots,
-                static_cast<unsigned long long>(options.seed),
+    std::printf("Accuracy on %d rendered %s, seed %llu, %s\n", summary.shots,
+                options.putts ? "putts" : "shots", static_cast<unsigned long long>(options.seed),
                 options.width == 0 ? "1024 x 768 and 640 x 480 in turn"
                                    : (options.width == 1024 ? "1024 x 768" : "640 x 480"));
     std::printf("Realism: %s\n", sim::RealismName(options.realism).c_str());
@@ -181,7 +182,7 @@ void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySu
 
 int RunAccuracy(const Args& args) {
     const Args known = {"--shots",          "--seed", "--width", "--realism",
-                        "--min-confidence", "--list", "--json"};
+                        "--min-confidence", "--list", "--json",  "--putts"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool isKnown = false;
         for (const std::string& k : known)
@@ -191,7 +192,7 @@ int RunAccuracy(const Args& args) {
             std::fprintf(stderr, "%s", kUsage);
             return 2;
         }
-        if (args[i] != "--json" && args[i] != "--list") ++i;  // its value
+        if (args[i] != "--json" && args[i] != "--list" && args[i] != "--putts") ++i;  // its value
     }
     long long shots = 0;
     long long seed = 0;
@@ -229,6 +230,7 @@ int RunAccuracy(const Args& args) {
     options.shots = int(shots);
     options.seed = std::uint64_t(seed);
     options.width = int(width);
+    options.putts = HasFlag(args, "--putts");
     const bool json = HasFlag(args, "--json");
     app::ShotObserver list;
     if (HasFlag(args, "--list")) {
@@ -250,7 +252,7 @@ int RunAccuracy(const Args& args) {
 
 const Registration kAccuracy(
     {"accuracy",
-     "accuracy [--shots N] [--seed S] [--width 1024|640] [--realism R] [--json]   "
+     "accuracy [--shots N] [--seed S] [--width 1024|640] [--realism R] [--putts] [--json]   "
      "the analysis's error on rendered shots",
      RunAccuracy});
 

@@ -24,10 +24,11 @@ constexpr const char* kUsage =
     "usage: kyvern-cli render --out FILE.bmp [--width 1024|640] --speed V "
     "[--speed-unit fps|mph|kph|mps] --launch L --side S --back B --side-spin P [--rifle R] "
     "[--distance INCHES] [--offset-x INCHES] [--offset-y INCHES] [--seed N] [--noise SIGMA] "
-    "[--interval SECONDS | --speed-mode Fast|Medium|Slow|SuperSlow] [--line-width INCHES] "
+    "[--interval SECONDS | --speed-mode Fast|Medium|Slow|SuperSlow|Putt] [--line-width INCHES] "
     "[--ball-diameter INCHES] [--serial N] [--pinhole] [--realism none|full|EFFECT,...] [--json]\n";
 
-constexpr double kMaxInterval = 0.004;  // the longest strobe interval a shot accepts
+// The longest strobe interval a shot accepts: the putting strobe's.
+constexpr double kMaxInterval = capture::kLongestStrobeInterval;
 
 // ft/s per unit of the given speed unit; 0 for an unknown unit.
 double SpeedFactor(const std::string& unit) {
@@ -194,12 +195,12 @@ int RunRender(const Args& args) {
             numbers.Fail("--launch and --side must lie within -90 to 90 degrees");
         }
         if (HasFlag(args, "--interval") && !(interval > 0.0 && interval <= kMaxInterval)) {
-            numbers.Fail("--interval must lie above 0 and at most 0.004 s");
+            numbers.Fail("--interval must lie above 0 and at most 0.07 s");
         }
         if (const capture::SpeedMode* mode = capture::SpeedModeOfName(speedMode)) {
             speedMode = mode->name;  // as the settings spell it
         } else if (HasFlag(args, "--speed-mode")) {
-            numbers.Fail("--speed-mode must be Fast, Medium, Slow or SuperSlow");
+            numbers.Fail("--speed-mode must be Fast, Medium, Slow, SuperSlow or Putt");
         }
         if (HasFlag(args, "--speed-mode") && HasFlag(args, "--interval")) {
             numbers.Fail("give --interval or --speed-mode, not both");

@@ -15,9 +15,11 @@ constexpr double kEdgeMargin = 4.0;  // pixels between a ball and the frame's ed
 constexpr double kGapMargin = 8.0;   // pixels between the two ball images
 constexpr double kSpread = 2.5;      // draws are kept within this many deviations
 constexpr int kTries = 20;
+constexpr double kGolfBall = 1.685;  // inches, as the renderer draws it
 
-// Typical launch conditions of a good amateur, club by club.
-constexpr std::array<ClubProfile, 7> kClubs{{
+// Typical launch conditions of a good amateur, club by club. The putter's spin is drawn
+// from its speed.
+constexpr std::array<ClubProfile, 8> kClubs{{
     {"Driver", 165.0, 7.0, 11.5, 2.0, 2700.0, 450.0, 2.5, 600.0},
     {"3 Wood", 152.0, 6.0, 10.5, 2.0, 3600.0, 500.0, 2.5, 550.0},
     {"5 Iron", 132.0, 6.0, 12.0, 2.0, 5000.0, 600.0, 2.0, 500.0},
@@ -25,7 +27,13 @@ constexpr std::array<ClubProfile, 7> kClubs{{
     {"9 Iron", 109.0, 5.0, 20.4, 2.0, 8600.0, 800.0, 2.0, 450.0},
     {"Pitching Wedge", 100.0, 5.0, 24.0, 2.5, 9300.0, 900.0, 2.0, 450.0},
     {"Sand Wedge", 82.0, 6.0, 29.0, 3.0, 10000.0, 1000.0, 2.0, 400.0},
+    {"Putter", 4.5, 1.8, 0.5, 0.5, 0.0, 0.0, 1.2, 0.0},
 }};
+
+// The forward roll of a ball rolling without slip at this speed (ft/s), rpm, as back spin.
+double RollingSpin(double ballSpeed, double diameterInches) {
+    return -ballSpeed * 12.0 / (diameterInches / 2.0) * 60.0 / (2.0 * base::kExactPi);
+}
 
 // v turned by angle radians about the x axis.
 Xyz TurnAboutX(const Xyz& v, double angle) {
@@ -49,7 +57,7 @@ bool InFrame(const Xyz& pix, int width, int height) {
 
 ShotGenerator::ShotGenerator(std::uint64_t seed) : state_(seed) {}
 
-const std::array<ClubProfile, 7>& ShotGenerator::Clubs() { return kClubs; }
+const std::array<ClubProfile, 8>& ShotGenerator::Clubs() { return kClubs; }
 
 double ShotGenerator::Uniform() {
     // splitmix64: the same sequence on every platform for a seed.
@@ -81,7 +89,7 @@ GeneratedShot ShotGenerator::MeanShot(int club) {
     shot.club = club;
     shot.ballSpeed = c.ballSpeedMph * kFeetPerSecondPerMph;
     shot.launchAngle = c.launchAngle;
-    shot.backSpin = c.backSpin;
+    shot.backSpin = club == kPutter ? RollingSpin(shot.ballSpeed, kGolfBall) : c.backSpin;
     return shot;
 }
 
@@ -155,6 +163,10 @@ GeneratedShot ShotGenerator::Next(double interval, int width) {
         shot.sideAngle = Draw(0.0, p.sideAngleSd);
         shot.backSpin = Draw(p.backSpin, p.backSpinSd);
         shot.sideSpin = Draw(0.0, p.sideSpinSd);
+        // Off the putter the ball skids, then rolls: between a third and all of its roll.
+        if (club == kPutter) {
+            shot.backSpin = RollingSpin(shot.ballSpeed, kGolfBall) * (0.33 + 0.67 * Uniform());
+        }
         if (Fits(shot, interval, width)) return shot;
     }
     return MeanShot(club);

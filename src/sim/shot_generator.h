@@ -47,12 +47,14 @@ struct ViewPose {
 // to stay under the 200 pixels that the edge search takes.
 double SimulatedDistance(int width);
 
-// Draws plausible shots club by club, each fitting a strobed frame of a given interval.
+// Draws plausible shots club by club, each fitting a strobed frame of a given interval: full
+// shots in the swing modes' intervals, putts in the putting strobe's.
 class ShotGenerator {
 public:
+    static constexpr int kPutter = 7;  // the last of Clubs()
     explicit ShotGenerator(std::uint64_t seed = 1);
 
-    static const std::array<ClubProfile, 7>& Clubs();
+    static const std::array<ClubProfile, 8>& Clubs();
 
     // A shot whose two ball images, strobed interval seconds apart, lie wholly and apart in a
     // frame of this width seen from straight ahead: a club is drawn among those whose mean shot

@@ -232,12 +232,11 @@ bool SimulatedCameraDriver::SetCameraRegister(int slot, std::uint32_t address,
 double SimulatedCameraDriver::IntervalLocked(const Camera& c) const {
     auto a = c.registers.find(capture::kRegisterStrobeA);
     auto b = c.registers.find(capture::kRegisterStrobeB);
-    const capture::SpeedMode* mode = nullptr;
+    double interval = 0.0;
     if (a != c.registers.end() && b != c.registers.end()) {
-        mode = capture::SpeedModeOfRegisters(a->second, b->second);
+        interval = capture::IntervalOfRegisters(a->second, b->second);
     }
-    if (!mode) mode = capture::SpeedModeOfName("Medium");
-    return mode->strobeInterval;
+    return interval > 0.0 ? interval : capture::SpeedModeOfName("Medium")->strobeInterval;
 }
 
 double SimulatedCameraDriver::IntervalOf(int slot) const {

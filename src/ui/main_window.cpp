@@ -55,9 +55,10 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 std::string S(const QString& text) { return text.toStdString(); }
 
-constexpr std::array kSpeedWords{"Fast", "Medium", "Slow", "SuperSlow"};
+constexpr std::array kSpeedWords{"Fast", "Medium", "Slow", "SuperSlow", "Putt"};
 constexpr std::array kSpeedLabels{MessageId::kLabelFast, MessageId::kLabelMedium,
-                                  MessageId::kLabelSlow, MessageId::kLabelSuperSlow};
+                                  MessageId::kLabelSlow, MessageId::kLabelSuperSlow,
+                                  MessageId::kLabelPutt};
 // The overlay check boxes in tab order and the keys they write.
 constexpr std::array kOverlayLabels{MessageId::kLabelMarks, MessageId::kLabelMono,
                                     MessageId::kLabelPlane, MessageId::kLabelGrid};
@@ -280,14 +281,15 @@ void MainWindow::BuildControls() {
     auto* box = new QVBoxLayout(settingsBox);
     speed_ = new QSlider(Qt::Horizontal);
     speed_->setObjectName("speedSlider");
-    speed_->setRange(0, 3);
+    speed_->setRange(0, int(kSpeedWords.size()) - 1);
     speed_->setPageStep(1);
     speed_->setTickPosition(QSlider::TicksBelow);
     box->addWidget(speed_);
     auto* speedRow = new QHBoxLayout;
     box->addLayout(speedRow);
-    const char* speedNames[] = {"fastLabel", "mediumLabel", "slowLabel", "superSlowLabel"};
-    for (int i = 0; i < 4; ++i) {
+    const char* speedNames[] = {"fastLabel", "mediumLabel", "slowLabel", "superSlowLabel",
+                                "puttLabel"};
+    for (int i = 0; i < int(kSpeedWords.size()); ++i) {
         QPushButton* b = AddButton(kSpeedLabels[std::size_t(i)], speedNames[i]);
         b->setFlat(true);
         speedRow->addWidget(b);
@@ -465,7 +467,7 @@ void MainWindow::SwitchView(int view) {
 }
 
 void MainWindow::SpeedMoved(int position) {
-    if (position < 0 || position > 3) return;
+    if (position < 0 || position >= int(kSpeedWords.size())) return;
     if (!base::Settings().Write(base::setting::kCameraSpeed, kSpeedWords[std::size_t(position)]))
         prompts_->Message(base::Text(MessageId::kCouldNotWriteSettings));
     if (options_.cameras) options_.cameras->ApplySpeedAndBrightness();

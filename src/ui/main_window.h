@@ -166,7 +166,7 @@ private:
     QComboBox* player_ = nullptr;
     QComboBox* session_ = nullptr;
     QComboBox* item_ = nullptr;
-    std::array<QPushButton*, 4> speedLabels_{};
+    std::array<QPushButton*, 5> speedLabels_{};
     QSlider* brightness_ = nullptr;
     QPushButton* advanced_ = nullptr;
     std::array<QCheckBox*, 4> overlays_{};  // marks, mono, plane, grid

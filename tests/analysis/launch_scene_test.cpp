@@ -197,6 +197,53 @@ TEST_F(LaunchSceneTest, SideAngleNeverZeroClampedAndFlippedForLeftHanders) {
     EXPECT_EQ(scene.BackSpin(), right.backSpin);
 }
 
+// A frame strobed longer apart than the slowest swing mode is a putt: no spin, a putt's bounds,
+// and a start line out of bounds refused rather than held at the bound.
+TEST_F(LaunchSceneTest, PuttingStrobeFramesAreSolvedAsPutts) {
+    constexpr double kInterval = 0.040;
+    const double inchesPerMph = 88.0 / 60.0 * 12.0 * kInterval;
+    const struct {
+        const char* what;
+        double mph, launch, side;
+        int error;
+    } cases[] = {
+        {"a 5 mph putt", 5.0, 0.0, 2.0, 0},
+        {"a skid slightly down, no warning", 5.0, -3.0, 0.0, 0},
+        {"slowest", 0.51, 0.0, 0.0, 0},
+        {"too slow", 0.49, 0.0, 0.0, 7},
+        {"faster than the strobe allows", 25.1, 0.0, 0.0, 7},
+        {"a chip", 5.0, 9.0, 0.0, 8},
+        {"start line beyond 12 degrees", 5.0, 0.0, -12.5, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Xyz heading(1, std::tan(c.launch * kDeg), std::tan(c.side * kDeg));
+        heading.Normalize();
+        auto f = Frame({0, 0, -16}, Xyz(0, 0, -16).Plus(heading.Scaled(c.mph * inchesPerMph)),
+                       0.001, 0.001 + kInterval);
+        SetNormals(*f, {-1, 0, 0}, Turned({0, 0, -1500}, 0.01));
+        ASSERT_EQ(scene.SolveLaunch(One(*f)), c.error == 0);
+        EXPECT_EQ(scene.ErrorCode(), c.error);
+        if (c.error != 0) continue;
+        EXPECT_TRUE(scene.Values().putt);
+        EXPECT_NEAR(scene.BallSpeedMph(), c.mph, 1e-9);
+        EXPECT_NEAR(scene.SideAngle(), c.side == 0.0 ? 0.01 : c.side, 1e-9);
+        EXPECT_EQ(scene.TotalSpin(), 0.0);
+        EXPECT_EQ(scene.BackSpin(), 0.0);
+        EXPECT_EQ(scene.WarningCount(), 0);
+    }
+    SetHand("Left-handed");
+    auto f = Frame({0, 0, -16}, {3, 0, -16 + 3 * std::tan(2 * kDeg)}, 0.001, 0.001 + kInterval);
+    ASSERT_TRUE(scene.SolveLaunch(One(*f)));
+    EXPECT_NEAR(scene.SideAngle(), -2.0, 1e-9);
+    // The longest interval a full-swing frame carries is a full shot: 5 mph is no golf shot.
+    SetHand("Right-handed");
+    f = Frame({0, 0, -16}, {5 * 88.0 / 60.0 * 12.0 * 0.004, 0, -16}, 0.001, 0.005);
+    EXPECT_FALSE(scene.SolveLaunch(One(*f)));
+    EXPECT_EQ(scene.ErrorCode(), 7);
+    EXPECT_FALSE(scene.Values().putt);
+}
+
 TEST_F(LaunchSceneTest, WhichFramesAreSolved) {
     EXPECT_FALSE(scene.SolveLaunch(FrameSet{}));
     auto a = Frame({0, 0, -16}, {5, 1, -16});

@@ -127,3 +127,36 @@ TEST(AccuracyReport, AtFullRealismNoShotIsPublishedWithAWrongSpeedOrLaunch) {
     EXPECT_GE(doubtfulSpins, 2);
     EXPECT_EQ(refined.spinDoubtful + standard.spinDoubtful, doubtfulSpins);
 }
+
+// Putts strobed by the putting mode are measured whatever the precision (a putt frame always
+// takes the rims), to the putting bounds in speed; their spin is never judged. At full realism
+// none is published wrongly.
+TEST(AccuracyReport, PuttsAreMeasuredOnThePuttingStrobe) {
+    kyvern::app::AccuracyOptions options;
+    options.shots = 24;
+    options.putts = true;
+    for (const bool full : {false, true}) {
+        SCOPED_TRACE(full ? "full" : "clean");
+        options.realism = full ? kyvern::sim::Realism::Full() : kyvern::sim::Realism{};
+        int strobes[3] = {0, 0, 0};  // 40, 70 and 17.5 ms
+        const auto look = [&](const kyvern::app::ShotOutcome& o) {
+            EXPECT_EQ(o.shot.speedMode, 4);
+            const double interval = o.shot.setup.t2 - o.shot.setup.t1;
+            strobes[interval > 0.05 ? 1 : (interval > 0.03 ? 0 : 2)] += 1;
+            // Both columns measure the same frame in the same precision.
+            EXPECT_EQ(o.measured[0], o.measured[1]) << o.index;
+        };
+        const kyvern::app::AccuracySummary summary = kyvern::app::RunAccuracy(options, look);
+        EXPECT_EQ(summary.aliased, 0);
+        EXPECT_GT(strobes[0], 0);
+        EXPECT_GT(strobes[1] + strobes[2], 0);
+        const kyvern::app::PrecisionFigures& refined = summary.modes[1];
+        EXPECT_LE(refined.failures, full ? 2 : 0);
+        EXPECT_EQ(refined.wrong, 0);
+        EXPECT_EQ(refined.spinless, summary.shots - refined.failures);
+        EXPECT_EQ(refined.values[int(AccuracyValue::kBackSpin)].count, 0);
+        EXPECT_LE(std::fabs(refined.values[int(AccuracyValue::kBallSpeed)].worst), 1.0);
+        EXPECT_LE(std::fabs(refined.values[int(AccuracyValue::kLaunchAngle)].worst), 0.3);
+        EXPECT_LE(std::fabs(refined.values[int(AccuracyValue::kSideAngle)].worst), 1.5);
+    }
+}

@@ -46,12 +46,16 @@ TEST(ShotCycle, FlashIntervalRuleOnOpenedFrames) {
     kyvern::capture::ImageFile file(env.Settings());
     auto frame = std::make_unique<kyvern::frame::CapturedImage>();
     const double strobe = 0.00145;
-    // An interval up to 4 ms is kept; a longer, empty or reversed one becomes the strobe's.
+    // An interval up to the putting strobe's 70 ms is kept; a longer, empty or reversed one
+    // becomes the strobe's.
     const struct {
         double t1, t2;
         bool kept;
-    } cases[] = {
-        {0.001, 0.005, true}, {0.001, 0.006, false}, {0.002, 0.002, false}, {0.003, 0.001, false}};
+    } cases[] = {{0.001, 0.005, true},
+                 {0.001, 0.071, true},
+                 {0.001, 0.0715, false},
+                 {0.002, 0.002, false},
+                 {0.003, 0.001, false}};
     for (const auto& c : cases) {
         file.Clear();
         file.SetImage(0, *GrayFrame(c.t1, c.t2));

@@ -124,6 +124,24 @@ TEST(CameraTable, SpeedAndBrightnessSettings) {
         EXPECT_EQ(rig.Called("SetCameraProperty(1,13," + std::to_string(c.gain) + ",42,0)"), 1);
     }
 
+    // Putt strobes the two cameras apart: the long interval on slot 0, the short on slot 1;
+    // a lone camera takes the middle one.
+    rig.home.Set("Camera", "Speed", "Putt");
+    rig.driver.ClearCalls();
+    ASSERT_TRUE(rig.table.ApplySpeedAndBrightness());
+    EXPECT_EQ(rig.Called("SetCameraRegister(0,0x1110,0x80010000)"), 1);
+    EXPECT_EQ(rig.Called("SetCameraRegister(1,0x1110,0x80010001)"), 1);
+    EXPECT_DOUBLE_EQ(rig.table.StrobeInterval(), 0.070);
+    EXPECT_DOUBLE_EQ(kyvern::capture::IntervalOfRegisters(0x80010002u, 0x80010001u), 0.0175);
+    {
+        Rig lone({11});
+        lone.home.Set("Camera", "Speed", "Putt");
+        lone.table.InitCameras();
+        EXPECT_DOUBLE_EQ(lone.table.StrobeInterval(), 0.040);
+    }
+    rig.home.Set("Camera", "Speed", "Fast");
+    ASSERT_TRUE(rig.table.ApplySpeedAndBrightness());
+
     // An unrecognised speed changes nothing: no call, the same interval and gain.
     rig.home.Set("Camera", "Speed", "Ludicrous");
     rig.home.Set("Camera", "Brightness", "7");

@@ -54,7 +54,7 @@ TEST(CliArguments, BadArgumentsPrintTheUsageAndExit2) {
         {With(render, {"--speed", "0"}), "render"},
         {With(render, {"--speed", "150", "--speed-unit", "knots"}), "render"},
         {With(render, {"--speed", "150", "--width", "800"}), "render"},
-        {With(render, {"--speed", "150", "--interval", "0.005"}), "render"},
+        {With(render, {"--speed", "150", "--interval", "0.0701"}), "render"},
         {With(render, {"--speed", "150", "--interval", "0"}), "render"},
         {With(render, {"--speed", "150", "--distance", "2"}), "render"},
         {With(render, {"--speed", "150", "--seed", "1.5"}), "render"},

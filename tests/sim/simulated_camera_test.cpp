@@ -198,7 +198,7 @@ TEST(SimulatedCamera, OptionsFromTheSettings) {
 }
 
 // The simulated camera through the camera table and the whole analysis: what it rendered is
-// what the system measures, in every speed mode, from one camera and from two.
+// what the system measures, in every speed mode, putts too, from one camera and from two.
 TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
     for (int width : {1024, 640}) {
         SimRig rig(OnRequest(1, width, 11));
@@ -213,7 +213,7 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
         kyvern::base::TextMessageList messages;
         auto frame = std::make_unique<CapturedImage>();
         int spinChecked = 0;
-        for (const char* speed : {"Fast", "Medium", "Slow", "SuperSlow"}) {
+        for (const char* speed : {"Fast", "Medium", "Slow", "SuperSlow", "Putt"}) {
             for (int shot = 0; shot < 2; ++shot) {
                 kyvern::base::ConfigStore::WriteSetting(rig.settings, "Camera", "Speed", speed);
                 ASSERT_TRUE(rig.table.ApplySpeedAndBrightness());
@@ -227,6 +227,17 @@ TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
                 kyvern::analysis::LaunchScene::AlignNormals(*frame);
                 ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}))
                     << "error " << scene.ErrorCode();
+                // In Putt mode the camera draws a putt, measured on the rims as a putt: speed,
+                // launch and start line, no spin.
+                const bool putt = std::string(speed) == "Putt";
+                EXPECT_EQ(truth.club == ShotGenerator::kPutter, putt);
+                EXPECT_EQ(scene.Values().putt, putt);
+                if (putt) {
+                    EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.01 * truth.ballSpeed);
+                    EXPECT_NEAR(scene.SideAngle(), truth.sideAngle, 1.0);
+                    EXPECT_EQ(scene.TotalSpin(), 0.0);
+                    continue;
+                }
                 // The simulated camera draws through the lens the analysis assumes: the speed
                 // reads about 1 % low, as from any rendered frame (2.5 % through a pinhole).
                 EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed * 0.99, 0.01 * truth.ballSpeed);

@@ -109,6 +109,8 @@ TEST_F(Window, ControlsWriteTheirKeys) {
         {[&] { QTest::mouseClick(Find<QPushButton>("fastLabel"), Qt::LeftButton); }, "Camera",
          "Speed", "Fast"},
         {[&] { speed->setValue(2); }, "Camera", "Speed", "Slow"},
+        {[&] { QTest::mouseClick(Find<QPushButton>("puttLabel"), Qt::LeftButton); }, "Camera",
+         "Speed", "Putt"},
         {[&] { brightness->setValue(0); }, "Camera", "Brightness", "10"},
         {[&] { brightness->setValue(10); }, "Camera", "Brightness", "0"},
         {[&] { Find<QCheckBox>("marksBox")->click(); }, "ImageDisplay", "Marks", "On"},
