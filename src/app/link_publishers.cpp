@@ -168,6 +168,7 @@ links::SimShot SimulatorLinkPublisher::SimShotOf(const PublishedShot& shot) {
     sim.spinKnown = !launch.spinDoubtful;
     sim.carry = shot.measured.Carry();
     sim.club = shot.shot.club;
+    sim.putt = launch.putt;
     return sim;
 }
 

@@ -12,6 +12,7 @@ PassOptions ReadPassOptions(base::SettingsSnapshot snapshot) {
     o.analysis = analysis::ReadAnalysisOptions(reader);
     o.scene = analysis::ReadSceneOptions(o.snapshot);
     o.flight = flight::ReadFlightOptions(reader);
+    o.green = flight::ReadGreen(reader);
     o.club = shot::ReadClubOptions(o.snapshot);
     o.scoring = shot::ReadScoringOptions(reader);
     o.speedUnit = shot::ReadSpeedUnit(o.snapshot);

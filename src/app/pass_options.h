@@ -13,6 +13,7 @@
 #include "base/message_list.h"
 #include "base/settings_snapshot.h"
 #include "flight/flight_model.h"
+#include "flight/putt_roll.h"
 #include "shot/impact_model.h"
 #include "shot/performance_analysis.h"
 
@@ -24,6 +25,7 @@ struct PassOptions {
     analysis::AnalysisOptions analysis;
     analysis::SceneOptions scene;
     flight::FlightOptions flight;
+    flight::Green green;  // Putting: where a putt rolls
     shot::ClubOptions club;
     shot::ScoringOptions scoring;
     int speedUnit = 0;     // shot::SpeedUnit

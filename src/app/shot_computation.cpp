@@ -1,13 +1,24 @@
 // The club and index update and the shot computation: predict, check, hand to the publishers.
 #include "app/shot_computation.h"
+
+#include <cctype>
+
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "flight/flight_model.h"
+#include "flight/putt_roll.h"
 #include "shot/impact_model.h"
 #include "shot/performance_analysis.h"
 
 namespace kyvern::app {
+
+bool NamesPutter(const std::string& item) {
+    std::string lower;
+    for (char c : item)
+        lower += char(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("putt") != std::string::npos;
+}
 
 ShotComputation::ShotComputation(const analysis::LaunchScene& scene, links::ClubSensor& sensor,
                                  ShotPublisher& publishers, TimerHost& timers,
@@ -42,16 +53,28 @@ void ShotComputation::UpdateClubAndIndex() {
 
 bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const std::string& session,
                                   const std::string& item) {
-    // 1. Names and launch.
+    // 1. Names and launch. A putt is the putter's, whatever club was chosen for full shots.
     shot_.user = user;
     shot_.session = session;
     shot_.item = item;
     const shot::LaunchConditions launch = shot_.launch;
+    if (launch.putt && !NamesPutter(item)) shot_.item = kPutterItem;
 
-    // 2. The flight as measured, and its trajectory table.
+    // 2. The flight as measured, and its trajectory table: a putt's is its roll on the green.
     flight::FlightModel measured(pass_.flight);
-    measured.Compute(launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
-                     launch.sideAngle);
+    if (launch.putt) {
+        flight::PuttResult roll;
+        const flight::PuttLaunch putt{launch.ballSpeedMph, launch.sideAngle,
+                                      flight::PuttStart::kStruck};
+        if (!flight::PuttRoll::Compute(putt, pass_.green, roll)) {
+            prompts_.Message("Putt not recorded: " + roll.error);
+            return false;
+        }
+        measured.Adopt(flight::PuttRoll::AsFlight(roll));
+    } else {
+        measured.Compute(launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
+                         launch.sideAngle);
+    }
     base::Show(measured.WriteTrajectory(base::TrajectoryPath()), prompts_);
     shot_.flight = measured.Result();
 
@@ -84,13 +107,20 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
 
     // 6. The router's flight, with the measured or the predicted back spin. A doubtful spin
     // is not passed on as measured: the predicted back spin and no side spin go instead.
+    // A putt's spin is not measured and no prediction of a full shot's fits it: none goes.
     double backSpin = launch.backSpin;
-    if (!pass_.predictWithSpin || launch.spinDoubtful) {
+    if (launch.putt) {
+        backSpin = 0.0;
+    } else if (!pass_.predictWithSpin || launch.spinDoubtful) {
         backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
-    const double sideSpin = launch.spinDoubtful ? 0.0 : launch.sideSpin;
+    const double sideSpin = launch.spinDoubtful || launch.putt ? 0.0 : launch.sideSpin;
     flight::FlightModel routed(pass_.flight);
-    routed.Compute(launch.ballSpeed, launch.launchAngle, backSpin, sideSpin, launch.sideAngle);
+    if (launch.putt) {
+        routed.Adopt(measured.Result());
+    } else {
+        routed.Compute(launch.ballSpeed, launch.launchAngle, backSpin, sideSpin, launch.sideAngle);
+    }
 
     // 7. The status file, the shot table, the video-analysis program, the serial line, the
     // notification and the router, in the order of the publishers.

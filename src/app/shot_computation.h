@@ -18,6 +18,11 @@
 
 namespace kyvern::app {
 
+// The item a putt is recorded under when the chosen item names no putter.
+inline constexpr const char* kPutterItem = "Putter";
+// Whether an item names a putter ("Putter", "my putter", "PUTT"), case ignored.
+bool NamesPutter(const std::string& item);
+
 class ShotComputation {
 public:
     // scene: where the analysed frames of the shot are; sensor: the club data source; pass: the

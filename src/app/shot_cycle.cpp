@@ -443,7 +443,8 @@ void LaunchMonitor::AnalyzeAndRecord(capture::ImageFile& imageFile, bool newShot
     Shot().launch.Set(scene_->BallSpeed(), scene_->LaunchAngle(), scene_->SideAngle(),
                       scene_->TotalSpin(), scene_->BackSpin(), scene_->SideSpin());
     Shot().launch.confidence = confidence.Value();
-    Shot().launch.spinDoubtful = confidence.spin < least;
+    Shot().launch.putt = scene_->Values().putt;
+    Shot().launch.spinDoubtful = !Shot().launch.putt && confidence.spin < least;
     if (Shot().launch.spinDoubtful) {
         messages_.Add("Spin doubtful: " + analysis::DoubtsText(confidence.doubts, true));
     }
@@ -533,6 +534,7 @@ void LaunchMonitor::RemeasureShot() {
     const analysis::LaunchScene& s = *scene_;
     Shot().launch.Set(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.TotalSpin(), s.BackSpin(),
                       s.SideSpin());
+    Shot().launch.putt = s.Values().putt;
     sensor_->BeginShot();
     sensor_->Recompute(s.BallSpeed(), s.LaunchAngle(), s.SideAngle(), s.BackSpin(), s.SideSpin());
     UpdateClubAndIndex();

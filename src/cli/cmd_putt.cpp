@@ -57,10 +57,8 @@ int RunPutt(const Args& args) {
         }
     }
     const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
-    flight::Green green;
-    green.stimp = settings.Number(base::setting::kPuttingStimp);
-    green.slopePercent = settings.Number(base::setting::kPuttingSlopePercent);
-    green.slopeDirection = settings.Number(base::setting::kPuttingSlopeDirection);
+    base::OptionsReader reader(settings);
+    flight::Green green = flight::ReadGreen(reader);
     flight::PuttLaunch launch;
     launch.start =
         HasFlag(args, "--rolling") ? flight::PuttStart::kRolling : flight::PuttStart::kStruck;

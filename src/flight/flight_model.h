@@ -62,6 +62,10 @@ public:
     void Compute(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
                  double sideAngle);
 
+    // A flight computed elsewhere (a putt's roll) as the model's result, for those that read
+    // the model; the air and the ball stay.
+    void Adopt(const FlightResult& result) { result_ = result; }
+
     // The summary Compute gives for each launch, bit for bit, several flights at a time where
     // the processor allows; Result() is then the last launch's, as after its Compute. The
     // forces and FloorCount() are only Compute's.

@@ -1,5 +1,6 @@
 #include "flight/putt_roll.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/math_constants.h"
@@ -239,6 +240,28 @@ bool PuttRoll::Compute(const PuttLaunch& launch, const Green& green, PuttResult&
     result.breakFromLine = y[1] * std::cos(line) - y[0] * std::sin(line);
     result.time = t;
     return true;
+}
+
+Green ReadGreen(base::OptionsReader& reader) {
+    Green green;
+    green.stimp = reader.Bounded(base::setting::kPuttingStimp);
+    green.slopePercent = reader.Bounded(base::setting::kPuttingSlopePercent);
+    green.slopeDirection = reader.Bounded(base::setting::kPuttingSlopeDirection);
+    return green;
+}
+
+FlightResult PuttRoll::AsFlight(const PuttResult& putt) {
+    FlightResult flight;
+    flight.total = putt.distance / 3.0;
+    flight.totalOffline = putt.offline / 3.0;
+    flight.roll = putt.total / 3.0;
+    flight.flightTime = putt.time;
+    flight.pointCount = std::min(putt.pointCount, FlightResult::kMaxPoints);
+    for (int i = 0; i < flight.pointCount; ++i) {
+        flight.pointX[std::size_t(i)] = putt.pointX[std::size_t(i)];
+        flight.pointZ[std::size_t(i)] = putt.pointZ[std::size_t(i)];
+    }
+    return flight;
 }
 
 }  // namespace kyvern::flight

@@ -3,6 +3,9 @@
 #include <array>
 #include <string>
 
+#include "base/settings_snapshot.h"
+#include "flight/flight_result.h"
+
 namespace kyvern::flight {
 
 // How the ball leaves the putter.
@@ -27,6 +30,10 @@ struct Green {
     // the green is flat.
     double slopeDirection = 0.0;
 };
+
+// The green of the settings (Putting/Stimp, SlopePercent, SlopeDirection); a value out of its
+// range is noted by the reader and its default taken.
+Green ReadGreen(base::OptionsReader& reader);
 
 // A putt from strike to rest. Distances are feet on the green's surface, in the flight's ground
 // frame: x downrange, z offline positive right. At the steepest slope the surface is 0.5 %
@@ -82,6 +89,10 @@ public:
     // number.
     [[nodiscard]] static bool Compute(const PuttLaunch& launch, const Green& green,
                                       PuttResult& result);
+
+    // A putt as the flight of a shot, for what records and shows flights: no carry and no
+    // height; the total, its offline and the roll in yards, the time to rest, and the path.
+    static FlightResult AsFlight(const PuttResult& putt);
 
     // The rolling ball's deceleration on the flat: the stimpmeter's ball comes to rest after
     // stimp feet, so v² / (2 stimp). ft/s².

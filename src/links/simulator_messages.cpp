@@ -69,7 +69,12 @@ Json OpenConnectShot(const std::string& deviceId, long shotNumber, const SimShot
                      bool ready) {
     const SimSpin spin = SimulatorSpin(shot.backSpin, shot.sideSpin);
     Json ball{{"Speed", Hundredths(shot.ballSpeed * kFpsToMph)}};
-    if (shot.spinKnown) {
+    if (shot.putt) {
+        ball["SpinAxis"] = 0.0;
+        ball["TotalSpin"] = 0.0;
+        ball["BackSpin"] = 0.0;
+        ball["SideSpin"] = 0.0;
+    } else if (shot.spinKnown) {
         ball["SpinAxis"] = Hundredths(spin.axis);
         ball["TotalSpin"] = Hundredths(spin.total);
         ball["BackSpin"] = Hundredths(shot.backSpin);
@@ -77,9 +82,9 @@ Json OpenConnectShot(const std::string& deviceId, long shotNumber, const SimShot
     }
     ball["HLA"] = Hundredths(shot.sideAngle);
     ball["VLA"] = Hundredths(shot.launchAngle);
-    if (shot.spinKnown) ball["CarryDistance"] = Hundredths(shot.carry);
+    if (shot.spinKnown && !shot.putt) ball["CarryDistance"] = Hundredths(shot.carry);
     Json club = Json::object();
-    const shot::ClubData& c = shot.club;
+    const shot::ClubData c = shot.putt ? shot::ClubData{} : shot.club;
     if (c.clubSpeed.Present()) club["Speed"] = Hundredths(c.clubSpeed.Value() * kFpsToMph);
     if (c.angleOfAttack.Present()) club["AngleOfAttack"] = Hundredths(c.angleOfAttack.Value());
     if (c.faceAngle.Present()) club["FaceToTarget"] = Hundredths(c.faceAngle.Value());
@@ -113,7 +118,10 @@ Json OpenGolfSimShot(const SimShot& shot) {
     Json ball{{"ballSpeed", Hundredths(shot.ballSpeed * kFpsToMph)},
               {"verticalLaunchAngle", Hundredths(shot.launchAngle)},
               {"horizontalLaunchAngle", Hundredths(shot.sideAngle)}};
-    if (shot.spinKnown) {
+    if (shot.putt) {
+        ball["spinSpeed"] = 0.0;
+        ball["spinAxis"] = 0.0;
+    } else if (shot.spinKnown) {
         ball["spinSpeed"] = Hundredths(spin.total);
         ball["spinAxis"] = Hundredths(spin.axis);
     }

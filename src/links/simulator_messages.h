@@ -30,6 +30,9 @@ struct SimShot {
     bool spinKnown = true;
     double carry = 0.0;   // yards, from the flight model
     shot::ClubData club;  // only the values with their flag set are sent
+    // A putt: sent with no spin (it is not measured), no carry and no club data, the club's
+    // delivery being inferred for full shots only.
+    bool putt = false;
 };
 
 // Open Connect's view of the spin: positive side spin and spin axis curve the ball right.

@@ -20,6 +20,8 @@ struct LaunchConditions {
     // as one typed in), and whether its spin is too doubtful to pass on as measured.
     double confidence = 1.0;
     bool spinDoubtful = false;
+    // A putt: speed, launch and start line measured, no spin; its flight is its roll.
+    bool putt = false;
 
     // Stores a launch with the holding rules: the speed in mph beside the speed in ft/s, and
     // a side angle of magnitude below 0.01 held as +0.01 so that it is never zero.

@@ -9,6 +9,7 @@
 #include "analysis/analysis_codes.h"
 #include "app_fixtures.h"
 #include "flight/flight_model.h"
+#include "flight/putt_roll.h"
 #include "links/notification_slot.h"
 #include "links/router_packet.h"
 #include "links/serial_shot_output.h"
@@ -298,6 +299,48 @@ TEST(ShotComputation, ADoubtfulSpinGoesOutAsThePredictedOne) {
                                                  flight.FlightTime()));
     EXPECT_EQ(device.Heard(), links::SerialShotOutput::ShotLine(l.ballSpeed, l.launchAngle,
                                                                 predicted, 0.0, l.sideAngle));
+}
+
+// In Putt mode the simulated camera strobes a putt: it is recorded under the putter with its
+// roll on the green of the settings as its flight, and no spin goes to the router or the
+// serial line.
+TEST(ShotCycle, APuttIsRecordedWithItsRollAndNoSpin) {
+    MonitorRig rig;
+    Peers peers(rig, "COM4");
+    auto& [listener, router, device] = peers;
+    rig.env.Set("Camera", "Speed", "Putt");
+    rig.env.Set("Putting", "Stimp", "11");
+    ASSERT_TRUE(rig.table->ApplySpeedAndBrightness());
+    rig.monitor->SetNames("Ann", "Greens", "7 Iron");
+    rig.monitor->Start();
+    ASSERT_TRUE(rig.ShootAndTake());
+    ASSERT_EQ(rig.monitor->ShotsRecorded(), 1);
+    const kyvern::shot::ShotRecord& shot = rig.monitor->CurrentShot();
+    const auto truth = rig.driver->LastShot();
+    ASSERT_TRUE(shot.launch.putt);
+    EXPECT_NEAR(shot.launch.ballSpeed, truth.ballSpeed, 0.01 * truth.ballSpeed);
+    EXPECT_EQ(shot.launch.backSpin, 0.0);
+    EXPECT_FALSE(shot.launch.spinDoubtful);
+    EXPECT_EQ(shot.item, "Putter");
+    EXPECT_EQ(rig.monitor->Table().Cell(1, kyvern::data::kItemColumn), "Putter");
+
+    kyvern::flight::PuttResult roll;
+    ASSERT_TRUE(kyvern::flight::PuttRoll::Compute(
+        {shot.launch.ballSpeedMph, shot.launch.sideAngle, kyvern::flight::PuttStart::kStruck},
+        {11.0, 0.0, 0.0}, roll));
+    EXPECT_EQ(shot.flight.carry, 0.0);
+    EXPECT_DOUBLE_EQ(shot.flight.total * 3.0, roll.distance);
+    EXPECT_EQ(rig.Status("Flight", "CarryDRft"), "0.0");
+    EXPECT_EQ(rig.Status("Flight", "TotalDRft"), Format("%.1f", roll.distance));
+    const auto& l = shot.launch;
+    ExpectResult(router, links::ShotResultPacket(l.ballSpeed, l.launchAngle, l.sideAngle, 0.0, 0.0,
+                                                 0.0, 0.0, roll.time));
+    EXPECT_EQ(device.Heard(),
+              links::SerialShotOutput::ShotLine(l.ballSpeed, l.launchAngle, 0.0, 0.0, l.sideAngle));
+    // A chosen putter keeps its own name.
+    rig.monitor->SetNames("Ann", "Greens", "Blade putter");
+    ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_EQ(rig.monitor->CurrentShot().item, "Blade putter");
 }
 
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {

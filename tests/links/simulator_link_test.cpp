@@ -125,6 +125,21 @@ TEST(SimulatorMessages, ShotAndHeartbeatCarryEveryFieldInItsUnit) {
               R"({"Speed":150.0,"HLA":-1.25,"VLA":11.5})");
     EXPECT_EQ(OpenGolfSimShot(doubtful)["shot"].dump(),
               R"({"ballSpeed":150.0,"verticalLaunchAngle":11.5,"horizontalLaunchAngle":-1.25})");
+    // A putt goes with no spin, no carry and no inferred club data.
+    SimShot putt;
+    putt.ballSpeed = 88.0 / 15.0;  // 4 mph
+    putt.launchAngle = 0.25, putt.sideAngle = -1.5, putt.putt = true;
+    putt.club.clubSpeed.Set(8.0);
+    EXPECT_EQ(
+        OpenConnectShot("K", 3, putt, true).dump(),
+        R"({"DeviceID":"K","Units":"Yards","ShotNumber":3,"APIversion":"1",)"
+        R"("BallData":{"Speed":4.0,"SpinAxis":0.0,"TotalSpin":0.0,"BackSpin":0.0,)"
+        R"("SideSpin":0.0,"HLA":-1.5,"VLA":0.25},)"
+        R"("ShotDataOptions":{"ContainsBallData":true,"ContainsClubData":false,)"
+        R"("LaunchMonitorIsReady":true,"LaunchMonitorBallDetected":true,"IsHeartBeat":false}})");
+    EXPECT_EQ(OpenGolfSimShot(putt)["shot"].dump(),
+              R"({"ballSpeed":4.0,"verticalLaunchAngle":0.25,"horizontalLaunchAngle":-1.5,)"
+              R"("spinSpeed":0.0,"spinAxis":0.0})");
 }
 
 TEST(SimulatorMessages, ReaderCutsWholeObjectsFromAnyStream) {
