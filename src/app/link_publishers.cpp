@@ -203,6 +203,8 @@ void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
     }
     if (!snapshot.Yes(base::setting::kSimLinkFollowClub) || player.club == followedClub_) return;
     followedClub_ = player.club;
+    FollowPutter(player.club, snapshot);
+    if (base::EqualsNoCase(player.club, links::kSimulatorPutter)) return;
     const int preset = links::ClubPresetOfSimulatorClub(player.club);
     if (preset < 0) {
         Note("Simulator: club " + player.club + " has no club preset; the club settings stay",
@@ -220,6 +222,29 @@ void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
     std::snprintf(text, sizeof text, "%.1f", mass);
     settings.Write(base::setting::kClubMass, text);
     Note("Simulator: club " + player.club + " selects the " + name + " preset", false);
+}
+
+void SimulatorLinkPublisher::FollowPutter(const std::string& club,
+                                          const base::SettingsSnapshot& snapshot) {
+    const base::SettingId speed = base::setting::kCameraSpeed;
+    const std::string current(base::Trim(snapshot.Text(speed)));
+    const bool inPutt = base::EqualsNoCase(current, "Putt");
+    const base::Settings settings;
+    std::string line;
+    if (base::EqualsNoCase(club, links::kSimulatorPutter)) {
+        if (inPutt) return;
+        speedBeforePutter_ = current.empty() ? base::Spec(speed).defaultText : current;
+        if (!settings.Write(speed, "Putt")) return;
+        line = "Simulator: club " + club + " selects the Putt speed mode; the club settings stay";
+    } else {
+        if (!inPutt) return;
+        // A Putt mode the user chose is left for a full-swing club as well.
+        const std::string back = std::exchange(speedBeforePutter_, std::string());
+        if (back.empty() || !settings.Write(speed, back)) return;
+        line = "Simulator: club " + club + " restores the " + back + " speed mode";
+    }
+    if (applySpeed_) applySpeed_();
+    Note(line, false);
 }
 
 void SimulatorLinkPublisher::Report() {

@@ -3,6 +3,7 @@
 // One small adapter per destination of a shot: each turns the stages of a shot into the calls
 // its link knows. The links themselves belong to the monitor, which opens and configures them.
 
+#include <functional>
 #include <memory>
 
 #include "app/monitor_view.h"
@@ -122,10 +123,16 @@ public:
     // club values the shot has.
     static links::SimShot SimShotOf(const PublishedShot& shot);
 
+    // What applies a speed mode written to the settings (to the cameras and the window), for
+    // the putter named by the simulator.
+    void SetSpeedApplier(std::function<void()> apply) { applySpeed_ = std::move(apply); }
+
 private:
     void Report();
     void Note(const std::string& line, bool toShotLog);
     void PlayerInformation(const links::SimPlayer& player);
+    // Putt mode for the simulator's putter, and back to the speed before it for another club.
+    void FollowPutter(const std::string& club, const base::SettingsSnapshot& snapshot);
 
     const std::unique_ptr<links::SimulatorLink>& link_;
     base::MessageList& messages_;
@@ -135,6 +142,8 @@ private:
     bool opened_ = false;
     bool handTold_ = false;
     std::string followedClub_;
+    std::string speedBeforePutter_;  // Camera/Speed as it was when the putter was named
+    std::function<void()> applySpeed_;
     std::optional<links::SimLinkState> shown_;
 };
 

@@ -88,6 +88,10 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
         auto simulator = std::make_unique<SimulatorLinkPublisher>(simulatorLink_, messages_,
                                                                   prompts_, status_, view_);
         simulatorPublisher_ = simulator.get();
+        simulator->SetSpeedApplier([this] {
+            if (cameras_) cameras_->ApplySpeedAndBrightness();
+            view_->SettingsReloaded();
+        });
         publishers_->Add(std::move(simulator));
     }
     publishers_->Add(std::make_unique<ShotTablePublisher>(*table_, prompts_));

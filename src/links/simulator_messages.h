@@ -107,5 +107,7 @@ OpenGolfSimEvent ReadOpenGolfSimEvent(const Json& event);
 // The index in the impact model's club list of the club a simulator names ("DR", "3W", "W3",
 // "7I", "I7", "PW", ...), or -1 when the list has no such club (the putter, hybrids).
 int ClubPresetOfSimulatorClub(std::string_view code);
+// The club code a simulator's player information names the putter by.
+inline constexpr const char* kSimulatorPutter = "PT";
 
 }  // namespace kyvern::links

@@ -118,7 +118,7 @@ TEST(SimulatorLinkPublishing, ShotsWhileTheSimulatorIsGoneAreReportedAndBadSetti
 TEST(SimulatorLinkPublishing, PlayerInformationIsShownTheHandToldOnceTheClubFollowed) {
     MockSimulator server([](auto&, int n) {
         return std::string(R"({"Code":200}{"Code":201,"Player":{"Handed":"LH","Club":")") +
-               (n == 1 ? "I7" : "PT") + R"("}})";
+               (n == 1 ? "I7" : (n == 2 ? "PT" : "DR")) + R"("}})";
     });
     MonitorRig rig;
     rig.env.Set("SimulatorLink", "Protocol", "OpenConnect");
@@ -126,18 +126,34 @@ TEST(SimulatorLinkPublishing, PlayerInformationIsShownTheHandToldOnceTheClubFoll
     rig.env.Set("SimulatorLink", "FollowClub", "Yes");
     rig.monitor->Start();
     ASSERT_TRUE(LinkConnected(*rig.monitor));
-    for (const char* club : {"I7", "PT"}) {
+    // The putter named after shot 2 strobes shot 3 as a putt; the driver named after it
+    // brings the speed mode back.
+    const char* speeds[] = {"<missing>", "Putt", "Medium"};
+    const char* clubs[] = {"I7", "PT", "DR"};
+    for (int n = 0; n < 3; ++n) {
         ASSERT_TRUE(rig.ShootAndTake());
         ASSERT_TRUE(Eventually([&] {
             const auto player = rig.monitor->SimulatorLink()->Player();
-            return player && player->club == club;
+            return player && player->club == clubs[n];
         }));
         rig.timers.Fire(app::kSensorTimer);
+        EXPECT_EQ(rig.env.Get("Camera", "Speed"), speeds[n]) << clubs[n];
+        EXPECT_EQ(rig.monitor->CurrentShot().launch.putt, n == 2);
         // The shot held, computed again (a remote command, a manual correction), is no new
         // shot for the simulator.
         rig.monitor->ComputeShot(false);
     }
-    EXPECT_EQ(MockSimulator::ShotNumbers(server.Messages()), (std::vector<long>{1, 2}));
+    EXPECT_DOUBLE_EQ(rig.table->StrobeInterval(), 0.00145);
+    const auto messages = server.Messages();
+    EXPECT_EQ(MockSimulator::ShotNumbers(messages), (std::vector<long>{1, 2, 3}));
+    // The putt as the simulator got it: no spin, no carry, no club data.
+    const auto last = std::find_if(messages.rbegin(), messages.rend(),
+                                   [](auto& m) { return MockSimulator::IsShot(m.json); });
+    ASSERT_NE(last, messages.rend());
+    const nlohmann::json& putt = last->json;
+    EXPECT_EQ(putt["BallData"]["TotalSpin"], 0.0);
+    EXPECT_FALSE(putt["BallData"].contains("CarryDistance"));
+    EXPECT_FALSE(putt.contains("ClubData")) << putt.dump();
     const auto& lines = rig.messages.Lines();
     auto count = [&](const char* text) {
         return std::count_if(lines.begin(), lines.end(),
@@ -146,9 +162,11 @@ TEST(SimulatorLinkPublishing, PlayerInformationIsShownTheHandToldOnceTheClubFoll
     EXPECT_EQ(count("the player there is left-handed but Setup/Handed is Right-handed"), 1);
     EXPECT_EQ(count("Simulator: player LH, club I7"), 1);
     EXPECT_EQ(count("club I7 selects the 7 Iron preset"), 1);
-    EXPECT_EQ(count("club PT has no club preset; the club settings stay"), 1);
-    // The 7 iron's loft and mass stay for the putter; the hand is never changed.
+    EXPECT_EQ(count("club PT selects the Putt speed mode; the club settings stay"), 1);
+    EXPECT_EQ(count("club DR restores the Medium speed mode"), 1);
+    // The 7 iron's loft and mass stayed for the putter; the hand is never changed.
     EXPECT_EQ(rig.env.Get("Setup", "ClubLoft") + " " + rig.env.Get("Setup", "ClubMass"),
-              "36.0 268.0");
+              "10.0 200.0")
+        << "the driver's preset";
     EXPECT_EQ(rig.env.Get("Setup", "Handed"), "<missing>");
 }
