@@ -93,6 +93,7 @@ void ShotTablePublisher::ShotFinished(const PublishedShot& shot) {
     entry.score = shot.shot.shotScore;
     entry.clubMass = shot.shot.club.clubMass.Value();
     entry.clubLoft = shot.shot.club.clubLoft.Value();
+    if (launch.putt) entry.rolled = shot.measured.Result();
     base::Show(table_.AddShot(entry, true, shot.newShot), prompts_);
 }
 

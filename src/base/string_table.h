@@ -172,6 +172,11 @@ enum class MessageId {
     kPanelTotalOffline,
     kPanelDescentAngle,
     kPanelLandingSpeed,
+    kPanelPutt,
+    kPanelStartLine,
+    kPanelRoll,
+    kPanelBreak,
+    kPanelRollTime,
     kSimulatorLinkState,  // format with %s (the link's state)
     kGuideNotOpened,
     kProcessingImage,

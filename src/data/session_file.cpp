@@ -93,6 +93,7 @@ struct ParsedLine {
     ShotEntry shot;
     double displayBallSpeed = 0.0;  // as the file has it
     double displayClubSpeed = 0.0;
+    double carry = 0.0, offline = 0.0, total = 0.0, flightTime = 0.0;  // as the file has them
     std::string distanceWord;
     std::string speedWord;
 };
@@ -121,7 +122,12 @@ bool ParseLine(std::string_view line, bool earlier, ParsedLine& out) {
     s.sideSpin = numbers[4];
     s.sideAngle = numbers[5];
     out.displayClubSpeed = numbers[6];
-    // Downrange, offline, total, flight time and height are the table's own to compute.
+    // Downrange, offline, total, flight time and height are the table's own to compute, but
+    // for a putt's: its roll came from the green it was putted on.
+    out.carry = numbers[7];
+    out.offline = numbers[8];
+    out.total = numbers[9];
+    out.flightTime = numbers[10];
 
     if (!TakeField(rest, f)) return false;
     out.distanceWord = base::Trim(f);
@@ -343,6 +349,8 @@ LoadReport LoadSessionText(ShotTable& table, std::string_view text) {
             ++report.skipped;
             continue;
         }
+        p.shot.rolled = RolledPutt(p.shot.totalSpin, p.shot.backSpin, p.shot.sideSpin, p.carry,
+                                   p.offline, p.total, p.flightTime, table.DistanceUnit());
         table.AddShot(p.shot, false, true);  // not logged: nothing to fail
         ++report.loaded;
     }

@@ -200,8 +200,24 @@ void ShotTable::WriteCells(Row& row, int distanceUnit, int speedUnit) {
     cells[kSessionColumn] = shot.session;
 }
 
+std::optional<flight::FlightSummary> RolledPutt(double totalSpin, double backSpin, double sideSpin,
+                                                double carry, double offline, double total,
+                                                double flightTime, int distanceUnit) {
+    if (totalSpin != 0.0 || backSpin != 0.0 || sideSpin != 0.0 || carry != 0.0 || !(total > 0.0))
+        return std::nullopt;
+    flight::FlightSummary roll;
+    roll.total = roll.roll = shot::FromDisplayDistance(total, distanceUnit);
+    roll.carryOffline = roll.totalOffline = shot::FromDisplayDistance(offline, distanceUnit);
+    roll.flightTime = flightTime;
+    return roll;
+}
+
 void ShotTable::Fly(flight::FlightModel& model, Row& row, int distanceUnit) {
     const ShotEntry& e = row.values->entry;
+    if (e.rolled) {
+        Flown(row, *e.rolled, distanceUnit);
+        return;
+    }
     model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
     Flown(row, model.Result(), distanceUnit);
 }
@@ -237,7 +253,8 @@ void ShotTable::FlyStagedRows() {
             for (std::size_t i = 0; i < n; ++i) {
                 const Unflown& u = unflown_[block + i];
                 WriteCells(*u.row, u.distanceUnit, u.speedUnit);
-                Flown(*u.row, flights[i], u.distanceUnit);
+                const ShotEntry& e = u.row->values->entry;
+                Flown(*u.row, e.rolled ? *e.rolled : flights[i], u.distanceUnit);
             }
         }
     };
@@ -281,6 +298,13 @@ const ShotValues& ShotTable::ValuesOrCells(int row, const flight::FlightOptions&
     e.clubLoft = number(kClubLoftColumn);
     e.score = number(kShotScoreColumn);
     spare.flown = air;
+    e.rolled = RolledPutt(e.totalSpin, e.backSpin, e.sideSpin, number(kCarryColumn),
+                          number(kOfflineColumn), number(kTotalColumn), number(kFlightTimeColumn),
+                          distance);
+    if (e.rolled) {
+        spare.flight = *e.rolled;
+        return spare;
+    }
     flight::FlightModel model(air);
     model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
     spare.flight = model.Result();

@@ -107,7 +107,17 @@ struct ShotEntry {
     double score = 0.0;
     double clubMass = 0.0;
     double clubLoft = 0.0;
+    // A putt's roll on the green (yards, seconds), recorded as its flight in place of the
+    // table's own prediction: a putt does not fly.
+    std::optional<flight::FlightSummary> rolled;
 };
+
+// A row's figures as a putt's roll when they are a putt's: no spin at all and no carry, yet a
+// distance. No full shot reads so: a struck ball with no carry has not left the tee. Distances
+// in the given display unit; the roll in yards.
+std::optional<flight::FlightSummary> RolledPutt(double totalSpin, double backSpin, double sideSpin,
+                                                double carry, double offline, double total,
+                                                double flightTime, int distanceUnit);
 
 // A shot row's values as the table recorded them, unrounded: what it was given and the flight it
 // predicted (yards and seconds) with the ball and air it was flown in, which are kept so that a

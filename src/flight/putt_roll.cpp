@@ -253,7 +253,8 @@ Green ReadGreen(base::OptionsReader& reader) {
 FlightResult PuttRoll::AsFlight(const PuttResult& putt) {
     FlightResult flight;
     flight.total = putt.distance / 3.0;
-    flight.totalOffline = putt.offline / 3.0;
+    // The table's one offline column is a putt's rest point's.
+    flight.carryOffline = flight.totalOffline = putt.offline / 3.0;
     flight.roll = putt.total / 3.0;
     flight.flightTime = putt.time;
     flight.pointCount = std::min(putt.pointCount, FlightResult::kMaxPoints);

@@ -91,7 +91,8 @@ public:
                                       PuttResult& result);
 
     // A putt as the flight of a shot, for what records and shows flights: no carry and no
-    // height; the total, its offline and the roll in yards, the time to rest, and the path.
+    // height; the total and the roll in yards, the rest point's offline as both offlines, the
+    // time to rest, and the path.
     static FlightResult AsFlight(const PuttResult& putt);
 
     // The rolling ball's deceleration on the flat: the stimpmeter's ball comes to rest after

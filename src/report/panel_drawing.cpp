@@ -118,7 +118,42 @@ std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
         flight.emplace_back(Label(MessageId::kPanelLandingSpeed),
                             landed ? Number("%.1f %s", shot::ToDisplaySpeed(speed, s), sl) : none);
     }
+    if (shot && shot->launch.putt) PuttPanels(*shot, d, panels);
     return panels;
+}
+
+double PuttBreak(const shot::ShotRecord& shot) {
+    const flight::FlightResult& f = shot.flight;
+    const double downrange =
+        std::sqrt(std::max(0.0, f.total * f.total - f.totalOffline * f.totalOffline));
+    const double line = shot.launch.sideAngle * M_PI / 180.0;
+    return f.totalOffline * std::cos(line) - downrange * std::sin(line);
+}
+
+void PuttPanels(const shot::ShotRecord& shot, int distanceUnit, std::array<PanelText, 3>& panels) {
+    // A green is read in feet, or in metres by those who read the course so.
+    const int unit = distanceUnit == shot::kMeters ? shot::kMeters : shot::kFeet;
+    const char* label = shot::DistanceLabel(unit);
+    auto offline = [&](double yards) {
+        return shot::FormatOffline(shot::ToDisplayDistance(yards, unit), label[0]);
+    };
+    // Speed and launch stand; the start line is the side angle; a putt's spin is not measured.
+    auto& ball = panels[kBallPanel].lines;
+    ball.resize(2);
+    ball.emplace_back(Label(MessageId::kPanelStartLine),
+                      shot::FormatOffline(shot.launch.sideAngle));
+    // The club's delivery is inferred for full shots only.
+    for (auto& [text, value] : panels[kClubPanel].lines)
+        value = shot::kNoFigure;
+    PanelText& roll = panels[kFlightPanel];
+    roll.title = Label(MessageId::kPanelPutt);
+    roll.lines.clear();
+    const flight::FlightResult& f = shot.flight;
+    roll.lines.emplace_back(Label(MessageId::kPanelRoll),
+                            Number("%.1f %s", shot::ToDisplayDistance(f.roll, unit), label));
+    roll.lines.emplace_back(Label(MessageId::kPanelTotalOffline), offline(f.totalOffline));
+    roll.lines.emplace_back(Label(MessageId::kPanelBreak), offline(PuttBreak(shot)));
+    roll.lines.emplace_back(Label(MessageId::kPanelRollTime), Number("%.1f %s", f.flightTime, "s"));
 }
 
 QColor PanelBackground(const QColor& text) {

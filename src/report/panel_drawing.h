@@ -32,6 +32,13 @@ enum PanelIndex { kBallPanel = 0, kClubPanel = 1, kFlightPanel = 2 };
 std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::string& scoreLabel,
                                     const base::SettingsSnapshot& settings);
 
+// A putt's panels in place of a full shot's: speed, launch and start line; no club values; the
+// roll on the green, its rest point's offline and its break from the start line (feet, or
+// metres when distances show in metres) and its time.
+void PuttPanels(const shot::ShotRecord& shot, int distanceUnit, std::array<PanelText, 3>& panels);
+// The rest point's distance from a putt's start line, yards, positive right.
+double PuttBreak(const shot::ShotRecord& shot);
+
 // The ball's descent angle (degrees below the horizon) and its speed (ft/s) as it reaches the
 // ground, from the last two trajectory points in flight; false when the flight has none.
 bool LandingFigures(const flight::FlightResult& flight, double& descentAngle, double& speed);

@@ -31,13 +31,37 @@ int NameIndex(std::string_view name) {
 shot::LaunchConditions LaunchOf(const data::ShotEntry& e) {
     shot::LaunchConditions launch;
     launch.Set(e.ballSpeed, e.launchAngle, e.sideAngle, e.totalSpin, e.backSpin, e.sideSpin);
+    launch.putt = e.rolled.has_value();
     return launch;
+}
+
+// A putt's path as the table keeps it: out along the start line, bending to the rest point
+// (a quadratic curve), on the ground, in feet.
+flight::FlightResult RollOf(const data::ShotEntry& e) {
+    flight::FlightResult path;
+    static_cast<flight::FlightSummary&>(path) = *e.rolled;
+    const double rest = path.total * 3.0;
+    const double offline = path.totalOffline * 3.0;
+    const double downrange = std::sqrt(std::max(0.0, rest * rest - offline * offline));
+    const double line = e.sideAngle * M_PI / 180.0;
+    // The control point: halfway out along the start line.
+    const double cx = rest / 2.0 * std::cos(line);
+    const double cz = rest / 2.0 * std::sin(line);
+    path.pointCount = 21;
+    for (int i = 0; i < path.pointCount; ++i) {
+        const double t = i / 20.0;
+        const auto k = static_cast<std::size_t>(i);
+        path.pointX[k] = 2 * t * (1 - t) * cx + t * t * downrange;
+        path.pointZ[k] = 2 * t * (1 - t) * cz + t * t * offline;
+    }
+    return path;
 }
 
 // The recorded shot flown again in its own air: the same operations give the same trajectory.
 flight::FlightResult FlightOf(const data::ShotValues& v) {
-    flight::FlightModel model(v.flown);
     const data::ShotEntry& e = v.entry;
+    if (e.rolled) return RollOf(e);
+    flight::FlightModel model(v.flown);
     model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
     return model.Result();
 }
