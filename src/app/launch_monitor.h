@@ -18,6 +18,7 @@
 #include "app/monitor_view.h"
 #include "app/overlay_drawing.h"
 #include "app/pass_options.h"
+#include "app/putt_mode.h"
 #include "app/regression_test.h"
 #include "app/remote_control.h"
 #include "app/shot_computation.h"
@@ -201,6 +202,8 @@ private:
     void FillStatusCameras(bool failed);
     void Wait(int milliseconds);
     void UpdateNames();
+    // A speed mode written to the settings, to the cameras and the window.
+    void ApplySpeed();
     void EndOfShot();
     void OpenSimulatorLink();
     void PollSimulatorLink();
@@ -244,6 +247,7 @@ private:
     std::string user_ = "Player";
     std::string session_ = "Session";
     std::string item_ = "Item";
+    PuttMode puttMode_;  // shared by the item box and the simulator's club
     CameraMode mode_ = CameraMode::kSingleCam;
     long selectedCamera_ = 0;
     bool shotInProgress_ = false;

@@ -227,25 +227,20 @@ void SimulatorLinkPublisher::PlayerInformation(const links::SimPlayer& player) {
 
 void SimulatorLinkPublisher::FollowPutter(const std::string& club,
                                           const base::SettingsSnapshot& snapshot) {
-    const base::SettingId speed = base::setting::kCameraSpeed;
-    const std::string current(base::Trim(snapshot.Text(speed)));
-    const bool inPutt = base::EqualsNoCase(current, "Putt");
-    const base::Settings settings;
-    std::string line;
-    if (base::EqualsNoCase(club, links::kSimulatorPutter)) {
-        if (inPutt) return;
-        speedBeforePutter_ = current.empty() ? base::Spec(speed).defaultText : current;
-        if (!settings.Write(speed, "Putt")) return;
-        line = "Simulator: club " + club + " selects the Putt speed mode; the club settings stay";
-    } else {
-        if (!inPutt) return;
-        // A Putt mode the user chose is left for a full-swing club as well.
-        const std::string back = std::exchange(speedBeforePutter_, std::string());
-        if (back.empty() || !settings.Write(speed, back)) return;
-        line = "Simulator: club " + club + " restores the " + back + " speed mode";
+    if (!puttMode_) return;
+    std::string back;
+    switch (puttMode_->Follow(base::EqualsNoCase(club, links::kSimulatorPutter), snapshot, back)) {
+        case PuttMode::Change::kNone:
+            return;
+        case PuttMode::Change::kToPutt:
+            Note("Simulator: club " + club + " selects the Putt speed mode; the club settings stay",
+                 false);
+            break;
+        case PuttMode::Change::kRestored:
+            Note("Simulator: club " + club + " restores the " + back + " speed mode", false);
+            break;
     }
     if (applySpeed_) applySpeed_();
-    Note(line, false);
 }
 
 void SimulatorLinkPublisher::Report() {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/monitor_view.h"
+#include "app/putt_mode.h"
 #include "app/shot_publisher.h"
 #include "base/message_list.h"
 #include "base/user_prompts.h"
@@ -123,9 +124,12 @@ public:
     // club values the shot has.
     static links::SimShot SimShotOf(const PublishedShot& shot);
 
-    // What applies a speed mode written to the settings (to the cameras and the window), for
-    // the putter named by the simulator.
-    void SetSpeedApplier(std::function<void()> apply) { applySpeed_ = std::move(apply); }
+    // The putter's speed mode the monitor shares with its item box, and what applies a speed
+    // mode written to the settings (to the cameras and the window).
+    void SetPuttMode(PuttMode& puttMode, std::function<void()> apply) {
+        puttMode_ = &puttMode;
+        applySpeed_ = std::move(apply);
+    }
 
 private:
     void Report();
@@ -142,7 +146,7 @@ private:
     bool opened_ = false;
     bool handTold_ = false;
     std::string followedClub_;
-    std::string speedBeforePutter_;  // Camera/Speed as it was when the putter was named
+    PuttMode* puttMode_ = nullptr;
     std::function<void()> applySpeed_;
     std::optional<links::SimLinkState> shown_;
 };

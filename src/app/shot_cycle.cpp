@@ -88,10 +88,7 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
         auto simulator = std::make_unique<SimulatorLinkPublisher>(simulatorLink_, messages_,
                                                                   prompts_, status_, view_);
         simulatorPublisher_ = simulator.get();
-        simulator->SetSpeedApplier([this] {
-            if (cameras_) cameras_->ApplySpeedAndBrightness();
-            view_->SettingsReloaded();
-        });
+        simulator->SetPuttMode(puttMode_, [this] { ApplySpeed(); });
         publishers_->Add(std::move(simulator));
     }
     publishers_->Add(std::make_unique<ShotTablePublisher>(*table_, prompts_));
@@ -348,7 +345,28 @@ void LaunchMonitor::UpdateNames() { names_->UpdateNameLists(user_, session_, ite
 void LaunchMonitor::SetNames(std::string user, std::string session, std::string item) {
     user_ = std::move(user);
     session_ = std::move(session);
+    const bool changed = item != item_;
     item_ = std::move(item);
+    if (!changed) return;
+    // A putter in hand is putted with: the strobe of the swing modes cannot part a rolling
+    // ball's images.
+    std::string back;
+    switch (puttMode_.Follow(NamesPutter(item_), base::SettingsSnapshot::Read(), back)) {
+        case PuttMode::Change::kNone:
+            return;
+        case PuttMode::Change::kToPutt:
+            messages_.Add("Item " + item_ + " selects the Putt speed mode");
+            break;
+        case PuttMode::Change::kRestored:
+            messages_.Add("Item " + item_ + " restores the " + back + " speed mode");
+            break;
+    }
+    ApplySpeed();
+}
+
+void LaunchMonitor::ApplySpeed() {
+    if (cameras_) cameras_->ApplySpeedAndBrightness();
+    view_->SettingsReloaded();
 }
 
 void LaunchMonitor::CameraTick() {

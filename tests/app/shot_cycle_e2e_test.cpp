@@ -343,6 +343,27 @@ TEST(ShotCycle, APuttIsRecordedWithItsRollAndNoSpin) {
     EXPECT_EQ(rig.monitor->CurrentShot().item, "Blade putter");
 }
 
+// Choosing a putter puts the cameras in Putt mode, so that the putt is measured; another club
+// brings back the speed mode there was, and a Putt mode chosen by hand stays for any club.
+TEST(ShotCycle, ChoosingAPutterStrobesForPuttsAndAnotherClubRestoresTheSpeed) {
+    MonitorRig rig;
+    rig.env.Set("Camera", "Speed", "Fast");
+    ASSERT_TRUE(rig.table->ApplySpeedAndBrightness());
+    const double fast = rig.table->StrobeInterval();
+    rig.monitor->SetNames("Ann", "Greens", "Putter");
+    EXPECT_EQ(rig.env.Get("Camera", "Speed"), "Putt");
+    EXPECT_GT(rig.table->StrobeInterval(), 0.004);
+    rig.monitor->Start();
+    ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_TRUE(rig.monitor->CurrentShot().launch.putt);
+    rig.monitor->SetNames("Ann", "Greens", "Driver");
+    EXPECT_EQ(rig.env.Get("Camera", "Speed"), "Fast");
+    EXPECT_DOUBLE_EQ(rig.table->StrobeInterval(), fast);
+    rig.env.Set("Camera", "Speed", "Putt");
+    rig.monitor->SetNames("Ann", "Greens", "7 Iron");
+    EXPECT_EQ(rig.env.Get("Camera", "Speed"), "Putt");
+}
+
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {
     MonitorRig rig(1, true);
     Peers peers(rig, "COM5");

@@ -1,0 +1,29 @@
+#include "app/putt_mode.h"
+
+#include <utility>
+
+#include "base/config_store.h"
+#include "base/settings_schema.h"
+
+namespace kyvern::app {
+
+PuttMode::Change PuttMode::Follow(bool putter, const base::SettingsSnapshot& snapshot,
+                                  std::string& restored) {
+    const base::SettingId speed = base::setting::kCameraSpeed;
+    const std::string current(base::Trim(snapshot.Text(speed)));
+    const bool inPutt = base::EqualsNoCase(current, "Putt");
+    const base::Settings settings;
+    if (putter) {
+        if (inPutt) return Change::kNone;
+        const std::string before = current.empty() ? base::Spec(speed).defaultText : current;
+        if (!settings.Write(speed, "Putt")) return Change::kNone;
+        speedBefore_ = before;
+        return Change::kToPutt;
+    }
+    if (!inPutt || speedBefore_.empty()) return Change::kNone;
+    if (!settings.Write(speed, speedBefore_)) return Change::kNone;
+    restored = std::exchange(speedBefore_, std::string());
+    return Change::kRestored;
+}
+
+}  // namespace kyvern::app
