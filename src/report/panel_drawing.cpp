@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/string_table.h"
+#include "report/green_drawing.h"
 #include "report/profile_drawing.h"
 #include "report/shot_drawing.h"
 #include "shot/text_formats.h"
@@ -97,10 +98,7 @@ std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
         return Number("%.1f %s", shot::ToDisplayDistance(yards, d), dl);
     };
     auto offline = [&](double yards) {
-        const std::string text = shot::FormatOffline(shot::ToDisplayDistance(yards, d));
-        return text == "center" ? text
-                                : text.substr(0, text.size() - 2) + " " + dl + " " +
-                                      text.substr(text.size() - 1);
+        return OfflineWithUnit(shot::ToDisplayDistance(yards, d), dl);
     };
     flight.emplace_back(Label(MessageId::kColumnCarry), f ? distance(f->carry) : none);
     flight.emplace_back(Label(MessageId::kColumnOffline), f ? offline(f->carryOffline) : none);
@@ -122,12 +120,15 @@ std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
     return panels;
 }
 
+std::string OfflineWithUnit(double offline, const char* label) {
+    const std::string text = shot::FormatOffline(offline);
+    return text == "center"
+               ? text
+               : text.substr(0, text.size() - 2) + " " + label + " " + text.substr(text.size() - 1);
+}
+
 double PuttBreak(const shot::ShotRecord& shot) {
-    const flight::FlightResult& f = shot.flight;
-    const double downrange =
-        std::sqrt(std::max(0.0, f.total * f.total - f.totalOffline * f.totalOffline));
-    const double line = shot.launch.sideAngle * M_PI / 180.0;
-    return f.totalOffline * std::cos(line) - downrange * std::sin(line);
+    return PuttBreak(shot.flight.total, shot.flight.totalOffline, shot.launch.sideAngle);
 }
 
 void PuttPanels(const shot::ShotRecord& shot, int distanceUnit, std::array<PanelText, 3>& panels) {
@@ -135,7 +136,7 @@ void PuttPanels(const shot::ShotRecord& shot, int distanceUnit, std::array<Panel
     const int unit = distanceUnit == shot::kMeters ? shot::kMeters : shot::kFeet;
     const char* label = shot::DistanceLabel(unit);
     auto offline = [&](double yards) {
-        return shot::FormatOffline(shot::ToDisplayDistance(yards, unit), label[0]);
+        return OfflineWithUnit(shot::ToDisplayDistance(yards, unit), label);
     };
     // Speed and launch stand; the start line is the side angle; a putt's spin is not measured.
     auto& ball = panels[kBallPanel].lines;

@@ -36,6 +36,8 @@ std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
 // roll on the green, its rest point's offline and its break from the start line (feet, or
 // metres when distances show in metres) and its time.
 void PuttPanels(const shot::ShotRecord& shot, int distanceUnit, std::array<PanelText, 3>& panels);
+// An offline figure (display unit) with its unit: "12.3 yds R", "center".
+std::string OfflineWithUnit(double offline, const char* label);
 // The rest point's distance from a putt's start line, yards, positive right.
 double PuttBreak(const shot::ShotRecord& shot);
 

@@ -21,6 +21,7 @@
 #include "flight/ball_type.h"
 #include "report/downrange_drawing.h"
 #include "report/frame_drawing.h"
+#include "report/green_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/profile_drawing.h"
 #include "report/report_pages.h"
@@ -153,9 +154,9 @@ int RunReportCommand(const std::vector<std::string>& args) {
             DrawImpact(painter, rect, table.CurrentRow() >= 1 ? &shot : nullptr,
                        ReadImpactOptions(source.settings));
         } else if (o.view == "profile") {
-            DrawProfile(painter, rect, CollectSession(table, source.settings));
+            DrawSideView(painter, rect, CollectSession(table, source.settings));
         } else {
-            DrawDownRange(painter, rect, CollectSession(table, source.settings));
+            DrawTopView(painter, rect, CollectSession(table, source.settings));
         }
         painter.end();
         if (!image.save(QString::fromStdString(o.out), "PNG")) {

@@ -11,6 +11,7 @@
 #include "base/config_store.h"
 #include "data/text_format.h"
 #include "report/downrange_drawing.h"
+#include "report/green_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/panel_drawing.h"
 #include "report/profile_drawing.h"
@@ -294,7 +295,8 @@ void DrawBagTag(QPainter& painter, const QRectF& body, const SessionPicture& ses
         double total = 0.0;
         int count = 0;
         for (const SessionShot& s : session.shots) {
-            if (s.itemIndex != item) continue;
+            // A putt's roll is no yardage.
+            if (s.itemIndex != item || s.launch.putt) continue;
             carry += s.carry;
             total += s.total;
             ++count;
@@ -563,15 +565,26 @@ PrintOutcome PrintReports(QPagedPaintDevice& device, unsigned bits, const Report
                         const QRectF area = Titled(p, body, QStringLiteral("Shots Profile Report"),
                                                    SessionLine(source.table));
                         const double mm = PerMm(p);
-                        const double split = area.height() * 0.5;
+                        // Putts are shown apart, on their green below the full shots.
+                        const bool putts = HasPutts(session);
+                        const double gap = 4 * mm;
+                        const double split =
+                            putts ? (area.height() - 2 * gap) / 3 : area.height() * 0.5;
                         ProfileOptions options;
                         options.everyShot = nothingPlotted;
+                        SessionPicture spare;
                         DrawProfile(p, QRectF(area.left(), area.top(), area.width(), split),
-                                    nothingPlotted ? everyFlight : session, options);
-                        DrawDownRange(p,
-                                      QRectF(area.left(), area.top() + split + 4 * mm, area.width(),
-                                             area.height() - split - 4 * mm),
-                                      session);
+                                    FullShotsOf(nothingPlotted ? everyFlight : session, spare),
+                                    options);
+                        const double below = area.top() + split + gap;
+                        const double height = putts ? split : area.bottom() - below;
+                        DrawDownRange(p, QRectF(area.left(), below, area.width(), height),
+                                      FullShotsOf(session, spare));
+                        if (putts)
+                            DrawGreen(p,
+                                      QRectF(area.left(), below + height + gap, area.width(),
+                                             area.bottom() - below - height - gap),
+                                      PuttsOf(nothingPlotted ? everyFlight : session, spare));
                     });
                 break;
             case kImpactReport:

@@ -148,6 +148,8 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
     picture.speedUnit = shot::ReadSpeedUnit(settings, 0);
     picture.shots.reserve(static_cast<std::size_t>(table.RowCount()));
     const flight::FlightOptions air = flight::ReadFlightOptions(settings);
+    base::OptionsReader reader(settings);
+    picture.green = flight::ReadGreen(reader);
     int groupColour = 0;
     data::ShotValues spare;
     for (int row = 1; row < table.RowCount(); ++row) {
@@ -172,7 +174,8 @@ SessionPicture CollectSession(const data::ShotTable& table, const base::Settings
         s.total = v.flight.total;
         s.totalOffline = v.flight.totalOffline;
         s.maxHeight = v.flight.maxHeight;
-        if (everyTrajectory || s.current || s.plotColour != 0) {
+        // A putt's path is short and cheap, and the green shows every one.
+        if (everyTrajectory || s.current || s.plotColour != 0 || v.entry.rolled) {
             s.flight = std::make_shared<const flight::FlightResult>(FlightOf(v));
         }
         if (s.current) picture.current = static_cast<int>(picture.shots.size());

@@ -17,6 +17,7 @@
 #include "base/string_table.h"
 #include "data/shot_table.h"
 #include "flight/flight_result.h"
+#include "flight/putt_roll.h"
 #include "shot/shot_record.h"
 
 class QPainter;
@@ -51,8 +52,8 @@ struct SessionShot {
     double total = 0.0;
     double totalOffline = 0.0;
     double maxHeight = 0.0;
-    // Kept for the shots a trajectory is drawn of: the plotted ones and the current one. Held
-    // apart, so that the picture of a long session stays small.
+    // Kept for the shots a trajectory is drawn of: the plotted ones, the current one and every
+    // putt. Held apart, so that the picture of a long session stays small.
     std::shared_ptr<const flight::FlightResult> flight;
 };
 
@@ -61,7 +62,8 @@ struct SessionPicture {
     std::vector<std::string> items;  // in table order
     int distanceUnit = 0;
     int speedUnit = 0;
-    int current = -1;  // index into shots of the current shot; -1 when none
+    int current = -1;     // index into shots of the current shot; -1 when none
+    flight::Green green;  // the green of the settings, that the putts rolled on
 
     const SessionShot* Current() const { return current >= 0 ? &shots[current] : nullptr; }
 };

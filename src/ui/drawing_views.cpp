@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "report/downrange_drawing.h"
+#include "report/green_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/profile_drawing.h"
 
@@ -67,11 +68,11 @@ void ImpactView::Render(QPainter& painter, const QRectF& rect) {
 }
 
 void ProfileView::Render(QPainter& painter, const QRectF& rect) {
-    report::DrawProfile(painter, rect, Picture());
+    report::DrawSideView(painter, rect, Picture());
 }
 
 void DownRangeView::Render(QPainter& painter, const QRectF& rect) {
-    report::DrawDownRange(painter, rect, Picture());
+    report::DrawTopView(painter, rect, Picture());
 }
 
 }  // namespace kyvern::ui

@@ -25,6 +25,10 @@ InfoPanel::InfoPanel(const QString& title, QWidget* parent)
     SetColour(Qt::black);
 }
 
+void InfoPanel::SetTitle(const QString& title) { title_->setText(title); }
+
+QString InfoPanel::Title() const { return title_->text(); }
+
 void InfoPanel::SetRows(const std::vector<std::pair<QString, QString>>& rows) {
     while (rows_.size() < rows.size()) {
         const int r = static_cast<int>(rows_.size());

@@ -18,6 +18,9 @@ class InfoPanel final : public QFrame {
 public:
     explicit InfoPanel(const QString& title, QWidget* parent = nullptr);
 
+    // A putt's flight panel is its roll.
+    void SetTitle(const QString& title);
+    QString Title() const;
     // Names and figures, row by row; rows beyond the list are emptied.
     void SetRows(const std::vector<std::pair<QString, QString>>& rows);
     // The text colour; the background is the printed panels' one behind it.

@@ -747,6 +747,7 @@ void MainWindow::ShowPanels(const shot::ShotRecord* shot) {
         std::vector<std::pair<QString, QString>> rows;
         for (const auto& [label, value] : panels[i].lines)
             rows.emplace_back(QString::fromUtf8(label.c_str()), QString::fromUtf8(value.c_str()));
+        shown[i]->SetTitle(QString::fromUtf8(panels[i].title.c_str()));
         shown[i]->SetRows(rows);
         shown[i]->SetColour(panels[i].colour);
     }

@@ -7,6 +7,7 @@
 #include "data/shot_table.h"
 #include "flight/flight_model.h"
 #include "report/downrange_drawing.h"
+#include "report/green_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/profile_drawing.h"
 #include "session_rig.h"
@@ -16,6 +17,7 @@
 namespace kyvern::ui {
 namespace {
 
+using testing::Close;
 using testing::ColourNear;
 using testing::CountColour;
 using testing::SavedSession;
@@ -116,6 +118,67 @@ TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
                   s.table.Cell(added.row, column))
             << column;
     }
+}
+
+// Putts rest on their green where their roll ended, and the fairway pictures leave them out.
+// Uphill, the side view's roll climbs.
+TEST(GreenDrawing, PuttsOnTheirGreenAndApartFromTheFairway) {
+    SavedSession s;
+    for (double feet : {8.0, 14.0, 21.0}) {
+        data::ShotEntry putt;
+        putt.ballSpeed = 4.0 + feet / 4, putt.sideAngle = 1.5, putt.item = "Putter";
+        flight::FlightSummary roll;
+        roll.total = roll.roll = feet / 3.0;
+        roll.carryOffline = roll.totalOffline = 0.4 / 3.0;
+        roll.flightTime = 1.5 + feet / 10;
+        putt.rolled = roll;
+        ASSERT_TRUE(s.table.AddShot(putt, true, true));
+    }
+    auto collect = [&] { return report::CollectSession(s.table, base::SettingsSnapshot::Read()); };
+    const report::SessionPicture picture = collect();
+    ASSERT_TRUE(report::CurrentIsPutt(picture));
+    report::SessionPicture spare;
+    const report::SessionPicture& full = report::FullShotsOf(picture, spare);
+    EXPECT_EQ(full.shots.size(), 30u);
+    EXPECT_EQ(full.Current(), nullptr);
+    const report::SessionPicture putts = report::PuttsOf(picture, spare);
+    ASSERT_EQ(putts.shots.size(), 3u);
+    ASSERT_NE(putts.Current(), nullptr);
+
+    const QImage top =
+        Render([&](QPainter& p, const QRectF& r) { report::DrawTopView(p, r, picture); });
+    const report::GreenFrame frame = report::GreenLayout(QRectF(0, 0, 900, 600), putts);
+    for (const report::SessionShot& putt : putts.shots) {
+        const QPointF rest = report::TotalPoint(putt) * 3.0;
+        const QPointF at = frame.Map(rest.x(), rest.y());
+        ASSERT_TRUE(frame.plot.contains(at));
+        EXPECT_TRUE(ColourNear(top, at, Qt::white, 1, 30)) << putt.row;
+        EXPECT_EQ(ColourNear(top, at, report::kCurrentShotColour, 9), putt.current) << putt.row;
+    }
+    // A putting surface, not a fairway, between the distance lines.
+    const QPointF surface = frame.Map(2.5, -1.5);
+    EXPECT_TRUE(ColourNear(top, surface, QColor(146, 200, 120), 1, 30) ||
+                ColourNear(top, surface, QColor(136, 192, 110), 1, 30));
+
+    // The height of the drawn roll at a tenth and at six tenths of the plot's width.
+    auto climb = [&] {
+        const QImage side =
+            Render([&](QPainter& p, const QRectF& r) { report::DrawSideView(p, r, collect()); });
+        auto rollY = [&](int x) {
+            double sum = 0.0;
+            int count = 0;
+            for (int y = 0; y < side.height(); ++y) {
+                if (Close(side.pixelColor(x, y), report::kCurrentShotColour, 60)) sum += y, ++count;
+            }
+            EXPECT_GT(count, 0) << x;
+            return count ? sum / count : 0.0;
+        };
+        return rollY(72 + 80) - rollY(72 + 480);
+    };
+    EXPECT_NEAR(climb(), 0.0, 1.5);
+    s.home.Set("Putting", "SlopePercent", "3");
+    s.home.Set("Putting", "SlopeDirection", "180");  // falls towards the player
+    EXPECT_GT(climb(), 50.0);
 }
 
 // From above, an open face turns the face line clockwise (its right end away from the target),
