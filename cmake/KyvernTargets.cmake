@@ -23,7 +23,7 @@ endfunction()
 # programs that link the whole stack (the CLI, tests of the CLI, benchmarks, fuzz targets).
 function(kyvern_existing_libraries out)
     set(libs)
-    foreach(lib kyvern_app kyvern_sim kyvern_links kyvern_data kyvern_shot kyvern_flight
+    foreach(lib kyvern_app kyvern_sim kyvern_links kyvern_store kyvern_data kyvern_shot kyvern_flight
                 kyvern_capture kyvern_analysis kyvern_frame kyvern_base)
         if(TARGET ${lib})
             list(APPEND libs ${lib})

@@ -72,6 +72,11 @@ constexpr std::pair<SettingId, const char*> kJapanese[] = {
     {kSimLinkDeviceId, "シミュレーターに送る機器名"},
     {kSimLinkHeartbeatSeconds, "ハートビートの間隔 (秒)"},
     {kSimLinkFollowClub, "シミュレーターが指定したクラブを使う"},
+    {kStoreUrl, "ショット履歴の保存先"},
+    {kStoreBay, "打席の名前"},
+    {kWebPort, "ライブページのポート"},
+    {kWebListen, "ライブページのアドレス"},
+    {kWebToken, "ライブページのトークン"},
 };
 
 constexpr std::array<const char*, static_cast<std::size_t>(kCount)> Japanese() {

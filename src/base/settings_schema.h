@@ -144,6 +144,13 @@ enum class SettingId : int {
     kSimLinkDeviceId,
     kSimLinkHeartbeatSeconds,
     kSimLinkFollowClub,
+    // Store
+    kStoreUrl,
+    kStoreBay,
+    // Web
+    kWebPort,
+    kWebListen,
+    kWebToken,
     kCount
 };
 
@@ -526,6 +533,17 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      Between(1.0, 60.0), kNoWords, "Seconds between heartbeats", "SimLink"},
     {kSimLinkFollowClub, "SimulatorLink", "FollowClub", "No", kYesNo, 20, kAny, kYesNoWords,
      "Take the club the simulator names", "SimLink"},
+
+    // Empty: the SQLite file kyvern.db in the program's home folder; postgresql://… for a range.
+    {kStoreUrl, "Store", "Url", "", kText, 512, kAny, kNoWords, "Shot history store", "Store"},
+    {kStoreBay, "Store", "Bay", "1", kText, 80, kAny, kNoWords, "Bay name", "Store"},
+    // Empty: no live page.
+    {kWebPort, "Web", "Port", "", kInteger, 20, Between(1.0, 65535.0), kNoWords,
+     "Live page port", "Web"},
+    {kWebListen, "Web", "Listen", "127.0.0.1", kText, 256, kAny, kNoWords,
+     "Live page address", "Web"},
+    // Generated on first use when the page listens beyond this machine.
+    {kWebToken, "Web", "Token", "", kText, 256, kAny, kNoWords, "Live page token", "Web"},
 }};
 
 constexpr bool InIdOrder() {

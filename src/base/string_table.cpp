@@ -217,6 +217,7 @@ constexpr std::array kEntries{
     Entry{MessageId::kPanelBreak, "Break", "曲がり"},
     Entry{MessageId::kPanelRollTime, "Roll Time", "転がり時間"},
     Entry{MessageId::kSimulatorLinkState, "Simulator: %s", "シミュレーター: %s"},
+    Entry{MessageId::kShotStoreState, "History: %s, %d queued", "履歴: %s, 待ち %d"},
     Entry{MessageId::kGuideNotOpened, "Couldn't open the user's guide",
           "ユーザーズガイドを開けませんでした"},
     Entry{MessageId::kProcessingImage, "Processing image", "画像を処理中"},

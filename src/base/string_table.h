@@ -180,6 +180,7 @@ enum class MessageId {
     kPanelBreak,
     kPanelRollTime,
     kSimulatorLinkState,  // format with %s (the link's state)
+    kShotStoreState,      // format with %s (connected, error) and %d (shots queued)
     kGuideNotOpened,
     kProcessingImage,
     kCaptureAt,  // a strftime format

@@ -50,6 +50,8 @@ constexpr Page kPages[] = {
     {"Launcher", MessageId::kSettingsPageLauncher},
     {"Simulator", MessageId::kSettingsPageSimulator},
     {"SimLink", MessageId::kSettingsPageSimLink},
+    {"Store", MessageId::kSettingsPageStore},
+    {"Web", MessageId::kSettingsPageWeb},
 };
 
 QString Qs(std::string_view text) {
