@@ -23,6 +23,7 @@
 #include "app/remote_control.h"
 #include "app/shot_computation.h"
 #include "app/shot_publisher.h"
+#include "app/store_publisher.h"
 #include "app/timer_host.h"
 #include "base/file_committer.h"
 #include "base/message_list.h"
@@ -248,6 +249,8 @@ private:
     std::string session_ = "Session";
     std::string item_ = "Item";
     PuttMode puttMode_;  // shared by the item box and the simulator's club
+    ShotContext shotContext_;
+    StorePublisher* storePublisher_ = nullptr;  // owned by publishers_; null in a second instance
     CameraMode mode_ = CameraMode::kSingleCam;
     long selectedCamera_ = 0;
     bool shotInProgress_ = false;

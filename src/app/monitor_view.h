@@ -10,6 +10,7 @@
 #include "frame/captured_image.h"
 #include "links/simulator_link.h"
 #include "shot/shot_record.h"
+#include "store/queued_store.h"
 
 namespace kyvern::app {
 
@@ -51,6 +52,8 @@ public:
     virtual void ShowSimulatorLink(const links::SimLinkState& /*state*/) {}
     // A line of the golf simulator link for the user (it also goes to the message list).
     virtual void SimulatorLinkNote(const std::string& /*line*/) {}
+    // The shot history's state changed.
+    virtual void ShowShotStore(const store::StoreState& /*state*/) {}
 };
 
 }  // namespace kyvern::app

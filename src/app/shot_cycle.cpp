@@ -19,6 +19,8 @@
 #include "base/string_table.h"
 #include "flight/ball_type.h"
 #include "frame/camera_model.h"
+#include "store/open_store.h"
+#include "store/postgres_store.h"
 
 namespace kyvern::app {
 namespace {
@@ -99,6 +101,14 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
         publishers_->Add(std::make_unique<SerialLinePublisher>(*serialOutput_));
         publishers_->Add(std::make_unique<NotificationPublisher>(notifications_));
         publishers_->Add(std::make_unique<RouterPublisher>(router_));
+        // The history last: it keeps the shot for later and no one waits on it now.
+        const std::string url(
+            base::Trim(base::SettingsSnapshot::Read().Text(base::setting::kStoreUrl)));
+        auto history = std::make_unique<StorePublisher>(
+            store::OpenQueuedStore(url, base::ProgramFolder()), store::IsPostgresUrl(url),
+            shotContext_, messages_, status_, view_);
+        storePublisher_ = history.get();
+        publishers_->Add(std::move(history));
     }
     computation_ = std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_,
                                                      prompts_, *view_, pass_);
@@ -181,6 +191,7 @@ void LaunchMonitor::OnTimer(int id) {
         case kSensorTimer:
             sensor_->Poll();
             PollSimulatorLink();
+            if (storePublisher_) storePublisher_->Poll();
             break;
         case kTestTimer:
             test_->RunStep();
@@ -623,7 +634,8 @@ void LaunchMonitor::SaveHistory(capture::ImageFile& imageFile) {
     std::error_code ec;
     std::filesystem::create_directories(base::HistoryFolder(), ec);
     const long number = ChooseHistoryNumber(pass_.historySize);
-    base::Show(SavePassPicture(imageFile, base::HistoryFramePath(number)), prompts_);
+    shotContext_.historyFile = base::HistoryFramePath(number);
+    base::Show(SavePassPicture(imageFile, shotContext_.historyFile), prompts_);
 }
 
 void LaunchMonitor::SaveOverlayImage() {

@@ -257,6 +257,13 @@ void StatusFile::WriteSimulatorLink(const std::string& state, const std::string&
     Write(kStatus, "SimulatorLinkReason", reason);
 }
 
+void StatusFile::WriteShotStore(const std::string& state, int queued, const std::string& reason) {
+    Batch batch(*this);
+    Write(kStatus, "ShotStore", state);
+    Write(kStatus, "ShotStoreQueued", std::to_string(queued));
+    Write(kStatus, "ShotStoreReason", reason);
+}
+
 double MeanBallDistance(const std::array<const frame::CapturedImage*, kCameraSlots>& frames) {
     double sum = 0.0;
     int count = 0;

@@ -69,6 +69,9 @@ public:
     // The golf simulator link's state ("off", "connecting", "connected", "ready", "error") and
     // its reason, for programs that watch the link.
     void WriteSimulatorLink(const std::string& state, const std::string& reason);
+    // The shot history's state ("connected", "queued", "error", "closed"), the shots waiting
+    // in its queue and why it failed last.
+    void WriteShotStore(const std::string& state, int queued, const std::string& reason);
 
     // Why the first of a run of failed writes failed, once; empty otherwise.
     std::string TakeFailure() { return std::exchange(newFailure_, {}); }

@@ -256,6 +256,9 @@ void MainWindow::BuildControls() {
     simulatorLabel_ = new QLabel;
     simulatorLabel_->setObjectName("simulatorLabel");
     simulatorLabel_->hide();  // until the golf simulator link has something to say
+    storeLabel_ = new QLabel;
+    storeLabel_->setObjectName("storeLabel");
+    storeLabel_->hide();  // while every shot reaches the history
     suspend_ = new QCheckBox(T(MessageId::kLabelSuspendRemote));
     suspend_->setObjectName("suspendBox");
     suspend_->setVisible(!capsLock_.Known());
@@ -265,6 +268,7 @@ void MainWindow::BuildControls() {
     status->addWidget(pixelLabel_);
     status->addSpacing(16);
     status->addWidget(simulatorLabel_);
+    status->addWidget(storeLabel_);
     status->addStretch(1);
     status->addWidget(suspend_);
     status->addSpacing(16);
@@ -725,6 +729,16 @@ void MainWindow::ShowSimulatorLink(const links::SimLinkState& state) {
     // The reason is long: the label keeps the line short and tells it under the mouse.
     simulatorLabel_->setToolTip(Q(state.reason));
     simulatorLabel_->setVisible(state.phase != links::SimLinkPhase::kOff || !state.reason.empty());
+}
+
+void MainWindow::ShowShotStore(const store::StoreState& state) {
+    char line[120];
+    std::snprintf(line, sizeof line, std::string(base::Text(MessageId::kShotStoreState)).c_str(),
+                  state.lastError.empty() ? "connected" : "error", state.queued);
+    storeLabel_->setText(QString::fromUtf8(line));
+    storeLabel_->setToolTip(Q(state.lastError.empty() ? state.where : state.lastError));
+    // Nothing to say while every shot goes straight in.
+    storeLabel_->setVisible(!state.lastError.empty() || state.queued > 0);
 }
 
 void MainWindow::SimulatorLinkNote(const std::string& line) {

@@ -116,6 +116,7 @@ public:
     void RefreshAnalysisWindow() override;
     void ShowSimulatorLink(const links::SimLinkState& state) override;
     void SimulatorLinkNote(const std::string& line) override;
+    void ShowShotStore(const store::StoreState& state) override;
 
     // --- ShotTableListener ---
     void DeleteLastShotEnabledChanged(bool enabled) override;
@@ -201,6 +202,7 @@ private:
     QLabel* speedUnitLabel_ = nullptr;
     QLabel* unitsLabel_ = nullptr;
     QLabel* simulatorLabel_ = nullptr;
+    QLabel* storeLabel_ = nullptr;
     QString pixelText_;
     QString scoreLabel_;
     QTimer* capsTimer_ = nullptr;

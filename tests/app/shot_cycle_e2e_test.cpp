@@ -15,6 +15,7 @@
 #include "links/serial_shot_output.h"
 #include "sim/frame_renderer.h"
 #include "sim/scene_realism.h"
+#include "store/sqlite_store.h"
 
 using namespace kyvern::testing;
 using Bytes = std::vector<unsigned char>;
@@ -362,6 +363,70 @@ TEST(ShotCycle, ChoosingAPutterStrobesForPuttsAndAnotherClubRestoresTheSpeed) {
     rig.env.Set("Camera", "Speed", "Putt");
     rig.monitor->SetNames("Ann", "Greens", "7 Iron");
     EXPECT_EQ(rig.env.Get("Camera", "Speed"), "Putt");
+}
+
+// Every new shot goes into the history with the settings that shaped it. A store out of reach
+// does not stop the shot: it waits in the queue folder, the status file says so, and it goes
+// into the store the next time one takes shots.
+TEST(ShotCycle, EveryShotReachesTheHistoryOrWaitsInItsQueue) {
+    MonitorRig rig;
+    rig.env.Set("Store", "Bay", "Bay 7");
+    auto remake = [&] {
+        rig.monitor.reset();
+        app::MonitorOptions options;
+        options.wait = [](int) {};
+        options.routerTiming = QuickRouter();
+        rig.monitor = std::make_unique<app::LaunchMonitor>(rig.timers, rig.prompts, rig.messages,
+                                                           rig.table.get(), options);
+        rig.monitor->SetView(&rig.view);
+        rig.monitor->SetNames("Ann", "Range", "7 Iron");
+        rig.monitor->Start();
+    };
+    remake();
+    ASSERT_TRUE(rig.ShootAndTake());
+    const kyvern::shot::ShotRecord first = rig.monitor->CurrentShot();
+    auto stored = [&] {
+        std::unique_ptr<kyvern::store::SqliteStore> db;
+        EXPECT_TRUE(kyvern::store::SqliteStore::Open(rig.env.File("kyvern.db"), db));
+        std::vector<kyvern::store::StoredShot> shots;
+        if (db) {
+            EXPECT_TRUE(db->Shots({}, shots));
+        }
+        return shots;
+    };
+    std::vector<kyvern::store::StoredShot> shots = stored();
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_EQ(shots[0].player, "Ann");
+    EXPECT_EQ(shots[0].item, "7 Iron");
+    EXPECT_EQ(shots[0].bay, "Bay 7");
+    EXPECT_DOUBLE_EQ(shots[0].ballSpeed, first.launch.ballSpeed);
+    EXPECT_DOUBLE_EQ(shots[0].flight.carry, first.flight.carry);
+    EXPECT_EQ(shots[0].cameraSerials,
+              std::vector<std::string>{std::to_string(kyvern::sim::kFirstSimulatedSerial)});
+    EXPECT_EQ(shots[0].imageFile.rfind(kyvern::base::HistoryFolder(), 0), 0u) << shots[0].imageFile;
+    EXPECT_EQ(shots[0].precision, "Standard");
+
+    // A server that is not there.
+    rig.env.Set("Store", "Url", "postgresql:///kyvern?host=" + rig.env.File("no-server"));
+    remake();
+    ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_EQ(rig.monitor->ShotsRecorded(), 1);
+    ASSERT_TRUE(Eventually([&] {
+        rig.timers.Fire(app::kSensorTimer);
+        return rig.Status("Status", "ShotStore") == "error";
+    }));
+    EXPECT_EQ(rig.Status("Status", "ShotStoreQueued"), "1");
+    EXPECT_NE(rig.Status("Status", "ShotStoreReason"), "");
+    EXPECT_EQ(stored().size(), 1u);
+
+    // The local file again: the queued shot goes in with the next.
+    rig.env.Set("Store", "Url", "");
+    remake();
+    ASSERT_TRUE(rig.ShootAndTake());
+    shots = stored();
+    EXPECT_EQ(shots.size(), 3u);
+    EXPECT_EQ(rig.Status("Status", "ShotStore"), "connected");
+    EXPECT_EQ(rig.Status("Status", "ShotStoreQueued"), "0");
 }
 
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {
