@@ -36,6 +36,7 @@
 #include "data/shot_table.h"
 #include "frame/captured_image.h"
 #include "links/club_sensor.h"
+#include "links/live_page.h"
 #include "links/notification_slot.h"
 #include "links/router_client.h"
 #include "links/serial_shot_output.h"
@@ -151,6 +152,10 @@ public:
     // --- State ---
     // The texts of the "Player:", "Session:" and "Item:" boxes.
     void SetNames(std::string user, std::string session, std::string item);
+    // What draws the live page's Down Range picture as a PNG, on the cycle's thread.
+    void SetLivePicture(std::function<std::string()> picture) { livePicture_ = std::move(picture); }
+    // The live page while it is open, else null.
+    links::LivePage* LivePage() { return livePage_.get(); }
     const std::string& User() const { return user_; }
     const std::string& Session() const { return session_; }
     const std::string& Item() const { return item_; }
@@ -205,6 +210,8 @@ private:
     void UpdateNames();
     // A speed mode written to the settings, to the cameras and the window.
     void ApplySpeed();
+    // The live page when Web/Port names one.
+    void OpenLivePage();
     void EndOfShot();
     void OpenSimulatorLink();
     void PollSimulatorLink();
@@ -251,6 +258,8 @@ private:
     PuttMode puttMode_;  // shared by the item box and the simulator's club
     ShotContext shotContext_;
     StorePublisher* storePublisher_ = nullptr;  // owned by publishers_; null in a second instance
+    std::unique_ptr<links::LivePage> livePage_;
+    std::function<std::string()> livePicture_;
     CameraMode mode_ = CameraMode::kSingleCam;
     long selectedCamera_ = 0;
     bool shotInProgress_ = false;

@@ -13,6 +13,7 @@
 #include "analysis/shot_confidence.h"
 #include "app/launch_monitor.h"
 #include "app/link_publishers.h"
+#include "app/live_page_publisher.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
 #include "base/settings_schema.h"
@@ -109,6 +110,7 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
             shotContext_, messages_, status_, view_);
         storePublisher_ = history.get();
         publishers_->Add(std::move(history));
+        OpenLivePage();
     }
     computation_ = std::make_unique<ShotComputation>(*scene_, *sensor_, *publishers_, timers_,
                                                      prompts_, *view_, pass_);
@@ -235,6 +237,42 @@ void LaunchMonitor::OpenSimulatorLink() {
     simulatorLink_ = std::make_unique<links::SimulatorLink>(config, options_.simulatorTiming);
     simulatorLink_->Start();
     PollSimulatorLink();
+}
+
+void LaunchMonitor::OpenLivePage() {
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
+    const std::string port(base::Trim(settings.Text(base::setting::kWebPort)));
+    if (port.empty()) return;
+    base::OptionsReader reader(settings);
+    links::LivePageOptions options;
+    options.port = static_cast<int>(reader.BoundedInteger(base::setting::kWebPort));
+    // A port out of range is not exchanged for another: the page would be where no one looks.
+    for (const base::SettingProblem& problem : reader.Problems()) {
+        messages_.Add("Live page: " + base::DescribeProblem(problem) + " The page stays off.");
+        return;
+    }
+    options.address = std::string(base::Trim(settings.Text(base::setting::kWebListen)));
+    options.token = std::string(base::Trim(settings.Text(base::setting::kWebToken)));
+    if (!links::IsLoopbackAddress(options.address) && options.token.empty()) {
+        // Made once and kept, so that the bookmarked page keeps working.
+        options.token = links::GenerateToken();
+        if (!base::Settings().Write(base::setting::kWebToken, options.token)) {
+            messages_.Add(
+                "Live page: the token could not be written to the settings; the page "
+                "stays off");
+            return;
+        }
+    }
+    livePage_ = std::make_unique<links::LivePage>();
+    if (const base::Status started = livePage_->Start(options); !started) {
+        messages_.Add("Live page: " + started.Reason());
+        livePage_.reset();
+        return;
+    }
+    std::string where = "http://" + options.address + ":" + std::to_string(livePage_->Port()) + "/";
+    if (!options.token.empty()) where += "?token=" + options.token;
+    messages_.Add("Live page: " + where);
+    publishers_->Add(std::make_unique<LivePagePublisher>(*livePage_, *table_, livePicture_));
 }
 
 void LaunchMonitor::PollSimulatorLink() {

@@ -276,7 +276,14 @@ base::Status LivePage::Start(const LivePageOptions& options) {
                                          "machine's");
         s.port = options.port;
     }
-    s.thread = std::thread([raw] { raw->server.listen_after_bind(); });
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    s.thread = std::thread([raw, ended] {
+        raw->server.listen_after_bind();
+        ended->store(true);  // nothing more to wait for
+    });
+    // A stop before the server runs would be lost, and its thread never end.
+    while (!s.server.is_running() && !ended->load())
+        std::this_thread::yield();
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -9,9 +10,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -27,6 +30,7 @@
 #include "data/csv_export.h"
 #include "data/session_file.h"
 #include "data/text_format.h"
+#include "report/green_drawing.h"
 #include "report/panel_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
@@ -80,6 +84,22 @@ MainWindow::MainWindow(WindowOptions options, QWidget* parent)
     monitor_ = std::make_unique<app::LaunchMonitor>(*options_.timers, *prompts_, *messages_,
                                                     options_.cameras, options_.monitor);
     monitor_->SetView(this);
+    // The live page's picture is the window's own Down Range view, drawn afresh for each shot.
+    monitor_->SetLivePicture([this] {
+        QImage image(960, 640, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            report::DrawTopView(
+                painter, QRectF(image.rect()),
+                report::CollectSession(monitor_->Table(), base::SettingsSnapshot::Read()));
+        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return std::string(png.constData(), static_cast<std::size_t>(png.size()));
+    });
     monitor_->Table().AddListener(this);
     setWindowTitle(QStringLiteral("Kyvern"));
     setWindowOpacity(1.0);

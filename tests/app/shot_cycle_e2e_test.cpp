@@ -1,5 +1,8 @@
 // The headless shot cycle end to end on the simulated camera, with real peers listening.
 #include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -427,6 +430,57 @@ TEST(ShotCycle, EveryShotReachesTheHistoryOrWaitsInItsQueue) {
     EXPECT_EQ(shots.size(), 3u);
     EXPECT_EQ(rig.Status("Status", "ShotStore"), "connected");
     EXPECT_EQ(rig.Status("Status", "ShotStoreQueued"), "0");
+}
+
+// With Web/Port set the shot reaches the live page with the table's rows; a port out of range
+// keeps the page off and says why.
+TEST(ShotCycle, TheLivePageShowsEachShotAsTheTableHasIt) {
+    {
+        MonitorRig rig;
+        rig.env.Set("Web", "Port", "70000");
+        rig.monitor.reset();
+        rig.monitor = std::make_unique<app::LaunchMonitor>(rig.timers, rig.prompts, rig.messages,
+                                                           rig.table.get(), app::MonitorOptions{});
+        EXPECT_EQ(rig.monitor->LivePage(), nullptr);
+        const auto& lines = rig.messages.Lines();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.rfind("Live page: Web/Port is \"70000\"", 0) == 0;
+        })) << lines.back();
+    }
+    // A port the system has just freed.
+    int port = 0;
+    {
+        links::LivePage probe;
+        ASSERT_TRUE(probe.Start({}));
+        port = probe.Port();
+    }
+    MonitorRig rig;
+    rig.env.Set("Web", "Port", std::to_string(port));
+    app::MonitorOptions options;
+    options.wait = [](int) {};
+    options.routerTiming = QuickRouter();
+    rig.monitor.reset();  // its timers go with it
+    rig.monitor = std::make_unique<app::LaunchMonitor>(rig.timers, rig.prompts, rig.messages,
+                                                       rig.table.get(), options);
+    ASSERT_NE(rig.monitor->LivePage(), nullptr);
+    EXPECT_EQ(rig.messages.Lines().back(),
+              "Live page: http://127.0.0.1:" + std::to_string(port) + "/");
+    rig.monitor->SetLivePicture([] { return std::string("\x89PNG picture"); });
+    rig.monitor->SetNames("Ann", "Range", "Driver");
+    rig.monitor->Start();
+    ASSERT_TRUE(rig.ShootAndTake());
+    ASSERT_EQ(rig.monitor->ShotsRecorded(), 1) << rig.messages.Lines().back();
+    httplib::Client client("127.0.0.1", port);
+    const auto shot = client.Get("/shot.json");
+    ASSERT_TRUE(shot);
+    const auto json = nlohmann::json::parse(shot->body);
+    EXPECT_EQ(json["title"], "Ann \u2014 Driver, shot 1");
+    EXPECT_EQ(json["figures"][0]["value"],
+              Format("%.1f", rig.monitor->CurrentShot().launch.ballSpeedMph));
+    EXPECT_EQ(json["header"][2], rig.monitor->Table().Cell(0, kyvern::data::kBallSpeedColumn));
+    ASSERT_EQ(json["rows"].size(), 1u);
+    EXPECT_EQ(json["rows"][0][6], rig.monitor->Table().Cell(2, kyvern::data::kCarryColumn));
+    EXPECT_EQ(client.Get("/downrange.png")->body, "\x89PNG picture");
 }
 
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {

@@ -1,0 +1,87 @@
+#include "app/live_page_publisher.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "shot/text_formats.h"
+#include "shot/units.h"
+
+namespace kyvern::app {
+namespace {
+
+// The table's columns a glance at the page wants; the rest stay on the laptop.
+constexpr int kShownColumns[] = {
+    data::kItemColumn,        data::kShotColumn,     data::kBallSpeedColumn,
+    data::kLaunchAngleColumn, data::kBackSpinColumn, data::kSideAngleColumn,
+    data::kCarryColumn,       data::kOfflineColumn,  data::kTotalColumn};
+constexpr int kShownRows = 50;
+
+std::string Fixed(const char* format, double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+}  // namespace
+
+links::LiveShot LivePagePublisher::LiveShotOf(const PublishedShot& published,
+                                              const data::ShotTable& table) {
+    const shot::ShotRecord& shot = published.shot;
+    const PassOptions& pass = published.pass;
+    links::LiveShot live;
+    live.recordedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+    live.title = shot.user + " \u2014 " + shot.item;
+    live.putt = shot.launch.putt;
+    const char* speed = shot::SpeedLabel(pass.speedUnit);
+    // A green is read in feet (metres), a fairway in the display unit.
+    const int unit = !live.putt                           ? pass.distanceUnit
+                     : pass.distanceUnit == shot::kMeters ? shot::kMeters
+                                                          : shot::kFeet;
+    const char* distance = shot::DistanceLabel(unit);
+    auto d = [&](double yards) { return shot::ToDisplayDistance(yards, unit); };
+    live.figures.push_back(
+        {"Ball Speed", Fixed("%.1f", shot::ToDisplaySpeed(shot.launch.ballSpeed, pass.speedUnit)),
+         speed});
+    live.figures.push_back({"Launch", Fixed("%.1f", shot.launch.launchAngle), "\u00b0"});
+    if (live.putt) {
+        live.figures.push_back(
+            {"Start Line", shot::FormatOffline(shot.launch.sideAngle), "\u00b0"});
+        live.figures.push_back({"Roll", Fixed("%.1f", d(shot.flight.roll)), distance});
+        live.figures.push_back({"Total", Fixed("%.1f", d(shot.flight.total)), distance});
+    } else {
+        live.figures.push_back(
+            {"Spin",
+             shot.launch.spinDoubtful ? shot::kNoSpinFigure : Fixed("%.0f", shot.launch.totalSpin),
+             "rpm"});
+        live.figures.push_back({"Carry", Fixed("%.1f", d(shot.flight.carry)), distance});
+        live.figures.push_back({"Total", Fixed("%.1f", d(shot.flight.total)), distance});
+    }
+    live.figures.push_back({"Offline", shot::FormatOffline(d(shot.flight.totalOffline)), distance});
+    for (int column : kShownColumns)
+        live.header.push_back(table.Cell(0, column));
+    int first = table.RowCount();
+    for (int shots = 0; first > 1 && shots < kShownRows;) {
+        --first;
+        if (!table.IsGroupRow(first)) ++shots;
+    }
+    for (int row = first; row < table.RowCount(); ++row) {
+        if (table.IsGroupRow(row)) continue;
+        std::vector<std::string> cells;
+        for (int column : kShownColumns)
+            cells.push_back(table.Cell(row, column));
+        live.rows.push_back(std::move(cells));
+    }
+    if (table.CurrentRow() >= 1)
+        live.title += ", shot " + table.Cell(table.CurrentRow(), data::kShotColumn);
+    return live;
+}
+
+void LivePagePublisher::ShotFinished(const PublishedShot& shot) {
+    links::LiveShot live = LiveShotOf(shot, table_);
+    if (picture_) live.picture = picture_();
+    page_.Publish(std::move(live));
+}
+
+}  // namespace kyvern::app
