@@ -10,10 +10,10 @@ namespace kyvern::app {
 namespace {
 
 // The table's columns a glance at the page wants; the rest stay on the laptop.
+// The item stands on its group's row only, which the page does not list.
 constexpr int kShownColumns[] = {
-    data::kItemColumn,        data::kShotColumn,     data::kBallSpeedColumn,
-    data::kLaunchAngleColumn, data::kBackSpinColumn, data::kSideAngleColumn,
-    data::kCarryColumn,       data::kOfflineColumn,  data::kTotalColumn};
+    data::kShotColumn,      data::kBallSpeedColumn, data::kLaunchAngleColumn, data::kBackSpinColumn,
+    data::kSideAngleColumn, data::kCarryColumn,     data::kOfflineColumn,     data::kTotalColumn};
 constexpr int kShownRows = 50;
 
 std::string Fixed(const char* format, double value) {
@@ -58,7 +58,9 @@ links::LiveShot LivePagePublisher::LiveShotOf(const PublishedShot& published,
         live.figures.push_back({"Carry", Fixed("%.1f", d(shot.flight.carry)), distance});
         live.figures.push_back({"Total", Fixed("%.1f", d(shot.flight.total)), distance});
     }
-    live.figures.push_back({"Offline", shot::FormatOffline(d(shot.flight.totalOffline)), distance});
+    // A full shot's offline is where it lands, as the table has it; a putt's where it rests.
+    const double offline = live.putt ? shot.flight.totalOffline : shot.flight.carryOffline;
+    live.figures.push_back({"Offline", shot::FormatOffline(d(offline)), distance});
     for (int column : kShownColumns)
         live.header.push_back(table.Cell(0, column));
     int first = table.RowCount();

@@ -37,12 +37,12 @@ header { display: flex; justify-content: space-between; align-items: baseline; p
 h1 { font-size: clamp(18px, 3vw, 40px); margin: 0; font-weight: 600; }
 #state { font-size: clamp(12px, 1.4vw, 18px); color: #8fa3b5; }
 #state.live { color: #6fd38a; }
-#figures { display: grid; grid-template-columns: repeat(auto-fit, minmax(150px, 1fr));
+#figures { display: grid; grid-template-columns: repeat(auto-fit, minmax(160px, 1fr));
   gap: 1vw; padding: 0 2vw; }
 .tile { background: #1c252e; border-radius: 10px; padding: 1.2vh 1vw; text-align: center; }
 .tile .label { font-size: clamp(12px, 1.5vw, 22px); color: #9fb3c6; text-transform: uppercase; }
-.tile .value { font-size: clamp(34px, 6vw, 96px); font-weight: 700; line-height: 1.1;
-  font-variant-numeric: tabular-nums; }
+.tile .value { font-size: clamp(30px, min(4vw, 9vh), 110px); font-weight: 700; line-height: 1.1;
+  font-variant-numeric: tabular-nums; white-space: nowrap; }
 .tile .unit { font-size: clamp(12px, 1.4vw, 20px); color: #9fb3c6; }
 #below { display: flex; flex-wrap: wrap; gap: 2vw; padding: 2vh 2vw; }
 #picture { flex: 1 1 420px; max-width: 100%; max-height: 60vh; object-fit: contain;
@@ -90,10 +90,17 @@ function show(shot) {
   if (shot.picture) picture.src = 'downrange.png' + (q ? q + '&' : '?') + 'seq=' + shot.sequence;
   fetch('seen' + (q ? q + '&' : '?') + 'seq=' + shot.sequence + '&latency=' + latency);
 }
+// The shot already there shows at once, before the stream has said a word.
+fetch('shot.json' + q).then(r => r.status === 200 ? r.json() : null).then(s => {
+  if (s && Number(document.body.dataset.seq) < s.sequence) show(s);
+});
 const events = new EventSource('events' + q);
 events.onopen = () => { el('state').textContent = 'live'; el('state').className = 'live'; };
 events.onerror = () => { el('state').textContent = 'reconnecting'; el('state').className = ''; };
-events.addEventListener('shot', e => show(JSON.parse(e.data)));
+events.addEventListener('shot', e => {
+  const s = JSON.parse(e.data);
+  if (Number(document.body.dataset.seq) < s.sequence) show(s);
+});
 )";
 
 // Requests carry a few short headers; anything larger is not a page's.
