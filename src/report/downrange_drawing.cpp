@@ -222,21 +222,9 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
     painter.drawRect(
         QRectF(frame.tee.x() - line * 3, frame.tee.y() - line * 3, line * 6, line * 3));
     painter.setPen(QColor(60, 60, 60));
-    for (double o = -frame.halfWidth; o <= frame.halfWidth + 1e-9; o += frame.sideStep) {
-        const double x = frame.Map(0.0, toYards(o)).x();
-        const QString side = std::fabs(o) < 1e-9
-                                 ? QStringLiteral("0")
-                                 : QStringLiteral("%1 %2")
-                                       .arg(std::fabs(o), 0, 'f', 0)
-                                       .arg(TextOf(o < 0 ? base::MessageId::kRangeLeft
-                                                         : base::MessageId::kRangeRight));
-        // The outermost labels stay inside the picture.
-        const int across = o < -frame.halfWidth + 1e-9  ? Qt::AlignLeft
-                           : o > frame.halfWidth - 1e-9 ? Qt::AlignRight
-                                                        : Qt::AlignHCenter;
-        DrawTextAt(painter, QPointF(x, plot.bottom() + textSize * 0.4), across | Qt::AlignTop,
-                   side);
-    }
+    DrawOfflineTicks(
+        painter, frame.halfWidth, frame.sideStep,
+        [&](double o) { return frame.Map(0.0, toYards(o)).x(); }, plot.bottom() + textSize * 0.4);
     DrawTextAt(
         painter, QPointF(plot.center().x(), plot.bottom() + textSize * 1.9),
         Qt::AlignHCenter | Qt::AlignTop,

@@ -85,20 +85,6 @@ QString Offline(double yards, int unit) {
         OfflineWithUnit(shot::ToDisplayDistance(yards, unit), shot::DistanceLabel(unit)));
 }
 
-void DrawTitle(QPainter& painter, const QRectF& rect, const SessionPicture& session,
-               double textSize) {
-    painter.setFont(DrawingFont(textSize * 1.3, true));
-    painter.setPen(QColor(30, 30, 30));
-    QString title = TextOf(base::MessageId::kDrawGreenTitle);
-    if (const SessionShot* c = session.Current()) {
-        title += TextOf(base::MessageId::kDrawItemShot)
-                     .arg(QString::fromStdString(session.items[c->itemIndex]))
-                     .arg(c->number);
-    }
-    DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
-               Qt::AlignLeft | Qt::AlignTop, title);
-}
-
 }  // namespace
 
 QPointF GreenFrame::Map(double downrangeFeet, double offlineFeet) const {
@@ -202,24 +188,13 @@ void DrawGreen(QPainter& painter, const QRectF& rect, const SessionPicture& sess
     painter.setPen(QPen(QColor(255, 255, 255, 170), line, Qt::DashLine));
     painter.drawLine(frame.start, QPointF(frame.start.x(), plot.top()));
     painter.setPen(QColor(60, 60, 60));
-    for (double o = -frame.halfWidth; o <= frame.halfWidth + 1e-9; o += frame.sideStep) {
-        const double x = frame.Map(0.0, toFeet(o)).x();
-        const QString side = std::fabs(o) < 1e-9
-                                 ? QStringLiteral("0")
-                                 : QStringLiteral("%1 %2")
-                                       .arg(std::fabs(o), 0, 'g', 4)
-                                       .arg(TextOf(o < 0 ? base::MessageId::kRangeLeft
-                                                         : base::MessageId::kRangeRight));
-        const int across = o < -frame.halfWidth + 1e-9  ? Qt::AlignLeft
-                           : o > frame.halfWidth - 1e-9 ? Qt::AlignRight
-                                                        : Qt::AlignHCenter;
-        DrawTextAt(painter, QPointF(x, plot.bottom() + textSize * 0.4), across | Qt::AlignTop,
-                   side);
-    }
+    DrawOfflineTicks(
+        painter, frame.halfWidth, frame.sideStep,
+        [&](double o) { return frame.Map(0.0, toFeet(o)).x(); }, plot.bottom() + textSize * 0.4);
     DrawTextAt(painter, QPointF(plot.center().x(), plot.bottom() + textSize * 1.9),
                Qt::AlignHCenter | Qt::AlignTop,
                TextOf(base::MessageId::kDrawOfflineAxis).arg(label).arg(frame.step, 0, 'g', 4));
-    if (title) DrawTitle(painter, rect, session, textSize);
+    if (title) DrawViewTitle(painter, rect, textSize, base::MessageId::kDrawGreenTitle, session);
 
     painter.setClipRect(plot);
     // The way the green falls: an arrow in the top right corner, and its slope.
@@ -438,7 +413,7 @@ void DrawGreenProfile(QPainter& painter, const QRectF& rect, const SessionPictur
     DrawTextAt(painter, QPointF(plot.left(), plot.top() - textSize * 0.4),
                Qt::AlignLeft | Qt::AlignBottom,
                TextOf(base::MessageId::kPlotHeight).replace(QStringLiteral("%s"), heightLabel));
-    if (title) DrawTitle(painter, rect, session, textSize);
+    if (title) DrawViewTitle(painter, rect, textSize, base::MessageId::kDrawGreenTitle, session);
 
     painter.setClipRect(plot);
     if (profile.empty()) {

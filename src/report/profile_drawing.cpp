@@ -155,18 +155,8 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
                Qt::AlignLeft | Qt::AlignBottom,
                TextOf(base::MessageId::kPlotHeight).replace(QStringLiteral("%s"), label));
 
-    if (options.title) {
-        painter.setFont(DrawingFont(textSize * 1.3, true));
-        painter.setPen(QColor(30, 30, 30));
-        QString title = TextOf(base::MessageId::kDrawProfileTitle);
-        if (const SessionShot* c = session.Current()) {
-            title += TextOf(base::MessageId::kDrawItemShot)
-                         .arg(QString::fromStdString(session.items[c->itemIndex]))
-                         .arg(c->number);
-        }
-        DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
-                   Qt::AlignLeft | Qt::AlignTop, title);
-    }
+    if (options.title)
+        DrawViewTitle(painter, rect, textSize, base::MessageId::kDrawProfileTitle, session);
 
     // Trajectories, clipped to the sky: nothing of a flight shows below the ground.
     painter.setClipRect(plot.adjusted(-line * 4, -line * 4, line * 4, 0.0));

@@ -226,4 +226,35 @@ void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QStri
     painter.drawText(QPointF(x, y), text);
 }
 
+void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
+                   const SessionPicture& session) {
+    painter.setFont(DrawingFont(textSize * 1.3, true));
+    painter.setPen(QColor(30, 30, 30));
+    QString text = TextOf(title);
+    if (const SessionShot* c = session.Current()) {
+        text += TextOf(base::MessageId::kDrawItemShot)
+                    .arg(QString::fromStdString(session.items[c->itemIndex]))
+                    .arg(c->number);
+    }
+    DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
+               Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+void DrawOfflineTicks(QPainter& painter, double halfWidth, double step,
+                      const std::function<double(double)>& xOf, double y) {
+    for (double o = -halfWidth; o <= halfWidth + 1e-9; o += step) {
+        const QString side = std::fabs(o) < 1e-9
+                                 ? QStringLiteral("0")
+                                 : QStringLiteral("%1 %2")
+                                       .arg(std::fabs(o), 0, 'g', 6)
+                                       .arg(TextOf(o < 0 ? base::MessageId::kRangeLeft
+                                                         : base::MessageId::kRangeRight));
+        // The outermost labels stay inside the picture.
+        const int across = o < -halfWidth + 1e-9  ? Qt::AlignLeft
+                           : o > halfWidth - 1e-9 ? Qt::AlignRight
+                                                  : Qt::AlignHCenter;
+        DrawTextAt(painter, QPointF(xOf(o), y), across | Qt::AlignTop, side);
+    }
+}
+
 }  // namespace kyvern::report

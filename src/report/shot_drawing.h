@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QRectF>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,5 +93,12 @@ QFont DrawingFont(double pixelHeight, bool bold = false);
 QString TextOf(base::MessageId id);
 // Text drawn with its anchor point: alignment as Qt::Alignment flags relative to the point.
 void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QString& text);
+// A view's title at its top left, with the current shot's item and number.
+void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
+                   const SessionPicture& session);
+// The sideways ticks of a view from above, "10 L" to "10 R", their tops at y; xOf maps an
+// offline in the display unit to the device.
+void DrawOfflineTicks(QPainter& painter, double halfWidth, double step,
+                      const std::function<double(double)>& xOf, double y);
 
 }  // namespace kyvern::report
