@@ -477,9 +477,9 @@ TEST(ShotCycle, TheLivePageShowsEachShotAsTheTableHasIt) {
     EXPECT_EQ(json["title"], "Ann \u2014 Driver, shot 1");
     EXPECT_EQ(json["figures"][0]["value"],
               Format("%.1f", rig.monitor->CurrentShot().launch.ballSpeedMph));
-    EXPECT_EQ(json["header"][2], rig.monitor->Table().Cell(0, kyvern::data::kBallSpeedColumn));
+    EXPECT_EQ(json["header"][1], rig.monitor->Table().Cell(0, kyvern::data::kBallSpeedColumn));
     ASSERT_EQ(json["rows"].size(), 1u);
-    EXPECT_EQ(json["rows"][0][6], rig.monitor->Table().Cell(2, kyvern::data::kCarryColumn));
+    EXPECT_EQ(json["rows"][0][5], rig.monitor->Table().Cell(2, kyvern::data::kCarryColumn));
     EXPECT_EQ(client.Get("/downrange.png")->body, "\x89PNG picture");
 }
 
