@@ -16,12 +16,6 @@ constexpr int kShownColumns[] = {
     data::kSideAngleColumn, data::kCarryColumn,     data::kOfflineColumn,     data::kTotalColumn};
 constexpr int kShownRows = 50;
 
-std::string Fixed(const char* format, double value) {
-    char text[48];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 }  // namespace
 
 links::LiveShot LivePagePublisher::LiveShotOf(const PublishedShot& published,
@@ -42,21 +36,22 @@ links::LiveShot LivePagePublisher::LiveShotOf(const PublishedShot& published,
     const char* distance = shot::DistanceLabel(unit);
     auto d = [&](double yards) { return shot::ToDisplayDistance(yards, unit); };
     live.figures.push_back(
-        {"Ball Speed", Fixed("%.1f", shot::ToDisplaySpeed(shot.launch.ballSpeed, pass.speedUnit)),
-         speed});
-    live.figures.push_back({"Launch", Fixed("%.1f", shot.launch.launchAngle), "\u00b0"});
+        {"Ball Speed",
+         shot::FormatValue(shot::ToDisplaySpeed(shot.launch.ballSpeed, pass.speedUnit)), speed});
+    live.figures.push_back({"Launch", shot::FormatValue(shot.launch.launchAngle), "\u00b0"});
     if (live.putt) {
         live.figures.push_back(
             {"Start Line", shot::FormatOffline(shot.launch.sideAngle), "\u00b0"});
-        live.figures.push_back({"Roll", Fixed("%.1f", d(shot.flight.roll)), distance});
-        live.figures.push_back({"Total", Fixed("%.1f", d(shot.flight.total)), distance});
+        live.figures.push_back({"Roll", shot::FormatValue(d(shot.flight.roll)), distance});
+        live.figures.push_back({"Total", shot::FormatValue(d(shot.flight.total)), distance});
     } else {
-        live.figures.push_back(
-            {"Spin",
-             shot.launch.spinDoubtful ? shot::kNoSpinFigure : Fixed("%.0f", shot.launch.totalSpin),
-             "rpm"});
-        live.figures.push_back({"Carry", Fixed("%.1f", d(shot.flight.carry)), distance});
-        live.figures.push_back({"Total", Fixed("%.1f", d(shot.flight.total)), distance});
+        live.figures.push_back({"Spin",
+                                shot.launch.spinDoubtful
+                                    ? shot::kNoSpinFigure
+                                    : shot::FormatViewSpin(shot.launch.totalSpin),
+                                "rpm"});
+        live.figures.push_back({"Carry", shot::FormatValue(d(shot.flight.carry)), distance});
+        live.figures.push_back({"Total", shot::FormatValue(d(shot.flight.total)), distance});
     }
     // A full shot's offline is where it lands, as the table has it; a putt's where it rests.
     const double offline = live.putt ? shot.flight.totalOffline : shot.flight.carryOffline;

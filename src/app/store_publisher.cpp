@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "base/config_store.h"
 #include "base/settings_schema.h"
 
 namespace kyvern::app {
@@ -9,14 +10,6 @@ namespace {
 
 // A server that went away is tried again this often while shots wait for it.
 constexpr auto kRetry = std::chrono::seconds(15);
-
-// A server's reason comes in lines; the status file and the message list hold one.
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -113,7 +106,7 @@ void StorePublisher::Poll() {
     const bool wasTold = shown_.has_value();
     const bool failing = !state.lastError.empty();
     if (failing && (!wasTold || shown_->lastError != state.lastError)) {
-        messages_.Add("Shot history: " + OneLine(state.lastError) + "; " +
+        messages_.Add("Shot history: " + base::OneLine(state.lastError) + "; " +
                       std::to_string(state.queued) +
                       " shot(s) kept in the queue until the store is back");
     } else if (!failing && wasTold && !shown_->lastError.empty()) {
@@ -122,7 +115,7 @@ void StorePublisher::Poll() {
     shown_ = state;
     const char* word = state.connected ? (state.queued > 0 ? "queued" : "connected")
                                        : (failing ? "error" : "closed");
-    status_.WriteShotStore(word, state.queued, OneLine(state.lastError));
+    status_.WriteShotStore(word, state.queued, state.lastError);
     view_->ShowShotStore(state);
 }
 

@@ -113,6 +113,13 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    }
+    return text;
+}
+
 bool ConfigStore::FindValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string& value) {
     std::string_view wantSection = Trim(section);

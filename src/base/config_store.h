@@ -62,5 +62,7 @@ public:
 // Case-insensitive ASCII comparison, the one the settings words are compared with.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string_view Trim(std::string_view text);
+// The text on one line: line breaks and tabs become spaces, as one value of the file holds it.
+std::string OneLine(std::string text);
 
 }  // namespace kyvern::base

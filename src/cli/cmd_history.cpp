@@ -15,6 +15,7 @@
 #include "base/settings_schema.h"
 #include "base/settings_snapshot.h"
 #include "cli/command.h"
+#include "shot/text_formats.h"
 #include "shot/units.h"
 #include "store/open_store.h"
 #include "store/session_import.h"
@@ -52,9 +53,10 @@ bool DayMs(const std::string& text, std::int64_t& ms) {
     return true;
 }
 
-// "%.1f", or "" for a value not there, as the CSV columns take it.
-std::string Fixed(double value, const char* format = "%.1f") {
+// "%.1f" (or the format given), or "" for a value not there, as the CSV columns take it.
+std::string Fixed(double value, const char* format = nullptr) {
     if (!std::isfinite(value)) return "";
+    if (!format) return shot::FormatValue(value);
     char text[48];
     std::snprintf(text, sizeof text, format, value);
     return text;
@@ -257,7 +259,7 @@ int RunHistory(const Args& args) {
             } else if (output == Output::kCsv) {
                 PrintCsv({store::IsoUtcText(s.timeMs), s.player, s.session, s.item, s.bay,
                           Fixed(speed), Fixed(s.launchAngle), Fixed(s.sideAngle),
-                          Fixed(s.backSpin, "%.0f"), Fixed(s.sideSpin, "%.0f"),
+                          shot::FormatViewSpin(s.backSpin), shot::FormatViewSpin(s.sideSpin),
                           Fixed(distance(s.flight.carry)), Fixed(distance(s.flight.carryOffline)),
                           Fixed(distance(s.flight.total)), s.putt ? "yes" : "no",
                           Fixed(confidence, "%.2f")});

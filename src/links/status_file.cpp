@@ -61,7 +61,8 @@ StatusFile::Batch::~Batch() {
 
 void StatusFile::Write(const char* section, const char* key, const std::string& value) {
     Batch batch(*this);
-    pending_.push_back({section, key, value});
+    // A reason from another program may come in lines; a value of the file is one.
+    pending_.push_back({section, key, base::OneLine(value)});
 }
 
 void StatusFile::WriteNumber(const char* section, const char* key, const char* format,

@@ -189,9 +189,7 @@ void DrawDownRange(QPainter& painter, const QRectF& rect, const SessionPicture& 
     painter.fillRect(rect, Qt::white);
     const DownRangeFrame frame = DownRangeLayout(rect, session);
     const QRectF& plot = frame.plot;
-    const double unit = std::min(rect.width(), rect.height() * 1.4);
-    const double textSize = std::clamp(unit * 0.024, 7.0, 200.0);
-    const double line = std::max(1.0, unit * 0.0025);
+    const auto [textSize, line] = ScaleOf(rect, 0.024);
     const QString label = QString::fromUtf8(shot::DistanceLabel(frame.distanceUnit));
     const int unitIndex = frame.distanceUnit;
     auto toYards = [unitIndex](double display) {

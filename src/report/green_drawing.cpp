@@ -26,8 +26,6 @@ int GreenUnit(int distanceUnit) {
     return distanceUnit == shot::kMeters ? shot::kMeters : shot::kFeet;
 }
 
-double FeetToDisplay(double feet, int unit) { return shot::ToDisplayDistance(feet / 3.0, unit); }
-
 const SessionPicture& Filtered(const SessionPicture& session, SessionPicture& spare, bool putts) {
     const bool mixed = std::any_of(session.shots.begin(), session.shots.end(),
                                    [&](const SessionShot& s) { return s.launch.putt != putts; });
@@ -156,9 +154,7 @@ void DrawGreen(QPainter& painter, const QRectF& rect, const SessionPicture& sess
     painter.fillRect(rect, Qt::white);
     const GreenFrame frame = GreenLayout(rect, session);
     const QRectF& plot = frame.plot;
-    const double unit = std::min(rect.width(), rect.height() * 1.4);
-    const double textSize = std::clamp(unit * 0.024, 7.0, 200.0);
-    const double line = std::max(1.0, unit * 0.0025);
+    const auto [textSize, line] = ScaleOf(rect, 0.024);
     const QString label = QString::fromUtf8(shot::DistanceLabel(frame.unit));
     auto toFeet = [&](double display) {
         return shot::FromDisplayDistance(display, frame.unit) * 3.0;
@@ -335,9 +331,7 @@ void DrawGreenProfile(QPainter& painter, const QRectF& rect, const SessionPictur
     const double perFoot = metric ? 30.48 : 12.0;
     const QString heightLabel = metric ? QStringLiteral("cm") : QStringLiteral("in");
     const QString label = QString::fromUtf8(shot::DistanceLabel(unit));
-    const double size = std::min(rect.width(), rect.height() * 1.4);
-    const double textSize = std::clamp(size * 0.026, 7.0, 200.0);
-    const double line = std::max(1.0, size * 0.0025);
+    const auto [textSize, line] = ScaleOf(rect, 0.026);
 
     // The current putt's path as distance along it and the green's height there (feet).
     const SessionShot* c = session.Current();

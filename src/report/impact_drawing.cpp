@@ -238,9 +238,7 @@ void DrawImpact(QPainter& painter, const QRectF& rect, const shot::ShotRecord* s
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRect(rect);
     painter.fillRect(rect, Qt::white);
-    const double unit = std::min(rect.width(), rect.height() * 1.4);
-    const double textSize = std::clamp(unit * 0.026, 7.0, 200.0);
-    const double line = std::max(1.0, unit * 0.0025);
+    const auto [textSize, line] = ScaleOf(rect, 0.026);
     const double top = rect.top() + (options.title ? textSize * 2.6 : textSize * 0.5);
     if (options.title) {
         painter.setFont(DrawingFont(textSize * 1.3, true));

@@ -11,9 +11,6 @@
 namespace kyvern::report {
 namespace {
 
-// Feet to the display unit.
-double FeetToDisplay(double feet, int unit) { return shot::ToDisplayDistance(feet / 3.0, unit); }
-
 QColor ShotColour(const SessionShot& s, const ProfileOptions& options) {
     if (s.plotColour != 0) return PlotColour(s.plotColour);
     if (options.everyShot) return ItemColour(s.itemIndex);
@@ -111,9 +108,7 @@ void DrawProfile(QPainter& painter, const QRectF& rect, const SessionPicture& se
     painter.fillRect(rect, Qt::white);
     const ProfileFrame frame = ProfileLayout(rect, session, options);
     const QRectF& plot = frame.plot;
-    const double unit = std::min(rect.width(), rect.height() * 1.4);
-    const double textSize = std::clamp(unit * 0.026, 7.0, 200.0);
-    const double line = std::max(1.0, unit * 0.0025);
+    const auto [textSize, line] = ScaleOf(rect, 0.026);
     const QString label = QString::fromUtf8(shot::DistanceLabel(frame.distanceUnit));
 
     // Sky, grid and ground.

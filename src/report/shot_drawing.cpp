@@ -226,6 +226,15 @@ void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QStri
     painter.drawText(QPointF(x, y), text);
 }
 
+double FeetToDisplay(double feet, int distanceUnit) {
+    return shot::ToDisplayDistance(feet / 3.0, distanceUnit);
+}
+
+ViewScale ScaleOf(const QRectF& rect, double textShare) {
+    const double size = std::min(rect.width(), rect.height() * 1.4);
+    return {std::clamp(size * textShare, 7.0, 200.0), std::max(1.0, size * 0.0025)};
+}
+
 void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
                    const SessionPicture& session) {
     painter.setFont(DrawingFont(textSize * 1.3, true));

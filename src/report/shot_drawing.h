@@ -93,6 +93,15 @@ QFont DrawingFont(double pixelHeight, bool bold = false);
 QString TextOf(base::MessageId id);
 // Text drawn with its anchor point: alignment as Qt::Alignment flags relative to the point.
 void DrawTextAt(QPainter& painter, const QPointF& at, int alignment, const QString& text);
+// The text height and line width of a view, in proportion to its rectangle, so that a page, a
+// printer and the screen look alike; textShare is the text's part of the rectangle's size.
+struct ViewScale {
+    double textSize = 7.0;
+    double line = 1.0;
+};
+ViewScale ScaleOf(const QRectF& rect, double textShare);
+// A trajectory's feet in a display distance unit.
+double FeetToDisplay(double feet, int distanceUnit);
 // A view's title at its top left, with the current shot's item and number.
 void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
                    const SessionPicture& session);
