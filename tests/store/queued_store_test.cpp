@@ -102,27 +102,6 @@ TEST(QueuedStore, ShotsForAnUnreachableStoreWaitOnDiskAndAreWrittenOnce) {
     EXPECT_EQ(store.State().queued, 0);
 }
 
-TEST(QueuedStore, AQueueLeftByAnEarlierRunIsWrittenByTheNext) {
-    TempDir dir;
-    const std::string queue = dir.File("store-queue");
-    const std::string db = dir.File("late/kyvern.db");
-    {
-        QueuedStore first(LateFolderStore(db), queue);
-        for (int i = 0; i < 3; ++i)
-            ASSERT_TRUE(first.Write(SampleShot(i)));
-        EXPECT_EQ(first.State().queued, 3);
-    }
-    fs::create_directory(dir.File("late"));
-    QueuedStore next(LateFolderStore(db), queue);
-    EXPECT_EQ(next.State().queued, 3);
-    // The first write of the new run takes the old queue along.
-    ASSERT_TRUE(next.Write(SampleShot(3)));
-    EXPECT_EQ(next.State().queued, 0);
-    std::vector<StoredShot> shots;
-    ASSERT_TRUE(next.Shots({}, shots));
-    EXPECT_EQ(shots.size(), 4u);
-}
-
 TEST(QueuedStore, WritesFromTheShotThreadGoOnWhileAWorkerFlushes) {
     TempDir dir;
     QueuedStore store(LateFolderStore(dir.File("kyvern.db")), dir.File("store-queue"));
