@@ -77,7 +77,9 @@ links::LiveShot LivePagePublisher::LiveShotOf(const PublishedShot& published,
 
 void LivePagePublisher::ShotFinished(const PublishedShot& shot) {
     links::LiveShot live = LiveShotOf(shot, table_);
-    if (picture_) live.picture = picture_();
+    // The picture is the costly part of a shot's page, drawn from the whole session: only for
+    // a page open to see it. One opened later has it with the next shot.
+    if (picture_ && page_.Subscribers() > 0) live.picture = picture_();
     page_.Publish(std::move(live));
 }
 

@@ -94,18 +94,26 @@ function show(shot) {
 fetch('shot.json' + q).then(r => r.status === 200 ? r.json() : null).then(s => {
   if (s && Number(document.body.dataset.seq) < s.sequence) show(s);
 });
-const events = new EventSource('events' + q);
-events.onopen = () => { el('state').textContent = 'live'; el('state').className = 'live'; };
-events.onerror = () => { el('state').textContent = 'reconnecting'; el('state').className = ''; };
-events.addEventListener('shot', e => {
-  const s = JSON.parse(e.data);
-  if (Number(document.body.dataset.seq) < s.sequence) show(s);
-});
+// The browser retries a dropped stream itself, but not one the monitor refused (too many pages
+// open): that one is tried again a little later.
+function listen() {
+  const events = new EventSource('events' + q);
+  events.onopen = () => { el('state').textContent = 'live'; el('state').className = 'live'; };
+  events.onerror = () => {
+    el('state').textContent = 'reconnecting'; el('state').className = '';
+    if (events.readyState === EventSource.CLOSED) setTimeout(listen, 10000);
+  };
+  events.addEventListener('shot', e => {
+    const s = JSON.parse(e.data);
+    if (Number(document.body.dataset.seq) < s.sequence) show(s);
+  });
+}
+listen();
 )";
 
 // Requests carry a few short headers; anything larger is not a page's.
 constexpr std::size_t kMaxBody = 8 * 1024;
-constexpr int kThreads = 16;
+constexpr int kThreads = LivePage::kMaxPages + 4;
 
 bool SameText(const std::string& a, const std::string& b) {
     // The same time whatever the first difference, so that a token cannot be guessed by timing.
@@ -186,6 +194,15 @@ base::Status LivePage::Start(const LivePageOptions& options) {
                 response.set_content("Only GET and HEAD\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
             }
+            // No page takes a body; one left unread would be taken for the next request.
+            if ((request.has_header("Content-Length") &&
+                 request.get_header_value("Content-Length") != "0") ||
+                request.has_header("Transfer-Encoding")) {
+                response.status = 413;
+                response.set_header("Connection", "close");
+                response.set_content("A request for a page carries no body\n", "text/plain");
+                return httplib::Server::HandlerResponse::Handled;
+            }
             if (raw->needsToken) {
                 std::string given = request.get_param_value("token");
                 const std::string bearer = request.get_header_value("Authorization");
@@ -241,7 +258,15 @@ base::Status LivePage::Start(const LivePageOptions& options) {
         // The stream holds on to the page's state, which outlives the server's threads.
         auto sent = std::make_shared<std::uint64_t>(0);
         {
+            // Each stream holds a thread for as long as its page is open: beyond the limit the
+            // pages, the figures and the picture would find none left.
             const std::lock_guard lock(raw->mutex);
+            if (raw->subscribers >= LivePage::kMaxPages) {
+                response.status = 503;
+                response.set_header("Retry-After", "10");
+                response.set_content("Too many pages are open on the live page\n", "text/plain");
+                return;
+            }
             ++raw->subscribers;
         }
         response.set_chunked_content_provider(

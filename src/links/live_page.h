@@ -46,6 +46,9 @@ std::string GenerateToken();
 // answers GET and HEAD only, and bounds what a request may send.
 class LivePage {
 public:
+    // Pages that may listen for shots at once; one more is told to come back later (503).
+    static constexpr int kMaxPages = 12;
+
     LivePage();
     ~LivePage();
     LivePage(const LivePage&) = delete;

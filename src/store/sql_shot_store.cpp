@@ -137,7 +137,7 @@ std::string FromWhere(const ShotFilter& f, SqlParams& params, bool withNames) {
     };
     if (!f.player.empty()) add("p.name = " + params.Add(f.player));
     if (!f.session.empty()) add("se.name = " + params.Add(f.session));
-    if (!f.item.empty()) add("s.item = " + params.Add(f.item));
+    if (!f.item.empty()) add("LOWER(TRIM(s.item)) = LOWER(TRIM(" + params.Add(f.item) + "))");
     if (!f.bay.empty()) add("s.bay = " + params.Add(f.bay));
     if (f.fromMs) add("s.time_ms >= " + params.Add(*f.fromMs));
     if (f.toMs) add("s.time_ms < " + params.Add(*f.toMs));
@@ -145,6 +145,18 @@ std::string FromWhere(const ShotFilter& f, SqlParams& params, bool withNames) {
 }
 
 constexpr std::size_t kPointsPerInsert = 50;
+
+// What tells one club from another: its name without the case or the spaces around it, the
+// way the item filter compares.
+std::string ItemKey(std::string_view item) {
+    const std::size_t first = item.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    item = item.substr(first, item.find_last_not_of(' ') - first + 1);
+    std::string key(item);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
 
 }  // namespace
 
@@ -530,11 +542,30 @@ base::Status SqlShotStore::Gapping(const ShotFilter& filter, std::vector<Gapping
     if (auto s = link_->Run(sql, params.Values(), &rows); !s) {
         return Failed("Could not compute the gapping", s);
     }
+    // "7 Iron", "7 iron" and "7 Iron " are one club typed three ways: their sums add up, and
+    // the club shows under the spelling most of its shots were recorded with.
+    struct Sums {
+        std::string item;
+        long mostShots = 0;
+        long n = 0;
+        double carry = 0, carry2 = 0, total = 0, total2 = 0;
+    };
+    std::vector<Sums> clubs;
+    std::unordered_map<std::string, std::size_t> byKey;
     for (std::size_t r = 0; r < rows.Size(); ++r) {
+        const std::string item = rows.Text(r, 0);
         const long n = static_cast<long>(rows.Int(r, 1));
-        out.push_back({rows.Text(r, 0), n, SpreadOf(n, rows.Real(r, 2), rows.Real(r, 3)),
-                       SpreadOf(n, rows.Real(r, 4), rows.Real(r, 5))});
+        const auto [at, added] = byKey.try_emplace(ItemKey(item), clubs.size());
+        if (added) clubs.push_back({});
+        Sums& c = clubs[at->second];
+        if (n > c.mostShots || (n == c.mostShots && item < c.item)) c.item = item, c.mostShots = n;
+        c.n += n;
+        c.carry += rows.Real(r, 2), c.carry2 += rows.Real(r, 3);
+        c.total += rows.Real(r, 4), c.total2 += rows.Real(r, 5);
     }
+    for (const Sums& c : clubs)
+        out.push_back(
+            {c.item, c.n, SpreadOf(c.n, c.carry, c.carry2), SpreadOf(c.n, c.total, c.total2)});
     // Sorted here, the same way in both dialects: their text collations differ.
     std::sort(out.begin(), out.end(), [](const GappingRow& a, const GappingRow& b) {
         if (a.carry.mean != b.carry.mean) return a.carry.mean > b.carry.mean;

@@ -465,10 +465,21 @@ TEST(ShotCycle, TheLivePageShowsEachShotAsTheTableHasIt) {
     ASSERT_NE(rig.monitor->LivePage(), nullptr);
     EXPECT_EQ(rig.messages.Lines().back(),
               "Live page: http://127.0.0.1:" + std::to_string(port) + "/");
-    rig.monitor->SetLivePicture([] { return std::string("\x89PNG picture"); });
+    // The picture is drawn for an open page only.
+    int drawn = 0;
+    rig.monitor->SetLivePicture([&drawn] {
+        ++drawn;
+        return std::string("\x89PNG picture");
+    });
     rig.monitor->SetNames("Ann", "Range", "Driver");
     rig.monitor->Start();
+    std::thread tablet([port] {
+        httplib::Client stream("127.0.0.1", port);
+        stream.Get("/events", [](const char*, std::size_t) { return true; });
+    });
+    ASSERT_TRUE(Eventually([&] { return rig.monitor->LivePage()->Subscribers() == 1; }));
     ASSERT_TRUE(rig.ShootAndTake());
+    EXPECT_EQ(drawn, 1);
     ASSERT_EQ(rig.monitor->ShotsRecorded(), 1) << rig.messages.Lines().back();
     httplib::Client client("127.0.0.1", port);
     const auto shot = client.Get("/shot.json");
@@ -481,6 +492,8 @@ TEST(ShotCycle, TheLivePageShowsEachShotAsTheTableHasIt) {
     ASSERT_EQ(json["rows"].size(), 1u);
     EXPECT_EQ(json["rows"][0][5], rig.monitor->Table().Cell(2, kyvern::data::kCarryColumn));
     EXPECT_EQ(client.Get("/downrange.png")->body, "\x89PNG picture");
+    rig.monitor.reset();  // ends the tablet's stream
+    tablet.join();
 }
 
 TEST(ShotCycle, ASecondInstanceRecordsButNeitherSavesFramesNorPublishes) {

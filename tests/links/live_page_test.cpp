@@ -98,6 +98,9 @@ TEST(LivePage, ServesItsOwnPagesOnlyAndRefusesWhatIsNoPagesRequest) {
     EXPECT_EQ(Raw(port, "POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n" +
                             std::string(100000, 'b')),
               "HTTP/1.1 405 Method Not Allowed");
+    EXPECT_EQ(Raw(port, "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n" +
+                            std::string(100000, 'b')),
+              "HTTP/1.1 413 Payload Too Large");
     EXPECT_EQ(Raw(port, std::string("\x16\x03\x01\x02\x00garbage\r\n\r\n", 16)).find(" 200 "),
               std::string::npos);
     EXPECT_EQ(client.Get("/")->status, 200);
@@ -127,22 +130,32 @@ TEST(LivePage, BeyondThisMachineEveryRequestNeedsTheToken) {
                 IsLoopbackAddress("::1") && !IsLoopbackAddress("192.168.1.20"));
 }
 
-// A page listening for shots hears each one at once, and Stop ends its stream.
+// A page listening for shots hears each one at once, and Stop ends its stream. Pages beyond
+// the limit are told to come back, and the figures are still served.
 TEST(LivePage, AnOpenPageHearsTheShotAndStopEndsItsStream) {
     LivePage page;
     ASSERT_TRUE(page.Start({}));
     std::string heard;
     std::mutex mutex;
-    std::thread reader([&] {
-        httplib::Client client("127.0.0.1", page.Port());
-        client.set_read_timeout(30, 0);
-        client.Get("/events", [&](const char* data, std::size_t length) {
-            const std::lock_guard lock(mutex);
-            heard.append(data, length);
-            return true;
+    std::vector<std::thread> readers;
+    for (int i = 0; i < LivePage::kMaxPages; ++i) {
+        readers.emplace_back([&, i] {
+            httplib::Client client("127.0.0.1", page.Port());
+            client.set_read_timeout(30, 0);
+            client.Get("/events", [&, i](const char* data, std::size_t length) {
+                const std::lock_guard lock(mutex);
+                if (i == 0) heard.append(data, length);
+                return true;
+            });
         });
-    });
-    ASSERT_TRUE(Eventually([&] { return page.Subscribers() == 1; }));
+    }
+    ASSERT_TRUE(Eventually([&] { return page.Subscribers() == LivePage::kMaxPages; }));
+    httplib::Client late("127.0.0.1", page.Port());
+    const auto refused = late.Get("/events");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 503);
+    EXPECT_EQ(refused->get_header_value("Retry-After"), "10");
+    EXPECT_EQ(late.Get("/shot.json")->status, 204);
     page.Publish(Sample());
     EXPECT_TRUE(Eventually([&] {
         const std::lock_guard lock(mutex);
@@ -155,7 +168,8 @@ TEST(LivePage, AnOpenPageHearsTheShotAndStopEndsItsStream) {
     }
     const auto before = std::chrono::steady_clock::now();
     page.Stop();
-    reader.join();
+    for (std::thread& reader : readers)
+        reader.join();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
     EXPECT_EQ(page.Subscribers(), 0);
 }

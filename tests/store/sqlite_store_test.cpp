@@ -105,8 +105,12 @@ TEST(SqliteStore, FiltersSessionsGappingAndTrend) {
     TempDir dir;
     auto store = OpenOk(dir.File("kyvern.db"));
     ASSERT_TRUE(store);
-    for (int i = 0; i < 20; ++i)
-        ASSERT_TRUE(store->Write(SampleShot(i)));
+    // One club typed three ways is one club, in the filter and in the gapping.
+    for (int i = 0; i < 20; ++i) {
+        StoredShot shot = SampleShot(i);
+        if (i == 7 || i == 13) shot.item = i == 7 ? " 7 iron" : "7 IRON ";
+        ASSERT_TRUE(store->Write(shot));
+    }
 
     std::vector<std::string> players;
     ASSERT_TRUE(store->Players(players));
