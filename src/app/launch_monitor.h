@@ -156,6 +156,9 @@ public:
     void SetLivePicture(std::function<std::string()> picture) { livePicture_ = std::move(picture); }
     // The live page while it is open, else null.
     links::LivePage* LivePage() { return livePage_.get(); }
+    // The shot history the shots are recorded in, for its queries (thread-safe); null in a
+    // second instance, which records none.
+    store::ShotStore* ShotHistory();
     const std::string& User() const { return user_; }
     const std::string& Session() const { return session_; }
     const std::string& Item() const { return item_; }

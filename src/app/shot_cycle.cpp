@@ -239,6 +239,10 @@ void LaunchMonitor::OpenSimulatorLink() {
     PollSimulatorLink();
 }
 
+store::ShotStore* LaunchMonitor::ShotHistory() {
+    return storePublisher_ ? &storePublisher_->Store() : nullptr;
+}
+
 void LaunchMonitor::OpenLivePage() {
     const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     const std::string port(base::Trim(settings.Text(base::setting::kWebPort)));

@@ -263,6 +263,9 @@ constexpr std::array kEntries{
     Entry{MessageId::kReportPrinter, "Printer Report", "プリンターレポート"},
     Entry{MessageId::kCouldNotWriteStatusFile, "Couldn't write the status file",
           "ステータスファイルに書き込めませんでした"},
+    Entry{MessageId::kReportHistory, "History Report", "履歴レポート"},
+    Entry{MessageId::kLabelHistory, "Histor&y", "履歴(&Y)"},
+    Entry{MessageId::kHistoryTitle, "History", "履歴"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

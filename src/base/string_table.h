@@ -223,6 +223,9 @@ enum class MessageId {
     kReportBagTag,
     kReportPrinter,
     kCouldNotWriteStatusFile,
+    kReportHistory,
+    kLabelHistory,
+    kHistoryTitle,
     kCount
 };
 

@@ -18,6 +18,7 @@
 #include "shot/text_formats.h"
 #include "shot/units.h"
 #include "store/open_store.h"
+#include "store/player_history.h"
 #include "store/session_import.h"
 
 namespace kyvern::cli {
@@ -81,20 +82,6 @@ void PrintCsv(const std::vector<std::string>& fields) {
 }
 
 enum class Output { kText, kJson, kCsv };
-
-// A value of a trend in the display unit of its kind.
-struct Shown {
-    double scale = 1.0;
-    std::string unit;
-};
-
-Shown DisplayOf(const store::TrendValue& value, int distanceUnit, int speedUnit) {
-    const std::string unit = value.unit;
-    if (unit == "ft/s") return {shot::ToDisplaySpeed(1.0, speedUnit), shot::SpeedLabel(speedUnit)};
-    if (unit == "yd")
-        return {shot::ToDisplayDistance(1.0, distanceUnit), shot::DistanceLabel(distanceUnit)};
-    return {1.0, unit};
-}
 
 int Fail(const base::Status& status) {
     std::fprintf(stderr, "%s: %s\n", kName, status.Reason().c_str());
@@ -319,7 +306,7 @@ int RunHistory(const Args& args) {
         }
         std::vector<store::TrendPoint> points;
         if (const base::Status s = store->Trend(words[1], filter, points); !s) return Fail(s);
-        const Shown shown = DisplayOf(*value, distanceUnit, speedUnit);
+        const store::TrendDisplay shown = store::DisplayOf(*value, distanceUnit, speedUnit);
         Json list = Json::array();
         if (output == Output::kCsv)
             PrintCsv({"player", "session", "first", "shots", "mean", "sd", "unit"});

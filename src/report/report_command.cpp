@@ -10,10 +10,14 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "analysis/analysis_pipeline.h"
 #include "app/overlay_drawing.h"
+#include "base/config_store.h"
 #include "base/message_list.h"
+#include "base/program_folder.h"
+#include "base/settings_schema.h"
 #include "base/user_prompts.h"
 #include "capture/image_file.h"
 #include "data/session_file.h"
@@ -22,9 +26,13 @@
 #include "report/downrange_drawing.h"
 #include "report/frame_drawing.h"
 #include "report/green_drawing.h"
+#include "report/history_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/profile_drawing.h"
 #include "report/report_pages.h"
+#include "shot/units.h"
+#include "store/open_store.h"
+#include "store/player_history.h"
 
 namespace kyvern::report {
 namespace {
@@ -38,6 +46,11 @@ struct Options {
     int height = 768;
     unsigned kinds = 0;
     std::vector<std::string> sessions;
+    // The stored history of a player, for the History report and its two pictures.
+    std::string player;
+    std::string trend = "carry";
+    std::optional<std::string> item;  // the trend's club; unset: the longest one
+    std::optional<std::string> store;
 };
 
 // "WxH" with both numbers positive.
@@ -51,7 +64,8 @@ bool Parse(const std::vector<std::string>& args, Options& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool takesValue = a == "--out" || a == "--kind" || a == "--paper" || a == "--image" ||
-                                a == "--view" || a == "--size";
+                                a == "--view" || a == "--size" || a == "--player" ||
+                                a == "--trend" || a == "--store" || a == "--item";
         if (!takesValue) {
             if (a.rfind("--", 0) == 0) return false;
             o.sessions.push_back(a);
@@ -63,6 +77,10 @@ bool Parse(const std::vector<std::string>& args, Options& o) {
         if (a == "--paper") o.paper = value;
         if (a == "--image") o.image = value;
         if (a == "--view") o.view = value;
+        if (a == "--player") o.player = value;
+        if (a == "--trend") o.trend = value;
+        if (a == "--store") o.store = value;
+        if (a == "--item") o.item = value;
         if (a == "--size") {
             double w = 0;
             double h = 0;
@@ -76,8 +94,10 @@ bool Parse(const std::vector<std::string>& args, Options& o) {
             o.kinds |= bit;
         }
     }
-    if (o.out.empty() || o.sessions.empty()) return false;
-    if (!o.view.empty()) return o.view == "impact" || o.view == "profile" || o.view == "downrange";
+    if (o.out.empty() || (o.sessions.empty() && o.player.empty())) return false;
+    if (!o.view.empty())
+        return o.view == "impact" || o.view == "profile" || o.view == "downrange" ||
+               o.view == "gapping" || o.view == "trend";
     return true;
 }
 
@@ -93,6 +113,34 @@ QImage BallImage(const std::string& path, base::UserPrompts& prompts) {
     frame->analyzed = bool(pipeline.RunAnalysis(*frame));
     app::DrawOverlays(*frame, app::ReadOverlaySwitches(pass.snapshot));
     return FrameImage(*frame);
+}
+
+// The player of the sessions' first shot.
+std::string FirstPlayer(const data::ShotTable& table) {
+    for (int row = 1; row < table.RowCount(); ++row)
+        if (!table.IsGroupRow(row)) return table.Cell(row, data::kUserColumn);
+    return {};
+}
+
+// The player's history from the store the settings (or --store) name.
+bool ReadHistory(const Options& o, const data::ShotTable& table,
+                 const base::SettingsSnapshot& settings, base::UserPrompts& prompts,
+                 store::PlayerHistory& history) {
+    const std::string player = o.player.empty() ? FirstPlayer(table) : o.player;
+    if (player.empty()) {
+        prompts.Message("The History report needs a player (--player NAME)");
+        return false;
+    }
+    if (!store::FindTrendValue(o.trend)) {
+        prompts.Message(store::UnknownTrendValueReason(o.trend));
+        return false;
+    }
+    std::unique_ptr<store::ShotStore> shots;
+    const std::string url(base::Trim(o.store ? *o.store : settings.Text(base::setting::kStoreUrl)));
+    if (!base::Show(store::OpenStore(url, base::ProgramFolder(), shots), prompts)) return false;
+    history.distanceUnit = shot::ReadDistanceUnit(settings, 0);
+    history.speedUnit = shot::ReadSpeedUnit(settings, 0);
+    return base::Show(store::ReadPlayerHistory(*shots, player, o.trend, o.item, history), prompts);
 }
 
 bool SetPaper(QPdfWriter& writer, const std::string& paper) {
@@ -144,6 +192,12 @@ int RunReportCommand(const std::vector<std::string>& args) {
 
     ReportSource source;
     source.table = &table;
+    if (!o.player.empty() || (o.kinds & kHistoryReport) || o.view == "gapping" ||
+        o.view == "trend") {
+        store::PlayerHistory history;
+        if (!ReadHistory(o, table, source.settings, prompts, history)) return 1;
+        source.history = std::move(history);
+    }
     if (!o.view.empty()) {
         QImage image(o.width, o.height, QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -153,6 +207,10 @@ int RunReportCommand(const std::vector<std::string>& args) {
             const shot::ShotRecord shot = ShotOfRow(table, table.CurrentRow(), source.settings);
             DrawImpact(painter, rect, table.CurrentRow() >= 1 ? &shot : nullptr,
                        ReadImpactOptions(source.settings));
+        } else if (o.view == "gapping") {
+            DrawGapping(painter, rect, *source.history);
+        } else if (o.view == "trend") {
+            DrawTrend(painter, rect, *source.history);
         } else if (o.view == "profile") {
             DrawSideView(painter, rect, CollectSession(table, source.settings));
         } else {

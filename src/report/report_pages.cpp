@@ -12,6 +12,7 @@
 #include "data/text_format.h"
 #include "report/downrange_drawing.h"
 #include "report/green_drawing.h"
+#include "report/history_drawing.h"
 #include "report/impact_drawing.h"
 #include "report/panel_drawing.h"
 #include "report/profile_drawing.h"
@@ -28,7 +29,7 @@ struct ReportInfo {
     const char* name;
     base::MessageId text;
 };
-constexpr std::array<ReportInfo, 9> kReports{{
+constexpr std::array<ReportInfo, 10> kReports{{
     {kPracticeRangeReport, "Practice Range Report", "practice-range",
      base::MessageId::kReportPracticeRange},
     {kShotAnalysisReport, "Shot Analysis Report", "shot-analysis",
@@ -41,6 +42,7 @@ constexpr std::array<ReportInfo, 9> kReports{{
     {kImpactReport, "Club/Ball Impact Report", "impact", base::MessageId::kReportImpact},
     {kBallImageReport, "Ball Image Report", "ball-image", base::MessageId::kReportBallImage},
     {kBagTagReport, "Bag Tag Report", "bag-tag", base::MessageId::kReportBagTag},
+    {kHistoryReport, "History Report", "history", base::MessageId::kReportHistory},
     {kPrinterReport, "Printer Report", "printer", base::MessageId::kReportPrinter},
 }};
 
@@ -318,6 +320,29 @@ void DrawBagTag(QPainter& painter, const QRectF& body, const SessionPicture& ses
     }
 }
 
+// The player's stored history: the gapping of every club, the trend of one value, and the
+// sessions it comes from.
+void DrawHistoryReport(QPainter& painter, const QRectF& body, const store::PlayerHistory& history) {
+    const double mm = PerMm(painter);
+    const QRectF area =
+        Titled(painter, body, QStringLiteral("History Report"),
+               QStringLiteral("Player: %1     Sessions: %2     Shots: %3     Units: %4")
+                   .arg(QString::fromStdString(history.player))
+                   .arg(history.sessions.size())
+                   .arg(history.shots)
+                   .arg(QString::fromUtf8(shot::DistanceLabel(history.distanceUnit))));
+    const double gap = 4 * mm;
+    const double gapping =
+        std::min(area.height() * 0.42, std::max(50.0, 25.0 + 12.0 * history.gapping.size()) * mm);
+    const double trend = std::min(area.height() * 0.3, area.width() * 0.45);
+    DrawGapping(painter, QRectF(area.left(), area.top(), area.width(), gapping), history);
+    const double below = area.top() + gapping + gap;
+    DrawTrend(painter, QRectF(area.left(), below, area.width(), trend), history);
+    const double list = below + trend + gap;
+    DrawSessionList(painter, QRectF(area.left(), list, area.width(), area.bottom() - list),
+                    history);
+}
+
 void DrawPrinterCheck(QPainter& painter, const QRectF& body) {
     const double mm = PerMm(painter);
     QRectF area = Titled(painter, body, QStringLiteral("Printer Report"),
@@ -496,6 +521,7 @@ unsigned AvailableReports(const ReportSource& source) {
     if (!source.ballImage.isNull()) bits |= kBallImageReport;
     if (source.practiceRange) bits |= kPracticeRangeReport;
     if (source.shotAnalysis) bits |= kShotAnalysisReport;
+    if (source.history) bits |= kHistoryReport;
     return bits;
 }
 
@@ -503,10 +529,10 @@ PrintOutcome PrintReports(QPagedPaintDevice& device, unsigned bits, const Report
                           base::UserPrompts& prompts) {
     PrintOutcome outcome;
     const unsigned available = AvailableReports(source);
-    outcome.unavailable =
-        bits & ~available &
-        (kPracticeRangeReport | kShotAnalysisReport | kShotsReport | kShotsSummaryReport |
-         kShotsProfileReport | kImpactReport | kBallImageReport | kBagTagReport | kPrinterReport);
+    outcome.unavailable = bits & ~available &
+                          (kPracticeRangeReport | kShotAnalysisReport | kShotsReport |
+                           kShotsSummaryReport | kShotsProfileReport | kImpactReport |
+                           kBallImageReport | kBagTagReport | kHistoryReport | kPrinterReport);
 
     // What every report draws from, made once for the job.
     const SessionPicture session =
@@ -585,6 +611,12 @@ PrintOutcome PrintReports(QPagedPaintDevice& device, unsigned bits, const Report
                                       QRectF(area.left(), below + height + gap, area.width(),
                                              area.bottom() - below - height - gap),
                                       PuttsOf(nothingPlotted ? everyFlight : session, spare));
+                    });
+                break;
+            case kHistoryReport:
+                layout = std::make_unique<PictureLayout>(
+                    QSizeF(120, 150), [&](QPainter& p, const QRectF& body) {
+                        DrawHistoryReport(p, body, *source.history);
                     });
                 break;
             case kImpactReport:

@@ -17,6 +17,7 @@
 #include "base/user_prompts.h"
 #include "data/shot_table.h"
 #include "shot/shot_record.h"
+#include "store/player_history.h"
 
 class QPagedPaintDevice;
 class QPainter;
@@ -34,14 +35,15 @@ enum ReportBit : unsigned {
     kImpactReport = 64,
     kBallImageReport = 128,
     kBagTagReport = 256,
+    kHistoryReport = 1024,  // the player's stored history: sessions, gapping and a trend
     kPrinterReport = 4096,
 };
 
 // The order the chosen reports are printed in.
-inline constexpr std::array<ReportBit, 9> kPrintOrder{
-    kBagTagReport, kPracticeRangeReport, kShotAnalysisReport,
-    kShotsReport,  kShotsSummaryReport,  kShotsProfileReport,
-    kImpactReport, kBallImageReport,     kPrinterReport};
+inline constexpr std::array<ReportBit, 10> kPrintOrder{
+    kBagTagReport,       kPracticeRangeReport, kShotAnalysisReport, kShotsReport,
+    kShotsSummaryReport, kShotsProfileReport,  kImpactReport,       kBallImageReport,
+    kHistoryReport,      kPrinterReport};
 
 inline constexpr const char* kProductTitle = "Tessaline Kyvern Launch System";
 inline constexpr const char* kPaperTooSmall =
@@ -75,12 +77,15 @@ struct ReportSource {
     // The practice range and the shot analysis window paint their own pictures.
     PageDrawing practiceRange;
     PageDrawing shotAnalysis;
+    // The player's history as the store holds it; without it there is no History report.
+    std::optional<store::PlayerHistory> history;
     // The moment printed on every page; 0 takes the time of printing.
     std::time_t printedAt = 0;
 };
 
 // The reports this source can print: Ball Image needs a frame, Practice Range and Shot Analysis
-// their picture; every other report prints from the table, an empty one included.
+// their picture, History the store's history; every other report prints from the table, an
+// empty one included.
 unsigned AvailableReports(const ReportSource& source);
 
 struct PrintOutcome {

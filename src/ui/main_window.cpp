@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "app/overlay_drawing.h"
+#include "base/program_folder.h"
 #include "base/settings_schema.h"
 #include "base/string_table.h"
 #include "data/csv_export.h"
@@ -34,8 +35,10 @@
 #include "report/panel_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
+#include "store/open_store.h"
 #include "ui/about_box.h"
 #include "ui/drawing_views.h"
+#include "ui/history_window.h"
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/message_list_widget.h"
@@ -177,9 +180,12 @@ void MainWindow::BuildControls() {
     connect(deleteLastShot_, &QPushButton::clicked, this, &MainWindow::DeleteLastShot);
     analysis_ = AddButton(MessageId::kLabelAnalysis, "analysisButton");
     connect(analysis_, &QPushButton::clicked, this, &MainWindow::OpenAnalysis);
+    history_ = AddButton(MessageId::kLabelHistory, "historyButton");
+    connect(history_, &QPushButton::clicked, this, &MainWindow::OpenHistory);
     top->addSpacing(12);
     top->addWidget(deleteLastShot_);
     top->addWidget(analysis_);
+    top->addWidget(history_);
     top->addStretch(1);
     auto nameBox = [&](MessageId label, const char* name) {
         auto* box = new QComboBox;
@@ -386,6 +392,7 @@ void MainWindow::SetTabOrder() {
                                 viewButtons_[kShots],
                                 deleteLastShot_,
                                 analysis_,
+                                history_,
                                 player_,
                                 session_,
                                 item_};
@@ -461,6 +468,8 @@ void MainWindow::ReadControls() {
         drawingView->Refresh();
     practiceRange_.Apply();
     if (analysisWindow_) analysisWindow_->SettingsChanged();
+    if (historyWindow_)
+        historyWindow_->SetUnits(monitor_->Table().DistanceUnit(), monitor_->Table().SpeedUnit());
 }
 
 void MainWindow::ApplySettings() {
@@ -631,6 +640,37 @@ void MainWindow::OpenAnalysis() {
     analysisWindow_->raise();
 }
 
+store::ShotStore* MainWindow::ShotHistory() {
+    if (store::ShotStore* recorded = monitor_->ShotHistory()) return recorded;
+    if (!ownHistory_) {
+        const std::string url(base::Trim(monitor_->Pass().snapshot.Text(base::setting::kStoreUrl)));
+        if (!base::Show(store::OpenStore(url, base::ProgramFolder(), ownHistory_), *prompts_))
+            return nullptr;
+    }
+    return ownHistory_.get();
+}
+
+void MainWindow::OpenHistory() {
+    if (!historyWindow_) {
+        store::ShotStore* history = ShotHistory();
+        if (!history) return;
+        historyWindow_ = new HistoryWindow(*history, this);
+        historyWindow_->setObjectName("historyWindow");
+    }
+    const data::ShotTable& table = monitor_->Table();
+    historyWindow_->SetUnits(table.DistanceUnit(), table.SpeedUnit());
+    historyWindow_->SetPlayer(S(player_->currentText()));
+    historyWindow_->Refresh();
+    historyWindow_->show();
+    historyWindow_->raise();
+}
+
+void MainWindow::RefreshHistoryWindow() {
+    // After the pass: the history takes the shot last, once the window has shown it.
+    if (historyWindow_ && historyWindow_->isVisible())
+        QTimer::singleShot(0, historyWindow_, &HistoryWindow::Refresh);
+}
+
 void MainWindow::RefreshAnalysisWindow() {
     if (analysisWindow_ && analysisWindow_->isVisible())
         analysisWindow_->ShowShot(monitor_->CurrentShot().launch);
@@ -644,6 +684,19 @@ void MainWindow::ReportsCommand() {
     source.ballImage = imageView_->Picture();
     source.ballImageCaption = S(fileName_->text());
     if (analysisWindow_) source.shotAnalysis = ShotAnalysisPicture(*analysisWindow_);
+    // The history as the History window shows it, else the player's of the player box.
+    if (historyWindow_ && historyWindow_->Problem().empty() &&
+        !historyWindow_->History().player.empty()) {
+        source.history = historyWindow_->History();
+    } else if (store::ShotStore* history = monitor_->ShotHistory()) {
+        store::PlayerHistory read;
+        read.distanceUnit = monitor_->Table().DistanceUnit();
+        read.speedUnit = monitor_->Table().SpeedUnit();
+        const std::string player = S(player_->currentText());
+        if (!player.empty() &&
+            store::ReadPlayerHistory(*history, player, read.trendValue, std::nullopt, read))
+            source.history = std::move(read);
+    }
     RunReports(this, source, *prompts_);
 }
 
@@ -719,6 +772,7 @@ void MainWindow::ShotRecorded(const shot::ShotRecord& shot, bool newShot) {
     for (DrawingView* view : drawingViews_)
         view->SetCurrentShot(shown);
     RefreshNameLists();
+    RefreshHistoryWindow();
     if (newShot) emit PassEnded(true);
 }
 
@@ -759,6 +813,7 @@ void MainWindow::ShowShotStore(const store::StoreState& state) {
     storeLabel_->setToolTip(Q(state.lastError.empty() ? state.where : state.lastError));
     // Nothing to say while every shot goes straight in.
     storeLabel_->setVisible(!state.lastError.empty() || state.queued > 0);
+    RefreshHistoryWindow();  // the queued shots may have gone in
 }
 
 void MainWindow::SimulatorLinkNote(const std::string& line) {

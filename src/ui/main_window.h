@@ -31,6 +31,7 @@ class DrawingView;
 class ImageView;
 class InfoPanel;
 class MessageListWidget;
+class HistoryWindow;
 class ShotAnalysisWindow;
 class ShotsView;
 
@@ -86,6 +87,8 @@ public:
     void ExportCsv();
     // "&Analysis": the shot analysis window, filled with the current shot.
     void OpenAnalysis();
+    // "Histor&y": the player's stored sessions, gapping and trend.
+    void OpenHistory();
     void ReportsCommand();
     // "E&xit": the column widths and the name lists are saved, then the window closes.
     void Exit();
@@ -99,6 +102,8 @@ public:
     DrawingView* Drawing(int view) const;
     // The analysis window once opened; null before.
     ShotAnalysisWindow* Analysis() const { return analysisWindow_; }
+    // The history window once opened; null before.
+    HistoryWindow* History() const { return historyWindow_; }
     const QString& PixelText() const { return pixelText_; }
 
     // --- MonitorView ---
@@ -151,6 +156,9 @@ private:
     void PointMarked(bool line, bool solved);
     void FadeStep();
     QPushButton* AddButton(base::MessageId label, const char* name);
+    // The store the History window reads; null when it cannot be opened (the user is told).
+    store::ShotStore* ShotHistory();
+    void RefreshHistoryWindow();
 
     WindowOptions options_;
     QtPrompts ownPrompts_;
@@ -164,6 +172,7 @@ private:
     QButtonGroup* viewGroup_ = nullptr;
     QPushButton* deleteLastShot_ = nullptr;
     QPushButton* analysis_ = nullptr;
+    QPushButton* history_ = nullptr;
     QComboBox* player_ = nullptr;
     QComboBox* session_ = nullptr;
     QComboBox* item_ = nullptr;
@@ -193,6 +202,9 @@ private:
     ImageView* imageView_ = nullptr;
     std::array<DrawingView*, 3> drawingViews_{};  // Impact, Profile, Down Range
     ShotAnalysisWindow* analysisWindow_ = nullptr;
+    HistoryWindow* historyWindow_ = nullptr;
+    // The history this window reads when the monitor records none (a second instance).
+    std::unique_ptr<store::ShotStore> ownHistory_;
     PracticeRange practiceRange_;
     InfoPanel* ballPanel_ = nullptr;
     InfoPanel* clubPanel_ = nullptr;

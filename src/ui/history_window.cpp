@@ -1,0 +1,192 @@
+#include "ui/history_window.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "report/history_drawing.h"
+#include "report/shot_drawing.h"
+
+namespace kyvern::ui {
+
+// A picture drawn by one of the report's functions into the widget's whole area.
+class PictureWidget final : public QWidget {
+public:
+    using Drawing = std::function<void(QPainter&, const QRectF&)>;
+    explicit PictureWidget(Drawing drawing) : drawing_(std::move(drawing)) {
+        setMinimumSize(320, 200);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        drawing_(painter, QRectF(rect()));
+    }
+
+private:
+    Drawing drawing_;
+};
+
+namespace {
+
+constexpr const char* kEveryClub = "Every club";
+
+}  // namespace
+
+HistoryWindow::HistoryWindow(store::ShotStore& store, QWidget* parent)
+    : QWidget(parent, Qt::Window), store_(store) {
+    setWindowTitle(report::TextOf(base::MessageId::kHistoryTitle));
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    layout->addLayout(top);
+    auto box = [&](const char* caption, const char* name) {
+        auto* combo = new QComboBox;
+        combo->setObjectName(name);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        auto* label = new QLabel(QString::fromUtf8(caption));
+        label->setBuddy(combo);
+        top->addWidget(label);
+        top->addWidget(combo);
+        return combo;
+    };
+    player_ = box("Player:", "historyPlayer");
+    value_ = box("Trend:", "historyValue");
+    item_ = box("Club:", "historyItem");
+    for (const store::TrendValue& v : store::TrendValues())
+        value_->addItem(report::TrendTitle(v.name), QString::fromUtf8(v.name));
+    value_->setCurrentIndex(value_->findData(QStringLiteral("carry")));
+    refresh_ = new QPushButton(QStringLiteral("Refresh"));
+    refresh_->setObjectName("historyRefresh");
+    top->addStretch(1);
+    top->addWidget(refresh_);
+
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    layout->addWidget(splitter, 1);
+    sessions_ = new QTableWidget(0, 3);
+    sessions_->setObjectName("historySessions");
+    sessions_->setHorizontalHeaderLabels(
+        {QStringLiteral("Date"), QStringLiteral("Session"), QStringLiteral("Shots")});
+    sessions_->verticalHeader()->hide();
+    sessions_->horizontalHeader()->setStretchLastSection(true);
+    sessions_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sessions_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    splitter->addWidget(sessions_);
+    auto* charts = new QSplitter(Qt::Vertical);
+    gapping_ = new PictureWidget(
+        [this](QPainter& p, const QRectF& r) { report::DrawGapping(p, r, history_); });
+    gapping_->setObjectName("gappingChart");
+    trend_ = new PictureWidget(
+        [this](QPainter& p, const QRectF& r) { report::DrawTrend(p, r, history_); });
+    trend_->setObjectName("trendChart");
+    charts->addWidget(gapping_);
+    charts->addWidget(trend_);
+    splitter->addWidget(charts);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
+    state_ = new QLabel;
+    state_->setObjectName("historyState");
+    layout->addWidget(state_);
+    resize(1100, 720);
+
+    connect(player_, &QComboBox::currentIndexChanged, this, [this] {
+        if (filling_) return;
+        wantedPlayer_ = player_->currentText().toStdString();
+        wantedItem_.reset();  // another player's bag
+        ReadHistory();
+    });
+    connect(value_, &QComboBox::currentIndexChanged, this, [this] {
+        if (!filling_) ReadHistory();
+    });
+    connect(item_, &QComboBox::currentIndexChanged, this, [this] {
+        if (filling_) return;
+        const QVariant club = item_->currentData();
+        wantedItem_ = club.isValid() ? club.toString().toStdString() : std::string();
+        ReadHistory();
+    });
+    connect(refresh_, &QPushButton::clicked, this, &HistoryWindow::Refresh);
+}
+
+void HistoryWindow::SetPlayer(const std::string& player) {
+    if (player == wantedPlayer_) return;
+    wantedPlayer_ = player;
+    wantedItem_.reset();
+}
+
+void HistoryWindow::SetUnits(int distanceUnit, int speedUnit) {
+    history_.distanceUnit = distanceUnit;
+    history_.speedUnit = speedUnit;
+    gapping_->update();
+    trend_->update();
+}
+
+void HistoryWindow::Refresh() {
+    std::vector<std::string> players;
+    if (const base::Status s = store_.Players(players); !s) {
+        problem_ = s.Reason();
+        ShowHistory();
+        return;
+    }
+    filling_ = true;
+    player_->clear();
+    for (const std::string& p : players)
+        player_->addItem(QString::fromStdString(p));
+    int at = player_->findText(QString::fromStdString(wantedPlayer_));
+    if (at < 0 && !players.empty()) at = 0;
+    player_->setCurrentIndex(at);
+    filling_ = false;
+    if (at >= 0) wantedPlayer_ = players[static_cast<std::size_t>(at)];
+    ReadHistory();
+}
+
+void HistoryWindow::ReadHistory() {
+    const std::string value = value_->currentData().toString().toStdString();
+    const std::string player = player_->currentIndex() >= 0 ? wantedPlayer_ : std::string();
+    const base::Status s = store::ReadPlayerHistory(store_, player, value, wantedItem_, history_);
+    problem_ = s ? std::string() : s.Reason();
+    ShowHistory();
+}
+
+void HistoryWindow::ShowHistory() {
+    filling_ = true;
+    item_->clear();
+    item_->addItem(QString::fromUtf8(kEveryClub), QString());
+    for (const store::GappingRow& row : history_.gapping)
+        item_->addItem(QString::fromStdString(row.item), QString::fromStdString(row.item));
+    const int club = item_->findData(QString::fromStdString(history_.trendItem));
+    item_->setCurrentIndex(club >= 0 ? club : 0);
+    filling_ = false;
+
+    sessions_->setRowCount(static_cast<int>(history_.sessions.size()));
+    // The latest first: the session a coach asks about is usually the last one.
+    int row = 0;
+    for (auto it = history_.sessions.rbegin(); it != history_.sessions.rend(); ++it, ++row) {
+        const QString cells[] = {report::SessionDate(it->firstMs),
+                                 QString::fromStdString(it->session), QString::number(it->shots)};
+        for (int column = 0; column < 3; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            if (column == 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            sessions_->setItem(row, column, item);
+        }
+    }
+    sessions_->resizeColumnsToContents();
+    if (!problem_.empty()) {
+        state_->setText(
+            QStringLiteral("The history cannot be read: %1").arg(QString::fromStdString(problem_)));
+    } else {
+        state_->setText(QStringLiteral("%1 shots in %2 sessions \u2014 %3")
+                            .arg(history_.shots)
+                            .arg(history_.sessions.size())
+                            .arg(QString::fromStdString(store_.Describe())));
+    }
+    gapping_->update();
+    trend_->update();
+}
+
+}  // namespace kyvern::ui
