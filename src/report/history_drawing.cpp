@@ -216,7 +216,7 @@ TrendFrame TrendLayout(const QRectF& rect, const store::PlayerHistory& history) 
     frame.high = std::ceil(high / frame.step) * frame.step;
     if (frame.high - frame.low < frame.step) frame.high = frame.low + frame.step;
     const double left = rect.width() * 0.1;
-    const double right = rect.width() * 0.05;
+    const double right = rect.width() * 0.07;  // room for the last date
     const double top = rect.height() * 0.16;
     const double bottom = rect.height() * 0.16;
     frame.plot = QRectF(rect.left() + left, rect.top() + top, rect.width() - left - right,

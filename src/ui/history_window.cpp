@@ -74,7 +74,8 @@ HistoryWindow::HistoryWindow(store::ShotStore& store, QWidget* parent)
     sessions_->setHorizontalHeaderLabels(
         {QStringLiteral("Date"), QStringLiteral("Session"), QStringLiteral("Shots")});
     sessions_->verticalHeader()->hide();
-    sessions_->horizontalHeader()->setStretchLastSection(true);
+    sessions_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    sessions_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     sessions_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sessions_->setSelectionBehavior(QAbstractItemView::SelectRows);
     splitter->addWidget(sessions_);
@@ -90,6 +91,7 @@ HistoryWindow::HistoryWindow(store::ShotStore& store, QWidget* parent)
     splitter->addWidget(charts);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 3);
+    splitter->setSizes({320, 780});
     state_ = new QLabel;
     state_->setObjectName("historyState");
     layout->addWidget(state_);
@@ -175,14 +177,16 @@ void HistoryWindow::ShowHistory() {
             sessions_->setItem(row, column, item);
         }
     }
-    sessions_->resizeColumnsToContents();
     if (!problem_.empty()) {
         state_->setText(
             QStringLiteral("The history cannot be read: %1").arg(QString::fromStdString(problem_)));
     } else {
-        state_->setText(QStringLiteral("%1 shots in %2 sessions \u2014 %3")
+        const auto sessions = history_.sessions.size();
+        state_->setText(QStringLiteral("%1 shot%2 in %3 session%4 \u2014 %5")
                             .arg(history_.shots)
-                            .arg(history_.sessions.size())
+                            .arg(history_.shots == 1 ? "" : "s")
+                            .arg(sessions)
+                            .arg(sessions == 1 ? "" : "s")
                             .arg(QString::fromStdString(store_.Describe())));
     }
     gapping_->update();

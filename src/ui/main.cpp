@@ -3,7 +3,8 @@
 // Diagnostics for scripts and tests: --report-start prints one line when the window is ready
 // for shots; --quit-when-ready ends there; --shots N fires the simulated camera until N shots
 // are recorded; --screenshot PREFIX then saves PREFIX-VIEW.png of every view (image, impact,
-// profile, downrange, shots) and PREFIX-analysis.png of the analysis window, and ends.
+// profile, downrange, shots), PREFIX-analysis.png of the analysis window and
+// PREFIX-history.png of the history window, and ends.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -21,6 +22,7 @@
 #include "app/instance_lock.h"
 #include "base/program_folder.h"
 #include "sim/simulated_driver.h"
+#include "ui/history_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompts.h"
 #include "ui/qt_timer_host.h"
@@ -169,6 +171,9 @@ int main(int argc, char** argv) {
                         window.OpenAnalysis();
                         window.Analysis()->Plot();  // the current shot's flight in the plot
                         window.Analysis()->grab().save(prefix + "-analysis.png");
+                        window.OpenHistory();
+                        if (window.History())
+                            window.History()->grab().save(prefix + "-history.png");
                         window.close();
                     }
                 });

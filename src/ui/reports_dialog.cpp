@@ -40,7 +40,7 @@ ReportChooser::ReportChooser(QWidget* parent) : QDialog(parent) {
     group(report::TextOf(base::MessageId::kReportsStandardSize),
           {report::kPracticeRangeReport, report::kShotAnalysisReport, report::kShotsReport,
            report::kShotsSummaryReport, report::kShotsProfileReport, report::kImpactReport,
-           report::kBallImageReport, report::kPrinterReport});
+           report::kBallImageReport, report::kHistoryReport, report::kPrinterReport});
     group(report::TextOf(base::MessageId::kReportsLabelSize), {report::kBagTagReport});
     SetShown(report::kImpactReport, false);
     SetShown(report::kPrinterReport, false);

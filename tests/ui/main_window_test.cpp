@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,8 @@
 
 #include "app/app_fixtures.h"
 #include "frame/camera_model.h"
+#include "report/history_drawing.h"
+#include "report/shot_drawing.h"
 #include "shot/text_formats.h"
 #include "shot/units.h"
 #include "sim/frame_renderer.h"
@@ -26,6 +29,7 @@
 #include "ui/about_box.h"
 #include "ui/caps_lock_state.h"
 #include "ui/drawing_views.h"
+#include "ui/history_window.h"
 #include "ui/image_view.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
@@ -224,6 +228,39 @@ TEST_F(Window, TabOrderFollowsTheControlTable) {
     for (int n = 0; n < 500 && seen.size() < names.size(); ++n, w = w->nextInFocusChain())
         if (names.contains(w->objectName())) seen.push_back(w->objectName());
     EXPECT_EQ(seen.join(' ').toStdString(), expected.toStdString());
+}
+
+// The History window reads the store the shots are recorded in: a shot shows there once the
+// pass has stored it, and the charts are drawn where their layout says.
+TEST_F(Window, TheHistoryWindowShowsEachShotOnceStored) {
+    Find<QPushButton>("historyButton")->click();
+    HistoryWindow* history = window->History();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->History().shots, 0);
+    EXPECT_TRUE(history->Problem().empty()) << history->Problem();
+    ASSERT_TRUE(Shoot());
+    ASSERT_TRUE(Eventually([&] {
+        QCoreApplication::processEvents();
+        return history->History().shots == 1;
+    }));
+    const store::PlayerHistory& shown = history->History();
+    EXPECT_EQ(shown.player, window->Monitor().User());
+    EXPECT_EQ(history->Sessions()->rowCount(), 1);
+    ASSERT_EQ(shown.gapping.size(), 1u);
+    EXPECT_EQ(shown.gapping[0].item, window->Monitor().Item());
+    EXPECT_EQ(shown.trendItem, shown.gapping[0].item);  // the longest club's trend
+    EXPECT_NEAR(shown.gapping[0].carry.mean, window->Monitor().CurrentShot().flight.carry, 1e-6);
+    ASSERT_EQ(shown.trend.size(), 1u);
+
+    const QImage gapping = Find<QWidget>("gappingChart")->grab().toImage();
+    const report::GappingFrame bars = report::GappingLayout(QRectF(gapping.rect()), shown);
+    const double middle = (bars.X(0) + bars.X(shown.gapping[0].carry.mean)) / 2;
+    EXPECT_EQ(gapping.pixelColor(int(middle), int(bars.RowY(0))), report::ItemColour(0));
+    const QImage trend = Find<QWidget>("trendChart")->grab().toImage();
+    const report::TrendFrame plot = report::TrendLayout(QRectF(trend.rect()), shown);
+    const QPointF point = plot.Map(0, shown.trend[0].value.mean * plot.scale);
+    EXPECT_EQ(trend.pixelColor(point.toPoint()), report::ItemColour(0));
 }
 
 // A shot of the simulated camera reaches the table, the three panels and the Image view, whose

@@ -49,6 +49,7 @@ const struct ReportRow {
     {report::kImpactReport, "Club/Ball Impact Report", "Standard size", true},
     {report::kBallImageReport, "Ball Image Report", "Standard size", false},
     {report::kBagTagReport, "Bag Tag Report", "Label size", false},
+    {report::kHistoryReport, "History Report", "Standard size", false},
     {report::kPrinterReport, "Printer Report", "Standard size", true},
 };
 
@@ -65,7 +66,7 @@ TEST(ReportChooser, BitsGroupsHiddenBoxesAndPrintOrder) {
         box->setChecked(true);
         all |= r.bit;
     }
-    EXPECT_EQ(all, 2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
+    EXPECT_EQ(all, 2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 1024 + 4096);
     EXPECT_EQ(chooser.Bits(), all);
     chooser.SetShown(report::kPrinterReport, false);
     chooser.Box(report::kShotsReport)->setChecked(false);
@@ -76,7 +77,7 @@ TEST(ReportChooser, BitsGroupsHiddenBoxesAndPrintOrder) {
         order.push_back(report::ReportName(bit));
     EXPECT_EQ(order, (std::vector<std::string>{"bag-tag", "practice-range", "shot-analysis",
                                                "shots", "shots-summary", "shots-profile", "impact",
-                                               "ball-image", "printer"}));
+                                               "ball-image", "history", "printer"}));
 }
 
 // kyvern-cli prints the session on a small paper: the bag tag first, the whole table over
@@ -120,6 +121,34 @@ TEST(Reports, PrintedPagesReadBackFromThePdf) {
     EXPECT_EQ(shotRows, 30);
 }
 
+// The History report from the store that kyvern-cli imported the session into: the player's
+// gapping, the trend of the longest club and the sessions, in the display units.
+TEST(Reports, HistoryReportReadsTheStore) {
+    testing::TempHome home;
+    ASSERT_EQ(
+        testing::RunCli({"history", "import", testing::kThreeItemsSession}, home.Path()).exitCode,
+        0);
+    const std::string pdf = home.File("history.pdf");
+    const testing::CliResult r = testing::RunCli(
+        {"report", "--out", pdf, "--kind", "history", testing::kThreeItemsSession}, home.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> pages = PdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    for (const char* text :
+         {"History Report", "Player: Ann Driscoll", "Sessions: 1", "Shots: 30", "Units: yd",
+          "Gapping: carry and total (yd)", "Driver", "7 Iron", "Wedge", "10 shots",
+          "Carry (yd) per session, Driver", "Fitting, 7 December"})
+        EXPECT_TRUE(Contains(pages[0], text)) << text << "\n" << pages[0];
+    // Longest carry first.
+    EXPECT_LT(pages[0].find("Driver"), pages[0].find("7 Iron"));
+    EXPECT_LT(pages[0].find("7 Iron"), pages[0].find("Wedge"));
+
+    const testing::CliResult unknown = testing::RunCli(
+        {"report", "--out", pdf, "--player", "Ann Driscoll", "--trend", "swing"}, home.Path());
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(Contains(unknown.err, "Unknown trend value \"swing\"")) << unknown.err;
+}
+
 // Every report of the window in one job, in the print order, with the practice range and the
 // shot analysis window painting their own pictures.
 TEST(Reports, EveryReportInPrintOrder) {
@@ -135,11 +164,13 @@ TEST(Reports, EveryReportInPrintOrder) {
     source.shotAnalysis = ShotAnalysisPicture(analysis);
     source.ballImage = QImage(64, 48, QImage::Format_Grayscale8);
     source.ballImage.fill(40);
+    source.history = store::PlayerHistory{};
+    source.history->player = "Ann Driscoll";
     const std::string path = s.home.File("all.pdf");
     {
         QPdfWriter writer(QString::fromStdString(path));
         EXPECT_EQ(report::PrintReports(writer, 0xFFFFFFFFu, source, s.prompts).printed,
-                  2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 4096);
+                  2u + 4 + 8 + 16 + 32 + 64 + 128 + 256 + 1024 + 4096);
     }
     const std::vector<std::string> pages = PdfPages(path);
     // The bag tag's page first, then the others as the chooser lists them.
