@@ -82,6 +82,7 @@ void ShotTablePublisher::ShotFinished(const PublishedShot& shot) {
     entry.backSpin = launch.backSpin;
     entry.sideSpin = launch.sideSpin;
     entry.sideAngle = launch.sideAngle;
+    entry.spinDoubtful = launch.spinDoubtful;
     entry.clubSpeed = sensor.ClubSpeed();
     entry.user = shot.shot.user;
     entry.session = shot.shot.session;

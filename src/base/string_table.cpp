@@ -266,6 +266,11 @@ constexpr std::array kEntries{
     Entry{MessageId::kReportHistory, "History Report", "履歴レポート"},
     Entry{MessageId::kLabelHistory, "Histor&y", "履歴(&Y)"},
     Entry{MessageId::kHistoryTitle, "History", "履歴"},
+    Entry{MessageId::kSpinDoubtfulLabel, "Spin", "スピン"},
+    Entry{MessageId::kSpinDoubtfulValue, "doubtful", "不確か"},
+    Entry{MessageId::kSpinDoubtfulNote,
+          "? spin doubtful: measured with too little confidence to be passed on",
+          "? スピン不確か: 信頼度が低く、測定値として送っていません"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

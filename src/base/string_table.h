@@ -226,6 +226,9 @@ enum class MessageId {
     kReportHistory,
     kLabelHistory,
     kHistoryTitle,
+    kSpinDoubtfulLabel,
+    kSpinDoubtfulValue,
+    kSpinDoubtfulNote,
     kCount
 };
 

@@ -274,6 +274,11 @@ const ShotValues* ShotTable::Values(int row) const {
     return &*rows_[row]->values;
 }
 
+bool ShotTable::SpinDoubtful(int row) const {
+    const ShotValues* values = Values(row);
+    return values && values->entry.spinDoubtful;
+}
+
 const ShotValues& ShotTable::ValuesOrCells(int row, const flight::FlightOptions& air,
                                            ShotValues& spare) const {
     if (const ShotValues* recorded = Values(row)) return *recorded;

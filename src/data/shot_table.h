@@ -107,6 +107,9 @@ struct ShotEntry {
     double score = 0.0;
     double clubMass = 0.0;
     double clubLoft = 0.0;
+    // The spin was measured too doubtfully to be passed on: shown as such, kept for this run
+    // only (session files have no place for it).
+    bool spinDoubtful = false;
     // A putt's roll on the green (yards, seconds), recorded as its flight in place of the
     // table's own prediction: a putt does not fly.
     std::optional<flight::FlightSummary> rolled;
@@ -202,6 +205,8 @@ public:
     std::string ItemOf(int row) const;
     // The values of a shot row; null for the header, the group rows and rows outside the table.
     const ShotValues* Values(int row) const;
+    // Whether the row's spin was too doubtful to pass on as measured.
+    bool SpinDoubtful(int row) const;
     // A shot row's recorded values, or, for a row never given a shot, its cells read back in
     // the units its Units cell names and flown in air (into spare).
     const ShotValues& ValuesOrCells(int row, const flight::FlightOptions& air,

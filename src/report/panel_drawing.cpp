@@ -66,13 +66,18 @@ std::array<PanelText, 3> InfoPanels(const shot::ShotRecord* shot, const std::str
                       l ? Number("%.1f\u00b0%s", l->launchAngle, "") : none);
     ball.emplace_back(Label(MessageId::kColumnSideAngle),
                       l ? shot::FormatOffline(l->sideAngle) : none);
+    // A doubtful spin keeps its figure, marked, and says so on a line of its own.
+    const char* rpm = l && l->spinDoubtful ? "rpm?" : "rpm";
     ball.emplace_back(Label(MessageId::kColumnBackSpin),
-                      l ? Number("%.0f %s", l->backSpin, "rpm") : shot::kNoSpinFigure);
+                      l ? Number("%.0f %s", l->backSpin, rpm) : shot::kNoSpinFigure);
     ball.emplace_back(Label(MessageId::kColumnSideSpin),
-                      l ? Number("%.0f %s", l->sideSpin, "rpm") : shot::kNoSpinFigure);
+                      l ? Number("%.0f %s", l->sideSpin, rpm) : shot::kNoSpinFigure);
     if (settings.Yes(base::setting::kTotalSpinDisplay))
         ball.emplace_back(Label(MessageId::kColumnTotalSpin),
-                          l ? Number("%.0f %s", l->totalSpin, "rpm") : shot::kNoSpinFigure);
+                          l ? Number("%.0f %s", l->totalSpin, rpm) : shot::kNoSpinFigure);
+    if (l && l->spinDoubtful)
+        ball.emplace_back(Label(MessageId::kSpinDoubtfulLabel),
+                          Label(MessageId::kSpinDoubtfulValue));
 
     auto& club = panels[kClubPanel].lines;
     const shot::ClubData* c = shot ? &shot->club : nullptr;

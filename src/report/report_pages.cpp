@@ -166,6 +166,15 @@ public:
             DrawTextAt(painter, QPointF(area.left(), y + rowHeight_), Qt::AlignLeft | Qt::AlignTop,
                        QStringLiteral("No shots in this session"));
         }
+        const bool doubtful = std::any_of(
+            rows_.begin() + static_cast<std::ptrdiff_t>(first),
+            rows_.begin() + static_cast<std::ptrdiff_t>(std::min(rows_.size(), first + perPage_)),
+            [this](int row) { return table_->SpinDoubtful(row); });
+        if (doubtful) {
+            painter.setPen(QColor(70, 70, 70));
+            DrawTextAt(painter, QPointF(area.left(), y + rowHeight_ * 0.4),
+                       Qt::AlignLeft | Qt::AlignTop, TextOf(base::MessageId::kSpinDoubtfulNote));
+        }
     }
 
 private:
@@ -178,7 +187,11 @@ private:
         if (column == data::kShotColumn && table_->IsGroupRow(row))
             return QString::fromStdString(table_->Cell(row, data::kGroupCountColumn)) +
                    QStringLiteral(" shots");
-        return QString::fromStdString(table_->Cell(row, column));
+        QString text = QString::fromStdString(table_->Cell(row, column));
+        const bool spin = column == data::kTotalSpinColumn || column == data::kBackSpinColumn ||
+                          column == data::kSideSpinColumn;
+        if (spin && table_->SpinDoubtful(row)) text += '?';
+        return text;
     }
 
     // Column widths from the widest text at a reference size, then one scale to the body's width.
@@ -208,7 +221,11 @@ private:
         fontPx_ = reference * scale;
         pad_ = reference * 0.4 * scale;
         rowHeight_ = fontPx_ * 1.7;
-        const double free = body.height() - 11.5 * mm - rowHeight_ * 2.2;
+        // Room for the line that explains a doubtful spin's mark.
+        const bool doubtful = std::any_of(rows_.begin(), rows_.end(),
+                                          [this](int row) { return table_->SpinDoubtful(row); });
+        const double free =
+            body.height() - 11.5 * mm - rowHeight_ * 2.2 - (doubtful ? rowHeight_ * 1.5 : 0.0);
         perPage_ = std::max<std::size_t>(1, static_cast<std::size_t>(free / rowHeight_));
     }
 

@@ -32,6 +32,7 @@ shot::LaunchConditions LaunchOf(const data::ShotEntry& e) {
     shot::LaunchConditions launch;
     launch.Set(e.ballSpeed, e.launchAngle, e.sideAngle, e.totalSpin, e.backSpin, e.sideSpin);
     launch.putt = e.rolled.has_value();
+    launch.spinDoubtful = e.spinDoubtful;
     return launch;
 }
 

@@ -1,7 +1,10 @@
 #include "ui/shot_table_model.h"
 
 #include <QColor>
+#include <QFont>
 #include <algorithm>
+
+#include "base/string_table.h"
 
 namespace kyvern::ui {
 
@@ -18,6 +21,12 @@ QString Text(const std::string& text) {
 }
 
 }  // namespace
+
+bool ShotTableModel::DoubtfulSpinCell(int row, int column) const {
+    return (column == data::kTotalSpinColumn || column == data::kBackSpinColumn ||
+            column == data::kSideSpinColumn) &&
+           table_.SpinDoubtful(row);
+}
 
 ShotTableModel::ShotTableModel(data::ShotTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {
@@ -45,6 +54,21 @@ QVariant ShotTableModel::data(const QModelIndex& index, int role) const {
             if (const std::optional<data::Rgb> paint = table_.Background(row)) {
                 return QColor(paint->red, paint->green, paint->blue);
             }
+            return {};
+        // A spin too doubtful to pass on shows as such, its figure kept for the record.
+        case Qt::ForegroundRole:
+            if (DoubtfulSpinCell(row, index.column())) return QColor(150, 150, 150);
+            return {};
+        case Qt::FontRole:
+            if (DoubtfulSpinCell(row, index.column())) {
+                QFont italic;
+                italic.setItalic(true);
+                return italic;
+            }
+            return {};
+        case Qt::ToolTipRole:
+            if (DoubtfulSpinCell(row, index.column()))
+                return QString::fromUtf8(base::Text(base::MessageId::kSpinDoubtfulNote).substr(2));
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::Alignment(Qt::AlignVCenter) |

@@ -37,6 +37,7 @@ signals:
     void TableSessionCleared();
 
 private:
+    bool DoubtfulSpinCell(int row, int column) const;
     void RowsAboutToBeInserted(int first, int last) override;
     void RowsInserted(int first, int last) override;
     void RowsAboutToBeRemoved(int first, int last) override;

@@ -294,6 +294,9 @@ TEST(ShotComputation, ADoubtfulSpinGoesOutAsThePredictedOne) {
         EXPECT_FALSE(device.Heard().empty());
     }
     ASSERT_TRUE(doubtful);
+    const kyvern::data::ShotTable& table = rig.monitor->Table();
+    EXPECT_TRUE(table.SpinDoubtful(table.CurrentRow()));
+    EXPECT_EQ(table.SpinDoubtful(2), table.CurrentRow() == 2);  // the first shot's row
     const auto& l = rig.monitor->CurrentShot().launch;
     const double predicted = app::LaunchMonitor::PredictedBackSpin(l.ballSpeedMph, l.launchAngle);
     kyvern::flight::FlightModel flight;

@@ -1,17 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFont>
 #include <QGroupBox>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "cli/cli_runner.h"
+#include "report/panel_drawing.h"
 #include "report/report_pages.h"
+#include "report/shot_drawing.h"
 #include "session_rig.h"
 #include "ui/reports_dialog.h"
 #include "ui/shot_analysis_window.h"
+#include "ui/shot_table_model.h"
 
 namespace kyvern::ui {
 namespace {
@@ -147,6 +152,55 @@ TEST(Reports, HistoryReportReadsTheStore) {
         {"report", "--out", pdf, "--player", "Ann Driscoll", "--trend", "swing"}, home.Path());
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_TRUE(Contains(unknown.err, "Unknown trend value \"swing\"")) << unknown.err;
+}
+
+// A spin too doubtful to pass on keeps its figure, marked, in the table, the panels and the
+// Shots report, which explains the mark; the other shots are as before.
+TEST(Reports, ADoubtfulSpinIsMarkedWhereverItShows) {
+    testing::SavedSession s;
+    data::ShotEntry entry;
+    entry.ballSpeed = 200.0, entry.launchAngle = 14.0, entry.totalSpin = 2950.0;
+    entry.backSpin = 2900.0, entry.sideSpin = -540.0;
+    entry.user = "Ann Driscoll", entry.session = "Fitting", entry.item = "Driver";
+    entry.spinDoubtful = true;
+    ASSERT_TRUE(s.table.AddShot(entry, true, true));
+    const int doubtful = s.table.CurrentRow();
+    ASSERT_TRUE(s.table.SpinDoubtful(doubtful));
+    EXPECT_FALSE(s.table.SpinDoubtful(doubtful - 1));
+
+    ShotTableModel model(s.table);
+    const QModelIndex spin = model.index(doubtful - 1, data::kBackSpinColumn);
+    EXPECT_EQ(model.data(spin).toString(), QStringLiteral("2900"));
+    EXPECT_TRUE(model.data(spin, Qt::FontRole).value<QFont>().italic());
+    EXPECT_TRUE(model.data(spin, Qt::ToolTipRole).toString().startsWith("spin doubtful"));
+    EXPECT_FALSE(
+        model.data(model.index(doubtful - 1, data::kBallSpeedColumn), Qt::FontRole).isValid());
+    EXPECT_FALSE(
+        model.data(model.index(doubtful - 2, data::kBackSpinColumn), Qt::FontRole).isValid());
+
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
+    const shot::ShotRecord shot = report::ShotOfRow(s.table, doubtful, settings);
+    const auto panels = report::InfoPanels(&shot, "", settings);
+    const auto& ball = panels[report::kBallPanel].lines;
+    EXPECT_NE(std::find(ball.begin(), ball.end(),
+                        std::pair<std::string, std::string>{"Back Spin", "2900 rpm?"}),
+              ball.end());
+    EXPECT_EQ(ball.back(), (std::pair<std::string, std::string>{"Spin", "doubtful"}));
+
+    const std::string pdf = s.home.File("shots.pdf");
+    {
+        QPdfWriter writer(QString::fromStdString(pdf));
+        report::ReportSource source;
+        source.table = &s.table;
+        ASSERT_EQ(report::PrintReports(writer, report::kShotsReport, source, s.prompts).printed,
+                  unsigned{report::kShotsReport});
+    }
+    std::string text;
+    for (const std::string& page : PdfPages(pdf))
+        text += page;
+    EXPECT_TRUE(Contains(text, "2900?")) << text;
+    EXPECT_TRUE(Contains(text, "? spin doubtful")) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '?'), 4);  // three spins and the note
 }
 
 // Every report of the window in one job, in the print order, with the practice range and the
