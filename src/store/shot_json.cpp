@@ -60,6 +60,7 @@ std::string ShotToJson(const StoredShot& s) {
     j["trajectory"] = std::move(points);
     j["putt"] = s.putt;
     j["confidence"] = Optional(s.confidence);
+    j["spinDoubtful"] = s.spinDoubtful;
     j["imageFile"] = s.imageFile;
     return j.dump();
 }
@@ -128,6 +129,8 @@ bool ShotFromJson(const std::string& text, StoredShot& out, std::string& why) {
         }
         s.putt = j.at("putt").get<bool>();
         s.confidence = ReadOptional(j, "confidence");
+        // Queued by a version that did not know of it: taken as measured.
+        s.spinDoubtful = j.value("spinDoubtful", false);
         s.imageFile = j.at("imageFile").get<std::string>();
         out = std::move(s);
         return true;

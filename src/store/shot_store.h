@@ -59,6 +59,8 @@ struct TrendValue {
     const char* name;
     const char* unit;
     const char* column;  // the SQL expression over the shots table s
+    // A spin the camera measured: the shots whose spin was doubtful are left out of its trend.
+    bool measuredSpin = false;
 };
 std::span<const TrendValue> TrendValues();
 // The value of that name, or null.

@@ -83,11 +83,17 @@ CREATE INDEX shots_by_session ON shots (session_id, time_ms);
 CREATE INDEX shots_for_gapping ON shots (item, putt, carry, total);
 )";
 
+// Whether the spin was measured too doubtfully to be passed on: such spins stay out of a spin's
+// trend. Every shot stored before was taken as measured.
+constexpr const char* kSchemaV3 = R"(
+ALTER TABLE shots ADD COLUMN spin_doubtful INTEGER NOT NULL DEFAULT 0;
+)";
+
 struct Migration {
     int version;
     const char* script;
 };
-constexpr Migration kMigrations[] = {{1, kSchemaV1}, {2, kSchemaV2}};
+constexpr Migration kMigrations[] = {{1, kSchemaV1}, {2, kSchemaV2}, {3, kSchemaV3}};
 static_assert(std::size(kMigrations) == kLatestSchemaVersion);
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
@@ -116,7 +122,7 @@ constexpr const char* kShotColumns =
     "s.back_spin, s.side_spin, s.club_speed, s.attack_angle, s.path_angle, s.face_angle, "
     "s.effective_loft, s.club_mass, s.club_loft, s.carry, s.carry_offline, s.total, "
     "s.total_offline, s.roll, s.max_height, s.flight_time, s.putt, s.confidence, s.image_file, "
-    "s.point_count";
+    "s.point_count, s.spin_doubtful";
 
 SqlValue Optional(const std::optional<double>& value) {
     if (!value) return std::monostate{};
@@ -306,14 +312,15 @@ base::Status SqlShotStore::WriteRows(const StoredShot& shot, bool& added) {
                                        static_cast<std::int64_t>(shot.putt ? 1 : 0),
                                        Optional(shot.confidence),
                                        shot.imageFile,
-                                       static_cast<std::int64_t>(shot.trajectory.size())};
+                                       static_cast<std::int64_t>(shot.trajectory.size()),
+                                       static_cast<std::int64_t>(shot.spinDoubtful ? 1 : 0)};
     std::string sql =
         "INSERT INTO shots (id, session_id, time_ms, time_utc, item, bay, ball, altitude, "
         "temperature, humidity, barometer, wind_speed, wind_dir, distance_unit, speed_unit, "
         "analysis_precision, ball_speed, launch_angle, side_angle, total_spin, back_spin, "
         "side_spin, club_speed, attack_angle, path_angle, face_angle, effective_loft, club_mass, "
         "club_loft, carry, carry_offline, total, total_offline, roll, max_height, flight_time, "
-        "putt, confidence, image_file, point_count) VALUES (";
+        "putt, confidence, image_file, point_count, spin_doubtful) VALUES (";
     for (std::size_t i = 1; i <= values.size(); ++i) {
         char placeholder[32];
         std::snprintf(placeholder, sizeof placeholder, "%s$%zu", i > 1 ? ", " : "", i);
@@ -491,6 +498,7 @@ base::Status SqlShotStore::Shots(const ShotFilter& filter, std::vector<StoredSho
         shot.confidence = optional();
         shot.imageFile = text();
         pointCounts.push_back(static_cast<std::size_t>(integer()));
+        shot.spinDoubtful = integer() != 0;
         index.emplace(shot.id, r);
     }
     if (shots.empty()) return {};
@@ -584,6 +592,7 @@ base::Status SqlShotStore::Trend(std::string_view value, const ShotFilter& filte
     const std::string expression = v->column;
     from += (from.find(" WHERE ") == std::string::npos ? " WHERE " : " AND ") + expression +
             " IS NOT NULL";
+    if (v->measuredSpin) from += " AND s.spin_doubtful = 0";
     const std::string sql = "SELECT p.name, se.name, MIN(s.time_ms), COUNT(*), SUM(" + expression +
                             "), SUM(" + expression + " * " + expression + ")" + from +
                             " GROUP BY se.id, p.id ORDER BY MIN(s.time_ms), se.id";

@@ -9,7 +9,7 @@
 namespace kyvern::store {
 
 // The schema version this program writes; a store at a later version is refused.
-inline constexpr int kLatestSchemaVersion = 2;
+inline constexpr int kLatestSchemaVersion = 3;
 // SQLite's application_id of our files: "Kyvn".
 inline constexpr std::int32_t kSqliteApplicationId = 0x4b79766e;
 

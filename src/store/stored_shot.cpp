@@ -68,7 +68,7 @@ bool operator==(const StoredShot& a, const StoredShot& b) {
            a.effectiveLoft == b.effectiveLoft && a.clubMass == b.clubMass &&
            a.clubLoft == b.clubLoft && SameFlight(a.flight, b.flight) &&
            a.trajectory == b.trajectory && a.putt == b.putt && a.confidence == b.confidence &&
-           a.imageFile == b.imageFile;
+           a.spinDoubtful == b.spinDoubtful && a.imageFile == b.imageFile;
 }
 
 std::string NewShotId() {
@@ -158,6 +158,7 @@ StoredShot StoredShotFromEntry(const data::ShotValues& values, std::int64_t time
     s.clubLoft = Measured(e.clubLoft);
     s.flight = e.rolled ? *e.rolled : values.flight;
     s.putt = e.rolled.has_value();
+    s.spinDoubtful = e.spinDoubtful;
     return s;
 }
 
@@ -177,6 +178,7 @@ StoredShot StoredShotFromRecord(const shot::ShotRecord& record, std::int64_t tim
     s.sideSpin = record.launch.sideSpin;
     s.putt = record.launch.putt;
     s.confidence = record.launch.confidence;
+    s.spinDoubtful = record.launch.spinDoubtful;
     s.clubSpeed = Measured(record.club.clubSpeed);
     s.attackAngle = Measured(record.club.angleOfAttack);
     s.pathAngle = Measured(record.club.pathAngle);

@@ -61,6 +61,7 @@ struct StoredShot {
     std::vector<TrajectoryPoint> trajectory;
     bool putt = false;
     std::optional<double> confidence;  // 0..1
+    bool spinDoubtful = false;         // the spin was too doubtful to pass on as measured
     std::string imageFile;             // the history frame's file name
 };
 

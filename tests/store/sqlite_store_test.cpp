@@ -191,10 +191,36 @@ TEST(SqliteStore, FiltersSessionsGappingAndTrend) {
     EXPECT_NEAR(trend[0].value.sd, Sd(smash), 1e-9);
     ASSERT_TRUE(store->Trend("ball_speed", f, trend));
     EXPECT_EQ(trend[1].count, 8);  // Ann's evening: 10 to 18 but 11 and 15, and the putt
+    // A doubtful spin (2, 7, …) is no part of a spin's trend: Ann's morning keeps 7 of its 8.
+    ASSERT_TRUE(store->Trend("back_spin", f, trend));
+    EXPECT_EQ(trend[0].count, 8 - 1);
+    EXPECT_NEAR(trend[0].value.mean, (2800.0 * 7 + 0 + 1 + 4 + 5 + 6 + 8 + 9) / 7, 1e-9);
     const auto unknown = store->Trend("swing_weight", f, trend);
     EXPECT_FALSE(unknown);
     EXPECT_NE(unknown.Reason().find("\"swing_weight\""), std::string::npos);
     EXPECT_NE(unknown.Reason().find("back_spin"), std::string::npos);
+}
+
+// A store of the version before, as the last release left it, is brought up to date in place
+// and keeps its shots; those read as measured.
+TEST(SqliteStore, AStoreOfTheVersionBeforeIsMigratedInPlace) {
+    TempDir dir;
+    const std::string path = dir.File("kyvern.db");
+    StoredShot first = SampleShot(2);
+    ASSERT_TRUE(first.spinDoubtful);
+    ASSERT_TRUE(OpenOk(path)->Write(first));
+    RawSql(path,
+           "ALTER TABLE shots DROP COLUMN spin_doubtful; UPDATE schema_version SET version = 2");
+    auto store = OpenOk(path);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->SchemaVersion(), kLatestSchemaVersion);
+    ASSERT_TRUE(store->Write(SampleShot(7)));
+    std::vector<StoredShot> shots;
+    ASSERT_TRUE(store->Shots({}, shots));
+    ASSERT_EQ(shots.size(), 2u);
+    first.spinDoubtful = false;
+    EXPECT_EQ(shots[0], first);
+    EXPECT_EQ(shots[1], SampleShot(7));
 }
 
 TEST(SqliteStore, RefusesFilesThatAreNotItsOwnAndLeavesThemAsTheyWere) {
@@ -243,7 +269,8 @@ TEST(SqliteStore, RefusesFilesThatAreNotItsOwnAndLeavesThemAsTheyWere) {
         ASSERT_TRUE(store);
     }
     RawSql(newer, "UPDATE schema_version SET version = 9");
-    expectRefused(newer, "schema version 9; this program knows versions up to 2");
+    expectRefused(newer, "schema version 9; this program knows versions up to " +
+                             std::to_string(kLatestSchemaVersion));
 
     const std::string folder = dir.File("folder.db");
     std::filesystem::create_directory(folder);

@@ -35,6 +35,7 @@ inline store::StoredShot SampleShot(int i, const std::string& prefix = "shot-") 
     s.totalSpin = 2850.5;
     s.backSpin = 2800.0 + i;
     s.sideSpin = -300.0;
+    s.spinDoubtful = i % 5 == 2;
     if (i % 2 == 0) {
         s.clubSpeed = 140.0 + i * 0.3;
         s.attackAngle = -2.1;
