@@ -200,14 +200,14 @@ std::string FormatShotsCsv(const ShotTable& table, const base::SettingsSnapshot&
         const ShotEntry& e = v.entry;
         const flight::FlightSummary& flown = v.flight;
         // The weather closes every row: the flight of each was predicted in it.
-        const flight::FlightModel model(v.flown);
+        const flight::Weather& w = v.flown.weather;
         const std::string weather[] = {
-            value(distance == shot::kMeters ? model.Altitude() * 0.3048 : model.Altitude()),
-            value(model.Temperature()),
-            value(model.Humidity()),
-            Printf("%.2f", model.Barometer()),
-            toSpeed(model.WindSpeed() * 5280.0 / 3600.0),
-            Printf("%.0f", model.WindDir()),
+            value(distance == shot::kMeters ? w.altitude * 0.3048 : w.altitude),
+            value(w.temperature),
+            value(w.humidity),
+            Printf("%.2f", w.barometer),
+            toSpeed(w.windSpeed * 5280.0 / 3600.0),
+            Printf("%.0f", w.windDir),
         };
         const double ballSpeed = e.ballSpeed;
         const double clubSpeed = e.clubSpeed;
