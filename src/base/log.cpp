@@ -25,14 +25,14 @@ bool LevelOfName(std::string_view word, LogLevel& level) {
     return false;
 }
 
-// The process's log state: one sink and one filter, both swapped whole, so a line written
-// while a test installs its recorder goes to one sink or the other, never half to each.
+// The process's log state: one sink, swapped whole, so a line written while a test installs its
+// recorder goes to one sink or the other, never half to each; and the filter's level per
+// category, read on every line without a lock.
 struct LogState {
     StderrLogSink standardError;
     std::atomic<LogSink*> sink{&standardError};
-    std::mutex filterMutex;
-    bool filterSet = false;
-    LogFilter filter{};
+    std::once_flag environmentRead;
+    std::atomic<int> least[kLogCategoryCount]{};
 };
 
 LogState& State() {
@@ -40,15 +40,19 @@ LogState& State() {
     return state;
 }
 
-LogFilter CurrentFilter() {
+void StoreFilter(LogState& state, const LogFilter& filter) {
+    for (int c = 0; c < kLogCategoryCount; ++c)
+        state.least[c].store(static_cast<int>(filter.least[c]), std::memory_order_relaxed);
+}
+
+// KYVERN_LOG, read at the first line or the first filter set, whichever comes first.
+LogState& Filtered() {
     LogState& state = State();
-    std::lock_guard lock(state.filterMutex);
-    if (!state.filterSet) {
+    std::call_once(state.environmentRead, [&state] {
         const char* spec = std::getenv("KYVERN_LOG");
-        state.filter = LogFilter::Parse(spec ? spec : "");
-        state.filterSet = true;
-    }
-    return state.filter;
+        StoreFilter(state, LogFilter::Parse(spec ? spec : ""));
+    });
+    return state;
 }
 
 }  // namespace
@@ -99,15 +103,11 @@ void InstallLogSink(LogSink* sink) {
     state.sink.store(sink ? sink : &state.standardError);
 }
 
-void SetLogFilter(const LogFilter& filter) {
-    LogState& state = State();
-    std::lock_guard lock(state.filterMutex);
-    state.filter = filter;
-    state.filterSet = true;
-}
+void SetLogFilter(const LogFilter& filter) { StoreFilter(Filtered(), filter); }
 
 bool LogEnabled(LogCategory category, LogLevel level) {
-    return CurrentFilter().Passes(category, level);
+    return static_cast<int>(level) >=
+           Filtered().least[static_cast<int>(category)].load(std::memory_order_relaxed);
 }
 
 void Log(LogCategory category, LogLevel level, std::string_view text) {
