@@ -78,7 +78,8 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     base::Show(measured.WriteTrajectory(base::TrajectoryPath()), prompts_);
     shot_.flight = measured.Result();
 
-    // 3. The club data of the sensor layer.
+    // 3. The club data of the sensor layer; of a putt, only what a sensor measured.
+    if (launch.putt) sensor_.KeepMeasuredOnly();
     shot_.club = sensor_.Club();
 
     // 4. The practice range.

@@ -253,6 +253,7 @@ ClubSensor::ClubSensor(base::UserPrompts& prompts, Wait wait)
 
 void ClubSensor::Reset() {
     club_.Clear();
+    measured_.Clear();
     secondFaceReading_ = 0.0;
     speedCalculated_ = false;
 }
@@ -338,6 +339,7 @@ void ClubSensor::ReadShot(double ballSpeed, double launchAngle, double sideAngle
     Reset();
     shot::ClubData reading;
     ReadDevice(reading);
+    measured_ = reading;
     const shot::LaunchConditions launch =
         Launch(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin);
     BeginShot();
@@ -352,6 +354,22 @@ void ClubSensor::Recompute(double ballSpeed, double launchAngle, double sideAngl
         Launch(ballSpeed, launchAngle, sideAngle, backSpin, sideSpin);
     shot::RecomputeClubData(type_, launch, model_, club_);
     ShowModelMessages();
+}
+
+void ClubSensor::KeepMeasuredOnly() {
+    shot::ClubValue shot::ClubData::*const values[] = {
+        &shot::ClubData::clubSpeed,     &shot::ClubData::pathAngle,
+        &shot::ClubData::faceAngle,     &shot::ClubData::effectiveLoft,
+        &shot::ClubData::angleOfAttack, &shot::ClubData::faceRotation,
+        &shot::ClubData::tempo,         &shot::ClubData::dxFromToe};
+    for (shot::ClubValue shot::ClubData::*value : values) {
+        if ((measured_.*value).Present())
+            club_.*value = measured_.*value;
+        else
+            (club_.*value).Clear();
+    }
+    club_.loftMismatch = false;
+    speedCalculated_ = false;
 }
 
 void ClubSensor::ShowClubMessage(base::MessageId message) {

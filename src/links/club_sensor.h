@@ -59,6 +59,9 @@ public:
     void Recompute(double ballSpeed, double launchAngle, double sideAngle, double backSpin,
                    double sideSpin);
     void Reset();
+    // A putt: the impact model is a full swing's, and what it inferred of a putter's delivery
+    // is no figure at all. Only what the sensor measured of the shot stays.
+    void KeepMeasuredOnly();
 
     // The club setting messages are shown at most once each per shot, however often the model
     // is evaluated for it. BeginShot starts a shot without a live reading (a shot computed
@@ -100,6 +103,7 @@ private:
     shot::SensorKind type_ = shot::SensorKind::kCalculated;
     SensorBuffer buffer_;
     shot::ClubData club_;
+    shot::ClubData measured_;  // what the device read of the live shot, nothing inferred
     double secondFaceReading_ = 0.0;
     bool speedCalculated_ = false;
     std::vector<base::MessageId> shownMessages_;

@@ -328,6 +328,10 @@ TEST(ShotCycle, APuttIsRecordedWithItsRollAndNoSpin) {
     EXPECT_NEAR(shot.launch.ballSpeed, truth.ballSpeed, 0.01 * truth.ballSpeed);
     EXPECT_EQ(shot.launch.backSpin, 0.0);
     EXPECT_FALSE(shot.launch.spinDoubtful);
+    // No sensor measured the putter, and a full swing's model says nothing of its delivery.
+    EXPECT_FALSE(shot.club.clubSpeed.Present() || shot.club.angleOfAttack.Present() ||
+                 shot.club.effectiveLoft.Present());
+    EXPECT_EQ(rig.monitor->Table().Cell(2, kyvern::data::kClubSpeedColumn), "0.0");  // none
     EXPECT_EQ(shot.item, "Putter");
     EXPECT_EQ(rig.monitor->Table().Cell(1, kyvern::data::kItemColumn), "Putter");
 
