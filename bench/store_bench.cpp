@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/player_history.h"
 #include "store/postgres_store.h"
 #include "store/sqlite_store.h"
 
@@ -144,6 +145,19 @@ void BM_Trend100k(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Trend100k)->Unit(benchmark::kMillisecond);
+
+// What the History window and report read of one player: sessions, gapping and one trend.
+void BM_PlayerHistory100k(benchmark::State& state) {
+    auto& store = *Shared().store;
+    kyvern::store::PlayerHistory history;
+    for (auto _ : state) {
+        if (!kyvern::store::ReadPlayerHistory(store, "Ann", "carry", std::nullopt, history) ||
+            history.gapping.empty())
+            state.SkipWithError("history failed");
+        benchmark::DoNotOptimize(history.trend.data());
+    }
+}
+BENCHMARK(BM_PlayerHistory100k)->Unit(benchmark::kMillisecond);
 
 // Twenty bays, one shot a second each for twenty seconds, each on its own connection, every
 // tenth shot sent twice (a resend after a lost reply). Counts what the server ends with.
