@@ -271,6 +271,17 @@ constexpr std::array kEntries{
     Entry{MessageId::kSpinDoubtfulNote,
           "? spin doubtful: measured with too little confidence to be passed on",
           "? スピン不確か: 信頼度が低く、測定値として送っていません"},
+    Entry{MessageId::kHistoryPlayer, "Player:", "プレーヤー:"},
+    Entry{MessageId::kHistoryTrend, "Trend:", "トレンド:"},
+    Entry{MessageId::kHistoryClub, "Club:", "クラブ:"},
+    Entry{MessageId::kHistoryRefresh, "&Refresh", "更新(&R)"},
+    Entry{MessageId::kHistoryEveryClub, "Every club", "すべてのクラブ"},
+    Entry{MessageId::kHistoryDate, "Date", "日付"},
+    Entry{MessageId::kHistorySession, "Session", "セッション"},
+    Entry{MessageId::kHistoryShots, "Shots", "ショット"},
+    Entry{MessageId::kHistoryState, "Shots: %1     Sessions: %2     %3",
+          "ショット: %1     セッション: %2     %3"},
+    Entry{MessageId::kHistoryUnreadable, "The history cannot be read: %1", "履歴を読めません: %1"},
 };
 
 static_assert(kEntries.size() == static_cast<std::size_t>(MessageId::kCount),

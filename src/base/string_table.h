@@ -229,6 +229,16 @@ enum class MessageId {
     kSpinDoubtfulLabel,
     kSpinDoubtfulValue,
     kSpinDoubtfulNote,
+    kHistoryPlayer,
+    kHistoryTrend,
+    kHistoryClub,
+    kHistoryRefresh,
+    kHistoryEveryClub,
+    kHistoryDate,
+    kHistorySession,
+    kHistoryShots,
+    kHistoryState,       // format with %1 shots, %2 sessions, %3 the store
+    kHistoryUnreadable,  // format with %1 the reason
     kCount
 };
 

@@ -36,7 +36,7 @@ private:
 
 namespace {
 
-constexpr const char* kEveryClub = "Every club";
+QString T(base::MessageId id) { return report::TextOf(id); }
 
 }  // namespace
 
@@ -46,23 +46,23 @@ HistoryWindow::HistoryWindow(store::ShotStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     layout->addLayout(top);
-    auto box = [&](const char* caption, const char* name) {
+    auto box = [&](base::MessageId caption, const char* name) {
         auto* combo = new QComboBox;
         combo->setObjectName(name);
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        auto* label = new QLabel(QString::fromUtf8(caption));
+        auto* label = new QLabel(T(caption));
         label->setBuddy(combo);
         top->addWidget(label);
         top->addWidget(combo);
         return combo;
     };
-    player_ = box("Player:", "historyPlayer");
-    value_ = box("Trend:", "historyValue");
-    item_ = box("Club:", "historyItem");
+    player_ = box(base::MessageId::kHistoryPlayer, "historyPlayer");
+    value_ = box(base::MessageId::kHistoryTrend, "historyValue");
+    item_ = box(base::MessageId::kHistoryClub, "historyItem");
     for (const store::TrendValue& v : store::TrendValues())
         value_->addItem(report::TrendTitle(v.name), QString::fromUtf8(v.name));
     value_->setCurrentIndex(value_->findData(QStringLiteral("carry")));
-    refresh_ = new QPushButton(QStringLiteral("Refresh"));
+    refresh_ = new QPushButton(T(base::MessageId::kHistoryRefresh));
     refresh_->setObjectName("historyRefresh");
     top->addStretch(1);
     top->addWidget(refresh_);
@@ -71,8 +71,9 @@ HistoryWindow::HistoryWindow(store::ShotStore& store, QWidget* parent)
     layout->addWidget(splitter, 1);
     sessions_ = new QTableWidget(0, 3);
     sessions_->setObjectName("historySessions");
-    sessions_->setHorizontalHeaderLabels(
-        {QStringLiteral("Date"), QStringLiteral("Session"), QStringLiteral("Shots")});
+    sessions_->setHorizontalHeaderLabels({T(base::MessageId::kHistoryDate),
+                                          T(base::MessageId::kHistorySession),
+                                          T(base::MessageId::kHistoryShots)});
     sessions_->verticalHeader()->hide();
     sessions_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     sessions_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
@@ -158,7 +159,7 @@ void HistoryWindow::ReadHistory() {
 void HistoryWindow::ShowHistory() {
     filling_ = true;
     item_->clear();
-    item_->addItem(QString::fromUtf8(kEveryClub), QString());
+    item_->addItem(T(base::MessageId::kHistoryEveryClub), QString());
     for (const store::GappingRow& row : history_.gapping)
         item_->addItem(QString::fromStdString(row.item), QString::fromStdString(row.item));
     const int club = item_->findData(QString::fromStdString(history_.trendItem));
@@ -179,14 +180,11 @@ void HistoryWindow::ShowHistory() {
     }
     if (!problem_.empty()) {
         state_->setText(
-            QStringLiteral("The history cannot be read: %1").arg(QString::fromStdString(problem_)));
+            T(base::MessageId::kHistoryUnreadable).arg(QString::fromStdString(problem_)));
     } else {
-        const auto sessions = history_.sessions.size();
-        state_->setText(QStringLiteral("%1 shot%2 in %3 session%4 \u2014 %5")
+        state_->setText(T(base::MessageId::kHistoryState)
                             .arg(history_.shots)
-                            .arg(history_.shots == 1 ? "" : "s")
-                            .arg(sessions)
-                            .arg(sessions == 1 ? "" : "s")
+                            .arg(history_.sessions.size())
                             .arg(QString::fromStdString(store_.Describe())));
     }
     gapping_->update();
