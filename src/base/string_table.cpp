@@ -279,8 +279,8 @@ constexpr std::array kEntries{
     Entry{MessageId::kHistoryDate, "Date", "日付"},
     Entry{MessageId::kHistorySession, "Session", "セッション"},
     Entry{MessageId::kHistoryShots, "Shots", "ショット"},
-    Entry{MessageId::kHistoryState, "Shots: %1     Sessions: %2     %3",
-          "ショット: %1     セッション: %2     %3"},
+    Entry{MessageId::kHistoryState, "Shots: %1 | Sessions: %2 | %3",
+          "ショット: %1 | セッション: %2 | %3"},
     Entry{MessageId::kHistoryUnreadable, "The history cannot be read: %1", "履歴を読めません: %1"},
 };
 
