@@ -139,9 +139,11 @@ bool RouterClient::ReceivePacket() {
     long got = ownSlot_.Read(data, sizeof data, 0);
     if (got <= 0) return false;
     bool accepted = receiveState_.Accept(data, static_cast<std::size_t>(got), receiveBuffer_);
-    received_ = receiveState_.Received();
+    // The received count last: whoever sees it grow sees the losses and repeats that came with
+    // that packet.
     extra_ = receiveState_.Extra();
     lost_ = receiveState_.Lost();
+    received_ = receiveState_.Received();
     return accepted;
 }
 
