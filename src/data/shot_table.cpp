@@ -657,9 +657,8 @@ void ShotTable::ComputeGroup(int groupRow, int firstShot, int endShot) {
         double mean = 0.0;
         double deviation = 0.0;
         shot::MeanAndDeviation(values.data(), count, mean, deviation);
-        const bool spin =
-            column == kTotalSpinColumn || column == kBackSpinColumn || column == kSideSpinColumn;
-        group.cells[column] = Printf(spin ? "%.0f (%.0f)" : "%.1f (%.1f)", mean, deviation);
+        group.cells[column] =
+            Printf(IsSpinColumn(column) ? "%.0f (%.0f)" : "%.1f (%.1f)", mean, deviation);
     }
     if (count > 0) group.cells[kUnitsColumn] = rows_[firstShot]->cells[kUnitsColumn];
 

@@ -51,6 +51,11 @@ enum Column : int {
     kGroupCountColumn = 27,
 };
 
+// The three spin columns: whole rpm, and what a doubtful spin marks.
+constexpr bool IsSpinColumn(int column) {
+    return column == kTotalSpinColumn || column == kBackSpinColumn || column == kSideSpinColumn;
+}
+
 // The text that marks a shot row about to be removed by "Delete Record".
 inline constexpr std::string_view kDeleteMark = "DELETE";
 // Width of a column whose settings key is empty, in twips.
@@ -205,8 +210,12 @@ public:
     std::string ItemOf(int row) const;
     // The values of a shot row; null for the header, the group rows and rows outside the table.
     const ShotValues* Values(int row) const;
-    // Whether the row's spin was too doubtful to pass on as measured.
+    // Whether the row's spin was too doubtful to pass on as measured, and whether the cell is
+    // one of that row's spins.
     bool SpinDoubtful(int row) const;
+    bool IsDoubtfulCell(int row, int column) const {
+        return IsSpinColumn(column) && SpinDoubtful(row);
+    }
     // A shot row's recorded values, or, for a row never given a shot, its cells read back in
     // the units its Units cell names and flown in air (into spare).
     const ShotValues& ValuesOrCells(int row, const flight::FlightOptions& air,

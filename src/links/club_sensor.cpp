@@ -357,18 +357,12 @@ void ClubSensor::Recompute(double ballSpeed, double launchAngle, double sideAngl
 }
 
 void ClubSensor::KeepMeasuredOnly() {
-    shot::ClubValue shot::ClubData::*const values[] = {
-        &shot::ClubData::clubSpeed,     &shot::ClubData::pathAngle,
-        &shot::ClubData::faceAngle,     &shot::ClubData::effectiveLoft,
-        &shot::ClubData::angleOfAttack, &shot::ClubData::faceRotation,
-        &shot::ClubData::tempo,         &shot::ClubData::dxFromToe};
-    for (shot::ClubValue shot::ClubData::*value : values) {
-        if ((measured_.*value).Present())
-            club_.*value = measured_.*value;
-        else
-            (club_.*value).Clear();
-    }
-    club_.loftMismatch = false;
+    // The device's reading holds nothing inferred; the club's mass and loft are settings.
+    shot::ClubData kept = measured_;
+    kept.clubMass = club_.clubMass;
+    kept.clubLoft = club_.clubLoft;
+    kept.loftMismatch = false;
+    club_ = kept;
     speedCalculated_ = false;
 }
 

@@ -17,13 +17,6 @@ const QColor kInk(30, 30, 30);
 const QColor kGrid(215, 215, 215);
 const QColor kQuiet(110, 110, 110);
 
-void DrawTitle(QPainter& painter, const QRectF& rect, double textSize, const QString& text) {
-    painter.setFont(DrawingFont(textSize * 1.3, true));
-    painter.setPen(kInk);
-    DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
-               Qt::AlignLeft | Qt::AlignTop, text);
-}
-
 void DrawEmpty(QPainter& painter, const QRectF& rect, double textSize, const QString& text) {
     painter.setFont(DrawingFont(textSize * 1.1));
     painter.setPen(kQuiet);
@@ -99,8 +92,8 @@ void DrawGapping(QPainter& painter, const QRectF& rect, const store::PlayerHisto
         QRectF(rect.topLeft(), QSizeF(rect.width(), std::max(rect.height(), rect.width() / 2))),
         0.022);
     const QString unit = QString::fromUtf8(shot::DistanceLabel(history.distanceUnit));
-    DrawTitle(painter, rect, view.textSize,
-              QStringLiteral("Gapping: carry and total (%1)").arg(unit));
+    DrawViewTitle(painter, rect, view.textSize,
+                  QStringLiteral("Gapping: carry and total (%1)").arg(unit));
     if (history.gapping.empty()) {
         DrawEmpty(painter, rect, view.textSize,
                   QStringLiteral("No full shots stored for %1").arg(PlayerOrAnyone(history)));
@@ -236,7 +229,7 @@ void DrawTrend(QPainter& painter, const QRectF& rect, const store::PlayerHistory
         history.trendItem.empty()
             ? QStringLiteral(" per session, every club")
             : QStringLiteral(" per session, %1").arg(QString::fromStdString(history.trendItem));
-    DrawTitle(painter, rect, view.textSize, title);
+    DrawViewTitle(painter, rect, view.textSize, title);
     if (history.trend.empty()) {
         DrawEmpty(painter, rect, view.textSize,
                   QStringLiteral("No shots with a %1 stored for %2")

@@ -188,9 +188,7 @@ private:
             return QString::fromStdString(table_->Cell(row, data::kGroupCountColumn)) +
                    QStringLiteral(" shots");
         QString text = QString::fromStdString(table_->Cell(row, column));
-        const bool spin = column == data::kTotalSpinColumn || column == data::kBackSpinColumn ||
-                          column == data::kSideSpinColumn;
-        if (spin && table_->SpinDoubtful(row)) text += '?';
+        if (table_->IsDoubtfulCell(row, column)) text += '?';
         return text;
     }
 

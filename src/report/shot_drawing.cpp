@@ -236,18 +236,22 @@ ViewScale ScaleOf(const QRectF& rect, double textShare) {
     return {std::clamp(size * textShare, 7.0, 200.0), std::max(1.0, size * 0.0025)};
 }
 
-void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
-                   const SessionPicture& session) {
+void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, const QString& text) {
     painter.setFont(DrawingFont(textSize * 1.3, true));
     painter.setPen(QColor(30, 30, 30));
+    DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
+               Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
+                   const SessionPicture& session) {
     QString text = TextOf(title);
     if (const SessionShot* c = session.Current()) {
         text += TextOf(base::MessageId::kDrawItemShot)
                     .arg(QString::fromStdString(session.items[c->itemIndex]))
                     .arg(c->number);
     }
-    DrawTextAt(painter, QPointF(rect.left() + textSize, rect.top() + textSize * 0.6),
-               Qt::AlignLeft | Qt::AlignTop, text);
+    DrawViewTitle(painter, rect, textSize, text);
 }
 
 void DrawOfflineTicks(QPainter& painter, double halfWidth, double step,

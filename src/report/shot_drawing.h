@@ -102,7 +102,8 @@ struct ViewScale {
 ViewScale ScaleOf(const QRectF& rect, double textShare);
 // A trajectory's feet in a display distance unit.
 double FeetToDisplay(double feet, int distanceUnit);
-// A view's title at its top left, with the current shot's item and number.
+// A view's title at its top left; with a session, the current shot's item and number after it.
+void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, const QString& text);
 void DrawViewTitle(QPainter& painter, const QRectF& rect, double textSize, base::MessageId title,
                    const SessionPicture& session);
 // The sideways ticks of a view from above, "10 L" to "10 R", their tops at y; xOf maps an

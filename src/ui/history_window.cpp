@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -127,6 +128,15 @@ void HistoryWindow::SetUnits(int distanceUnit, int speedUnit) {
     history_.speedUnit = speedUnit;
     gapping_->update();
     trend_->update();
+}
+
+void HistoryWindow::RefreshSoon() {
+    if (refreshQueued_) return;
+    refreshQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshQueued_ = false;
+        Refresh();
+    });
 }
 
 void HistoryWindow::Refresh() {

@@ -32,6 +32,8 @@ public:
     void SetUnits(int distanceUnit, int speedUnit);
     // Reads the store again: the players, then the chosen player's history.
     void Refresh();
+    // Refresh once the events in hand are done: a shot and the store's news of it read once.
+    void RefreshSoon();
 
     const store::PlayerHistory& History() const { return history_; }
     // The reason the last reading failed; empty when it went through.
@@ -52,6 +54,7 @@ private:
     std::string wantedPlayer_;
     std::optional<std::string> wantedItem_;  // unset: the club of the longest carry
     bool filling_ = false;
+    bool refreshQueued_ = false;
 
     QComboBox* player_ = nullptr;
     QComboBox* value_ = nullptr;

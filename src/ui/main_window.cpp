@@ -667,8 +667,7 @@ void MainWindow::OpenHistory() {
 
 void MainWindow::RefreshHistoryWindow() {
     // After the pass: the history takes the shot last, once the window has shown it.
-    if (historyWindow_ && historyWindow_->isVisible())
-        QTimer::singleShot(0, historyWindow_, &HistoryWindow::Refresh);
+    if (historyWindow_ && historyWindow_->isVisible()) historyWindow_->RefreshSoon();
 }
 
 void MainWindow::RefreshAnalysisWindow() {
@@ -688,7 +687,7 @@ void MainWindow::ReportsCommand() {
     if (historyWindow_ && historyWindow_->Problem().empty() &&
         !historyWindow_->History().player.empty()) {
         source.history = historyWindow_->History();
-    } else if (store::ShotStore* history = monitor_->ShotHistory()) {
+    } else if (store::ShotStore* history = ShotHistory()) {
         store::PlayerHistory read;
         read.distanceUnit = monitor_->Table().DistanceUnit();
         read.speedUnit = monitor_->Table().SpeedUnit();

@@ -22,12 +22,6 @@ QString Text(const std::string& text) {
 
 }  // namespace
 
-bool ShotTableModel::DoubtfulSpinCell(int row, int column) const {
-    return (column == data::kTotalSpinColumn || column == data::kBackSpinColumn ||
-            column == data::kSideSpinColumn) &&
-           table_.SpinDoubtful(row);
-}
-
 ShotTableModel::ShotTableModel(data::ShotTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {
     table_.AddListener(this);
@@ -57,17 +51,17 @@ QVariant ShotTableModel::data(const QModelIndex& index, int role) const {
             return {};
         // A spin too doubtful to pass on shows as such, its figure kept for the record.
         case Qt::ForegroundRole:
-            if (DoubtfulSpinCell(row, index.column())) return QColor(150, 150, 150);
+            if (table_.IsDoubtfulCell(row, index.column())) return QColor(150, 150, 150);
             return {};
         case Qt::FontRole:
-            if (DoubtfulSpinCell(row, index.column())) {
+            if (table_.IsDoubtfulCell(row, index.column())) {
                 QFont italic;
                 italic.setItalic(true);
                 return italic;
             }
             return {};
         case Qt::ToolTipRole:
-            if (DoubtfulSpinCell(row, index.column()))
+            if (table_.IsDoubtfulCell(row, index.column()))
                 return QString::fromUtf8(base::Text(base::MessageId::kSpinDoubtfulNote).substr(2));
             return {};
         case Qt::TextAlignmentRole:

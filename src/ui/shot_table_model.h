@@ -37,7 +37,6 @@ signals:
     void TableSessionCleared();
 
 private:
-    bool DoubtfulSpinCell(int row, int column) const;
     void RowsAboutToBeInserted(int first, int last) override;
     void RowsInserted(int first, int last) override;
     void RowsAboutToBeRemoved(int first, int last) override;
