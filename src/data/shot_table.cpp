@@ -639,24 +639,32 @@ void ShotTable::ComputeGroup(int groupRow, int firstShot, int endShot) {
         const bool isSpeed = column == kBallSpeedColumn || column == kClubSpeedColumn;
         const bool isDistance = column == kCarryColumn || column == kOfflineColumn ||
                                 column == kTotalColumn || column == kMaxHeightColumn;
+        // A doubtful spin is no measurement: the group's spins are those of the others, unless
+        // every spin of the group is doubtful.
+        const bool measuredOnly =
+            IsSpinColumn(column) && std::any_of(rows_.begin() + firstShot, rows_.begin() + endShot,
+                                                [](const std::unique_ptr<Row>& row) {
+                                                    return !row->values ||
+                                                           !row->values->entry.spinDoubtful;
+                                                });
+        int used = 0;
         for (int i = 0; i < count; ++i) {
             const Row& row = *rows_[firstShot + i];
+            if (measuredOnly && row.values && row.values->entry.spinDoubtful) continue;
             double v = 0.0;
             // A shot's recorded value, unrounded, in the group's units; a row never given a shot
             // is read back from its cells.
-            if (row.values && RecordedValue(*row.values, column, distance, speed, v)) {
-                values[static_cast<std::size_t>(i)] = v;
-                continue;
+            if (!(row.values && RecordedValue(*row.values, column, distance, speed, v))) {
+                const auto& units = rowUnits[static_cast<std::size_t>(i)];
+                v = ReadDouble(row.cells[column]);
+                if (isSpeed) v = shot::ConvertSpeed(v, units[1], speed);
+                if (isDistance) v = shot::ConvertDistance(v, units[0], distance);
             }
-            const auto& units = rowUnits[static_cast<std::size_t>(i)];
-            v = ReadDouble(row.cells[column]);
-            if (isSpeed) v = shot::ConvertSpeed(v, units[1], speed);
-            if (isDistance) v = shot::ConvertDistance(v, units[0], distance);
-            values[static_cast<std::size_t>(i)] = v;
+            values[static_cast<std::size_t>(used++)] = v;
         }
         double mean = 0.0;
         double deviation = 0.0;
-        shot::MeanAndDeviation(values.data(), count, mean, deviation);
+        shot::MeanAndDeviation(values.data(), used, mean, deviation);
         group.cells[column] =
             Printf(IsSpinColumn(column) ? "%.0f (%.0f)" : "%.1f (%.1f)", mean, deviation);
     }

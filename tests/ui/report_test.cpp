@@ -163,10 +163,15 @@ TEST(Reports, ADoubtfulSpinIsMarkedWhereverItShows) {
     entry.backSpin = 2900.0, entry.sideSpin = -540.0;
     entry.user = "Ann Driscoll", entry.session = "Fitting", entry.item = "Driver";
     entry.spinDoubtful = true;
+    const std::string groupSpin = s.table.Cell(s.GroupRow("Driver"), data::kBackSpinColumn);
+    const std::string groupSpeed = s.table.Cell(s.GroupRow("Driver"), data::kBallSpeedColumn);
     ASSERT_TRUE(s.table.AddShot(entry, true, true));
     const int doubtful = s.table.CurrentRow();
     ASSERT_TRUE(s.table.SpinDoubtful(doubtful));
     EXPECT_FALSE(s.table.SpinDoubtful(doubtful - 1));
+    // The group's spin is of the measured ones; its other figures take the shot in.
+    EXPECT_EQ(s.table.Cell(s.GroupRow("Driver"), data::kBackSpinColumn), groupSpin);
+    EXPECT_NE(s.table.Cell(s.GroupRow("Driver"), data::kBallSpeedColumn), groupSpeed);
 
     ShotTableModel model(s.table);
     const QModelIndex spin = model.index(doubtful - 1, data::kBackSpinColumn);
