@@ -92,15 +92,6 @@ TEST_F(ShotAnalysisTest, ChecksTheFieldsInOrderWithTheirMessages) {
 // A unit changed while the window is open rewrites the speed field through ft/s, and the next
 // read takes the number in the new unit.
 TEST_F(ShotAnalysisTest, UnitChangeRewritesTheSpeedField) {
-    const struct {
-        const char* text;
-        int from, to;
-        const char* expected;
-    } cases[] = {{"100", 0, 1, "146.7"}, {"146.7", 1, 0, "100.0"}, {"100", 0, 2, "160.9"},
-                 {"100", 2, 3, "27.8"},  {"44.7", 3, 0, "100.0"},  {"123.45", 1, 1, "123.5"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ShotAnalysis::ConvertSpeedText(c.text, c.from, c.to), c.expected) << c.text;
-
     Set("Setup", "SpeedDisplay", "MPH");
     AnalysisFields fields = Fields("100", "2500", "12", "0", "0");
     ASSERT_TRUE(analysis_.ReadFields(fields));
@@ -205,20 +196,6 @@ TEST(ShotAnalysisColours, CellAgainstTheReference) {
     for (const auto& c : cases)
         EXPECT_EQ(ShotAnalysis::CellBackground(c.value, c.reference), c.expected)
             << c.value << " vs " << c.reference;
-}
-
-TEST_F(ShotAnalysisTest, TwentyPlotsAtMost) {
-    for (int i = 0; i < ShotAnalysis::kMaxPlots; ++i) {
-        analysis_.SetPlotColour(i % 5);
-        EXPECT_TRUE(analysis_.AddPlot({100.0 + i, 12.0, 3000.0, 0.0, 0.0}));
-    }
-    EXPECT_FALSE(analysis_.AddPlot({200.0, 12.0, 3000.0, 0.0, 0.0}));
-    ASSERT_EQ(analysis_.Plots().size(), 20u);
-    EXPECT_EQ(analysis_.Plots().back().shot.ballSpeed, 119.0);
-    EXPECT_EQ(analysis_.Plots()[3].colour, 3);
-    EXPECT_EQ(analysis_.PlotFlights().size(), 20u);
-    analysis_.ClearPlots();
-    EXPECT_TRUE(analysis_.AddPlot({200.0, 12.0, 3000.0, 0.0, 0.0}));
 }
 
 // Points (feet) become dots at x = 10 + yards × k, y = 215 − yards × k; the first and the last

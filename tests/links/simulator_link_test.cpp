@@ -228,7 +228,6 @@ TEST(SimulatorLink, EachPeerModeEndsInOneVerdictPerShot) {
         Kind verdict;
         const char* text;
         const char* alsoSaid;  // another event says this
-        SimProtocol protocol = SimProtocol::kOpenConnect;
     } cases[] = {
         {"200", [](auto&, int) { return R"({"Code":200,"Message":"ok"})"; }, Kind::kConfirmed,
          "shot 1 received", "connected to 127.0.0.1"},
@@ -241,24 +240,13 @@ TEST(SimulatorLink, EachPeerModeEndsInOneVerdictPerShot) {
          "connected"},
         {"invalid", [](auto&, int) { return "{\"Code\":200,}\n"; }, Kind::kUnconfirmed,
          "unconfirmed", "unreadable reply ignored"},
-        {"joined",
-         [](auto&, int) {
-             return R"({"Code":200}{"Code":201,"Player":{"Handed":"RH","Club":"DR"}})";
-         },
-         Kind::kConfirmed, "received", "player RH, club DR"},
         {"garbage first", [](auto&, int) { return Garbage() + R"({"Code":200})"; },
          Kind::kConfirmed, "received", "unreadable reply ignored"},
-        {"OpenGolfSim silent",
-         {},
-         Kind::kUnconfirmed,
-         "unconfirmed",
-         "connected",
-         SimProtocol::kOpenGolfSim},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MockSimulator server(c.answer);
-        SimulatorLink link(ConfigFor(server, c.protocol), QuickTiming());
+        SimulatorLink link(ConfigFor(server), QuickTiming());
         ASSERT_TRUE(link.Start());
         ASSERT_TRUE(Connected(link));
         EXPECT_EQ(link.Publish(Drive()), 1);

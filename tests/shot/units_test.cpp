@@ -4,7 +4,6 @@
 
 #include "shot/shot_record.h"
 #include "shot/text_formats.h"
-#include "support/temp_home.h"
 
 using namespace kyvern::shot;
 
@@ -30,23 +29,6 @@ TEST(Units, Conversions) {
         EXPECT_DOUBLE_EQ(ToDisplaySpeed(220.0, s.unit), s.display) << s.unit;
         EXPECT_EQ(FromDisplaySpeed(1.0, s.unit), s.typed) << s.unit;
     }
-}
-
-TEST(Units, ReadUnitsAtTheMomentOfUse) {
-    kyvern::testing::TempHome home;
-    // An unknown word keeps the index the caller holds: the first unit when it holds none.
-    home.Set("Setup", "SpeedDisplay", "Knots");
-    home.Set("Setup", "DistanceDisplay", "Furlongs");
-    EXPECT_EQ(ReadSpeedUnit(kyvern::base::SettingsSnapshot::Read()), kMph);
-    EXPECT_EQ(ReadDistanceUnit(kyvern::base::SettingsSnapshot::Read()), kYards);
-    EXPECT_EQ(ReadSpeedUnit(kyvern::base::SettingsSnapshot::Read(), kKph), kKph);
-    EXPECT_EQ(ReadDistanceUnit(kyvern::base::SettingsSnapshot::Read(home.Settings()), kMeters),
-              kMeters);
-    // A change applies to the next read.
-    home.Set("Setup", "SpeedDisplay", "mps");
-    home.Set("Setup", "DistanceDisplay", "feet");
-    EXPECT_EQ(ReadSpeedUnit(kyvern::base::SettingsSnapshot::Read(home.Settings()), kKph), kMps);
-    EXPECT_EQ(ReadDistanceUnit(kyvern::base::SettingsSnapshot::Read(), kMeters), kFeet);
 }
 
 TEST(TextFormats, OfflineSidesAndScores) {

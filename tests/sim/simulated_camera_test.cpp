@@ -21,7 +21,6 @@
 #include "support/run_analysis.h"
 #include "support/temp_home.h"
 
-using kyvern::base::ConfigStore;
 using kyvern::capture::CameraTable;
 using kyvern::frame::CapturedImage;
 using namespace kyvern::sim;
@@ -191,67 +190,8 @@ TEST(SimulatedCamera, OptionsFromTheSettings) {
     kyvern::sim::Realism two;
     two.dimples = two.sensor = true;
     EXPECT_EQ(realism(), two);
-    home.Set("Simulator", "Realism", "full");
-    EXPECT_EQ(realism(), kyvern::sim::Realism::Full());
     home.Set("Simulator", "Realism", "dimples,glare");
     EXPECT_EQ(realism(), kyvern::sim::Realism::None());
-}
-
-// The simulated camera through the camera table and the whole analysis: what it rendered is
-// what the system measures, in every speed mode, putts too, from one camera and from two.
-TEST(SimulatedCameraAnalysis, MeasuresWhatItRenderedInEverySpeedMode) {
-    for (int width : {1024, 640}) {
-        SimRig rig(OnRequest(1, width, 11));
-        rig.table.InitCameras();
-        ASSERT_EQ(rig.table.CameraCount(), 1);
-        kyvern::analysis::AnalysisPipeline pipeline(
-            1.685, kyvern::analysis::ReadAnalysisOptions(
-                       kyvern::base::SettingsSnapshot::Read(rig.settings)));
-        kyvern::analysis::LaunchScene scene(
-            1.685,
-            kyvern::analysis::ReadSceneOptions(kyvern::base::SettingsSnapshot::Read(rig.settings)));
-        kyvern::base::TextMessageList messages;
-        auto frame = std::make_unique<CapturedImage>();
-        int spinChecked = 0;
-        for (const char* speed : {"Fast", "Medium", "Slow", "SuperSlow", "Putt"}) {
-            for (int shot = 0; shot < 2; ++shot) {
-                kyvern::base::ConfigStore::WriteSetting(rig.settings, "Camera", "Speed", speed);
-                ASSERT_TRUE(rig.table.ApplySpeedAndBrightness());
-                const double interval = kyvern::capture::SpeedModeOfName(speed)->strobeInterval;
-                rig.driver.RequestShot();
-                ASSERT_TRUE(TakeFrame(rig, kFirstSimulatedSerial, interval, *frame));
-                const GeneratedShot truth = rig.driver.LastShot();
-                SCOPED_TRACE(testing::Message() << width << " " << speed << " club " << truth.club);
-                frame->analyzed = kyvern::testing::RunAndPrint(pipeline, *frame, messages);
-                ASSERT_TRUE(frame->analyzed) << messages.Lines().back();
-                kyvern::analysis::LaunchScene::AlignNormals(*frame);
-                ASSERT_TRUE(scene.SolveLaunch({frame.get(), nullptr, nullptr, nullptr}))
-                    << "error " << scene.ErrorCode();
-                // In Putt mode the camera draws a putt, measured on the rims as a putt: speed,
-                // launch and start line, no spin.
-                const bool putt = std::string(speed) == "Putt";
-                EXPECT_EQ(truth.club == ShotGenerator::kPutter, putt);
-                EXPECT_EQ(scene.Values().putt, putt);
-                if (putt) {
-                    EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed, 0.01 * truth.ballSpeed);
-                    EXPECT_NEAR(scene.SideAngle(), truth.sideAngle, 1.0);
-                    EXPECT_EQ(scene.TotalSpin(), 0.0);
-                    continue;
-                }
-                // The simulated camera draws through the lens the analysis assumes: the speed
-                // reads about 1 % low, as from any rendered frame (2.5 % through a pinhole).
-                EXPECT_NEAR(scene.BallSpeed(), truth.ballSpeed * 0.99, 0.01 * truth.ballSpeed);
-                EXPECT_NEAR(scene.LaunchAngle(), truth.launchAngle, 0.3);
-                EXPECT_NEAR(scene.SideAngle(), truth.sideAngle, 1.0);
-                if (!rig.driver.TruthOf(0).aliased) {
-                    ++spinChecked;
-                    EXPECT_NEAR(scene.BackSpin(), truth.backSpin, 0.06 * truth.backSpin + 100);
-                    EXPECT_NEAR(scene.SideSpin(), truth.sideSpin, 1200.0);
-                }
-            }
-        }
-        EXPECT_GE(spinChecked, 6);
-    }
 }
 
 TEST(SimulatedCameraAnalysis, TwoCamerasAndALeftHandedPlayer) {

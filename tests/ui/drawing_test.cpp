@@ -101,23 +101,6 @@ TEST(DownRangeDrawing, LandingPointsCurrentHighlightAndTargetLines) {
             ColourNear(image, QPointF(frame.plot.left() + 3, between.y()), Qt::white, 1, 30))
             << unit;
     }
-    // A shot recorded live: its distances come from the unrounded launch, and the views show
-    // the table's figures, not those of the rounded cells' flight.
-    data::ShotEntry live;
-    live.ballSpeed = 221.04, live.launchAngle = 12.46, live.backSpin = 3048.6;
-    live.sideSpin = -412.4, live.totalSpin = 3076.4, live.sideAngle = 2.46, live.item = "Driver";
-    s.table.AddShot(live, true, true);
-    const report::SessionPicture picture =
-        report::CollectSession(s.table, base::SettingsSnapshot::Read());
-    const report::SessionShot& added = *picture.Current();
-    for (const auto& [column, yards] : {std::pair{data::kCarryColumn, added.carry},
-                                        std::pair{data::kOfflineColumn, added.carryOffline},
-                                        std::pair{data::kTotalColumn, added.total},
-                                        std::pair{data::kMaxHeightColumn, added.maxHeight}}) {
-        EXPECT_EQ(report::Format1(shot::ToDisplayDistance(yards, s.table.DistanceUnit())),
-                  s.table.Cell(added.row, column))
-            << column;
-    }
 }
 
 // Putts rest on their green where their roll ended, and the fairway pictures leave them out.

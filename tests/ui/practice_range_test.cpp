@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstdlib>
-#include <vector>
 
 #include "base/config_store.h"
 #include "flight/flight_model.h"
@@ -56,18 +54,6 @@ TEST(PracticeRange, BallFollowsTheTrajectoryAndSettingsOpenTheWindows) {
         const QColor ball = image.pixelColor(at.toPoint());
         EXPECT_GT(std::min({ball.red(), ball.green(), ball.blue()}), 235) << point;
         EXPECT_LT(at.y(), view.Project(flight.pointX[point] / 3.0, 0, 0).y()) << point;
-    }
-    if (const char* folder = std::getenv("KYVERN_SHOW_DIR")) {
-        std::vector<flight::FlightResult> earlier;
-        for (double speed : {150.0, 180.0, 200.0, 215.0, 240.0}) {
-            model.Compute(speed, 14.0, 3500.0, speed - 200.0, speed / 100.0 - 2.0);
-            earlier.push_back(model.Result());
-        }
-        model.Compute(230.0, 12.0, 2600.0, -400.0, 1.0);
-        QPainter painter(&image);
-        DrawPracticeRange(painter, area, &flight, 1.0, 0, earlier);
-        painter.end();
-        image.save(QString::fromUtf8(folder) + "/practice_range.png");
     }
 
     base::ConfigStore::WriteSetting(settings, "Setup", "PracticeRange", "Mon2");
