@@ -12,6 +12,7 @@
 #include "app_fixtures.h"
 #include "frame/camera_model.h"
 #include "sim/frame_renderer.h"
+#include "support/line_clicks.h"
 
 using namespace kyvern::testing;
 namespace app = kyvern::app;
@@ -110,28 +111,12 @@ TEST(RemoteControl, CommandsActAndResetTheirKeys) {
     EXPECT_EQ(rig.Status("Command", "Shutdown"), "No");
 }
 
-// Where a point on a ball's printed circle shows in the frame: the circle through the normal,
-// on the side facing the camera, a quarter turn either side of its middle.
+// The TwoClick command's points on a ball's printed circle through the normal.
 std::string LineClicks(const kyvern::sim::ShotTruth& truth, const kyvern::frame::Xyz& normal,
                        int width, int height) {
-    using kyvern::frame::Xyz;
-    Xyz u = normal.Cross(Xyz(0, 0, 1));
-    u.Normalize();
-    Xyz w = normal.Cross(u);
-    w.Normalize();
-    if (w.Dot(truth.ball0.Negated()) < 0.0) w.Negate();
-    auto at = [&](double angle, long& x, long& y) {
-        const Xyz p = truth.ball0.Plus(
-            u.Scaled(std::cos(angle)).Plus(w.Scaled(std::sin(angle))).Scaled(1.685 / 2));
-        const double scale = kyvern::frame::kFocalLength / kyvern::frame::PixelPitch(width) / -p.z;
-        x = std::lround(width / 2.0 + p.x * scale);
-        y = std::lround(height / 2.0 - p.y * scale);
-    };
-    long x1, y1, x2, y2;
-    at(0.785, x1, y1);
-    at(2.356, x2, y2);
+    const auto [a, b] = kyvern::testing::LineClicks(truth.ball0, normal, 1.685, width, height);
     char text[80];
-    std::snprintf(text, sizeof text, "%ld, %ld, %ld, %ld", x1, y1, x2, y2);
+    std::snprintf(text, sizeof text, "%d, %d, %d, %d", a.x, a.y, b.x, b.y);
     return text;
 }
 

@@ -11,6 +11,7 @@
 #include "frame/camera_model.h"
 #include "sim/frame_renderer.h"
 #include "sim/rendered_shot.h"
+#include "support/line_clicks.h"
 #include "support/run_analysis.h"
 
 using namespace kyvern;
@@ -20,36 +21,6 @@ using frame::Xyz;
 namespace {
 
 constexpr double kDeg = 0.017453292519943278;
-
-// Where a point of the camera frame (inches) shows in the frame through a pinhole, pixels.
-Xyz Project(const Xyz& p, int width, int height) {
-    const double scale = frame::kFocalLength / frame::PixelPitch(width) / -p.z;
-    return {width / 2.0 + p.x * scale, height / 2.0 - p.y * scale, 0.0};
-}
-
-// Two points of the printed great circle of a ball on the side facing the camera, a quarter
-// turn apart, where the lens draws them: nearer the ball's image centre by its shrink.
-void LinePoints(const Xyz& centre, const Xyz& normal, double diameter, int width, int height,
-                analysis::ClickPoint& first, analysis::ClickPoint& second) {
-    Xyz u = normal.Cross(Xyz(0, 0, 1));
-    u.Normalize();
-    Xyz w = normal.Cross(u);
-    w.Normalize();
-    if (w.Dot(centre.Negated()) < 0.0) w.Negate();
-    const double r = diameter / 2.0;
-    const Xyz middle = Project(centre, width, height);
-    const double shrink =
-        1 + frame::kRadialShrink * std::hypot(middle.x - width / 2, middle.y - height / 2);
-    auto at = [&](double angle) {
-        const Xyz p = u.Scaled(std::cos(angle)).Plus(w.Scaled(std::sin(angle)));
-        const Xyz drawn = middle.Plus(
-            Project(centre.Plus(p.Scaled(r)), width, height).Minus(middle).Divided(shrink));
-        return analysis::ClickPoint{std::int32_t(std::lround(drawn.x)),
-                                    std::int32_t(std::lround(drawn.y))};
-    };
-    first = at(45 * kDeg);
-    second = at(135 * kDeg);
-}
 
 struct Spin {
     double back, side;
@@ -101,9 +72,8 @@ TEST_F(CorrectedShot, TwoLineClicksBringTheSpinBack) {
         EXPECT_GT(std::hypot(scene.BackSpin() - c.back, scene.SideSpin() - c.side), 2000.0);
 
         // The operator clicks twice on the line where it really is.
-        analysis::ClickPoint first, second;
-        LinePoints(truth.ball0, truth.normal0, setup.ballDiameter, c.width, setup.height, first,
-                   second);
+        const auto [first, second] = kyvern::testing::LineClicks(
+            truth.ball0, truth.normal0, setup.ballDiameter, c.width, setup.height);
         EXPECT_FALSE(corrections.MarkLinePoint(scene, 0, first.x, first.y, frame.get()));
         ASSERT_TRUE(corrections.MarkLinePoint(scene, 0, second.x, second.y, frame.get()));
         const Spin corrected{scene.BackSpin(), scene.SideSpin()};

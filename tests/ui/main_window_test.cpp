@@ -26,6 +26,7 @@
 #include "shot/units.h"
 #include "sim/frame_renderer.h"
 #include "support/eventually.h"
+#include "support/line_clicks.h"
 #include "ui/about_box.h"
 #include "ui/caps_lock_state.h"
 #include "ui/drawing_views.h"
@@ -347,22 +348,10 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
     monitor.RemeasureShot();
     ASSERT_GT(std::fabs(backSpinShown() - setup.backSpin), 0.1 * setup.backSpin);
 
-    // The great circle's points a quarter turn apart on the side facing the camera.
-    frame::Xyz u = truth.normal0.Cross(frame::Xyz(0, 0, 1));
-    u.Normalize();
-    frame::Xyz w = truth.normal0.Cross(u);
-    w.Normalize();
-    if (w.Dot(truth.ball0.Negated()) < 0.0) w.Negate();
-    for (double degrees : {45.0, 135.0}) {
-        const double a = degrees * 0.017453292519943278;
-        const frame::Xyz p = truth.ball0.Plus(
-            u.Scaled(std::cos(a)).Plus(w.Scaled(std::sin(a))).Scaled(setup.ballDiameter / 2));
-        const double scale = frame::kFocalLength / frame::PixelPitch(setup.width) / -p.z;
-        const int x = int(std::lround(setup.width / 2.0 + p.x * scale));
-        const int y = int(std::lround(setup.height / 2.0 - p.y * scale));
+    for (const testing::LinePixel& click : testing::LineClicks(
+             truth.ball0, truth.normal0, setup.ballDiameter, setup.width, setup.height))
         QTest::mouseClick(&window->Image(), Qt::LeftButton, {},
-                          window->Image().FrameToWidget(x, y));
-    }
+                          window->Image().FrameToWidget(click.x, click.y));
     EXPECT_NEAR(monitor.CurrentShot().launch.backSpin, setup.backSpin, 0.05 * setup.backSpin);
     EXPECT_NEAR(backSpinShown(), setup.backSpin, 0.05 * setup.backSpin);
     EXPECT_EQ(monitor.Table().RowCount(), 3);  // re-measured over its own row
