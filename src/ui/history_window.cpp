@@ -1,6 +1,7 @@
 #include "ui/history_window.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "report/history_drawing.h"
 #include "report/shot_drawing.h"
@@ -139,31 +142,83 @@ void HistoryWindow::RefreshSoon() {
     });
 }
 
-void HistoryWindow::Refresh() {
-    std::vector<std::string> players;
-    if (const base::Status s = store_.Players(players); !s) {
-        problem_ = s.Reason();
-        ShowHistory();
-        return;
-    }
-    filling_ = true;
-    player_->clear();
-    for (const std::string& p : players)
-        player_->addItem(QString::fromStdString(p));
-    int at = player_->findText(QString::fromStdString(wantedPlayer_));
-    if (at < 0 && !players.empty()) at = 0;
-    player_->setCurrentIndex(at);
-    filling_ = false;
-    if (at >= 0) wantedPlayer_ = players[static_cast<std::size_t>(at)];
-    ReadHistory();
+HistoryWindow::~HistoryWindow() {
+    if (reader_.joinable()) reader_.join();
+    // Its answer, posted to this window, goes with it.
 }
 
-void HistoryWindow::ReadHistory() {
-    const std::string value = value_->currentData().toString().toStdString();
-    const std::string player = player_->currentIndex() >= 0 ? wantedPlayer_ : std::string();
-    const base::Status s = store::ReadPlayerHistory(store_, player, value, wantedItem_, history_);
-    problem_ = s ? std::string() : s.Reason();
+void HistoryWindow::Refresh() { ReadHistory(true); }
+
+void HistoryWindow::ReadHistory(bool players) {
+    auto query = std::make_shared<Query>();
+    query->players = players;
+    query->player = player_->currentIndex() >= 0 || players ? wantedPlayer_ : std::string();
+    query->value = value_->currentData().toString().toStdString();
+    query->item = wantedItem_;
+    if (reading_) {
+        // The answer under way is already out of date; only the latest question is asked.
+        query->players = players || (next_ && next_->players);
+        next_ = std::move(query);
+        return;
+    }
+    Start(std::move(query));
+}
+
+void HistoryWindow::Start(std::shared_ptr<Query> query) {
+    reading_ = true;
+    if (reader_.joinable()) reader_.join();  // done: its answer was taken
+    reader_ = std::thread([this, query] {
+        Answer(store_, *query);
+        QMetaObject::invokeMethod(
+            this, [this, query] { Take(query); }, Qt::QueuedConnection);
+    });
+}
+
+void HistoryWindow::Answer(store::ShotStore& store, Query& query) {
+    if (query.players) {
+        if (const base::Status s = store.Players(query.playerList); !s) {
+            query.problem = s.Reason();
+            return;
+        }
+        const auto known =
+            std::find(query.playerList.begin(), query.playerList.end(), query.player);
+        if (known == query.playerList.end())
+            query.player = query.playerList.empty() ? std::string() : query.playerList.front();
+    }
+    const base::Status s =
+        store::ReadPlayerHistory(store, query.player, query.value, query.item, query.history);
+    if (!s) query.problem = s.Reason();
+}
+
+void HistoryWindow::Take(std::shared_ptr<Query> query) {
+    reading_ = false;
+    if (next_) {
+        Start(std::exchange(next_, nullptr));
+        return;
+    }
+    if (query->players && query->problem.empty()) {
+        filling_ = true;
+        player_->clear();
+        for (const std::string& p : query->playerList)
+            player_->addItem(QString::fromStdString(p));
+        player_->setCurrentIndex(player_->findText(QString::fromStdString(query->player)));
+        filling_ = false;
+        if (!query->player.empty()) wantedPlayer_ = query->player;
+    }
+    problem_ = query->problem;
+    if (problem_.empty()) {  // else the last history read stays, under the reason
+        query->history.distanceUnit = history_.distanceUnit;
+        query->history.speedUnit = history_.speedUnit;
+        history_ = std::move(query->history);
+    }
     ShowHistory();
+}
+
+void HistoryWindow::Settle() {
+    while (reading_) {
+        if (reader_.joinable()) reader_.join();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
 }
 
 void HistoryWindow::ShowHistory() {

@@ -172,6 +172,7 @@ int main(int argc, char** argv) {
                         window.Analysis()->Plot();  // the current shot's flight in the plot
                         window.Analysis()->grab().save(prefix + "-analysis.png");
                         window.OpenHistory();
+                        if (window.History()) window.History()->Settle();
                         if (window.History())
                             window.History()->grab().save(prefix + "-history.png");
                         window.close();

@@ -135,6 +135,9 @@ MainWindow::MainWindow(WindowOptions options, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // Its reading may be under way in the store, which goes with the monitor.
+    delete historyWindow_;
+    historyWindow_ = nullptr;
     monitor_->Table().RemoveListener(this);
     for (DrawingView* view : drawingViews_)
         view->SetTable(nullptr);
@@ -684,6 +687,7 @@ void MainWindow::ReportsCommand() {
     source.ballImageCaption = S(fileName_->text());
     if (analysisWindow_) source.shotAnalysis = ShotAnalysisPicture(*analysisWindow_);
     // The history as the History window shows it, else the player's of the player box.
+    if (historyWindow_) historyWindow_->Settle();
     if (historyWindow_ && historyWindow_->Problem().empty() &&
         !historyWindow_->History().player.empty()) {
         source.history = historyWindow_->History();
