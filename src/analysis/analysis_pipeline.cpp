@@ -159,7 +159,9 @@ bool AnalysisPipeline::RunSteps(frame::CapturedImage& frame, const Hidden& hidde
     const bool refined = a.RefineBothBallEdges();
     real = a.CheckBalls() && refined;
     if (!refined) return false;
-    a.RefineRims();
+    // A putt rolls a few hundredths of a pixel during its flash: a smear measured there would
+    // be noise only.
+    a.RefineRims(!IsPuttFrame(frame));
     timed(AnalysisStep::kRefineBallEdges);
     a.FindBothMarks();
     timed(AnalysisStep::kFindMarks);

@@ -187,7 +187,8 @@ public:
     bool RefineBothBallEdges();
     // In the refined precision, each refined ball's circle fitted again to its rim at half the
     // contrast between its face and the scene; a rim that gives no sound circle leaves it.
-    void RefineRims();
+    // smeared: the ball may have moved far enough during its flash to smear its edges.
+    void RefineRims(bool smeared);
     void AddEdgePoint(int x, int y);
     void ClearEdgePoints() { Shown().edgePointCount = 0; }
     bool FitCircle(double priorX, double priorY, double priorDiameter, double& centreX,
@@ -292,7 +293,10 @@ private:
     bool RefineDiscEdgesWith(StepScratch& s, BallImage& ball) const;
     bool RefineBallEdgesWith(StepScratch& s, BallImage& ball) const;
     // The circle (centre x, y and diameter) through the ball's half-contrast rim.
-    bool RefineRim(const BallImage& ball, frame::Xyz& rim) const;
+    struct RimRamps;
+    bool RefineRim(const BallImage& ball, double ux, double uy, frame::Xyz& rim,
+                   RimRamps& ramps) const;
+    static double RampStretch(const RimRamps& ramps);
     // The median level of one row of the analyzer's frame.
     int RowMedian(int row) const;
     // The frame's level at a point between pixels, bilinear; -1 outside the frame.

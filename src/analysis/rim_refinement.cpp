@@ -3,6 +3,7 @@
 // image look smaller and so farther), while the half-contrast point moves with neither.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/image_analyzer.h"
 #include "base/math_constants.h"
@@ -14,8 +15,65 @@ constexpr int kRimRays = 180;
 constexpr double kRimStep = 0.25;       // pixels along a ray
 constexpr double kMinRimContrast = 40;  // levels between the ball's face and the scene
 constexpr double kRimOutlier = 1.5;     // pixels off the first fit that a point may lie
+constexpr double kRampOutlier = 1.0;    // pixels off the first line that a ramp's width may lie
 
 }  // namespace
+
+// The ramp from the face to the scene on each ray of a fitted rim: its width from three
+// quarters to a quarter of the contrast, |cos| of the ray's angle to the flight, and the ray's
+// direction.
+struct ImageAnalyzer::RimRamps {
+    double width[kRimRays];
+    double along[kRimRays];
+    double cosine[kRimRays];
+    double sine[kRimRays];
+    int count = 0;
+};
+
+// The ramps' stretch along the flight, in pixels per unit of |cos|: a least-squares fit of
+// width = w0 + stretch |cos(to the flight)| + p cos(angle) + q sin(angle), where the last two
+// terms take the light falling on one side of the ball (it widens that side's ramps), then
+// again without the rays far off it (a print or a dimple at the rim). A stretch below zero is
+// noise: no flash shortens a ramp.
+double ImageAnalyzer::RampStretch(const RimRamps& ramps) {
+    double coefficients[4] = {0.0, 0.0, 0.0, 0.0};
+    double limit = std::numeric_limits<double>::infinity();
+    for (int pass = 0; pass < 2; ++pass) {
+        double m[4][5] = {};
+        int n = 0;
+        for (int i = 0; i < ramps.count; ++i) {
+            const double row[4] = {1.0, ramps.along[i], ramps.cosine[i], ramps.sine[i]};
+            double fitted = 0.0;
+            for (int j = 0; j < 4; ++j)
+                fitted += coefficients[j] * row[j];
+            if (std::fabs(ramps.width[i] - fitted) > limit) continue;
+            for (int j = 0; j < 4; ++j) {
+                for (int k = 0; k < 4; ++k)
+                    m[j][k] += row[j] * row[k];
+                m[j][4] += row[j] * ramps.width[i];
+            }
+            ++n;
+        }
+        if (n < kRimRays / 4) return 0.0;
+        for (int j = 0; j < 4; ++j) {
+            int pivot = j;
+            for (int k = j + 1; k < 4; ++k)
+                if (std::fabs(m[k][j]) > std::fabs(m[pivot][j])) pivot = k;
+            if (!(std::fabs(m[pivot][j]) > 1e-9)) return 0.0;
+            std::swap(m[j], m[pivot]);
+            for (int k = 0; k < 4; ++k) {
+                if (k == j) continue;
+                const double f = m[k][j] / m[j][j];
+                for (int c = j; c < 5; ++c)
+                    m[k][c] -= f * m[j][c];
+            }
+        }
+        for (int j = 0; j < 4; ++j)
+            coefficients[j] = m[j][4] / m[j][j];
+        limit = kRampOutlier;
+    }
+    return std::max(coefficients[1], 0.0);
+}
 
 double ImageAnalyzer::Sample(double x, double y) const {
     const int x0 = int(std::floor(x));
@@ -29,11 +87,17 @@ double ImageAnalyzer::Sample(double x, double y) const {
     return top + fy * (bottom - top);
 }
 
-bool ImageAnalyzer::RefineRim(const BallImage& b, frame::Xyz& rim) const {
+bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::Xyz& rim,
+                              RimRamps& ramps) const {
+    ramps.count = 0;
     if (!b.edgesRefined || !(b.diameter > 20.0)) return false;
     const double radius = b.diameter / 2.0;
     double xs[kRimRays];
     double ys[kRimRays];
+    double spans[kRimRays];
+    double along[kRimRays];
+    double cosines[kRimRays];
+    double sines[kRimRays];
     int n = 0;
     for (int k = 0; k < kRimRays; ++k) {
         const double angle = 2.0 * base::kPi * k / kRimRays;
@@ -59,20 +123,29 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, frame::Xyz& rim) const {
         // the rim says nothing of the rim.
         if (!inside || inner - outer < kMinRimContrast) continue;
         if (b.centreY + 1.25 * radius * s > edgeFloor_ - 3) continue;
-        const double half = (inner + outer) / 2.0;
-        double previous = at(0.88 * radius);
-        for (double r = 0.88 * radius + kRimStep; r <= 1.12 * radius; r += kRimStep) {
+        // Where the ramp from the face to the scene crosses three quarters, half and a quarter
+        // of the contrast.
+        const double levels[3] = {outer + 0.75 * (inner - outer), (inner + outer) / 2.0,
+                                  outer + 0.25 * (inner - outer)};
+        double crossings[3];
+        int found = 0;
+        double previous = at(0.80 * radius);
+        for (double r = 0.80 * radius + kRimStep; r <= 1.25 * radius && found < 3; r += kRimStep) {
             const double v = at(r);
-            if (v < half) {
-                const double t = previous > v ? (previous - half) / (previous - v) : 0.0;
-                const double crossing = r - kRimStep + t * kRimStep;
-                xs[n] = b.centreX + crossing * c;
-                ys[n] = b.centreY + crossing * s;
-                ++n;
-                break;
+            while (found < 3 && v < levels[found]) {
+                const double t = previous > v ? (previous - levels[found]) / (previous - v) : 0.0;
+                crossings[found++] = r - kRimStep + t * kRimStep;
             }
             previous = v;
         }
+        if (found < 3 || crossings[1] < 0.88 * radius || crossings[1] > 1.12 * radius) continue;
+        xs[n] = b.centreX + crossings[1] * c;
+        ys[n] = b.centreY + crossings[1] * s;
+        spans[n] = crossings[2] - crossings[0];
+        along[n] = std::fabs(c * ux + s * uy);
+        cosines[n] = c;
+        sines[n] = s;
+        ++n;
     }
     if (n < kRimRays / 4) return false;
 
@@ -128,19 +201,48 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, frame::Xyz& rim) const {
         return false;
     }
     rim.Set(cx, cy, 2.0 * r);
+
+    for (int i = 0; i < n; ++i) {
+        if (!kept[i]) continue;
+        ramps.width[ramps.count] = spans[i];
+        ramps.along[ramps.count] = along[i];
+        ramps.cosine[ramps.count] = cosines[i];
+        ramps.sine[ramps.count] = sines[i];
+        ++ramps.count;
+    }
     return true;
 }
 
-void ImageAnalyzer::RefineRims() {
+void ImageAnalyzer::RefineRims(bool smeared) {
     ball0_.rimRefined = false;
     ball1_.rimRefined = false;
     if (!frameLoaded_ || precision_ != Precision::kRefined) return;
+    const double dx = ball1_.centreX - ball0_.centreX;
+    const double dy = ball1_.centreY - ball0_.centreY;
+    const double apart = std::hypot(dx, dy);
+    if (!(apart > 0.0)) return;
     frame::Xyz rims[2];
-    if (!RefineRim(ball0_, rims[0]) || !RefineRim(ball1_, rims[1])) return;
+    RimRamps ramps[2];
+    if (!RefineRim(ball0_, dx / apart, dy / apart, rims[0], ramps[0]) ||
+        !RefineRim(ball1_, dx / apart, dy / apart, rims[1], ramps[1])) {
+        return;
+    }
+    // A flash long enough to smear the ball stretches the ramp along the flight by |cos| of
+    // the angle to it and not across. The threshold edges sit at the ramp's foot, so each edges'
+    // circle is wider by the stretch's mean over its rays; the half-contrast rim is not moved.
+    // One flash and nearly one speed in the image: the two images' stretches are averaged.
+    const double stretch = smeared ? (RampStretch(ramps[0]) + RampStretch(ramps[1])) / 2.0 : 0.0;
+    double smear = 0.0;
+    for (int k = 0; k < 2; ++k) {
+        double sa = 0.0;
+        for (int i = 0; i < ramps[k].count; ++i)
+            sa += ramps[k].along[i];
+        smear += ramps[k].count > 0 ? stretch * sa / ramps[k].count : 0.0;
+    }
     // The half-contrast point lies inside the outline by a share that depends on how the face
     // darkens towards it, which the edges' circles were made to match: their mean size stands,
-    // and the rims give the two sizes' ratio, which the light does not move.
-    const double mean = (ball0_.diameter + ball1_.diameter) / 2.0;
+    // less the smear, and the rims give the two sizes' ratio, which the light does not move.
+    const double mean = (ball0_.diameter + ball1_.diameter) / 2.0 - smear;
     const double ratio = rims[1].z / rims[0].z;
     BallImage* balls[2] = {&ball0_, &ball1_};
     const double sizes[2] = {2.0 * mean / (1.0 + ratio), 2.0 * mean * ratio / (1.0 + ratio)};
