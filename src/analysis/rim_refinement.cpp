@@ -16,6 +16,7 @@ constexpr double kRimStep = 0.25;       // pixels along a ray
 constexpr double kMinRimContrast = 40;  // levels between the ball's face and the scene
 constexpr double kRimOutlier = 1.5;     // pixels off the first fit that a point may lie
 constexpr double kRampOutlier = 1.0;    // pixels off the first line that a ramp's width may lie
+constexpr double kSceneSpread = 12.0;   // levels the scene beside a ray may differ from the median
 
 }  // namespace
 
@@ -98,31 +99,54 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
     double along[kRimRays];
     double cosines[kRimRays];
     double sines[kRimRays];
-    int n = 0;
+    // The face just inside the rim and the scene just outside it on each ray, each the mean of
+    // a span; -1 for a ray that leaves the frame, runs onto the ground or crosses the printed
+    // line at the rim: it says nothing of the rim.
+    double inners[kRimRays];
+    double outers[kRimRays];
+    double sorted[kRimRays];
+    int scenes = 0;
     for (int k = 0; k < kRimRays; ++k) {
         const double angle = 2.0 * base::kPi * k / kRimRays;
         const double c = std::cos(angle);
         const double s = std::sin(angle);
-        auto at = [&](double r) { return Sample(b.centreX + r * c, b.centreY + r * s); };
-        // The face just inside the rim and the scene just outside it, each the mean of a span.
         bool inside = true;
         auto mean = [&](double from, double to) {
             double sum = 0.0;
             int counted = 0;
             for (double share = from; share <= to; share += 0.02) {
-                const double v = at(share * radius);
+                const double v =
+                    Sample(b.centreX + share * radius * c, b.centreY + share * radius * s);
                 inside = inside && v >= 0.0;
                 sum += v;
                 ++counted;
             }
             return sum / counted;
         };
-        const double inner = mean(0.80, 0.88);
-        const double outer = mean(1.12, 1.25);
-        // A ray that leaves the frame, runs onto the ground or crosses the printed line at
-        // the rim says nothing of the rim.
-        if (!inside || inner - outer < kMinRimContrast) continue;
-        if (b.centreY + 1.25 * radius * s > edgeFloor_ - 3) continue;
+        inners[k] = mean(0.80, 0.88);
+        outers[k] = mean(1.12, 1.25);
+        if (!inside || inners[k] - outers[k] < kMinRimContrast ||
+            b.centreY + 1.25 * radius * s > edgeFloor_ - 3) {
+            outers[k] = -1.0;
+        } else {
+            sorted[scenes++] = outers[k];
+        }
+    }
+    if (scenes == 0) return false;
+    // The scene beside a ball is nearly one level all round it; a ray whose scene is far off
+    // that level ends on something else (the club head, the tee), whose ramp is not the ball's.
+    std::nth_element(sorted, sorted + scenes / 2, sorted + scenes);
+    const double scene = sorted[scenes / 2];
+
+    int n = 0;
+    for (int k = 0; k < kRimRays; ++k) {
+        if (!(outers[k] >= 0.0) || std::fabs(outers[k] - scene) > kSceneSpread) continue;
+        const double angle = 2.0 * base::kPi * k / kRimRays;
+        const double c = std::cos(angle);
+        const double s = std::sin(angle);
+        auto at = [&](double r) { return Sample(b.centreX + r * c, b.centreY + r * s); };
+        const double inner = inners[k];
+        const double outer = outers[k];
         // Where the ramp from the face to the scene crosses three quarters, half and a quarter
         // of the contrast.
         const double levels[3] = {outer + 0.75 * (inner - outer), (inner + outer) / 2.0,

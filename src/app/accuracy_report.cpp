@@ -292,7 +292,8 @@ AccuracySummary RunAccuracy(const AccuracyOptions& options, const ShotObserver& 
     std::vector<int> shots[2][kAccuracyValues];
     double seconds[2] = {0.0, 0.0};
     int analysed[2] = {0, 0};
-    for (int index = 0; index < summary.shots; ++index) {
+    const int first = std::max(options.first, 0);
+    for (int index = first; index < first + summary.shots; ++index) {
         GridShot shot = options.putts ? MakePuttShot(options.seed, index, options.width)
                                       : MakeGridShot(options.seed, index, options.width);
         shot.setup.realism = options.realism;

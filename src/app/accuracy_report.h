@@ -51,6 +51,7 @@ struct PrecisionFigures {
 
 struct AccuracyOptions {
     int shots = 300;
+    int first = 0;  // the grid's shots from this index on: one case looked at again
     std::uint64_t seed = 1;
     int width = 0;               // 1024 or 640 for that width alone; 0 for both in turn
     sim::Realism realism;        // the effects of real cameras drawn on every frame

@@ -14,7 +14,7 @@ namespace kyvern::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kyvern-cli accuracy [--shots N] [--seed S] [--width 1024|640] "
+    "usage: kyvern-cli accuracy [--shots N] [--first K] [--seed S] [--width 1024|640] "
     "[--realism none|full|EFFECT,...] [--min-confidence C] [--putts] [--list] [--json]\n";
 constexpr long kMaxShots = 100000;
 // JSON names of the values, in the order of app::AccuracyValue.
@@ -110,8 +110,11 @@ void PrintShot(const app::ShotOutcome& o, bool json) {
 }
 
 void PrintText(const app::AccuracyOptions& options, const app::AccuracySummary& summary) {
-    std::printf("Accuracy on %d rendered %s, seed %llu, %s\n", summary.shots,
-                options.putts ? "putts" : "shots", static_cast<unsigned long long>(options.seed),
+    char from[32] = "";
+    if (options.first > 0) std::snprintf(from, sizeof from, " from shot %d", options.first);
+    std::printf("Accuracy on %d rendered %s%s, seed %llu, %s\n", summary.shots,
+                options.putts ? "putts" : "shots", from,
+                static_cast<unsigned long long>(options.seed),
                 options.width == 0 ? "1024 x 768 and 640 x 480 in turn"
                                    : (options.width == 1024 ? "1024 x 768" : "640 x 480"));
     std::printf("Realism: %s\n", sim::RealismName(options.realism).c_str());
@@ -181,8 +184,8 @@ void PrintSummaryJson(const app::AccuracyOptions& options, const app::AccuracySu
 }
 
 int RunAccuracy(const Args& args) {
-    const Args known = {"--shots",          "--seed", "--width", "--realism",
-                        "--min-confidence", "--list", "--json",  "--putts"};
+    const Args known = {"--shots",          "--first", "--seed", "--width", "--realism",
+                        "--min-confidence", "--list",  "--json", "--putts"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool isKnown = false;
         for (const std::string& k : known)
@@ -195,9 +198,11 @@ int RunAccuracy(const Args& args) {
         if (args[i] != "--json" && args[i] != "--list" && args[i] != "--putts") ++i;  // its value
     }
     long long shots = 0;
+    long long first = 0;
     long long seed = 0;
     long long width = 0;
     if (!WholeFlag(args, "--shots", 1, kMaxShots, 300, shots) ||
+        !WholeFlag(args, "--first", 0, kMaxShots, 0, first) ||
         !WholeFlag(args, "--seed", 0, 9007199254740992LL, 1, seed) ||
         !WholeFlag(args, "--width", 640, 1024, 0, width) ||
         (width != 0 && width != 640 && width != 1024)) {
@@ -228,6 +233,7 @@ int RunAccuracy(const Args& args) {
         return 2;
     }
     options.shots = int(shots);
+    options.first = int(first);
     options.seed = std::uint64_t(seed);
     options.width = int(width);
     options.putts = HasFlag(args, "--putts");
@@ -252,7 +258,8 @@ int RunAccuracy(const Args& args) {
 
 const Registration kAccuracy(
     {"accuracy",
-     "accuracy [--shots N] [--seed S] [--width 1024|640] [--realism R] [--putts] [--json]   "
+     "accuracy [--shots N] [--first K] [--seed S] [--width 1024|640] [--realism R] [--putts] "
+     "[--json]   "
      "the analysis's error on rendered shots",
      RunAccuracy});
 
