@@ -32,10 +32,16 @@ ShotComputation::ShotComputation(const analysis::LaunchScene& scene, links::Club
       view_(&view),
       pass_(pass) {}
 
+shot::TrustedSpins ShotComputation::TrustedSpins(const shot::LaunchConditions& launch) {
+    return {launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
+            launch.spinDoubtful && !launch.putt};
+}
+
 void ShotComputation::UpdateClubAndIndex() {
     const shot::LaunchConditions& launch = shot_.launch;
-    sensor_.Recompute(launch.ballSpeed, launch.launchAngle, launch.sideAngle, launch.backSpin,
-                      launch.sideSpin);
+    const shot::TrustedSpins spins = TrustedSpins(launch);
+    sensor_.Recompute(launch.ballSpeed, launch.launchAngle, launch.sideAngle, spins.back,
+                      spins.side);
     shot_.club = sensor_.Club();
     if (sensor_.LoftMismatch()) {
         view_->ShowClubNotice(true);
@@ -43,7 +49,7 @@ void ShotComputation::UpdateClubAndIndex() {
     }
     shot::PerformanceAnalysis performance(pass_.flight, pass_.scoring);
     performance.Compute(launch.ballSpeed, sensor_.ClubSpeed(), launch.launchAngle, launch.sideAngle,
-                        launch.backSpin, launch.sideSpin);
+                        spins.back, spins.side);
     shot_.launchEfficiency = performance.LaunchEfficiency();
     shot_.powerTransferIndex = performance.PowerTransferIndex();
     shot_.shotScore = performance.SelectedScore();
@@ -60,7 +66,9 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     const shot::LaunchConditions launch = shot_.launch;
     if (launch.putt && !NamesPutter(item)) shot_.item = kPutterItem;
 
-    // 2. The flight as measured, and its trajectory table: a putt's is its roll on the green.
+    // 2. The flight as measured, and its trajectory table: a putt's is its roll on the green,
+    // a doubtful spin's the flight of the spin it can be trusted with.
+    const shot::TrustedSpins spins = TrustedSpins(launch);
     flight::FlightModel measured(pass_.flight);
     if (launch.putt) {
         flight::PuttResult roll;
@@ -72,7 +80,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
         }
         measured.Adopt(flight::PuttRoll::AsFlight(roll));
     } else {
-        measured.Compute(launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
+        measured.Compute(launch.ballSpeed, launch.launchAngle, spins.back, spins.side,
                          launch.sideAngle);
     }
     base::Show(measured.WriteTrajectory(base::TrajectoryPath()), prompts_);
@@ -109,13 +117,13 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     // 6. The router's flight, with the measured or the predicted back spin. A doubtful spin
     // is not passed on as measured: the predicted back spin and no side spin go instead.
     // A putt's spin is not measured and no prediction of a full shot's fits it: none goes.
-    double backSpin = launch.backSpin;
+    double backSpin = spins.back;
     if (launch.putt) {
         backSpin = 0.0;
-    } else if (!pass_.predictWithSpin || launch.spinDoubtful) {
+    } else if (!pass_.predictWithSpin) {
         backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
-    const double sideSpin = launch.spinDoubtful || launch.putt ? 0.0 : launch.sideSpin;
+    const double sideSpin = launch.putt ? 0.0 : spins.side;
     flight::FlightModel routed(pass_.flight);
     if (launch.putt) {
         routed.Adopt(measured.Result());

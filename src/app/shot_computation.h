@@ -46,8 +46,11 @@ public:
     // The back spin (rpm) that the router and the serial line get when Setup/PredictWithSpin
     // is not "yes": predicted from ball speed (mph) and launch angle (degrees).
     static double PredictedBackSpin(double ballSpeedMph, double launchAngle) {
-        return 3.8 * ballSpeedMph + 635.0 + 285.0 * launchAngle;
+        return shot::PredictedBackSpin(ballSpeedMph, launchAngle);
     }
+
+    // The spins the values derived from the shot stand on; a putt's are its own (none).
+    static shot::TrustedSpins TrustedSpins(const shot::LaunchConditions& launch);
 
 private:
     const analysis::LaunchScene& scene_;

@@ -218,7 +218,8 @@ void ShotTable::Fly(flight::FlightModel& model, Row& row, int distanceUnit) {
         Flown(row, *e.rolled, distanceUnit);
         return;
     }
-    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    const shot::TrustedSpins spins = FlownSpins(e);
+    model.Compute(e.ballSpeed, e.launchAngle, spins.back, spins.side, e.sideAngle);
     Flown(row, model.Result(), distanceUnit);
 }
 
@@ -247,7 +248,8 @@ void ShotTable::FlyStagedRows() {
             const std::size_t n = std::min(kBlock, end - block);
             for (std::size_t i = 0; i < n; ++i) {
                 const ShotEntry& e = unflown_[block + i].row->values->entry;
-                launches[i] = {e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle};
+                const shot::TrustedSpins spins = FlownSpins(e);
+                launches[i] = {e.ballSpeed, e.launchAngle, spins.back, spins.side, e.sideAngle};
             }
             model.Summaries(launches, static_cast<int>(n), flights);
             for (std::size_t i = 0; i < n; ++i) {
@@ -311,7 +313,8 @@ const ShotValues& ShotTable::ValuesOrCells(int row, const flight::FlightOptions&
         return spare;
     }
     flight::FlightModel model(air);
-    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    const shot::TrustedSpins spins = FlownSpins(e);
+    model.Compute(e.ballSpeed, e.launchAngle, spins.back, spins.side, e.sideAngle);
     spare.flight = model.Result();
     return spare;
 }

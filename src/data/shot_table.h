@@ -14,6 +14,7 @@
 #include "base/settings_schema.h"
 #include "base/status.h"
 #include "flight/flight_model.h"
+#include "shot/shot_record.h"
 
 namespace kyvern::data {
 
@@ -130,6 +131,11 @@ std::optional<flight::FlightSummary> RolledPutt(double totalSpin, double backSpi
 // A shot row's values as the table recorded them, unrounded: what it was given and the flight it
 // predicted (yards and seconds) with the ball and air it was flown in, which are kept so that a
 // view draws the very same flight again.
+// The spins a recorded shot is flown with: a doubtful spin's flight is the trusted one's.
+inline shot::TrustedSpins FlownSpins(const ShotEntry& e) {
+    return {e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.spinDoubtful};
+}
+
 struct ShotValues {
     ShotEntry entry;
     flight::FlightOptions flown;

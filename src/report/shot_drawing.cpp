@@ -63,7 +63,8 @@ flight::FlightResult FlightOf(const data::ShotValues& v) {
     const data::ShotEntry& e = v.entry;
     if (e.rolled) return RollOf(e);
     flight::FlightModel model(v.flown);
-    model.Compute(e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.sideAngle);
+    const shot::TrustedSpins spins = data::FlownSpins(e);
+    model.Compute(e.ballSpeed, e.launchAngle, spins.back, spins.side, e.sideAngle);
     return model.Result();
 }
 

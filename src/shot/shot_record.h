@@ -29,6 +29,24 @@ struct LaunchConditions {
     static double HeldSideAngle(double sideAngle);
 };
 
+// The back spin (rpm) a shot of this ball speed (mph) and launch (degrees) is expected to have:
+// what goes out where the measured one may not.
+inline double PredictedBackSpin(double ballSpeedMph, double launchAngle) {
+    return 3.8 * ballSpeedMph + 635.0 + 285.0 * launchAngle;
+}
+
+// The spins (rpm) the values derived from a shot stand on: the measured ones, or for a
+// doubtful spin the predicted back spin and no side spin, so that no flight, club value or
+// score is shown as measured from a spin that was not.
+struct TrustedSpins {
+    TrustedSpins(double ballSpeed, double launchAngle, double backSpin, double sideSpin,
+                 bool doubtful)
+        : back(doubtful ? PredictedBackSpin(ballSpeed * 3600.0 / 5280.0, launchAngle) : backSpin),
+          side(doubtful ? 0.0 : sideSpin) {}
+    double back;
+    double side;
+};
+
 // One club value and whether it was filled; an unfilled value reads as 0.
 class ClubValue {
 public:

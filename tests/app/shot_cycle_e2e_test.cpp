@@ -274,8 +274,9 @@ TEST(ShotComputation, PredictedSpinGoesToTheRouterAndTheSerialLineOnly) {
               Format("%.0f", l.backSpin));
 }
 
-// A print beside the line makes a spin doubtful: the shot is recorded, and the router and the
-// serial line get the predicted back spin and no side spin instead of the measured ones.
+// A print beside the line makes a spin doubtful: the shot is recorded with its measured spin
+// marked, and the router, the serial line and every value derived from the spin (the flight
+// shown, the club values inferred) take the predicted back spin and no side spin instead.
 TEST(ShotComputation, ADoubtfulSpinGoesOutAsThePredictedOne) {
     kyvern::sim::Realism prints;
     prints.prints = true;
@@ -306,6 +307,17 @@ TEST(ShotComputation, ADoubtfulSpinGoesOutAsThePredictedOne) {
                                                  flight.FlightTime()));
     EXPECT_EQ(device.Heard(), links::SerialShotOutput::ShotLine(l.ballSpeed, l.launchAngle,
                                                                 predicted, 0.0, l.sideAngle));
+    const kyvern::shot::ShotRecord& shot = rig.monitor->CurrentShot();
+    EXPECT_DOUBLE_EQ(shot.flight.carry, flight.Carry());
+    const kyvern::data::ShotValues* row = table.Values(table.CurrentRow());
+    ASSERT_NE(row, nullptr);
+    EXPECT_DOUBLE_EQ(row->flight.carry, flight.Carry());  // the table flies it so too
+    EXPECT_EQ(table.Cell(table.CurrentRow(), kyvern::data::kBackSpinColumn),
+              Format("%.0f", l.backSpin));
+    kyvern::testing::RecordingPrompts quiet;
+    kyvern::links::ClubSensor inferred(quiet);
+    inferred.Recompute(l.ballSpeed, l.launchAngle, l.sideAngle, predicted, 0.0);
+    EXPECT_DOUBLE_EQ(shot.club.faceAngle.Value(), inferred.FaceAngle());
 }
 
 // In Putt mode the simulated camera strobes a putt: it is recorded under the putter with its
