@@ -113,6 +113,7 @@ listen();
 
 // Requests carry a few short headers; anything larger is not a page's.
 constexpr std::size_t kMaxBody = 8 * 1024;
+constexpr std::size_t kMaxHeaderBytes = 8 * 1024;
 constexpr int kThreads = LivePage::kMaxPages + 4;
 
 bool SameText(const std::string& a, const std::string& b) {
@@ -192,6 +193,16 @@ base::Status LivePage::Start(const LivePageOptions& options) {
                 response.status = 405;
                 response.set_header("Allow", "GET, HEAD");
                 response.set_content("Only GET and HEAD\n", "text/plain");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            // The server takes any number of header lines; a page's request has a few.
+            std::size_t headerBytes = 0;
+            for (const auto& [name, value] : request.headers)
+                headerBytes += name.size() + value.size() + 4;
+            if (headerBytes > kMaxHeaderBytes) {
+                response.status = 431;
+                response.set_header("Connection", "close");
+                response.set_content("Request headers too large\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
             }
             // No page takes a body; one left unread would be taken for the next request.
