@@ -95,21 +95,19 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
     const double radius = b.diameter / 2.0;
     double xs[kRimRays];
     double ys[kRimRays];
-    double spans[kRimRays];
-    double along[kRimRays];
+    // Each ray's direction, and the face just inside the rim and the scene just outside it on each
+    // ray, each the mean of a span; -1 for a ray that leaves the frame, runs onto the ground or
+    // crosses the printed line at the rim: it says nothing of the rim.
     double cosines[kRimRays];
     double sines[kRimRays];
-    // The face just inside the rim and the scene just outside it on each ray, each the mean of
-    // a span; -1 for a ray that leaves the frame, runs onto the ground or crosses the printed
-    // line at the rim: it says nothing of the rim.
     double inners[kRimRays];
     double outers[kRimRays];
     double sorted[kRimRays];
     int scenes = 0;
     for (int k = 0; k < kRimRays; ++k) {
         const double angle = 2.0 * base::kPi * k / kRimRays;
-        const double c = std::cos(angle);
-        const double s = std::sin(angle);
+        const double c = cosines[k] = std::cos(angle);
+        const double s = sines[k] = std::sin(angle);
         bool inside = true;
         auto mean = [&](double from, double to) {
             double sum = 0.0;
@@ -141,9 +139,8 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
     int n = 0;
     for (int k = 0; k < kRimRays; ++k) {
         if (!(outers[k] >= 0.0) || std::fabs(outers[k] - scene) > kSceneSpread) continue;
-        const double angle = 2.0 * base::kPi * k / kRimRays;
-        const double c = std::cos(angle);
-        const double s = std::sin(angle);
+        const double c = cosines[k];
+        const double s = sines[k];
         auto at = [&](double r) { return Sample(b.centreX + r * c, b.centreY + r * s); };
         const double inner = inners[k];
         const double outer = outers[k];
@@ -165,10 +162,10 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
         if (found < 3 || crossings[1] < 0.88 * radius || crossings[1] > 1.12 * radius) continue;
         xs[n] = b.centreX + crossings[1] * c;
         ys[n] = b.centreY + crossings[1] * s;
-        spans[n] = crossings[2] - crossings[0];
-        along[n] = std::fabs(c * ux + s * uy);
-        cosines[n] = c;
-        sines[n] = s;
+        ramps.width[n] = crossings[2] - crossings[0];
+        ramps.along[n] = std::fabs(c * ux + s * uy);
+        ramps.cosine[n] = c;
+        ramps.sine[n] = s;
         ++n;
     }
     if (n < kRimRays / 4) return false;
@@ -226,13 +223,14 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
     }
     rim.Set(cx, cy, 2.0 * r);
 
+    // The ramps of the rays the circle kept, in their order.
     for (int i = 0; i < n; ++i) {
         if (!kept[i]) continue;
-        ramps.width[ramps.count] = spans[i];
-        ramps.along[ramps.count] = along[i];
-        ramps.cosine[ramps.count] = cosines[i];
-        ramps.sine[ramps.count] = sines[i];
-        ++ramps.count;
+        const int to = ramps.count++;
+        ramps.width[to] = ramps.width[i];
+        ramps.along[to] = ramps.along[i];
+        ramps.cosine[to] = ramps.cosine[i];
+        ramps.sine[to] = ramps.sine[i];
     }
     return true;
 }

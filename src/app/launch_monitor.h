@@ -188,7 +188,7 @@ public:
     // The back spin (rpm) the router and the serial line get when Setup/PredictWithSpin is not
     // "yes".
     static double PredictedBackSpin(double ballSpeedMph, double launchAngle) {
-        return ShotComputation::PredictedBackSpin(ballSpeedMph, launchAngle);
+        return shot::PredictedBackSpin(ballSpeedMph, launchAngle);
     }
     // The history file SaveHistory writes to for this size, by the ring rule.
     static long ChooseHistoryNumber(long size);

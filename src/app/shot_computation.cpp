@@ -32,14 +32,9 @@ ShotComputation::ShotComputation(const analysis::LaunchScene& scene, links::Club
       view_(&view),
       pass_(pass) {}
 
-shot::TrustedSpins ShotComputation::TrustedSpins(const shot::LaunchConditions& launch) {
-    return {launch.ballSpeed, launch.launchAngle, launch.backSpin, launch.sideSpin,
-            launch.spinDoubtful && !launch.putt};
-}
-
 void ShotComputation::UpdateClubAndIndex() {
     const shot::LaunchConditions& launch = shot_.launch;
-    const shot::TrustedSpins spins = TrustedSpins(launch);
+    const shot::TrustedSpins spins(launch);
     sensor_.Recompute(launch.ballSpeed, launch.launchAngle, launch.sideAngle, spins.back,
                       spins.side);
     shot_.club = sensor_.Club();
@@ -68,7 +63,7 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
 
     // 2. The flight as measured, and its trajectory table: a putt's is its roll on the green,
     // a doubtful spin's the flight of the spin it can be trusted with.
-    const shot::TrustedSpins spins = TrustedSpins(launch);
+    const shot::TrustedSpins spins(launch);
     flight::FlightModel measured(pass_.flight);
     if (launch.putt) {
         flight::PuttResult roll;
@@ -121,7 +116,9 @@ bool ShotComputation::ComputeShot(bool newShot, const std::string& user, const s
     if (launch.putt) {
         backSpin = 0.0;
     } else if (!pass_.predictWithSpin) {
-        backSpin = PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
+        // The back spin the router and the serial line get when Setup/PredictWithSpin is not
+        // "yes".
+        backSpin = shot::PredictedBackSpin(launch.ballSpeedMph, launch.launchAngle);
     }
     const double sideSpin = launch.putt ? 0.0 : spins.side;
     flight::FlightModel routed(pass_.flight);

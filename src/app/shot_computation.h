@@ -43,15 +43,6 @@ public:
     // The current shot; the cycle sets its launch conditions.
     shot::ShotRecord& Shot() { return shot_; }
 
-    // The back spin (rpm) that the router and the serial line get when Setup/PredictWithSpin
-    // is not "yes": predicted from ball speed (mph) and launch angle (degrees).
-    static double PredictedBackSpin(double ballSpeedMph, double launchAngle) {
-        return shot::PredictedBackSpin(ballSpeedMph, launchAngle);
-    }
-
-    // The spins the values derived from the shot stand on; a putt's are its own (none).
-    static shot::TrustedSpins TrustedSpins(const shot::LaunchConditions& launch);
-
 private:
     const analysis::LaunchScene& scene_;
     links::ClubSensor& sensor_;

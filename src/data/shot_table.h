@@ -128,14 +128,14 @@ std::optional<flight::FlightSummary> RolledPutt(double totalSpin, double backSpi
                                                 double carry, double offline, double total,
                                                 double flightTime, int distanceUnit);
 
-// A shot row's values as the table recorded them, unrounded: what it was given and the flight it
-// predicted (yards and seconds) with the ball and air it was flown in, which are kept so that a
-// view draws the very same flight again.
 // The spins a recorded shot is flown with: a doubtful spin's flight is the trusted one's.
 inline shot::TrustedSpins FlownSpins(const ShotEntry& e) {
     return {e.ballSpeed, e.launchAngle, e.backSpin, e.sideSpin, e.spinDoubtful};
 }
 
+// A shot row's values as the table recorded them, unrounded: what it was given and the flight it
+// predicted (yards and seconds) with the ball and air it was flown in, which are kept so that a
+// view draws the very same flight again.
 struct ShotValues {
     ShotEntry entry;
     flight::FlightOptions flown;

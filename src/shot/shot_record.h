@@ -43,6 +43,10 @@ struct TrustedSpins {
                  bool doubtful)
         : back(doubtful ? PredictedBackSpin(ballSpeed * 3600.0 / 5280.0, launchAngle) : backSpin),
           side(doubtful ? 0.0 : sideSpin) {}
+    // A putt's spins are its own (none are measured).
+    explicit TrustedSpins(const LaunchConditions& l)
+        : TrustedSpins(l.ballSpeed, l.launchAngle, l.backSpin, l.sideSpin,
+                       l.spinDoubtful && !l.putt) {}
     double back;
     double side;
 };

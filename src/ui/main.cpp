@@ -172,9 +172,10 @@ int main(int argc, char** argv) {
                         window.Analysis()->Plot();  // the current shot's flight in the plot
                         window.Analysis()->grab().save(prefix + "-analysis.png");
                         window.OpenHistory();
-                        if (window.History()) window.History()->Settle();
-                        if (window.History())
-                            window.History()->grab().save(prefix + "-history.png");
+                        if (auto* history = window.History()) {
+                            history->Settle();
+                            history->grab().save(prefix + "-history.png");
+                        }
                         window.close();
                     }
                 });
