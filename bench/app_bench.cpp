@@ -67,7 +67,8 @@ struct Rig {
         options.seed = 3;
         driver = std::make_unique<kyvern::sim::SimulatedCameraDriver>(options,
                                                                       kyvern::base::SettingsPath());
-        table = std::make_unique<kyvern::capture::CameraTable>(*driver, prompts);
+        table = std::make_unique<kyvern::capture::CameraTable>(*driver, prompts,
+                                                              kyvern::base::Settings());
         table->SetGrabPause(std::chrono::microseconds(0));
         table->InitCameras();
         kyvern::app::MonitorOptions monitorOptions;
@@ -152,7 +153,7 @@ void BM_PartSaveHistory(benchmark::State& state) {
     Rig rig;
     rig.Shoot();
     rig.monitor->CameraTick();
-    kyvern::capture::ImageFile file;
+    kyvern::capture::ImageFile file{kyvern::base::Settings()};
     file.SetImage(0, rig.monitor->Frame(0));
     for (auto _ : state)
         rig.monitor->SaveHistory(file);

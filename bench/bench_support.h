@@ -81,7 +81,7 @@ struct SavedSession {
         folder = ::mkdtemp(pattern.data());
         ::setenv("KYVERN_HOME", folder.c_str(), 1);
         path = folder + "/session.txt";
-        data::ShotTable table({});
+        data::ShotTable table({}, kyvern::base::Settings());
         table.SetupTable();
         table.BeginBulkAdd();
         for (int i = 0; i < shots; ++i)

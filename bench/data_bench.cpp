@@ -28,7 +28,7 @@ Fixture& Shared() {
 
 void Load(benchmark::State& state, Fixture& f) {
     for (auto _ : state) {
-        kyvern::data::ShotTable table({});
+        kyvern::data::ShotTable table({}, kyvern::base::Settings());
         table.SetupTable();
         kyvern::data::LoadReport report;
         kyvern::bench::Require(kyvern::data::LoadSession(table, f.path, report));
@@ -49,7 +49,7 @@ BENCHMARK(BM_LoadSession200k)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_SaveSession10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table({});
+    kyvern::data::ShotTable table({}, kyvern::base::Settings());
     table.SetupTable();
     kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     const std::string out = f.folder + "/saved.txt";
@@ -64,7 +64,7 @@ BENCHMARK(BM_SaveSession10k)->Unit(benchmark::kMillisecond);
 // The save without the disk: formatting every line.
 void BM_FormatSession10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table({});
+    kyvern::data::ShotTable table({}, kyvern::base::Settings());
     table.SetupTable();
     kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     for (auto _ : state)

@@ -35,7 +35,7 @@ Fixture& Shared() {
 
 // A shown Shots view, painted, over a table loaded from the session.
 struct ShownView {
-    explicit ShownView(Fixture& f) : table({}), view(table) {
+    explicit ShownView(Fixture& f) : table({}, kyvern::base::Settings()), view(table) {
         table.SetupTable();
         view.resize(1400, 800);
         view.show();
@@ -88,7 +88,7 @@ BENCHMARK(BM_ShotIntoShownView10k)->Unit(benchmark::kMillisecond);
 // The same shot without a view: what the table itself costs.
 void BM_ShotIntoTable10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table({});
+    kyvern::data::ShotTable table({}, kyvern::base::Settings());
     table.SetupTable();
     kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     int i = 0;
@@ -101,7 +101,7 @@ BENCHMARK(BM_ShotIntoTable10k)->Unit(benchmark::kMillisecond);
 // read from the table's records, the current one's trajectory flown again, the drawing.
 void BM_DrawDownRange10k(benchmark::State& state) {
     Fixture& f = Shared();
-    kyvern::data::ShotTable table({});
+    kyvern::data::ShotTable table({}, kyvern::base::Settings());
     table.SetupTable();
     kyvern::bench::Require(kyvern::data::LoadSession(table, f.path));
     const kyvern::base::SettingsSnapshot settings = kyvern::base::SettingsSnapshot::Read();

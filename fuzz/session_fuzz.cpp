@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
     }
 
-    kyvern::data::ShotTable table({});  // headers only; the widths are not wanted here
+    kyvern::data::ShotTable table({}, kyvern::base::Settings());  // headers only; the widths are not wanted here
     kyvern::data::LoadReport report;
     if (!kyvern::data::LoadSession(table, gFile, report)) std::abort();
     if (ReadAll(gFile) != bytes) std::abort();
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Everything loaded formats into lines that load again without a crash.
     const std::string saved = kyvern::data::FormatSession(table, "user", "session");
-    kyvern::data::ShotTable again({});
+    kyvern::data::ShotTable again({}, kyvern::base::Settings());
     const kyvern::data::LoadReport second = kyvern::data::LoadSessionText(again, saved);
     if (report.loaded > 0 && !second.headerFound) std::abort();
     if (!WellFormed(again) || second.loaded > report.loaded) std::abort();

@@ -11,7 +11,7 @@
 #include "base/config_store.h"
 #include "base/log.h"
 #include "base/program_folder.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "capture/camera_backends.h"
 #include "capture/camera_table.h"
 #include "shot/text_formats.h"
@@ -131,9 +131,10 @@ private:
 RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& prompts,
                        const base::Settings& settings) {
     RunCameras run;
-    run.driverName = std::string(base::Trim(settings.Text(base::setting::kCameraDriver)));
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings);
+    run.driverName = std::string(base::Trim(snapshot.Text(base::setting::kCameraDriver)));
     if (simulate || base::EqualsNoCase(run.driverName, "Simulated")) {
-        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(settings);
+        sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(snapshot);
         if (shootOnIdle) simOptions.shotPeriod = 0.0;
         auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);
         run.simulated = made.get();
@@ -207,8 +208,7 @@ bool BeginInstance(const InstanceLock& lock, bool& secondInstance) {
     }
     secondInstance = lock.Status() == InstanceLock::State::kTaken;
     if (secondInstance &&
-        !base::EqualsNoCase(
-            base::Trim(base::Settings().Text(base::setting::kAllowMultipleInstances)), "yes")) {
+        !base::SettingsSnapshot::Read().Yes(base::setting::kAllowMultipleInstances)) {
         std::fprintf(stderr,
                      "Another instance is running (Setup/AllowMultipleInstances is not yes)\n");
         return false;

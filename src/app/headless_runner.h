@@ -35,7 +35,7 @@ struct RunCameras {
 // Opens the cameras and finds them on the bus. shootOnIdle makes the simulated camera wait
 // for RequestShot instead of its own period. The caller shuts the table down when done.
 RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& prompts,
-                       const base::Settings& settings = {});
+                       const base::Settings& settings);
 
 // The text line of a recorded shot in the display units in force: time, item, ball speed,
 // launch, side, spins, club speed, carry, total, offline, score.

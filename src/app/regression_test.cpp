@@ -11,7 +11,7 @@
 #include "base/config_store.h"
 #include "base/math_constants.h"
 #include "base/program_folder.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::app {
 namespace {
@@ -36,7 +36,7 @@ std::vector<std::string> MatchingImages(const std::string& prefix) {
 }
 
 long TimeBetween() {
-    const long ms = base::Settings().Integer(base::setting::kRegressionTimeBetween);
+    const long ms = base::SettingsSnapshot::Read().Integer(base::setting::kRegressionTimeBetween);
     const base::SettingRange range = base::Spec(base::setting::kRegressionTimeBetween).range;
     return std::clamp(ms, static_cast<long>(range.low), static_cast<long>(range.high));
 }
@@ -67,7 +67,7 @@ void RegressionTest::RunStep() {
     monitor_.timers_.StopTimer(kTestTimer);
     const std::string prefix =
         directory_.empty()
-            ? PlatformFolder(base::Settings().Text(base::setting::kRegressionDirectory))
+            ? PlatformFolder(base::SettingsSnapshot::Read().Text(base::setting::kRegressionDirectory))
             : directory_;
     if (restart_) {
         restart_ = false;
@@ -143,7 +143,7 @@ void RegressionTest::RunStep() {
     ++index_;
     if (index_ < files_.size()) {
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));
-    } else if (directory_.empty() ? base::Settings().Yes(base::setting::kRegressionContinuous)
+    } else if (directory_.empty() ? base::SettingsSnapshot::Read().Yes(base::setting::kRegressionContinuous)
                                   : continuous_) {
         restart_ = true;
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));

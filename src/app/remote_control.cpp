@@ -14,7 +14,7 @@
 #include "app/launch_monitor.h"
 #include "base/config_store.h"
 #include "base/program_folder.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 
 extern char** environ;
@@ -139,13 +139,13 @@ void RemoteControl::CheckCommands() {
 }
 
 long RemoteControl::LaunchProgram() {
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     const std::string executable =
-        std::string(base::Trim(base::Settings().Text(base::setting::kLauncherExecutable)));
+        std::string(base::Trim(settings.Text(base::setting::kLauncherExecutable)));
     if (executable.empty()) return -1;
-    std::vector<std::string> words =
-        SplitArguments(base::Settings().Text(base::setting::kLauncherArguments));
+    std::vector<std::string> words = SplitArguments(settings.Text(base::setting::kLauncherArguments));
     const std::string folder = PlatformFolder(
-        std::string(base::Trim(base::Settings().Text(base::setting::kLauncherDefaultDir))));
+        std::string(base::Trim(settings.Text(base::setting::kLauncherDefaultDir))));
     std::vector<char*> argv;
     std::string program = executable;
     argv.push_back(program.data());

@@ -72,14 +72,14 @@ LaunchMonitor::LaunchMonitor(TimerHost& timers, base::UserPrompts& prompts,
     const flight::BallType ball(pass_.flight.ball);
     scene_ = std::make_unique<analysis::LaunchScene>(ball.Diameter(), pass_.scene);
     pipeline_ = std::make_unique<analysis::AnalysisPipeline>(ball.Diameter(), pass_.analysis);
-    table_ = std::make_unique<data::ShotTable>(pass_.flight);
+    table_ = std::make_unique<data::ShotTable>(pass_.flight, base::Settings());
     links::ClubSensor::Wait sensorWait;
     if (options_.wait) sensorWait = options_.wait;
     sensor_ = std::make_unique<links::ClubSensor>(prompts_, sensorWait);
     metadata_ = std::make_unique<links::VideoMetadataLink>(options_.metadataFactory);
     serialOutput_ = std::make_unique<links::SerialShotOutput>(prompts_);
-    names_ = std::make_unique<data::NameLists>();
-    workFile_ = std::make_unique<capture::ImageFile>();
+    names_ = std::make_unique<data::NameLists>(base::Settings());
+    workFile_ = std::make_unique<capture::ImageFile>(base::Settings());
     // Where a shot goes, in the order other programs rely on; a new link is one more Add.
     const bool second = options_.secondInstance;
     publishers_ =
@@ -226,7 +226,7 @@ void LaunchMonitor::OpenSimulatorLink() {
     if (!simulatorPublisher_) return;
     links::SimLinkConfig config;
     std::string problem;
-    if (!links::ReadSimLinkConfig(base::Settings(), config, problem)) {
+    if (!links::ReadSimLinkConfig(base::SettingsSnapshot::Read(), config, problem)) {
         // Told once; the link stays off and nothing else is affected.
         messages_.Add(problem);
         view_->SimulatorLinkNote(problem);

@@ -39,30 +39,6 @@ const std::string& Settings::File(std::string& found) const {
 }
 
 // Each read is a snapshot of its own, so a file read and a pass's read follow one rule.
-std::string Settings::Text(SettingId id) const { return SettingsSnapshot::Read(*this).Text(id); }
-
-std::string Settings::Text(SettingId family, long n) const {
-    return SettingsSnapshot::Read(*this).Text(family, n);
-}
-
-std::optional<std::string> Settings::Stored(SettingId id) const {
-    return SettingsSnapshot::Read(*this).Stored(id);
-}
-
-std::optional<std::string> Settings::Stored(SettingId family, long n) const {
-    return SettingsSnapshot::Read(*this).Stored(family, n);
-}
-
-double Settings::Number(SettingId id) const { return SettingsSnapshot::Read(*this).Number(id); }
-
-long Settings::Integer(SettingId id) const { return SettingsSnapshot::Read(*this).Integer(id); }
-
-bool Settings::Yes(SettingId id) const { return SettingsSnapshot::Read(*this).Yes(id); }
-
-bool Settings::On(SettingId id) const { return SettingsSnapshot::Read(*this).On(id); }
-
-int Settings::Choice(SettingId id) const { return SettingsSnapshot::Read(*this).Choice(id); }
-
 bool Settings::Write(SettingId id, std::string_view value) const {
     std::string found;
     const SettingSpec& spec = Spec(id);

@@ -620,10 +620,10 @@ static_assert(EveryChoiceTyped(std::make_index_sequence<kTable.size()>()),
               "every choice key reads into the enum of its own words");
 }  // namespace schema_detail
 
-// The settings file, read at every call: no value is kept, so another program's change
-// applies at once. A default-made object reads the program folder's file, found again at
-// each read; one made from a path (implicitly, so a path may stand where settings are
-// wanted) reads that file.
+// The settings file as a place to write: no value is kept, and reading goes through a
+// SettingsSnapshot taken from it, so a pass sees one state of the file. A default-made object
+// stands for the program folder's file, found again at each use; one made from a path
+// (implicitly, so a path may stand where settings are wanted) for that file.
 class Settings {
 public:
     Settings() = default;
@@ -632,22 +632,6 @@ public:
 
     // The file a read at this moment goes to.
     std::string Path() const;
-
-    // The value cut to the key's length, or its default when the key is missing.
-    std::string Text(SettingId id) const;
-    std::string Text(SettingId family, long n) const;
-    // The value as stored, or nothing when the key is missing.
-    std::optional<std::string> Stored(SettingId id) const;
-    std::optional<std::string> Stored(SettingId family, long n) const;
-    // "%lf" of the value; a value that is no finite number counts as the default.
-    double Number(SettingId id) const;
-    // "%ld" of the value; a value that is no number counts as the default.
-    long Integer(SettingId id) const;
-    // The value, trimmed, is "yes" or "on" without regard to case.
-    bool Yes(SettingId id) const;
-    bool On(SettingId id) const;
-    // Index of the choice word the value is (case ignored), or -1 when it is none of them.
-    int Choice(SettingId id) const;
 
     bool Write(SettingId id, std::string_view value) const;
     bool Write(SettingId family, long n, std::string_view value) const;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/config_store.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "frame/camera_model.h"
 
@@ -155,13 +155,14 @@ bool CameraTable::StartCamera(int index) {
 
 bool CameraTable::ApplySpeedAndBrightness() {
     std::lock_guard lock(tableMutex_);
-    const SpeedMode* mode = SpeedModeOfName(settings_.Text(base::setting::kCameraSpeed));
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
+    const SpeedMode* mode = SpeedModeOfName(settings.Text(base::setting::kCameraSpeed));
     if (!mode) return false;
     strobeInterval_ = mode->strobeInterval;
     // A brightness that does not read as a number counts as the default step.
     const base::SettingId key = base::setting::kCameraBrightness;
     int brightness = static_cast<int>(base::DefaultInteger(key));
-    std::sscanf(settings_.Text(key).c_str(), "%d", &brightness);
+    std::sscanf(settings.Text(key).c_str(), "%d", &brightness);
     if (brightness < kMinBrightness) brightness = kMinBrightness;
     if (brightness > kMaxBrightness) brightness = kMaxBrightness;
     gainValue_ = kGainBase + kGainStep * brightness;

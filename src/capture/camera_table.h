@@ -86,7 +86,7 @@ double IntervalOfRegisters(std::uint32_t registerA, std::uint32_t registerB);
 class CameraTable {
 public:
     // prompts shows the messages; settings say the speed, brightness and hand.
-    CameraTable(CameraDriver& driver, base::UserPrompts& prompts, base::Settings settings = {});
+    CameraTable(CameraDriver& driver, base::UserPrompts& prompts, base::Settings settings);
     ~CameraTable();
     CameraTable(const CameraTable&) = delete;
     CameraTable& operator=(const CameraTable&) = delete;

@@ -17,7 +17,7 @@
 #include "base/math_constants.h"
 #include "base/program_folder.h"
 #include "base/regular_file.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "frame/camera_model.h"
 
@@ -89,7 +89,7 @@ void ScanDouble(const std::optional<std::string>& value, double& out) {
 }
 
 // "%lf" of the setting, or of its default when it is no number.
-double ReadClubSetting(const base::Settings& settings, base::SettingId id) {
+double ReadClubSetting(const base::SettingsSnapshot& settings, base::SettingId id) {
     double value = 0.0;
     if (std::sscanf(settings.Text(id).c_str(), "%lf", &value) != 1) value = base::DefaultNumber(id);
     return value;
@@ -172,7 +172,7 @@ void ImageFile::WriteClubSetting(base::SettingId id, double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.1f", value);
     // Every frame of a file carries the same club: skip the rewrite when nothing changes.
-    if (settings_.Stored(id) == text) return;
+    if (base::SettingsSnapshot::Read(settings_).Stored(id) == text) return;
     settings_.Write(id, text);
 }
 
@@ -337,6 +337,15 @@ base::Status ImageFile::Write(const std::string& path, base::FileCommitter* comm
               file.Write(infoHeader_.data(), infoHeader_.size()) &&
               file.Write(colourTable_.data(), colourTable_.size());
 
+    double clubMass = 0.0;
+    double clubLoft = 0.0;
+    if (savedClub_) {
+        std::tie(clubMass, clubLoft) = *savedClub_;
+    } else {
+        const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
+        clubMass = ReadClubSetting(settings, base::setting::kClubMass);
+        clubLoft = ReadClubSetting(settings, base::setting::kClubLoft);
+    }
     for (int s = first; ok && s < frame::kCameraSlots; ++s) {
         const CapturedImage& slot = *slots_[s];
         if (!slot.valid) continue;
@@ -345,14 +354,6 @@ base::Status ImageFile::Write(const std::string& path, base::FileCommitter* comm
             std::uint8_t* row = staging_.get() + std::size_t(height - r - 1) * stride;
             std::memcpy(row, slot.Pixels() + std::size_t(r) * rowBytes, rowBytes);
             std::memset(row + rowBytes, 0, stride - rowBytes);
-        }
-        double clubMass = 0.0;
-        double clubLoft = 0.0;
-        if (savedClub_) {
-            std::tie(clubMass, clubLoft) = *savedClub_;
-        } else {
-            clubMass = ReadClubSetting(settings_, base::setting::kClubMass);
-            clubLoft = ReadClubSetting(settings_, base::setting::kClubLoft);
         }
         std::time_t now = std::time(nullptr);
         std::tm local{};

@@ -28,7 +28,7 @@ class ImageFile {
 public:
     // settings hold the club the file records and updates. Load and Save return their
     // failures with the user's text of the reason; the caller shows them.
-    explicit ImageFile(base::Settings settings = {});
+    explicit ImageFile(base::Settings settings);
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 

@@ -145,7 +145,7 @@ int RunAnalyze(const Args& args) {
     base::StderrPrompts prompts;
     base::StdoutMessageList printed;
     base::TextMessageList silent;
-    auto file = std::make_unique<capture::ImageFile>();
+    auto file = std::make_unique<capture::ImageFile>(base::Settings());
     auto frames = std::make_unique<std::array<CapturedImage, frame::kCameraSlots>>();
     int failures = 0;
 

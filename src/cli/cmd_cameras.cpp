@@ -7,7 +7,7 @@
 
 #include "base/config_store.h"
 #include "base/program_folder.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "base/user_prompts.h"
 #include "capture/camera_backends.h"
@@ -35,12 +35,13 @@ int RunCameras(const Args& args) {
         return 2;
     }
     if (HasFlag(args, "--simulate")) driverName = "Simulated";
-    if (driverName.empty()) driverName = base::Settings().Text(base::setting::kCameraDriver);
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
+    if (driverName.empty()) driverName = settings.Text(base::setting::kCameraDriver);
 
     std::unique_ptr<capture::CameraDriver> driver;
     if (base::EqualsNoCase(driverName, "Simulated")) {
         driver = std::make_unique<sim::SimulatedCameraDriver>(
-            sim::ReadSimulatorOptions(base::Settings()));
+            sim::ReadSimulatorOptions(settings), base::Settings());
     } else if (base::EqualsNoCase(driverName, "Auto") ||
                base::EqualsNoCase(driverName, "GenICam") ||
                base::EqualsNoCase(driverName, "IIDC")) {
@@ -58,9 +59,9 @@ int RunCameras(const Args& args) {
     std::vector<Row> rows;
     if (driver) {
         name = driver->Name();
-        capture::CameraTable table(*driver, prompts);
+        capture::CameraTable table(*driver, prompts, base::Settings());
         table.InitCameras();
-        const std::string setting = base::Settings().Text(base::setting::kCameraSpeed);
+        const std::string setting = settings.Text(base::setting::kCameraSpeed);
         if (const capture::SpeedMode* mode = capture::SpeedModeOfName(setting)) speed = mode->name;
         gain = table.GainValue();
         for (int slot = 0; slot < capture::kCameraSlots; ++slot) {

@@ -59,7 +59,7 @@ int RunFrames(const Args& args) {
         return 2;
     }
     base::StderrPrompts prompts;
-    capture::ImageFile file;
+    capture::ImageFile file{base::Settings()};
     if (!base::Show(file.Load(files[0]), prompts)) return 1;
     if (HasFlag(args, "--json")) {
         PrintJsonDocument(file, files[0]);

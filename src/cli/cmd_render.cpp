@@ -248,7 +248,7 @@ int RunRender(const Args& args) {
     const sim::ShotTruth& truth = renderer.Truth();
 
     base::StderrPrompts prompts;
-    capture::ImageFile file;
+    capture::ImageFile file{base::Settings()};
     file.SetImage(0, *frame);
     if (!base::Show(file.Save(out), prompts)) return 1;
 

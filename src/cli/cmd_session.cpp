@@ -126,7 +126,7 @@ int RunSession(const Args& args) {
     }
     base::StderrPrompts prompts;
     const app::PassOptions pass = app::ReadPassOptions();
-    data::ShotTable table(pass.flight);
+    data::ShotTable table(pass.flight, base::Settings());
     table.SetupTable();
     table.ReadDisplayUnits(pass.snapshot);
     int skipped = 0;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/pass_options.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "cli/command.h"
 #include "flight/flight_model.h"
 #include "links/simulator_link.h"
@@ -63,7 +63,7 @@ int Send(const Args& args) {
     }
     links::SimLinkConfig config;
     std::string problem;
-    if (!links::ReadSimLinkConfig(base::Settings(), config, problem)) {
+    if (!links::ReadSimLinkConfig(base::SettingsSnapshot::Read(), config, problem)) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }

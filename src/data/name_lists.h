@@ -14,7 +14,7 @@ class NameLists {
 public:
     static constexpr int kMaxNames = 10;
 
-    explicit NameLists(base::Settings settings = {});
+    explicit NameLists(base::Settings settings);
 
     // Window start: the lists as the settings hold them.
     void LoadNameLists();

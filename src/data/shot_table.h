@@ -149,7 +149,7 @@ class ShotTable {
 public:
     // flight: the ball and air the table predicts its shots' distances with. The shot log is
     // always the program folder's, whatever the settings.
-    explicit ShotTable(const flight::FlightOptions& flight, base::Settings settings = {});
+    ShotTable(const flight::FlightOptions& flight, base::Settings settings);
     ~ShotTable();
     ShotTable(const ShotTable&) = delete;
     ShotTable& operator=(const ShotTable&) = delete;

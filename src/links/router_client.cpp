@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::links {
 
@@ -32,7 +32,7 @@ RouterClient::~RouterClient() {
 bool RouterClient::Open() {
     if (thread_.joinable()) return false;
     stopped_ = false;
-    const base::Settings settings;
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     ownClient_ = settings.Integer(base::setting::kRouterClientId);
     targetClient_ = settings.Integer(base::setting::kRouterTargetId);
     ReadTeeLocation(tee_.first, tee_.second);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::links {
 
@@ -64,7 +64,7 @@ TeeLocation ParseTeeLocation(const std::string& text) {
 }
 
 void ReadTeeLocation(unsigned long& first, unsigned long& second) {
-    const TeeLocation tee = ParseTeeLocation(base::Settings().Text(base::setting::kTeeLocation));
+    const TeeLocation tee = ParseTeeLocation(base::SettingsSnapshot::Read().Text(base::setting::kTeeLocation));
     first = tee.first;
     second = tee.second;
 }

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "base/config_store.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 
 namespace kyvern::links {
@@ -76,7 +76,7 @@ int PortNumberOf(std::string_view text, bool ignoreCase) {
 std::string SerialDevicePath(int portNumber) {
     char fallback[32];
     std::snprintf(fallback, sizeof fallback, "/dev/ttyS%d", portNumber - 1);
-    std::string path = base::Settings().Text(base::setting::kPortDevice, portNumber);
+    std::string path = base::SettingsSnapshot::Read().Text(base::setting::kPortDevice, portNumber);
     path = std::string(base::Trim(path));
     return path.empty() ? fallback : path;
 }

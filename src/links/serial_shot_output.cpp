@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::links {
 
@@ -48,7 +48,7 @@ std::string SerialShotOutput::ShotLine(double ballSpeed, double launchAngle, dou
 }
 
 void SerialShotOutput::Configure() {
-    const base::Settings settings;
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     // Only the exact word "No" keeps the output off.
     if (settings.Text(base::setting::kSerialOutputEnabled) == "No") return;
     std::string port = settings.Text(base::setting::kSerialOutputPort);

@@ -43,7 +43,7 @@ void SetOption(int fd, int level, int name, int value) {
 
 }  // namespace
 
-bool ReadSimLinkConfig(const base::Settings& settings, SimLinkConfig& config,
+bool ReadSimLinkConfig(const base::SettingsSnapshot& settings, SimLinkConfig& config,
                        std::string& problem) {
     using base::setting::kSimLinkDeviceId;
     using base::setting::kSimLinkHeartbeatSeconds;
@@ -51,24 +51,16 @@ bool ReadSimLinkConfig(const base::Settings& settings, SimLinkConfig& config,
     using base::setting::kSimLinkPort;
     using base::setting::kSimLinkProtocol;
     config = {};
-    const std::string protocol(base::Trim(settings.Text(kSimLinkProtocol)));
-    switch (settings.Choice(kSimLinkProtocol)) {
-        case 0:
-            config.protocol = SimProtocol::kNone;
-            return true;
-        case 1:
-            config.protocol = SimProtocol::kOpenConnect;
-            config.port = kOpenConnectPort;
-            break;
-        case 2:
-            config.protocol = SimProtocol::kOpenGolfSim;
-            config.port = kOpenGolfSimPort;
-            break;
-        default:
-            problem = "Simulator link off: SimulatorLink/Protocol \"" + protocol +
-                      "\" is none of None, OpenConnect, OpenGolfSim";
-            return false;
+    const std::optional<SimProtocol> protocol = settings.Find<kSimLinkProtocol>();
+    if (!protocol) {
+        problem = "Simulator link off: SimulatorLink/Protocol \"" +
+                  std::string(base::Trim(settings.Text(kSimLinkProtocol))) +
+                  "\" is none of None, OpenConnect, OpenGolfSim";
+        return false;
     }
+    config.protocol = *protocol;
+    if (config.protocol == SimProtocol::kNone) return true;
+    config.port = config.protocol == SimProtocol::kOpenConnect ? kOpenConnectPort : kOpenGolfSimPort;
     config.host = std::string(base::Trim(settings.Text(kSimLinkHost)));
     if (config.host.empty()) {
         problem = "Simulator link off: SimulatorLink/Host is empty";

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "links/simulator_messages.h"
 
 namespace kyvern::links {
 
-enum class SimProtocol { kNone, kOpenConnect, kOpenGolfSim };
+using SimProtocol = base::choice::SimProtocol;
 inline constexpr int kOpenConnectPort = 921;
 inline constexpr int kOpenGolfSimPort = 3111;
 
@@ -32,7 +32,8 @@ struct SimLinkConfig {
 
 // Reads the SimulatorLink section. False, with one sentence for the user in problem, when a
 // value is bad; a protocol of None reads as true with protocol kNone.
-bool ReadSimLinkConfig(const base::Settings& settings, SimLinkConfig& config, std::string& problem);
+bool ReadSimLinkConfig(const base::SettingsSnapshot& settings, SimLinkConfig& config,
+                       std::string& problem);
 
 enum class SimLinkPhase { kOff, kConnecting, kConnected, kReady, kError };
 // "off", "connecting", "connected", "ready", "error".

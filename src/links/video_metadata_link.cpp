@@ -1,6 +1,6 @@
 #include "links/video_metadata_link.h"
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "shot/units.h"
 
 namespace kyvern::links {
@@ -92,7 +92,7 @@ VideoMetadataLink::VideoMetadataLink(DispatchFactory* factory)
 }
 
 void VideoMetadataLink::ReadUnits() {
-    const base::Settings settings;
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     distanceUnit_ =
         shot::DistanceUnitIndex(settings.Text(base::setting::kDistanceDisplay), distanceUnit_);
     speedUnit_ = shot::SpeedUnitIndex(settings.Text(base::setting::kSpeedDisplay), speedUnit_);

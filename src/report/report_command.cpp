@@ -103,7 +103,7 @@ bool Parse(const std::vector<std::string>& args, Options& o) {
 
 // The first frame of a saved-image file, analysed, with the overlays the settings switch on.
 QImage BallImage(const std::string& path, base::UserPrompts& prompts) {
-    auto file = std::make_unique<capture::ImageFile>();
+    auto file = std::make_unique<capture::ImageFile>(base::Settings());
     if (!base::Show(file->Load(path), prompts)) return {};
     auto frame = std::make_unique<frame::CapturedImage>();
     if (!file->GetImage(0, *frame)) return {};
@@ -182,7 +182,7 @@ int RunReportCommand(const std::vector<std::string>& args) {
 
     base::StderrPrompts prompts;
     const app::PassOptions pass = app::ReadPassOptions();
-    data::ShotTable table(pass.flight);
+    data::ShotTable table(pass.flight, base::Settings());
     table.SetupTable();
     table.ReadDisplayUnits(pass.snapshot);
     for (const std::string& file : o.sessions) {

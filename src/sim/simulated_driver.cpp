@@ -28,14 +28,14 @@ constexpr double kDefaultTurns[capture::kCameraSlots] = {0.0, 45.0, 90.0, 20.0};
 
 }  // namespace
 
-SimulatorOptions ReadSimulatorOptions(const base::Settings& settings) {
+SimulatorOptions ReadSimulatorOptions(const base::SettingsSnapshot& settings) {
     namespace setting = base::setting;
     SimulatorOptions o;
     o.cameras = static_cast<int>(base::DefaultInteger(setting::kSimulatorCameras));
     std::sscanf(settings.Text(setting::kSimulatorCameras).c_str(), "%d", &o.cameras);
     if (o.cameras < 0) o.cameras = 0;
     if (o.cameras > capture::kCameraSlots) o.cameras = capture::kCameraSlots;
-    o.width = base::SettingsSnapshot::Read(settings).Find<setting::kSimulatorResolution>() ==
+    o.width = settings.Find<setting::kSimulatorResolution>() ==
                       base::choice::Resolution::k640x480
                   ? 640
                   : 1024;
@@ -117,11 +117,12 @@ bool SimulatedCameraDriver::EnumerateCameras(
     }
     if (present > count) present = count;
     const base::SettingId calibration = base::setting::kCameraCalibration;
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
     for (int i = 0; i < present; ++i) {
         infos[i] = capture::CameraInfo{kFirstSimulatedSerial + std::uint32_t(i), "Kyvern",
                                        "Simulated camera"};
         const long serial = long(infos[i].serialNumber);
-        if (settings_.Text(calibration, serial).empty()) {
+        if (settings.Text(calibration, serial).empty()) {
             settings_.Write(calibration, serial, DefaultCalibration(i, options_.width));
         }
     }

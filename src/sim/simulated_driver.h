@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "capture/camera_driver.h"
 #include "frame/captured_image.h"
 #include "sim/frame_renderer.h"
@@ -29,7 +29,7 @@ struct SimulatorOptions {
     std::uint64_t seed = 1;   // Seed
     Realism realism;          // Realism: "none", "full" or a list of effects
 };
-SimulatorOptions ReadSimulatorOptions(const base::Settings& settings);
+SimulatorOptions ReadSimulatorOptions(const base::SettingsSnapshot& settings);
 
 // Up to four virtual cameras on a virtual bus. Each delivers, in external-trigger mode, one
 // strobed frame per shot, rendered from its calibrated pose; the shots come from a
@@ -39,7 +39,7 @@ class SimulatedCameraDriver final : public capture::CameraDriver {
 public:
     // settings: where the calibration entries are; those missing for a virtual camera are
     // written at enumeration.
-    SimulatedCameraDriver(SimulatorOptions options, base::Settings settings = {});
+    SimulatedCameraDriver(SimulatorOptions options, base::Settings settings);
     ~SimulatedCameraDriver() override;
 
     std::string Name() const override { return "Simulated"; }

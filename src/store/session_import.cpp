@@ -14,7 +14,7 @@ namespace {
 ImportReport ImportOne(ShotStore& store, const std::string& path, const std::string& bay) {
     ImportReport report;
     report.path = path;
-    data::ShotTable table({});
+    data::ShotTable table({}, base::Settings());
     table.SetupTable();
     data::LoadReport load;
     if (auto s = data::LoadSession(table, path, load); !s) {

@@ -21,6 +21,7 @@
 #include "app/headless_runner.h"
 #include "app/instance_lock.h"
 #include "base/program_folder.h"
+#include "base/settings_snapshot.h"
 #include "sim/simulated_driver.h"
 #include "ui/history_window.h"
 #include "ui/main_window.h"
@@ -115,11 +116,11 @@ int main(int argc, char** argv) {
 
     const app::InstanceLock lock(1000);
     const bool second = lock.Status() == app::InstanceLock::State::kTaken;
-    if (second && !base::Settings().Yes(base::setting::kAllowMultipleInstances)) return 0;
+    if (second && !base::SettingsSnapshot::Read().Yes(base::setting::kAllowMultipleInstances)) return 0;
     ui::ReadStartFlags(options.words, decision);
 
     ui::QtPrompts prompts;
-    app::RunCameras cameras = app::OpenCameras(options.simulate, options.shots > 0, prompts);
+    app::RunCameras cameras = app::OpenCameras(options.simulate, options.shots > 0, prompts, base::Settings());
     int status = 0;
     {
         ui::QtTimerHost timers;

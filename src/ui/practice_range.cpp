@@ -13,6 +13,7 @@
 #include <numbers>
 
 #include "base/config_store.h"
+#include "base/settings_snapshot.h"
 #include "base/string_table.h"
 #include "shot/units.h"
 
@@ -370,7 +371,8 @@ PracticeRange::~PracticeRange() {
 }
 
 void PracticeRange::Apply() {
-    const auto screen = PracticeRangeScreen(settings_.Text(base::setting::kPracticeRange),
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
+    const auto screen = PracticeRangeScreen(settings.Text(base::setting::kPracticeRange),
                                             static_cast<int>(QGuiApplication::screens().size()));
     if (!screen) {
         delete window_;
@@ -379,19 +381,20 @@ void PracticeRange::Apply() {
         if (!window_) window_ = new PracticeRangeWindow;
         window_->PlaceOn(*screen);
     }
-    if (!PopupSeconds(settings_.Text(base::setting::kDxPopupDisplay)) && popup_) {
+    if (!PopupSeconds(settings.Text(base::setting::kDxPopupDisplay)) && popup_) {
         popupTimer_.stop();
         popup_->hide();
     }
 }
 
 void PracticeRange::ShowShot(const shot::ShotRecord& shot) {
-    const int unit = shot::ReadDistanceUnit(base::SettingsSnapshot::Read(settings_));
+    const base::SettingsSnapshot settings = base::SettingsSnapshot::Read(settings_);
+    const int unit = shot::ReadDistanceUnit(settings);
     if (window_) {
         if (!window_->isVisible()) window_->showFullScreen();
         window_->ShowShot(shot.flight, unit);
     }
-    const auto seconds = PopupSeconds(settings_.Text(base::setting::kDxPopupDisplay));
+    const auto seconds = PopupSeconds(settings.Text(base::setting::kDxPopupDisplay));
     if (!seconds) return;
     if (!popup_) {
         popup_ =

@@ -113,6 +113,7 @@ std::vector<long> CalibratedSerials(const base::Settings& settings) {
 SettingsDialog::SettingsDialog(base::Settings settings, QWidget* parent)
     : QDialog(parent),
       settings_(std::move(settings)),
+      shown_(base::SettingsSnapshot::Read(settings_)),
       pageList_(new QListWidget(this)),
       pages_(new QStackedWidget(this)) {
     setWindowTitle(Qs(base::Text(MessageId::kSettingsTitle)));
@@ -189,13 +190,13 @@ void SettingsDialog::AddField(int page, SettingId id, long member, const QString
 QWidget* SettingsDialog::MakeEditor(const Field& field) {
     const base::SettingSpec& spec = base::Spec(field.id);
     const QString stored =
-        Qs(IsFamily(field.id) ? settings_.Text(field.id, field.member) : settings_.Text(field.id));
+        Qs(IsFamily(field.id) ? shown_.Text(field.id, field.member) : shown_.Text(field.id));
     switch (spec.kind) {
         case SettingKind::kYesNo:
         case SettingKind::kOnOff: {
             auto* box = new QCheckBox;
-            box->setChecked(spec.kind == SettingKind::kYesNo ? settings_.Yes(field.id)
-                                                             : settings_.On(field.id));
+            box->setChecked(spec.kind == SettingKind::kYesNo ? shown_.Yes(field.id)
+                                                             : shown_.On(field.id));
             return box;
         }
         case SettingKind::kChoice: {
@@ -203,7 +204,7 @@ QWidget* SettingsDialog::MakeEditor(const Field& field) {
             for (const char* word : spec.choices)
                 combo->addItem(Qs(word));
             // A value that is none of the words shows as no choice and stays as it is.
-            combo->setCurrentIndex(settings_.Choice(field.id));
+            combo->setCurrentIndex(shown_.Choice(field.id));
             return combo;
         }
         case SettingKind::kInteger:
@@ -211,7 +212,7 @@ QWidget* SettingsDialog::MakeEditor(const Field& field) {
                 auto* spin = new QSpinBox;
                 spin->setRange(static_cast<int>(spec.range.low), static_cast<int>(spec.range.high));
                 spin->setValue(static_cast<int>(std::clamp<long>(
-                    settings_.Integer(field.id), spin->minimum(), spin->maximum())));
+                    shown_.Integer(field.id), spin->minimum(), spin->maximum())));
                 return spin;
             }
             break;
@@ -313,11 +314,13 @@ void SettingsDialog::Tell(const QString& text) {
 }
 
 bool SettingsDialog::PasswordSet(const base::Settings& settings) {
-    return !base::Trim(settings.Text(SettingId::kAdvSettingsPassword)).empty();
+    return !base::Trim(base::SettingsSnapshot::Read(settings).Text(SettingId::kAdvSettingsPassword))
+                .empty();
 }
 
 bool SettingsDialog::PasswordMatches(const base::Settings& settings, const QString& typed) {
-    return typed.toStdString() == settings.Text(SettingId::kAdvSettingsPassword);
+    return typed.toStdString() ==
+           base::SettingsSnapshot::Read(settings).Text(SettingId::kAdvSettingsPassword);
 }
 
 bool SettingsDialog::Unlock(const base::Settings& settings, QWidget* parent) {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 #include "base/user_prompts.h"
 
 class QListWidget;
@@ -54,6 +54,8 @@ private:
     void Tell(const QString& text);
 
     base::Settings settings_;
+    // The file as the dialog opened on it: every editor starts from this one reading.
+    base::SettingsSnapshot shown_;
     base::UserPrompts* prompts_ = nullptr;
     QListWidget* pageList_;
     QStackedWidget* pages_;

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/config_store.h"
+#include "base/settings_snapshot.h"
 #include "shot/text_formats.h"
 
 namespace kyvern::ui {
@@ -54,7 +55,8 @@ std::optional<UiLanguage> UserLanguage() {
 }
 
 bool WriteFirstRunDefaults(std::optional<UiLanguage> user, const base::Settings& settings) {
-    if (settings.Text(base::setting::kRunOnceDateTime).size() >= 4) return false;
+    if (base::SettingsSnapshot::Read(settings).Text(base::setting::kRunOnceDateTime).size() >= 4)
+        return false;
     settings.Write(base::setting::kRunOnceDateTime, shot::FormatTimeStamp(std::time(nullptr)));
     if (user == UiLanguage::kJapanese) {
         settings.Write(base::setting::kWeatherUnits, "Metric");
@@ -70,7 +72,7 @@ void SelectLanguage(std::optional<UiLanguage> user, StartDecision& decision,
                     const base::Settings& settings) {
     // Unnamed, the language stays the one the user's locale gave; a locale of none of the six
     // languages has no texts of its own and uses English.
-    decision.language = LanguageOfWord(settings.Text(base::setting::kLanguage))
+    decision.language = LanguageOfWord(base::SettingsSnapshot::Read(settings).Text(base::setting::kLanguage))
                             .value_or(user.value_or(UiLanguage::kEnglish));
     decision.texts = decision.language == UiLanguage::kJapanese ? base::Language::kJapanese
                                                                 : base::Language::kEnglish;
@@ -78,15 +80,16 @@ void SelectLanguage(std::optional<UiLanguage> user, StartDecision& decision,
 
 void ReadStartFlags(const std::vector<std::string>& words, StartDecision& decision,
                     const base::Settings& settings) {
+    const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings);
     std::string line;
     for (const std::string& w : words)
         line += Lower(w) + ' ';
     // "minimizewindow" contains neither of the other words, so each is looked for.
     for (const char* word : {"minimized", "minimizewindow", "hide"})
         if (line.find(word) != std::string::npos) decision.minimize = true;
-    if (settings.Yes(base::setting::kMinimized) || settings.Yes(base::setting::kMinimizeWindow))
+    if (snapshot.Yes(base::setting::kMinimized) || snapshot.Yes(base::setting::kMinimizeWindow))
         decision.minimize = true;
-    if (settings.Yes(base::setting::kHideWindow)) {
+    if (snapshot.Yes(base::setting::kHideWindow)) {
         decision.minimize = true;
         decision.toolWindow = true;
     }

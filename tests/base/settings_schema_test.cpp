@@ -10,6 +10,7 @@
 
 #include "base/config_store.h"
 #include "base/setting_labels.h"
+#include "base/settings_snapshot.h"
 #include "support/temp_dir.h"
 
 namespace base = kyvern::base;
@@ -80,8 +81,9 @@ TEST(SettingsSchema, EveryKeyOnceWithADefaultItsReaderTakes) {
 TEST(SettingsSchema, TypedReadsFollowTheKeysRules) {
     kyvern::testing::TempDir dir;
     const base::Settings settings(dir.File("Kyvern.ini"));
-    EXPECT_EQ(settings.Number(setting::kClubMass), 200.0);
-    EXPECT_FALSE(settings.Stored(setting::kClubMass));
+    const auto read = [&] { return base::SettingsSnapshot::Read(settings); };
+    EXPECT_EQ(read().Number(setting::kClubMass), 200.0);
+    EXPECT_FALSE(read().Stored(setting::kClubMass));
     struct Case {
         base::SettingId id;
         const char* stored;
@@ -94,30 +96,30 @@ TEST(SettingsSchema, TypedReadsFollowTheKeysRules) {
     for (const Case& c : cases) {
         ASSERT_TRUE(settings.Write(c.id, c.stored));
         const bool whole = base::Spec(c.id).kind == SettingKind::kInteger;
-        EXPECT_EQ(whole ? double(settings.Integer(c.id)) : settings.Number(c.id), c.number)
+        EXPECT_EQ(whole ? double(read().Integer(c.id)) : read().Number(c.id), c.number)
             << c.stored;
     }
     ASSERT_TRUE(settings.Write(setting::kPredictWithSpin, "\" YES \""));
-    EXPECT_TRUE(settings.Yes(setting::kPredictWithSpin));
+    EXPECT_TRUE(read().Yes(setting::kPredictWithSpin));
     ASSERT_TRUE(settings.Write(setting::kSpeedDisplay, "kph"));
-    EXPECT_EQ(settings.Choice(setting::kSpeedDisplay), 2);
+    EXPECT_EQ(read().Choice(setting::kSpeedDisplay), 2);
     ASSERT_TRUE(settings.Write(setting::kSpeedDisplay, "knots"));
-    EXPECT_EQ(settings.Choice(setting::kSpeedDisplay), -1);
+    EXPECT_EQ(read().Choice(setting::kSpeedDisplay), -1);
     ASSERT_TRUE(settings.Write(setting::kRecentUser, 3, std::string(100, 'x')));
     EXPECT_EQ(base::ConfigStore::ReadSetting(settings.Path(), "MRU", "User3", "", 200).size(),
               100u);
-    EXPECT_EQ(settings.Text(setting::kRecentUser, 3).size(), 79u);
+    EXPECT_EQ(read().Text(setting::kRecentUser, 3).size(), 79u);
 
     // A batch names family members by their key; one value that cannot be written stops all.
     const base::Settings::Change batch[] = {{setting::kCameraCalibration, 9100001, "Cam A,1,2,3,"},
                                             {setting::kClubLoft, 0, "9.5"}};
     ASSERT_TRUE(settings.WriteAll(batch));
-    EXPECT_EQ(settings.Text(setting::kCameraCalibration, 9100001), "Cam A,1,2,3,");
-    EXPECT_EQ(settings.Text(setting::kClubLoft), "9.5");
+    EXPECT_EQ(read().Text(setting::kCameraCalibration, 9100001), "Cam A,1,2,3,");
+    EXPECT_EQ(read().Text(setting::kClubLoft), "9.5");
     const base::Settings::Change refused[] = {{setting::kClubLoft, 0, "12"},
                                               {setting::kBall, 0, "x\n[Setup]"}};
     EXPECT_FALSE(settings.WriteAll(refused));
-    EXPECT_EQ(settings.Text(setting::kClubLoft), "9.5");
+    EXPECT_EQ(read().Text(setting::kClubLoft), "9.5");
 }
 
 // The settings dialog shows every key it offers in Japanese too.

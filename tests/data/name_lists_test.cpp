@@ -19,7 +19,7 @@ TEST(NameLists, LoadKeepsOrderSkipsGapsAndCutsLongNames) {
                                      {"Item1", "Wedge"}})
         home.Set("MRU", key, value);
     home.Set("MRU", "Item0", std::string(100, 'x'));
-    NameLists lists;
+    NameLists lists{kyvern::base::Settings()};
     lists.LoadNameLists();
     lists.LoadNameLists();  // again: from empty lists
     EXPECT_EQ(lists.Players(), (Strings{"Ann", "Cid", "Zoe"}));
@@ -29,7 +29,7 @@ TEST(NameLists, LoadKeepsOrderSkipsGapsAndCutsLongNames) {
 
 TEST(NameLists, UpdateTrimsComparesWithoutCaseKeepsTenAndSaves) {
     kyvern::testing::TempHome home;
-    NameLists lists;
+    NameLists lists{kyvern::base::Settings()};
     lists.LoadNameLists();
     lists.UpdateNameLists("  Ann ", "", "Driver");
     lists.UpdateNameLists("ann", "   ", "7 Iron");

@@ -173,7 +173,7 @@ TEST(ShotTable, GroupStatisticsBringEveryRowToTheGroupsUnits) {
                  {s::kMeters, s::kMps, s::kFeet, s::kMph, "Meters m/s"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ShotTable table({});
+        ShotTable table({}, kyvern::base::Settings());
         table.SetupTable();
         for (const auto& [distance, speed] :
              {std::pair{c.firstDistance, c.firstSpeed}, {c.laterDistance, c.laterSpeed}}) {

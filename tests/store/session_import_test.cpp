@@ -30,7 +30,7 @@ d::ShotEntry Entry(const std::string& item, double speed, bool club) {
 
 TEST(SessionImport, ImportingTheSameFileTwiceAddsItsShotsOnce) {
     TempHome home;
-    d::ShotTable table({});
+    d::ShotTable table({}, kyvern::base::Settings());
     table.SetupTable();
     // Two equal shots are two shots.
     ASSERT_TRUE(table.AddShot(Entry("Driver", 220.0, true), false, true));

@@ -202,7 +202,7 @@ TEST(ImpactDrawing, FaceLineTurnsWithTheFaceAngle) {
 // table's air moves only the shots recorded after it.
 TEST(CollectSession, TakesTheTablesOwnUnroundedFlight) {
     flight::FlightOptions sea;
-    data::ShotTable table(sea);
+    data::ShotTable table(sea, kyvern::base::Settings());
     data::ShotEntry entry;
     entry.ballSpeed = 203.4567;
     entry.launchAngle = 14.349;

@@ -323,7 +323,7 @@ TEST_F(Window, TwoClicksCorrectARenderedShotsLine) {
     auto frame = std::make_unique<frame::CapturedImage>();
     ASSERT_TRUE(renderer.Render(setup, *frame));
     const sim::ShotTruth truth = renderer.Truth();
-    capture::ImageFile file;
+    capture::ImageFile file{kyvern::base::Settings()};
     file.SetImage(0, *frame);
     const std::string path = env.File("rendered.bmp");
     ASSERT_TRUE(file.Save(path));
