@@ -68,7 +68,7 @@ struct Rig {
         driver = std::make_unique<kyvern::sim::SimulatedCameraDriver>(options,
                                                                       kyvern::base::SettingsPath());
         table = std::make_unique<kyvern::capture::CameraTable>(*driver, prompts,
-                                                              kyvern::base::Settings());
+                                                               kyvern::base::Settings());
         table->SetGrabPause(std::chrono::microseconds(0));
         table->InitCameras();
         kyvern::app::MonitorOptions monitorOptions;

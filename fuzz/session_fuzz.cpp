@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
     }
 
-    kyvern::data::ShotTable table({}, kyvern::base::Settings());  // headers only; the widths are not wanted here
+    kyvern::data::ShotTable table(
+        {}, kyvern::base::Settings());  // headers only; the widths are not wanted here
     kyvern::data::LoadReport report;
     if (!kyvern::data::LoadSession(table, gFile, report)) std::abort();
     if (ReadAll(gFile) != bytes) std::abort();

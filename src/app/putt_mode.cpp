@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/config_store.h"
-#include "base/settings_schema.h"
+#include "base/settings_snapshot.h"
 
 namespace kyvern::app {
 
@@ -11,12 +11,14 @@ PuttMode::Change PuttMode::Follow(bool putter, const base::SettingsSnapshot& sna
                                   std::string& restored) {
     const base::SettingId speed = base::setting::kCameraSpeed;
     const std::string current(base::Trim(snapshot.Text(speed)));
-    const bool inPutt = base::EqualsNoCase(current, "Putt");
+    using base::choice::CameraSpeed;
+    const bool inPutt =
+        base::SettingsSnapshot::WordIndex(speed, current) == int(CameraSpeed::kPutt);
     const base::Settings settings;
     if (putter) {
         if (inPutt) return Change::kNone;
         const std::string before = current.empty() ? base::Spec(speed).defaultText : current;
-        if (!settings.Write(speed, "Putt")) return Change::kNone;
+        if (!settings.Write(speed, base::WordOf(CameraSpeed::kPutt))) return Change::kNone;
         speedBefore_ = before;
         return Change::kToPutt;
     }

@@ -65,10 +65,10 @@ void RegressionTest::End() {
 
 void RegressionTest::RunStep() {
     monitor_.timers_.StopTimer(kTestTimer);
-    const std::string prefix =
-        directory_.empty()
-            ? PlatformFolder(base::SettingsSnapshot::Read().Text(base::setting::kRegressionDirectory))
-            : directory_;
+    const std::string prefix = directory_.empty()
+                                   ? PlatformFolder(base::SettingsSnapshot::Read().Text(
+                                         base::setting::kRegressionDirectory))
+                                   : directory_;
     if (restart_) {
         restart_ = false;
         running_ = true;
@@ -143,8 +143,9 @@ void RegressionTest::RunStep() {
     ++index_;
     if (index_ < files_.size()) {
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));
-    } else if (directory_.empty() ? base::SettingsSnapshot::Read().Yes(base::setting::kRegressionContinuous)
-                                  : continuous_) {
+    } else if (directory_.empty()
+                   ? base::SettingsSnapshot::Read().Yes(base::setting::kRegressionContinuous)
+                   : continuous_) {
         restart_ = true;
         monitor_.timers_.StartTimer(kTestTimer, int(TimeBetween()));
     } else {

@@ -143,9 +143,10 @@ long RemoteControl::LaunchProgram() {
     const std::string executable =
         std::string(base::Trim(settings.Text(base::setting::kLauncherExecutable)));
     if (executable.empty()) return -1;
-    std::vector<std::string> words = SplitArguments(settings.Text(base::setting::kLauncherArguments));
-    const std::string folder = PlatformFolder(
-        std::string(base::Trim(settings.Text(base::setting::kLauncherDefaultDir))));
+    std::vector<std::string> words =
+        SplitArguments(settings.Text(base::setting::kLauncherArguments));
+    const std::string folder =
+        PlatformFolder(std::string(base::Trim(settings.Text(base::setting::kLauncherDefaultDir))));
     std::vector<char*> argv;
     std::string program = executable;
     argv.push_back(program.data());

@@ -172,27 +172,30 @@ using enum SettingId;
 #define KYVERN_CHOICE_VIEW(X) \
     X(kProfile, "Profile")    \
     X(kImage, "Image") X(kImpact, "Impact") X(kDownrange, "Downrange") X(kShots, "Shots")
-#define KYVERN_CHOICE_LANGUAGE(X)                                                             \
-    X(kEnglish, "English")                                                                    \
-    X(kJapanese, "Japanese") X(kGerman, "German") X(kFrench, "French") X(kSpanish, "Spanish") \
-        X(kKorean, "Korean")
+#define KYVERN_CHOICE_LANGUAGE(X) \
+    X(kEnglish, "English")        \
+    X(kJapanese, "Japanese")      \
+    X(kGerman, "German") X(kFrench, "French") X(kSpanish, "Spanish") X(kKorean, "Korean")
 #define KYVERN_CHOICE_CAMERA_SPEED(X) \
-    X(kFast, "Fast") X(kMedium, "Medium") X(kSlow, "Slow") X(kSuperSlow, "SuperSlow") \
-        X(kPutt, "Putt")
+    X(kFast, "Fast")                  \
+    X(kMedium, "Medium") X(kSlow, "Slow") X(kSuperSlow, "SuperSlow") X(kPutt, "Putt")
 #define KYVERN_CHOICE_CAMERA_MODE(X) \
     X(kSingleCam, "SingleCam")       \
     X(kMultiCam, "MultiCam") X(kMultiFrame, "MultiFrame") X(kCamFocus, "CamFocus")
 #define KYVERN_CHOICE_CAMERA_DRIVER(X) \
     X(kAuto, "Auto") X(kSimulated, "Simulated") X(kIidc, "IIDC") X(kGenICam, "GenICam")
 #define KYVERN_CHOICE_WEATHER_UNITS(X) X(kEnglish, "English") X(kMetric, "Metric")
-#define KYVERN_CHOICE_SENSOR_TYPE(X)                                                            \
-    X(kNone, "None")                                                                            \
-    X(kLazer, "Lazer") X(kDxCaddy, "DxCaddy") X(kSwingMate, "SwingMate") X(kMaruman, "Maruman") \
-        X(kGolfTekProV, "GolfTek Pro V")
+#define KYVERN_CHOICE_SENSOR_TYPE(X) \
+    X(kNone, "None")                 \
+    X(kLazer, "Lazer")               \
+    X(kDxCaddy, "DxCaddy")           \
+    X(kSwingMate, "SwingMate") X(kMaruman, "Maruman") X(kGolfTekProV, "GolfTek Pro V")
 #define KYVERN_CHOICE_PORT(X)                                                            \
     X(kNone, "None")                                                                     \
-    X(kCom1, "COM1") X(kCom2, "COM2") X(kCom3, "COM3") X(kCom4, "COM4") X(kCom5, "COM5") \
-        X(kCom6, "COM6") X(kCom7, "COM7") X(kCom8, "COM8")
+    X(kCom1, "COM1")                                                                     \
+    X(kCom2, "COM2")                                                                     \
+    X(kCom3, "COM3") X(kCom4, "COM4") X(kCom5, "COM5") X(kCom6, "COM6") X(kCom7, "COM7") \
+        X(kCom8, "COM8")
 #define KYVERN_CHOICE_RESOLUTION(X) X(k1024x768, "1024x768") X(k640x480, "640x480")
 #define KYVERN_CHOICE_PRECISION(X) X(kStandard, "Standard") X(kRefined, "Refined")
 #define KYVERN_CHOICE_SIM_PROTOCOL(X) \
@@ -506,8 +509,8 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
      "Green speed (stimp, ft)", ""},
     {kPuttingSlopePercent, "Putting", "SlopePercent", "0", kNumber, 20, Between(0.0, 10.0),
      kNoWords, "Green slope (%)", ""},
-    {kPuttingSlopeDirection, "Putting", "SlopeDirection", "0", kNumber, 20,
-     Between(-360.0, 360.0), kNoWords, "Direction the green falls towards (degrees)", ""},
+    {kPuttingSlopeDirection, "Putting", "SlopeDirection", "0", kNumber, 20, Between(-360.0, 360.0),
+     kNoWords, "Direction the green falls towards (degrees)", ""},
 
     {kSimulatorCameras, "Simulator", "Cameras", "1", kInteger, 20, Between(0.0, 4.0), kNoWords,
      "Simulated cameras", "Simulator"},
@@ -538,10 +541,10 @@ inline constexpr std::array<SettingSpec, static_cast<std::size_t>(kCount)> kTabl
     {kStoreUrl, "Store", "Url", "", kText, 512, kAny, kNoWords, "Shot history store", "Store"},
     {kStoreBay, "Store", "Bay", "1", kText, 80, kAny, kNoWords, "Bay name", "Store"},
     // Empty: no live page.
-    {kWebPort, "Web", "Port", "", kInteger, 20, Between(1.0, 65535.0), kNoWords,
-     "Live page port", "Web"},
-    {kWebListen, "Web", "Listen", "127.0.0.1", kText, 256, kAny, kNoWords,
-     "Live page address", "Web"},
+    {kWebPort, "Web", "Port", "", kInteger, 20, Between(1.0, 65535.0), kNoWords, "Live page port",
+     "Web"},
+    {kWebListen, "Web", "Listen", "127.0.0.1", kText, 256, kAny, kNoWords, "Live page address",
+     "Web"},
     // Generated on first use when the page listens beyond this machine.
     {kWebToken, "Web", "Token", "", kText, 256, kAny, kNoWords, "Live page token", "Web"},
 }};
@@ -596,6 +599,12 @@ KYVERN_CHOICE_KEY(kSimLinkProtocol, SimProtocol)
 #undef KYVERN_CHOICE_KEY
 template <SettingId id>
 using ChoiceOf = typename ChoiceKey<id>::type;
+
+// The word a typed choice is stored as.
+template <class E>
+constexpr const char* WordOf(E value) {
+    return schema_detail::kWordsOf<E>[static_cast<std::size_t>(value)];
+}
 
 namespace schema_detail {
 template <SettingId id>

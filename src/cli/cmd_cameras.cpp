@@ -34,17 +34,18 @@ int RunCameras(const Args& args) {
         std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
-    if (HasFlag(args, "--simulate")) driverName = "Simulated";
+    if (HasFlag(args, "--simulate"))
+        driverName = base::WordOf(base::choice::CameraDriver::kSimulated);
     const base::SettingsSnapshot settings = base::SettingsSnapshot::Read();
     if (driverName.empty()) driverName = settings.Text(base::setting::kCameraDriver);
 
     std::unique_ptr<capture::CameraDriver> driver;
-    if (base::EqualsNoCase(driverName, "Simulated")) {
-        driver = std::make_unique<sim::SimulatedCameraDriver>(
-            sim::ReadSimulatorOptions(settings), base::Settings());
-    } else if (base::EqualsNoCase(driverName, "Auto") ||
-               base::EqualsNoCase(driverName, "GenICam") ||
-               base::EqualsNoCase(driverName, "IIDC")) {
+    const int driverWord =
+        base::SettingsSnapshot::WordIndex(base::setting::kCameraDriver, driverName);
+    if (driverWord == int(base::choice::CameraDriver::kSimulated)) {
+        driver = std::make_unique<sim::SimulatedCameraDriver>(sim::ReadSimulatorOptions(settings),
+                                                              base::Settings());
+    } else if (driverWord >= 0) {
         driver = capture::MakeHardwareDriver(driverName);
     } else {
         std::fprintf(stderr, "kyvern-cli cameras: unknown camera driver \"%s\"\n",

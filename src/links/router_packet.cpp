@@ -64,7 +64,8 @@ TeeLocation ParseTeeLocation(const std::string& text) {
 }
 
 void ReadTeeLocation(unsigned long& first, unsigned long& second) {
-    const TeeLocation tee = ParseTeeLocation(base::SettingsSnapshot::Read().Text(base::setting::kTeeLocation));
+    const TeeLocation tee =
+        ParseTeeLocation(base::SettingsSnapshot::Read().Text(base::setting::kTeeLocation));
     first = tee.first;
     second = tee.second;
 }

@@ -60,7 +60,8 @@ bool ReadSimLinkConfig(const base::SettingsSnapshot& settings, SimLinkConfig& co
     }
     config.protocol = *protocol;
     if (config.protocol == SimProtocol::kNone) return true;
-    config.port = config.protocol == SimProtocol::kOpenConnect ? kOpenConnectPort : kOpenGolfSimPort;
+    config.port =
+        config.protocol == SimProtocol::kOpenConnect ? kOpenConnectPort : kOpenGolfSimPort;
     config.host = std::string(base::Trim(settings.Text(kSimLinkHost)));
     if (config.host.empty()) {
         problem = "Simulator link off: SimulatorLink/Host is empty";

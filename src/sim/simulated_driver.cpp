@@ -35,8 +35,7 @@ SimulatorOptions ReadSimulatorOptions(const base::SettingsSnapshot& settings) {
     std::sscanf(settings.Text(setting::kSimulatorCameras).c_str(), "%d", &o.cameras);
     if (o.cameras < 0) o.cameras = 0;
     if (o.cameras > capture::kCameraSlots) o.cameras = capture::kCameraSlots;
-    o.width = settings.Find<setting::kSimulatorResolution>() ==
-                      base::choice::Resolution::k640x480
+    o.width = settings.Find<setting::kSimulatorResolution>() == base::choice::Resolution::k640x480
                   ? 640
                   : 1024;
     o.shotPeriod = settings.Number(setting::kSimulatorShotPeriod);

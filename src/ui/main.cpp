@@ -116,11 +116,13 @@ int main(int argc, char** argv) {
 
     const app::InstanceLock lock(1000);
     const bool second = lock.Status() == app::InstanceLock::State::kTaken;
-    if (second && !base::SettingsSnapshot::Read().Yes(base::setting::kAllowMultipleInstances)) return 0;
+    if (second && !base::SettingsSnapshot::Read().Yes(base::setting::kAllowMultipleInstances))
+        return 0;
     ui::ReadStartFlags(options.words, decision);
 
     ui::QtPrompts prompts;
-    app::RunCameras cameras = app::OpenCameras(options.simulate, options.shots > 0, prompts, base::Settings());
+    app::RunCameras cameras =
+        app::OpenCameras(options.simulate, options.shots > 0, prompts, base::Settings());
     int status = 0;
     {
         ui::QtTimerHost timers;

@@ -211,8 +211,8 @@ QWidget* SettingsDialog::MakeEditor(const Field& field) {
             if (SpinBoxFor(spec)) {
                 auto* spin = new QSpinBox;
                 spin->setRange(static_cast<int>(spec.range.low), static_cast<int>(spec.range.high));
-                spin->setValue(static_cast<int>(std::clamp<long>(
-                    shown_.Integer(field.id), spin->minimum(), spin->maximum())));
+                spin->setValue(static_cast<int>(
+                    std::clamp<long>(shown_.Integer(field.id), spin->minimum(), spin->maximum())));
                 return spin;
             }
             break;

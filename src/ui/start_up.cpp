@@ -72,8 +72,9 @@ void SelectLanguage(std::optional<UiLanguage> user, StartDecision& decision,
                     const base::Settings& settings) {
     // Unnamed, the language stays the one the user's locale gave; a locale of none of the six
     // languages has no texts of its own and uses English.
-    decision.language = LanguageOfWord(base::SettingsSnapshot::Read(settings).Text(base::setting::kLanguage))
-                            .value_or(user.value_or(UiLanguage::kEnglish));
+    decision.language =
+        LanguageOfWord(base::SettingsSnapshot::Read(settings).Text(base::setting::kLanguage))
+            .value_or(user.value_or(UiLanguage::kEnglish));
     decision.texts = decision.language == UiLanguage::kJapanese ? base::Language::kJapanese
                                                                 : base::Language::kEnglish;
 }

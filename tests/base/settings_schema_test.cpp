@@ -96,8 +96,7 @@ TEST(SettingsSchema, TypedReadsFollowTheKeysRules) {
     for (const Case& c : cases) {
         ASSERT_TRUE(settings.Write(c.id, c.stored));
         const bool whole = base::Spec(c.id).kind == SettingKind::kInteger;
-        EXPECT_EQ(whole ? double(read().Integer(c.id)) : read().Number(c.id), c.number)
-            << c.stored;
+        EXPECT_EQ(whole ? double(read().Integer(c.id)) : read().Number(c.id), c.number) << c.stored;
     }
     ASSERT_TRUE(settings.Write(setting::kPredictWithSpin, "\" YES \""));
     EXPECT_TRUE(read().Yes(setting::kPredictWithSpin));

@@ -52,7 +52,8 @@ inline std::time_t FixedNow() {
 // A table as the main window sets it up, on a fixed clock, its questions answered with answerOk.
 struct Rig {
     explicit Rig(bool answerOk = true)
-        : prompts(answerOk), table(flight::ReadFlightOptions(base::SettingsSnapshot::Read()), base::Settings()) {
+        : prompts(answerOk),
+          table(flight::ReadFlightOptions(base::SettingsSnapshot::Read()), base::Settings()) {
         table.SetupTable();
         table.ReadDisplayUnits(base::SettingsSnapshot::Read());
         table.SetClock(FixedNow);

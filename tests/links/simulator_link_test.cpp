@@ -212,7 +212,8 @@ TEST(SimulatorLinkConfig, BadValuesLeaveTheLinkOffWithOneMessage) {
         env.Set("SimulatorLink", "HeartbeatSeconds", c.heartbeat);
         SimLinkConfig config;
         std::string problem;
-        EXPECT_EQ(ReadSimLinkConfig(kyvern::base::SettingsSnapshot::Read(), config, problem), c.ok) << c.protocol << c.port;
+        EXPECT_EQ(ReadSimLinkConfig(kyvern::base::SettingsSnapshot::Read(), config, problem), c.ok)
+            << c.protocol << c.port;
         EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
         if (c.ok && config.protocol != SimProtocol::kNone) {
             EXPECT_EQ(config.port, c.expectedPort);

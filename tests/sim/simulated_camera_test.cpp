@@ -165,7 +165,8 @@ TEST(SimulatedCamera, ShootsOnItsOwnAndFollowsThePlugs) {
 TEST(SimulatedCamera, OptionsFromTheSettings) {
     TempHome home;
     auto read = [&] {
-        const SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(kyvern::base::SettingsSnapshot::Read(home.Settings()));
+        const SimulatorOptions o = kyvern::sim::ReadSimulatorOptions(
+            kyvern::base::SettingsSnapshot::Read(home.Settings()));
         return std::tuple(o.cameras, o.width, o.shotPeriod, o.seed);
     };
     EXPECT_EQ(read(), std::tuple(1, 1024, 4.0, std::uint64_t(1)));
@@ -184,7 +185,11 @@ TEST(SimulatedCamera, OptionsFromTheSettings) {
             << c.cameras;
     }
     // The camera effects: none by default, a list as written, and a misspelt one draws none.
-    const auto realism = [&] { return kyvern::sim::ReadSimulatorOptions(kyvern::base::SettingsSnapshot::Read(home.Settings())).realism; };
+    const auto realism = [&] {
+        return kyvern::sim::ReadSimulatorOptions(
+                   kyvern::base::SettingsSnapshot::Read(home.Settings()))
+            .realism;
+    };
     EXPECT_EQ(realism(), kyvern::sim::Realism::None());
     home.Set("Simulator", "Realism", "Sensor, dimples");
     kyvern::sim::Realism two;

@@ -20,7 +20,8 @@ inline const char* kThreeItemsSession = KYVERN_UI_TEST_DATA "/three_items_sessio
 // The saved session of 30 shots in three items (Driver, 7 Iron, Wedge; the last wedge current),
 // loaded as "Load Session" loads it, in a program folder of its own.
 struct SavedSession {
-    SavedSession() : table(flight::ReadFlightOptions(base::SettingsSnapshot::Read()), base::Settings()) {
+    SavedSession()
+        : table(flight::ReadFlightOptions(base::SettingsSnapshot::Read()), base::Settings()) {
         table.SetupTable();
         table.ReadDisplayUnits(base::SettingsSnapshot::Read());
         EXPECT_TRUE(data::LoadSession(table, kThreeItemsSession));
