@@ -114,7 +114,10 @@ void VideoLinkPublisher::ShotFinished(const PublishedShot& shot) {
     const shot::LaunchConditions& launch = shot.shot.launch;
     const links::ClubSensor& sensor = shot.sensor;
     const flight::FlightModel& measured = shot.measured;
-    metadata_.SetBall(launch.ballSpeed, launch.backSpin, launch.sideSpin, launch.launchAngle,
+    // The metadata has no place for a doubt: a doubtful spin goes as the one the carry beside
+    // it was flown with.
+    const shot::TrustedSpins spins(launch);
+    metadata_.SetBall(launch.ballSpeed, spins.back, spins.side, launch.launchAngle,
                       launch.sideAngle);
     metadata_.SetCarry(measured.CarryFeet(), measured.CarryOfflineFeet(), measured.FlightTime());
     metadata_.SetTotal(measured.TotalFeet(), measured.TotalOfflineFeet(), measured.RollFeet());

@@ -101,6 +101,7 @@ struct MonitorRig {
         app::MonitorOptions options;
         options.wait = [](int) {}, options.secondInstance = secondInstance;
         options.routerTiming = QuickRouter();
+        options.metadataFactory = &metadata;
         monitor =
             std::make_unique<app::LaunchMonitor>(timers, prompts, messages, table.get(), options);
         monitor->SetView(&view);
@@ -128,6 +129,7 @@ struct MonitorRig {
     RecordingView view;
     std::unique_ptr<sim::SimulatedCameraDriver> driver;
     std::unique_ptr<capture::CameraTable> table;
+    MetadataRecorder metadata;  // what the video-analysis program is sent
     std::unique_ptr<app::LaunchMonitor> monitor;
 };
 

@@ -307,6 +307,9 @@ TEST(ShotComputation, ADoubtfulSpinGoesOutAsThePredictedOne) {
                                                  flight.FlightTime()));
     EXPECT_EQ(device.Heard(), links::SerialShotOutput::ShotLine(l.ballSpeed, l.launchAngle,
                                                                 predicted, 0.0, l.sideAngle));
+    // The video-analysis program's back and side spin streams.
+    EXPECT_EQ(rig.metadata.values.at(1), float(predicted));
+    EXPECT_EQ(rig.metadata.values.at(2), 0.0f);
     const kyvern::shot::ShotRecord& shot = rig.monitor->CurrentShot();
     EXPECT_DOUBLE_EQ(shot.flight.carry, flight.Carry());
     const kyvern::data::ShotValues* row = table.Values(table.CurrentRow());

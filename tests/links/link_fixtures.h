@@ -10,11 +10,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "links/router_client.h"
 #include "links/runtime_folder.h"
+#include "links/video_metadata_link.h"
 #include "support/eventually.h"
 #include "support/temp_home.h"
 
@@ -125,6 +127,42 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string name_;
+};
+
+// Automation objects that keep what the link tells them: each stream its last value, the sender
+// how often it sent, the metadata how many streams it holds. The object made at failAt is
+// refused.
+class MetadataRecorder final : public links::DispatchFactory {
+public:
+    explicit MetadataRecorder(int failAt = -1) : failAt_(failAt) {}
+    std::unique_ptr<links::DispatchObject> Create(std::string_view name) override {
+        if (made_++ == failAt_) return nullptr;
+        const int role = name.ends_with(".DFMetaDataStream")   ? streams_++
+                         : name.ends_with(".DFMetadataSender") ? kSender
+                                                               : kOther;
+        return std::make_unique<Object>(*this, role);
+    }
+    std::vector<float> values = std::vector<float>(links::kMetadataStreams, -1.0f);
+    int sends = 0, held = 0, calls = 0;
+
+private:
+    static constexpr int kSender = -1, kOther = -2;
+    struct Object final : links::DispatchObject {
+        Object(MetadataRecorder& recorder, int role) : recorder(recorder), role(role) {}
+        void Invoke(int number, const std::vector<links::DispatchArgument>& arguments) override {
+            ++recorder.calls;
+            if (number == 2 && role >= 0) recorder.values.at(role) = arguments.at(0).real;
+            if (number == 2 && role == kSender) ++recorder.sends;
+            if (number == 2 && arguments.at(0).kind == links::DispatchArgument::Kind::kObject &&
+                role == kOther)
+                ++recorder.held;
+        }
+        MetadataRecorder& recorder;
+        int role;
+    };
+    int failAt_;
+    int made_ = 0;
+    int streams_ = 0;
 };
 
 }  // namespace kyvern::testing

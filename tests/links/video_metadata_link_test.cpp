@@ -9,43 +9,8 @@
 namespace kyvern::links {
 namespace {
 
+using Recorder = testing::MetadataRecorder;
 using testing::TempHome;
-
-// Automation objects that keep what the link tells them: each stream its last value, the sender
-// how often it sent, the metadata how many streams it holds. The object made at failAt is
-// refused.
-class Recorder final : public DispatchFactory {
-public:
-    explicit Recorder(int failAt = -1) : failAt_(failAt) {}
-    std::unique_ptr<DispatchObject> Create(std::string_view name) override {
-        if (made_++ == failAt_) return nullptr;
-        const int role = name.ends_with(".DFMetaDataStream")   ? streams_++
-                         : name.ends_with(".DFMetadataSender") ? kSender
-                                                               : kOther;
-        return std::make_unique<Object>(*this, role);
-    }
-    std::vector<float> values = std::vector<float>(kMetadataStreams, -1.0f);
-    int sends = 0, held = 0, calls = 0;
-
-private:
-    static constexpr int kSender = -1, kOther = -2;
-    struct Object final : DispatchObject {
-        Object(Recorder& recorder, int role) : recorder(recorder), role(role) {}
-        void Invoke(int number, const std::vector<DispatchArgument>& arguments) override {
-            ++recorder.calls;
-            if (number == 2 && role >= 0) recorder.values.at(role) = arguments.at(0).real;
-            if (number == 2 && role == kSender) ++recorder.sends;
-            if (number == 2 && arguments.at(0).kind == DispatchArgument::Kind::kObject &&
-                role == kOther)
-                ++recorder.held;
-        }
-        Recorder& recorder;
-        int role;
-    };
-    int failAt_;
-    int made_ = 0;
-    int streams_ = 0;
-};
 
 TEST(VideoMetadataLink, InertWithoutEveryAutomationObject) {
     TempHome env;
