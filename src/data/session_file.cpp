@@ -111,9 +111,11 @@ bool ParseLine(std::string_view line, bool earlier, ParsedLine& out) {
     if (!TakeField(rest, f)) return false;  // the shot number: the table renumbers
 
     std::array<double, 12> numbers{};
-    for (double& n : numbers) {
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
         if (!TakeField(rest, f)) return false;
-        n = ReadDouble(f);
+        numbers[i] = ReadDouble(f);
+        // A spin written with its doubt: the number reads as before, the doubt goes with it.
+        if (i >= 2 && i <= 4 && base::Trim(f).ends_with('?')) s.spinDoubtful = true;
     }
     out.displayBallSpeed = numbers[0];
     s.launchAngle = numbers[1];
@@ -235,6 +237,10 @@ std::string FormatShotLine(const ShotTable& table, int row) {
 std::string FormatShotLine(const ShotTable& table, int row, std::string_view item) {
     if (row == 0) return std::string(kSessionHeaderLine);
     auto cell = [&](int column) -> std::string_view { return table.Cell(row, column); };
+    // A doubtful spin is marked as the table shows it, so that a file loaded again flies the
+    // shot with the spin it was flown with, not with the doubtful one as if it were measured.
+    const bool doubtful = table.SpinDoubtful(row);
+    auto spin = [&](int column) { return std::string(cell(column)) + (doubtful ? "?" : ""); };
     const std::string_view units = cell(kUnitsColumn);
     const std::string_view when = base::Trim(cell(kWhenColumn));
     const std::string fields[] = {
@@ -244,9 +250,9 @@ std::string FormatShotLine(const ShotTable& table, int row, std::string_view ite
         std::string(cell(kShotColumn)),
         std::string(cell(kBallSpeedColumn)),
         std::string(cell(kLaunchAngleColumn)),
-        std::string(cell(kTotalSpinColumn)),
-        std::string(cell(kBackSpinColumn)),
-        std::string(cell(kSideSpinColumn)),
+        spin(kTotalSpinColumn),
+        spin(kBackSpinColumn),
+        spin(kSideSpinColumn),
         std::string(cell(kSideAngleColumn)),
         std::string(cell(kClubSpeedColumn)),
         std::string(cell(kCarryColumn)),

@@ -113,8 +113,8 @@ struct ShotEntry {
     double score = 0.0;
     double clubMass = 0.0;
     double clubLoft = 0.0;
-    // The spin was measured too doubtfully to be passed on: shown as such, kept for this run
-    // only (session files have no place for it).
+    // The spin was measured too doubtfully to be passed on: shown as such, and written to a
+    // session file as a "?" after each spin.
     bool spinDoubtful = false;
     // A putt's roll on the green (yards, seconds), recorded as its flight in place of the
     // table's own prediction: a putt does not fly.

@@ -121,6 +121,35 @@ TEST(SessionFile, SavedTextLoadsBackCellForCellAndSavesAgainToTheByte) {
     EXPECT_TRUE(second.prompts.messages.empty());
 }
 
+// A doubtful spin keeps its doubt through a file: its shot flies with the predicted spin again,
+// and a reader of the numbers alone still reads the spins as they were.
+TEST(SessionFile, ADoubtfulSpinKeepsItsMarkThroughTheFile) {
+    TempHome home;
+    Table first;
+    d::ShotEntry doubtful = Drive("Driver");
+    doubtful.spinDoubtful = true;
+    first.table.AddShot(Drive("Driver", 210.0), false, true);
+    first.table.AddShot(doubtful, false, true);
+    const std::string path = home.File("doubt.txt");
+    ASSERT_TRUE(SaveSession(first.table, path, "Ann", "Morning"));
+    const std::string text = ReadFileText(path);
+    EXPECT_NE(text.find(", 1, 143.2, 12.0, 2830, 2800, -400, 1.5, "), std::string::npos) << text;
+    EXPECT_NE(text.find(", 2, 150.0, 12.0, 2830?, 2800?, -400?, 1.5, "), std::string::npos);
+
+    Table second;
+    ASSERT_TRUE(LoadSession(second.table, path));
+    ASSERT_EQ(second.table.RowCount(), 4);
+    EXPECT_FALSE(second.table.SpinDoubtful(2));
+    EXPECT_TRUE(second.table.SpinDoubtful(3));
+    EXPECT_EQ(second.table.Cell(3, d::kBackSpinColumn), "2800");
+    EXPECT_NEAR(second.table.Values(3)->flight.carry, first.table.Values(3)->flight.carry, 0.5);
+    const std::string again = home.File("again.txt");
+    ASSERT_TRUE(SaveSession(second.table, again, "Ann", "Morning"));
+    // The doubtful shot's line, mark and flight, as it was written.
+    const std::string line = text.substr(text.find("\"Driver\", 2, "));
+    EXPECT_EQ(ReadFileText(again).substr(ReadFileText(again).find("\"Driver\", 2, ")), line);
+}
+
 TEST(SessionFile, EarlierLayout) {
     TempHome home;
     const std::string text =
