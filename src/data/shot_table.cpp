@@ -89,10 +89,10 @@ base::MessageId HeaderId(int column) {
     return static_cast<base::MessageId>(static_cast<int>(base::MessageId::kColumnItem) + column);
 }
 
-std::string Value(double v) { return Printf("%.1f", v); }
-std::string Spin(double rpm) { return Printf("%.f", rpm); }
+std::string Value(double v) { return Fixed(v, 1); }
+std::string Spin(double rpm) { return Fixed(rpm, 0); }
 std::string Score(double score) {
-    return score < 10.0 ? Printf("%.2f", score) : Printf("%.1f", score);
+    return Fixed(score, score < 10.0 ? 2 : 1);
 }
 
 const std::string kEmpty;
