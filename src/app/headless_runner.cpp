@@ -133,9 +133,8 @@ RunCameras OpenCameras(bool simulate, bool shootOnIdle, base::UserPrompts& promp
     RunCameras run;
     const base::SettingsSnapshot snapshot = base::SettingsSnapshot::Read(settings);
     run.driverName = std::string(base::Trim(snapshot.Text(base::setting::kCameraDriver)));
-    if (simulate ||
-        base::SettingsSnapshot::WordIndex(base::setting::kCameraDriver, run.driverName) ==
-            int(base::choice::CameraDriver::kSimulated)) {
+    if (simulate || base::SettingsSnapshot::FindWord<base::setting::kCameraDriver>(
+                        run.driverName) == base::choice::CameraDriver::kSimulated) {
         sim::SimulatorOptions simOptions = sim::ReadSimulatorOptions(snapshot);
         if (shootOnIdle) simOptions.shotPeriod = 0.0;
         auto made = std::make_unique<sim::SimulatedCameraDriver>(simOptions, settings);

@@ -12,8 +12,8 @@ PuttMode::Change PuttMode::Follow(bool putter, const base::SettingsSnapshot& sna
     const base::SettingId speed = base::setting::kCameraSpeed;
     const std::string current(base::Trim(snapshot.Text(speed)));
     using base::choice::CameraSpeed;
-    const bool inPutt =
-        base::SettingsSnapshot::WordIndex(speed, current) == int(CameraSpeed::kPutt);
+    const bool inPutt = base::SettingsSnapshot::FindWord<base::setting::kCameraSpeed>(current) ==
+                        CameraSpeed::kPutt;
     const base::Settings settings;
     if (putter) {
         if (inPutt) return Change::kNone;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "analysis/analysis_codes.h"
@@ -44,8 +45,9 @@ double MonotonicSeconds() {
 
 CameraMode CameraModeOf(std::string_view word) {
     using Word = base::choice::CameraMode;
-    switch (
-        static_cast<Word>(base::SettingsSnapshot::WordIndex(base::setting::kCameraMode, word))) {
+    const std::optional<Word> mode =
+        base::SettingsSnapshot::FindWord<base::setting::kCameraMode>(word);
+    switch (mode.value_or(Word::kSingleCam)) {
         case Word::kCamFocus:
             return CameraMode::kCamFocus;
         case Word::kMultiCam:

@@ -35,7 +35,12 @@ public:
     // The typed value of a choice key, or nothing when the value is none of its words.
     template <SettingId id>
     std::optional<ChoiceOf<id>> Find() const {
-        const int index = Choice(id);
+        return FindWord<id>(Text(id));
+    }
+    // The typed choice a word names (case ignored), or nothing.
+    template <SettingId id>
+    static std::optional<ChoiceOf<id>> FindWord(std::string_view word) {
+        const int index = WordIndex(id, word);
         if (index < 0) return std::nullopt;
         return static_cast<ChoiceOf<id>>(index);
     }

@@ -40,12 +40,12 @@ int RunCameras(const Args& args) {
     if (driverName.empty()) driverName = settings.Text(base::setting::kCameraDriver);
 
     std::unique_ptr<capture::CameraDriver> driver;
-    const int driverWord =
-        base::SettingsSnapshot::WordIndex(base::setting::kCameraDriver, driverName);
-    if (driverWord == int(base::choice::CameraDriver::kSimulated)) {
+    const auto driverWord =
+        base::SettingsSnapshot::FindWord<base::setting::kCameraDriver>(driverName);
+    if (driverWord == base::choice::CameraDriver::kSimulated) {
         driver = std::make_unique<sim::SimulatedCameraDriver>(sim::ReadSimulatorOptions(settings),
                                                               base::Settings());
-    } else if (driverWord >= 0) {
+    } else if (driverWord) {
         driver = capture::MakeHardwareDriver(driverName);
     } else {
         std::fprintf(stderr, "kyvern-cli cameras: unknown camera driver \"%s\"\n",
