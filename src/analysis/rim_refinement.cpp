@@ -17,6 +17,7 @@ constexpr double kMinRimContrast = 40;  // levels between the ball's face and th
 constexpr double kRimOutlier = 1.5;     // pixels off the first fit that a point may lie
 constexpr double kRampOutlier = 1.0;    // pixels off the first line that a ramp's width may lie
 constexpr double kSceneSpread = 12.0;   // levels the scene beside a ray may differ from the median
+constexpr double kFaceInside = 2.0;     // pixels inside the ramp's top where the face is read
 
 }  // namespace
 
@@ -160,8 +161,27 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
             previous = v;
         }
         if (found < 3 || crossings[1] < 0.88 * radius || crossings[1] > 1.12 * radius) continue;
-        xs[n] = b.centreX + crossings[1] * c;
-        ys[n] = b.centreY + crossings[1] * s;
+        // The rim is half-way between the scene and the face where the ramp begins, not the
+        // face further in: the face darkens towards its rim by however the light falls on that
+        // side, so half the contrast with the face further in lies inside the outline by up to
+        // a pixel more on one side than on the other, and an arc cut by the mat turns that
+        // into its size. The crossing of the wider contrast stands where this one is not found.
+        double rimAt = crossings[1];
+        const double half = (at(crossings[0] - kFaceInside) + outer) / 2.0;
+        previous = at(crossings[0] - 1.0);
+        // Not beyond the scene's span, which is known to lie in the frame.
+        const double end = std::min(crossings[2] + 1.0, 1.25 * radius);
+        for (double r = crossings[0] - 1.0 + kRimStep; r <= end; r += kRimStep) {
+            const double v = at(r);
+            if (v < half) {
+                const double t = previous > v ? (previous - half) / (previous - v) : 0.0;
+                rimAt = r - kRimStep + t * kRimStep;
+                break;
+            }
+            previous = v;
+        }
+        xs[n] = b.centreX + rimAt * c;
+        ys[n] = b.centreY + rimAt * s;
         ramps.width[n] = crossings[2] - crossings[0];
         ramps.along[n] = std::fabs(c * ux + s * uy);
         ramps.cosine[n] = c;

@@ -26,9 +26,11 @@ TEST(AccuracyReport, EachPrecisionHoldsItsBoundsOverTheView) {
     ASSERT_EQ(summary.shots, 32);
     // Standard's back spin spreads 2.6 % here (3.5 % over 300 shots): a quarter of the grid
     // strobes at the fastest interval, where a low spin turns the ball only 10 to 20 degrees.
+    // Refined's worst side angle is 0.63 degrees here; it was 0.86 while the rim was read
+    // against the face well inside it, whose shading differs from side to side.
     const Bounds bounds[] = {
         {"Standard", -1.5, 0.0, 0.6, 0.3, 4.0, 3.0, 60.0, 200.0},
-        {"Refined", -0.7, 0.5, 0.35, 0.3, 1.5, 2.5, 60.0, 150.0},
+        {"Refined", -0.7, 0.5, 0.35, 0.3, 0.75, 2.5, 60.0, 150.0},
     };
     for (int m = 0; m < 2; ++m) {
         const Bounds& b = bounds[m];
@@ -100,7 +102,7 @@ TEST(AccuracyReport, NeitherTheClubHeadNorTheMatIsTakenForABall) {
 
 // A rim ray whose scene is the club head or the tee crosses that thing's ramp, not the ball's: it
 // is left out, and the refined side angles of these shots (2.7, 1.8 and 2.1 degrees off while
-// such rays counted) hold.
+// such rays counted) hold to what the grid's spread allows.
 TEST(AccuracyReport, TheRimLeavesOutRaysEndingOnSomethingElse) {
     kyvern::app::AccuracyOptions options;
     options.shots = 1;
@@ -112,7 +114,7 @@ TEST(AccuracyReport, TheRimLeavesOutRaysEndingOnSomethingElse) {
             ++seen;
             EXPECT_EQ(o.index, shot);
             ASSERT_TRUE(o.measured[1]) << o.refusal[1];
-            EXPECT_LE(std::fabs(o.errors[1][int(AccuracyValue::kSideAngle)]), 0.5) << shot;
+            EXPECT_LE(std::fabs(o.errors[1][int(AccuracyValue::kSideAngle)]), 0.6) << shot;
         });
         EXPECT_EQ(seen, 1);
     }
