@@ -19,6 +19,25 @@ constexpr double kRampOutlier = 1.0;    // pixels off the first line that a ramp
 constexpr double kSceneSpread = 12.0;   // levels the scene beside a ray may differ from the median
 constexpr double kFaceInside = 2.0;     // pixels inside the ramp's top where the face is read
 
+// Where a ray's profile, sampled every kRimStep from `from` to `to`, first falls below each of
+// the levels (highest first), between the samples; a lower level is looked for from where the
+// higher one fell. Returns how many levels it fell below; crossings past those are untouched.
+template <class At>
+int Falls(const At& at, const double* levels, int count, double from, double to,
+          double* crossings) {
+    int found = 0;
+    double previous = at(from);
+    for (double r = from + kRimStep; r <= to && found < count; r += kRimStep) {
+        const double v = at(r);
+        while (found < count && v < levels[found]) {
+            const double t = previous > v ? (previous - levels[found]) / (previous - v) : 0.0;
+            crossings[found++] = r - kRimStep + t * kRimStep;
+        }
+        previous = v;
+    }
+    return found;
+}
+
 }  // namespace
 
 // The ramp from the face to the scene on each ray of a fitted rim: its width from three
@@ -150,16 +169,7 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
         const double levels[3] = {outer + 0.75 * (inner - outer), (inner + outer) / 2.0,
                                   outer + 0.25 * (inner - outer)};
         double crossings[3];
-        int found = 0;
-        double previous = at(0.80 * radius);
-        for (double r = 0.80 * radius + kRimStep; r <= 1.25 * radius && found < 3; r += kRimStep) {
-            const double v = at(r);
-            while (found < 3 && v < levels[found]) {
-                const double t = previous > v ? (previous - levels[found]) / (previous - v) : 0.0;
-                crossings[found++] = r - kRimStep + t * kRimStep;
-            }
-            previous = v;
-        }
+        const int found = Falls(at, levels, 3, 0.80 * radius, 1.25 * radius, crossings);
         if (found < 3 || crossings[1] < 0.88 * radius || crossings[1] > 1.12 * radius) continue;
         // The rim is half-way between the scene and the face where the ramp begins, not the
         // face further in: the face darkens towards its rim by however the light falls on that
@@ -168,18 +178,9 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
         // into its size. The crossing of the wider contrast stands where this one is not found.
         double rimAt = crossings[1];
         const double half = (at(crossings[0] - kFaceInside) + outer) / 2.0;
-        previous = at(crossings[0] - 1.0);
         // Not beyond the scene's span, which is known to lie in the frame.
         const double end = std::min(crossings[2] + 1.0, 1.25 * radius);
-        for (double r = crossings[0] - 1.0 + kRimStep; r <= end; r += kRimStep) {
-            const double v = at(r);
-            if (v < half) {
-                const double t = previous > v ? (previous - half) / (previous - v) : 0.0;
-                rimAt = r - kRimStep + t * kRimStep;
-                break;
-            }
-            previous = v;
-        }
+        Falls(at, &half, 1, crossings[0] - 1.0, end, &rimAt);
         xs[n] = b.centreX + rimAt * c;
         ys[n] = b.centreY + rimAt * s;
         ramps.width[n] = crossings[2] - crossings[0];
