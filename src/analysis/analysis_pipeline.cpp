@@ -128,6 +128,17 @@ void PrintAnalysis(const AnalysisSummary& summary, const frame::CapturedImage& f
     }
 }
 
+namespace {
+
+// The first row hidden as ground, or the height when there is no mat.
+int GroundBelow(const ImageAnalyzer& a) {
+    const int ground = a.GroundRow();
+    // A few rows above the median's edge, for a mat that lies aslant.
+    return ground < a.Height() ? std::max(ground - 3, 0) : a.Height();
+}
+
+}  // namespace
+
 bool AnalysisPipeline::RunSteps(frame::CapturedImage& frame, const Hidden& hidden,
                                 AnalysisSummary& summary, bool& real) {
     ImageAnalyzer& a = *analyzer_;
@@ -151,7 +162,14 @@ bool AnalysisPipeline::RunSteps(frame::CapturedImage& frame, const Hidden& hidde
         a.PixelStats();
         timed(AnalysisStep::kPreprocessImage);
     }
-    if (!a.FindDiscs()) return false;
+    // A mat in view on the first look: the coarse search runs above it. A putt rolls on the
+    // green itself and keeps the search of the whole frame, which the putting grid was measured
+    // on: above the mat it would publish putts the ring check now refuses (a start line 2.0
+    // degrees off among them).
+    const bool found = hidden.groundRow < 0 && !IsPuttFrame(frame)
+                           ? a.FindDiscsAboveGround(GroundBelow(a))
+                           : a.FindDiscs();
+    if (!found) return false;
     timed(AnalysisStep::kFindDiscs);
     if (!a.RefineBothDiscEdges()) return false;
     timed(AnalysisStep::kRefineDiscEdges);
@@ -180,10 +198,9 @@ bool AnalysisPipeline::HideWhatIsNoBall(Hidden& hidden) const {
     const ImageAnalyzer& a = *analyzer_;
     bool more = false;
     if (hidden.groundRow < 0) {
-        const int ground = a.GroundRow();
+        const int ground = GroundBelow(a);
         if (ground < a.Height()) {
-            // A few rows above the median's edge, for a mat that lies aslant.
-            hidden.groundRow = std::max(ground - 3, 0);
+            hidden.groundRow = ground;
             more = true;
         }
     }

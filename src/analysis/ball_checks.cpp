@@ -40,6 +40,7 @@ bool ImageAnalyzer::CheckBalls() {
         BallImage& b = Ball(i);
         b.edgeFit = 0.0;
         b.ringLit = 0.0;
+        b.outlineSeen = 0.0;
         if (!b.edgesRefined || !(b.diameter > 0.0)) {
             real = false;
             continue;
@@ -61,6 +62,7 @@ bool ImageAnalyzer::CheckBalls() {
         }
         b.edgeFit =
             4 * withEdge >= b.profileCount && withEdge > 0 ? double(onCircle) / withEdge : 0.0;
+        b.outlineSeen = b.profileCount > 0 ? double(withEdge) / b.profileCount : 0.0;
 
         // The ring from 1.15 to 1.35 radii: clear of the blur of the edge, inside what a lit
         // neighbour would reach. Outside the frame counts as dark.
@@ -73,7 +75,12 @@ bool ImageAnalyzer::CheckBalls() {
                 const int y = int(std::lround(b.centreY + share * radius * std::sin(angle)));
                 ++seen;
                 if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
-                if (frame_[std::size_t(y) * width_ + x] > backgroundLevel_) ++lit;
+                // On the mat, lit is brighter than the mat and its grain, as the ground's
+                // hiding has it.
+                const int above = y >= matRow_
+                                      ? std::max(int(backgroundLevel_), RowMedian(y) + kGroundGrain)
+                                      : int(backgroundLevel_);
+                if (frame_[std::size_t(y) * width_ + x] > above) ++lit;
             }
         }
         b.ringLit = double(lit) / seen;

@@ -39,6 +39,7 @@ void BallImage::Reset() {
     profileCount = 0;
     edgeFit = 0.0;
     ringLit = 0.0;
+    outlineSeen = 0.0;
     onPlane = 0.0;
     rimRefined = false;
     location.Zero();
@@ -96,6 +97,7 @@ bool ImageAnalyzer::SetFrame(const std::uint8_t* pixels, int width, int height) 
     width_ = width;
     height_ = height;
     edgeFloor_ = height;
+    matRow_ = height;
     const int count = width * height;
     std::uint64_t sum = 0;
     // Four tables taking turns for each half of the frame: a dark frame is mostly one level,
@@ -165,6 +167,7 @@ bool ImageAnalyzer::GetBallData(int ball, frame::BallRecord& record) const {
     record.lum = b.lum;
     record.edgeFit = b.edgeFit;
     record.ringLit = b.ringLit;
+    record.outlineSeen = b.outlineSeen;
     record.onPlane = b.onPlane;
     record.rimRefined = b.rimRefined;
     record.markCount = std::clamp(b.markCount, 0, frame::kMaxMarks);

@@ -84,6 +84,9 @@ struct BallImage {
     // the share of a ring just outside it that is lit.
     double edgeFit = 0.0;
     double ringLit = 0.0;
+    // The share of the outline its size was read on: the rim's rays kept, or the profiles
+    // that found an edge.
+    double outlineSeen = 0.0;
     // The share of the line's points that lie on the plane found for it (MeasurePlanes).
     double onPlane = 0.0;
     bool rimRefined = false;  // RefineRims fitted the circle to the half-contrast rim
@@ -179,6 +182,10 @@ public:
     // Ball finding.
     int DiscScore(int& x, int& y, int size) const;
     bool FindDiscs();
+    // FindDiscs on the frame with the ground from groundRow down hidden, the rest of the
+    // analysis on the frame as it was: a mat brighter than the scene fills the disc template
+    // as a ball would, while the balls' edges against it are still theirs.
+    bool FindDiscsAboveGround(int groundRow);
     bool RefineDiscEdges(int ball);
     bool RefineBallEdges(int ball);
     // Both balls, ball 0 first, stopping at the first failure as two calls would; on the
@@ -404,6 +411,12 @@ private:
     std::unique_ptr<std::int32_t[]> markQueue_;  // kMaxMarks
     int edgeFloor_ = 0;  // edge points below this row are not fitted; the height unless hidden
     std::unique_ptr<std::int32_t[]> hideQueue_;  // kFramePixelCapacity, at the first hiding
+    // The ground's rows as they were while the coarse search ran without them; kFramePixelCapacity,
+    // at the first use.
+    std::unique_ptr<std::uint8_t[]> groundRows_;
+    // The first row of a mat left in view (the height when none): the ring check tells a ball's
+    // neighbour from the mat there.
+    int matRow_ = 0;
 
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).

@@ -295,6 +295,7 @@ void ImageAnalyzer::RefineRims(bool smeared) {
         b.diameter = sizes[i];
         b.pix.Set(b.centreX, b.centreY, b.diameter);
         b.rimRefined = true;
+        b.outlineSeen = double(ramps[i].count) / kRimRays;
     }
 }
 

@@ -22,8 +22,9 @@ enum class Doubt : std::uint32_t {
     kLineOffPlane = 1u << 5,       // the line's points stray from its plane (a print nearby)
     kNearAliasing = 1u << 6,       // the ball turned close to half a turn between the flashes
     kDepthGuessed = 1u << 7,       // the depth between the images was set, not measured
+    kOutlinesHidden = 1u << 8,     // both images' sizes were read on too little of their outlines
 };
-inline constexpr int kDoubts = 8;
+inline constexpr int kDoubts = 9;
 
 struct ShotConfidence {
     double launch = 1.0;  // 0 to 1: speed, launch and side angle
@@ -41,6 +42,7 @@ struct ConfidenceMeasures {
     double edgeFit = 0.0;       // the lower of the two images'
     double ringLit = 0.0;       // the higher
     double flashRatio = 1.0;    // the dimmer image's lum over the brighter's
+    double outlineSeen = 1.0;   // the larger share of an image's outline its size was read on
     int linePoints = 0;         // the fewer of the two images' line points
     double onPlane = 0.0;       // the lower share of an image's line points on its plane
     double turn = 0.0;          // degrees the ball turned between the flashes

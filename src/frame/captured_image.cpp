@@ -20,6 +20,7 @@ void BallRecord::CopyFrom(const BallRecord& other) {
     time = other.time;
     edgeFit = other.edgeFit;
     ringLit = other.ringLit;
+    outlineSeen = other.outlineSeen;
     onPlane = other.onPlane;
     rimRefined = other.rimRefined;
 }
@@ -35,6 +36,7 @@ void BallRecord::Reset() {
     time = 0.0;
     edgeFit = 0.0;
     ringLit = 0.0;
+    outlineSeen = 1.0;
     onPlane = 0.0;
     rimRefined = false;
 }

@@ -52,8 +52,9 @@ struct BallRecord {
     // the share of a ring just outside it that is lit.
     double edgeFit = 0.0;
     double ringLit = 0.0;
-    double onPlane = 0.0;     // the share of the line's points on the plane found for them
-    bool rimRefined = false;  // the circle is the half-contrast rim's, whatever the light
+    double outlineSeen = 1.0;  // the share of the outline the image's size was read on
+    double onPlane = 0.0;      // the share of the line's points on the plane found for them
+    bool rimRefined = false;   // the circle is the half-contrast rim's, whatever the light
 };
 
 // The analysis fields of a frame.

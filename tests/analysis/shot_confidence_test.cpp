@@ -41,6 +41,7 @@ TEST(ShotConfidence, EachCheckLowersTheLaunchOrTheSpinAlone) {
         {[](ConfidenceMeasures& m) { m.edgeFit = 0.75; }, Doubt::kNotRound},
         {[](ConfidenceMeasures& m) { m.ringLit = 0.42; }, Doubt::kLitBeside},
         {[](ConfidenceMeasures& m) { m.flashRatio = 0.78; }, Doubt::kUnevenFlashes},
+        {[](ConfidenceMeasures& m) { m.outlineSeen = 0.55; }, Doubt::kOutlinesHidden},
     };
     for (const LaunchCase& c : launchCases) {
         ConfidenceMeasures m = Clean();
