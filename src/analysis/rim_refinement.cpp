@@ -18,6 +18,7 @@ constexpr double kRimOutlier = 1.5;     // pixels off the first fit that a point
 constexpr double kRampOutlier = 1.0;    // pixels off the first line that a ramp's width may lie
 constexpr double kSceneSpread = 12.0;   // levels the scene beside a ray may differ from the median
 constexpr double kFaceInside = 2.0;     // pixels inside the ramp's top where the face is read
+constexpr double kRimScale = 0.01;      // the edges' circles' size beyond the rims', as a share
 
 // Where a ray's profile, sampled every kRimStep from `from` to `to`, first falls below each of
 // the levels (highest first), between the samples; a lower level is looked for from where the
@@ -55,7 +56,7 @@ struct ImageAnalyzer::RimRamps {
 // width = w0 + stretch |cos(to the flight)| + p cos(angle) + q sin(angle), where the last two
 // terms take the light falling on one side of the ball (it widens that side's ramps), then
 // again without the rays far off it (a print or a dimple at the rim). A stretch below zero is
-// noise: no flash shortens a ramp.
+// returned as it is: it is noise, and the caller averages it with the other image's.
 double ImageAnalyzer::RampStretch(const RimRamps& ramps) {
     double coefficients[4] = {0.0, 0.0, 0.0, 0.0};
     double limit = std::numeric_limits<double>::infinity();
@@ -93,7 +94,7 @@ double ImageAnalyzer::RampStretch(const RimRamps& ramps) {
             coefficients[j] = m[j][4] / m[j][j];
         limit = kRampOutlier;
     }
-    return std::max(coefficients[1], 0.0);
+    return coefficients[1];
 }
 
 double ImageAnalyzer::Sample(double x, double y) const {
@@ -272,9 +273,12 @@ void ImageAnalyzer::RefineRims(bool smeared) {
     }
     // A flash long enough to smear the ball stretches the ramp along the flight by |cos| of
     // the angle to it and not across. The threshold edges sit at the ramp's foot, so each edges'
-    // circle is wider by the stretch's mean over its rays; the half-contrast rim is not moved.
-    // One flash and nearly one speed in the image: the two images' stretches are averaged.
-    const double stretch = smeared ? (RampStretch(ramps[0]) + RampStretch(ramps[1])) / 2.0 : 0.0;
+    // circle is wider by the stretch's mean over its rays.
+    // One flash and nearly one speed in the image: the two images' stretches are averaged, and
+    // only then is a stretch below zero taken as none, so that noise alone does not add up to a
+    // smear.
+    const double stretch =
+        smeared ? std::max((RampStretch(ramps[0]) + RampStretch(ramps[1])) / 2.0, 0.0) : 0.0;
     double smear = 0.0;
     for (int k = 0; k < 2; ++k) {
         double sa = 0.0;
@@ -282,10 +286,16 @@ void ImageAnalyzer::RefineRims(bool smeared) {
             sa += ramps[k].along[i];
         smear += ramps[k].count > 0 ? stretch * sa / ramps[k].count : 0.0;
     }
-    // The half-contrast point lies inside the outline by a share that depends on how the face
-    // darkens towards it, which the edges' circles were made to match: their mean size stands,
-    // less the smear, and the rims give the two sizes' ratio, which the light does not move.
-    const double mean = (ball0_.diameter + ball1_.diameter) / 2.0 - smear;
+    // The edges' circles move with the light on the ball and the sensor's noise, the rims with
+    // the prints and the face's shading at the outline: their errors are largely apart, so the
+    // mean size is taken from both. The rest of the analysis measures distances on the edges'
+    // scale, which on a sharp, evenly lit frame lies kRimScale outside the outline the rims lie
+    // on; and a smear widens the edges' circles by its mean over their rays but narrows the rims
+    // by about half of that. The rims alone give the two sizes' ratio, which the light does
+    // not move.
+    const double edges = (ball0_.diameter + ball1_.diameter) / 2.0 - smear;
+    const double rimsMean = (rims[0].z + rims[1].z) / 2.0 * (1.0 + kRimScale) + smear / 2.0;
+    const double mean = (edges + rimsMean) / 2.0;
     const double ratio = rims[1].z / rims[0].z;
     BallImage* balls[2] = {&ball0_, &ball1_};
     const double sizes[2] = {2.0 * mean / (1.0 + ratio), 2.0 * mean * ratio / (1.0 + ratio)};
