@@ -198,7 +198,8 @@ bool AnalysisPipeline::HideWhatIsNoBall(Hidden& hidden) const {
     const ImageAnalyzer& a = *analyzer_;
     bool more = false;
     if (hidden.groundRow < 0) {
-        const int ground = GroundBelow(a);
+        // The first look found the mat already where it searched above one.
+        const int ground = a.MatRow() < a.Height() ? a.MatRow() : GroundBelow(a);
         if (ground < a.Height()) {
             hidden.groundRow = ground;
             more = true;

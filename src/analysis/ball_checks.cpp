@@ -77,9 +77,9 @@ bool ImageAnalyzer::CheckBalls() {
                 if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
                 // On the mat, lit is brighter than the mat and its grain, as the ground's
                 // hiding has it.
-                const int above = y >= matRow_
-                                      ? std::max(int(backgroundLevel_), RowMedian(y) + kGroundGrain)
-                                      : int(backgroundLevel_);
+                const int above =
+                    y >= matRow_ ? std::max(int(backgroundLevel_), groundMedians_[y] + kGroundGrain)
+                                 : int(backgroundLevel_);
                 if (frame_[std::size_t(y) * width_ + x] > above) ++lit;
             }
         }
@@ -145,7 +145,7 @@ void ImageAnalyzer::HideGround(int firstRow) {
     // median and the mat's grain.
     for (int row = first; row < height_; ++row) {
         std::uint8_t* p = frame_.get() + std::size_t(row) * width_;
-        const int median = RowMedian(row);
+        const int median = groundMedians_[row] = std::uint8_t(RowMedian(row));
         const int mat = std::min(median + kGroundGrain, 255);
         for (int x = 0; x < width_; ++x) {
             if (p[x] <= mat) p[x] = dark;
@@ -155,6 +155,21 @@ void ImageAnalyzer::HideGround(int firstRow) {
     // circle is fitted to the edges above it.
     edgeFloor_ = first;
     RebuildHistogram();  // the levels of what is left decide the thresholds
+}
+
+void ImageAnalyzer::KeepGround(int firstRow) {
+    if (!groundRows_) groundRows_.reset(new std::uint8_t[kFramePixelCapacity]);
+    const std::size_t from = std::size_t(firstRow) * width_;
+    std::copy(frame_.get() + from, frame_.get() + std::size_t(height_) * width_,
+              groundRows_.get() + from);
+}
+
+void ImageAnalyzer::RestoreGround(int firstRow) {
+    const std::size_t from = std::size_t(firstRow) * width_;
+    std::copy(groundRows_.get() + from, groundRows_.get() + std::size_t(height_) * width_,
+              frame_.get() + from);
+    edgeFloor_ = height_;
+    RebuildHistogram();
 }
 
 void ImageAnalyzer::HideLitRegion(double x, double y, double radius) {

@@ -344,16 +344,11 @@ bool ImageAnalyzer::FindDiscs() {
 bool ImageAnalyzer::FindDiscsAboveGround(int groundRow) {
     if (!frameLoaded_ || groundRow >= height_) return FindDiscs();
     const int first = std::max(groundRow, 0);
-    const std::size_t from = std::size_t(first) * width_;
-    const std::size_t end = std::size_t(height_) * width_;
-    if (!groundRows_) groundRows_.reset(new std::uint8_t[kFramePixelCapacity]);
-    std::copy(frame_.get() + from, frame_.get() + end, groundRows_.get() + from);
+    KeepGround(first);
     HideGround(first);
     PixelStats();
     const bool found = FindDiscs();
-    std::copy(groundRows_.get() + from, groundRows_.get() + end, frame_.get() + from);
-    edgeFloor_ = height_;
-    RebuildHistogram();
+    RestoreGround(first);
     PixelStats();
     graySumsReady_ = false;
     if (!found) return false;

@@ -233,6 +233,8 @@ public:
     // are left out of the circle fits. The caller's frame is untouched.
     void HideGround(int firstRow);
     void HideLitRegion(double x, double y, double radius);
+    // The first row of a mat the first look searched above and left in view, or the height.
+    int MatRow() const { return matRow_; }
 
     // Scene.
     bool ProcessScene();
@@ -306,6 +308,10 @@ private:
     static double RampStretch(const RimRamps& ramps);
     // The median level of one row of the analyzer's frame.
     int RowMedian(int row) const;
+    // The ground's rows from firstRow down, kept before HideGround paints them and put back
+    // after, with the levels and the edges' floor as they were.
+    void KeepGround(int firstRow);
+    void RestoreGround(int firstRow);
     // The frame's level at a point between pixels, bilinear; -1 outside the frame.
     double Sample(double x, double y) const;
     // One ball's refinement on the shown lists; its error, if any, becomes the frame's.
@@ -415,8 +421,9 @@ private:
     // at the first use.
     std::unique_ptr<std::uint8_t[]> groundRows_;
     // The first row of a mat left in view (the height when none): the ring check tells a ball's
-    // neighbour from the mat there.
+    // neighbour from the mat there, by each row's median as the hiding read it.
     int matRow_ = 0;
+    std::array<std::uint8_t, frame::kMaxFrameHeight> groundMedians_{};
 
     // Running sums over the linear pixel index: bright counts and bright index sums along
     // every second index (disc search), and gray sums (local mean of the mark search).
