@@ -134,19 +134,20 @@ void BM_RunAnalysis(benchmark::State& state) {
 BENCHMARK(BM_RunAnalysis)->Arg(640)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 // A rendered strobed shot: real balls carry far more line pixels than the drawn bands above,
-// which is what the mark grouping and the plane search feel.
-CapturedImage& RenderedFrame(int width) {
-    static CapturedImage small;
-    static CapturedImage large;
-    CapturedImage& frame = width == 1024 ? large : small;
+// which is what the mark grouping and the plane search feel. With `full`, the frame shows what
+// a real camera does: dimples, prints, smear, uneven light, a scene with a mat, sensor noise.
+CapturedImage& RenderedFrame(int width, bool full) {
+    static CapturedImage frames[2][2];
+    CapturedImage& frame = frames[width == 1024 ? 1 : 0][full ? 1 : 0];
     if (frame.width == 0) {
         kyvern::sim::GeneratedShot shot;
         shot.ballSpeed = 200.0;
         shot.launchAngle = 12.0;
         shot.backSpin = 3000.0;
         shot.sideSpin = 300.0;
-        const kyvern::sim::ShotSetup setup = kyvern::sim::ShotGenerator::SetupFor(
+        kyvern::sim::ShotSetup setup = kyvern::sim::ShotGenerator::SetupFor(
             shot, kyvern::sim::StrobeIntervalFor(shot.ballSpeed), width, {});
+        if (full) setup.realism = kyvern::sim::Realism::Full();
         kyvern::sim::FrameRenderer renderer;
         if (!renderer.Render(setup, frame)) frame.width = 0;
     }
@@ -179,10 +180,10 @@ private:
 };
 
 // Arguments: frame width, the widest vector lanes the analysis may use (8: all this processor
-// has, 4: AVX2 only, 1: none), its threads (1 or 2) and whether it refines (1). The CPU time is
-// the whole process's.
+// has, 4: AVX2 only, 1: none), its threads (1 or 2), whether it refines (1) and whether the frame
+// is drawn as a real camera sees it (1). The CPU time is the whole process's.
 void BM_RunAnalysisRendered(benchmark::State& state) {
-    CapturedImage& frame = RenderedFrame(int(state.range(0)));
+    CapturedImage& frame = RenderedFrame(int(state.range(0)), state.range(4) != 0);
     if (frame.width == 0) {
         state.SkipWithError("render failed");
         return;
@@ -210,8 +211,9 @@ void BM_RunAnalysisRendered(benchmark::State& state) {
     ReportPassRatio(state, frame, taken.count());
 }
 BENCHMARK(BM_RunAnalysisRendered)
-    ->ArgsProduct({{640, 1024}, {8, 4}, {1, 2}, {0, 1}})
-    ->ArgNames({"width", "lanes", "threads", "refined"})
+    ->ArgsProduct({{640, 1024}, {8, 4}, {1, 2}, {0, 1}, {0}})
+    ->ArgsProduct({{640, 1024}, {8}, {1, 2}, {0, 1}, {1}})
+    ->ArgNames({"width", "lanes", "threads", "refined", "full"})
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -261,7 +263,7 @@ void RunStep(ImageAnalyzer& a, int step) {
 // Each step on a rendered frame, timed alone: the steps before it run untimed on the same
 // frame in every iteration.
 void BM_Step(benchmark::State& state) {
-    const CapturedImage& frame = RenderedFrame(int(state.range(0)));
+    const CapturedImage& frame = RenderedFrame(int(state.range(0)), false);
     const int step = int(state.range(1));
     static ImageAnalyzer analyzer(1.685);
     analyzer.LimitLanes(int(state.range(2)));
@@ -337,7 +339,7 @@ double HoughSeconds(const CapturedImage& frame, int threads, std::size_t& found)
 }
 
 void BM_HoughCircles(benchmark::State& state) {
-    const CapturedImage& frame = RenderedFrame(int(state.range(0)));
+    const CapturedImage& frame = RenderedFrame(int(state.range(0)), false);
     std::size_t found = 0;
     double total = 0.0;
     for (auto _ : state) {
@@ -357,7 +359,7 @@ BENCHMARK(BM_HoughCircles)
 #endif
 
 void BM_BallFinding(benchmark::State& state) {
-    const CapturedImage& frame = RenderedFrame(int(state.range(0)));
+    const CapturedImage& frame = RenderedFrame(int(state.range(0)), false);
     static ImageAnalyzer analyzer(1.685);
     analyzer.LimitLanes(int(state.range(1)));
     analyzer.SetThreads(int(state.range(2)));
