@@ -7,6 +7,7 @@
 
 #include "analysis/image_analyzer.h"
 #include "base/math_constants.h"
+#include "frame/camera_model.h"
 
 namespace kyvern::analysis {
 namespace {
@@ -192,6 +193,26 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
     }
     if (n < kRimRays / 4) return false;
 
+    // A ball off the optical axis images as an ellipse stretched along the radius from the
+    // frame's centre by 1 / cos of its angle off the axis. On a whole outline a circle takes
+    // the mean of the two axes, but on an arc (the frame's edge, the mat) it takes the arc's own
+    // curvature, and the size then depends on which part of the outline was seen. So the points
+    // are pressed along that radius by the cosine, where the outline is a circle of the short
+    // axis, and the circle is fitted there; its size is given back as the whole outline's
+    // circle would have it.
+    const double pitch = frame::PixelPitch(width_);
+    const double u = (b.centreX - width_ / 2.0) * pitch;
+    const double v = (b.centreY - height_ / 2.0) * pitch;
+    const double offAxis = std::hypot(u, v);
+    const double cosine = frame::kFocalLength / std::hypot(frame::kFocalLength, offAxis);
+    const double ex = offAxis > 0.0 ? u / offAxis : 1.0;
+    const double ey = offAxis > 0.0 ? v / offAxis : 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double along = (xs[i] - b.centreX) * ex + (ys[i] - b.centreY) * ey;
+        xs[i] -= (1.0 - cosine) * along * ex;
+        ys[i] -= (1.0 - cosine) * along * ey;
+    }
+
     // The least-squares circle through the points (the algebraic fit: linear in the centre and
     // in r^2 - |c|^2), then again without the points far from the first.
     double cx = b.centreX;
@@ -238,12 +259,17 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
             kept[i] = std::fabs(d) <= kRimOutlier;
         }
     }
+    // Back to the frame: the centre stretched out again, the size the mean of the two axes.
+    const double along = (cx - b.centreX) * ex + (cy - b.centreY) * ey;
+    cx += (1.0 / cosine - 1.0) * along * ex;
+    cy += (1.0 / cosine - 1.0) * along * ey;
+    const double diameter = r * (1.0 + 1.0 / cosine);
     // A rim far from the edges' circle is not this ball's: keep the edges' circle then.
-    if (std::fabs(2.0 * r - b.diameter) > 0.1 * b.diameter ||
+    if (std::fabs(diameter - b.diameter) > 0.1 * b.diameter ||
         std::hypot(cx - b.centreX, cy - b.centreY) > 0.1 * b.diameter) {
         return false;
     }
-    rim.Set(cx, cy, 2.0 * r);
+    rim.Set(cx, cy, diameter);
 
     // The ramps of the rays the circle kept, in their order.
     for (int i = 0; i < n; ++i) {

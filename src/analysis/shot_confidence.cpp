@@ -41,7 +41,9 @@ ConfidenceMeasures MeasureConfidence(const frame::CapturedImage& frame,
     const double bright = std::max(b0.lum, b1.lum);
     // Unequal light moves threshold edges, and so the depth; half-contrast rims it leaves.
     m.flashRatio = b0.rimRefined && b1.rimRefined ? 1.0 : (bright > 0.0 ? dim / bright : 0.0);
-    m.outlineSeen = std::max(b0.outlineSeen, b1.outlineSeen);
+    // Rims are fitted to the ellipse an off-axis ball images as, so an arc of one holds its
+    // size; a circle through threshold edges takes the arc's own curvature.
+    m.outlineSeen = b0.rimRefined && b1.rimRefined ? 1.0 : std::max(b0.outlineSeen, b1.outlineSeen);
     m.linePoints = std::min(b0.markCount, b1.markCount);
     m.onPlane = std::min(b0.onPlane, b1.onPlane);
     const int warnings = std::clamp(frame.result.warningCount, 0, frame::kMaxWarnings);
@@ -73,9 +75,9 @@ ShotConfidence AssessShot(const ConfidenceMeasures& m, const LaunchValues& value
     // Both images then sit at one depth whatever the ball did: a side angle of about 0 that
     // was never measured.
     check(m.depthGuessed ? 0.0 : 1.0, Doubt::kDepthGuessed, c.launch);
-    // The depth is the ratio of the two sizes. One image seen whole holds it; two read on
-    // arcs that the mat, the frame's edge or a neighbour cut short do not: their fits turn
-    // the face's shading on the arcs into their sizes, each its own way. A putt's images both
+    // The depth is the ratio of the two sizes. One image seen whole holds it; two circles
+    // through edges on arcs that the mat, the frame's edge or a neighbour cut short do not:
+    // each takes its arc's curvature and shading as its size. A putt's images both
     // lie on the green, cut alike at one height, and hold their ratio.
     if (!values.putt) check(Between(m.outlineSeen, 0.50, 0.65), Doubt::kOutlinesHidden, c.launch);
 

@@ -26,12 +26,13 @@ TEST(AccuracyReport, EachPrecisionHoldsItsBoundsOverTheView) {
     ASSERT_EQ(summary.shots, 32);
     // Standard's back spin spreads 2.6 % here (3.5 % over 300 shots): a quarter of the grid
     // strobes at the fastest interval, where a low spin turns the ball only 10 to 20 degrees.
-    // Refined's worst side angle is 0.63 degrees here; it was 0.86 while the rim was read
-    // against the face well inside it, whose shading differs from side to side. Refined's speed
+    // Refined's worst side angle is 0.41 degrees here; it was 0.86 while the rim was read
+    // against the face well inside it, whose shading differs from side to side, and 0.63 while
+    // the rim was fitted as a circle, not as the ellipse an off-axis ball images as. Its speed
     // spreads 0.07 % here; it was 0.14 % while its mean size came from the edges' circles alone.
     const Bounds bounds[] = {
         {"Standard", -1.5, 0.0, 0.6, 0.3, 4.0, 3.0, 60.0, 200.0},
-        {"Refined", -0.7, 0.5, 0.1, 0.3, 0.75, 2.5, 60.0, 150.0},
+        {"Refined", -0.7, 0.5, 0.1, 0.3, 0.5, 2.5, 60.0, 150.0},
     };
     for (int m = 0; m < 2; ++m) {
         const Bounds& b = bounds[m];
@@ -123,8 +124,9 @@ TEST(AccuracyReport, TheRimLeavesOutRaysEndingOnSomethingElse) {
 
 // A mat brighter than the scene fills the coarse search's template as a ball would, and lies in
 // the ring just outside a ball resting over it: these shots' images were taken for not round
-// and refused, though they measure well. A shot whose two images both lie across the mat's edge
-// has no size read on enough of its outline to hold its depth, and is refused for that.
+// and refused, though they measure well. Where both images lie across the mat's edge, the rims
+// on the arcs above it hold the depth because they are fitted as the ellipses an off-axis ball
+// images as (4.9 degrees off while they were fitted as circles).
 TEST(AccuracyReport, AMatInViewIsNeitherABallNorSomethingLitBesideOne) {
     kyvern::app::AccuracyOptions options;
     options.shots = 1;
@@ -136,9 +138,8 @@ TEST(AccuracyReport, AMatInViewIsNeitherABallNorSomethingLitBesideOne) {
             ++seen;
             ASSERT_TRUE(o.truth.drawn.mat) << shot;
             if (shot == 178) {
-                EXPECT_FALSE(o.measured[1]);
-                EXPECT_TRUE(o.confidence[1].Has(kyvern::analysis::Doubt::kOutlinesHidden));
-                EXPECT_GT(std::fabs(o.errors[1][int(AccuracyValue::kSideAngle)]), 2.0);
+                ASSERT_TRUE(o.measured[1]) << o.refusal[1];
+                EXPECT_LE(std::fabs(o.errors[1][int(AccuracyValue::kSideAngle)]), 0.5);
                 return;
             }
             for (int m = 0; m < 2; ++m) {
