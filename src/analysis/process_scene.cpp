@@ -17,11 +17,7 @@ namespace {
 // 1 / cos t; the circle fitted to its rim is as wide as the mean of the two axes. This factor
 // brings that width back to the one the ball would have on the axis.
 double PerspectiveCorrection(double centreX, double centreY, int width, int height) {
-    const double pitch = frame::PixelPitch(width);
-    const double u = (centreX - width / 2.0) * pitch;
-    const double v = (centreY - height / 2.0) * pitch;
-    const double cosine =
-        frame::kFocalLength / std::sqrt(frame::kFocalLength * frame::kFocalLength + u * u + v * v);
+    const double cosine = frame::OffAxisCosine(centreX, centreY, width, height);
     return 2.0 * cosine / (1.0 + cosine);
 }
 

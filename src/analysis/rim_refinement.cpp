@@ -200,11 +200,10 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
     // are pressed along that radius by the cosine, where the outline is a circle of the short
     // axis, and the circle is fitted there; its size is given back as the whole outline's
     // circle would have it.
-    const double pitch = frame::PixelPitch(width_);
-    const double u = (b.centreX - width_ / 2.0) * pitch;
-    const double v = (b.centreY - height_ / 2.0) * pitch;
+    const double cosine = frame::OffAxisCosine(b.centreX, b.centreY, width_, height_);
+    const double u = b.centreX - width_ / 2.0;
+    const double v = b.centreY - height_ / 2.0;
     const double offAxis = std::hypot(u, v);
-    const double cosine = frame::kFocalLength / std::hypot(frame::kFocalLength, offAxis);
     const double ex = offAxis > 0.0 ? u / offAxis : 1.0;
     const double ey = offAxis > 0.0 ? v / offAxis : 0.0;
     for (int i = 0; i < n; ++i) {

@@ -35,6 +35,13 @@ void ParseNumbers(const std::string& value, Xyz& position, Xyz& rotation) {
 
 double PixelPitch(int width) { return width == 1024 ? kPixelPitch1024 : kPixelPitchOther; }
 
+double OffAxisCosine(double x, double y, int width, int height) {
+    const double pitch = PixelPitch(width);
+    const double u = (x - width / 2.0) * pitch;
+    const double v = (y - height / 2.0) * pitch;
+    return kFocalLength / std::sqrt(kFocalLength * kFocalLength + u * u + v * v);
+}
+
 Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
            int width, int height) {
     const double p = PixelPitch(width);

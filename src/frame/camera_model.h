@@ -18,6 +18,11 @@ inline constexpr double kRadialShrink = 6.7e-05;
 // The pitch is chosen by the frame width alone.
 double PixelPitch(int width);
 
+// The cosine of the angle between the lens's axis and the line of sight to an image point: a
+// ball seen there images as an ellipse stretched along the radius from the frame centre by
+// its inverse.
+double OffAxisCosine(double x, double y, int width, int height);
+
 // Position of a ball centre in the camera frame (inches; x right, y up, z towards the
 // camera) from its image centre and diameter in pixels, by similar triangles.
 Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
