@@ -195,7 +195,14 @@ public:
     // In the refined precision, each refined ball's circle fitted again to its rim at half the
     // contrast between its face and the scene; a rim that gives no sound circle leaves it.
     // smeared: the ball may have moved far enough during its flash to smear its edges.
+    // In the standard precision only when the flashes lit the two images unequally, and then
+    // for the ratio of their sizes alone.
     void RefineRims(bool smeared);
+    // Both images lit well above the scene, but one of them much more than the other: their
+    // threshold edges then lie at different depths into their outlines.
+    bool FlashesUnequal() const;
+    static constexpr int kUnequalLum = 40;         // levels between the two images' light
+    static constexpr double kUnequalShare = 0.90;  // the dimmer image's light over the brighter's
     void AddEdgePoint(int x, int y);
     void ClearEdgePoints() { Shown().edgePointCount = 0; }
     bool FitCircle(double priorX, double priorY, double priorDiameter, double& centreX,

@@ -11,18 +11,6 @@
 
 namespace kyvern::analysis {
 
-namespace {
-
-// A sphere seen at an angle t off the optical axis images as an ellipse stretched radially by
-// 1 / cos t; the circle fitted to its rim is as wide as the mean of the two axes. This factor
-// brings that width back to the one the ball would have on the axis.
-double PerspectiveCorrection(double centreX, double centreY, int width, int height) {
-    const double cosine = frame::OffAxisCosine(centreX, centreY, width, height);
-    return 2.0 * cosine / (1.0 + cosine);
-}
-
-}  // namespace
-
 bool ImageAnalyzer::ProcessScene() {
     if (!frameLoaded_ || !ball0_.found || !ball1_.found) return false;
     const int halfW = width_ / 2;
@@ -47,7 +35,7 @@ bool ImageAnalyzer::ProcessScene() {
         const double rho = std::sqrt(dx * dx + dy * dy);
         b->diameter = (rho * frame::kRadialShrink + 1.0) * b->diameter;
         if (precision_ == Precision::kRefined)
-            b->diameter *= PerspectiveCorrection(b->centreX, b->centreY, width_, height_);
+            b->diameter *= frame::PerspectiveCorrection(b->centreX, b->centreY, width_, height_);
     }
 
     for (BallImage* b : {&ball0_, &ball1_}) {
@@ -66,7 +54,7 @@ bool ImageAnalyzer::ProcessScene() {
     if (ball0_.lum < threshold || ball1_.lum < threshold) {
         flatten();
         AddWarning(kLowContrast);
-    } else if (std::abs(ball0_.lum - ball1_.lum) > 40 &&
+    } else if (std::abs(ball0_.lum - ball1_.lum) > kUnequalLum &&
                !(ball0_.rimRefined && ball1_.rimRefined)) {
         // Threshold edges shrink with the light; rims at half the contrast do not, so their
         // depths stand.

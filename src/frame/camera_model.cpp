@@ -42,6 +42,11 @@ double OffAxisCosine(double x, double y, int width, int height) {
     return kFocalLength / std::sqrt(kFocalLength * kFocalLength + u * u + v * v);
 }
 
+double PerspectiveCorrection(double x, double y, int width, int height) {
+    const double cosine = OffAxisCosine(x, y, width, height);
+    return 2.0 * cosine / (1.0 + cosine);
+}
+
 Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
            int width, int height) {
     const double p = PixelPitch(width);

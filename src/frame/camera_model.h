@@ -23,6 +23,10 @@ double PixelPitch(int width);
 // its inverse.
 double OffAxisCosine(double x, double y, int width, int height);
 
+// A sphere imaged at (x, y) is an ellipse whose fitted circle is as wide as the mean of its two
+// axes: this factor brings that width back to the one the ball would have on the axis.
+double PerspectiveCorrection(double x, double y, int width, int height);
+
 // Position of a ball centre in the camera frame (inches; x right, y up, z towards the
 // camera) from its image centre and diameter in pixels, by similar triangles.
 Xyz Locate(double centreX, double centreY, double diameterPixels, double ballDiameterInches,
