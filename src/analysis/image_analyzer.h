@@ -308,9 +308,10 @@ private:
                        std::int32_t firstError, std::int32_t secondError) const;
     bool RefineDiscEdgesWith(StepScratch& s, BallImage& ball) const;
     bool RefineBallEdgesWith(StepScratch& s, BallImage& ball) const;
-    // The circle (centre x, y and diameter) through the ball's half-contrast rim.
+    // The circle (centre x, y and diameter) through the ball's half-contrast rim, each ray's
+    // point moved out by smearShift x |cos| of its angle to the flight (ux, uy).
     struct RimRamps;
-    bool RefineRim(const BallImage& ball, double ux, double uy, frame::Xyz& rim,
+    bool RefineRim(const BallImage& ball, double ux, double uy, double smearShift, frame::Xyz& rim,
                    RimRamps& ramps) const;
     static double RampStretch(const RimRamps& ramps);
     // The median level of one row of the analyzer's frame.

@@ -21,6 +21,8 @@ constexpr double kRampOutlier = 1.0;    // pixels off the first line that a ramp
 constexpr double kSceneSpread = 12.0;   // levels the scene beside a ray may differ from the median
 constexpr double kFaceInside = 2.0;     // pixels inside the ramp's top where the face is read
 constexpr double kRimScale = 0.01;      // the edges' circles' size beyond the rims', as a share
+constexpr double kRimSmearShare = 0.5;  // of the ramp's stretch that a smear narrows the rim by
+constexpr double kMinSmearStretch = 0.5;  // pixels of stretch on each image that show a smear
 
 // Where a ray's profile, sampled every kRimStep from `from` to `to`, first falls below each of
 // the levels (highest first), between the samples; a lower level is looked for from where the
@@ -111,8 +113,8 @@ double ImageAnalyzer::Sample(double x, double y) const {
     return top + fy * (bottom - top);
 }
 
-bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::Xyz& rim,
-                              RimRamps& ramps) const {
+bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, double smearShift,
+                              frame::Xyz& rim, RimRamps& ramps) const {
     ramps.count = 0;
     if (!b.edgesRefined || !(b.diameter > 20.0)) return false;
     const double radius = b.diameter / 2.0;
@@ -184,10 +186,11 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, frame::X
         // Not beyond the scene's span, which is known to lie in the frame.
         const double end = std::min(crossings[2] + 1.0, 1.25 * radius);
         Falls(at, &half, 1, crossings[0] - 1.0, end, &rimAt);
+        ramps.along[n] = std::fabs(c * ux + s * uy);
+        rimAt += smearShift * ramps.along[n];
         xs[n] = b.centreX + rimAt * c;
         ys[n] = b.centreY + rimAt * s;
         ramps.width[n] = crossings[2] - crossings[0];
-        ramps.along[n] = std::fabs(c * ux + s * uy);
         ramps.cosine[n] = c;
         ramps.sine[n] = s;
         ++n;
@@ -305,8 +308,10 @@ void ImageAnalyzer::RefineRims(bool smeared) {
     if (!(apart > 0.0)) return;
     frame::Xyz rims[2];
     RimRamps ramps[2];
-    if (!RefineRim(ball0_, dx / apart, dy / apart, rims[0], ramps[0]) ||
-        !RefineRim(ball1_, dx / apart, dy / apart, rims[1], ramps[1])) {
+    const double ux = dx / apart;
+    const double uy = dy / apart;
+    if (!RefineRim(ball0_, ux, uy, 0.0, rims[0], ramps[0]) ||
+        !RefineRim(ball1_, ux, uy, 0.0, rims[1], ramps[1])) {
         return;
     }
     // A flash long enough to smear the ball stretches the ramp along the flight by |cos| of
@@ -315,9 +320,27 @@ void ImageAnalyzer::RefineRims(bool smeared) {
     // One flash and nearly one speed in the image: the two images' stretches are averaged, and
     // only then is a stretch below zero taken as none, so that noise alone does not add up to a
     // smear.
-    const double stretch =
-        smeared && refined ? std::max((RampStretch(ramps[0]) + RampStretch(ramps[1])) / 2.0, 0.0)
-                           : 0.0;
+    const double s0 = smeared && refined ? RampStretch(ramps[0]) : 0.0;
+    const double s1 = smeared && refined ? RampStretch(ramps[1]) : 0.0;
+    const double stretch = std::max((s0 + s1) / 2.0, 0.0);
+    // The rim, at half the contrast, narrows by about half the stretch along the flight. Whole
+    // outlines narrow alike and keep their ratio, but an arc (a tee across the trailing side)
+    // leaves out the rays that narrowed most, and its circle reads the image larger than the
+    // other. Where both images show a smear, each ray's rim is moved out by its share and the
+    // rims are fitted again. One image alone is not trusted for it: the mat's or a tee's rays
+    // can make the ramps of one image look stretched where nothing moved.
+    bool unsmeared = false;
+    frame::Xyz again[2];
+    RimRamps rampsAgain[2];
+    if (std::min(s0, s1) > kMinSmearStretch &&
+        RefineRim(ball0_, ux, uy, kRimSmearShare * stretch, again[0], rampsAgain[0]) &&
+        RefineRim(ball1_, ux, uy, kRimSmearShare * stretch, again[1], rampsAgain[1])) {
+        unsmeared = true;
+        for (int k = 0; k < 2; ++k) {
+            rims[k] = again[k];
+            ramps[k] = rampsAgain[k];
+        }
+    }
     double smear = 0.0;
     for (int k = 0; k < 2; ++k) {
         double sa = 0.0;
@@ -330,10 +353,11 @@ void ImageAnalyzer::RefineRims(bool smeared) {
     // mean size is taken from both. The rest of the analysis measures distances on the edges'
     // scale, which on a sharp, evenly lit frame lies kRimScale outside the outline the rims lie
     // on; and a smear widens the edges' circles by its mean over their rays but narrows the rims
-    // by about half of that. The rims alone give the two sizes' ratio, which the light does
-    // not move.
+    // by about half of that, unless they were fitted again without it. The rims alone give the
+    // two sizes' ratio, which the light does not move.
     const double edges = (ball0_.diameter + ball1_.diameter) / 2.0 - smear;
-    const double rimsMean = (rims[0].z + rims[1].z) / 2.0 * (1.0 + kRimScale) + smear / 2.0;
+    const double rimsMean =
+        (rims[0].z + rims[1].z) / 2.0 * (1.0 + kRimScale) + (unsmeared ? 0.0 : smear / 2.0);
     // Standard keeps its own mean size and takes only the ratio from the rims.
     const double mean = refined ? (edges + rimsMean) / 2.0 : edges;
     double ratio = rims[1].z / rims[0].z;

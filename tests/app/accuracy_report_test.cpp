@@ -122,6 +122,26 @@ TEST(AccuracyReport, TheRimLeavesOutRaysEndingOnSomethingElse) {
     }
 }
 
+// A smear narrows the rim along the flight. A tee across ball 0's trailing side cuts away the
+// rays that narrowed most, so the arc that is left read that image larger than the other and
+// the side angle 2.2 degrees off; its rims are now fitted again with the smear undone.
+TEST(AccuracyReport, ASmearedImageCutByATeeKeepsItsSize) {
+    kyvern::app::AccuracyOptions options;
+    options.shots = 1;
+    options.first = 169;
+    options.realism = kyvern::sim::Realism::Full();
+    int seen = 0;
+    kyvern::app::RunAccuracy(options, [&](const kyvern::app::ShotOutcome& o) {
+        ++seen;
+        ASSERT_FALSE(o.truth.drawn.mat);  // the tee
+        ASSERT_GT(o.truth.drawn.flashDuration, 0.0);
+        ASSERT_TRUE(o.measured[1]) << o.refusal[1];
+        EXPECT_FALSE(o.wrong[1]);
+        EXPECT_LE(std::fabs(o.errors[1][int(AccuracyValue::kSideAngle)]), 2.0);
+    });
+    EXPECT_EQ(seen, 1);
+}
+
 // A mat brighter than the scene fills the coarse search's template as a ball would, and lies in
 // the ring just outside a ball resting over it: these shots' images were taken for not round
 // and refused, though they measure well. Where both images lie across the mat's edge, the rims
