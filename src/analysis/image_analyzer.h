@@ -201,6 +201,8 @@ public:
     // Both images lit well above the scene, but one of them much more than the other: their
     // threshold edges then lie at different depths into their outlines.
     bool FlashesUnequal() const;
+    // The light below which a ball is too little above the scene for its edges to tell its depth.
+    int LowContrastLevel() const { return (3 * backgroundLevel_) / 2; }
     static constexpr int kUnequalLum = 40;         // levels between the two images' light
     static constexpr double kUnequalShare = 0.90;  // the dimmer image's light over the brighter's
     void AddEdgePoint(int x, int y);

@@ -50,7 +50,7 @@ bool ImageAnalyzer::ProcessScene() {
     if (z0 > -12 || z1 > -12) AddWarning(kBallTooClose);
 
     auto flatten = [&]() { z1 = z0 + 0.001; };
-    const int threshold = (3 * backgroundLevel_) / 2;
+    const int threshold = LowContrastLevel();
     if (ball0_.lum < threshold || ball1_.lum < threshold) {
         flatten();
         AddWarning(kLowContrast);

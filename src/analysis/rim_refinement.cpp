@@ -287,10 +287,9 @@ bool ImageAnalyzer::RefineRim(const BallImage& b, double ux, double uy, double s
 }
 
 bool ImageAnalyzer::FlashesUnequal() const {
-    const int threshold = (3 * backgroundLevel_) / 2;
     const int dim = std::min(ball0_.lum, ball1_.lum);
     const int bright = std::max(ball0_.lum, ball1_.lum);
-    if (dim < threshold) return false;
+    if (dim < LowContrastLevel()) return false;
     return bright - dim > kUnequalLum || dim < kUnequalShare * bright;
 }
 
@@ -299,8 +298,8 @@ void ImageAnalyzer::RefineRims(bool smeared) {
     ball1_.rimRefined = false;
     const bool refined = precision_ == Precision::kRefined;
     // Standard keeps its threshold edges wherever they hold the depth, so that on an evenly lit
-    // frame its results are its own algorithm's; where they do not, it would set the depth
-    // rather than measure it and the shot would be refused.
+    // frame its results are its own algorithm's. Where the light differs, it would set the depth
+    // rather than measure it, or keep one the light moved, and the shot would be doubted.
     if (!frameLoaded_ || !(refined || FlashesUnequal())) return;
     const double dx = ball1_.centreX - ball0_.centreX;
     const double dy = ball1_.centreY - ball0_.centreY;
