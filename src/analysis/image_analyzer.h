@@ -203,8 +203,9 @@ public:
     bool FlashesUnequal() const;
     // The light below which a ball is too little above the scene for its edges to tell its depth.
     int LowContrastLevel() const { return (3 * backgroundLevel_) / 2; }
-    static constexpr int kUnequalLum = 40;         // levels between the two images' light
-    static constexpr double kUnequalShare = 0.90;  // the dimmer image's light over the brighter's
+    static constexpr int kUnequalLum = 40;  // levels between the two images' light
+    // The dimmer image's light over the brighter's below which the confidence doubts the depth.
+    static constexpr double kUnequalShare = 0.90;
     void AddEdgePoint(int x, int y);
     void ClearEdgePoints() { Shown().edgePointCount = 0; }
     bool FitCircle(double priorX, double priorY, double priorDiameter, double& centreX,

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/analysis_codes.h"
+#include "analysis/image_analyzer.h"
 
 namespace kyvern::analysis {
 namespace {
@@ -65,7 +66,10 @@ ShotConfidence AssessShot(const ConfidenceMeasures& m, const LaunchValues& value
     };
     check(Between(m.edgeFit, 0.70, 0.85), Doubt::kNotRound, c.launch);
     check(Between(m.ringLit, 0.50, 0.30), Doubt::kLitBeside, c.launch);
-    check(Between(m.flashRatio, 0.70, 0.90), Doubt::kUnevenFlashes, c.launch);
+    // Standard fits rims from where this starts to doubt, so that none of its shots is doubted
+    // for light its rims would have left.
+    check(Between(m.flashRatio, 0.70, ImageAnalyzer::kUnequalShare), Doubt::kUnevenFlashes,
+          c.launch);
     const bool plausible =
         values.putt ? values.ballSpeedMph >= kMinPuttSpeed && values.ballSpeedMph <= kMaxPuttSpeed
                     : values.ballSpeedMph >= 5.0 && values.ballSpeedMph <= 250.0 &&
